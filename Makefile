@@ -1,0 +1,70 @@
+# Loftwick — the two everyday commands are `make run` and `make test`.
+# Each first installs the Debian packages it needs that are missing.
+
+SHELL := /bin/bash
+JOBS  ?= $(shell nproc)
+
+RUN_DIR   := build/run
+TEST_DIR  := build/test
+FUZZ_DIR  := build/fuzz
+BENCH_DIR := build/bench
+
+BUILD_PKGS := cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev \
+              libcli11-dev zlib1g-dev libbrotli-dev
+FUZZ_PKGS  := clang libfuzzer-14-dev libclang-rt-14-dev
+BENCH_PKGS := libbenchmark-dev
+
+.PHONY: run test fuzz bench deps deps-fuzz deps-bench build-run build-test clean
+
+define ensure_packages
+	@missing=""; for p in $(1); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  if [ "$$(id -u)" = 0 ]; then \
+	    echo "Installing:$$missing"; \
+	    export DEBIAN_FRONTEND=noninteractive; \
+	    apt-get update -qq && apt-get install -y -qq --no-install-recommends $$missing >/dev/null; \
+	  else \
+	    echo "Missing packages. Run:"; echo "  sudo apt-get install -y$$missing"; exit 1; \
+	  fi; \
+	fi
+endef
+
+deps:
+	$(call ensure_packages,$(BUILD_PKGS))
+
+deps-fuzz: deps
+	$(call ensure_packages,$(FUZZ_PKGS))
+
+deps-bench: deps
+	$(call ensure_packages,$(BENCH_PKGS))
+
+build-run: deps
+	cmake -S . -B $(RUN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake --build $(RUN_DIR) -j $(JOBS)
+
+run: build-run
+	$(RUN_DIR)/src/qt/loftwick
+
+build-test: deps-fuzz
+	cmake -S . -B $(TEST_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	      -DLOFTWICK_SANITIZE=ON -DLOFTWICK_WERROR=ON >/dev/null
+	cmake --build $(TEST_DIR) -j $(JOBS)
+
+test: build-test
+	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
+
+fuzz: deps-fuzz
+	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DLOFTWICK_FUZZ=ON >/dev/null
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzzers
+	cmake --build $(FUZZ_DIR) --target fuzz-long
+
+bench: deps-bench
+	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build $(BENCH_DIR) -j $(JOBS) --target scan_bench
+	$(BENCH_DIR)/bench/scan_bench
+
+clean:
+	rm -rf build

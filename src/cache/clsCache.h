@@ -1,0 +1,59 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "cache/ParsedFilter.h"
+#include "support/OleDate.h"
+
+namespace loftwick {
+
+// One object of the proxy's disk cache: a cached file and the metadata the proxy stored with it.
+// Callers bind it (fileName / TakeMetadata), then ask; only the operations touch the file again.
+// No member throws: failures are reported through HandleError and answered with the neutral value.
+// Text is bytes as stored in the cache, one byte per character.
+class clsCache {
+public:
+    virtual ~clsCache() = default;
+
+    virtual int32_t ProxyType() const = 0;
+
+    // Path of the bound file; empty when unbound or when binding failed (a missing file).
+    virtual std::string fileName() const = 0;
+    // Binds the object to a file and reads its metadata.
+    virtual void setFileName(const std::string& strNewValue) = 0;
+    // Binds the object from one index record (WinGate); the WinProxy object returns false.
+    virtual bool TakeMetadata(const uint8_t* aBuffer, size_t size) = 0;
+
+    virtual OleDate DateModified() const = 0;   // local time; zero when none
+    virtual OleDate DateRetrieved() const = 0;  // local time; zero when none
+    virtual int32_t AgeRetrieved() const = 0;   // calendar days from DateRetrieved to today; 0 when none
+
+    virtual bool FixFileTime() = 0;
+    virtual bool SetFileTTL(int32_t lngDaysToLive) = 0;
+    virtual bool FixFileName() = 0;
+
+    virtual int64_t ContentLen() const = 0;        // as the proxy recorded it; 0 when none
+    virtual int64_t ContentLenActual() const = 0;  // content bytes actually in the file
+    virtual std::string ContentType() const = 0;
+    virtual std::string ObjectName() const = 0;  // the URL
+    virtual std::string Host() const = 0;        // WinGate only
+
+    virtual bool DeleteIfAged() = 0;
+    virtual bool Delete() = 0;
+
+    // Looks for the filter's words not yet found in the content from position lngStart (1-based) on and
+    // sets their Found flags; true when every word has been found.
+    virtual bool FindInContents(ParsedFilter& filter, int64_t lngStart = 1) = 0;
+
+    virtual bool MetaGathered() const = 0;
+
+    // Writes the content (without stored headers) to Destination and stamps its last-write time.
+    virtual bool FileCopy(const std::string& Destination) = 0;
+};
+
+// A new, unbound cache object of the implementation that matches a proxy type (1 or 2).
+std::shared_ptr<clsCache> NewCacheObject(int32_t proxyType);
+
+}  // namespace loftwick

@@ -1,0 +1,113 @@
+#include "qt/QtDesktop.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QStringList>
+#include <QUrl>
+
+namespace loftwick::qt {
+namespace {
+
+QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+std::string S(const QString& s) { return s.toUtf8().toStdString(); }
+
+QString FilterText(const FileDialogRequest& request) {
+    QStringList parts;
+    for (const auto& [description, pattern] : request.filters) {
+        parts << Q(description) + " (" + Q(pattern) + ")";
+    }
+    return parts.join(";;");
+}
+
+QString InitialPath(const FileDialogRequest& request) {
+    QString folder = request.initialFolder.empty() ? QDir::currentPath() : Q(request.initialFolder);
+    return request.fileName.empty() ? folder : QDir(folder).filePath(Q(request.fileName));
+}
+
+}  // namespace
+
+void QtDesktop::MessageBox(const std::string& text, const std::string& title, MsgIcon icon) {
+    QMessageBox box(owner_);
+    box.setWindowTitle(Q(title));
+    box.setText(Q(text));
+    box.setIcon(icon == MsgIcon::Information   ? QMessageBox::Information
+                : icon == MsgIcon::Exclamation ? QMessageBox::Warning
+                                               : QMessageBox::NoIcon);
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+}
+
+std::optional<std::string> QtDesktop::InputBox(const std::string& prompt, const std::string& title,
+                                               const std::string& defaultText) {
+    bool ok = false;
+    const QString answer =
+        QInputDialog::getText(owner_, Q(title), Q(prompt), QLineEdit::Normal, Q(defaultText), &ok);
+    if (!ok) return std::nullopt;
+    return S(answer);
+}
+
+void QtDesktop::Beep() { QApplication::beep(); }
+
+void QtDesktop::DoEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+bool QtDesktop::OpenUrl(const std::string& url) { return QDesktopServices::openUrl(QUrl(Q(url))); }
+
+bool QtDesktop::OpenInBrowser(const std::string& path) {
+    // A local page goes to the web browser itself: handing a saved file to the generic opener could run it
+    // if its name ended in an executable type.
+    const QUrl url = QUrl::fromLocalFile(QFileInfo(Q(path)).absoluteFilePath());
+    for (const char* browser : {"x-www-browser", "sensible-browser", "firefox", "chromium", "google-chrome"}) {
+        const QString program = QStandardPaths::findExecutable(browser);
+        if (!program.isEmpty() && QProcess::startDetached(program, {url.toString()})) return true;
+    }
+    return false;
+}
+
+bool QtDesktop::OpenDocument(const std::string& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(Q(path)).absoluteFilePath()));
+}
+
+bool QtDesktop::StartProgram(const std::vector<std::string>& commandLine) {
+    if (commandLine.empty()) return false;
+    QStringList args;
+    for (size_t i = 1; i < commandLine.size(); ++i) args << Q(commandLine[i]);
+    return QProcess::startDetached(Q(commandLine[0]), args);
+}
+
+void QtDesktop::SetClipboardText(const std::string& text) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(Q(text));
+}
+
+std::optional<std::string> QtDesktop::OpenFileDialog(const FileDialogRequest& request) {
+    const QString path = QFileDialog::getOpenFileName(owner_, Q(request.title), InitialPath(request), FilterText(request));
+    if (path.isEmpty()) return std::nullopt;
+    return S(path);
+}
+
+std::optional<std::string> QtDesktop::SaveFileDialog(const FileDialogRequest& request) {
+    const QString path = QFileDialog::getSaveFileName(owner_, Q(request.title), InitialPath(request),
+                                                      FilterText(request), nullptr,
+                                                      QFileDialog::DontConfirmOverwrite);
+    if (path.isEmpty()) return std::nullopt;
+    return S(path);
+}
+
+void QtDesktop::SetBusy(bool busy) {
+    if (busy == busy_) return;
+    busy_ = busy;
+    if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
+    else QApplication::restoreOverrideCursor();
+}
+
+}  // namespace loftwick::qt

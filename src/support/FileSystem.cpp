@@ -1,0 +1,46 @@
+#include "support/FileSystem.h"
+
+#include "support/RuntimeError.h"
+
+namespace loftwick {
+
+std::string ReadWholeFile(FileSystem& fs, const std::string& path) {
+    auto in = fs.OpenRead(path, true);
+    std::string content;
+    char buffer[65536];
+    for (;;) {
+        const size_t n = in->Read(buffer, sizeof buffer);
+        content.append(buffer, n);
+        if (n < sizeof buffer) break;
+    }
+    return content;
+}
+
+void WriteFileAtomically(FileSystem& fs, const std::string& path, const std::string& content) {
+    // The temporary name sits in the same folder so that the final rename cannot cross file systems.
+    std::string temp;
+    std::unique_ptr<OutputFile> out;
+    for (int attempt = 0; !out; ++attempt) {
+        temp = path + ".tmp" + (attempt ? std::to_string(attempt) : std::string());
+        try {
+            out = fs.OpenWrite(temp, WriteMode::CreateNew);
+        } catch (const RuntimeError& e) {
+            if (e.Number() != vberr::FileAlreadyExists || attempt >= 100) throw;
+        }
+    }
+    try {
+        out->Write(content.data(), content.size());
+        out->Sync();
+        out->Close();
+        fs.Rename(temp, path);
+    } catch (...) {
+        out.reset();
+        try {
+            fs.RemoveFile(temp);
+        } catch (...) {
+        }
+        throw;
+    }
+}
+
+}  // namespace loftwick

@@ -1,0 +1,209 @@
+#include "support/OleDate.h"
+
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+namespace loftwick {
+namespace {
+
+constexpr int64_t kSecondsPerDay = 86400;
+constexpr int64_t kEpochSerial = 25569;  // 1970-01-01 as a day number since 1899-12-30
+
+int64_t FloorDiv(int64_t a, int64_t b) {
+    int64_t q = a / b;
+    if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+    return q;
+}
+
+// Days since 1970-01-01 of a proleptic Gregorian date (Howard Hinnant's algorithm).
+int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
+    y -= m <= 2;
+    const int64_t era = FloorDiv(y, 400);
+    const int64_t yoe = y - era * 400;
+    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+void CivilFromDays(int64_t z, int& year, int& month, int& day) {
+    z += 719468;
+    const int64_t era = FloorDiv(z, 146097);
+    const int64_t doe = z - era * 146097;
+    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const int64_t mp = (5 * doy + 2) / 153;
+    day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    year = static_cast<int>(yoe + era * 400 + (month <= 2));
+}
+
+// A date as whole seconds on a linear scale: day number * 86400 + seconds into that day.
+int64_t ToLinearSeconds(OleDate date) {
+    const double serial = date.Serial();
+    if (!std::isfinite(serial)) return 0;
+    const double dayPart = std::trunc(serial);
+    const double frac = std::fabs(serial - dayPart);
+    const int64_t day = static_cast<int64_t>(dayPart);
+    const int64_t seconds = std::llround(frac * kSecondsPerDay);
+    return day * kSecondsPerDay + seconds;
+}
+
+OleDate FromLinearSeconds(int64_t linear) {
+    const int64_t day = FloorDiv(linear, kSecondsPerDay);
+    const int64_t seconds = linear - day * kSecondsPerDay;
+    const double frac = static_cast<double>(seconds) / kSecondsPerDay;
+    return OleDate(day >= 0 ? static_cast<double>(day) + frac : static_cast<double>(day) - frac);
+}
+
+int64_t DayNumber(int year, int month, int day) {
+    const int64_t y = year + FloorDiv(month - 1, 12);
+    const int64_t m = (month - 1) - FloorDiv(month - 1, 12) * 12 + 1;
+    return DaysFromCivil(y, m, 1) + (day - 1) + kEpochSerial;
+}
+
+}  // namespace
+
+OleDate DateSerial(int year, int month, int day) {
+    return OleDate(static_cast<double>(DayNumber(year, month, day)));
+}
+
+double TimeSerial(int hour, int minute, int second) {
+    const int64_t total = int64_t{hour} * 3600 + int64_t{minute} * 60 + second;
+    return static_cast<double>(total) / kSecondsPerDay;
+}
+
+OleDate MakeDate(int year, int month, int day, int hour, int minute, int second) {
+    const int64_t total = int64_t{hour} * 3600 + int64_t{minute} * 60 + second;
+    return FromLinearSeconds(DayNumber(year, month, day) * kSecondsPerDay + total);
+}
+
+DateParts SplitDate(OleDate date) {
+    const int64_t linear = ToLinearSeconds(date);
+    const int64_t day = FloorDiv(linear, kSecondsPerDay);
+    int64_t seconds = linear - day * kSecondsPerDay;
+    DateParts parts;
+    CivilFromDays(day - kEpochSerial, parts.year, parts.month, parts.day);
+    parts.hour = static_cast<int>(seconds / 3600);
+    seconds %= 3600;
+    parts.minute = static_cast<int>(seconds / 60);
+    parts.second = static_cast<int>(seconds % 60);
+    // 1899-12-30 was a Saturday.
+    parts.weekday = static_cast<int>(((day % 7) + 7 + 6) % 7);
+    return parts;
+}
+
+OleDate AddDays(OleDate date, int64_t days) { return FromLinearSeconds(ToLinearSeconds(date) + days * kSecondsPerDay); }
+OleDate AddHours(OleDate date, int64_t hours) { return FromLinearSeconds(ToLinearSeconds(date) + hours * 3600); }
+OleDate AddSeconds(OleDate date, int64_t seconds) { return FromLinearSeconds(ToLinearSeconds(date) + seconds); }
+
+int64_t DayBoundaries(OleDate from, OleDate to) {
+    return FloorDiv(ToLinearSeconds(to), kSecondsPerDay) - FloorDiv(ToLinearSeconds(from), kSecondsPerDay);
+}
+int64_t HourBoundaries(OleDate from, OleDate to) {
+    return FloorDiv(ToLinearSeconds(to), 3600) - FloorDiv(ToLinearSeconds(from), 3600);
+}
+int64_t SecondBoundaries(OleDate from, OleDate to) { return ToLinearSeconds(to) - ToLinearSeconds(from); }
+
+std::string FormatGeneralDate(OleDate date) {
+    const int64_t linear = ToLinearSeconds(date);
+    const int64_t day = FloorDiv(linear, kSecondsPerDay);
+    const bool midnight = linear - day * kSecondsPerDay == 0;
+    const DateParts p = SplitDate(date);
+    char buf[64];
+    if (day == 0 && !midnight) {
+        std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", p.hour, p.minute, p.second);
+    } else if (midnight) {
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", p.year, p.month, p.day);
+    } else {
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
+                      p.second);
+    }
+    return buf;
+}
+
+std::string FormatIsoLocal(OleDate date) {
+    const DateParts p = SplitDate(date);
+    long offset = 0;
+    if (auto epoch = LocalDateToEpoch(date)) {
+        std::time_t t = static_cast<std::time_t>(*epoch);
+        std::tm tm{};
+        if (localtime_r(&t, &tm)) offset = tm.tm_gmtoff;
+    }
+    const char sign = offset < 0 ? '-' : '+';
+    const long abs = offset < 0 ? -offset : offset;
+    char buf[80];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d%c%02ld:%02ld", p.year, p.month, p.day, p.hour,
+                  p.minute, p.second, sign, abs / 3600, (abs % 3600) / 60);
+    return buf;
+}
+
+OleDate EpochToUtcDate(int64_t seconds) { return FromLinearSeconds(seconds + kEpochSerial * kSecondsPerDay); }
+
+OleDate EpochToLocalDate(int64_t seconds) {
+    std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm tm{};
+    if (!localtime_r(&t, &tm)) return EpochToUtcDate(seconds);
+    return MakeDate(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+}
+
+std::optional<int64_t> LocalDateToEpoch(OleDate localDate) {
+    const DateParts p = SplitDate(localDate);
+    std::tm tm{};
+    tm.tm_year = p.year - 1900;
+    tm.tm_mon = p.month - 1;
+    tm.tm_mday = p.day;
+    tm.tm_hour = p.hour;
+    tm.tm_min = p.minute;
+    tm.tm_sec = p.second;
+    tm.tm_isdst = -1;
+    const std::time_t t = std::mktime(&tm);
+    if (t == static_cast<std::time_t>(-1) && !(p.year == 1969 || p.year == 1970)) return std::nullopt;
+    return static_cast<int64_t>(t);
+}
+
+int64_t UtcDateToEpoch(OleDate utcDate) { return ToLinearSeconds(utcDate) - kEpochSerial * kSecondsPerDay; }
+
+std::optional<OleDate> ParseDateOrTime(const std::string& text) {
+    int a = 0, b = 0, c = 0, h = 0, m = 0, s = 0, used = 0;
+    const char* str = text.c_str();
+    // A date, optionally followed by a time.
+    if (std::sscanf(str, "%4d-%2d-%2d%n", &a, &b, &c, &used) == 3 && used == 10) {
+        if (b < 1 || b > 12 || c < 1 || c > 31) return std::nullopt;
+        if (text.size() == 10) return DateSerial(a, b, c);
+        int used2 = 0;
+        if (std::sscanf(str + 10, " %2d:%2d:%2d%n", &h, &m, &s, &used2) == 3 &&
+            static_cast<size_t>(10 + used2) == text.size() && h < 24 && m < 60 && s < 60) {
+            return MakeDate(a, b, c, h, m, s);
+        }
+        return std::nullopt;
+    }
+    // A clock time "h:mm" or "h:mm:ss", optionally with AM or PM.
+    used = 0;
+    int n = std::sscanf(str, "%2d:%2d%n", &h, &m, &used);
+    if (n != 2 || str[0] < '0' || str[0] > '9') return std::nullopt;
+    size_t pos = static_cast<size_t>(used);
+    if (pos < text.size() && text[pos] == ':') {
+        int used3 = 0;
+        if (std::sscanf(str + pos + 1, "%2d%n", &s, &used3) != 1 || str[pos + 1] < '0' || str[pos + 1] > '9')
+            return std::nullopt;
+        pos += 1 + static_cast<size_t>(used3);
+    }
+    std::string rest = text.substr(pos);
+    while (!rest.empty() && rest.front() == ' ') rest.erase(rest.begin());
+    if (!rest.empty()) {
+        std::string upper;
+        for (char ch : rest) upper += static_cast<char>(ch >= 'a' && ch <= 'z' ? ch - 32 : ch);
+        if (upper == "AM" || upper == "PM") {
+            if (h < 1 || h > 12) return std::nullopt;
+            if (upper == "AM" && h == 12) h = 0;
+            if (upper == "PM" && h != 12) h += 12;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (h < 0 || h > 23 || m < 0 || m > 59 || s < 0 || s > 59) return std::nullopt;
+    return OleDate(TimeSerial(h, m, s));
+}
+
+}  // namespace loftwick

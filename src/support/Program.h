@@ -1,0 +1,43 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace loftwick {
+
+class Desktop;
+class FileSystem;
+class Clock;
+
+// The program-wide values, set by Main (or by loftwick-scan from its flags) and read everywhere.
+struct ProgramValues {
+    std::string AppTitle;      // "Loftwick v. 2.1.20": title of every message and input box
+    std::string AppExeName;    // the executable's name without extension
+    std::string ProgramDir;    // the folder of the executable, ending in "/"
+    std::string AppParentDir;  // the folder that holds ProgramDir, ending in "/"; the log folder
+    std::string IniFileName;   // the settings file
+    bool IsUnattended = false;  // no user at the screen: no message boxes (loftwick-scan)
+    int32_t ProxyType = 0;     // 1 = WinProxy, 2 = WinGate, 0 = none chosen
+    std::string CacheDir;      // the proxy's cache folder, ending in a separator once checked
+    bool RestartRequested = false;
+    uintptr_t MainWindowHandle = 0;
+};
+
+ProgramValues& Program();
+
+// The seams the core reaches the outside world through. Main (or a test) installs them; until then
+// the real file system, the system clock and a desktop that shows nothing and answers "cancel" serve.
+struct Services {
+    Desktop* desktop = nullptr;
+    FileSystem* fileSystem = nullptr;
+    Clock* clock = nullptr;
+};
+
+Services& Platform();
+Desktop& TheDesktop();
+FileSystem& TheFileSystem();
+Clock& TheClock();
+
+// An environment variable, "" when unset.
+std::string Environ(const std::string& name);
+
+}  // namespace loftwick

@@ -1,0 +1,64 @@
+#pragma once
+#include <cstdint>
+#include <exception>
+#include <string>
+
+namespace loftwick {
+
+// Run-time error numbers the program raises and reports; they keep the classic numbering so that
+// reports and logs read the same as users know them.
+namespace vberr {
+inline constexpr int32_t InvalidProcedureCall = 5;
+inline constexpr int32_t Overflow = 6;
+inline constexpr int32_t OutOfMemory = 7;
+inline constexpr int32_t SubscriptOutOfRange = 9;
+inline constexpr int32_t TypeMismatch = 13;
+inline constexpr int32_t InternalError = 51;
+inline constexpr int32_t BadFileNameOrNumber = 52;
+inline constexpr int32_t FileNotFound = 53;
+inline constexpr int32_t FileAlreadyExists = 58;
+inline constexpr int32_t DiskFull = 61;
+inline constexpr int32_t InputPastEnd = 62;
+inline constexpr int32_t TooManyFiles = 67;
+inline constexpr int32_t PermissionDenied = 70;
+inline constexpr int32_t PathFileAccessError = 75;
+inline constexpr int32_t PathNotFound = 76;
+inline constexpr int32_t ObjectNotSet = 91;
+}  // namespace vberr
+
+// The standard description of a run-time error number ("File not found" for 53).
+std::string VbErrorDescription(int32_t number);
+
+// A run-time error: what low-level operations throw and what `HandleError` reports.
+class RuntimeError : public std::exception {
+public:
+    explicit RuntimeError(int32_t number, std::string description = {}, std::string source = "Loftwick");
+
+    int32_t Number() const { return number_; }
+    const std::string& Description() const { return description_; }
+    const std::string& Source() const { return source_; }
+    const char* what() const noexcept override { return description_.c_str(); }
+
+private:
+    int32_t number_;
+    std::string description_;
+    std::string source_;
+};
+
+[[noreturn]] void Raise(int32_t number, const std::string& description = {});
+
+// The thread's last system error as a Win32 code: the platform layer stores it whenever a call fails,
+// and `HandleError` reads it.
+uint32_t GetLastError();
+void SetLastError(uint32_t code);
+
+// errno to the Win32 code of the same meaning (ENOENT 2, ENOTDIR 3, EMFILE 4, EACCES 5, EBADF 6, ...).
+uint32_t Win32FromErrno(int err);
+// errno to the run-time error a file operation raises for it (ENOENT 53, EACCES 70, EEXIST 58, ...).
+int32_t VbErrorFromErrno(int err);
+
+// Stores the Win32 code of `err` as the last error and throws the matching run-time error; the
+// description names the path.
+[[noreturn]] void RaiseFromErrno(int err, const std::string& path);
+
+}  // namespace loftwick

@@ -1,0 +1,81 @@
+#pragma once
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/Desktop.h"
+
+namespace loftwick::test {
+
+// A desktop for tests: questions are answered from queues (an empty queue answers "cancel"), and every
+// call is recorded so tests can check what the user would have seen.
+class ScriptedDesktop final : public Desktop {
+public:
+    struct Message {
+        std::string text, title;
+        MsgIcon icon;
+    };
+    struct Prompt {
+        std::string prompt, title, defaultText;
+    };
+
+    // Answers for the next input boxes and file dialogs, in order; nullopt = cancel.
+    std::deque<std::optional<std::string>> inputAnswers;
+    std::deque<std::optional<std::string>> fileDialogAnswers;
+    bool openSucceeds = true;
+
+    std::vector<Message> messages;
+    std::vector<Prompt> prompts;
+    std::vector<FileDialogRequest> fileDialogs;
+    std::vector<std::string> openedUrls, browserPages, openedDocuments, clipboard;
+    std::vector<std::vector<std::string>> startedPrograms;
+    int beeps = 0;
+    int doEvents = 0;
+    std::vector<bool> busyChanges;
+
+    void MessageBox(const std::string& text, const std::string& title, MsgIcon icon) override {
+        messages.push_back({text, title, icon});
+    }
+    std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
+                                        const std::string& defaultText) override {
+        prompts.push_back({prompt, title, defaultText});
+        if (inputAnswers.empty()) return std::nullopt;
+        auto answer = inputAnswers.front();
+        inputAnswers.pop_front();
+        return answer;
+    }
+    void Beep() override { ++beeps; }
+    void DoEvents() override { ++doEvents; }
+    bool OpenUrl(const std::string& url) override {
+        openedUrls.push_back(url);
+        return openSucceeds;
+    }
+    bool OpenInBrowser(const std::string& path) override {
+        browserPages.push_back(path);
+        return openSucceeds;
+    }
+    bool OpenDocument(const std::string& path) override {
+        openedDocuments.push_back(path);
+        return openSucceeds;
+    }
+    bool StartProgram(const std::vector<std::string>& commandLine) override {
+        startedPrograms.push_back(commandLine);
+        return openSucceeds;
+    }
+    void SetClipboardText(const std::string& text) override { clipboard.push_back(text); }
+    std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) override { return Dialog(request); }
+    std::optional<std::string> SaveFileDialog(const FileDialogRequest& request) override { return Dialog(request); }
+    void SetBusy(bool busy) override { busyChanges.push_back(busy); }
+
+private:
+    std::optional<std::string> Dialog(const FileDialogRequest& request) {
+        fileDialogs.push_back(request);
+        if (fileDialogAnswers.empty()) return std::nullopt;
+        auto answer = fileDialogAnswers.front();
+        fileDialogAnswers.pop_front();
+        return answer;
+    }
+};
+
+}  // namespace loftwick::test

@@ -1,0 +1,2 @@
+// Placeholder until the builder lands.
+namespace loftwick::builder {}
