@@ -1,10 +1,31 @@
+// The window program: Qt, the real seams, then Main. The program ends when Main leaves no window.
 #include <QApplication>
-#include <QLabel>
+
+#include "app/basMain.h"
+#include "qt/QtDesktop.h"
+#include "qt/QtMainWindowHost.h"
+#include "support/Clock.h"
+#include "support/PosixFileSystem.h"
+#include "support/Program.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QLabel window("Loftwick");
-    window.setWindowTitle("Loftwick");
-    window.show();
-    return app.exec();
+    app.setQuitOnLastWindowClosed(false);
+
+    loftwick::qt::QtDesktop desktop;
+    loftwick::PosixFileSystem fileSystem;
+    loftwick::SystemClock clock;
+    loftwick::Platform() = {&desktop, &fileSystem, &clock};
+
+    loftwick::qt::QtMainWindowHost host(desktop);
+    loftwick::SetMainWindowHost(&host);
+    loftwick::SetExecutablePath(QCoreApplication::applicationFilePath().toStdString());
+
+    loftwick::Main();
+    if (!host.HasMainWindow()) return 0;
+
+    const int rc = app.exec();
+    loftwick::SetMainWindowHost(nullptr);
+    loftwick::Platform() = {};
+    return rc;
 }

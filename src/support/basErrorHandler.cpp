@@ -1,6 +1,262 @@
-// Provisional: replaced by the full reporter.
 #include "support/basErrorHandler.h"
+
+#include <array>
+#include <cstdio>
+#include <exception>
+#include <new>
+#include <optional>
+
+#include "support/Clock.h"
+#include "support/Desktop.h"
+#include "support/FileSystem.h"
+#include "support/Program.h"
+#include "support/basUtils.h"
+
 namespace loftwick {
-std::string HandleError(const std::string&, const std::string&, bool) { return {}; }
-void ResetLogFolder() {}
+namespace {
+
+const char* const kCrLf = "\r\n";
+constexpr int32_t kCustomErrorEnd = -2147155968;  // 0x80050000
+// The code of an entry that has neither a Win32 error nor a run-time error behind it.
+constexpr int32_t kNullEntryCode = -2147221503;   // 0x80040001
+
+std::string& LogFolderState() {
+    static std::string folder;
+    return folder;
+}
+
+// The exception being handled, as the run-time error a report shows; nothing outside a handler.
+std::optional<RuntimeError> PendingRuntimeError() {
+    const std::exception_ptr current = std::current_exception();
+    if (!current) return std::nullopt;
+    try {
+        std::rethrow_exception(current);
+    } catch (const RuntimeError& e) {
+        if (e.Number() == 0) return std::nullopt;
+        return e;
+    } catch (const std::bad_alloc&) {
+        return RuntimeError(vberr::OutOfMemory);
+    } catch (const std::exception& e) {
+        return RuntimeError(vberr::InternalError, e.what());
+    } catch (...) {
+        return RuntimeError(vberr::InternalError);
+    }
+}
+
+std::string TrimSpaces(const std::string& text) {
+    const size_t begin = text.find_first_not_of(' ');
+    if (begin == std::string::npos) return {};
+    return text.substr(begin, text.find_last_not_of(' ') - begin + 1);
+}
+
+std::string TimeText(OleDate now) {
+    const DateParts p = SplitDate(now);
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", p.hour, p.minute, p.second);
+    return buffer;
+}
+
+// The location and notes lines that every kind of entry shares.
+std::string PlaceLines(const std::string& location, const std::string& notes, const std::string& lineEnd) {
+    std::string lines;
+    if (!location.empty()) lines += "Code module: " + location + lineEnd;
+    if (!notes.empty()) lines += "Notes: " + lineEnd + TrimSpaces(notes) + lineEnd;
+    return lines;
+}
+
+// The codes already reported in one report: room for 20, as many as any report could need; codes past
+// that are still reported, only no longer remembered.
+class ReportedCodes {
+public:
+    bool Contains(int32_t code) const {
+        for (size_t i = 0; i < count_; ++i) {
+            if (codes_[i] == code) return true;
+        }
+        return false;
+    }
+    void Add(int32_t code) {
+        if (count_ < codes_.size()) codes_[count_++] = code;
+    }
+
+private:
+    std::array<int32_t, 20> codes_{};
+    size_t count_ = 0;
+};
+
+}  // namespace
+
+bool IsCustomError(int32_t number) { return number > kCustomErrorBase && number < kCustomErrorEnd; }
+
+std::string Win32ErrorText(int64_t code) {
+    const char* name = nullptr;
+    const char* description = nullptr;
+    switch (code) {
+        case 0: description = "The operation completed successfully"; break;
+        case 1: name = "ERROR_INVALID_FUNCTION"; break;
+        case 2: name = "ERROR_FILE_NOT_FOUND"; break;
+        case 3: name = "ERROR_PATH_NOT_FOUND"; break;
+        case 4: name = "ERROR_TOO_MANY_OPEN_FILES"; break;
+        case 5: name = "ERROR_ACCESS_DENIED"; break;
+        case 6: name = "ERROR_INVALID_HANDLE"; break;
+        case 87:
+            name = "ERROR_INVALID_PARAMETER";
+            description = "The parameter is incorrect";
+            break;
+        case 536:
+            name = "ERROR_PIPE_LISTENING";
+            description = "Waiting for a process to open the other end of the pipe";
+            break;
+        case 997:
+            name = "ERROR_IO_PENDING";
+            description = "Overlapped I/O operation is in progress.";
+            break;
+        default: return "Unknown error " + std::to_string(code);
+    }
+    if (name && description) return std::string(name) + ": " + description;
+    return name ? name : description;
+}
+
+std::string FormatErrorEntry(const RuntimeError& error, const std::string& location, const std::string& notes,
+                             const std::string& lineEnd) {
+    const bool custom = IsCustomError(error.Number());
+    const int64_t shown = custom ? int64_t{error.Number()} - kCustomErrorBase : error.Number();
+    std::string entry = std::string("error object: ") + (custom ? "custom object" : "VBA.Err") + lineEnd;
+    entry += "error number: " + std::to_string(shown) + lineEnd;
+    entry += "source: " + error.Source() + lineEnd;
+    entry += PlaceLines(location, notes, lineEnd);
+    // The description comes last: it is the longest line and the least needed to find the place.
+    entry += "description: " + error.Description() + lineEnd;
+    return entry;
+}
+
+std::string FormatErrorEntry(const Variant& value, const std::string& location, const std::string& notes,
+                             const std::string& lineEnd) {
+    std::string entry;
+    if (value.IsNumber()) {
+        entry = "error code: " + FormatWhole(value) + lineEnd;
+    } else if (value.IsNull() || value.IsEmpty()) {
+        entry = "reason: " + lineEnd;
+    } else {
+        entry = "reason: " + value.ToText() + lineEnd;
+    }
+    return entry + PlaceLines(location, notes, lineEnd);
+}
+
+std::string FormatErrorReport(const std::string& location, const std::string& notes, bool showMessage) {
+    std::string report;
+    try {
+        // Taken first, before anything below can overwrite it.
+        const int32_t win32 = static_cast<int32_t>(GetLastError());
+        const std::optional<RuntimeError> pending = PendingRuntimeError();
+
+        std::string entryNotes = notes;
+        ReportedCodes reported;
+        auto addEntry = [&](int32_t code, auto&& format) {
+            if (reported.Contains(code)) return;
+            reported.Add(code);
+            if (!report.empty()) {
+                report += kCrLf;
+                report += kCrLf;
+                entryNotes.clear();  // only the first entry carries the notes
+            }
+            report += format();
+        };
+
+        if (win32 != 0) {
+            if (!entryNotes.empty()) entryNotes += kCrLf;
+            entryNotes += "Windows reported error:" + Win32ErrorText(win32);
+            addEntry(win32, [&] { return FormatErrorEntry(Variant(win32), location, entryNotes, kCrLf); });
+        }
+        if (pending) {
+            addEntry(pending->Number(), [&] { return FormatErrorEntry(*pending, location, entryNotes, kCrLf); });
+        }
+        if (report.empty()) {
+            addEntry(kNullEntryCode, [&] { return FormatErrorEntry(Variant::Null(), location, entryNotes, kCrLf); });
+        }
+
+        WriteToLog(report);
+        const bool unattended = Program().IsUnattended;
+        if (!unattended) TheDesktop().SetBusy(false);
+        // After the log, so that the entry is kept even when the box is never dismissed.
+        if (showMessage && !unattended) {
+            TheDesktop().MessageBox(report + kCrLf + kCrLf + "Текущее время: " + FormatGeneralDate(TheClock().Now()),
+                                    Program().AppTitle, MsgIcon::None);
+        }
+    } catch (...) {
+        // A report must never become a second failure.
+    }
+    SetLastError(0);
+    return report;
+}
+
+std::string HandleError(const std::string& location, const std::string& notes, bool showMessage) {
+    try {
+        return FormatErrorReport(location, notes, showMessage);
+    } catch (...) {
+        return {};
+    }
+}
+
+std::string LogFolder() {
+    std::string& folder = LogFolderState();
+    if (!folder.empty()) return folder;
+    std::string chosen;
+    if (Program().IsUnattended) {
+        // Relative values are to be ignored, as the base-directory rules say.
+        std::string stateHome = Environ("XDG_STATE_HOME");
+        if (stateHome.empty() || stateHome.front() != '/') {
+            stateHome = Environ("HOME").empty() ? std::string() : Environ("HOME") + "/.local/state";
+        }
+        if (!stateHome.empty()) {
+            AddPathSeparator(stateHome);
+            chosen = stateHome + "loftwick/";
+            MakeDirs(chosen);
+        }
+    } else {
+        chosen = Program().AppParentDir;
+        AddPathSeparator(chosen);
+    }
+    folder = chosen;
+    return folder;
+}
+
+std::string LogFileName() {
+    const DateParts p = SplitDate(TheClock().Now());
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "ex%02d%02d%02d.log", ((p.year % 100) + 100) % 100, p.month, p.day);
+    return buffer;
+}
+
+void WriteToLog(const std::string& text) {
+    try {
+        PreserveLastError keep;
+        const std::string folder = LogFolder();
+        const std::string file = LogFileName();
+        const std::string time = TimeText(TheClock().Now());
+        // An empty folder would mean the current directory, which is nobody's log folder.
+        const bool written = !folder.empty() && String2File(kCrLf + time + " " + text, folder + file) != 0;
+        if (!written) {
+            String2File(kCrLf + time + " " + "couldn't write to the log file: '" + file + "'" + text, TempFolder() + file);
+        }
+        if (!Program().IsUnattended) TheDesktop().DoEvents();
+    } catch (...) {
+        // The log is a witness, never a cause: losing an entry must not stop the program.
+    }
+}
+
+int64_t String2File(const std::string& text, const std::string& path) {
+    try {
+        FileSystem& fs = TheFileSystem();
+        std::unique_ptr<OutputFile> out = fs.OpenWrite(path, WriteMode::Append);
+        out->Write(text.data(), text.size());
+        out->Close();
+        const std::optional<FileInfo> info = fs.Lstat(path);
+        return info ? static_cast<int64_t>(info->size) : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+void ResetLogFolder() { LogFolderState().clear(); }
+
 }  // namespace loftwick

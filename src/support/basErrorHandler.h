@@ -2,6 +2,9 @@
 #include <cstdint>
 #include <string>
 
+#include "support/RuntimeError.h"
+#include "support/Variant.h"
+
 namespace loftwick {
 
 // Reports the failure being handled: call it from inside a catch block (it reads the current
@@ -9,6 +12,24 @@ namespace loftwick {
 // error, builds the report, appends it to the daily log and shows it in a message box titled AppTitle
 // (not when IsUnattended). Never throws. Returns the report text.
 std::string HandleError(const std::string& location, const std::string& notes = "", bool showMessage = true);
+
+// What HandleError does: collects the last Win32 error (and clears it, so that it is not reported again)
+// and the exception being handled, builds the report of one entry per distinct code, logs it, and shows
+// it unless IsUnattended or showMessage is false. Never throws.
+std::string FormatErrorReport(const std::string& location, const std::string& notes, bool showMessage);
+
+// One entry of a report, each line ended by lineEnd. For a run-time error: "error object: ...", "error
+// number: ...", "source: ...", then the location and notes lines, then "description: ...". For a number:
+// "error code: ...". For Null: "reason: " (a text value follows the label).
+std::string FormatErrorEntry(const RuntimeError& error, const std::string& location, const std::string& notes,
+                             const std::string& lineEnd);
+std::string FormatErrorEntry(const Variant& value, const std::string& location, const std::string& notes,
+                             const std::string& lineEnd);
+
+// Numbers a component raises above 0x80040000 (exclusive) and below 0x80050000; reports show them as the
+// distance above 0x80040000.
+inline constexpr int32_t kCustomErrorBase = -2147221504;  // 0x80040000
+bool IsCustomError(int32_t number);
 
 // "ERROR_FILE_NOT_FOUND" for 2, "ERROR_INVALID_PARAMETER: The parameter is incorrect" for 87, ...
 std::string Win32ErrorText(int64_t code);
@@ -19,6 +40,12 @@ void WriteToLog(const std::string& text);
 
 // Appends text to a file, creating it; returns the file's new length, 0 on any failure. Never throws.
 int64_t String2File(const std::string& text, const std::string& path);
+
+// The folder the log goes to: AppParentDir, or for an unattended run $XDG_STATE_HOME/loftwick/
+// (~/.local/state/loftwick/), created when missing. Chosen by the first write and kept.
+std::string LogFolder();
+// "ex" + yymmdd of today + ".log".
+std::string LogFileName();
 
 // Forgets the log folder chosen by the first write (tests, and a restart with new program values).
 void ResetLogFolder();

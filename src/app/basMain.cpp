@@ -1,0 +1,201 @@
+#include "app/basMain.h"
+
+#include <cstdlib>
+
+#include "Version.h"
+#include "support/Desktop.h"
+#include "support/FileSystem.h"
+#include "support/Program.h"
+#include "support/basErrorHandler.h"
+#include "support/basRegistry.h"
+#include "support/basUtils.h"
+
+namespace loftwick {
+namespace {
+
+std::string gExecutablePath;
+MainWindowHost* gHost = nullptr;
+
+const char* const kWinProxyKey = "SOFTWARE\\M&Msoft\\WinProxy";
+const char* const kWinGateKey = "SOFTWARE\\Qbik Software\\WinGate\\Cache";
+const char* const kGatekeeperKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\gatekeeper.exe";
+const char* const kWinProxyDefaultDir = "c:\\winproxy\\cache\\";
+const char* const kWinGateDefaultDir = "c:\\Program Files\\WinGate\\cache\\";
+
+void Inform(const std::string& text) { TheDesktop().MessageBox(text, Program().AppTitle, MsgIcon::Information); }
+
+bool EndsInSeparator(const std::string& s) { return !s.empty() && (s.back() == '\\' || s.back() == '/'); }
+
+// The directory part of a path: up to and including the last "\", "/" or ":" (a separator added after
+// a ":"); empty when there is none.
+std::string DirectoryPart(const std::string& path) {
+    const size_t pos = path.find_last_of("\\/:");
+    if (pos == std::string::npos) return "";
+    if (path[pos] == ':') return path.substr(0, pos + 1) + "\\";
+    return path.substr(0, pos + 1);
+}
+
+std::string ProxyTypePrompt() {
+    return "Select Proxy Server, that you are using (type 1 or 2)\r\n"
+           "1 - WinProxy 1.4\r\n"
+           "2 - WinGate 4\r\n"
+           "Enything else - none of them (to Exit)\r\n";
+}
+
+// The registry and the proxies' defaults give Windows paths; they are read here through the prefix.
+std::string WinProxyCacheDir() {
+    std::string dir = MyRegQueryStringValue(HKEY_LOCAL_MACHINE, kWinProxyKey, "CacheDir");
+    if (dir.empty()) dir = kWinProxyDefaultDir;
+    return WindowsPathToNative(dir);
+}
+
+std::string WinGateCacheDir(const std::string& current) {
+    std::string dir = current;
+    const std::string cacheDirectory = MyRegQueryStringValue(HKEY_LOCAL_MACHINE, kWinGateKey, "CacheDirectory");
+    if (!cacheDirectory.empty() && cacheDirectory.find('\\') == std::string::npos) {
+        dir = DirectoryPart(MyRegQueryStringValue(HKEY_LOCAL_MACHINE, kGatekeeperKey, "Path")) + cacheDirectory;
+        if (!EndsInSeparator(dir)) dir += "\\";
+        dir = WindowsPathToNative(dir);
+    }
+    if (dir.empty()) dir = WindowsPathToNative(kWinGateDefaultDir);
+    return dir;
+}
+
+}  // namespace
+
+void SetExecutablePath(const std::string& path) { gExecutablePath = path; }
+void SetMainWindowHost(MainWindowHost* host) { gHost = host; }
+
+void InitProgramValues(bool unattended) {
+    ProgramValues& p = Program();
+    const std::string exe = gExecutablePath.empty() ? std::string("loftwick") : gExecutablePath;
+    const size_t slash = exe.find_last_of('/');
+    std::string name = slash == std::string::npos ? exe : exe.substr(slash + 1);
+    if (const size_t dot = name.find_last_of('.'); dot != std::string::npos && dot > 0) name.erase(dot);
+    p.AppExeName = name;
+    p.AppTitle = std::string(kProductName) + " v. " + GetVersion();
+    const std::string folder = slash == std::string::npos ? std::string(".") : exe.substr(0, slash == 0 ? 1 : slash);
+    p.ProgramDir = EndsInSeparator(folder) ? folder : folder + "/";
+    p.AppParentDir = DirectoryPart(folder);
+    p.IniFileName = ChooseIniFileName(p.ProgramDir, p.AppExeName);
+    p.IsUnattended = unattended;
+    ResetLogFolder();
+}
+
+bool CheckCacheDir() {
+    ProgramValues& p = Program();
+    if (p.CacheDir.empty()) {
+        Inform("Cache Directory was not specified");
+        return false;
+    }
+    while (!p.CacheDir.empty() && p.CacheDir.back() == ' ') p.CacheDir.pop_back();
+    if (!EndsInSeparator(p.CacheDir)) p.CacheDir += "/";
+    // A listing of an existing folder always holds "." and "..", so an empty cache folder passes.
+    bool listed = false;
+    try {
+        listed = !TheFileSystem().ListDirectory(p.CacheDir).empty();
+    } catch (...) {
+        listed = false;
+    }
+    if (!listed) {
+        Inform("Cache Directory '" + p.CacheDir + "' was not found");
+        return false;
+    }
+    if (p.ProxyType == 1) return true;
+    if (p.ProxyType == 2) {
+        try {
+            TheFileSystem().OpenRead(p.CacheDir + "cache.idx", true);
+            return true;
+        } catch (...) {
+            Inform("Cache index file was not found in the '" + p.CacheDir + "' direcory");
+            return false;
+        }
+    }
+    return false;
+}
+
+void SetProxyType(bool askAgain) {
+    ProgramValues& p = Program();
+    int32_t storedType = 0;
+    std::string storedDir;
+    bool success = false;
+    try {
+        storedType = static_cast<int32_t>(ToLong(Variant(GetIniValue("Common", "ProxyType", "")), 0));
+        p.ProxyType = storedType;
+        storedDir = GetIniValue("Common", "CacheDir", "");
+        p.CacheDir = storedDir;
+        for (int attempt = 1;; ++attempt) {
+            if (!(askAgain && attempt == 1) && CheckCacheDir()) {
+                success = true;
+                break;
+            }
+            const auto answer = TheDesktop().InputBox(ProxyTypePrompt(), p.AppTitle, "");
+            p.ProxyType = static_cast<int32_t>(ToLong(Variant(answer.value_or("")), 0));
+            if (p.ProxyType == 1) {
+                p.CacheDir = WinProxyCacheDir();
+            } else if (p.ProxyType == 2) {
+                p.CacheDir = WinGateCacheDir(p.CacheDir);
+            } else {
+                break;
+            }
+            const auto dir = TheDesktop().InputBox("Please type the folder of the Cache manually (it then will be saved in " +
+                                                       p.IniFileName + ")",
+                                                   p.AppTitle, p.CacheDir);
+            p.CacheDir = dir.value_or("");
+        }
+    } catch (...) {
+        HandleError("basMain:SetProxyType");
+        success = false;
+    }
+    try {
+        if (success) {
+            if (p.ProxyType != storedType) WriteIniValue("Common", "ProxyType", std::to_string(p.ProxyType));
+            if (p.CacheDir != storedDir) WriteIniValue("Common", "CacheDir", p.CacheDir);
+        } else if (storedType != 0) {
+            p.ProxyType = storedType;
+            p.CacheDir = storedDir;
+        } else {
+            p.ProxyType = 0;
+        }
+    } catch (...) {
+    }
+}
+
+void Main() {
+    try {
+        InitProgramValues(Program().IsUnattended);
+        SetProxyType(false);
+        if (Program().ProxyType != 0 && gHost) {
+            gHost->ShowMainWindow();
+            return;
+        }
+    } catch (...) {
+        HandleError("basMain:Main");
+    }
+    try {
+        if (Program().ProxyType == 0) ReleaseProgram();
+    } catch (...) {
+    }
+}
+
+void ReleaseProgram() {
+    static bool releasing = false;
+    if (releasing) return;
+    releasing = true;
+    try {
+        if (gHost) gHost->UnloadMainWindow();
+        if (Program().RestartRequested) {
+            Main();
+            Program().RestartRequested = false;
+        }
+    } catch (...) {
+    }
+    releasing = false;
+}
+
+void Hourglass(bool busy) {
+    // The pointer is the desktop's; a report only ever switches it off.
+    TheDesktop().SetBusy(busy);
+}
+
+}  // namespace loftwick

@@ -1,0 +1,241 @@
+#include "cache/StoredHeaders.h"
+
+#include <charconv>
+#include <optional>
+
+#include "support/Clock.h"
+#include "support/Program.h"
+
+namespace loftwick {
+namespace {
+
+constexpr size_t kLeadInLength = 9;
+constexpr size_t kShortestParsedText = 20;
+
+bool IsLineBreak(char c) { return c == '\r' || c == '\n' || c == '\0'; }
+
+char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+std::string ToUpperAscii(std::string_view text) {
+    std::string upper(text);
+    for (char& c : upper) c = UpperAscii(c);
+    return upper;
+}
+
+// Only blanks are trimmed: a tab inside a stored header is part of its value.
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    return text;
+}
+
+// A signed decimal integer and nothing else; anything else (including a value beyond 64 bits) is "no
+// reported length" rather than a broken object: the length is only informative.
+int64_t ParseContentLength(std::string_view value) {
+    if (!value.empty() && value.front() == '+') value.remove_prefix(1);
+    int64_t number = 0;
+    const char* first = value.data();
+    const char* last = value.data() + value.size();
+    const auto [end, ec] = std::from_chars(first, last, number);
+    if (value.empty() || ec != std::errc() || end != last) return 0;
+    return number;
+}
+
+void TakeHeaderLine(std::string_view line, StoredHeaderBlock& block) {
+    const size_t colon = line.find(':');
+    if (colon == std::string_view::npos) return;
+    const std::string name = ToUpperAscii(TrimBlanks(line.substr(0, colon)));
+    const std::string_view value = TrimBlanks(line.substr(colon + 1));
+    if (name == "DATE") {
+        block.date = value;
+    } else if (name == "LAST-MODIFIED") {
+        block.lastModified = value;
+    } else if (name == "CONTENT-TYPE") {
+        block.contentType = value;
+    } else if (name == "CONTENT-LENGTH") {
+        block.contentLength = ParseContentLength(value);
+    }
+}
+
+}  // namespace
+
+StoredHeaderBlock ParseStoredHeaderBlock(std::string_view examined) {
+    StoredHeaderBlock block;
+    const size_t n = examined.size();
+    if (n < kShortestParsedText) return block;
+
+    // Indexes are 0-based here; the block-end rules read in 1-based positions p as p = index + 1.
+    size_t lineStart = kLeadInLength;
+    int lineCount = 0;
+    while (lineStart < n) {
+        size_t lineEnd = lineStart;
+        while (lineEnd < n && !IsLineBreak(examined[lineEnd])) ++lineEnd;
+        if (lineEnd >= n) break;  // an unterminated last line is not used: it may be cut short
+
+        const std::string_view line = examined.substr(lineStart, lineEnd - lineStart);
+        ++lineCount;
+        if (lineCount == 1) {
+            block.url = line;
+        } else if (lineCount >= 3) {
+            TakeHeaderLine(line, block);
+        }
+
+        // An empty line ends the block. CR LF CR LF is recognised by its two CRs, which is why a CR
+        // needs three characters after it and an LF only two.
+        size_t k = lineEnd;
+        for (; k < n && IsLineBreak(examined[k]); ++k) {
+            const char c = examined[k];
+            if (c == '\n' && n - k > 2 && examined[k + 1] == '\n') {
+                block.headerLength = static_cast<int64_t>(k + 2);
+                return block;
+            }
+            if (c == '\r' && n - k > 3 && examined[k + 2] == '\r') {
+                block.headerLength = static_cast<int64_t>(k + 4);
+                return block;
+            }
+        }
+        lineStart = k;
+    }
+    return block;
+}
+
+namespace {
+
+// What the tokens of a date text have told so far; zero means "not seen".
+struct DateFindings {
+    bool weekdaySeen = false;
+    int32_t day = 0, month = 0, year = 0;
+    OleDate time;
+    std::optional<int32_t> zoneMinutes;  // east of UTC
+};
+
+// Case-insensitive 1-based position of `token` in `list`, 0 when absent (InStr's answer).
+size_t FindIgnoringCase(std::string_view list, std::string_view token) {
+    const std::string upperList = ToUpperAscii(list);
+    const size_t at = upperList.find(ToUpperAscii(token));
+    return at == std::string::npos ? 0 : at + 1;
+}
+
+bool AllDigits(std::string_view token) {
+    if (token.empty()) return false;
+    for (char c : token) {
+        if (c < '0' || c > '9') return false;
+    }
+    return true;
+}
+
+// Plain decimal integers only; one too large for 32 bits is simply not a number.
+std::optional<int32_t> AsNumber(std::string_view token) {
+    if (!AllDigits(token)) return std::nullopt;
+    int32_t value = 0;
+    const auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
+    if (ec != std::errc() || end != token.data() + token.size()) return std::nullopt;
+    return value;
+}
+
+// RFC 850 dates carry two-digit years; HTTP reads them as the year nearest to now, and one that would
+// lie more than 50 years ahead as the past century's.
+int32_t ExpandTwoDigitYear(int32_t twoDigits) {
+    const int32_t current = SplitDate(TheClock().Now()).year;
+    int32_t year = current - current % 100 + twoDigits;
+    if (year > current + 50) year -= 100;
+    else if (year <= current - 50) year += 100;
+    return year;
+}
+
+std::optional<int32_t> ZoneOffsetMinutes(std::string_view token) {
+    struct NamedZone {
+        std::string_view name;
+        int32_t hours;
+    };
+    static constexpr NamedZone kZones[] = {
+        {"GMT", 0},  {"UTC", 0},  {"UT", 0},   {"Z", 0},    {"EST", -5}, {"EDT", -4},
+        {"CST", -6}, {"CDT", -5}, {"MST", -7}, {"MDT", -6}, {"PST", -8}, {"PDT", -7},
+    };
+    for (const NamedZone& zone : kZones) {
+        if (token == zone.name) return zone.hours * 60;
+    }
+    if (token.size() == 5 && (token[0] == '+' || token[0] == '-') && AllDigits(token.substr(1))) {
+        const int32_t hours = (token[1] - '0') * 10 + (token[2] - '0');
+        const int32_t minutes = (token[3] - '0') * 10 + (token[4] - '0');
+        if (minutes >= 60) return std::nullopt;
+        const int32_t offset = hours * 60 + minutes;
+        return token[0] == '-' ? -offset : offset;
+    }
+    return std::nullopt;
+}
+
+void TakeDateToken(std::string_view token, DateFindings& found) {
+    if (!found.weekdaySeen && FindIgnoringCase("Mon,Tue,Wed,Thu,Fri,Sat,Sun,", token) > 0) {
+        found.weekdaySeen = true;
+        return;
+    }
+    if (const std::optional<int32_t> v = AsNumber(token)) {
+        if (found.day == 0 && *v < 32) {
+            found.day = *v;
+            return;
+        }
+        if (found.year == 0 && *v > 1900) {
+            found.year = *v;
+            return;
+        }
+        if (found.year == 0 && found.day != 0 && token.size() == 2) {
+            found.year = ExpandTwoDigitYear(*v);
+            return;
+        }
+    }
+    if (found.month == 0) {
+        if (const size_t p = FindIgnoringCase("Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec", token)) {
+            // (p + 3) / 4 rounded half to even: "Nov" at 41 is 11, a fragment such as "n" at 3 is 2.
+            const size_t q = p + 3;
+            size_t month = q / 4;
+            const size_t rest = q % 4;
+            if (rest > 2 || (rest == 2 && month % 2 == 1)) ++month;
+            found.month = static_cast<int32_t>(month);
+            return;
+        }
+    }
+    if (found.time.IsZero()) {
+        if (const std::optional<OleDate> time = ParseDateOrTime(std::string(token))) {
+            found.time = *time;
+            return;
+        }
+    }
+    if (!found.zoneMinutes) found.zoneMinutes = ZoneOffsetMinutes(token);
+}
+
+}  // namespace
+
+OleDate InternetDateTime2Date(const std::string& text) {
+    const std::string_view t = TrimBlanks(text);
+    const size_t n = t.size();
+    DateFindings found;
+
+    // A token ends at the next blank, or at a "-" before that blank, so "06-Nov-94" splits into its parts;
+    // the last token runs to the end of the text, "-" included, which keeps a trailing "-0500" whole.
+    size_t pos = 0;
+    while (pos < n) {
+        const size_t blank = t.find(' ', pos);
+        size_t end = n;
+        if (blank != std::string_view::npos) {
+            const size_t dash = t.find('-', pos);
+            end = dash != std::string_view::npos && dash < blank ? dash : blank;
+        }
+        const std::string_view token = t.substr(pos, end - pos);
+        pos = end + 1;
+        if (!token.empty()) TakeDateToken(token, found);
+    }
+
+    const int32_t year = found.year != 0 ? found.year : 1990;
+    const int32_t month = found.month != 0 ? found.month : 1;
+    const int32_t day = found.day != 0 ? found.day : 1;
+    // Beyond the date type's last year there is no date to give.
+    if (year > 9999) return OleDate();
+    const OleDate stated(DateSerial(year, month, day).Serial() + found.time.Serial());
+    if (!found.zoneMinutes) return stated;  // no zone: the text is taken as local time
+
+    const OleDate utc = AddSeconds(stated, -int64_t{*found.zoneMinutes} * 60);
+    return EpochToLocalDate(UtcDateToEpoch(utc));
+}
+
+}  // namespace loftwick

@@ -1,0 +1,29 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "support/OleDate.h"
+
+namespace loftwick {
+
+// What the start of a WinProxy cache file says about the object: line 1 after the 9-byte lead-in is the
+// URL, line 2 is skipped, then header lines up to an empty line. Bytes are characters, one per byte.
+struct StoredHeaderBlock {
+    std::string url;
+    std::string date;           // raw "DATE" value ("" when none); the last occurrence wins
+    std::string lastModified;   // raw "LAST-MODIFIED" value
+    std::string contentType;    // raw "CONTENT-TYPE" value
+    int64_t contentLength = 0;  // "CONTENT-LENGTH"; 0 when missing or not a number
+    int64_t headerLength = 0;   // bytes before the content; 0 when the block does not end in the text
+};
+
+// Parses the examined text (the first 10,000 bytes of the file, or all of a shorter file). A text of
+// fewer than 20 bytes is not parsed at all. Never fails.
+StoredHeaderBlock ParseStoredHeaderBlock(std::string_view examined);
+
+// An HTTP date text as a local date. Never fails: what it cannot recognise takes defaults
+// (1990-01-01 00:00). Zone names and offsets are honoured and the moment is converted from UTC to local.
+OleDate InternetDateTime2Date(const std::string& text);
+
+}  // namespace loftwick

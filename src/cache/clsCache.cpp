@@ -1,0 +1,19 @@
+#include "cache/clsCache.h"
+
+#include "cache/clsCacheWinGate.h"
+#include "cache/clsCacheWinProxy.h"
+
+namespace loftwick {
+
+std::shared_ptr<clsCache> NewCacheObject(int32_t proxyType) {
+    switch (proxyType) {
+        case 1:
+            return std::make_shared<clsCacheWinProxy>();
+        case 2:
+            return std::make_shared<clsCacheWinGate>();
+        default:
+            return nullptr;
+    }
+}
+
+}  // namespace loftwick

@@ -1,0 +1,106 @@
+#include "cache/clsCacheWinGate.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "support/FileTimeUtils.h"
+#include "support/Program.h"
+#include "support/basErrorHandler.h"
+
+namespace loftwick {
+
+namespace {
+
+constexpr size_t kTimeFieldBytes = 4;
+constexpr size_t kLengthFieldBytes = 8;
+
+// Reads the fields of one record front to back. Text and number fields that run past the end of the
+// buffer stop there without failing (a record cut short keeps what it has); only a length byte past
+// the end is a failure.
+class RecordReader {
+  public:
+    RecordReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+
+    std::string Text() {
+        const size_t length = LengthByte();
+        const size_t take = std::min(length, size_ - pos_);
+        std::string text(reinterpret_cast<const char*>(data_) + pos_, take);
+        pos_ += take;
+        return text;
+    }
+
+    uint64_t Number(size_t width) {
+        uint64_t value = 0;
+        for (size_t k = 0; k < width && pos_ < size_; ++k) value |= uint64_t{data_[pos_++]} << (8 * k);
+        return value;
+    }
+
+  private:
+    size_t LengthByte() {
+        for (;;) {
+            if (pos_ >= size_) Raise(vberr::SubscriptOutOfRange);
+            const uint8_t length = data_[pos_++];
+            if (length != 0) return length;
+        }
+    }
+
+    const uint8_t* data_;
+    size_t size_;
+    size_t pos_ = 0;
+};
+
+}  // namespace
+
+bool IsPlainContentName(const std::string& baseName) {
+    return !baseName.empty() && baseName != "." && baseName != ".." &&
+           baseName.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
+}
+
+void clsCacheWinGate::setFileName(const std::string& strNewValue) {
+    if (strNewValue.empty()) return;
+    try {
+        FileInfo info;
+        if (!TakeFileFacts(strNewValue, info)) {
+            path_.clear();
+            return;
+        }
+        // The content file holds the content alone.
+        actualLength_ = static_cast<int64_t>(info.size);
+    } catch (const RuntimeError& e) {
+        path_.clear();
+        if (!IsMissingFileError(e)) HandleError("clsCacheWinGate:clsCache_Filename", strNewValue);
+    } catch (...) {
+        path_.clear();
+        HandleError("clsCacheWinGate:clsCache_Filename", strNewValue);
+    }
+}
+
+bool clsCacheWinGate::TakeMetadata(const uint8_t* aBuffer, size_t size) {
+    ClearMetadata();
+    RecordReader record(aBuffer, size);
+    return Trapped("clsCacheWinGate:clsCache_Filename", "", false, [&] {
+        url_ = "http://" + record.Text();
+        const std::string baseName = record.Text();
+        // A name that is not a plain name in the cache folder is never joined to a path: nothing outside
+        // the cache may be bound, copied or deleted because an index said so.
+        if (IsPlainContentName(baseName)) setFileName(Program().CacheDir + baseName + ".wgc");
+        SetRetrieved(TimeDateStampToDate(static_cast<int64_t>(record.Number(kTimeFieldBytes)), true));
+        modified_ = TimeDateStampToDate(static_cast<int64_t>(record.Number(kTimeFieldBytes)), true);
+        contentType_ = record.Text();
+        const uint64_t reported = record.Number(kLengthFieldBytes);
+        reportedLength_ =
+            static_cast<int64_t>(std::min<uint64_t>(reported, std::numeric_limits<int64_t>::max()));
+        return true;
+    });
+}
+
+std::string clsCacheWinGate::Host() const {
+    const size_t slashes = url_.find("//");
+    if (slashes == std::string::npos) return {};
+    const size_t start = slashes + 2;
+    const size_t end = url_.find('/', start);
+    if (end == std::string::npos) return {};
+    return url_.substr(start, end - start);
+}
+
+}  // namespace loftwick

@@ -1,0 +1,253 @@
+#include "results/SaveObjects.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "cache/clsCache.h"
+#include "results/FixNameForLocal.h"
+#include "results/SaveHost.h"
+#include "results/SavePath.h"
+#include "results/basDefaultNames.h"
+#include "results/clsSearchResults.h"
+#include "support/Desktop.h"
+#include "support/FileSystem.h"
+#include "support/Program.h"
+#include "support/RuntimeError.h"
+#include "support/TextCodec.h"
+#include "support/basErrorHandler.h"
+#include "support/basUtils.h"
+
+namespace loftwick {
+namespace {
+
+struct SaveOutcome {
+    std::string target;   // "" when a step of the save itself failed
+    bool copied = false;  // a copy is in place: written now, or an existing one kept
+};
+
+// The hourglass for the scope of a long run, reset however the run ends.
+class BusyPointer {
+  public:
+    BusyPointer() { TheDesktop().SetBusy(true); }
+    ~BusyPointer() { TheDesktop().SetBusy(false); }
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+};
+
+// Save All lets events run, so its own menu command can arrive again in the middle of it.
+bool savingAll = false;
+
+class SavingAllFlag {
+  public:
+    SavingAllFlag() { savingAll = true; }
+    ~SavingAllFlag() { savingAll = false; }
+    SavingAllFlag(const SavingAllFlag&) = delete;
+    SavingAllFlag& operator=(const SavingAllFlag&) = delete;
+};
+
+// What is at a path itself. A missing path is the normal case here, so the last error stays as it was.
+std::optional<FileInfo> LstatQuietly(const std::string& path) {
+    PreserveLastError keep;
+    return TheFileSystem().Lstat(path);
+}
+
+bool IsLink(const std::optional<FileInfo>& info) { return info && info->isLink; }
+bool IsFolder(const std::optional<FileInfo>& info) {
+    return info && !info->isLink && info->kind == EntryKind::Directory;
+}
+bool IsPlainFile(const std::optional<FileInfo>& info) {
+    return info && !info->isLink && info->kind == EntryKind::File;
+}
+
+// A link below the save root could lead the copy anywhere; following it is never right, and replacing
+// it might remove something the user made on purpose, so the save stops.
+[[noreturn]] void RefuseLink(const std::string& path) {
+    Raise(vberr::PermissionDenied, "A symbolic link stands where a folder is needed: " + path);
+}
+
+// The path of a copy of result `index` saved into `folder` (a file-system path without a trailing "/")
+// under its default name. FixDefaultName is asked with the folder itself, so that its prompt shows the
+// user where the file goes; what it appends is made safe like every other name.
+std::string DefaultNameIn(SaveHost& host, const std::string& folder, int32_t index) {
+    const std::string asked = Utf8ToLatin1(folder) + "/";
+    const std::string completed = FixDefaultName(host, asked, index, true);
+    if (completed.size() <= asked.size() || completed.compare(0, asked.size(), asked) != 0) {
+        Raise(vberr::BadFileNameOrNumber, "No default name for a file in " + folder);
+    }
+    std::string path = folder;
+    for (const std::string& part : SafeNameParts(std::string_view(completed).substr(asked.size()))) {
+        path += "/" + part;
+    }
+    return path;
+}
+
+// A name for parking a file for a moment that clobbers nothing already there.
+std::string ParkingName(const std::string& path) {
+    std::string parked = path + "_tmp";
+    for (int n = 1; LstatQuietly(parked); ++n) parked = path + "_tmp" + std::to_string(n);
+    return parked;
+}
+
+// A file (an earlier copy, say of ".../a.b") stands where this object needs the directory ".../a.b":
+// the file moves into the new directory under the default name of the object being saved. When that
+// fails the file is put back, so nothing saved before is lost.
+void MoveDisplacedFile(SaveHost& host, const std::string& path, int32_t index) {
+    FileSystem& fs = TheFileSystem();
+    const std::string parked = ParkingName(path);
+    fs.Rename(path, parked);
+    try {
+        fs.MakeDirectory(path);
+        const std::string moved = DefaultNameIn(host, path, index);
+        if (const auto info = LstatQuietly(moved); info && !IsFolder(info)) fs.RemoveFile(moved);
+        fs.Rename(parked, moved);
+    } catch (...) {
+        PreserveLastError keep;
+        try {
+            if (IsFolder(LstatQuietly(path))) fs.RemoveDirectory(path);
+            fs.Rename(parked, path);
+        } catch (...) {
+        }
+        throw;
+    }
+}
+
+// Makes `path` a directory the copy can go into. A directory that cannot be made is left to the copy to
+// report, as the copy then fails with the reason.
+void PrepareFolder(SaveHost& host, const std::string& path, int32_t index) {
+    const std::optional<FileInfo> info = LstatQuietly(path);
+    if (IsLink(info)) RefuseLink(path);
+    if (IsPlainFile(info)) {
+        MoveDisplacedFile(host, path, index);
+    } else if (!info) {
+        MakeDir(path);
+    }
+    // Checked again after making it: something may have been put there meanwhile.
+    if (IsLink(LstatQuietly(path))) RefuseLink(path);
+}
+
+std::string Joined(const std::vector<std::string>& parts) {
+    std::string joined;
+    for (const std::string& part : parts) joined += (joined.empty() ? "" : "/") + part;
+    return joined;
+}
+
+SaveOutcome SaveResult(SaveHost& host, const std::string& mode, bool overwrite) {
+    const int32_t index = host.CurrentResult();
+    if (index == 0) return {};
+    std::string target;
+    try {
+        const std::string root = SaveRoot(host.TempDirText());
+        const std::string local = FixNameForLocal(host, index);
+        if (local.empty()) return {};  // its own trap has reported why
+
+        std::string dir = GetFolder(local);
+        const std::string name = GetFileName(local);
+        if (mode == "domain") {
+            // From the second character on: a URL without "//" may start with "\", and the host
+            // directory is then the one after it.
+            const size_t hostEnd = dir.find('\\', 1);
+            if (hostEnd != std::string::npos) dir.resize(hostEnd + 1);
+        } else if (mode != "tree") {
+            dir.clear();
+        }
+
+        const std::vector<std::string> parts = SafeNameParts(dir + name);
+        if (parts.empty()) Raise(vberr::BadFileNameOrNumber);
+        target = root + Joined(parts);
+
+        // The root is the user's choice and may itself lie behind a link; only what lies below it is
+        // checked part by part.
+        if (!root.empty()) MakeDirs(root);
+        std::string folder = root;
+        for (size_t k = 0; k + 1 < parts.size(); ++k) {
+            const std::string path = folder + parts[k];
+            PrepareFolder(host, path, index);
+            folder = path + "/";
+        }
+        target = folder + parts.back();
+        if (IsFolder(LstatQuietly(target))) target = DefaultNameIn(host, target, index);
+
+        const std::shared_ptr<clsCache> object = host.Results().Item(index);
+        if (!object) Raise(vberr::ObjectNotSet);
+        // A link at the target is not a kept copy: the copy replaces it rather than writing through it.
+        if (overwrite || !IsPlainFile(LstatQuietly(target))) {
+            return {target, object->FileCopy(target)};
+        }
+        return {target, true};
+    } catch (...) {
+        HandleError("frmMain:SaveOneFile", "Saving file: " + target + "\r\n mode: " + mode);
+        return {};
+    }
+}
+
+}  // namespace
+
+std::string SaveOneFile(SaveHost& host, const std::string& mode, bool overwrite) {
+    return SaveResult(host, mode, overwrite).target;
+}
+
+void SaveAllFiles(SaveHost& host, const std::string& mode) {
+    if (savingAll) {
+        TheDesktop().Beep();
+        return;
+    }
+    SavingAllFlag flag;
+    BusyPointer busy;
+    host.SetSkipDefaultNamePrompt(false);
+
+    // Read once: results a scan adds meanwhile wait for the next run.
+    const int32_t count = host.Results().Count();
+    int32_t saved = 0;
+    int32_t failed = 0;
+    for (int32_t i = 1; i <= count; ++i) {
+        host.SetStatusText("Saving " + std::to_string(i) + " of " + std::to_string(count));
+        host.LetEventsRun();
+        // An error report resets the pointer; the run is not over yet.
+        TheDesktop().SetBusy(true);
+        std::string lastFile;
+        bool copied = false;
+        try {
+            host.SetCurrentResult(i);
+            if (const std::shared_ptr<clsCache> object = host.Results().Item(i))
+                lastFile = object->ObjectName();
+            copied = SaveResult(host, mode, true).copied;
+        } catch (...) {
+            HandleError("SaveAllFiles", "Last file: '" + Latin1ToUtf8(lastFile) + "'\r\n mode: " + mode);
+        }
+        ++(copied ? saved : failed);
+    }
+    host.SetStatusText("Saved " + std::to_string(saved) + " of " + std::to_string(count) + " files, " +
+                       std::to_string(failed) + " failed");
+}
+
+void mnuFileSave_Click(SaveHost& host) {
+    TrappedVoid("mnuFileSave_Click", "", [&] {
+        host.RecomputeCurrentResult();
+        const int32_t index = host.CurrentResult();
+        if (index == 0) return;
+        const std::shared_ptr<clsCache> object = host.Results().Item(index);
+        if (!object) Raise(vberr::ObjectNotSet);
+
+        FileDialogRequest request;
+        request.title = "Save object as";
+        request.initialFolder = host.DirPrev();
+        // The URL's last part, query and all: the user sees what the object was called and edits it.
+        request.fileName = Latin1ToUtf8(GetFileName(object->ObjectName()));
+        request.filters = {{"All Files", "*.*"}};
+        const std::optional<std::string> path = TheDesktop().SaveFileDialog(request);
+        if (!path || path->empty()) return;
+
+        object->FileCopy(*path);
+        host.SetDirPrev(GetFolder(*path));
+    });
+}
+
+void mnuSaveTree_Click(SaveHost& host) { SaveOneFile(host, "tree", true); }
+void mnuSaveTreeAll_Click(SaveHost& host) { SaveAllFiles(host, "tree"); }
+void mnuSaveDomain_Click(SaveHost& host) { SaveAllFiles(host, "domain"); }
+void mnuSaveAll_Click(SaveHost& host) { SaveAllFiles(host, "none"); }
+
+}  // namespace loftwick

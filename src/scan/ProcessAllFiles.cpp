@@ -1,0 +1,146 @@
+#include "scan/ProcessAllFiles.h"
+
+#include <cmath>
+#include <limits>
+
+#include "results/clsSearchResults.h"
+#include "scan/basParse.h"
+#include "support/Clock.h"
+#include "support/Desktop.h"
+#include "support/Program.h"
+#include "support/RuntimeError.h"
+#include "support/TextCodec.h"
+#include "support/basErrorHandler.h"
+#include "support/Variant.h"
+#include "support/basUtils.h"
+
+namespace loftwick {
+namespace {
+
+std::string TrimBlanks(const std::string& s) {
+    const size_t first = s.find_first_not_of(' ');
+    if (first == std::string::npos) return "";
+    return s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
+
+std::string WithoutLeadingStar(std::string s) {
+    if (!s.empty() && s.front() == '*') s.erase(0, 1);
+    return s;
+}
+
+int32_t RoundToLong(double value) {
+    const double rounded = std::nearbyint(value);  // halves to even
+    if (!(rounded >= std::numeric_limits<int32_t>::min() && rounded <= std::numeric_limits<int32_t>::max())) {
+        Raise(vberr::Overflow);
+    }
+    return static_cast<int32_t>(rounded);
+}
+
+// An age field: its number when the text is numeric, else 0.
+int32_t AgeFieldValue(const std::string& text) {
+    const auto number = ParseNumber(text);
+    return number ? RoundToLong(*number) : 0;
+}
+
+// The TTL field must hold a number: an empty or non-numeric text is a type mismatch.
+int32_t TtlFieldValue(const std::string& text) {
+    const auto number = ParseNumber(text);
+    if (!number) Raise(vberr::TypeMismatch);
+    return RoundToLong(*number);
+}
+
+void AppendTally(ScanHost& host, const char* what, const OperationTally& tally) {
+    if (tally.objects == 0) return;
+    host.AppendListLine(std::string("Would ") + what + ": " + std::to_string(tally.objects) + " files, " +
+                        std::to_string(tally.bytes) + " bytes");
+}
+
+}  // namespace
+
+std::string SummaryLine(const ScanState& state, bool success, int64_t seconds) {
+    std::string line = success ? "OK!" : "Ended with error(s).";
+    line += " " + std::to_string(state.FilesSelected) + " of " + std::to_string(state.FilesTotal) + " files selected";
+    if (state.FilesDeleted > 0) line += ", " + std::to_string(state.FilesDeleted) + " files deleted";
+    if (state.EmptyDirsDeleted > 0) line += ", " + std::to_string(state.EmptyDirsDeleted) + " empty dirs deleted";
+    line += ", " + std::to_string(seconds) + " seconds";
+    return line;
+}
+
+bool ProcessAllFiles(ScanState& state, const ScanInputs& inputs, ScanHost& host) {
+    if (state.Scanning) {
+        TheDesktop().Beep();
+        return false;
+    }
+    bool success = false;
+    try {
+        host.ClearList();
+        host.SetStatusText("Starting...");
+        state.ScanStart = TheClock().Now();
+        state.CurrentCache.reset();
+        host.Results().Clear();
+        state.BreakRequested = false;
+        state.Scanning = true;
+        state.EmptyDirsDeleted = state.FilesDeleted = state.FilesTotal = state.FilesNotFound = state.FilesSelected = 0;
+        state.FilesSkipped = 0;
+        state.ErrorsOccurred = false;
+        state.DryRun = inputs.dryRun;
+        state.WouldFixTime = state.WouldSetTTL = state.WouldDelete = state.WouldSaveTree = {};
+        state.WouldRemoveDirs = 0;
+
+        // Typed filters are compared with cache bytes, so they become Latin-1 here.
+        state.HostFilter = WithoutLeadingStar(TrimBlanks(Utf8ToLatin1(inputs.hostFilter)));
+        state.URLFilter = WithoutLeadingStar(TrimBlanks(Utf8ToLatin1(inputs.urlFilter)));
+        state.ContentTypeFilter = TrimBlanks(Utf8ToLatin1(inputs.contentTypeFilter));
+        ParseFilter(Utf8ToLatin1(inputs.contentsFilter), state.ContentsFilter);
+
+        state.FixTime = inputs.fixTime != 0;
+        state.FixPrefix = inputs.fixPrefix != 0;
+        state.SetTTL = inputs.setTTL != 0;
+        state.TTLDays = TtlFieldValue(inputs.ttlDays);
+        state.DeleteOld = inputs.deleteOld != 0;
+        state.AgeMax = AgeFieldValue(inputs.ageMax);
+        state.AgeMin = AgeFieldValue(inputs.ageMin);
+        state.AgeInHours = inputs.ageUnit == "hours";
+        state.DeleteAged = inputs.deleteAged != 0;
+        state.SaveTree = inputs.saveTree != 0;
+
+        if (Program().ProxyType == 1) success = ProcessAllFiles_WinProxy(state, host);
+        else if (Program().ProxyType == 2) success = ProcessAllFiles_WinGate(state, host);
+        success = success && !state.ErrorsOccurred;
+    } catch (...) {
+        HandleError("frmMain:ProcessAllFiles");
+        success = false;
+    }
+
+    try {
+        state.CurrentCache.reset();
+        ParseFilter("", state.ContentsFilter);
+        host.SetStatusText(state.BreakRequested ? "Interrupted" : "Ready");
+        if (state.FilesNotFound > 0) {
+            host.AppendListLine("Warning! " + std::to_string(state.FilesNotFound) +
+                                " files were not found in cache. Maybe your proxy's cache index needs to be rebuilt.");
+        }
+        if (state.FilesSkipped > 0) {
+            host.AppendListLine("Warning! " + std::to_string(state.FilesSkipped) +
+                                " files changed during the scan and were left alone.");
+        }
+        if (state.DryRun) {
+            AppendTally(host, "fix file time", state.WouldFixTime);
+            AppendTally(host, "set time-to-live", state.WouldSetTTL);
+            AppendTally(host, "delete", state.WouldDelete);
+            AppendTally(host, "save to tree", state.WouldSaveTree);
+            if (state.WouldRemoveDirs > 0) {
+                host.AppendListLine("Would delete empty dirs: " + std::to_string(state.WouldRemoveDirs));
+            }
+        }
+        std::string summary = SummaryLine(state, success, SecondBoundaries(state.ScanStart, TheClock().Now()));
+        if (state.DryRun) summary += " (preview: nothing was changed)";
+        host.AppendListLine(summary);
+        host.SelectListLine(host.ListCount() - 1);
+    } catch (...) {
+    }
+    state.Scanning = false;
+    return success;
+}
+
+}  // namespace loftwick

@@ -1,0 +1,35 @@
+#pragma once
+#include <string>
+
+#include "scan/ScanHost.h"
+#include "scan/ScanState.h"
+
+namespace loftwick {
+
+// The window's fields as a scan reads them: texts as typed (UTF-8) and check-box values (0, 1, 2; a
+// box counts as set when it is not 0).
+struct ScanInputs {
+    std::string hostFilter, urlFilter, contentTypeFilter, contentsFilter;
+    int fixTime = 0, fixPrefix = 0, setTTL = 0, deleteOld = 0, deleteAged = 0, saveTree = 0;
+    std::string ttlDays = "200";
+    std::string ageMin, ageMax;
+    std::string ageUnit = "days";
+    bool dryRun = false;
+};
+
+// The "Go!" button: runs one whole scan and writes its report into the list. Returns true when the
+// summary line begins "OK!". A second call while a scan runs only beeps (and returns false).
+bool ProcessAllFiles(ScanState& state, const ScanInputs& inputs, ScanHost& host);
+
+// The two walks; each returns true when it ran to its end.
+bool ProcessAllFiles_WinProxy(ScanState& state, ScanHost& host);
+bool ProcessAllFiles_WinGate(ScanState& state, ScanHost& host);
+
+// The per-object step: filters the bound CurrentCache, lists and keeps a selected object and runs the
+// chosen operations. False when an error interrupted it (already reported).
+bool ProcessOneFile(ScanState& state, ScanHost& host);
+
+// The summary line of a finished scan (without the dry-run tallies).
+std::string SummaryLine(const ScanState& state, bool success, int64_t seconds);
+
+}  // namespace loftwick

@@ -1,0 +1,103 @@
+#include "results/clsSearchResults.h"
+#include "scan/ProcessAllFiles.h"
+#include "scan/basParse.h"
+#include "support/Clock.h"
+#include "support/FileSystem.h"
+#include "support/Program.h"
+#include "support/TextCodec.h"
+#include "support/basErrorHandler.h"
+
+namespace loftwick {
+namespace {
+
+// Age of an object in the unit of the age fields. An object with no retrieval date is 0 old in either
+// unit, so an hours bound never treats it as a century old.
+int64_t AgeOf(const ScanState& state, const clsCache& object) {
+    if (!state.AgeInHours) return object.AgeRetrieved();
+    if (object.DateRetrieved().IsZero()) return 0;
+    return HourBoundaries(object.DateRetrieved(), TheClock().Now());
+}
+
+bool Selected(ScanState& state, clsCache& object, int& score) {
+    if (object.fileName().empty()) {
+        ++state.FilesNotFound;
+        return false;
+    }
+    if (Program().ProxyType == 2 && !state.HostFilter.empty() && !ContainsNoCase(object.Host(), state.HostFilter))
+        return false;
+    if (!state.ContentTypeFilter.empty() && !ContainsNoCase(object.ContentType(), state.ContentTypeFilter))
+        return false;
+    if (!state.URLFilter.empty() && !ContainsNoCase(object.ObjectName(), state.URLFilter)) return false;
+    if (state.AgeMin != 0 && AgeOf(state, object) < state.AgeMin) return false;
+    if (state.AgeMax != 0 && AgeOf(state, object) > state.AgeMax) return false;
+    if (state.ContentsFilter.Count > 0) {
+        ResetFilterFound(state.ContentsFilter);
+        object.FindInContents(state.ContentsFilter, 1);
+        score = FilterScore(state.ContentsFilter);
+        if (score < 25) return false;
+    }
+    return true;
+}
+
+std::string ResultLine(const ScanState& state, const clsCache& object, int score) {
+    std::string line = std::to_string(state.FilesSelected);
+    if (state.ContentsFilter.Count > 0) line += " " + std::to_string(score) + "%";
+    line += " " + Latin1ToUtf8(object.ObjectName()) + " : " + FormatGeneralDate(object.DateRetrieved()) + " : " +
+            std::to_string(object.ContentLenActual());
+    return line;
+}
+
+// The operations of a preview: count what would be touched, change nothing.
+void TallyOperations(ScanState& state, const clsCache& object) {
+    const int64_t size = object.ContentLenActual();
+    if (state.FixTime) state.WouldFixTime.Add(size);
+    if (state.SetTTL) state.WouldSetTTL.Add(size);
+    if (state.SaveTree) state.WouldSaveTree.Add(size);
+    if (state.DeleteOld) state.WouldDelete.Add(size);
+    // Whether an aged file would go depends on its stored expiry, which only the real run tests.
+}
+
+void RunOperations(ScanState& state, ScanHost& host, clsCache& object) {
+    if (state.FixTime) object.FixFileTime();
+    if (state.FixPrefix) object.FixFileName();
+    if (state.SetTTL) object.SetFileTTL(state.TTLDays);
+    if (state.SaveTree) host.SaveResultAsTree(host.Results().Count());
+    if (state.DeleteOld) {
+        TheFileSystem().RemoveFile(object.fileName());
+        ++state.FilesDeleted;
+    } else if (state.DeleteAged) {
+        if (object.DeleteIfAged()) ++state.FilesDeleted;
+    }
+}
+
+}  // namespace
+
+bool ProcessOneFile(ScanState& state, ScanHost& host) {
+    bool added = false;
+    std::shared_ptr<clsCache> object = state.CurrentCache;
+    try {
+        ++state.FilesTotal;
+        if (!object) return true;
+        int score = -1;
+        if (Selected(state, *object, score)) {
+            ++state.FilesSelected;
+            host.Results().Add(object);
+            added = true;
+            const std::string line = ResultLine(state, *object, score);
+            if (state.FilesSelected <= 500 || !host.ListIsCapped()) host.AppendListLine(line);
+            else host.SetStatusText(line);
+            host.ObjectSelected(state.FilesSelected, object, state.ContentsFilter.Count > 0 ? score : -1);
+            if (state.DryRun) TallyOperations(state, *object);
+            else RunOperations(state, host, *object);
+            state.CurrentCache.reset();
+        }
+        return true;
+    } catch (...) {
+        HandleError("frmMain:ProcessOneFile");
+        state.ErrorsOccurred = true;
+        if (added) state.CurrentCache.reset();
+        return false;
+    }
+}
+
+}  // namespace loftwick

@@ -1,0 +1,42 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace loftwick {
+
+class clsCache;
+class clsSearchResults;
+
+// What the scan needs from the window that runs it. The GUI and the batch front end both implement it
+// through the same window model.
+class ScanHost {
+public:
+    virtual ~ScanHost() = default;
+
+    virtual void ClearList() = 0;
+    // Appends a line to the result list and redraws it.
+    virtual void AppendListLine(const std::string& line) = 0;
+    virtual int64_t ListCount() const = 0;
+    // Selects a list line; selecting runs the list's selection handler.
+    virtual void SelectListLine(int64_t index) = 0;
+    // The status text below the list, redrawn at once.
+    virtual void SetStatusText(const std::string& text) = 0;
+    // Lets window events run (repaint, the Break button). May be throttled by the host.
+    virtual void LetEventsRun() = 0;
+
+    // The window's list keeps at most 500 result lines; the batch front end prints every one.
+    virtual bool ListIsCapped() const { return true; }
+
+    virtual clsSearchResults& Results() = 0;
+    // Saves result `index` (1-based) into the temporary tree: the "Save to temp dir with tree" command.
+    virtual void SaveResultAsTree(int64_t index) = 0;
+    // Told of every selected object, with its number and contents score (-1 when no contents filter).
+    virtual void ObjectSelected(int64_t number, const std::shared_ptr<clsCache>& object, int score) {
+        (void)number;
+        (void)object;
+        (void)score;
+    }
+};
+
+}  // namespace loftwick

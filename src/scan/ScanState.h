@@ -1,0 +1,64 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "cache/ParsedFilter.h"
+#include "cache/clsCache.h"
+#include "support/OleDate.h"
+
+namespace loftwick {
+
+// What one operation would touch (or touched): objects and their content bytes.
+struct OperationTally {
+    int64_t objects = 0;
+    int64_t bytes = 0;
+    void Add(int64_t size) {
+        ++objects;
+        bytes += size;
+    }
+};
+
+// The state of one scan: set from the window's fields at the start of each scan and read by the walks
+// and the per-object step. Filters hold cache bytes (Latin-1), as they are compared with cache text.
+struct ScanState {
+    bool Scanning = false;
+    bool BreakRequested = false;
+    OleDate ScanStart;
+    std::shared_ptr<clsCache> CurrentCache;
+
+    std::string HostFilter;         // trimmed, one leading "*" removed
+    std::string URLFilter;          // trimmed, one leading "*" removed
+    std::string ContentTypeFilter;  // trimmed; a leading "*" stays
+    ParsedFilter ContentsFilter;
+
+    bool FixTime = false;
+    bool FixPrefix = false;
+    bool SetTTL = false;
+    int32_t TTLDays = 0;
+    bool DeleteOld = false;
+    int32_t AgeMax = 0;  // 0 = no upper bound
+    int32_t AgeMin = 0;  // 0 = no lower bound
+    bool AgeInHours = false;
+    bool DeleteAged = false;
+    bool SaveTree = false;
+
+    // Counters are 64-bit: a big cache must not overflow them.
+    int64_t EmptyDirsDeleted = 0;
+    int64_t FilesDeleted = 0;
+    int64_t FilesTotal = 0;
+    int64_t FilesNotFound = 0;
+    int64_t FilesSelected = 0;
+
+    // Set when an object or a host directory could not be handled; the scan then does not report "OK!".
+    bool ErrorsOccurred = false;
+    // Objects that changed on disk between binding and their operation and were left alone.
+    int64_t FilesSkipped = 0;
+
+    // A preview: select and report, count what the operations would touch, change nothing on disk.
+    bool DryRun = false;
+    OperationTally WouldFixTime, WouldSetTTL, WouldDelete, WouldSaveTree;
+    int64_t WouldRemoveDirs = 0;
+};
+
+}  // namespace loftwick

@@ -1,0 +1,204 @@
+#include "scan/basParse.h"
+
+#include <cmath>
+#include <string_view>
+
+#include "support/basErrorHandler.h"
+
+namespace loftwick {
+namespace {
+
+bool IsQuote(char c) { return c == '"' || c == '#'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsSeparator(char c) { return std::string_view(" ,;/[]{}*!").find(c) != std::string_view::npos; }
+bool IsOperator(char c) { return std::string_view("+:()='").find(c) != std::string_view::npos; }
+
+std::string UpperAscii(const std::string& text) {
+    std::string upper(text);
+    for (char& c : upper) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return upper;
+}
+
+// Banker's rounding, independent of the floating-point environment.
+int64_t RoundHalfEven(double x) {
+    const double lower = std::floor(x);
+    const double fraction = x - lower;
+    const int64_t whole = static_cast<int64_t>(lower);
+    if (fraction > 0.5) return whole + 1;
+    if (fraction < 0.5) return whole;
+    return whole % 2 == 0 ? whole : whole + 1;
+}
+
+// A quoted token as the text searched for: the enclosing quotes go, a doubled quote stands for one.
+std::string Unquoted(const std::string& token) {
+    if (token.empty() || !IsQuote(token.front())) return token;
+    const char quote = token.front();
+    std::string inner;
+    for (size_t k = 1; k < token.size(); ++k) {
+        if (token[k] != quote) {
+            inner += token[k];
+        } else if (k + 1 < token.size() && token[k + 1] == quote) {
+            inner += quote;
+            ++k;
+        } else {
+            break;  // the closing quote
+        }
+    }
+    return inner;
+}
+
+// "-pie" is the user's "exclude PIE"; "-5" and "-.5" are numbers and stay words.
+bool IsGluedMinus(const std::string& token) {
+    return token.size() > 1 && token[0] == '-' && !IsDigit(token[1]) && token[1] != '.';
+}
+
+void AddTerm(ParsedFilter& f) {
+    ++f.Count;
+    f.Words.emplace_back();
+    f.Excluded.push_back(false);
+    f.Required.push_back(false);
+    f.Found.push_back(false);
+}
+
+void DropLastTerm(ParsedFilter& f) {
+    --f.Count;
+    f.Words.pop_back();
+    f.Excluded.pop_back();
+    f.Required.pop_back();
+    f.Found.pop_back();
+}
+
+bool FlagAt(const std::vector<bool>& flags, size_t k) { return k < flags.size() && flags[k]; }
+
+}  // namespace
+
+std::string GetNextWord(const std::string& text, int32_t& position, int32_t& tokenStart) {
+    const std::string s = UpperAscii(text);
+    const size_t lastNonBlank = s.find_last_not_of(' ');
+    const int64_t length = lastNonBlank == std::string::npos ? 0 : static_cast<int64_t>(lastNonBlank) + 1;
+    const auto at = [&s](int64_t i) { return s[static_cast<size_t>(i - 1)]; };  // 1-based
+
+    int64_t i = position < 1 ? 0 : int64_t{position} - 1;
+    int64_t start = 0, end = 0;  // 1-based; 0 = not yet
+    bool number = false;
+    for (;;) {
+        if (i >= length) {
+            if (end == 0) end = length;
+            break;
+        }
+        if (end != 0) break;
+        ++i;
+        const char c = at(i);
+        if (IsQuote(c)) {
+            if (start != 0) {
+                end = i - 1;  // the quote opens the next call's token
+                continue;
+            }
+            start = i;
+            end = length;  // an unclosed quote takes the rest
+            for (int64_t j = i + 1; j <= length; ++j) {
+                if (at(j) != c) continue;
+                if (j + 1 <= length && at(j + 1) == c) {
+                    ++j;
+                    continue;
+                }
+                end = j;
+                break;
+            }
+        } else if (IsDigit(c)) {
+            if (start == 0) {
+                start = i;
+                number = true;
+            }
+        } else if (c == '.') {
+            if (start != 0 && !number) end = i - 1;
+        } else if (c == '-') {
+            if (start != 0) {
+                end = i - 1;
+            } else {
+                start = i;
+                number = true;
+            }
+        } else if (IsSeparator(c)) {
+            if (start != 0) end = i - 1;
+        } else if (IsOperator(c)) {
+            if (start != 0) {
+                end = i - 1;
+            } else {
+                start = i;
+                end = i;
+            }
+        } else if (start == 0) {
+            start = i;
+        }
+    }
+
+    position = static_cast<int32_t>(end + 1);
+    tokenStart = static_cast<int32_t>(start);
+    if (start == 0) return {};
+    return s.substr(static_cast<size_t>(start - 1), static_cast<size_t>(end - start + 1));
+}
+
+bool ParseFilter(const std::string& text, ParsedFilter& f) {
+    try {
+        f = ParsedFilter{};
+        int32_t position = 1;
+        int32_t start = 0;
+        for (;;) {
+            std::string token = GetNextWord(text, position, start);
+            if (start == 0) break;
+            AddTerm(f);
+            const size_t term = f.Words.size() - 1;
+            if (token == "-") {
+                f.Excluded[term] = true;
+                token.clear();
+            } else if (token == "+") {
+                f.Required[term] = true;
+                token.clear();
+            } else if (IsGluedMinus(token)) {
+                f.Excluded[term] = true;
+                token.erase(0, 1);
+            }
+            if (token.empty()) {
+                token = GetNextWord(text, position, start);
+                if (token.empty()) {  // a sign at the very end
+                    DropLastTerm(f);
+                    break;
+                }
+            }
+            token = Unquoted(token);
+            if (token.empty()) {  // "" would match every body
+                DropLastTerm(f);
+                continue;
+            }
+            f.Words[term] = token;
+        }
+        return true;
+    } catch (...) {
+        HandleError("ParseFilter", text);
+        return false;
+    }
+}
+
+void ResetFilterFound(ParsedFilter& f) {
+    if (f.Count < 1) return;
+    f.Found.assign(static_cast<size_t>(f.Count), false);
+}
+
+int16_t FilterScore(const ParsedFilter& f) {
+    if (f.Count <= 0) return 0;
+    const int64_t weight = RoundHalfEven(10000.0 / f.Count);
+    int64_t sum = 0;
+    for (size_t k = 0; k < static_cast<size_t>(f.Count); ++k) {
+        const bool found = FlagAt(f.Found, k);
+        const bool excluded = FlagAt(f.Excluded, k);
+        if (found && excluded) return 0;
+        if (!found && FlagAt(f.Required, k)) return 0;
+        if (found || excluded) sum += weight;
+    }
+    return static_cast<int16_t>(RoundHalfEven(static_cast<double>(sum) / 100.0));
+}
+
+}  // namespace loftwick

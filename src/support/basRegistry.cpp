@@ -1,0 +1,201 @@
+#include "support/basRegistry.h"
+
+#include <filesystem>
+#include <vector>
+
+#include "support/Desktop.h"
+#include "support/FileSystem.h"
+#include "support/IniFile.h"
+#include "support/Program.h"
+#include "support/RuntimeError.h"
+#include "support/WineRegistry.h"
+#include "support/basUtils.h"
+
+namespace loftwick {
+namespace {
+
+// A settings file larger than this is not a settings file; it is not read (nor rewritten).
+constexpr uint64_t kMaxSettingsSize = 64ull << 20;
+
+bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != prefix[i]) return false;
+    }
+    return true;
+}
+
+// The keys to look in for a key under HKEY_LOCAL_MACHINE. The proxies are 32-bit programs: in a 64-bit
+// prefix their keys lie in the 32-bit view below Software\Wow6432Node, which is what they themselves see,
+// so that view is asked first.
+std::vector<std::string> CandidateKeys(const std::string& subKey) {
+    std::string key = subKey;
+    while (!key.empty() && key.front() == '\\') key.erase(key.begin());
+    std::vector<std::string> keys;
+    if (StartsWithNoCase(key, "software\\") && !StartsWithNoCase(key, "software\\wow6432node\\")) {
+        keys.push_back("Software\\Wow6432Node\\" + key.substr(9));
+    }
+    keys.push_back(key);
+    return keys;
+}
+
+// The folder a drive letter stands for in the prefix.
+std::string DriveRoot(const std::string& prefix, char letter) {
+    const std::string dosdevices = prefix + "/dosdevices";
+    const std::string link = dosdevices + "/" + letter + ":";
+    PreserveLastError keep;
+    const std::optional<FileInfo> info = TheFileSystem().Lstat(link);
+    if (info && info->isLink) {
+        std::error_code ec;
+        std::filesystem::path target = std::filesystem::read_symlink(link, ec);
+        if (!ec && !target.empty()) {
+            if (target.is_relative()) target = std::filesystem::path(dosdevices) / target;
+            return target.lexically_normal().string();
+        }
+    }
+    if (info && info->kind == EntryKind::Directory) return link;
+    if (letter == 'c') return prefix + "/drive_c";
+    return link;  // a drive the prefix does not have: a path that will simply not be found
+}
+
+// A registry file that fails while being read is worth a word to the user, but never a second failure.
+void ComplainAboutRegistry(const std::string& description) {
+    try {
+        TheDesktop().MessageBox(description, "MyRegQueryStringValue", MsgIcon::Exclamation);
+    } catch (...) {
+    }
+}
+
+std::string SettingsFile(const std::string& file) { return file.empty() ? Program().IniFileName : file; }
+
+// The text of a settings file; "" when there is none. Throws when the file exists but cannot be read.
+std::string ReadSettings(const std::string& path) {
+    FileSystem& fs = TheFileSystem();
+    const std::optional<FileInfo> info = fs.Stat(path);
+    if (!info) return {};
+    if (info->kind != EntryKind::File || info->size > kMaxSettingsSize) Raise(vberr::PathFileAccessError);
+    return ReadWholeFile(fs, path);
+}
+
+}  // namespace
+
+std::string WinePrefix() {
+    std::string prefix = Environ("WINEPREFIX");
+    if (prefix.empty()) {
+        const std::string home = Environ("HOME");
+        if (home.empty()) return {};
+        prefix = home + "/.wine";
+    }
+    while (prefix.size() > 1 && prefix.back() == '/') prefix.pop_back();
+    return prefix;
+}
+
+std::string MyRegQueryStringValue(uint32_t rootKey, const std::string& subKey, const std::string& valueName) {
+    PreserveLastError keep;
+    std::string result;
+    try {
+        if (rootKey != HKEY_LOCAL_MACHINE) return result;
+        const std::string prefix = WinePrefix();
+        if (prefix.empty()) return result;
+        const std::string file = prefix + "/system.reg";
+        FileSystem& fs = TheFileSystem();
+        // Only a regular file is read: a pipe or a device planted at the name would block or never end.
+        const std::optional<FileInfo> info = fs.Stat(file);
+        if (!info || info->kind != EntryKind::File) return result;
+        std::unique_ptr<InputFile> in;
+        try {
+            in = fs.OpenRead(file, true);
+        } catch (const RuntimeError&) {
+            return result;  // gone or unreadable: no registry, no value
+        }
+        const std::vector<std::string> keys = CandidateKeys(subKey);
+        WineRegistryLookup lookup(keys, valueName);
+        lookup.FeedFile(*in);
+        for (size_t i = 0; i < keys.size(); ++i) {
+            if (const std::optional<RegValue>& value = lookup.Result(i)) {
+                if (value->type == regtype::String) result = StripNulls(value->data);
+                break;
+            }
+        }
+    } catch (const RuntimeError& e) {
+        ComplainAboutRegistry(e.Description());
+    } catch (const std::exception& e) {
+        ComplainAboutRegistry(e.what());
+    } catch (...) {
+        ComplainAboutRegistry(VbErrorDescription(vberr::InternalError));
+    }
+    return result;
+}
+
+std::string WindowsPathToNative(const std::string& windowsPath) {
+    std::string path = windowsPath;
+    std::string root;
+    const bool hasDrive = path.size() >= 2 && path[1] == ':' &&
+                          ((path[0] >= 'a' && path[0] <= 'z') || (path[0] >= 'A' && path[0] <= 'Z'));
+    const std::string prefix = WinePrefix();
+    if (hasDrive && !prefix.empty()) {
+        const char letter = static_cast<char>(path[0] >= 'A' && path[0] <= 'Z' ? path[0] - 'A' + 'a' : path[0]);
+        root = DriveRoot(prefix, letter);
+        while (!root.empty() && root.back() == '/') root.pop_back();
+        path.erase(0, 2);
+    }
+    for (char& c : path) {
+        if (c == '\\') c = '/';
+    }
+    if (!hasDrive || prefix.empty()) return path;
+    if (path.empty() || path.front() != '/') path.insert(path.begin(), '/');
+    return root + path;
+}
+
+std::string GetIniValue(const std::string& section, const std::string& key, const std::string& defaultValue,
+                        const std::string& file) {
+    PreserveLastError keep;
+    try {
+        const std::string path = SettingsFile(file);
+        if (path.empty()) return defaultValue;
+        const std::optional<std::string> value = IniDocument(ReadSettings(path)).Get(section, key);
+        return value && !value->empty() ? *value : defaultValue;
+    } catch (...) {
+        return defaultValue;
+    }
+}
+
+bool WriteIniValue(const std::string& section, const std::string& key, const std::string& value,
+                   const std::string& file) {
+    PreserveLastError keep;
+    try {
+        const std::string path = SettingsFile(file);
+        if (path.empty()) return false;
+        // A file that exists but cannot be read is left alone rather than replaced by one key.
+        const std::string before = ReadSettings(path);
+        IniDocument document(before);
+        if (!document.Set(section, key, value)) return false;
+        const std::string after = document.Text();
+        if (after == before) return true;
+        WriteFileAtomically(TheFileSystem(), path, after);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+std::string ChooseIniFileName(const std::string& programDir, const std::string& exeName) {
+    const std::string name = (exeName.empty() ? std::string("loftwick") : exeName) + ".ini";
+    std::string folder = programDir;
+    AddPathSeparator(folder);
+    {
+        PreserveLastError keep;
+        if (!folder.empty() && TheFileSystem().IsWritableDirectory(folder)) return folder + name;
+    }
+    // Relative values are to be ignored, as the base-directory rules say.
+    std::string config = Environ("XDG_CONFIG_HOME");
+    if (config.empty() || config.front() != '/') config = Environ("HOME") + "/.config";
+    AddPathSeparator(config);
+    config += "loftwick/";
+    MakeDirs(config);
+    return config + name;
+}
+
+}  // namespace loftwick

@@ -1,0 +1,38 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace loftwick {
+
+// The registry root the program reads; the only one it uses.
+inline constexpr uint32_t HKEY_LOCAL_MACHINE = 0x80000002u;
+
+// Reads one text value under a root key from the Wine prefix's registry ($WINEPREFIX, default ~/.wine,
+// file system.reg). Only plain string values (REG_SZ) are returned; a missing prefix, key or value, or a
+// value of another type, gives "". Never throws.
+std::string MyRegQueryStringValue(uint32_t rootKey, const std::string& subKey, const std::string& valueName);
+
+// A Windows path from the registry ("c:\Program Files\WinGate\cache\") as a native path through the
+// prefix's dosdevices (or drive_c), with "/" separators; a trailing separator is kept. A path with no drive
+// letter is only turned to "/" separators.
+std::string WindowsPathToNative(const std::string& windowsPath);
+
+// The Wine prefix the registry and drive letters come from: $WINEPREFIX, else ~/.wine; no trailing "/".
+std::string WinePrefix();
+
+// The settings-file primitives, with the semantics of the profile-string calls: sections and keys match
+// without regard to case, values are trimmed, a missing or empty value gives the default. An empty `file`
+// means IniFileName. Values read back whole, whatever their length. Never throw.
+std::string GetIniValue(const std::string& section, const std::string& key, const std::string& defaultValue,
+                        const std::string& file = "");
+// Writes (creating the file, section and key as needed) atomically: the file is replaced as a whole,
+// never left half-written. True when written.
+bool WriteIniValue(const std::string& section, const std::string& key, const std::string& value,
+                   const std::string& file = "");
+
+// The settings file for an executable: exeName + ".ini" beside it when its folder is writable, else in
+// $XDG_CONFIG_HOME/loftwick/ (~/.config/loftwick/), which is created when missing.
+std::string ChooseIniFileName(const std::string& programDir, const std::string& exeName);
+
+}  // namespace loftwick

@@ -1,0 +1,226 @@
+#include "app/basMain.h"
+
+#include <gtest/gtest.h>
+
+#include "support/Program.h"
+#include "support/ScriptedDesktop.h"
+#include "support/TestEnv.h"
+#include "support/basRegistry.h"
+
+namespace loftwick {
+namespace {
+
+const char* const kNotSpecified = "Cache Directory was not specified";
+
+class SetProxyTypeTest : public test::ProgramFixture {
+protected:
+    SetProxyTypeTest() : prefix_(dir_ / "wine"), wine_("WINEPREFIX", prefix_) {
+        Platform().desktop = &desktop_;
+        Program().IniFileName = dir_ / "loftwick.ini";
+        Program().ProxyType = 0;
+        Program().CacheDir.clear();
+        dir_.MakeDirs("wine/drive_c");
+    }
+
+    void WriteRegistry(const std::string& body) {
+        dir_.WriteFile("wine/system.reg", "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n" + body);
+    }
+    std::string Ini() const { return dir_.Exists("loftwick.ini") ? dir_.ReadFile("loftwick.ini") : ""; }
+    std::vector<std::string> MessageTexts() const {
+        std::vector<std::string> texts;
+        for (const auto& m : desktop_.messages) texts.push_back(m.text);
+        return texts;
+    }
+
+    test::TempDir dir_;
+    std::string prefix_;
+    test::ScopedEnv wine_;
+    test::ScriptedDesktop desktop_;
+};
+
+TEST_F(SetProxyTypeTest, FirstStartCancelledEndsWithoutWritingSettings) {
+    desktop_.inputAnswers = {std::nullopt};
+    SetProxyType(false);
+    EXPECT_EQ(Program().ProxyType, 0);
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>{kNotSpecified});
+    ASSERT_EQ(desktop_.prompts.size(), 1u);
+    EXPECT_EQ(desktop_.prompts[0].prompt,
+              "Select Proxy Server, that you are using (type 1 or 2)\r\n1 - WinProxy 1.4\r\n2 - WinGate 4\r\n"
+              "Enything else - none of them (to Exit)\r\n");
+    EXPECT_EQ(desktop_.prompts[0].title, Program().AppTitle);
+    EXPECT_FALSE(dir_.Exists("loftwick.ini"));
+}
+
+TEST_F(SetProxyTypeTest, WordsEmptyAnswersAndOtherNumbersAllEndTheProgram) {
+    for (const char* answer : {"", "three", "3", "0"}) {
+        desktop_.inputAnswers = {std::string(answer)};
+        SetProxyType(false);
+        EXPECT_EQ(Program().ProxyType, 0) << answer;
+    }
+    EXPECT_FALSE(dir_.Exists("loftwick.ini"));
+}
+
+TEST_F(SetProxyTypeTest, WinProxyWithoutRegistryOffersTheDefaultFolderAndStoresTheTypedOne) {
+    dir_.MakeDirs("cache");
+    desktop_.inputAnswers = {std::string("1"), dir_ / "cache  "};
+    SetProxyType(false);
+    ASSERT_EQ(desktop_.prompts.size(), 2u);
+    EXPECT_EQ(desktop_.prompts[1].defaultText, prefix_ + "/drive_c/winproxy/cache/");
+    EXPECT_EQ(desktop_.prompts[1].prompt,
+              "Please type the folder of the Cache manually (it then will be saved in " + Program().IniFileName + ")");
+    EXPECT_EQ(Program().ProxyType, 1);
+    EXPECT_EQ(Program().CacheDir, dir_ / "cache/");
+    EXPECT_EQ(GetIniValue("Common", "ProxyType", ""), "1");
+    EXPECT_EQ(GetIniValue("Common", "CacheDir", ""), dir_ / "cache/");
+}
+
+TEST_F(SetProxyTypeTest, WinProxyRegistryFolderIsMappedThroughThePrefix) {
+    WriteRegistry("[Software\\\\M&Msoft\\\\WinProxy] 1700000000\n\"CacheDir\"=\"C:\\\\proxy\\\\store\\\\\"\n");
+    dir_.MakeDirs("wine/drive_c/proxy/store");
+    desktop_.inputAnswers = {std::string("1"), std::nullopt};
+    SetProxyType(false);
+    ASSERT_EQ(desktop_.prompts.size(), 3u);  // type, folder (cancelled), type again (cancelled)
+    EXPECT_EQ(desktop_.prompts[1].defaultText, prefix_ + "/drive_c/proxy/store/");
+}
+
+TEST_F(SetProxyTypeTest, WinGateFolderNameIsJoinedToTheGatekeeperFolder) {
+    WriteRegistry(
+        "[Software\\\\Qbik Software\\\\WinGate\\\\Cache] 1700000000\n\"CacheDirectory\"=\"wgcache\"\n\n"
+        "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Paths\\\\gatekeeper.exe] 1700000000\n"
+        "\"Path\"=\"C:\\\\WinGate\\\\bin\\\\\"\n");
+    desktop_.inputAnswers = {std::string("2"), std::nullopt};
+    SetProxyType(false);
+    ASSERT_GE(desktop_.prompts.size(), 2u);
+    EXPECT_EQ(desktop_.prompts[1].defaultText, prefix_ + "/drive_c/WinGate/bin/wgcache/");
+}
+
+TEST_F(SetProxyTypeTest, WinGatePathWithoutTrailingSeparatorLosesItsLastComponent) {
+    WriteRegistry(
+        "[Software\\\\Qbik Software\\\\WinGate\\\\Cache] 1700000000\n\"CacheDirectory\"=\"wgcache\"\n\n"
+        "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Paths\\\\gatekeeper.exe] 1700000000\n"
+        "\"Path\"=\"C:\\\\WinGate\\\\bin\"\n");
+    desktop_.inputAnswers = {std::string("2"), std::nullopt};
+    SetProxyType(false);
+    ASSERT_GE(desktop_.prompts.size(), 2u);
+    EXPECT_EQ(desktop_.prompts[1].defaultText, prefix_ + "/drive_c/WinGate/wgcache/");
+}
+
+TEST_F(SetProxyTypeTest, WinGateFullPathInRegistryIsNotTakenAndTheDefaultIsOffered) {
+    WriteRegistry("[Software\\\\Qbik Software\\\\WinGate\\\\Cache] 1700000000\n\"CacheDirectory\"=\"D:\\\\wg\\\\cache\"\n");
+    desktop_.inputAnswers = {std::string("2"), std::nullopt};
+    SetProxyType(false);
+    ASSERT_GE(desktop_.prompts.size(), 2u);
+    EXPECT_EQ(desktop_.prompts[1].defaultText, prefix_ + "/drive_c/Program Files/WinGate/cache/");
+}
+
+TEST_F(SetProxyTypeTest, WinGateFolderWithoutIndexIsRefusedUntilOneHasIt) {
+    dir_.MakeDirs("wg");
+    desktop_.inputAnswers = {std::string("2"), dir_ / "wg", std::nullopt};
+    SetProxyType(false);
+    EXPECT_EQ(MessageTexts(), (std::vector<std::string>{
+                                  kNotSpecified, "Cache index file was not found in the '" + (dir_ / "wg/") + "' direcory"}));
+    EXPECT_EQ(Program().ProxyType, 0);
+
+    dir_.WriteFile("wg/cache.idx", "");
+    desktop_.inputAnswers = {std::string("2"), dir_ / "wg"};
+    SetProxyType(false);
+    EXPECT_EQ(Program().ProxyType, 2);
+    EXPECT_EQ(GetIniValue("Common", "CacheDir", ""), dir_ / "wg/");
+}
+
+TEST_F(SetProxyTypeTest, MissingFolderIsNamedInTheMessage) {
+    desktop_.inputAnswers = {std::string("1"), dir_ / "nowhere", std::nullopt};
+    SetProxyType(false);
+    EXPECT_EQ(MessageTexts().back(), "Cache Directory '" + (dir_ / "nowhere/") + "' was not found");
+}
+
+TEST_F(SetProxyTypeTest, ValidStoredSettingsPassWithoutQuestionsAndAreNotRewritten) {
+    dir_.MakeDirs("cache");
+    WriteIniValue("Common", "ProxyType", "1");
+    WriteIniValue("Common", "CacheDir", dir_ / "cache/");
+    const std::string before = Ini();
+    SetProxyType(false);
+    EXPECT_TRUE(desktop_.prompts.empty());
+    EXPECT_TRUE(desktop_.messages.empty());
+    EXPECT_EQ(Program().ProxyType, 1);
+    EXPECT_EQ(Ini(), before);
+}
+
+TEST_F(SetProxyTypeTest, AnEmptyExistingCacheFolderPassesTheCheck) {
+    dir_.MakeDirs("empty");
+    Program().ProxyType = 1;
+    Program().CacheDir = dir_ / "empty";
+    EXPECT_TRUE(CheckCacheDir());
+    EXPECT_EQ(Program().CacheDir, dir_ / "empty/");
+}
+
+TEST_F(SetProxyTypeTest, ChangeTypeAnsweredWithCancelKeepsTheOldValues) {
+    dir_.MakeDirs("cache");
+    WriteIniValue("Common", "ProxyType", "1");
+    WriteIniValue("Common", "CacheDir", dir_ / "cache/");
+    desktop_.inputAnswers = {std::string("3")};
+    SetProxyType(true);
+    EXPECT_EQ(desktop_.prompts.size(), 1u);  // asked at once, no check first
+    EXPECT_EQ(Program().ProxyType, 1);
+    EXPECT_EQ(Program().CacheDir, dir_ / "cache/");
+}
+
+TEST_F(SetProxyTypeTest, ChangeTypeToWinGateWritesOnlyWhatChanged) {
+    dir_.MakeDirs("cache");
+    dir_.WriteFile("cache/cache.idx", "");
+    WriteIniValue("Common", "ProxyType", "1");
+    WriteIniValue("Common", "CacheDir", dir_ / "cache/");
+    desktop_.inputAnswers = {std::string("2"), dir_ / "cache/"};
+    SetProxyType(true);
+    EXPECT_EQ(Program().ProxyType, 2);
+    EXPECT_EQ(GetIniValue("Common", "ProxyType", ""), "2");
+    EXPECT_EQ(GetIniValue("Common", "CacheDir", ""), dir_ / "cache/");
+}
+
+class FakeHost final : public MainWindowHost {
+public:
+    void ShowMainWindow() override { ++shown; open = true; }
+    void UnloadMainWindow() override { ++unloaded; open = false; }
+    bool HasMainWindow() const override { return open; }
+    int shown = 0, unloaded = 0;
+    bool open = false;
+};
+
+TEST_F(SetProxyTypeTest, MainOpensTheWindowAndARestartOpensANewOne) {
+    dir_.MakeDirs("cache");
+    dir_.MakeDirs("bin");
+    const std::string ini = dir_ / "bin/loftwick.ini";  // Main looks beside the executable
+    WriteIniValue("Common", "ProxyType", "1", ini);
+    WriteIniValue("Common", "CacheDir", dir_ / "cache/", ini);
+    FakeHost host;
+    SetMainWindowHost(&host);
+    SetExecutablePath(dir_ / "bin/loftwick");
+    Main();
+    EXPECT_EQ(Program().IniFileName, ini);
+    EXPECT_EQ(host.shown, 1);
+    EXPECT_EQ(Program().AppTitle.rfind("Loftwick v. ", 0), 0u);
+    EXPECT_EQ(Program().AppExeName, "loftwick");
+    EXPECT_EQ(Program().AppParentDir, dir_.path() + "/");
+
+    Program().RestartRequested = true;
+    ReleaseProgram();
+    EXPECT_EQ(host.unloaded, 1);
+    EXPECT_EQ(host.shown, 2);
+    EXPECT_FALSE(Program().RestartRequested);
+    EXPECT_TRUE(desktop_.prompts.empty());
+    SetMainWindowHost(nullptr);
+}
+
+TEST_F(SetProxyTypeTest, MainWithoutAChosenProxyOpensNoWindow) {
+    dir_.MakeDirs("bin");
+    FakeHost host;
+    SetMainWindowHost(&host);
+    SetExecutablePath(dir_ / "bin/loftwick");
+    Main();  // every question cancelled
+    EXPECT_EQ(host.shown, 0);
+    EXPECT_EQ(Program().ProxyType, 0);
+    SetMainWindowHost(nullptr);
+}
+
+}  // namespace
+}  // namespace loftwick

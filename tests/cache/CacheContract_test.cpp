@@ -1,0 +1,321 @@
+// One contract, two formats: every behaviour here runs on a WinProxy object and on a WinGate object,
+// each written by the cache builder, so that the implementations cannot drift apart.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+
+#include "cache/CacheTestKit.h"
+#include "support/FaultFileSystem.h"
+
+namespace loftwick::test {
+namespace {
+
+namespace fs = std::filesystem;
+using builder::Content;
+using builder::Fill;
+
+template <class Kit>
+class CacheContract : public CacheFixture {
+  protected:
+    CacheContract() : kit_(root_.path()) {}
+
+    std::vector<std::string> FilesIn(const std::string& folder) const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    Kit kit_;
+};
+
+using Formats = ::testing::Types<WinProxyKit, WinGateKit>;
+class FormatNames {
+  public:
+    template <class T>
+    static std::string GetName(int) {
+        return std::is_same_v<T, WinProxyKit> ? "WinProxy" : "WinGate";
+    }
+};
+TYPED_TEST_SUITE(CacheContract, Formats, FormatNames);
+
+// --- Binding ----------------------------------------------------------------------------------------
+
+TYPED_TEST(CacheContract, BindingReadsTheStoredMetadata) {
+    ObjectSpec spec;
+    spec.reportedLength = 4096;
+    const auto object = this->kit_.Bind(spec);
+
+    EXPECT_EQ(object->ProxyType(), TypeParam::kProxyType);
+    EXPECT_EQ(object->fileName(), this->kit_.PathOf(spec));
+    EXPECT_EQ(object->ObjectName(), "http://www.example.com/dir/page.html");
+    EXPECT_EQ(object->ContentType(), "text/html");
+    EXPECT_EQ(object->ContentLen(), 4096);
+    EXPECT_EQ(object->ContentLenActual(), static_cast<int64_t>(spec.content.Size()));
+    EXPECT_EQ(object->DateRetrieved(), EpochToLocalDate(kNow - 10 * kDay));
+    EXPECT_EQ(object->DateModified(), EpochToLocalDate(kNow - 40 * kDay));
+    EXPECT_EQ(object->AgeRetrieved(), 10);
+    EXPECT_FALSE(object->MetaGathered());
+    EXPECT_TRUE(Base(object).StillSameFile());
+    EXPECT_EQ(this->ReportCount(), 0u);
+}
+
+TYPED_TEST(CacheContract, MissingFileLeavesTheObjectUnboundWithoutAReport) {
+    ObjectSpec spec;
+    const auto object = this->kit_.BindWritten(spec);  // nothing was written
+    EXPECT_EQ(object->fileName(), "");
+    EXPECT_FALSE(Base(object).StillSameFile());
+    EXPECT_EQ(this->ReportCount(), 0u);
+}
+
+TYPED_TEST(CacheContract, SymbolicLinkInPlaceOfTheCacheFileIsNeverFollowed) {
+    ObjectSpec spec;
+    const std::string victim = this->root_ / "victim.txt";
+    this->root_.WriteFile("victim.txt", "precious");
+    const int64_t victimTime = this->WriteTimeOf(victim);
+    const std::string path = this->kit_.Write(spec);
+    fs::remove(path);
+    fs::create_symlink(victim, path);
+
+    const auto object = this->kit_.BindWritten(spec);
+    EXPECT_EQ(object->fileName(), "");
+    object->FixFileTime();
+    object->SetFileTTL(3);
+    EXPECT_FALSE(object->Delete());
+    EXPECT_FALSE(object->FileCopy(this->root_ / "copy"));
+    EXPECT_EQ(this->root_.ReadFile("victim.txt"), "precious");
+    EXPECT_EQ(this->WriteTimeOf(victim), victimTime);
+    EXPECT_TRUE(fs::is_symlink(path));
+    EXPECT_FALSE(this->root_.Exists("copy"));
+}
+
+TYPED_TEST(CacheContract, StillSameFileTurnsFalseOnceTheFileIsReplacedOrGone) {
+    ObjectSpec spec;
+    const auto object = this->kit_.Bind(spec);
+    ASSERT_TRUE(Base(object).StillSameFile());
+    // The replacement exists before the old file goes, so it cannot reuse the old inode.
+    this->root_.WriteFile("newcomer", "another file");
+    fs::rename(this->root_ / "newcomer", object->fileName());
+    EXPECT_FALSE(Base(object).StillSameFile());
+
+    const auto again = this->kit_.BindWritten(spec);
+    ASSERT_TRUE(Base(again).StillSameFile());
+    fs::remove(again->fileName());
+    EXPECT_FALSE(Base(again).StillSameFile());
+}
+
+// --- File times -------------------------------------------------------------------------------------
+
+TYPED_TEST(CacheContract, FixFileTimeStampsTheRetrievalMomentAsWriteTimeOnly) {
+    ObjectSpec spec;
+    spec.stamp.creationTime = kNow - 100 * kDay;
+    const auto object = this->kit_.Bind(spec);
+    EXPECT_TRUE(object->FixFileTime());
+    EXPECT_EQ(this->WriteTimeOf(object->fileName()), kNow - 10 * kDay);
+    EXPECT_EQ(this->CreationTimeOf(object->fileName()), kNow - 100 * kDay);
+}
+
+TYPED_TEST(CacheContract, SetFileTTLStoresTheExpiryAsCreationTimeOnly) {
+    ObjectSpec spec;
+    spec.stamp.writeTime = kNow - 5 * kDay;
+    const auto object = this->kit_.Bind(spec);
+    EXPECT_TRUE(object->SetFileTTL(7));
+    EXPECT_EQ(this->CreationTimeOf(object->fileName()), kNow - 10 * kDay + 7 * kDay);
+    EXPECT_EQ(this->WriteTimeOf(object->fileName()), kNow - 5 * kDay);
+}
+
+TYPED_TEST(CacheContract, DeleteIfAgedJudgesByTheCreationTimeReadAtBinding) {
+    ObjectSpec expired;
+    expired.name = "1111_expired.html";
+    expired.stamp.creationTime = kNow - kDay;
+    const auto old = this->kit_.Bind(expired);
+    // The new expiry lies ahead, but this object already read the old one: it still goes.
+    old->SetFileTTL(30);
+    EXPECT_TRUE(old->DeleteIfAged());
+    EXPECT_FALSE(fs::exists(this->kit_.PathOf(expired)));
+    EXPECT_EQ(old->fileName(), this->kit_.PathOf(expired));  // the path stays
+
+    ObjectSpec fresh;
+    fresh.name = "2222_fresh.html";
+    fresh.stamp.creationTime = kNow + kDay;
+    const auto young = this->kit_.Bind(fresh);
+    EXPECT_FALSE(young->DeleteIfAged());
+    EXPECT_TRUE(fs::exists(this->kit_.PathOf(fresh)));
+    EXPECT_EQ(this->ReportCount(), 0u);
+}
+
+TYPED_TEST(CacheContract, DeleteRemovesTheFileAndReportsWhenItIsAlreadyGone) {
+    ObjectSpec spec;
+    spec.stamp.creationTime = kNow - kDay;
+    const auto object = this->kit_.Bind(spec);
+    EXPECT_TRUE(object->Delete());
+    EXPECT_FALSE(fs::exists(this->kit_.PathOf(spec)));
+    EXPECT_EQ(object->ObjectName(), "http://www.example.com/dir/page.html");
+
+    EXPECT_FALSE(object->Delete());
+    const auto reports = this->ReportsAt("Delete");
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("File:\"" + this->kit_.PathOf(spec) + "\" DateCreated: 2024-12-05 10:00:00"),
+              std::string::npos);
+    EXPECT_FALSE(object->DeleteIfAged());
+    EXPECT_EQ(this->ReportsAt("DeleteIfAged").size(), 1u);
+}
+
+// --- Renaming ---------------------------------------------------------------------------------------
+
+TYPED_TEST(CacheContract, FixFileNamePutsTheContentTypeWordInPlaceOfThePrefix) {
+    ObjectSpec spec;
+    spec.contentType = "text/html; charset=utf-8";
+    const auto object = this->kit_.Bind(spec);
+    const std::string folder = this->kit_.PathOf(spec).substr(0, this->kit_.PathOf(spec).rfind('/') + 1);
+    const std::string suffix = TypeParam::kProxyType == 1 ? "" : ".wgc";
+
+    EXPECT_TRUE(object->FixFileName());
+    EXPECT_EQ(object->fileName(), folder + "html_page.html" + suffix);
+    EXPECT_TRUE(fs::exists(folder + "html_page.html" + suffix));
+    EXPECT_FALSE(fs::exists(this->kit_.PathOf(spec)));
+    EXPECT_TRUE(Base(object).StillSameFile());
+    // A second run finds the prefix it would give and leaves the name alone.
+    EXPECT_TRUE(object->FixFileName());
+    EXPECT_EQ(object->fileName(), folder + "html_page.html" + suffix);
+    EXPECT_EQ(this->ReportCount(), 0u);
+}
+
+TYPED_TEST(CacheContract, FixFileNameNeverReplacesAFileOfTheNewName) {
+    ObjectSpec spec;
+    const auto object = this->kit_.Bind(spec);
+    const std::string path = object->fileName();
+    const size_t underscore = path.find('_', path.rfind('/'));
+    const std::string rest = path.substr(underscore + 1);
+    const std::string taken = path.substr(0, path.rfind('/') + 1) + "html_" + rest;
+    { std::ofstream(taken) << "already here"; }
+
+    EXPECT_FALSE(object->FixFileName());
+    EXPECT_EQ(object->fileName(), path);
+    EXPECT_TRUE(fs::exists(path));
+    std::ifstream in(taken);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "already here");
+    const auto reports = this->ReportsAt("FixFileName");
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("Content-Type: text/html Name:\"" + rest + "\" -> \"html_\"\r\nFile: " + path),
+              std::string::npos)
+        << reports[0];
+}
+
+// --- Contents search --------------------------------------------------------------------------------
+
+TYPED_TEST(CacheContract, FindInContentsFindsWordsAcrossBlockBoundariesWhateverTheirLength) {
+    ObjectSpec spec;
+    const std::string longWord = "LONG-" + std::string(90, 'Q') + "-WORD";
+    spec.content = Content::Sized(40000)
+                       .Patch(8192 - 3, "NEEDLE")       // straddles the first block boundary
+                       .Patch(2 * 8192 - 50, longWord)  // longer than any fixed tail of 30
+                       .Patch(40000 - 4, "TAIL");       // the last bytes of the content
+    const auto object = this->kit_.Bind(spec);
+
+    ParsedFilter filter = Filter({"needle", longWord, "tail"});
+    EXPECT_TRUE(object->FindInContents(filter, 1));
+    EXPECT_EQ(filter.Found, (std::vector<bool>{true, true, true}));
+}
+
+TYPED_TEST(CacheContract, FindInContentsMarksWhatItFoundAndAnswersWhetherAllWere) {
+    ObjectSpec spec;
+    spec.content = Content::Bytes("Some Mixed Case text");
+    const auto object = this->kit_.Bind(spec);
+
+    ParsedFilter filter = Filter({"MIXED", "ABSENT", "TEXT"});
+    EXPECT_FALSE(object->FindInContents(filter, 1));
+    EXPECT_EQ(filter.Found, (std::vector<bool>{true, false, true}));
+    // A word found before is not looked for again; the answer covers all words.
+    filter.Words[1] = "SOME";
+    EXPECT_TRUE(object->FindInContents(filter, 1));
+}
+
+TYPED_TEST(CacheContract, FindInContentsStartsAtTheGivenPositionOfTheContent) {
+    ObjectSpec spec;
+    spec.content = Content::Bytes("ALPHA BETA");
+    const auto object = this->kit_.Bind(spec);
+    ParsedFilter fromSeven = Filter({"ALPHA", "BETA"});
+    EXPECT_FALSE(object->FindInContents(fromSeven, 7));
+    EXPECT_EQ(fromSeven.Found, (std::vector<bool>{false, true}));
+    ParsedFilter pastEnd = Filter({"A"});
+    EXPECT_FALSE(object->FindInContents(pastEnd, 11));
+    ParsedFilter lastByte = Filter({"A"});
+    EXPECT_TRUE(object->FindInContents(lastByte, 10));
+}
+
+TYPED_TEST(CacheContract, FindInContentsSearchesEvenWhenNoLengthWasRecorded) {
+    ObjectSpec spec;
+    spec.reportedLength = 0;
+    spec.content = Content::Bytes("x");
+    const auto object = this->kit_.Bind(spec);
+    ParsedFilter filter = Filter({"X"});
+    EXPECT_TRUE(object->FindInContents(filter, 1));
+}
+
+TYPED_TEST(CacheContract, FindInContentsReportsAFileThatVanished) {
+    ObjectSpec spec;
+    const auto object = this->kit_.Bind(spec);
+    fs::remove(object->fileName());
+    ParsedFilter filter = Filter({"CACHED"});
+    EXPECT_FALSE(object->FindInContents(filter, 1));
+    const auto reports = this->ReportsAt("FindInContents");
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("http://www.example.com/dir/page.html"), std::string::npos);
+}
+
+// --- Copying ----------------------------------------------------------------------------------------
+
+TYPED_TEST(CacheContract, FileCopyWritesTheContentAndStampsTheModificationDate) {
+    ObjectSpec spec;
+    spec.content = Content::Sized(100000).Patch(0, "FIRST").Patch(100000 - 4, "LAST");
+    const auto object = this->kit_.Bind(spec);
+    const std::string destination = this->root_ / "saved/page.html";
+    fs::create_directories(this->root_ / "saved");
+    this->root_.WriteFile("saved/page.html", "an older copy that is longer than nothing");
+
+    EXPECT_TRUE(object->FileCopy(destination));
+    EXPECT_EQ(this->root_.ReadFile("saved/page.html"), spec.content.Slice(0, spec.content.Size()));
+    EXPECT_EQ(this->WriteTimeOf(destination), kNow - 40 * kDay);
+    EXPECT_EQ(this->FilesIn(this->root_ / "saved"), std::vector<std::string>{"page.html"});
+}
+
+TYPED_TEST(CacheContract, FileCopyReplacesALinkAtTheDestinationInsteadOfWritingThroughIt) {
+    ObjectSpec spec;
+    const auto object = this->kit_.Bind(spec);
+    this->root_.WriteFile("elsewhere.txt", "not to be touched");
+    fs::create_symlink(this->root_ / "elsewhere.txt", this->root_ / "copy.html");
+
+    EXPECT_TRUE(object->FileCopy(this->root_ / "copy.html"));
+    EXPECT_FALSE(fs::is_symlink(this->root_ / "copy.html"));
+    EXPECT_EQ(this->root_.ReadFile("copy.html"), spec.content.bytes);
+    EXPECT_EQ(this->root_.ReadFile("elsewhere.txt"), "not to be touched");
+}
+
+TYPED_TEST(CacheContract, FailedCopyLeavesNothingUnderTheFinalName) {
+    ObjectSpec spec;
+    spec.content = Content::Sized(300000);
+    const auto object = this->kit_.Bind(spec);
+    fs::create_directories(this->root_ / "saved");
+    this->root_.WriteFile("saved/kept.html", "the previous copy");
+
+    FaultFileSystem faults;
+    Platform().fileSystem = &faults;
+    faults.FailWritesAfterBytes(70000, ENOSPC);
+    EXPECT_FALSE(object->FileCopy(this->root_ / "saved/new.html"));
+    EXPECT_FALSE(object->FileCopy(this->root_ / "saved/kept.html"));
+
+    EXPECT_EQ(this->FilesIn(this->root_ / "saved"), std::vector<std::string>{"kept.html"});
+    EXPECT_EQ(this->root_.ReadFile("saved/kept.html"), "the previous copy");
+    const auto reports = this->ReportsAt(TypeParam::kFileCopyLocation);
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_NE(reports[0].find(object->fileName() + " to " + (this->root_ / "saved/new.html")),
+              std::string::npos);
+}
+
+}  // namespace
+}  // namespace loftwick::test

@@ -1,0 +1,174 @@
+#pragma once
+// What the cache-object tests share: a fixture with a scripted desktop (to see reports) and a cache
+// folder, and one "kit" per format that writes an object with the cache builder and binds a fresh cache
+// object to it, so that one contract suite runs the same behaviours on both formats.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "cache/clsCache.h"
+#include "cache/clsCacheBase.h"
+#include "cachebuilder/WinGateBuilder.h"
+#include "cachebuilder/WinProxyBuilder.h"
+#include "support/FileTimeUtils.h"
+#include "support/PosixFileSystem.h"
+#include "support/ScriptedDesktop.h"
+#include "support/TestEnv.h"
+
+namespace loftwick::test {
+
+inline constexpr int64_t kDay = 86400;
+// The fixture's clock stands at 2024-12-06 10:00:00 UTC; tests run with TZ=UTC.
+inline constexpr int64_t kNow = 1733479200;
+
+// One cached object as a test describes it, whatever the format.
+struct ObjectSpec {
+    std::string url = "http://www.example.com/dir/page.html";
+    std::string name = "3f2a_page.html";  // file name (WinProxy) or base name (WinGate)
+    std::string contentType = "text/html";
+    std::optional<int64_t> retrieved = kNow - 10 * kDay;  // seconds since 1970 UTC
+    std::optional<int64_t> modified = kNow - 40 * kDay;
+    std::optional<uint64_t> reportedLength;  // unset: the content's size
+    builder::Content content = builder::Content::Bytes("<html>the cached content</html>");
+    builder::FileStamp stamp;
+};
+
+// The fixture every cache-object test uses.
+class CacheFixture : public ProgramFixture {
+  protected:
+    CacheFixture() {
+        Platform().desktop = &desktop_;
+        Program().AppParentDir = logs_.path() + "/";
+        Program().IsUnattended = false;
+    }
+
+    // The reports shown so far whose location is `location` (the "Code module:" line).
+    std::vector<std::string> ReportsAt(const std::string& location) const {
+        std::vector<std::string> found;
+        for (const auto& m : desktop_.messages) {
+            if (m.text.find("Code module: " + location + "\r\n") != std::string::npos)
+                found.push_back(m.text);
+        }
+        return found;
+    }
+    size_t ReportCount() const { return desktop_.messages.size(); }
+
+    static int64_t WriteTimeOf(const std::string& path) {
+        struct stat st {};
+        return ::lstat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_mtim.tv_sec) : -1;
+    }
+    static std::optional<int64_t> CreationTimeOf(const std::string& path) {
+        PosixFileSystem real;
+        const auto t = real.GetCreationTime(path);
+        return t ? std::optional<int64_t>(t->seconds) : std::nullopt;
+    }
+
+    ScriptedDesktop desktop_;
+    TempDir root_;
+
+  private:
+    TempDir logs_;
+};
+
+// WinProxy: one file per object in a host folder, its header block written by the builder.
+struct WinProxyKit {
+    static constexpr int32_t kProxyType = 1;
+    static constexpr const char* kFileCopyLocation = "clsCacheWinProxy:clsCache_FileCopy";
+    static constexpr const char* kBindLocation = "clsCacheWinProxy:clsCache_Filename";
+
+    explicit WinProxyKit(const std::string& root) : cache(root + "/cache") {
+        Program().CacheDir = cache.CacheDir();
+    }
+
+    builder::WinProxyObject ObjectOf(const ObjectSpec& spec) const {
+        builder::WinProxyObject o;
+        o.host = "www.example.com";
+        o.fileName = spec.name;
+        o.url = spec.url;
+        if (spec.retrieved) o.Header("Date", builder::HttpDate(*spec.retrieved));
+        if (!spec.contentType.empty()) o.Header("Content-Type", spec.contentType);
+        o.Header("Content-Length", std::to_string(spec.reportedLength.value_or(spec.content.Size())));
+        if (spec.modified) o.Header("Last-Modified", builder::HttpDate(*spec.modified));
+        o.content = spec.content;
+        o.stamp = spec.stamp;
+        return o;
+    }
+    // Writes the object's file; returns its path.
+    std::string Write(const ObjectSpec& spec) { return cache.Add(ObjectOf(spec)); }
+    // Binds an object that is already written.
+    std::shared_ptr<clsCache> BindWritten(const ObjectSpec& spec) {
+        auto object = NewCacheObject(kProxyType);
+        object->setFileName(cache.PathOf(ObjectOf(spec)));
+        return object;
+    }
+    std::shared_ptr<clsCache> Bind(const ObjectSpec& spec) {
+        Write(spec);
+        return BindWritten(spec);
+    }
+    std::string PathOf(const ObjectSpec& spec) const { return cache.PathOf(ObjectOf(spec)); }
+    // Bytes in front of the content.
+    uint64_t ContentOffset(const ObjectSpec& spec) const {
+        return builder::HeaderBlock(ObjectOf(spec)).size();
+    }
+
+    builder::WinProxyCache cache;
+};
+
+// WinGate: an index record handed to TakeMetadata, and a ".wgc" file that holds the content alone.
+struct WinGateKit {
+    static constexpr int32_t kProxyType = 2;
+    static constexpr const char* kFileCopyLocation = "clsCacheWinGate:clsCache_FileCopy";
+    static constexpr const char* kBindLocation = "clsCacheWinGate:clsCache_Filename";
+
+    explicit WinGateKit(const std::string& root) : cache(root + "/cache") {
+        Program().CacheDir = cache.CacheDir();
+    }
+
+    static builder::WinGateRecord RecordOf(const ObjectSpec& spec) {
+        builder::WinGateRecord r;
+        r.url = spec.url.rfind("http://", 0) == 0 ? spec.url.substr(7) : spec.url;
+        r.baseName = spec.name;
+        r.retrieved = static_cast<uint32_t>(spec.retrieved.value_or(0));
+        r.modified = static_cast<uint32_t>(spec.modified.value_or(0));
+        r.contentType = spec.contentType;
+        r.contentLength = spec.reportedLength.value_or(spec.content.Size());
+        return r;
+    }
+    std::string Write(const ObjectSpec& spec) {
+        return cache.Add(RecordOf(spec), builder::WinGateContent{spec.content, false, spec.stamp});
+    }
+    std::shared_ptr<clsCache> BindWritten(const ObjectSpec& spec) { return BindRecord(RecordOf(spec)); }
+    std::shared_ptr<clsCache> Bind(const ObjectSpec& spec) {
+        Write(spec);
+        return BindWritten(spec);
+    }
+    static std::shared_ptr<clsCache> BindRecord(const builder::WinGateRecord& record) {
+        auto object = NewCacheObject(kProxyType);
+        const std::string bytes = builder::EncodeRecord(record);
+        object->TakeMetadata(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+        return object;
+    }
+    std::string PathOf(const ObjectSpec& spec) const { return cache.ContentPath(spec.name); }
+    uint64_t ContentOffset(const ObjectSpec&) const { return 0; }
+
+    builder::WinGateCache cache;
+};
+
+inline clsCacheBase& Base(const std::shared_ptr<clsCache>& object) {
+    return dynamic_cast<clsCacheBase&>(*object);
+}
+
+inline ParsedFilter Filter(std::initializer_list<std::string> words) {
+    ParsedFilter f;
+    f.Words = words;
+    f.Count = static_cast<int32_t>(f.Words.size());
+    f.Excluded.assign(f.Words.size(), false);
+    f.Required.assign(f.Words.size(), false);
+    f.Found.assign(f.Words.size(), false);
+    return f;
+}
+
+}  // namespace loftwick::test

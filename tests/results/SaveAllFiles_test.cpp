@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "results/SaveObjects.h"
+#include "results/SaveTestSupport.h"
+
+namespace loftwick::test {
+namespace {
+
+class SaveAllFilesTest : public SaveFixture {
+  protected:
+    std::string Read(const std::string& relative) const { return dir_.ReadFile("out/" + relative); }
+};
+
+TEST_F(SaveAllFilesTest, EveryResultIsSavedWithProgressAndASummary) {
+    Add("http://h/a/1.gif", "image/gif");
+    Add("http://h/b/2.gif", "image/gif");
+    Add("http://g/3.txt", "text/plain");
+    host_.current = 0;
+
+    SaveAllFiles(host_, "domain");
+
+    EXPECT_EQ(Read("h/1.gif"), "content");
+    EXPECT_EQ(Read("h/2.gif"), "content");
+    EXPECT_EQ(Read("g/3.txt"), "content");
+    EXPECT_EQ(host_.statuses, (std::vector<std::string>{"Saving 1 of 3", "Saving 2 of 3", "Saving 3 of 3",
+                                                        "Saved 3 of 3 files, 0 failed"}));
+    EXPECT_EQ(host_.eventsRun, 3);
+    EXPECT_EQ(host_.current, 3);
+    ASSERT_FALSE(desktop_.busyChanges.empty());
+    EXPECT_TRUE(desktop_.busyChanges.front());
+    EXPECT_FALSE(desktop_.busyChanges.back());
+}
+
+TEST_F(SaveAllFilesTest, FailedCopyIsReportedAndTheRestAreStillSaved) {
+    Add("http://h/1.gif", "image/gif");
+    Add("http://h/2.gif", "image/gif")->failCopy = true;
+    Add("http://h/3.gif", "image/gif");
+
+    SaveAllFiles(host_, "tree");
+
+    EXPECT_TRUE(dir_.Exists("out/h/1.gif"));
+    EXPECT_FALSE(dir_.Exists("out/h/2.gif"));
+    EXPECT_TRUE(dir_.Exists("out/h/3.gif"));
+    EXPECT_EQ(host_.statuses.back(), "Saved 2 of 3 files, 1 failed");
+    EXPECT_EQ(ReportLocations(), std::vector<std::string>{"clsCacheWinProxy:clsCache_FileCopy"});
+    // The report resets the pointer; the run sets it again for the objects that follow.
+    ASSERT_GE(desktop_.busyChanges.size(), 4u);
+    EXPECT_FALSE(desktop_.busyChanges.back());
+    EXPECT_TRUE(desktop_.busyChanges[desktop_.busyChanges.size() - 2]);
+}
+
+TEST_F(SaveAllFilesTest, FailedSaveStepIsReportedAndTheRestAreStillSaved) {
+    dir_.MakeDirs("out");
+    dir_.MakeDirs("elsewhere");
+    ASSERT_EQ(symlink((dir_ / "elsewhere").c_str(), (root() + "/trap").c_str()), 0);
+    Add("http://h/1.gif", "image/gif");
+    Add("http://trap/2.gif", "image/gif");
+    Add("http://h/3.gif", "image/gif");
+
+    SaveAllFiles(host_, "tree");
+
+    EXPECT_TRUE(dir_.Exists("out/h/1.gif"));
+    EXPECT_TRUE(dir_.Exists("out/h/3.gif"));
+    EXPECT_FALSE(dir_.Exists("elsewhere/2.gif"));
+    EXPECT_EQ(ReportLocations(), std::vector<std::string>{"frmMain:SaveOneFile"});
+    EXPECT_EQ(host_.statuses.back(), "Saved 2 of 3 files, 1 failed");
+}
+
+TEST_F(SaveAllFilesTest, NoResultsSavesNothing) {
+    SaveAllFiles(host_, "tree");
+    EXPECT_EQ(host_.statuses, std::vector<std::string>{"Saved 0 of 0 files, 0 failed"});
+    EXPECT_FALSE(dir_.Exists("out"));
+}
+
+TEST_F(SaveAllFilesTest, PromptSkippedBeforeIsAskedAgainOnceForTheWholeRun) {
+    host_.skipPrompt = true;
+    Add("http://h/a/", "text/html");
+    Add("http://h/b/", "text/html");
+    Add("http://h/c/", "image/gif");
+
+    SaveAllFiles(host_, "tree");
+
+    // The first directory asks; its cancel stops the questions for the rest of the run.
+    EXPECT_EQ(desktop_.prompts.size(), 1u);
+    EXPECT_TRUE(host_.skipPrompt);
+    EXPECT_TRUE(dir_.Exists("out/h/a/index.html"));
+    EXPECT_TRUE(dir_.Exists("out/h/b/index.html"));
+    EXPECT_TRUE(dir_.Exists("out/h/c/index.gif"));
+}
+
+TEST_F(SaveAllFilesTest, AnsweredDefaultNameNamesEveryDirectory) {
+    Add("http://h/a/", "text/html");
+    Add("http://h/b/", "text/plain");
+    desktop_.inputAnswers = {std::string("main.htm"), std::string("")};
+
+    SaveAllFiles(host_, "tree");
+
+    EXPECT_TRUE(dir_.Exists("out/h/a/main.html"));
+    EXPECT_TRUE(dir_.Exists("out/h/b/main.txt"));
+    EXPECT_EQ(desktop_.prompts.at(1).defaultText, "main.htm");
+}
+
+TEST_F(SaveAllFilesTest, SecondSaveAllDuringTheRunOnlyBeeps) {
+    Add("http://h/1.gif", "image/gif");
+    Add("http://h/2.gif", "image/gif");
+    int nested = 0;
+    host_.onEvents = [&] {
+        ++nested;
+        SaveAllFiles(host_, "none");
+    };
+
+    SaveAllFiles(host_, "tree");
+
+    EXPECT_EQ(nested, 2);
+    EXPECT_EQ(desktop_.beeps, 2);
+    EXPECT_FALSE(dir_.Exists("out/1.gif"));
+    EXPECT_TRUE(dir_.Exists("out/h/2.gif"));
+    EXPECT_EQ(host_.statuses.back(), "Saved 2 of 2 files, 0 failed");
+}
+
+TEST_F(SaveAllFilesTest, ResultsClearedWhileEventsRunCountAsFailures) {
+    Add("http://h/1.gif", "image/gif");
+    Add("http://h/2.gif", "image/gif");
+    Add("http://h/3.gif", "image/gif");
+    host_.onEvents = [&] {
+        if (host_.statuses.back() == "Saving 2 of 3") host_.results.Clear();
+    };
+
+    SaveAllFiles(host_, "tree");
+
+    EXPECT_TRUE(dir_.Exists("out/h/1.gif"));
+    EXPECT_FALSE(dir_.Exists("out/h/2.gif"));
+    EXPECT_EQ(host_.statuses.back(), "Saved 1 of 3 files, 2 failed");
+}
+
+TEST_F(SaveAllFilesTest, MenuCommandsPickTheirModes) {
+    Add("http://h/d/1.gif", "image/gif");
+    mnuSaveTreeAll_Click(host_);
+    mnuSaveDomain_Click(host_);
+    mnuSaveAll_Click(host_);
+    EXPECT_TRUE(dir_.Exists("out/h/d/1.gif"));
+    EXPECT_TRUE(dir_.Exists("out/h/1.gif"));
+    EXPECT_TRUE(dir_.Exists("out/1.gif"));
+
+    Add("http://h/d/2.gif", "image/gif");
+    mnuSaveTree_Click(host_);
+    EXPECT_TRUE(dir_.Exists("out/h/d/2.gif"));
+}
+
+// --- Save As ------------------------------------------------------------------------------------------
+
+class SaveAsTest : public SaveFixture {};
+
+TEST_F(SaveAsTest, ChosenPathGetsTheCopyAndBecomesTheNextStartingFolder) {
+    Add("proto://server:81/a/b.gif?x=1#top", "image/gif", "picture");
+    host_.selectedLine = 1;
+    host_.current = 0;
+    host_.dirPrev = "/somewhere/before/";
+    dir_.MakeDirs("chosen");
+    desktop_.fileDialogAnswers = {dir_ / "chosen/pic.gif"};
+
+    mnuFileSave_Click(host_);
+
+    ASSERT_EQ(desktop_.fileDialogs.size(), 1u);
+    const FileDialogRequest& request = desktop_.fileDialogs[0];
+    EXPECT_EQ(request.title, "Save object as");
+    EXPECT_EQ(request.fileName, "b.gif?x=1#top");
+    EXPECT_EQ(request.initialFolder, "/somewhere/before/");
+    EXPECT_EQ(request.filters, (std::vector<std::pair<std::string, std::string>>{{"All Files", "*.*"}}));
+    EXPECT_EQ(dir_.ReadFile("chosen/pic.gif"), "picture");
+    EXPECT_EQ(host_.dirPrev, dir_ / "chosen/");
+    EXPECT_EQ(host_.current, 1);
+}
+
+TEST_F(SaveAsTest, CancelledDialogChangesNothing) {
+    Add("http://h/a.gif", "image/gif");
+    host_.selectedLine = 1;
+    host_.dirPrev = "/kept/";
+    mnuFileSave_Click(host_);
+    EXPECT_EQ(desktop_.fileDialogs.size(), 1u);
+    EXPECT_EQ(host_.dirPrev, "/kept/");
+    EXPECT_TRUE(desktop_.messages.empty());
+}
+
+TEST_F(SaveAsTest, NoSelectedResultShowsNoDialog) {
+    Add("http://h/a.gif", "image/gif");
+    host_.selectedLine = 0;
+    mnuFileSave_Click(host_);
+    EXPECT_TRUE(desktop_.fileDialogs.empty());
+    EXPECT_EQ(host_.current, 0);
+}
+
+TEST_F(SaveAsTest, LineNumberBeyondTheResultsIsReported) {
+    Add("http://h/a.gif", "image/gif");
+    host_.selectedLine = 9;
+    mnuFileSave_Click(host_);
+    EXPECT_TRUE(desktop_.fileDialogs.empty());
+    EXPECT_EQ(ReportLocations(), std::vector<std::string>{"mnuFileSave_Click"});
+}
+
+}  // namespace
+}  // namespace loftwick::test

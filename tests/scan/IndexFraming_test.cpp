@@ -1,0 +1,95 @@
+#include "scan/IndexFraming.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace loftwick {
+namespace {
+
+// One record: URL, base name, two 4-byte times, content type, 8-byte length.
+std::string Record(const std::string& url, const std::string& base, const std::string& type) {
+    std::string r;
+    r += static_cast<char>(url.size());
+    r += url;
+    r += static_cast<char>(base.size());
+    r += base;
+    r += std::string(8, '\x01');
+    r += static_cast<char>(type.size());
+    r += type;
+    r += std::string(8, '\x02');
+    return r;
+}
+
+std::vector<std::string> Frame(const std::string& stream, size_t chunk) {
+    std::vector<std::string> records;
+    IndexFraming framing;
+    for (size_t start = 0; start < stream.size(); start += chunk) {
+        const std::string piece = stream.substr(start, chunk);
+        size_t pos = 0;
+        while (framing.Feed(reinterpret_cast<const uint8_t*>(piece.data()), piece.size(), pos)) {
+            records.emplace_back(reinterpret_cast<const char*>(framing.Buffer()), framing.StoredLength());
+            framing.Reset();
+        }
+    }
+    return records;
+}
+
+TEST(IndexFraming, RecordsComeOutWholeWhateverTheChunkBoundaries) {
+    const std::string a = Record("host/a", "0001", "text/html");
+    const std::string b = Record("other.host/long/path?q=1", "0002", "image/gif");
+    const std::string stream = a + b + a;
+    for (size_t chunk : {size_t{1}, size_t{2}, size_t{7}, a.size(), a.size() + 1, stream.size()}) {
+        const auto records = Frame(stream, chunk);
+        ASSERT_EQ(records.size(), 3u) << "chunk " << chunk;
+        EXPECT_EQ(records[0], a);
+        EXPECT_EQ(records[1], b);
+        EXPECT_EQ(records[2], a);
+    }
+    EXPECT_EQ(a.size(), 19u + 6 + 4 + 9);
+}
+
+TEST(IndexFraming, ZeroLengthByteIsReadAgainAndKeptInTheRecord) {
+    std::string r = Record("abcde", "n", "t");
+    r.insert(0, 1, '\0');  // 00 05 a b c d e ...
+    const auto records = Frame(r, 4);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0], r);
+}
+
+TEST(IndexFraming, CutShortLastRecordIsNotHandedOver) {
+    const std::string a = Record("h/a", "1", "t");
+    for (size_t cut = 0; cut < a.size(); ++cut) {
+        EXPECT_EQ(Frame(a + a.substr(0, cut), 8192).size(), 1u) << cut;
+    }
+}
+
+TEST(IndexFraming, RunOfZerosFillsTheBufferWithoutOverrunningIt) {
+    const std::string zeros(20000, '\0');
+    IndexFraming framing;
+    size_t pos = 0;
+    EXPECT_FALSE(framing.Feed(reinterpret_cast<const uint8_t*>(zeros.data()), zeros.size(), pos));
+    EXPECT_EQ(pos, zeros.size());
+    EXPECT_EQ(framing.StoredLength(), IndexFraming::kBufferSize);
+    EXPECT_TRUE(framing.Overflowed());
+    // The record still completes when real fields follow; its first 8192 bytes are kept.
+    const std::string tail = Record("h/x", "9", "t");
+    pos = 0;
+    EXPECT_TRUE(framing.Feed(reinterpret_cast<const uint8_t*>(tail.data()), tail.size(), pos));
+    EXPECT_EQ(framing.StoredLength(), IndexFraming::kBufferSize);
+}
+
+TEST(IndexFraming, ResetZeroesTheWholeBuffer) {
+    IndexFraming framing;
+    const std::string a = Record("host/page", "base", "type");
+    size_t pos = 0;
+    ASSERT_TRUE(framing.Feed(reinterpret_cast<const uint8_t*>(a.data()), a.size(), pos));
+    framing.Reset();
+    for (size_t i = 0; i < IndexFraming::kBufferSize; ++i) ASSERT_EQ(framing.Buffer()[i], 0) << i;
+    EXPECT_EQ(framing.StoredLength(), 0u);
+    EXPECT_FALSE(framing.Overflowed());
+}
+
+}  // namespace
+}  // namespace loftwick

@@ -1,0 +1,315 @@
+// Tolerant conversions, path splitting, files and folders, temporary names, whole-file copies, waiting.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <map>
+
+#include "support/FaultFileSystem.h"
+#include "support/RuntimeError.h"
+#include "support/ScriptedDesktop.h"
+#include "support/TestEnv.h"
+#include "support/basUtils.h"
+
+namespace loftwick {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(Conversions, NumOrDefaultKeepsNumbersTurnsDatesToSerialsAndElseDefaults) {
+    EXPECT_EQ(NumOrDefault(Variant("123"), Variant(0)), Variant("123"));  // numeric text stays text
+    EXPECT_EQ(NumOrDefault(Variant(" -1.5e2 "), Variant(0)), Variant(" -1.5e2 "));
+    EXPECT_EQ(NumOrDefault(Variant(7), Variant(0)), Variant(7));
+    EXPECT_EQ(NumOrDefault(Variant("2024-12-06"), Variant(0)), Variant(45632.0));
+    EXPECT_EQ(NumOrDefault(Variant(OleDate(45632.5)), Variant(0)), Variant(45632.5));
+    EXPECT_EQ(NumOrDefault(Variant("abc"), Variant(9)), Variant(9));
+    EXPECT_EQ(NumOrDefault(Variant("1e999"), Variant(9)), Variant(9));  // does not fit a number
+    EXPECT_EQ(NumOrDefault(Variant("12abc"), Variant(9)), Variant(9));
+    EXPECT_EQ(NumOrDefault(Variant(""), Variant(9)), Variant(9));
+    EXPECT_EQ(NumOrDefault(Variant::Null(), Variant(9)), Variant(9));
+    EXPECT_EQ(NumOrDefault(Variant(), Variant(9)), Variant(9));
+}
+
+TEST(Conversions, ToLongRoundsHalvesToEvenAndOverflowRaises) {
+    EXPECT_EQ(ToLong(Variant("2.5"), 0), 2);
+    EXPECT_EQ(ToLong(Variant(3.5), 0), 4);
+    EXPECT_EQ(ToLong(Variant(-2.5), 0), -2);
+    EXPECT_EQ(ToLong(Variant(" 12 "), 0), 12);
+    EXPECT_EQ(ToLong(Variant("x"), 7), 7);
+    EXPECT_EQ(ToLong(Variant("2147483647"), 0), 2147483647);
+    EXPECT_EQ(ToLong(Variant(-2147483648.0), 0), -2147483647 - 1);
+    try {
+        ToLong(Variant("2147483648"), 0);
+        FAIL() << "no overflow";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.Number(), vberr::Overflow);
+    }
+}
+
+TEST(Conversions, FormatWholeRoundsHalvesAwayFromZero) {
+    EXPECT_EQ(FormatWhole(Variant(2.5)), "3");
+    EXPECT_EQ(FormatWhole(Variant(-2.5)), "-3");
+    EXPECT_EQ(FormatWhole(Variant(-0.4)), "0");
+    EXPECT_EQ(FormatWhole(Variant(int64_t{5000000000})), "5000000000");
+    EXPECT_EQ(FormatWhole(Variant("7.6")), "8");
+    EXPECT_EQ(FormatWhole(Variant("word")), "word");
+    EXPECT_EQ(FormatWhole(Variant::Null()), "");
+}
+
+TEST(Conversions, IncrementCountsNumbersAndRestartsAnythingElseAtOne) {
+    Variant v;
+    Increment(v);
+    EXPECT_EQ(v, Variant(1));
+    Increment(v);
+    EXPECT_EQ(v, Variant(2));
+    Variant text("41");
+    Increment(text);
+    EXPECT_EQ(text, Variant(42));
+    Variant word("many");
+    Increment(word);
+    EXPECT_EQ(word, Variant(1));
+    Variant half(0.5);
+    Increment(half);
+    EXPECT_EQ(half, Variant(1.5));
+    Variant null = Variant::Null();
+    Increment(null);
+    EXPECT_EQ(null, Variant(1));
+}
+
+TEST(Conversions, NzAndStripNulls) {
+    EXPECT_EQ(Nz(Variant::Null(), Variant("x")), Variant("x"));
+    EXPECT_TRUE(Nz(Variant::Null()).IsEmpty());
+    EXPECT_EQ(Nz(Variant(3), Variant("x")), Variant(3));
+    EXPECT_EQ(StripNulls(std::string("ab\0cd", 5)), "ab");
+    EXPECT_EQ(StripNulls("abc"), "abc");
+}
+
+TEST(Paths, AddPathSeparatorTrimsAndAppendsOnce) {
+    std::string path = "/srv/cache  ";
+    EXPECT_EQ(AddPathSeparator(path), "/srv/cache/");
+    EXPECT_EQ(path, "/srv/cache/");
+    std::string empty;
+    EXPECT_EQ(AddPathSeparator(empty), "");
+    std::string slash = "/srv/";
+    EXPECT_EQ(AddPathSeparator(slash), "/srv/");
+    std::string backslash = "c:\\cache\\";
+    EXPECT_EQ(AddPathSeparator(backslash), "c:\\cache\\");
+}
+
+TEST(Paths, GetFolderAndGetFileNameSplitAtTheLastSeparatorOrDriveColon) {
+    EXPECT_EQ(GetFolder("c:\\winproxy\\cache\\file.htm"), "c:\\winproxy\\cache\\");
+    EXPECT_EQ(GetFolder("c:file.htm"), "c:\\");
+    EXPECT_EQ(GetFolder("file.htm"), "");
+    EXPECT_EQ(GetFolder("/srv/cache"), "/srv/");
+    EXPECT_EQ(GetFolder("/srv/cache/x  "), "/srv/cache/");
+    EXPECT_EQ(GetFolder(Variant::Null()), "");
+    EXPECT_EQ(GetFileName("c:\\winproxy\\cache\\file.htm"), "file.htm");
+    EXPECT_EQ(GetFileName("/srv/a/b.txt  "), "b.txt");
+    EXPECT_EQ(GetFileName("c:name"), "name");
+    EXPECT_EQ(GetFileName("plain.txt"), "plain.txt");
+    EXPECT_EQ(GetFileName(Variant::Null()), "");
+}
+
+class FilesTest : public test::ProgramFixture {
+protected:
+    FilesTest() { Platform().desktop = &desktop_; }
+    test::TempDir dir_;
+    test::ScriptedDesktop desktop_;
+};
+
+TEST_F(FilesTest, ExistenceAndFolderTestsLeaveNoErrorBehind) {
+    dir_.WriteFile("a.txt", "a");
+    dir_.MakeDirs("empty");
+    dir_.MakeDirs("onlydirs/sub");
+    SetLastError(0);
+    EXPECT_TRUE(FileExists(dir_ / "a.txt"));
+    EXPECT_FALSE(FileExists(dir_ / "missing.txt"));
+    EXPECT_FALSE(FileExists(dir_ / "empty"));
+    EXPECT_FALSE(FolderHasFiles(dir_ / "empty"));
+    EXPECT_FALSE(FolderHasFiles(dir_ / "onlydirs"));
+    EXPECT_FALSE(FolderHasFiles(dir_ / "missing"));
+    EXPECT_TRUE(FolderHasFiles(dir_.path()));
+    MakeDir(dir_ / "empty");  // exists: ignored
+    KillFile(dir_ / "missing.txt");
+    EXPECT_EQ(GetLastError(), 0u);
+}
+
+TEST_F(FilesTest, KillFileWithWildcardsRemovesMatchingFilesOnly) {
+    dir_.WriteFile("one.tmp", "1");
+    dir_.WriteFile("two.tmp", "2");
+    dir_.WriteFile("keep.txt", "k");
+    dir_.WriteFile(".hidden.tmp", "h");
+    dir_.MakeDirs("dir.tmp");
+    dir_.WriteFile("outside/target.tmp", "t");
+    fs::create_symlink(dir_ / "outside/target.tmp", dir_ / "link.tmp");
+    KillFile(dir_ / "*.tmp");
+    EXPECT_FALSE(dir_.Exists("one.tmp"));
+    EXPECT_FALSE(dir_.Exists("two.tmp"));
+    EXPECT_FALSE(dir_.Exists("link.tmp"));
+    EXPECT_TRUE(dir_.Exists("outside/target.tmp"));  // the link went, not what it pointed to
+    EXPECT_TRUE(dir_.Exists("keep.txt"));
+    EXPECT_TRUE(dir_.Exists(".hidden.tmp"));
+    EXPECT_TRUE(dir_.Exists("dir.tmp"));
+    KillFile(dir_ / "k??p.*");
+    EXPECT_FALSE(dir_.Exists("keep.txt"));
+}
+
+TEST_F(FilesTest, TemporaryNamesAreReservedAndPlantedLinksSkipped) {
+    test::ScopedEnv temp("TEMP", dir_.path());
+    dir_.WriteFile("elsewhere/victim", "precious");
+    fs::create_symlink(dir_ / "elsewhere/victim", dir_ / "loftwick_temp1.txt");
+    const std::string first = MakeTempFileName("txt");
+    EXPECT_EQ(first, dir_ / "loftwick_temp.txt");
+    EXPECT_TRUE(dir_.Exists("loftwick_temp.txt"));  // reserved: the next call cannot hand it out again
+    EXPECT_EQ(MakeTempFileName("txt"), dir_ / "loftwick_temp2.txt");
+    EXPECT_EQ(dir_.ReadFile("elsewhere/victim"), "precious");
+}
+
+TEST_F(FilesTest, TemporaryNameFallsBackWhenTempIsUnusable) {
+    test::TempDir other;
+    test::ScopedEnv temp("TEMP", dir_ / "missing");
+    test::ScopedEnv tmpdir("TMPDIR", other.path());
+    EXPECT_EQ(MakeTempFileName("htm"), other / "loftwick_temp.htm");
+}
+
+TEST_F(FilesTest, WholeFileCopyInSmallBlocksReplacesTheTarget) {
+    std::string content(3 * 1024 * 1024 + 17, '\0');
+    for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 131 % 251);
+    dir_.WriteFile("src.bin", content);
+    dir_.WriteFile("dst.bin", "old");
+    CopyWholeFile(dir_ / "src.bin", dir_ / "dst.bin", 4096);
+    EXPECT_EQ(dir_.ReadFile("dst.bin"), content);
+    CopyFilePart(dir_ / "src.bin", 3 * 1024 * 1024, dir_ / "tail.bin", 5);
+    EXPECT_EQ(dir_.ReadFile("tail.bin"), content.substr(3 * 1024 * 1024));
+    CopyFilePart(dir_ / "src.bin", content.size() + 10, dir_ / "none.bin");
+    EXPECT_EQ(dir_.ReadFile("none.bin"), "");
+}
+
+TEST_F(FilesTest, CopyFailingMidwayLeavesTheOldTargetAndNoPartialFile) {
+    dir_.WriteFile("src.bin", std::string(100000, 'n'));
+    dir_.WriteFile("dst.bin", "old");
+    test::FaultFileSystem faults;
+    faults.FailWritesAfterBytes(50000, ENOSPC);
+    Platform().fileSystem = &faults;
+    try {
+        CopyWholeFile(dir_ / "src.bin", dir_ / "dst.bin", 8192);
+        FAIL() << "the copy did not fail";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.Number(), vberr::DiskFull);
+    }
+    EXPECT_EQ(dir_.ReadFile("dst.bin"), "old");
+    EXPECT_FALSE(dir_.Exists("dst.bin.part"));
+    faults.Reset();
+    faults.FailNth(test::FsOp::Rename, 1, EIO);
+    EXPECT_THROW(CopyWholeFile(dir_ / "src.bin", dir_ / "new.bin"), RuntimeError);
+    EXPECT_FALSE(dir_.Exists("new.bin"));
+    EXPECT_FALSE(dir_.Exists("new.bin.part"));
+}
+
+TEST_F(FilesTest, CopyNeverGoesThroughLinks) {
+    dir_.WriteFile("src.bin", "data");
+    dir_.WriteFile("victim", "precious");
+    fs::create_symlink(dir_ / "victim", dir_ / "dst.bin");
+    CopyWholeFile(dir_ / "src.bin", dir_ / "dst.bin");
+    EXPECT_EQ(dir_.ReadFile("victim"), "precious");
+    EXPECT_FALSE(fs::is_symlink(dir_ / "dst.bin"));
+    EXPECT_EQ(dir_.ReadFile("dst.bin"), "data");
+    fs::create_symlink(dir_ / "victim", dir_ / "srclink");
+    EXPECT_THROW(CopyWholeFile(dir_ / "srclink", dir_ / "out.bin"), RuntimeError);
+    EXPECT_FALSE(dir_.Exists("out.bin"));
+}
+
+// A file system that only pretends: a source of any size (read without touching the data) and targets
+// that count bytes, so copies beyond 4 GiB run in no time.
+class HugeFileSystem final : public FileSystem {
+public:
+    explicit HugeFileSystem(uint64_t size) : size_(size) {}
+    uint64_t written = 0, seekedTo = 0;
+    std::map<std::string, std::string> renamed;
+
+    std::unique_ptr<InputFile> OpenRead(const std::string&, bool) override {
+        struct In final : InputFile {
+            HugeFileSystem& fs;
+            uint64_t pos = 0;
+            explicit In(HugeFileSystem& f) : fs(f) {}
+            size_t Read(char*, size_t count) override {
+                const uint64_t n = std::min<uint64_t>(count, fs.size_ - std::min(pos, fs.size_));
+                pos += n;
+                return static_cast<size_t>(n);
+            }
+            void Seek(uint64_t offset) override { pos = fs.seekedTo = offset; }
+            uint64_t Size() override { return fs.size_; }
+            FileInfo Info() override { return {}; }
+        };
+        return std::make_unique<In>(*this);
+    }
+    std::unique_ptr<OutputFile> OpenWrite(const std::string&, WriteMode) override {
+        struct Out final : OutputFile {
+            HugeFileSystem& fs;
+            explicit Out(HugeFileSystem& f) : fs(f) {}
+            void Write(const char*, size_t count) override { fs.written += count; }
+            void Sync() override {}
+            void Close() override {}
+        };
+        return std::make_unique<Out>(*this);
+    }
+    void Rename(const std::string& from, const std::string& to) override { renamed[to] = from; }
+    std::vector<DirEntry> ListDirectory(const std::string&) override { return {}; }
+    std::optional<FileInfo> Stat(const std::string&) override { return std::nullopt; }
+    std::optional<FileInfo> Lstat(const std::string&) override { return std::nullopt; }
+    void RemoveFile(const std::string&) override {}
+    void MakeDirectory(const std::string&) override {}
+    void RemoveDirectory(const std::string&) override {}
+    void SetFileTimes(const std::string&, std::optional<FileTimeSpec>, std::optional<FileTimeSpec>) override {}
+    std::optional<FileTimeSpec> GetCreationTime(const std::string&) override { return std::nullopt; }
+    void SetCreationTime(const std::string&, FileTimeSpec) override {}
+    bool IsWritableDirectory(const std::string&) override { return true; }
+
+private:
+    uint64_t size_;
+};
+
+TEST_F(FilesTest, CopiesBeyondFourGibibytesCountAndSeekIn64Bits) {
+    const uint64_t fiveGiB = 5ull << 30;
+    HugeFileSystem huge(fiveGiB + 3);
+    Platform().fileSystem = &huge;
+    CopyWholeFile("/cache/big.wgc", "/save/big.wgc", 64 << 20);
+    EXPECT_EQ(huge.written, fiveGiB + 3);
+    EXPECT_EQ(huge.renamed["/save/big.wgc"], "/save/big.wgc.part");
+    huge.written = 0;
+    CopyFilePart("/cache/big.wgc", (4ull << 30) + 1, "/save/tail", 64 << 20);
+    EXPECT_EQ(huge.seekedTo, (4ull << 30) + 1);
+    EXPECT_EQ(huge.written, fiveGiB + 3 - (4ull << 30) - 1);
+}
+
+// A clock that moves a little every time it is read, as a real one does between two looks.
+class SteppingClock final : public Clock {
+public:
+    int64_t EpochSeconds() override { return 0; }
+    uint64_t Milliseconds() override { return now_ += 4; }
+
+private:
+    uint64_t now_ = 1000;
+};
+
+TEST_F(FilesTest, WaitLetsEventsRunUntilTheTimeHasPassed) {
+    SteppingClock stepping;
+    Platform().clock = &stepping;
+    Wait(Variant(20));
+    EXPECT_GE(desktop_.doEvents, 4);
+    EXPECT_LE(desktop_.doEvents, 6);
+}
+
+TEST_F(FilesTest, WaitOnAStandingClockOrForNoNumberEndsAtOnce) {
+    Wait(Variant(1000000));  // the fixture's clock never moves
+    EXPECT_LE(desktop_.doEvents, 2);
+    desktop_.doEvents = 0;
+    Wait(Variant("soon"));
+    EXPECT_EQ(desktop_.doEvents, 0);
+}
+
+TEST(Program, VersionTextHasThreeParts) { EXPECT_EQ(GetVersion(), "2.1.20"); }
+
+}  // namespace
+}  // namespace loftwick

@@ -1,0 +1,294 @@
+#include "cachebuilder/DescriptionFile.h"
+
+#include <time.h>
+
+#include <cstdio>
+#include <optional>
+#include <stdexcept>
+
+#include "cachebuilder/WinGateBuilder.h"
+#include "cachebuilder/WinProxyBuilder.h"
+
+namespace loftwick::builder {
+
+namespace {
+
+class DescriptionError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+uint64_t ToNumber(const std::string& text) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
+        throw DescriptionError("not a number: \"" + text + "\"");
+    }
+    try {
+        return std::stoull(text);
+    } catch (const std::exception&) {
+        throw DescriptionError("number too large: \"" + text + "\"");
+    }
+}
+
+// Seconds since 1970, or a UTC date and time "YYYY-MM-DD HH:MM:SS".
+int64_t ToTime(const std::string& text) {
+    if (!text.empty() && text.find_first_not_of("0123456789") == std::string::npos) {
+        return static_cast<int64_t>(ToNumber(text));
+    }
+    struct tm parts {};
+    char extra = 0;
+    if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d%c", &parts.tm_year, &parts.tm_mon, &parts.tm_mday,
+                    &parts.tm_hour, &parts.tm_min, &parts.tm_sec, &extra) != 6) {
+        throw DescriptionError("not a time (YYYY-MM-DD HH:MM:SS or seconds): \"" + text + "\"");
+    }
+    parts.tm_year -= 1900;
+    parts.tm_mon -= 1;
+    return static_cast<int64_t>(timegm(&parts));
+}
+
+Fill ToFill(const std::string& text) {
+    if (text.empty() || text == "pattern") return Fill::Pattern;
+    if (text == "zero") return Fill::Zero;
+    if (text == "sparse") return Fill::Sparse;
+    throw DescriptionError("unknown fill \"" + text + "\" (pattern, zero, sparse)");
+}
+
+LineBreak ToBreak(const std::string& text) {
+    if (text == "lf") return LineBreak::Lf;
+    if (text == "crlf") return LineBreak::CrLf;
+    if (text == "cr") return LineBreak::Cr;
+    if (text == "nul") return LineBreak::Nul;
+    if (text == "mixed") return LineBreak::Mixed;
+    throw DescriptionError("unknown line break \"" + text + "\" (lf, crlf, cr, nul, mixed)");
+}
+
+// "12 rest of the line" into 12 and "rest of the line".
+std::pair<std::string, std::string> SplitFirst(const std::string& text) {
+    const size_t space = text.find_first_of(" \t");
+    if (space == std::string::npos) return {text, {}};
+    const size_t rest = text.find_first_not_of(" \t", space);
+    return {text.substr(0, space), rest == std::string::npos ? std::string() : text.substr(rest)};
+}
+
+class DescriptionReader {
+  public:
+    explicit DescriptionReader(std::string outDir) : outDir_(std::move(outDir)) {}
+
+    void Line(const std::string& keyword, const std::string& value) {
+        if (keyword == "format") return SetFormat(value);
+        if (!proxy_ && !gate_) throw DescriptionError("the first line must be \"format winproxy|wingate\"");
+        if (keyword == "object" || keyword == "record") return Start(keyword);
+        if (keyword == "garbage") {
+            Flush();
+            if (!gate_) throw DescriptionError("garbage belongs to a WinGate index");
+            gate_->AppendRaw(Unescape(value));
+            return;
+        }
+        if (object_) return ObjectLine(keyword, value);
+        if (record_) return RecordLine(keyword, value);
+        throw DescriptionError("\"" + keyword + "\" outside an object or record");
+    }
+
+    uint64_t Finish() {
+        Flush();
+        return written_;
+    }
+
+  private:
+    void SetFormat(const std::string& value) {
+        if (proxy_ || gate_) throw DescriptionError("the format is given once");
+        if (value == "winproxy") {
+            proxy_.emplace(outDir_);
+        } else if (value == "wingate") {
+            gate_.emplace(outDir_);
+        } else {
+            throw DescriptionError("unknown format \"" + value + "\" (winproxy, wingate)");
+        }
+    }
+
+    void Start(const std::string& keyword) {
+        Flush();
+        if (keyword == "object") {
+            if (!proxy_) throw DescriptionError("\"object\" belongs to a WinProxy cache; use \"record\"");
+            object_.emplace();
+        } else {
+            if (!gate_) throw DescriptionError("\"record\" belongs to a WinGate cache; use \"object\"");
+            record_.emplace();
+            recordContent_ = WinGateContent{};
+        }
+    }
+
+    void Flush() {
+        if (object_) {
+            proxy_->Add(*object_);
+            ++written_;
+        }
+        if (record_) {
+            gate_->Add(*record_, recordContent_);
+            ++written_;
+        }
+        object_.reset();
+        record_.reset();
+    }
+
+    // Lines both kinds of object know: content and times.
+    bool ContentLine(const std::string& keyword, const std::string& value, Content& content,
+                     FileStamp& stamp) {
+        if (keyword == "content") {
+            content = Content::Bytes(Unescape(value));
+        } else if (keyword == "size") {
+            const auto [size, fill] = SplitFirst(value);
+            content = Content::Sized(ToNumber(size), ToFill(fill));
+        } else if (keyword == "patch") {
+            const auto [offset, bytes] = SplitFirst(value);
+            try {
+                content.Patch(ToNumber(offset), Unescape(bytes));
+            } catch (const std::invalid_argument& e) {
+                throw DescriptionError(e.what());
+            }
+        } else if (keyword == "written") {
+            stamp.writeTime = ToTime(value);
+        } else if (keyword == "created") {
+            stamp.creationTime = ToTime(value);
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    void ObjectLine(const std::string& keyword, const std::string& value) {
+        WinProxyObject& o = *object_;
+        if (ContentLine(keyword, value, o.content, o.stamp)) return;
+        if (keyword == "host") {
+            o.host = value;
+        } else if (keyword == "file") {
+            o.fileName = value;
+        } else if (keyword == "leadin") {
+            o.leadIn = Unescape(value);
+        } else if (keyword == "url") {
+            o.url = Unescape(value);
+        } else if (keyword == "status") {
+            o.statusLine = Unescape(value);
+        } else if (keyword == "header") {
+            o.headerLines.push_back(Unescape(value));
+        } else if (keyword == "break") {
+            o.lineBreak = ToBreak(value);
+        } else if (keyword == "blockend") {
+            o.blockEnd = Unescape(value);
+        } else if (keyword == "raw") {
+            o.rawFile = Unescape(value);
+        } else {
+            throw DescriptionError("unknown object line \"" + keyword + "\"");
+        }
+    }
+
+    void RecordLine(const std::string& keyword, const std::string& value) {
+        WinGateRecord& r = *record_;
+        if (ContentLine(keyword, value, recordContent_.content, recordContent_.stamp)) return;
+        try {
+            if (keyword == "url") {
+                r.url = Unescape(value);
+            } else if (keyword == "name") {
+                r.baseName = Unescape(value);
+            } else if (keyword == "retrieved") {
+                r.retrieved = static_cast<uint32_t>(ToTime(value));
+            } else if (keyword == "modified") {
+                r.modified = static_cast<uint32_t>(ToTime(value));
+            } else if (keyword == "type") {
+                r.contentType = Unescape(value);
+            } else if (keyword == "length") {
+                r.contentLength = ToNumber(value);
+            } else if (keyword == "rawfield") {
+                const auto [field, bytes] = SplitFirst(value);
+                r.Raw(static_cast<int>(ToNumber(field)), Unescape(bytes));
+            } else if (keyword == "zeros") {
+                const auto [field, count] = SplitFirst(value);
+                r.ZerosBefore(static_cast<int>(ToNumber(field)), static_cast<int>(ToNumber(count)));
+            } else if (keyword == "cut") {
+                r.cutAfter = static_cast<size_t>(ToNumber(value));
+            } else if (keyword == "trailing") {
+                r.trailing = Unescape(value);
+            } else if (keyword == "missing") {
+                recordContent_.missing = true;
+            } else {
+                throw DescriptionError("unknown record line \"" + keyword + "\"");
+            }
+        } catch (const std::invalid_argument& e) {
+            throw DescriptionError(e.what());
+        }
+    }
+
+    std::string outDir_;
+    std::optional<WinProxyCache> proxy_;
+    std::optional<WinGateCache> gate_;
+    std::optional<WinProxyObject> object_;
+    std::optional<WinGateRecord> record_;
+    WinGateContent recordContent_;
+    uint64_t written_ = 0;
+};
+
+}  // namespace
+
+std::string Unescape(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out += text[i];
+            continue;
+        }
+        const char c = text[++i];
+        switch (c) {
+            case 'n':
+                out += '\n';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 't':
+                out += '\t';
+                break;
+            case '0':
+                out += '\0';
+                break;
+            case '\\':
+                out += '\\';
+                break;
+            case 'x': {
+                const int high = i + 1 < text.size() ? HexDigit(text[i + 1]) : -1;
+                const int low = i + 2 < text.size() ? HexDigit(text[i + 2]) : -1;
+                if (high < 0 || low < 0) throw DescriptionError("\\x needs two hex digits");
+                out += static_cast<char>(high * 16 + low);
+                i += 2;
+                break;
+            }
+            default:
+                throw DescriptionError(std::string("unknown escape \\") + c);
+        }
+    }
+    return out;
+}
+
+uint64_t BuildFromDescription(std::istream& in, const std::string& outDir) {
+    DescriptionReader reader(outDir);
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        try {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            const size_t start = line.find_first_not_of(" \t");
+            if (start == std::string::npos || line[start] == '#') continue;
+            const auto [keyword, value] = SplitFirst(line.substr(start));
+            reader.Line(keyword, value);
+        } catch (const DescriptionError& e) {
+            throw std::runtime_error("line " + std::to_string(number) + ": " + e.what());
+        }
+    }
+    return reader.Finish();
+}
+
+}  // namespace loftwick::builder
