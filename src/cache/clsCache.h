@@ -49,6 +49,10 @@ public:
 
     virtual bool MetaGathered() const = 0;
 
+    // Whether the path still names the very file that binding read (the proxy may replace files while
+    // a scan runs); an object is only deleted while this holds.
+    virtual bool StillSameFile() const = 0;
+
     // Writes the content (without stored headers) to Destination and stamps its last-write time.
     virtual bool FileCopy(const std::string& Destination) = 0;
 };

@@ -55,7 +55,7 @@ class clsCacheBase : public clsCache {
 
     // True while the path names the very regular file that binding read (same device and inode, not a
     // link); false when unbound, deleted or replaced since.
-    bool StillSameFile() const;
+    bool StillSameFile() const override;
 
   protected:
     clsCacheBase() = default;

@@ -85,7 +85,7 @@ SplitUrl RewriteUrl(std::string text) {
 
 }  // namespace
 
-std::string FixNameForLocal(SaveHost& host, int32_t index) {
+std::string FixNameForLocal(SaveHost& host, int64_t index) {
     std::string url;
     try {
         const std::shared_ptr<clsCache> object = host.Results().Item(index);

@@ -12,6 +12,6 @@ class SaveHost;
 // may still hold "..", empty parts or control characters: only the save step makes it a file-system
 // path, and it is the one that keeps the copy inside the save root.
 // Reports errors as "frmMain:FixNameForLocal" and returns "".
-std::string FixNameForLocal(SaveHost& host, int32_t index);
+std::string FixNameForLocal(SaveHost& host, int64_t index);
 
 }  // namespace loftwick

@@ -29,8 +29,8 @@ class SaveHost {
 
     virtual clsSearchResults& Results() = 0;
     // 1-based index into Results() of the object the commands act on; 0 = none.
-    virtual int32_t CurrentResult() const = 0;
-    virtual void SetCurrentResult(int32_t index) = 0;
+    virtual int64_t CurrentResult() const = 0;
+    virtual void SetCurrentResult(int64_t index) = 0;
     // Runs the window's `setCurrentResult`: recomputes CurrentResult from the selected list line.
     virtual void RecomputeCurrentResult() = 0;
 

@@ -135,7 +135,7 @@ std::string Joined(const std::vector<std::string>& parts) {
 }
 
 SaveOutcome SaveResult(SaveHost& host, const std::string& mode, bool overwrite) {
-    const int32_t index = host.CurrentResult();
+    const int64_t index = host.CurrentResult();
     if (index == 0) return {};
     std::string target;
     try {
@@ -199,10 +199,10 @@ void SaveAllFiles(SaveHost& host, const std::string& mode) {
     host.SetSkipDefaultNamePrompt(false);
 
     // Read once: results a scan adds meanwhile wait for the next run.
-    const int32_t count = host.Results().Count();
-    int32_t saved = 0;
-    int32_t failed = 0;
-    for (int32_t i = 1; i <= count; ++i) {
+    const int64_t count = host.Results().Count();
+    int64_t saved = 0;
+    int64_t failed = 0;
+    for (int64_t i = 1; i <= count; ++i) {
         host.SetStatusText("Saving " + std::to_string(i) + " of " + std::to_string(count));
         host.LetEventsRun();
         // An error report resets the pointer; the run is not over yet.
@@ -226,7 +226,7 @@ void SaveAllFiles(SaveHost& host, const std::string& mode) {
 void mnuFileSave_Click(SaveHost& host) {
     TrappedVoid("mnuFileSave_Click", "", [&] {
         host.RecomputeCurrentResult();
-        const int32_t index = host.CurrentResult();
+        const int64_t index = host.CurrentResult();
         if (index == 0) return;
         const std::shared_ptr<clsCache> object = host.Results().Item(index);
         if (!object) Raise(vberr::ObjectNotSet);

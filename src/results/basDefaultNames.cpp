@@ -38,7 +38,7 @@ void AskForDefaultName(SaveHost& host, const std::string& path) {
 
 }  // namespace
 
-std::string FixDefaultName(SaveHost& host, const std::string& path, int32_t index, bool checkExtension) {
+std::string FixDefaultName(SaveHost& host, const std::string& path, int64_t index, bool checkExtension) {
     try {
         std::string dir = GetFolder(path);
         std::string name = GetFileName(path);

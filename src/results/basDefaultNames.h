@@ -14,6 +14,6 @@ class SaveHost;
 // or holding ";" or "&") gets the extension of the object's content type, "html" for an unknown type;
 // with `checkExtension` an extension that stands for another content type gets it too.
 // Reports errors as "frmMain:FixDefaultName" and returns "".
-std::string FixDefaultName(SaveHost& host, const std::string& path, int32_t index, bool checkExtension);
+std::string FixDefaultName(SaveHost& host, const std::string& path, int64_t index, bool checkExtension);
 
 }  // namespace loftwick

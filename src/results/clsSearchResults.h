@@ -18,7 +18,7 @@ public:
     clsSearchResults(const clsSearchResults&) = delete;
     clsSearchResults& operator=(const clsSearchResults&) = delete;
 
-    int32_t Count() const { return static_cast<int32_t>(items_.size()); }
+    int64_t Count() const { return static_cast<int64_t>(items_.size()); }
     // The result at Index (1-based); null for any index outside 1..Count.
     std::shared_ptr<clsCache> Item(int64_t Index) const;
     // Appends obj1 as result Count + 1.

@@ -62,11 +62,17 @@ void RunOperations(ScanState& state, ScanHost& host, clsCache& object) {
     if (state.FixPrefix) object.FixFileName();
     if (state.SetTTL) object.SetFileTTL(state.TTLDays);
     if (state.SaveTree) host.SaveResultAsTree(host.Results().Count());
+    if (!state.DeleteOld && !state.DeleteAged) return;
+    // The proxy may have replaced the file since it was read: only the file that matched is deleted.
+    if (!object.StillSameFile()) {
+        ++state.FilesSkipped;
+        return;
+    }
     if (state.DeleteOld) {
         TheFileSystem().RemoveFile(object.fileName());
         ++state.FilesDeleted;
-    } else if (state.DeleteAged) {
-        if (object.DeleteIfAged()) ++state.FilesDeleted;
+    } else if (object.DeleteIfAged()) {
+        ++state.FilesDeleted;
     }
 }
 

@@ -46,16 +46,16 @@ TYPED_TEST_SUITE(CacheContract, Formats, FormatNames);
 // --- Binding ----------------------------------------------------------------------------------------
 
 TYPED_TEST(CacheContract, BindingReadsTheStoredMetadata) {
-    ObjectSpec spec;
-    spec.reportedLength = 4096;
-    const auto object = this->kit_.Bind(spec);
+    ObjectSpec desc;
+    desc.reportedLength = 4096;
+    const auto object = this->kit_.Bind(desc);
 
     EXPECT_EQ(object->ProxyType(), TypeParam::kProxyType);
-    EXPECT_EQ(object->fileName(), this->kit_.PathOf(spec));
+    EXPECT_EQ(object->fileName(), this->kit_.PathOf(desc));
     EXPECT_EQ(object->ObjectName(), "http://www.example.com/dir/page.html");
     EXPECT_EQ(object->ContentType(), "text/html");
     EXPECT_EQ(object->ContentLen(), 4096);
-    EXPECT_EQ(object->ContentLenActual(), static_cast<int64_t>(spec.content.Size()));
+    EXPECT_EQ(object->ContentLenActual(), static_cast<int64_t>(desc.content.Size()));
     EXPECT_EQ(object->DateRetrieved(), EpochToLocalDate(kNow - 10 * kDay));
     EXPECT_EQ(object->DateModified(), EpochToLocalDate(kNow - 40 * kDay));
     EXPECT_EQ(object->AgeRetrieved(), 10);
@@ -65,23 +65,23 @@ TYPED_TEST(CacheContract, BindingReadsTheStoredMetadata) {
 }
 
 TYPED_TEST(CacheContract, MissingFileLeavesTheObjectUnboundWithoutAReport) {
-    ObjectSpec spec;
-    const auto object = this->kit_.BindWritten(spec);  // nothing was written
+    ObjectSpec desc;
+    const auto object = this->kit_.BindWritten(desc);  // nothing was written
     EXPECT_EQ(object->fileName(), "");
     EXPECT_FALSE(Base(object).StillSameFile());
     EXPECT_EQ(this->ReportCount(), 0u);
 }
 
 TYPED_TEST(CacheContract, SymbolicLinkInPlaceOfTheCacheFileIsNeverFollowed) {
-    ObjectSpec spec;
+    ObjectSpec desc;
     const std::string victim = this->root_ / "victim.txt";
     this->root_.WriteFile("victim.txt", "precious");
     const int64_t victimTime = this->WriteTimeOf(victim);
-    const std::string path = this->kit_.Write(spec);
+    const std::string path = this->kit_.Write(desc);
     fs::remove(path);
     fs::create_symlink(victim, path);
 
-    const auto object = this->kit_.BindWritten(spec);
+    const auto object = this->kit_.BindWritten(desc);
     EXPECT_EQ(object->fileName(), "");
     object->FixFileTime();
     object->SetFileTTL(3);
@@ -94,15 +94,15 @@ TYPED_TEST(CacheContract, SymbolicLinkInPlaceOfTheCacheFileIsNeverFollowed) {
 }
 
 TYPED_TEST(CacheContract, StillSameFileTurnsFalseOnceTheFileIsReplacedOrGone) {
-    ObjectSpec spec;
-    const auto object = this->kit_.Bind(spec);
+    ObjectSpec desc;
+    const auto object = this->kit_.Bind(desc);
     ASSERT_TRUE(Base(object).StillSameFile());
     // The replacement exists before the old file goes, so it cannot reuse the old inode.
     this->root_.WriteFile("newcomer", "another file");
     fs::rename(this->root_ / "newcomer", object->fileName());
     EXPECT_FALSE(Base(object).StillSameFile());
 
-    const auto again = this->kit_.BindWritten(spec);
+    const auto again = this->kit_.BindWritten(desc);
     ASSERT_TRUE(Base(again).StillSameFile());
     fs::remove(again->fileName());
     EXPECT_FALSE(Base(again).StillSameFile());
@@ -111,18 +111,18 @@ TYPED_TEST(CacheContract, StillSameFileTurnsFalseOnceTheFileIsReplacedOrGone) {
 // --- File times -------------------------------------------------------------------------------------
 
 TYPED_TEST(CacheContract, FixFileTimeStampsTheRetrievalMomentAsWriteTimeOnly) {
-    ObjectSpec spec;
-    spec.stamp.creationTime = kNow - 100 * kDay;
-    const auto object = this->kit_.Bind(spec);
+    ObjectSpec desc;
+    desc.stamp.creationTime = kNow - 100 * kDay;
+    const auto object = this->kit_.Bind(desc);
     EXPECT_TRUE(object->FixFileTime());
     EXPECT_EQ(this->WriteTimeOf(object->fileName()), kNow - 10 * kDay);
     EXPECT_EQ(this->CreationTimeOf(object->fileName()), kNow - 100 * kDay);
 }
 
 TYPED_TEST(CacheContract, SetFileTTLStoresTheExpiryAsCreationTimeOnly) {
-    ObjectSpec spec;
-    spec.stamp.writeTime = kNow - 5 * kDay;
-    const auto object = this->kit_.Bind(spec);
+    ObjectSpec desc;
+    desc.stamp.writeTime = kNow - 5 * kDay;
+    const auto object = this->kit_.Bind(desc);
     EXPECT_TRUE(object->SetFileTTL(7));
     EXPECT_EQ(this->CreationTimeOf(object->fileName()), kNow - 10 * kDay + 7 * kDay);
     EXPECT_EQ(this->WriteTimeOf(object->fileName()), kNow - 5 * kDay);
@@ -149,17 +149,17 @@ TYPED_TEST(CacheContract, DeleteIfAgedJudgesByTheCreationTimeReadAtBinding) {
 }
 
 TYPED_TEST(CacheContract, DeleteRemovesTheFileAndReportsWhenItIsAlreadyGone) {
-    ObjectSpec spec;
-    spec.stamp.creationTime = kNow - kDay;
-    const auto object = this->kit_.Bind(spec);
+    ObjectSpec desc;
+    desc.stamp.creationTime = kNow - kDay;
+    const auto object = this->kit_.Bind(desc);
     EXPECT_TRUE(object->Delete());
-    EXPECT_FALSE(fs::exists(this->kit_.PathOf(spec)));
+    EXPECT_FALSE(fs::exists(this->kit_.PathOf(desc)));
     EXPECT_EQ(object->ObjectName(), "http://www.example.com/dir/page.html");
 
     EXPECT_FALSE(object->Delete());
     const auto reports = this->ReportsAt("Delete");
     ASSERT_EQ(reports.size(), 1u);
-    EXPECT_NE(reports[0].find("File:\"" + this->kit_.PathOf(spec) + "\" DateCreated: 2024-12-05 10:00:00"),
+    EXPECT_NE(reports[0].find("File:\"" + this->kit_.PathOf(desc) + "\" DateCreated: 2024-12-05 10:00:00"),
               std::string::npos);
     EXPECT_FALSE(object->DeleteIfAged());
     EXPECT_EQ(this->ReportsAt("DeleteIfAged").size(), 1u);
@@ -168,16 +168,16 @@ TYPED_TEST(CacheContract, DeleteRemovesTheFileAndReportsWhenItIsAlreadyGone) {
 // --- Renaming ---------------------------------------------------------------------------------------
 
 TYPED_TEST(CacheContract, FixFileNamePutsTheContentTypeWordInPlaceOfThePrefix) {
-    ObjectSpec spec;
-    spec.contentType = "text/html; charset=utf-8";
-    const auto object = this->kit_.Bind(spec);
-    const std::string folder = this->kit_.PathOf(spec).substr(0, this->kit_.PathOf(spec).rfind('/') + 1);
+    ObjectSpec desc;
+    desc.contentType = "text/html; charset=utf-8";
+    const auto object = this->kit_.Bind(desc);
+    const std::string folder = this->kit_.PathOf(desc).substr(0, this->kit_.PathOf(desc).rfind('/') + 1);
     const std::string suffix = TypeParam::kProxyType == 1 ? "" : ".wgc";
 
     EXPECT_TRUE(object->FixFileName());
     EXPECT_EQ(object->fileName(), folder + "html_page.html" + suffix);
     EXPECT_TRUE(fs::exists(folder + "html_page.html" + suffix));
-    EXPECT_FALSE(fs::exists(this->kit_.PathOf(spec)));
+    EXPECT_FALSE(fs::exists(this->kit_.PathOf(desc)));
     EXPECT_TRUE(Base(object).StillSameFile());
     // A second run finds the prefix it would give and leaves the name alone.
     EXPECT_TRUE(object->FixFileName());
@@ -186,8 +186,8 @@ TYPED_TEST(CacheContract, FixFileNamePutsTheContentTypeWordInPlaceOfThePrefix) {
 }
 
 TYPED_TEST(CacheContract, FixFileNameNeverReplacesAFileOfTheNewName) {
-    ObjectSpec spec;
-    const auto object = this->kit_.Bind(spec);
+    ObjectSpec desc;
+    const auto object = this->kit_.Bind(desc);
     const std::string path = object->fileName();
     const size_t underscore = path.find('_', path.rfind('/'));
     const std::string rest = path.substr(underscore + 1);
@@ -209,13 +209,13 @@ TYPED_TEST(CacheContract, FixFileNameNeverReplacesAFileOfTheNewName) {
 // --- Contents search --------------------------------------------------------------------------------
 
 TYPED_TEST(CacheContract, FindInContentsFindsWordsAcrossBlockBoundariesWhateverTheirLength) {
-    ObjectSpec spec;
+    ObjectSpec desc;
     const std::string longWord = "LONG-" + std::string(90, 'Q') + "-WORD";
-    spec.content = Content::Sized(40000)
+    desc.content = Content::Sized(40000)
                        .Patch(8192 - 3, "NEEDLE")       // straddles the first block boundary
                        .Patch(2 * 8192 - 50, longWord)  // longer than any fixed tail of 30
                        .Patch(40000 - 4, "TAIL");       // the last bytes of the content
-    const auto object = this->kit_.Bind(spec);
+    const auto object = this->kit_.Bind(desc);
 
     ParsedFilter filter = Filter({"needle", longWord, "tail"});
     EXPECT_TRUE(object->FindInContents(filter, 1));
@@ -223,9 +223,9 @@ TYPED_TEST(CacheContract, FindInContentsFindsWordsAcrossBlockBoundariesWhateverT
 }
 
 TYPED_TEST(CacheContract, FindInContentsMarksWhatItFoundAndAnswersWhetherAllWere) {
-    ObjectSpec spec;
-    spec.content = Content::Bytes("Some Mixed Case text");
-    const auto object = this->kit_.Bind(spec);
+    ObjectSpec desc;
+    desc.content = Content::Bytes("Some Mixed Case text");
+    const auto object = this->kit_.Bind(desc);
 
     ParsedFilter filter = Filter({"MIXED", "ABSENT", "TEXT"});
     EXPECT_FALSE(object->FindInContents(filter, 1));
@@ -236,9 +236,9 @@ TYPED_TEST(CacheContract, FindInContentsMarksWhatItFoundAndAnswersWhetherAllWere
 }
 
 TYPED_TEST(CacheContract, FindInContentsStartsAtTheGivenPositionOfTheContent) {
-    ObjectSpec spec;
-    spec.content = Content::Bytes("ALPHA BETA");
-    const auto object = this->kit_.Bind(spec);
+    ObjectSpec desc;
+    desc.content = Content::Bytes("ALPHA BETA");
+    const auto object = this->kit_.Bind(desc);
     ParsedFilter fromSeven = Filter({"ALPHA", "BETA"});
     EXPECT_FALSE(object->FindInContents(fromSeven, 7));
     EXPECT_EQ(fromSeven.Found, (std::vector<bool>{false, true}));
@@ -249,17 +249,17 @@ TYPED_TEST(CacheContract, FindInContentsStartsAtTheGivenPositionOfTheContent) {
 }
 
 TYPED_TEST(CacheContract, FindInContentsSearchesEvenWhenNoLengthWasRecorded) {
-    ObjectSpec spec;
-    spec.reportedLength = 0;
-    spec.content = Content::Bytes("x");
-    const auto object = this->kit_.Bind(spec);
+    ObjectSpec desc;
+    desc.reportedLength = 0;
+    desc.content = Content::Bytes("x");
+    const auto object = this->kit_.Bind(desc);
     ParsedFilter filter = Filter({"X"});
     EXPECT_TRUE(object->FindInContents(filter, 1));
 }
 
 TYPED_TEST(CacheContract, FindInContentsReportsAFileThatVanished) {
-    ObjectSpec spec;
-    const auto object = this->kit_.Bind(spec);
+    ObjectSpec desc;
+    const auto object = this->kit_.Bind(desc);
     fs::remove(object->fileName());
     ParsedFilter filter = Filter({"CACHED"});
     EXPECT_FALSE(object->FindInContents(filter, 1));
@@ -271,35 +271,35 @@ TYPED_TEST(CacheContract, FindInContentsReportsAFileThatVanished) {
 // --- Copying ----------------------------------------------------------------------------------------
 
 TYPED_TEST(CacheContract, FileCopyWritesTheContentAndStampsTheModificationDate) {
-    ObjectSpec spec;
-    spec.content = Content::Sized(100000).Patch(0, "FIRST").Patch(100000 - 4, "LAST");
-    const auto object = this->kit_.Bind(spec);
+    ObjectSpec desc;
+    desc.content = Content::Sized(100000).Patch(0, "FIRST").Patch(100000 - 4, "LAST");
+    const auto object = this->kit_.Bind(desc);
     const std::string destination = this->root_ / "saved/page.html";
     fs::create_directories(this->root_ / "saved");
     this->root_.WriteFile("saved/page.html", "an older copy that is longer than nothing");
 
     EXPECT_TRUE(object->FileCopy(destination));
-    EXPECT_EQ(this->root_.ReadFile("saved/page.html"), spec.content.Slice(0, spec.content.Size()));
+    EXPECT_EQ(this->root_.ReadFile("saved/page.html"), desc.content.Slice(0, desc.content.Size()));
     EXPECT_EQ(this->WriteTimeOf(destination), kNow - 40 * kDay);
     EXPECT_EQ(this->FilesIn(this->root_ / "saved"), std::vector<std::string>{"page.html"});
 }
 
 TYPED_TEST(CacheContract, FileCopyReplacesALinkAtTheDestinationInsteadOfWritingThroughIt) {
-    ObjectSpec spec;
-    const auto object = this->kit_.Bind(spec);
+    ObjectSpec desc;
+    const auto object = this->kit_.Bind(desc);
     this->root_.WriteFile("elsewhere.txt", "not to be touched");
     fs::create_symlink(this->root_ / "elsewhere.txt", this->root_ / "copy.html");
 
     EXPECT_TRUE(object->FileCopy(this->root_ / "copy.html"));
     EXPECT_FALSE(fs::is_symlink(this->root_ / "copy.html"));
-    EXPECT_EQ(this->root_.ReadFile("copy.html"), spec.content.bytes);
+    EXPECT_EQ(this->root_.ReadFile("copy.html"), desc.content.bytes);
     EXPECT_EQ(this->root_.ReadFile("elsewhere.txt"), "not to be touched");
 }
 
 TYPED_TEST(CacheContract, FailedCopyLeavesNothingUnderTheFinalName) {
-    ObjectSpec spec;
-    spec.content = Content::Sized(300000);
-    const auto object = this->kit_.Bind(spec);
+    ObjectSpec desc;
+    desc.content = Content::Sized(300000);
+    const auto object = this->kit_.Bind(desc);
     fs::create_directories(this->root_ / "saved");
     this->root_.WriteFile("saved/kept.html", "the previous copy");
 

@@ -83,35 +83,35 @@ struct WinProxyKit {
         Program().CacheDir = cache.CacheDir();
     }
 
-    builder::WinProxyObject ObjectOf(const ObjectSpec& spec) const {
+    builder::WinProxyObject ObjectOf(const ObjectSpec& desc) const {
         builder::WinProxyObject o;
         o.host = "www.example.com";
-        o.fileName = spec.name;
-        o.url = spec.url;
-        if (spec.retrieved) o.Header("Date", builder::HttpDate(*spec.retrieved));
-        if (!spec.contentType.empty()) o.Header("Content-Type", spec.contentType);
-        o.Header("Content-Length", std::to_string(spec.reportedLength.value_or(spec.content.Size())));
-        if (spec.modified) o.Header("Last-Modified", builder::HttpDate(*spec.modified));
-        o.content = spec.content;
-        o.stamp = spec.stamp;
+        o.fileName = desc.name;
+        o.url = desc.url;
+        if (desc.retrieved) o.Header("Date", builder::HttpDate(*desc.retrieved));
+        if (!desc.contentType.empty()) o.Header("Content-Type", desc.contentType);
+        o.Header("Content-Length", std::to_string(desc.reportedLength.value_or(desc.content.Size())));
+        if (desc.modified) o.Header("Last-Modified", builder::HttpDate(*desc.modified));
+        o.content = desc.content;
+        o.stamp = desc.stamp;
         return o;
     }
     // Writes the object's file; returns its path.
-    std::string Write(const ObjectSpec& spec) { return cache.Add(ObjectOf(spec)); }
+    std::string Write(const ObjectSpec& desc) { return cache.Add(ObjectOf(desc)); }
     // Binds an object that is already written.
-    std::shared_ptr<clsCache> BindWritten(const ObjectSpec& spec) {
+    std::shared_ptr<clsCache> BindWritten(const ObjectSpec& desc) {
         auto object = NewCacheObject(kProxyType);
-        object->setFileName(cache.PathOf(ObjectOf(spec)));
+        object->setFileName(cache.PathOf(ObjectOf(desc)));
         return object;
     }
-    std::shared_ptr<clsCache> Bind(const ObjectSpec& spec) {
-        Write(spec);
-        return BindWritten(spec);
+    std::shared_ptr<clsCache> Bind(const ObjectSpec& desc) {
+        Write(desc);
+        return BindWritten(desc);
     }
-    std::string PathOf(const ObjectSpec& spec) const { return cache.PathOf(ObjectOf(spec)); }
+    std::string PathOf(const ObjectSpec& desc) const { return cache.PathOf(ObjectOf(desc)); }
     // Bytes in front of the content.
-    uint64_t ContentOffset(const ObjectSpec& spec) const {
-        return builder::HeaderBlock(ObjectOf(spec)).size();
+    uint64_t ContentOffset(const ObjectSpec& desc) const {
+        return builder::HeaderBlock(ObjectOf(desc)).size();
     }
 
     builder::WinProxyCache cache;
@@ -127,23 +127,23 @@ struct WinGateKit {
         Program().CacheDir = cache.CacheDir();
     }
 
-    static builder::WinGateRecord RecordOf(const ObjectSpec& spec) {
+    static builder::WinGateRecord RecordOf(const ObjectSpec& desc) {
         builder::WinGateRecord r;
-        r.url = spec.url.rfind("http://", 0) == 0 ? spec.url.substr(7) : spec.url;
-        r.baseName = spec.name;
-        r.retrieved = static_cast<uint32_t>(spec.retrieved.value_or(0));
-        r.modified = static_cast<uint32_t>(spec.modified.value_or(0));
-        r.contentType = spec.contentType;
-        r.contentLength = spec.reportedLength.value_or(spec.content.Size());
+        r.url = desc.url.rfind("http://", 0) == 0 ? desc.url.substr(7) : desc.url;
+        r.baseName = desc.name;
+        r.retrieved = static_cast<uint32_t>(desc.retrieved.value_or(0));
+        r.modified = static_cast<uint32_t>(desc.modified.value_or(0));
+        r.contentType = desc.contentType;
+        r.contentLength = desc.reportedLength.value_or(desc.content.Size());
         return r;
     }
-    std::string Write(const ObjectSpec& spec) {
-        return cache.Add(RecordOf(spec), builder::WinGateContent{spec.content, false, spec.stamp});
+    std::string Write(const ObjectSpec& desc) {
+        return cache.Add(RecordOf(desc), builder::WinGateContent{desc.content, false, desc.stamp});
     }
-    std::shared_ptr<clsCache> BindWritten(const ObjectSpec& spec) { return BindRecord(RecordOf(spec)); }
-    std::shared_ptr<clsCache> Bind(const ObjectSpec& spec) {
-        Write(spec);
-        return BindWritten(spec);
+    std::shared_ptr<clsCache> BindWritten(const ObjectSpec& desc) { return BindRecord(RecordOf(desc)); }
+    std::shared_ptr<clsCache> Bind(const ObjectSpec& desc) {
+        Write(desc);
+        return BindWritten(desc);
     }
     static std::shared_ptr<clsCache> BindRecord(const builder::WinGateRecord& record) {
         auto object = NewCacheObject(kProxyType);
@@ -151,7 +151,7 @@ struct WinGateKit {
         object->TakeMetadata(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
         return object;
     }
-    std::string PathOf(const ObjectSpec& spec) const { return cache.ContentPath(spec.name); }
+    std::string PathOf(const ObjectSpec& desc) const { return cache.ContentPath(desc.name); }
     uint64_t ContentOffset(const ObjectSpec&) const { return 0; }
 
     builder::WinGateCache cache;

@@ -48,6 +48,7 @@ class FakeCache final : public clsCache {
     bool Delete() override { return false; }
     bool FindInContents(ParsedFilter&, int64_t) override { return false; }
     bool MetaGathered() const override { return true; }
+    bool StillSameFile() const override { return true; }
 
     bool FileCopy(const std::string& Destination) override {
         copies.push_back(Destination);
@@ -69,7 +70,7 @@ struct TestSaveHost final : SaveHost {
     std::string tempDir, dirPrev, defaultName;
     bool skipPrompt = false;
     clsSearchResults results;
-    int32_t current = 0;
+    int64_t current = 0;
     int32_t selectedLine = 0;  // what RecomputeCurrentResult finds in the list
     std::vector<std::string> statuses;
     int eventsRun = 0;
@@ -83,8 +84,8 @@ struct TestSaveHost final : SaveHost {
     bool SkipDefaultNamePrompt() const override { return skipPrompt; }
     void SetSkipDefaultNamePrompt(bool skip) override { skipPrompt = skip; }
     clsSearchResults& Results() override { return results; }
-    int32_t CurrentResult() const override { return current; }
-    void SetCurrentResult(int32_t index) override { current = index; }
+    int64_t CurrentResult() const override { return current; }
+    void SetCurrentResult(int64_t index) override { current = index; }
     void RecomputeCurrentResult() override { current = selectedLine; }
     void SetStatusText(const std::string& text) override { statuses.push_back(text); }
     void LetEventsRun() override {

@@ -37,6 +37,7 @@ public:
     bool Delete() override { return false; }
     bool FindInContents(ParsedFilter&, int64_t) override { return false; }
     bool MetaGathered() const override { return true; }
+    bool StillSameFile() const override { return true; }
     bool FileCopy(const std::string&) override { return false; }
 
 private:

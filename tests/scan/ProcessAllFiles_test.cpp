@@ -152,6 +152,26 @@ TEST_F(ScanTest, FileVanishingBeforeBindingCountsAsNotFound) {
     EXPECT_EQ(host_.Summary(), "OK! 1 of 2 files selected, 0 seconds");
 }
 
+TEST_F(ScanTest, FileReplacedAfterItMatchedIsLeftAloneAndCounted) {
+    const std::string a = proxy_.Add(Object("a.example", "/replaced", kNow));
+    test::FaultFileSystem faults;
+    bool replaced = false;
+    // The proxy writes a new file under the same name after the object was read and selected.
+    faults.SetHook(test::FsOp::Lstat, [&](const std::string& path) {
+        if (path == a && !replaced && host_.results.Count() > 0) {
+            replaced = true;
+            std::filesystem::rename(dir_ / "new", a);
+        }
+    });
+    dir_.WriteFile("new", "a fresh copy from the proxy");
+    Platform().fileSystem = &faults;
+    inputs_.deleteOld = 1;
+    EXPECT_TRUE(Scan());
+    EXPECT_TRUE(std::filesystem::exists(a));
+    EXPECT_EQ(host_.lines[host_.lines.size() - 2], "Warning! 1 files changed during the scan and were left alone.");
+    EXPECT_EQ(host_.Summary(), "OK! 1 of 1 files selected, 0 seconds");
+}
+
 TEST_F(ScanTest, EmptyTtlFieldEndsTheScanAtOnceWithAReport) {
     proxy_.Add(Object("a.example", "/x", kNow));
     inputs_.ttlDays = "";
