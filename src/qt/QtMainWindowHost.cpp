@@ -1,52 +1,55 @@
 #include "qt/QtMainWindowHost.h"
 
-#include <QCloseEvent>
 #include <QCoreApplication>
-#include <QLabel>
-#include <QMainWindow>
+#include <QTimer>
 
+#include "app/frmMain.h"
 #include "qt/QtDesktop.h"
-#include "support/Program.h"
+#include "qt/QtMainWindow.h"
 
 namespace loftwick::qt {
 
-QtMainWindowHost::~QtMainWindowHost() { delete window_.data(); }
+QtMainWindowHost::QtMainWindowHost(QtDesktop& desktop) : desktop_(desktop) {}
+
+QtMainWindowHost::~QtMainWindowHost() {
+    model_.reset();
+    delete window_.data();
+}
 
 void QtMainWindowHost::ShowMainWindow() {
-    auto* window = new QMainWindow;
-    window->setAttribute(Qt::WA_DeleteOnClose, false);
-    window->setWindowTitle(QString::fromUtf8(Program().AppTitle.c_str()));
-    auto* label = new QLabel(QString::fromUtf8((Program().CacheDir).c_str()), window);
-    label->setAlignment(Qt::AlignCenter);
-    window->setCentralWidget(label);
-    window->resize(720, 480);
-    window->installEventFilter(this);
+    auto* window = new QtMainWindow;
     window_ = window;
+    model_ = std::make_unique<frmMain>(window->Controls(), *window, nullptr);
+    window->SetModel(model_.get());
     desktop_.SetOwner(window);
+    model_->Form_Load();
     window->show();
 }
 
 void QtMainWindowHost::UnloadMainWindow() {
     if (!window_) return;
-    unloading_ = true;
-    QMainWindow* window = window_.data();
+    QtMainWindow* window = window_.data();
     window_.clear();
     desktop_.SetOwner(nullptr);
-    window->removeEventFilter(this);
-    window->close();
-    window->deleteLater();
-    unloading_ = false;
+    window->SetModel(nullptr);
+    window->CloseForRelease();
+    // The model may be on the call stack (its unload runs this): both go once the event loop is back.
+    frmMain* model = model_.release();
+    QTimer::singleShot(0, window, [window, model] {
+        delete model;
+        window->deleteLater();
+    });
+    // Main may open a new window right after this; only when none follows does the program end.
+    QTimer::singleShot(0, this, [this] {
+        if (!HasMainWindow()) QCoreApplication::quit();
+    });
 }
 
-bool QtMainWindowHost::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Close && watched == window_.data() && !unloading_) {
-        // The user closed the window: the program's release step decides what follows.
-        static_cast<QCloseEvent*>(event)->ignore();
-        ReleaseProgram();
-        if (!HasMainWindow()) QCoreApplication::quit();
-        return true;
-    }
-    return QObject::eventFilter(watched, event);
-}
+}  // namespace loftwick::qt
+
+namespace loftwick::qt {
+
+bool QtMainWindowHost::HasMainWindow() const { return !window_.isNull(); }
+QtMainWindow* QtMainWindowHost::Window() const { return window_.data(); }
 
 }  // namespace loftwick::qt

@@ -1,33 +1,38 @@
 #pragma once
 #include <QObject>
 #include <QPointer>
+#include <memory>
 
 #include "app/basMain.h"
 
-class QMainWindow;
+namespace loftwick {
+class frmMain;
+}
 
 namespace loftwick::qt {
 
 class QtDesktop;
+class QtMainWindow;
 
-// Creates and takes down the main window for Main. When the window is closed by the user, the close
-// goes through ReleaseProgram, which ends the program or, after a restart request, opens a new window.
+// Creates and takes down the main window for Main: the Qt window and the window model on its controls.
+// When the last window is gone for good, the program ends.
 class QtMainWindowHost final : public QObject, public MainWindowHost {
     Q_OBJECT
 public:
-    explicit QtMainWindowHost(QtDesktop& desktop) : desktop_(desktop) {}
+    explicit QtMainWindowHost(QtDesktop& desktop);
     ~QtMainWindowHost() override;
 
     void ShowMainWindow() override;
     void UnloadMainWindow() override;
-    bool HasMainWindow() const override { return !window_.isNull(); }
+    bool HasMainWindow() const override;
 
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    QtMainWindow* Window() const;
+    frmMain* Model() const { return model_.get(); }
 
 private:
     QtDesktop& desktop_;
-    QPointer<QMainWindow> window_;
-    bool unloading_ = false;
+    QPointer<QtMainWindow> window_;
+    std::unique_ptr<frmMain> model_;
 };
 
 }  // namespace loftwick::qt

@@ -1,4 +1,4 @@
-// The window program: Qt, the real seams, then Main. The program ends when Main leaves no window.
+// The window program: Qt, the real seams, then Main. The program ends when no main window is left.
 #include <QApplication>
 
 #include "app/basMain.h"
@@ -17,15 +17,15 @@ int main(int argc, char** argv) {
     loftwick::SystemClock clock;
     loftwick::Platform() = {&desktop, &fileSystem, &clock};
 
-    loftwick::qt::QtMainWindowHost host(desktop);
-    loftwick::SetMainWindowHost(&host);
-    loftwick::SetExecutablePath(QCoreApplication::applicationFilePath().toStdString());
-
-    loftwick::Main();
-    if (!host.HasMainWindow()) return 0;
-
-    const int rc = app.exec();
-    loftwick::SetMainWindowHost(nullptr);
+    int rc = 0;
+    {
+        loftwick::qt::QtMainWindowHost host(desktop);
+        loftwick::SetMainWindowHost(&host);
+        loftwick::SetExecutablePath(QCoreApplication::applicationFilePath().toStdString());
+        loftwick::Main();
+        if (host.HasMainWindow()) rc = app.exec();
+        loftwick::SetMainWindowHost(nullptr);
+    }
     loftwick::Platform() = {};
     return rc;
 }

@@ -111,7 +111,7 @@ std::string FormatGeneralDate(OleDate date) {
     const bool midnight = linear - day * kSecondsPerDay == 0;
     const DateParts p = SplitDate(date);
     char buf[64];
-    if (day == 0 && !midnight) {
+    if (day == 0) {
         std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", p.hour, p.minute, p.second);
     } else if (midnight) {
         std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", p.year, p.month, p.day);

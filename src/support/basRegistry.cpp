@@ -162,12 +162,56 @@ std::string GetIniValue(const std::string& section, const std::string& key, cons
     }
 }
 
+namespace {
+IniWriteBatch* gActiveBatch = nullptr;
+}  // namespace
+
+IniWriteBatch::IniWriteBatch(const std::string& file) : outer_(gActiveBatch) {
+    PreserveLastError keep;
+    path_ = SettingsFile(file);
+    try {
+        if (!path_.empty()) {
+            before_ = ReadSettings(path_);
+            readable_ = true;
+        }
+    } catch (...) {
+        readable_ = false;
+    }
+    text_ = before_;
+    gActiveBatch = this;
+}
+
+IniWriteBatch::~IniWriteBatch() {
+    Commit();
+    gActiveBatch = outer_;
+}
+
+bool IniWriteBatch::Commit() {
+    PreserveLastError keep;
+    if (!readable_ || path_.empty()) return false;
+    if (text_ == before_) return true;
+    try {
+        WriteFileAtomically(TheFileSystem(), path_, text_);
+        before_ = text_;
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 bool WriteIniValue(const std::string& section, const std::string& key, const std::string& value,
                    const std::string& file) {
     PreserveLastError keep;
     try {
         const std::string path = SettingsFile(file);
         if (path.empty()) return false;
+        if (gActiveBatch && gActiveBatch->path_ == path) {
+            if (!gActiveBatch->readable_) return false;
+            IniDocument document(gActiveBatch->text_);
+            if (!document.Set(section, key, value)) return false;
+            gActiveBatch->text_ = document.Text();
+            return true;
+        }
         // A file that exists but cannot be read is left alone rather than replaced by one key.
         const std::string before = ReadSettings(path);
         IniDocument document(before);

@@ -33,6 +33,27 @@ bool WriteIniValue(const std::string& section, const std::string& key, const std
 
 // The settings file for an executable: exeName + ".ini" beside it when its folder is writable, else in
 // $XDG_CONFIG_HOME/loftwick/ (~/.config/loftwick/), which is created when missing.
+// Gathers the WriteIniValue calls made to one settings file while it lives and writes the file once, when
+// it ends: saving a window's settings replaces the file one time instead of once per key.
+class IniWriteBatch {
+public:
+    explicit IniWriteBatch(const std::string& file = "");
+    ~IniWriteBatch();
+    IniWriteBatch(const IniWriteBatch&) = delete;
+    IniWriteBatch& operator=(const IniWriteBatch&) = delete;
+
+    // Writes what was gathered; true when the file holds it. Called by the destructor too.
+    bool Commit();
+
+private:
+    friend bool WriteIniValue(const std::string&, const std::string&, const std::string&, const std::string&);
+    std::string path_;
+    std::string before_;
+    std::string text_;
+    bool readable_ = false;
+    IniWriteBatch* outer_ = nullptr;
+};
+
 std::string ChooseIniFileName(const std::string& programDir, const std::string& exeName);
 
 }  // namespace loftwick

@@ -57,7 +57,7 @@ TEST(OleDate, GeneralTextShowsOnlyWhatIsThere) {
     EXPECT_EQ(FormatGeneralDate(MakeDate(1994, 11, 6, 8, 49, 37)), "1994-11-06 08:49:37");
     EXPECT_EQ(FormatGeneralDate(DateSerial(1994, 11, 6)), "1994-11-06");
     EXPECT_EQ(FormatGeneralDate(OleDate(TimeSerial(8, 49, 37))), "08:49:37");
-    EXPECT_EQ(FormatGeneralDate(OleDate()), "1899-12-30");
+    EXPECT_EQ(FormatGeneralDate(OleDate()), "00:00:00");
 }
 
 TEST(OleDate, EpochConversionsFollowTheTimeZoneInForceAtThatMoment) {

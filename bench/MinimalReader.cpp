@@ -1,0 +1,187 @@
+#include "MinimalReader.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <utility>
+#include <vector>
+
+namespace loftwick::bench {
+namespace {
+
+constexpr size_t kHeaderBytes = 4096;
+constexpr size_t kReadBlock = 65536;
+
+bool Hidden(const char* name) { return name[0] == '.'; }
+
+// Names of the entries of `dir` of one type (DT_DIR or DT_REG), hidden ones left out.
+std::vector<std::string> Entries(const std::string& dir, unsigned char type) {
+    std::vector<std::string> names;
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return names;
+    while (const dirent* e = ::readdir(d)) {
+        if (e->d_type == type && !Hidden(e->d_name)) names.emplace_back(e->d_name);
+    }
+    ::closedir(d);
+    return names;
+}
+
+void ForEachWinProxyFile(const std::string& cacheDir, const std::function<void(const std::string&)>& visit) {
+    for (const std::string& host : Entries(cacheDir, DT_DIR)) {
+        const std::string dir = cacheDir + host + "/";
+        for (const std::string& name : Entries(dir, DT_REG)) visit(dir + name);
+    }
+}
+
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - ('a' - 'A')) : c; }
+
+// Searches files for an upper-cased word, letter case ignored, block by block; the end of each block is
+// carried into the next so that a word cut by a block boundary is still found. The buffers serve every
+// file.
+class WordSearch {
+public:
+    explicit WordSearch(std::string upperWord)
+        : word_(std::move(upperWord)), raw_(kReadBlock), text_(word_.size() - 1 + kReadBlock) {}
+
+    bool PathHolds(const std::string& path) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return false;
+        const bool found = FileHolds(fd);
+        ::close(fd);
+        return found;
+    }
+
+private:
+    bool FileHolds(int fd) {
+        const size_t carry = word_.size() - 1;
+        size_t kept = 0;
+        for (;;) {
+            const ssize_t got = ::read(fd, raw_.data(), raw_.size());
+            if (got <= 0) return false;
+            const size_t n = static_cast<size_t>(got);
+            for (size_t i = 0; i < n; ++i) text_[kept + i] = Upper(raw_[i]);
+            const size_t length = kept + n;
+            if (::memmem(text_.data(), length, word_.data(), word_.size())) return true;
+            kept = std::min(carry, length);
+            std::memmove(text_.data(), text_.data() + length - kept, kept);
+        }
+    }
+
+    std::string word_;
+    std::vector<char> raw_;
+    std::vector<char> text_;
+};
+
+std::string UpperWord(const std::string& word) {
+    std::string upper = word;
+    for (char& c : upper) c = Upper(c);
+    return upper;
+}
+
+// Cuts "cache.idx" into records and hands over each record's content base name. A record is: length
+// byte + URL, length byte + base name, 4 + 4 bytes of times, length byte + content type, 8 bytes of
+// length; a length byte of 0 is followed by another length byte.
+class IndexCutter {
+public:
+    template <class Visit>
+    void Feed(const unsigned char* data, size_t size, Visit&& visit) {
+        for (size_t i = 0; i < size; ++i) {
+            const unsigned char byte = data[i];
+            if (need_ == 0) {
+                need_ = byte;  // a length byte; 0 means another follows
+                continue;
+            }
+            if (field_ == 2) name_ += static_cast<char>(byte);
+            if (--need_ > 0) continue;
+            switch (++field_) {
+                case 3:
+                case 4: need_ = 4; break;
+                case 6: need_ = 8; break;
+                case 7:
+                    visit(name_);
+                    name_.clear();
+                    field_ = 1;
+                    need_ = 0;
+                    break;
+                default: need_ = 0; break;
+            }
+        }
+    }
+
+private:
+    int field_ = 1;
+    size_t need_ = 0;
+    std::string name_;
+};
+
+template <class Visit>
+uint64_t ForEachWinGateRecord(const std::string& cacheDir, Visit&& visit) {
+    uint64_t records = 0;
+    const int fd = ::open((cacheDir + "cache.idx").c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    std::vector<unsigned char> block(kReadBlock);
+    IndexCutter cutter;
+    for (;;) {
+        const ssize_t got = ::read(fd, block.data(), block.size());
+        if (got <= 0) break;
+        cutter.Feed(block.data(), static_cast<size_t>(got), [&](const std::string& base) {
+            ++records;
+            visit(cacheDir + base + ".wgc");
+        });
+    }
+    ::close(fd);
+    return records;
+}
+
+}  // namespace
+
+ReaderCount ReadWinProxyHeaders(const std::string& cacheDir) {
+    ReaderCount count;
+    std::vector<char> head(kHeaderBytes);
+    ForEachWinProxyFile(cacheDir, [&](const std::string& path) {
+        ++count.objects;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return;
+        const ssize_t got = ::read(fd, head.data(), head.size());
+        ::close(fd);
+        if (got <= 0) return;
+        const size_t n = static_cast<size_t>(got);
+        if (::memmem(head.data(), n, "\r\n\r\n", 4) || ::memmem(head.data(), n, "\n\n", 2)) ++count.hits;
+    });
+    return count;
+}
+
+ReaderCount SearchWinProxy(const std::string& cacheDir, const std::string& word) {
+    ReaderCount count;
+    WordSearch search(UpperWord(word));
+    ForEachWinProxyFile(cacheDir, [&](const std::string& path) {
+        ++count.objects;
+        if (search.PathHolds(path)) ++count.hits;
+    });
+    return count;
+}
+
+ReaderCount ReadWinGateIndex(const std::string& cacheDir) {
+    ReaderCount count;
+    count.objects = ForEachWinGateRecord(cacheDir, [&](const std::string& path) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ++count.hits;
+    });
+    return count;
+}
+
+ReaderCount SearchWinGate(const std::string& cacheDir, const std::string& word) {
+    ReaderCount count;
+    WordSearch search(UpperWord(word));
+    count.objects = ForEachWinGateRecord(cacheDir, [&](const std::string& path) {
+        if (search.PathHolds(path)) ++count.hits;
+    });
+    return count;
+}
+
+}  // namespace loftwick::bench

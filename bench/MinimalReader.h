@@ -1,0 +1,25 @@
+#pragma once
+// The yardstick for the scan: the least a program must do to visit the same objects, written with
+// plain system calls and no error reporting. The scan's speed is judged against these.
+#include <cstdint>
+#include <string>
+
+namespace loftwick::bench {
+
+struct ReaderCount {
+    uint64_t objects = 0;  // objects visited
+    uint64_t hits = 0;     // headers ended (header pass) or objects holding the word (search pass)
+};
+
+// WinProxy: lists the host folders and their files, opens each file, reads its first 4 KiB and looks for
+// the end of the header block.
+ReaderCount ReadWinProxyHeaders(const std::string& cacheDir);
+// WinProxy: the same walk, every byte of every file searched for `word`, letter case ignored.
+ReaderCount SearchWinProxy(const std::string& cacheDir, const std::string& word);
+
+// WinGate: reads the index, cuts it into records and stats each record's content file.
+ReaderCount ReadWinGateIndex(const std::string& cacheDir);
+// WinGate: the same walk, every byte of each content file searched for `word`, letter case ignored.
+ReaderCount SearchWinGate(const std::string& cacheDir, const std::string& word);
+
+}  // namespace loftwick::bench

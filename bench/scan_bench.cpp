@@ -1,0 +1,294 @@
+// scan_bench: how fast a scan walks a cache, against the least work that visits the same objects.
+//
+// It builds WinProxy and WinGate caches with the cache builder in a temporary folder, then times, per
+// cache, a scan with no filters and a contents search for a word no object holds, each beside a minimal
+// reader doing the same work with plain system calls. Page cache warm (one untimed pass first), median of
+// several passes. Each case runs in a child process so that its peak memory is its own.
+//
+//   scan_bench [--quick] [--reps N] [--dir FOLDER] [--keep]
+#include <fcntl.h>
+#include <malloc.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "BenchHost.h"
+#include "ChildRun.h"
+#include "Measure.h"
+#include "MinimalReader.h"
+#include "cachebuilder/CacheGenerator.h"
+#include "scan/ProcessAllFiles.h"
+#include "support/Program.h"
+
+namespace loftwick::bench {
+namespace {
+
+using builder::CacheFormat;
+
+// Found in no generated object: the builder's texts use other words and a run of eight given letters
+// is as good as impossible in its random bytes.
+constexpr const char* kAbsentWord = "quixotry";
+
+constexpr int64_t kRssAllowanceKiB = 64 * 1024;  // plus 1 KiB per selected object
+
+struct Options {
+    bool quick = false;
+    int reps = 5;
+    std::string dir;
+    bool keep = false;
+};
+
+struct CacheSpec {
+    std::string label;
+    CacheFormat format;
+    uint64_t objects;
+    uint32_t hosts;
+};
+
+struct BuiltCache {
+    CacheSpec spec;
+    std::string dir;  // ends in "/", as the program's CacheDir does
+    uint64_t contentBytes = 0;
+    double buildSeconds = 0;
+};
+
+enum class Work { Headers, Search };
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--quick") {
+            options.quick = true;
+            options.reps = 3;
+        } else if (arg == "--reps" && i + 1 < argc) {
+            options.reps = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--dir" && i + 1 < argc) {
+            options.dir = argv[++i];
+        } else if (arg == "--keep") {
+            options.keep = true;
+        } else {
+            std::fprintf(stderr, "usage: scan_bench [--quick] [--reps N] [--dir FOLDER] [--keep]\n");
+            return false;
+        }
+    }
+    return true;
+}
+
+std::vector<CacheSpec> Specs(bool quick) {
+    // Every host gets an object when there are at least as many objects as hosts, so no host folder is
+    // empty; an empty one would make the scan remove it and wait a second.
+    if (quick) {
+        return {{"WinProxy 1k", CacheFormat::WinProxy, 1000, 200},
+                {"WinProxy 5k", CacheFormat::WinProxy, 5000, 200},
+                {"WinGate 5k", CacheFormat::WinGate, 5000, 200}};
+    }
+    return {{"WinProxy 10k", CacheFormat::WinProxy, 10000, 200},
+            {"WinProxy 100k", CacheFormat::WinProxy, 100000, 200},
+            {"WinGate 100k", CacheFormat::WinGate, 100000, 200}};
+}
+
+std::string MakeWorkFolder(const Options& options) {
+    if (!options.dir.empty()) {
+        std::filesystem::create_directories(options.dir);
+        return options.dir;
+    }
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/loftwick-bench-XXXXXX";
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
+    return pattern;
+}
+
+// Written pages still on their way to the disk would slow the first passes down unevenly.
+void FlushWrites(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::syncfs(fd);
+    ::close(fd);
+}
+
+BuiltCache Build(const CacheSpec& spec, const std::string& root, size_t index) {
+    BuiltCache built;
+    built.spec = spec;
+    builder::GeneratorOptions options;
+    options.format = spec.format;
+    options.out = root + "/cache" + std::to_string(index);
+    options.objects = spec.objects;
+    options.hosts = spec.hosts;
+    options.seed = 1 + index;
+    builder::GeneratedCache made;
+    built.buildSeconds = SecondsOf([&] { made = builder::GenerateCache(options); });
+    built.dir = options.out + "/";
+    built.contentBytes = made.contentBytes;
+    return built;
+}
+
+ReaderCount RunReader(const BuiltCache& cache, Work work) {
+    const bool proxy = cache.spec.format == CacheFormat::WinProxy;
+    if (work == Work::Headers) return proxy ? ReadWinProxyHeaders(cache.dir) : ReadWinGateIndex(cache.dir);
+    return proxy ? SearchWinProxy(cache.dir, kAbsentWord) : SearchWinGate(cache.dir, kAbsentWord);
+}
+
+// The body of a child: one warm-up pass of each, then `reps` timed passes, scan and reader taking turns
+// at going first.
+CaseFigures MeasureCase(const BuiltCache& cache, Work work, int reps) {
+    CaseFigures figures;
+    figures.startRssKiB = ResidentKiB();
+    Program().ProxyType = cache.spec.format == CacheFormat::WinProxy ? 1 : 2;
+    Program().CacheDir = cache.dir;
+
+    BenchHost host;
+    ScanState state;
+    ScanInputs inputs;
+    if (work == Work::Search) inputs.contentsFilter = kAbsentWord;
+
+    std::vector<double> scanTimes, readerTimes;
+    auto scan = [&](bool timed) {
+        host.Results().Clear();  // the previous pass's results are not this pass's work
+        const double s = SecondsOf([&] { figures.scanOk = ProcessAllFiles(state, inputs, host); });
+        figures.scanTotal = state.FilesTotal;
+        figures.scanSelected = state.FilesSelected;
+        if (timed) scanTimes.push_back(s);
+    };
+    auto read = [&](bool timed) {
+        ReaderCount count;
+        const double s = SecondsOf([&] { count = RunReader(cache, work); });
+        figures.readerObjects = static_cast<long long>(count.objects);
+        figures.readerHits = static_cast<long long>(count.hits);
+        if (timed) readerTimes.push_back(s);
+    };
+
+    scan(false);
+    read(false);
+    for (int r = 0; r < reps; ++r) {
+        if (r % 2 == 0) {
+            scan(true);
+            read(true);
+        } else {
+            read(true);
+            scan(true);
+        }
+    }
+    figures.scanSeconds = Median(scanTimes);
+    figures.readerSeconds = Median(readerTimes);
+    // The high-water mark is kept lazily by the kernel; the present figure may be the fresher one.
+    figures.peakRssKiB = std::max<long long>(PeakResidentKiB(), ResidentKiB());
+    return figures;
+}
+
+std::string Today() {
+    const std::time_t now = std::time(nullptr);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d", std::localtime(&now));
+    return text;
+}
+
+std::string CpuModel() {
+    std::ifstream info("/proc/cpuinfo");
+    std::string line;
+    while (std::getline(info, line)) {
+        if (line.rfind("model name", 0) == 0) {
+            const size_t colon = line.find(':');
+            if (colon != std::string::npos) return line.substr(line.find_first_not_of(' ', colon + 1));
+        }
+    }
+    return "unknown CPU";
+}
+
+double MiB(long long kib) { return static_cast<double>(kib) / 1024.0; }
+
+// Prints one table row; returns whether the case met its targets.
+bool Report(const BuiltCache& cache, Work work, const CaseFigures& f) {
+    const double objects = static_cast<double>(cache.spec.objects);
+    const double mb = static_cast<double>(cache.contentBytes) / 1e6;
+    const double ratio = f.scanSeconds > 0 ? f.readerSeconds / f.scanSeconds : 0;
+    const long long limitKiB = kRssAllowanceKiB + f.scanSelected;
+    const bool ratioMet = ratio >= 0.7;
+    const bool rssMet = f.peakRssKiB < limitKiB;
+    std::printf("| %-13s | %-9s | %8.0f | %7.0f | %8.0f | %7.0f | %5.2f%s | %6.1f | %6.1f | %6.1f%s |\n",
+                cache.spec.label.c_str(), work == Work::Headers ? "no filter" : "contents",
+                objects / f.scanSeconds, mb / f.scanSeconds, objects / f.readerSeconds, mb / f.readerSeconds,
+                ratio, ratioMet ? "" : " (!)", MiB(f.peakRssKiB), MiB(f.peakRssKiB - f.startRssKiB),
+                MiB(limitKiB), rssMet ? "" : " (!)");
+
+    // The two must have seen the same cache, or the comparison means nothing.
+    const long long wantSelected = work == Work::Headers ? f.scanTotal : 0;
+    if (!f.scanOk || f.scanTotal != f.readerObjects || f.scanSelected != wantSelected ||
+        (work == Work::Search && f.readerHits != 0)) {
+        std::printf("|   warning: scan %s, %lld of %lld selected; reader saw %lld objects, %lld hits |\n",
+                    f.scanOk ? "OK" : "not OK", f.scanSelected, f.scanTotal, f.readerObjects, f.readerHits);
+        return false;
+    }
+    return ratioMet && rssMet;
+}
+
+int Run(const Options& options) {
+    const std::string root = MakeWorkFolder(options);
+    Program().AppParentDir = root + "/";  // a log, should the scan report anything, stays in there
+
+    std::printf("scan_bench %s: %s, %u cores, %s; %d timed passes (median), page cache warm\n",
+                options.quick ? "--quick" : "(full)", Today().c_str(), std::thread::hardware_concurrency(),
+                CpuModel().c_str(), options.reps);
+    std::vector<BuiltCache> caches;
+    for (const CacheSpec& spec : Specs(options.quick)) {
+        caches.push_back(Build(spec, root, caches.size()));
+        const BuiltCache& c = caches.back();
+        std::printf("built %-13s: %llu objects over %u hosts, %.0f MB of content, %.1f s\n", spec.label.c_str(),
+                    static_cast<unsigned long long>(spec.objects), spec.hosts,
+                    static_cast<double>(c.contentBytes) / 1e6, c.buildSeconds);
+        std::fflush(stdout);
+    }
+    FlushWrites(root);
+    // The builder's freed buffers would otherwise stay resident and be inherited by every case, hiding
+    // the growth of the scans that reuse them.
+    ::malloc_trim(0);
+
+    std::printf("\n| cache         | scan      | scan obj/s | scan MB/s | reader obj/s | reader MB/s | ratio | peak RSS MiB | RSS growth MiB | RSS limit MiB |\n");
+    std::printf("|---|---|--:|--:|--:|--:|--:|--:|--:|--:|\n");
+    bool allMet = true;
+    for (const BuiltCache& cache : caches) {
+        for (const Work work : {Work::Headers, Work::Search}) {
+            const auto figures = RunInChild([&] { return MeasureCase(cache, work, options.reps); });
+            if (!figures) {
+                std::printf("| %-13s | %-9s | the case failed |\n", cache.spec.label.c_str(),
+                            work == Work::Headers ? "no filter" : "contents");
+                allMet = false;
+                continue;
+            }
+            allMet = Report(cache, work, *figures) && allMet;
+            std::fflush(stdout);
+        }
+    }
+    std::printf("\nratio = scan throughput / minimal reader throughput (target >= 0.7); MB = 10^6 content bytes;\n"
+                "peak RSS of the child that ran the case (target < 64 MiB + 1 KiB per selected object).\n");
+    std::printf("%s\n", allMet ? "All targets met." : "Some targets missed (marked (!)).");
+
+    if (options.keep) {
+        std::printf("caches kept in %s\n", root.c_str());
+    } else {
+        std::error_code ignored;
+        std::filesystem::remove_all(root, ignored);
+    }
+    return allMet ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace loftwick::bench
+
+int main(int argc, char** argv) {
+    loftwick::bench::Options options;
+    if (!loftwick::bench::ParseOptions(argc, argv, options)) return 2;
+    try {
+        return loftwick::bench::Run(options);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "scan_bench: %s\n", e.what());
+        return 1;
+    }
+}

@@ -1,0 +1,74 @@
+#pragma once
+#include "support/Controls.h"
+
+namespace loftwick {
+
+// Every control of the main window, by the names the window model uses. The front end owns the
+// controls (Qt widgets through adapters, or in-memory controls for tests and the batch front end) and
+// hands the model this set of pointers; none may be null.
+struct frmMainControls {
+    Label* Label1;
+    Label* Label3;
+    Label* lblContentTypeFilter;
+    ComboBox* cboContentTypeFilter;
+    Label* lblHostFilter;
+    ComboBox* cboHostFilter;
+    Label* lblURLFilter;
+    ComboBox* cboURLFilter;
+    Label* lblContentsFilter;
+    ComboBox* cboContentsFilter;
+    Label* Label5;
+    TextBox* txtDaysOldMin;
+    Label* Label7;
+    TextBox* txtDaysOldMax;
+    ComboBox* cboAgeUnit;
+    Label* Label8;
+    Label* Label2;
+    Label* Label4;
+    CheckBox* chkFixTime;
+    CheckBox* chkFixPrefix;
+    CheckBox* chkTTL;
+    TextBox* txtTTL;
+    CheckBox* chkDeleteOld;
+    CheckBox* chkDeleteAgedFiles;
+    CheckBox* chkSaveTree;
+    Label* lblTempDir;
+    TextBox* txtTempDir;
+    Button* cmdOK;
+    Button* cmdBreak;
+    Button* cmdExit;
+    ListBox* lstStatus;
+    Label* lblStatus;
+
+    MenuItem* mnuFileOpen;
+    MenuItem* mnuFileOpenLocal;
+    MenuItem* mnuFileOpenText;
+    MenuItem* mnuFileSave;
+    MenuItem* mnuSaveTree;
+    MenuItem* mnuSaveTreeAll;
+    MenuItem* mnuSaveDomain;
+    MenuItem* mnuSaveAll;
+    MenuItem* mnuResourceInfo;
+    MenuItem* mnuCopyShortcut;
+    MenuItem* mnuFileDelete;
+    MenuItem* mnuFileExit;
+    MenuItem* mnuChangeProxyType;
+    MenuItem* mnuHelpContents;
+    MenuItem* mnuHelpAbout;
+    PopupMenu* mnuFile;  // the File menu as the list's right-click menu
+
+    FocusTracker* focus;
+};
+
+// What the window model asks of the window around its controls.
+class frmMainShell {
+public:
+    virtual ~frmMainShell() = default;
+    virtual void SetCaption(const std::string& caption) = 0;
+    // Closes the window as the Exit button does; the close runs Form_Unload.
+    virtual void RequestClose() = 0;
+    // Loads the About window and makes it visible (not modal).
+    virtual void ShowAbout() = 0;
+};
+
+}  // namespace loftwick

@@ -1,0 +1,287 @@
+#include "qt/QtMainWindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/frmMain.h"
+#include <QMessageBox>
+#include "qt/QtControls.h"
+
+namespace loftwick::qt {
+namespace {
+
+QLabel* Heading(QWidget* parent) {
+    auto* label = new QLabel(parent);
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    return label;
+}
+
+QLabel* Note(QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setWordWrap(true);
+    return label;
+}
+
+QComboBox* FilterCombo(QWidget* parent) {
+    auto* combo = new QComboBox(parent);
+    combo->setEditable(true);
+    combo->setMinimumContentsLength(24);
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    combo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    return combo;
+}
+
+QLineEdit* NumberField(QWidget* parent) {
+    auto* edit = new QLineEdit(parent);
+    edit->setMaximumWidth(70);
+    return edit;
+}
+
+}  // namespace
+
+template <class Adapter, class Widget>
+Adapter* QtMainWindow::Adapt(Widget* widget) {
+    auto adapter = std::make_unique<Adapter>(widget);
+    Adapter* raw = adapter.get();
+    adapters_.push_back(std::move(adapter));
+    return raw;
+}
+
+QtMainWindow::QtMainWindow() : focus_(std::make_unique<QtFocusTracker>()) {
+    BuildMenus();
+    BuildLayout();
+    controls_.focus = focus_.get();
+    qApp->installEventFilter(this);
+    resize(860, 700);
+}
+
+QtMainWindow::~QtMainWindow() { qApp->removeEventFilter(this); }
+
+void QtMainWindow::BuildMenus() {
+    QMenu* file = menuBar()->addMenu("File");
+    auto item = [&](QMenu* menu, MenuItem* frmMainControls::*slot) {
+        QAction* action = menu->addAction(QString());
+        controls_.*slot = Adapt<QtMenuItem>(action);
+    };
+    item(file, &frmMainControls::mnuFileOpen);
+    item(file, &frmMainControls::mnuFileOpenLocal);
+    item(file, &frmMainControls::mnuFileOpenText);
+    file->addSeparator();
+    item(file, &frmMainControls::mnuFileSave);
+    item(file, &frmMainControls::mnuSaveTree);
+    file->addSeparator();
+    item(file, &frmMainControls::mnuSaveTreeAll);
+    item(file, &frmMainControls::mnuSaveDomain);
+    item(file, &frmMainControls::mnuSaveAll);
+    file->addSeparator();
+    item(file, &frmMainControls::mnuResourceInfo);
+    item(file, &frmMainControls::mnuCopyShortcut);
+    file->addSeparator();
+    item(file, &frmMainControls::mnuFileDelete);
+    file->addSeparator();
+    item(file, &frmMainControls::mnuFileExit);
+    popup_ = std::make_unique<QtPopupMenu>(file);
+    controls_.mnuFile = popup_.get();
+
+    QMenu* tools = menuBar()->addMenu("&Tools");
+    item(tools, &frmMainControls::mnuChangeProxyType);
+    QMenu* help = menuBar()->addMenu("&Help");
+    item(help, &frmMainControls::mnuHelpContents);
+    help->addSeparator();
+    item(help, &frmMainControls::mnuHelpAbout);
+}
+
+void QtMainWindow::BuildLayout() {
+    auto* central = new QWidget(this);
+    auto* outer = new QVBoxLayout(central);
+    auto& c = controls_;
+    auto label = [&](Label* frmMainControls::*slot, QLabel* widget) {
+        c.*slot = Adapt<QtLabel>(widget);
+        return widget;
+    };
+    auto combo = [&](ComboBox* frmMainControls::*slot, QComboBox* widget) {
+        auto* adapter = Adapt<QtComboBox>(widget);
+        c.*slot = adapter;
+        focus_->Track(widget, adapter);
+        return widget;
+    };
+    auto text = [&](TextBox* frmMainControls::*slot, QLineEdit* widget) {
+        auto* adapter = Adapt<QtTextBox>(widget);
+        c.*slot = adapter;
+        focus_->Track(widget, adapter);
+        return widget;
+    };
+    auto check = [&](CheckBox* frmMainControls::*slot, QWidget* parent) {
+        auto* box = new QCheckBox(parent);
+        c.*slot = Adapt<QtCheckBox>(box);
+        return box;
+    };
+    auto button = [&](Button* frmMainControls::*slot, QWidget* parent) {
+        auto* b = new QPushButton(parent);
+        b->setAutoDefault(false);
+        c.*slot = Adapt<QtButton>(b);
+        return b;
+    };
+
+    // What files to select.
+    auto* selectBox = new QFrame(central);
+    selectBox->setFrameShape(QFrame::StyledPanel);
+    auto* select = new QVBoxLayout(selectBox);
+    select->addWidget(label(&frmMainControls::Label1, Heading(selectBox)));
+    select->addWidget(label(&frmMainControls::Label3, Note(selectBox)));
+    auto* filters = new QGridLayout;
+    filters->addWidget(label(&frmMainControls::lblContentTypeFilter, new QLabel(selectBox)), 0, 0);
+    filters->addWidget(combo(&frmMainControls::cboContentTypeFilter, FilterCombo(selectBox)), 0, 1);
+    filters->addWidget(label(&frmMainControls::lblHostFilter, new QLabel(selectBox)), 0, 2);
+    filters->addWidget(combo(&frmMainControls::cboHostFilter, FilterCombo(selectBox)), 0, 3);
+    filters->addWidget(label(&frmMainControls::lblURLFilter, new QLabel(selectBox)), 1, 0);
+    filters->addWidget(combo(&frmMainControls::cboURLFilter, FilterCombo(selectBox)), 1, 1);
+    filters->addWidget(label(&frmMainControls::lblContentsFilter, new QLabel(selectBox)), 1, 2);
+    filters->addWidget(combo(&frmMainControls::cboContentsFilter, FilterCombo(selectBox)), 1, 3);
+    select->addLayout(filters);
+    auto* ages = new QHBoxLayout;
+    ages->addWidget(label(&frmMainControls::Label5, new QLabel(selectBox)));
+    ages->addWidget(text(&frmMainControls::txtDaysOldMin, NumberField(selectBox)));
+    ages->addSpacing(12);
+    ages->addWidget(label(&frmMainControls::Label7, new QLabel(selectBox)));
+    ages->addWidget(text(&frmMainControls::txtDaysOldMax, NumberField(selectBox)));
+    auto* unit = new QComboBox(selectBox);
+    unit->setEditable(true);
+    unit->setMaximumWidth(90);
+    ages->addWidget(combo(&frmMainControls::cboAgeUnit, unit));
+    ages->addWidget(label(&frmMainControls::Label8, new QLabel(selectBox)));
+    ages->addStretch();
+    select->addLayout(ages);
+    outer->addWidget(selectBox);
+
+    // What to do.
+    auto* doBox = new QFrame(central);
+    doBox->setFrameShape(QFrame::StyledPanel);
+    auto* todo = new QVBoxLayout(doBox);
+    todo->addWidget(label(&frmMainControls::Label2, Heading(doBox)));
+    todo->addWidget(label(&frmMainControls::Label4, Note(doBox)));
+    auto* options = new QGridLayout;
+    options->addWidget(check(&frmMainControls::chkFixTime, doBox), 0, 0);
+    options->addWidget(check(&frmMainControls::chkFixPrefix, doBox), 0, 1);
+    options->addWidget(check(&frmMainControls::chkTTL, doBox), 1, 0);
+    options->addWidget(text(&frmMainControls::txtTTL, NumberField(doBox)), 1, 1, Qt::AlignLeft);
+    options->addWidget(check(&frmMainControls::chkDeleteOld, doBox), 2, 0);
+    options->addWidget(check(&frmMainControls::chkDeleteAgedFiles, doBox), 2, 1);
+    options->addWidget(check(&frmMainControls::chkSaveTree, doBox), 3, 0);
+    options->setColumnStretch(2, 1);
+    todo->addLayout(options);
+    auto* temp = new QHBoxLayout;
+    temp->addWidget(label(&frmMainControls::lblTempDir, new QLabel(doBox)));
+    temp->addWidget(text(&frmMainControls::txtTempDir, new QLineEdit(doBox)), 1);
+    todo->addLayout(temp);
+    outer->addWidget(doBox);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(button(&frmMainControls::cmdOK, central));
+    buttons->addWidget(button(&frmMainControls::cmdBreak, central));
+    buttons->addWidget(button(&frmMainControls::cmdExit, central));
+    outer->addLayout(buttons);
+
+    auto* list = new QListWidget(central);
+    list->setUniformItemSizes(true);
+    list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    list->setContextMenuPolicy(Qt::NoContextMenu);
+    c.lstStatus = Adapt<QtListBox>(list);
+    outer->addWidget(list, 1);
+
+    auto* status = new QLabel(central);
+    status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    status->setMinimumHeight(status->fontMetrics().height() + 6);
+    c.lblStatus = Adapt<QtLabel>(status);
+    outer->addWidget(status);
+
+    setCentralWidget(central);
+}
+
+void QtMainWindow::SetCaption(const std::string& caption) { setWindowTitle(ToQt(caption)); }
+
+void QtMainWindow::RequestClose() { close(); }
+
+void QtMainWindow::ShowAbout() {
+    QMessageBox::about(this, "About", windowTitle());
+}
+
+void QtMainWindow::CloseForRelease() {
+    releasing_ = true;
+    hide();
+}
+
+void QtMainWindow::closeEvent(QCloseEvent* event) {
+    if (releasing_ || !model_) {
+        event->accept();
+        return;
+    }
+    // The model decides: a running scan refuses the close and is asked to stop instead; otherwise the
+    // release step takes the window down itself.
+    event->ignore();
+    model_->Form_Unload();
+}
+
+bool QtMainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // The window sees key presses before its controls, so that completion knows the last key.
+    if (event->type() == QEvent::KeyPress && model_) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && widget->window() == this) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            model_->Form_KeyDown(ClassicKeyCode(key->key()), ClassicShiftState(key->modifiers()));
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+int16_t ClassicKeyCode(int qtKey) {
+    if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) return static_cast<int16_t>(65 + (qtKey - Qt::Key_A));
+    if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return static_cast<int16_t>(48 + (qtKey - Qt::Key_0));
+    if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) return static_cast<int16_t>(112 + (qtKey - Qt::Key_F1));
+    switch (qtKey) {
+        case Qt::Key_Backspace: return 8;
+        case Qt::Key_Tab: return 9;
+        case Qt::Key_Return:
+        case Qt::Key_Enter: return 13;
+        case Qt::Key_Shift: return 16;
+        case Qt::Key_Control: return 17;
+        case Qt::Key_Alt: return 18;
+        case Qt::Key_Escape: return 27;
+        case Qt::Key_Space: return 32;
+        case Qt::Key_End: return 35;
+        case Qt::Key_Home: return 36;
+        case Qt::Key_Left: return 37;
+        case Qt::Key_Up: return 38;
+        case Qt::Key_Right: return 39;
+        case Qt::Key_Down: return 40;
+        case Qt::Key_Insert: return 45;
+        case Qt::Key_Delete: return 46;
+        default: return 0;
+    }
+}
+
+int16_t ClassicShiftState(Qt::KeyboardModifiers modifiers) {
+    int16_t state = 0;
+    if (modifiers & Qt::ShiftModifier) state |= 1;
+    if (modifiers & Qt::ControlModifier) state |= 2;
+    if (modifiers & Qt::AltModifier) state |= 4;
+    return state;
+}
+
+}  // namespace loftwick::qt

@@ -1,0 +1,61 @@
+#pragma once
+#include <QMainWindow>
+#include <memory>
+#include <vector>
+
+#include "app/frmMainControls.h"
+
+class QLabel;
+
+namespace loftwick {
+class frmMain;
+class Control;
+class PopupMenu;
+}  // namespace loftwick
+
+namespace loftwick::qt {
+
+class QtFocusTracker;
+
+// The main window's widgets, laid out in the rows and groups of the window model, with an adapter per
+// control. The widgets only forward events to the model (frmMain) and show what it says.
+class QtMainWindow final : public QMainWindow, public frmMainShell {
+    Q_OBJECT
+public:
+    QtMainWindow();
+    ~QtMainWindow() override;
+
+    const frmMainControls& Controls() const { return controls_; }
+    // The model the window forwards its events to; set once after both exist.
+    void SetModel(frmMain* model) { model_ = model; }
+
+    void SetCaption(const std::string& caption) override;
+    void RequestClose() override;
+    void ShowAbout() override;
+
+    // Closes for good without asking the model (the program is taking the window down).
+    void CloseForRelease();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    template <class Adapter, class Widget>
+    Adapter* Adapt(Widget* widget);
+    void BuildMenus();
+    void BuildLayout();
+
+    frmMainControls controls_{};
+    std::vector<std::unique_ptr<loftwick::Control>> adapters_;
+    std::unique_ptr<loftwick::PopupMenu> popup_;
+    std::unique_ptr<QtFocusTracker> focus_;
+    frmMain* model_ = nullptr;
+    bool releasing_ = false;
+};
+
+// Key codes of the classic keyboard handling for a Qt key, and the shift-state bits.
+int16_t ClassicKeyCode(int qtKey);
+int16_t ClassicShiftState(Qt::KeyboardModifiers modifiers);
+
+}  // namespace loftwick::qt

@@ -1,0 +1,115 @@
+#include "results/clsBrowser.h"
+
+#include <optional>
+
+#include "support/Desktop.h"
+#include "support/FileSystem.h"
+#include "support/Program.h"
+#include "support/RuntimeError.h"
+#include "support/TextCodec.h"
+#include "support/basErrorHandler.h"
+#include "support/basUtils.h"
+
+namespace loftwick {
+namespace {
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && UpperAscii(text.substr(0, prefix.size())) == UpperAscii(prefix);
+}
+
+bool IsFolder(const std::string& path) {
+    PreserveLastError keep;
+    try {
+        const std::optional<FileInfo> info = TheFileSystem().Stat(path);
+        return info && info->kind == EntryKind::Directory;
+    } catch (...) {
+        return false;
+    }
+}
+
+// What starting the file explorer with the address did, minus the danger: the explorer would open any
+// document, a saved program included. Here only a folder or a web address is let through.
+bool ShowWithoutBrowser(const std::string& address, bool urlTried) {
+    if (IsWebAddress(address)) return !urlTried && TheDesktop().OpenUrl(address);
+    if (IsFolder(address)) return TheDesktop().OpenDocument(address);
+    return false;
+}
+
+}  // namespace
+
+bool IsWebAddress(std::string_view address) {
+    for (std::string_view scheme : {"http://", "https://", "ftp://"}) {
+        if (StartsWithNoCase(address, scheme)) return true;
+    }
+    return false;
+}
+
+std::string UrlForDesktop(std::string_view latin1Url) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const std::string text = Latin1ToUtf8(latin1Url);
+    std::string url;
+    url.reserve(text.size());
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                           std::string_view("-._~:/?#[]@!$&'()*+,;=%").find(static_cast<char>(c)) !=
+                               std::string_view::npos;
+        if (plain) {
+            url += static_cast<char>(c);
+        } else {
+            url += '%';
+            url += kHex[c >> 4];
+            url += kHex[c & 0x0F];
+        }
+    }
+    return url;
+}
+
+void clsBrowser::Navigate(const std::string& strURL, [[maybe_unused]] int32_t Flags) {
+    if (strURL.empty()) return;
+    TrappedVoid("clsBrowser:Navigate", "URL: '" + strURL + "'", [&] {
+        bool shown = false;
+        bool urlTried = false;
+        if (IsReady()) {
+            if (IsWebAddress(strURL)) {
+                urlTried = true;
+                shown = browser_->OpenUrl(strURL);
+            } else {
+                shown = browser_->OpenInBrowser(strURL);
+            }
+        }
+        if (!shown) shown = ShowWithoutBrowser(strURL, urlTried);
+        if (!shown) Raise(vberr::PathFileAccessError, "No web browser could be started to show this address");
+    });
+}
+
+bool clsBrowser::IsReady() {
+    // The desktop is installed once at start-up and taken down at the end; between two calls it may
+    // have gone, so it is looked at afresh every time.
+    browser_ = Platform().desktop;
+    ready_ = browser_ != nullptr;
+    if (!ready_) browser_ = nullptr;
+    return ready_;
+}
+
+void clsBrowser::Release() {
+    static bool releasing = false;
+    if (releasing) return;
+    releasing = true;
+    browser_ = nullptr;
+    ready_ = false;
+    releasing = false;
+}
+
+void clsBrowser::NewEMailDialog(const std::string& strEMail) {
+    if (strEMail.empty()) return;
+    try {
+        if (!IsReady()) return;
+        const std::string address =
+            UpperAscii(strEMail).find("MAILTO:") == std::string::npos ? "mailto:" + strEMail : strEMail;
+        browser_->OpenUrl(address);
+    } catch (...) {
+    }
+}
+
+}  // namespace loftwick
