@@ -31,7 +31,9 @@ std::map<std::string, std::pair<std::string, int64_t>> Snapshot(const std::strin
         ::stat(entry.path().c_str(), &st);
         std::ifstream in(entry.path(), std::ios::binary);
         std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        files[entry.path().string().substr(root.size())] = {bytes, st.st_mtim.tv_sec};
+        // The index is written now, not at a generated moment: only its bytes are compared.
+        const bool index = entry.path().filename() == "cache.idx";
+        files[entry.path().string().substr(root.size())] = {bytes, index ? 0 : st.st_mtim.tv_sec};
     }
     return files;
 }
