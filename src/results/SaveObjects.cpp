@@ -189,10 +189,10 @@ std::string SaveOneFile(SaveHost& host, const std::string& mode, bool overwrite)
     return SaveResult(host, mode, overwrite).target;
 }
 
-void SaveAllFiles(SaveHost& host, const std::string& mode) {
+int64_t SaveAllFiles(SaveHost& host, const std::string& mode) {
     if (savingAll) {
         TheDesktop().Beep();
-        return;
+        return 0;
     }
     SavingAllFlag flag;
     BusyPointer busy;
@@ -221,6 +221,7 @@ void SaveAllFiles(SaveHost& host, const std::string& mode) {
     }
     host.SetStatusText("Saved " + std::to_string(saved) + " of " + std::to_string(count) + " files, " +
                        std::to_string(failed) + " failed");
+    return failed;
 }
 
 void mnuFileSave_Click(SaveHost& host) {

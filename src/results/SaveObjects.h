@@ -19,7 +19,8 @@ std::string SaveOneFile(SaveHost& host, const std::string& mode, bool overwrite)
 // Saves every result, in order, with overwriting. The window stays responsive, the status line shows
 // "Saving i of n" and at the end how many were saved and how many failed; a failure is reported and the
 // next object is saved all the same. CurrentResult is left at the last index.
-void SaveAllFiles(SaveHost& host, const std::string& mode);
+// Returns how many objects could not be saved.
+int64_t SaveAllFiles(SaveHost& host, const std::string& mode);
 
 // "Save As...": copies the current result to a path the user picks; DirPrev follows the choice.
 void mnuFileSave_Click(SaveHost& host);

@@ -46,6 +46,10 @@ public:
 
     // The busy (hourglass) pointer on or off.
     virtual void SetBusy(bool busy) = 0;
+
+    // An error report of a run with nobody at the screen (no message box is shown then); the batch front
+    // end prints it on its error stream.
+    virtual void ReportUnattended(const std::string& report) { (void)report; }
 };
 
 }  // namespace loftwick

@@ -181,6 +181,8 @@ std::string FormatErrorReport(const std::string& location, const std::string& no
         if (showMessage && !unattended) {
             TheDesktop().MessageBox(report + kCrLf + kCrLf + "Текущее время: " + FormatGeneralDate(TheClock().Now()),
                                     Program().AppTitle, MsgIcon::None);
+        } else if (showMessage) {
+            TheDesktop().ReportUnattended(report);
         }
     } catch (...) {
         // A report must never become a second failure.

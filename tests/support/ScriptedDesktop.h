@@ -67,6 +67,8 @@ public:
     std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) override { return Dialog(request); }
     std::optional<std::string> SaveFileDialog(const FileDialogRequest& request) override { return Dialog(request); }
     void SetBusy(bool busy) override { busyChanges.push_back(busy); }
+    void ReportUnattended(const std::string& report) override { unattendedReports.push_back(report); }
+    std::vector<std::string> unattendedReports;
 
 private:
     std::optional<std::string> Dialog(const FileDialogRequest& request) {

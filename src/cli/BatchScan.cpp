@@ -1,0 +1,121 @@
+#include "cli/BatchScan.h"
+
+#include <memory>
+
+#include "Version.h"
+#include "app/MemoryMainWindow.h"
+#include "app/basMain.h"
+#include "app/frmMain.h"
+#include "cli/BatchDesktop.h"
+#include "cli/RecordFormats.h"
+#include "results/SaveObjects.h"
+#include "support/Program.h"
+#include "support/basErrorHandler.h"
+#include "support/basUtils.h"
+
+namespace loftwick::cli {
+namespace {
+
+// A window with no screen: nothing to show, and closing it has nothing to do.
+class BatchShell final : public frmMainShell {
+public:
+    void SetCaption(const std::string&) override {}
+    void RequestClose() override {}
+    void ShowAbout() override {}
+};
+
+// Puts the program-wide values of a batch run in place and takes them back afterwards.
+class BatchProgramValues {
+public:
+    BatchProgramValues(const ScanFlags& flags, const std::string& executablePath, Desktop& desktop)
+        : savedValues_(Program()), savedDesktop_(Platform().desktop) {
+        ProgramValues& p = Program();
+        const size_t slash = executablePath.find_last_of('/');
+        const std::string folder = slash == std::string::npos ? "." : executablePath.substr(0, slash);
+        p.AppExeName = "loftwick-scan";
+        p.AppTitle = std::string(kProductName) + " v. " + GetVersion();
+        p.ProgramDir = folder + "/";
+        p.AppParentDir = GetFolder(folder);
+        p.IniFileName.clear();  // a batch run reads and writes no settings
+        p.IsUnattended = true;
+        p.ProxyType = flags.proxy == "wingate" ? 2 : 1;
+        p.CacheDir = flags.cache;
+        Platform().desktop = &desktop;
+        ResetLogFolder();
+    }
+    ~BatchProgramValues() {
+        Program() = savedValues_;
+        Platform().desktop = savedDesktop_;
+        ResetLogFolder();
+    }
+
+private:
+    ProgramValues savedValues_;
+    Desktop* savedDesktop_;
+};
+
+void SetControls(MemoryMainWindow& w, const ScanFlags& flags) {
+    w.cboContentTypeFilter.SetText(flags.contentType);
+    w.cboHostFilter.SetText(flags.host);
+    w.cboURLFilter.SetText(flags.url);
+    w.cboContentsFilter.SetText(flags.contents);
+    w.txtDaysOldMin.SetText(flags.min);
+    w.txtDaysOldMax.SetText(flags.max);
+    w.cboAgeUnit.SetText(flags.unit);
+    w.chkFixTime.SetValue(flags.fixTime ? 1 : 0);
+    if (!flags.ttl.empty()) {
+        w.chkTTL.SetValue(1);
+        w.txtTTL.SetText(flags.ttl);
+    }
+    w.chkDeleteOld.SetValue(flags.remove ? 1 : 0);
+    w.chkDeleteAgedFiles.SetValue(flags.removeAged ? 1 : 0);
+    w.chkSaveTree.SetValue(flags.saveTree ? 1 : 0);
+    if (!flags.tempDir.empty()) w.txtTempDir.SetText(flags.tempDir);
+}
+
+}  // namespace
+
+int RunBatchScan(const ScanFlags& flags, const std::string& executablePath, std::ostream& out, std::ostream& err) {
+    BatchDesktop desktop(err);
+    BatchProgramValues values(flags, executablePath, desktop);
+    if (!CheckCacheDir()) return kExitErrors;
+
+    MemoryMainWindow window;
+    BatchShell shell;
+    frmMain model(window.Controls(), shell, nullptr);
+    model.Form_Load();
+    model.SetListCapped(false);
+    SetControls(window, flags);
+
+    std::vector<ObjectRecord> records;
+    model.onObjectSelected = [&](int64_t number, const std::shared_ptr<clsCache>& object, int) {
+        if (flags.format != "text" && object) records.push_back(MakeRecord(number, *object));
+    };
+    bool ok = model.RunScan(flags.dryRun);
+    if (!flags.saveAll.empty() && !flags.dryRun) {
+        if (SaveAllFiles(model, flags.saveAll) > 0) ok = false;
+        err << window.lblStatus.Caption() << "\n";
+    }
+
+    const int32_t lines = window.lstStatus.ListCount();
+    const std::string summary = lines > 0 ? window.lstStatus.LineText(lines - 1) : "";
+    if (flags.format == "csv") {
+        WriteCsv(out, records, summary);
+    } else if (flags.format == "json") {
+        WriteJson(out, records, summary);
+    } else {
+        for (int32_t i = 0; i < lines; ++i) out << window.lstStatus.LineText(i) << "\n";
+    }
+    out.flush();
+    model.Scan().CurrentCache.reset();
+    return ok ? kExitOk : kExitErrors;
+}
+
+int BatchMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    ScanFlags flags;
+    const int parsed = ParseScanFlags(args, flags, out, err);
+    if (parsed >= 0) return parsed;
+    return RunBatchScan(flags, args.empty() ? std::string() : args.front(), out, err);
+}
+
+}  // namespace loftwick::cli

@@ -1,0 +1,92 @@
+#include "cli/RecordFormats.h"
+
+#include <cstdio>
+
+#include "support/TextCodec.h"
+
+namespace loftwick::cli {
+namespace {
+
+std::string IsoOrEmpty(OleDate date) { return date.IsZero() ? std::string() : FormatIsoLocal(date); }
+
+}  // namespace
+
+std::string HostOfUrl(const std::string& url) {
+    const size_t slashes = url.find("//");
+    if (slashes == std::string::npos) return "";
+    const size_t start = slashes + 2;
+    const size_t end = url.find('/', start);
+    return url.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+ObjectRecord MakeRecord(int64_t number, const clsCache& object) {
+    ObjectRecord r;
+    r.number = number;
+    r.url = Latin1ToUtf8(object.ObjectName());
+    r.host = Latin1ToUtf8(HostOfUrl(object.ObjectName()));
+    r.contentType = Latin1ToUtf8(object.ContentType());
+    r.retrieved = IsoOrEmpty(object.DateRetrieved());
+    r.modified = IsoOrEmpty(object.DateModified());
+    r.reportedLength = object.ContentLen();
+    r.actualLength = object.ContentLenActual();
+    r.path = Latin1ToUtf8(object.fileName());
+    return r;
+}
+
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (c < 0x20 || c == 0x7F) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                    out += buf;
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+    }
+    return out + "\"";
+}
+
+void WriteCsv(std::ostream& out, const std::vector<ObjectRecord>& records, const std::string& summary) {
+    out << "number,url,host,content_type,retrieved,modified,reported_length,actual_length,file\r\n";
+    for (const ObjectRecord& r : records) {
+        out << r.number << ',' << CsvField(r.url) << ',' << CsvField(r.host) << ',' << CsvField(r.contentType) << ','
+            << CsvField(r.retrieved) << ',' << CsvField(r.modified) << ',' << r.reportedLength << ','
+            << r.actualLength << ',' << CsvField(r.path) << "\r\n";
+    }
+    out << CsvField(summary) << "\r\n";
+}
+
+void WriteJson(std::ostream& out, const std::vector<ObjectRecord>& records, const std::string& summary) {
+    auto dateOrNull = [](const std::string& date) { return date.empty() ? std::string("null") : JsonString(date); };
+    out << "{\n  \"objects\": [";
+    for (size_t i = 0; i < records.size(); ++i) {
+        const ObjectRecord& r = records[i];
+        out << (i ? "," : "") << "\n    {\"number\": " << r.number << ", \"url\": " << JsonString(r.url)
+            << ", \"host\": " << JsonString(r.host) << ", \"content_type\": " << JsonString(r.contentType)
+            << ", \"retrieved\": " << dateOrNull(r.retrieved) << ", \"modified\": " << dateOrNull(r.modified)
+            << ", \"reported_length\": " << r.reportedLength << ", \"actual_length\": " << r.actualLength
+            << ", \"file\": " << JsonString(r.path) << "}";
+    }
+    out << (records.empty() ? "" : "\n  ") << "],\n  \"summary\": " << JsonString(summary) << "\n}\n";
+}
+
+}  // namespace loftwick::cli

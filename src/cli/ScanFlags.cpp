@@ -1,0 +1,54 @@
+#include <CLI/CLI.hpp>
+
+#include "cli/BatchScan.h"
+#include "support/Variant.h"
+
+namespace loftwick::cli {
+namespace {
+
+// Numbers are checked here so that a typo is a usage error, not a scan that silently ignores a bound.
+const auto kNumber = CLI::Validator(
+    [](std::string& value) { return ParseNumber(value) ? std::string() : "'" + value + "' is not a number"; },
+    "NUMBER");
+
+}  // namespace
+
+int ParseScanFlags(const std::vector<std::string>& args, ScanFlags& flags, std::ostream& out, std::ostream& err) {
+    CLI::App app{"Scans a WinProxy or WinGate cache as the Loftwick window's \"Go!\" does, without a display.",
+                 "loftwick-scan"};
+    app.add_option("--proxy", flags.proxy, "the cache's format")->required()->check(CLI::IsMember({"winproxy", "wingate"}));
+    app.add_option("--cache", flags.cache, "the cache folder")->required();
+    app.add_option("--content-type", flags.contentType, "select objects whose content type contains S");
+    app.add_option("--host", flags.host, "select objects whose host contains S");
+    app.add_option("--url", flags.url, "select objects whose URL contains S");
+    app.add_option("--contents", flags.contents, "words to find in the contents (+word required, -word excluded)");
+    app.add_option("--min", flags.min, "retrieved at least N days (or hours) ago")->check(kNumber);
+    app.add_option("--max", flags.max, "retrieved at most N days (or hours) ago")->check(kNumber);
+    app.add_option("--unit", flags.unit, "unit of --min and --max")->check(CLI::IsMember({"days", "hours"}));
+    app.add_flag("--fix-time", flags.fixTime, "set each file's modification time to its retrieval time");
+    app.add_option("--ttl", flags.ttl, "set each file's time-to-live to DAYS (WinProxy)")->check(kNumber);
+    app.add_flag("--delete", flags.remove, "delete each selected file");
+    app.add_flag("--delete-aged", flags.removeAged, "delete each selected file whose time-to-live has run out");
+    app.add_flag("--save-tree", flags.saveTree, "save each selected object below the temp directory as a tree");
+    app.add_option("--temp-dir", flags.tempDir, "where saved copies go (default: TEMP)");
+    app.add_option("--save-all", flags.saveAll, "after the scan, save every result")
+        ->check(CLI::IsMember({"tree", "domain", "none"}));
+    app.add_option("--format", flags.format, "output: every list line, or one record per object")
+        ->check(CLI::IsMember({"text", "csv", "json"}));
+    app.add_flag("--dry-run", flags.dryRun, "select and report, change nothing on disk");
+
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    if (!reversed.empty()) reversed.pop_back();  // the program's own name
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        out << app.help();
+        return kExitOk;
+    } catch (const CLI::ParseError& e) {
+        err << "loftwick-scan: " << e.what() << "\n" << app.help();
+        return kExitUsage;
+    }
+    return -1;
+}
+
+}  // namespace loftwick::cli

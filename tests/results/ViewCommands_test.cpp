@@ -1,0 +1,299 @@
+// The viewing and shell commands on a search result, and the browser object, through a scripted desktop
+// that records what would have been opened, started or copied.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "results/SaveTestSupport.h"
+#include "results/ViewCommands.h"
+#include "results/clsBrowser.h"
+#include "support/basInternational.h"
+
+namespace loftwick::test {
+namespace {
+
+// An object whose metadata a test sets; Delete only counts.
+class InfoCache final : public clsCache {
+  public:
+    std::string url = "http://www.example.com/dir/page.html", type = "text/html", file = "/cache/www.example.com/3f2a_page.html";
+    OleDate retrieved, modified;
+    int64_t len = 0, lenActual = 0;
+    int deletes = 0;
+
+    int32_t ProxyType() const override { return 1; }
+    std::string fileName() const override { return file; }
+    void setFileName(const std::string&) override {}
+    bool TakeMetadata(const uint8_t*, size_t) override { return false; }
+    OleDate DateModified() const override { return modified; }
+    OleDate DateRetrieved() const override { return retrieved; }
+    int32_t AgeRetrieved() const override { return 0; }
+    bool FixFileTime() override { return false; }
+    bool SetFileTTL(int32_t) override { return false; }
+    bool FixFileName() override { return false; }
+    int64_t ContentLen() const override { return len; }
+    int64_t ContentLenActual() const override { return lenActual; }
+    std::string ContentType() const override { return type; }
+    std::string ObjectName() const override { return url; }
+    std::string Host() const override { return {}; }
+    bool DeleteIfAged() override { return false; }
+    bool Delete() override { return ++deletes > 0; }
+    bool FindInContents(ParsedFilter&, int64_t) override { return false; }
+    bool MetaGathered() const override { return true; }
+    bool StillSameFile() const override { return true; }
+    bool FileCopy(const std::string&) override { return false; }
+};
+
+// A desktop whose browser cannot be started: what is left is the fallback.
+class NoBrowserDesktop final : public Desktop {
+  public:
+    std::vector<std::string> urls, documents, messages;
+    void MessageBox(const std::string& text, const std::string&, MsgIcon) override { messages.push_back(text); }
+    std::optional<std::string> InputBox(const std::string&, const std::string&, const std::string&) override { return {}; }
+    void Beep() override {}
+    void DoEvents() override {}
+    bool OpenUrl(const std::string& url) override {
+        urls.push_back(url);
+        return true;
+    }
+    bool OpenInBrowser(const std::string&) override { return false; }
+    bool OpenDocument(const std::string& path) override {
+        documents.push_back(path);
+        return true;
+    }
+    bool StartProgram(const std::vector<std::string>&) override { return false; }
+    void SetClipboardText(const std::string&) override {}
+    std::optional<std::string> OpenFileDialog(const FileDialogRequest&) override { return {}; }
+    std::optional<std::string> SaveFileDialog(const FileDialogRequest&) override { return {}; }
+    void SetBusy(bool) override {}
+};
+
+class ViewCommandsTest : public SaveFixture {
+  protected:
+    ViewCommandsTest() { dir_.MakeDirs("tmp"); }
+
+    // Makes a result with this URL the selected line.
+    std::shared_ptr<FakeCache> Select(const std::string& url, const std::string& content = "content") {
+        auto object = Add(url, "text/html", content);
+        host_.selectedLine = static_cast<int32_t>(host_.current);
+        return object;
+    }
+    bool NothingHandedOut() const {
+        return desktop_.openedUrls.empty() && desktop_.browserPages.empty() && desktop_.openedDocuments.empty() &&
+               desktop_.startedPrograms.empty() && desktop_.clipboard.empty();
+    }
+
+    ScopedEnv temp_{"TEMP", dir_ / "tmp"};
+    clsBrowser browser_;
+};
+
+// --- Open ------------------------------------------------------------------------------------------------
+
+TEST_F(ViewCommandsTest, OpenHandsTheWebAddressNotTheCachedFile) {
+    Select("http://www.example.com/a b\xE9.html?q=\"x\"");
+    lstStatus_DblClick(host_);
+    EXPECT_EQ(desktop_.openedUrls, std::vector<std::string>{"http://www.example.com/a%20b%C3%A9.html?q=%22x%22"});
+    EXPECT_TRUE(desktop_.browserPages.empty());
+    EXPECT_TRUE(desktop_.messages.empty());
+}
+
+TEST_F(ViewCommandsTest, OpenTakesEveryWebSchemeWhateverItsCase) {
+    for (const char* url : {"HTTPS://Example.COM/", "ftp://files.example.com/pub/a.zip", "Http://x/"}) {
+        desktop_.openedUrls.clear();
+        Select(url);
+        mnuFileOpen_Click(host_);
+        EXPECT_EQ(desktop_.openedUrls, std::vector<std::string>{url});
+    }
+}
+
+TEST_F(ViewCommandsTest, OpenRefusesCachedAddressesThatAreNotWebAddresses) {
+    for (const char* url : {"file:///etc/passwd", "/usr/bin/xterm", "xterm -e sh", "/home/u/run.desktop",
+                            "javascript:alert(1)", "C:\\windows\\calc.exe", "http:/no-host", " http://lead.blank/"}) {
+        desktop_.messages.clear();
+        Select(url);
+        lstStatus_DblClick(host_);
+        EXPECT_TRUE(NothingHandedOut()) << url;
+        ASSERT_EQ(desktop_.messages.size(), 1u) << url;
+        EXPECT_EQ(desktop_.messages[0].title, Program().AppTitle);
+        EXPECT_NE(desktop_.messages[0].text.find(url), std::string::npos);
+    }
+}
+
+TEST_F(ViewCommandsTest, OpenRecomputesTheCurrentResultFromTheList) {
+    Select("http://a.example/");
+    host_.selectedLine = 0;  // a report line is selected
+    lstStatus_DblClick(host_);
+    EXPECT_EQ(host_.current, 0);
+    EXPECT_TRUE(NothingHandedOut());
+    EXPECT_TRUE(desktop_.messages.empty());
+}
+
+// --- Commands on the current result -----------------------------------------------------------------------
+
+TEST_F(ViewCommandsTest, WithoutCurrentResultNoCommandDoesAnything) {
+    Add("http://a.example/", "text/html");
+    host_.current = 0;
+    mnuFileOpenLocal_Click(host_, browser_);
+    mnuFileOpenText_Click(host_);
+    mnuResourceInfo_Click(host_);
+    mnuCopyShortcut_Click(host_);
+    mnuFileDelete_Click(host_);
+    EXPECT_TRUE(NothingHandedOut());
+    EXPECT_TRUE(desktop_.messages.empty());
+    EXPECT_FALSE(dir_.Exists("tmp/loftwick_temp.txt"));
+}
+
+TEST_F(ViewCommandsTest, ResultNumberBeyondTheResultsIsReportedByEachCommand) {
+    Add("http://a.example/", "text/html");
+    host_.selectedLine = 2;
+    lstStatus_DblClick(host_);
+    mnuFileOpenText_Click(host_);
+    mnuResourceInfo_Click(host_);
+    mnuCopyShortcut_Click(host_);
+    mnuFileDelete_Click(host_);
+    EXPECT_EQ(ReportLocations(),
+              (std::vector<std::string>{"lstStatus_DblClick", "mnuFileOpenText_Click", "mnuResourceInfo_Click",
+                                        "frmMain:mnuCopyShortcut_Click", "frmMain:mnuFileDelete_Click"}));
+    EXPECT_TRUE(NothingHandedOut());
+}
+
+TEST_F(ViewCommandsTest, LocalCopyIsSavedOnceAndShownInTheBrowser) {
+    Select("http://www.example.com/dir/page.html", "first");
+    mnuFileOpenLocal_Click(host_, browser_);
+    const std::string saved = root() + "/www.example.com/dir/page.html";
+    EXPECT_EQ(desktop_.browserPages, std::vector<std::string>{saved});
+    EXPECT_EQ(dir_.ReadFile("out/www.example.com/dir/page.html"), "first");
+
+    host_.results.Clear();
+    Select("http://www.example.com/dir/page.html", "second");
+    mnuFileOpenLocal_Click(host_, browser_);
+    EXPECT_EQ(desktop_.browserPages, (std::vector<std::string>{saved, saved}));
+    EXPECT_EQ(dir_.ReadFile("out/www.example.com/dir/page.html"), "first");
+    EXPECT_TRUE(desktop_.openedDocuments.empty());  // never the generic opener
+}
+
+TEST_F(ViewCommandsTest, TextCopyGoesIntoReservedFilesAndOpensAsDocument) {
+    Select("http://www.example.com/app.exe", "MZ body");
+    mnuFileOpenText_Click(host_);
+    mnuFileOpenText_Click(host_);
+    EXPECT_EQ(desktop_.openedDocuments,
+              (std::vector<std::string>{dir_ / "tmp/loftwick_temp.txt", dir_ / "tmp/loftwick_temp1.txt"}));
+    EXPECT_EQ(dir_.ReadFile("tmp/loftwick_temp.txt"), "MZ body");
+    EXPECT_EQ(dir_.ReadFile("tmp/loftwick_temp1.txt"), "MZ body");
+}
+
+TEST_F(ViewCommandsTest, FailedTextCopyOpensNothingAndLeavesNoEmptyFile) {
+    Select("http://www.example.com/a.txt")->failCopy = true;
+    mnuFileOpenText_Click(host_);
+    EXPECT_TRUE(desktop_.openedDocuments.empty());
+    EXPECT_FALSE(dir_.Exists("tmp/loftwick_temp.txt"));
+    EXPECT_EQ(ReportLocations(), std::vector<std::string>{"clsCacheWinProxy:clsCache_FileCopy"});
+}
+
+TEST_F(ViewCommandsTest, ResourceInfoShowsTheStoredMetadata) {
+    auto object = std::make_shared<InfoCache>();
+    object->url = "http://www.example.com/caf\xE9.html";
+    object->type = "text/html; charset=iso-8859-1";
+    object->retrieved = MakeDate(2024, 11, 26, 10, 0, 0);
+    object->modified = MakeDate(2024, 10, 27, 8, 5, 9);
+    object->lenActual = 31;
+    object->len = 4096;
+    host_.results.Add(object);
+    host_.current = 1;
+    mnuResourceInfo_Click(host_);
+    ASSERT_EQ(desktop_.messages.size(), 1u);
+    EXPECT_EQ(desktop_.messages[0].title, "Cached resource info");
+    EXPECT_EQ(desktop_.messages[0].text,
+              "URL: http://www.example.com/caf\xC3\xA9.html\r\n"
+              "Content type: text/html; charset=iso-8859-1\r\n"
+              "Retrieved: 2024-11-26 10:00:00\r\n"
+              "Modified:   2024-10-27 08:05:09\r\n"
+              "Actual content size: 31 bytes\r\n"
+              "Reported size:          4096 bytes\r\n"
+              "Cache file name: 3f2a_page.html");
+    // The box does not keep the object: only the results and the test hold it.
+    EXPECT_EQ(object.use_count(), 2);
+}
+
+TEST_F(ViewCommandsTest, CopyShortcutPutsTheAddressOnTheClipboardAsText) {
+    Select("http://www.example.com/caf\xE9 menu.html");
+    mnuCopyShortcut_Click(host_);
+    EXPECT_EQ(desktop_.clipboard, std::vector<std::string>{"http://www.example.com/caf\xC3\xA9 menu.html"});
+}
+
+TEST_F(ViewCommandsTest, DeleteAsksNothingAndLeavesTheResultInPlace) {
+    auto object = std::make_shared<InfoCache>();
+    host_.results.Add(object);
+    host_.results.Add(std::make_shared<InfoCache>());
+    host_.current = 1;
+    mnuFileDelete_Click(host_);
+    EXPECT_EQ(object->deletes, 1);
+    EXPECT_EQ(host_.results.Count(), 2);
+    EXPECT_EQ(host_.results.Item(1), object);
+    EXPECT_EQ(host_.current, 1);
+    EXPECT_TRUE(desktop_.messages.empty());
+    EXPECT_TRUE(desktop_.prompts.empty());
+}
+
+TEST_F(ViewCommandsTest, HelpContentsShowsTheLanguagePageInTheBrowser) {
+    const std::string saved = LanguageDir;
+    LanguageDir = "/opt/loftwick/Language/ru/";
+    mnuHelpContents_Click(browser_);
+    LanguageDir = saved;
+    EXPECT_EQ(desktop_.browserPages, std::vector<std::string>{"/opt/loftwick/Language/ru/index.html"});
+}
+
+// --- The browser --------------------------------------------------------------------------------------------
+
+TEST_F(ViewCommandsTest, NavigateSendsWebAddressesAndLocalPagesTheirOwnWay) {
+    browser_.Navigate("");
+    EXPECT_TRUE(NothingHandedOut());
+    browser_.Navigate("https://example.com/", 1);
+    browser_.Navigate(dir_ / "out/page.html", 1);
+    EXPECT_EQ(desktop_.openedUrls, std::vector<std::string>{"https://example.com/"});
+    EXPECT_EQ(desktop_.browserPages, std::vector<std::string>{dir_ / "out/page.html"});
+    EXPECT_TRUE(desktop_.openedDocuments.empty());
+    EXPECT_TRUE(desktop_.startedPrograms.empty());
+}
+
+TEST_F(ViewCommandsTest, NavigateFallbackOpensOnlyFoldersAndWebAddresses) {
+    NoBrowserDesktop desktop;
+    Platform().desktop = &desktop;
+    dir_.WriteFile("out/saved.exe", "MZ");
+    browser_.Navigate(dir_ / "out");
+    browser_.Navigate(dir_ / "out/saved.exe");
+    EXPECT_EQ(desktop.documents, std::vector<std::string>{dir_ / "out"});
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_NE(desktop.messages[0].find("Code module: clsBrowser:Navigate"), std::string::npos);
+    EXPECT_NE(desktop.messages[0].find("URL: '" + dir_ / "out/saved.exe" + "'"), std::string::npos);
+}
+
+TEST_F(ViewCommandsTest, NavigateReportsAWebAddressTheDesktopRefusedWithoutTryingAgain) {
+    desktop_.openSucceeds = false;
+    browser_.Navigate("http://example.com/");
+    EXPECT_EQ(desktop_.openedUrls.size(), 1u);
+    EXPECT_EQ(ReportLocations(), std::vector<std::string>{"clsBrowser:Navigate"});
+}
+
+TEST_F(ViewCommandsTest, BrowserIsReadyOnlyWithADesktopAndFollowsItsReplacement) {
+    EXPECT_TRUE(browser_.IsReady());
+    Platform().desktop = nullptr;
+    EXPECT_FALSE(browser_.IsReady());
+    browser_.Navigate("http://example.com/");  // shown nowhere, reported into the log only
+    Platform().desktop = &desktop_;
+    browser_.Release();
+    browser_.Navigate("http://example.com/b");
+    EXPECT_EQ(desktop_.openedUrls, std::vector<std::string>{"http://example.com/b"});
+}
+
+TEST_F(ViewCommandsTest, NewMailGetsOneMailtoPrefix) {
+    browser_.NewEMailDialog("");
+    browser_.NewEMailDialog("user@example.com");
+    browser_.NewEMailDialog("MailTo:other@example.com");
+    EXPECT_EQ(desktop_.openedUrls,
+              (std::vector<std::string>{"mailto:user@example.com", "MailTo:other@example.com"}));
+}
+
+}  // namespace
+}  // namespace loftwick::test

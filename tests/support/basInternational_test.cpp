@@ -1,0 +1,178 @@
+// Choosing the interface language and reading numbered texts, over language folders made per test, and
+// a check that the language files that ship hold every text the program asks for.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "support/ScriptedDesktop.h"
+#include "support/TestEnv.h"
+#include "support/basInternational.h"
+#include "support/basRegistry.h"
+
+namespace loftwick {
+namespace {
+
+class LanguageTest : public test::ProgramFixture {
+protected:
+    LanguageTest() {
+        Platform().desktop = &desktop_;
+        Program().ProgramDir = program_.path() + "/";
+        Program().IniFileName = program_ / "loftwick.ini";
+        WriteStrings("en", "102=English description\n103=About\n");
+        WriteStrings("ru", "102=Описание по-русски\n");
+    }
+    ~LanguageTest() override {
+        LanguageRoot = savedRoot_;
+        LanguageDir = savedDir_;
+        LanguageIndex = savedIndex_;
+    }
+
+    void WriteStrings(const std::string& code, const std::string& body) {
+        program_.WriteFile("Language/" + code + "/strings.txt", "; texts\n[Common]\n" + body);
+    }
+    void Choose(const std::string& setting, const std::string& lang) {
+        if (!setting.empty()) WriteIniValue("Common", "Language", setting);
+        test::ScopedEnv lang_("LANG", lang);
+        GetUserLanguage();
+    }
+
+    test::TempDir program_;
+    test::ScriptedDesktop desktop_;
+    // The test program pins LC_ALL; these tests choose through LANG.
+    test::ScopedEnv lcAll_{"LC_ALL", ""};
+    test::ScopedEnv lcMessages_{"LC_MESSAGES", ""};
+
+private:
+    std::string savedRoot_ = LanguageRoot, savedDir_ = LanguageDir;
+    int32_t savedIndex_ = LanguageIndex;
+};
+
+TEST_F(LanguageTest, RussianLocaleChoosesRussianAndMissingTextsComeFromEnglish) {
+    Choose("", "ru_RU.UTF-8");
+    EXPECT_EQ(LanguageRoot, program_.path() + "/Language/");
+    EXPECT_EQ(LanguageDir, program_.path() + "/Language/ru/");
+    EXPECT_EQ(LanguageIndex, 1);
+    EXPECT_EQ(GetString(102), "Описание по-русски");
+    EXPECT_EQ(GetString(103), "About");
+    EXPECT_EQ(GetString(999), "String resource # 999 was not found");
+}
+
+TEST_F(LanguageTest, ThirdLanguageFromTheSettingStandsOnItsOwnFile) {
+    WriteStrings("de", "102=Deutsche Beschreibung\n");
+    Choose("de", "ru_RU.UTF-8");
+    EXPECT_EQ(LanguageDir, program_.path() + "/Language/de/");
+    EXPECT_EQ(LanguageIndex, 2);
+    EXPECT_EQ(GetString(102), "Deutsche Beschreibung");
+    // English has 103, but only a Russian interface borrows from it.
+    EXPECT_EQ(GetString(103), "String resource # 103 was not found");
+}
+
+TEST_F(LanguageTest, LocalesOtherThanRussianGiveEnglishEvenWithTheirOwnFolder) {
+    WriteStrings("de", "102=Deutsch\n");
+    for (const char* lang : {"de_DE.UTF-8", "en_GB.UTF-8", "C.UTF-8", "POSIX", ""}) {
+        Choose("", lang);
+        EXPECT_EQ(LanguageDir, program_.path() + "/Language/en/") << lang;
+        EXPECT_EQ(LanguageIndex, 2) << lang;
+    }
+}
+
+TEST_F(LanguageTest, SettingWithoutItsFileEndsInEnglish) {
+    std::remove((program_ / "Language/ru/strings.txt").c_str());
+    Choose("ru", "ru_RU.UTF-8");  // the system's Russian has no file either
+    EXPECT_EQ(LanguageDir, program_.path() + "/Language/en/");
+    Choose("xx", "en_US.UTF-8");
+    EXPECT_EQ(LanguageDir, program_.path() + "/Language/en/");
+}
+
+TEST_F(LanguageTest, LanguageOfTheEnvironmentFollowsTheLocaleOrder) {
+    {
+        test::ScopedEnv all("LC_ALL", "ru_RU.UTF-8");
+        test::ScopedEnv lang("LANG", "en_US.UTF-8");
+        EXPECT_EQ(GetUserDefaultLangID(), 1049);
+    }
+    {
+        test::ScopedEnv messages("LC_MESSAGES", "en_US");
+        test::ScopedEnv lang("LANG", "ru_RU.UTF-8");
+        EXPECT_EQ(GetUserDefaultLangID(), 1033);
+    }
+    const std::pair<const char*, int32_t> cases[] = {
+        {"", 1033},      {"C", 1033},       {"C.UTF-8", 1033}, {"POSIX", 1033},    {"en_US.UTF-8", 1033},
+        {"en_US", 1033}, {"ru", 1049},      {"ru_UA.KOI8-U", 1049}, {"en_GB.UTF-8", 9}, {"en", 9},
+        {"de_DE", 0},    {"russian", 0},
+    };
+    for (const auto& [lang, id] : cases) {
+        test::ScopedEnv env("LANG", lang);
+        EXPECT_EQ(GetUserDefaultLangID(), id) << lang;
+    }
+}
+
+TEST_F(LanguageTest, TextWithEmptyValueCountsAsMissingAndLongTextsAreCut) {
+    std::string longText;
+    for (int i = 0; i < 900; ++i) longText += "ж";
+    WriteStrings("en", "102=\n103=" + longText + "\n");
+    Choose("en", "");
+    EXPECT_EQ(GetString(102), "String resource # 102 was not found");
+    EXPECT_EQ(GetString(103), longText.substr(0, 799 * 2));  // 799 characters of two bytes each
+    EXPECT_EQ(GetString(-5), "String resource # -5 was not found");
+}
+
+TEST_F(LanguageTest, LanguageNumberReadsNumbersAndTheKnownCodes) {
+    EXPECT_EQ(LanguageNumber(Variant(1), 7), 1);
+    EXPECT_EQ(LanguageNumber(Variant(1.4), 7), 1);
+    EXPECT_EQ(LanguageNumber(Variant("2"), 7), 2);
+    EXPECT_EQ(LanguageNumber(Variant(2.5), 7), 2);  // halves to even
+    EXPECT_EQ(LanguageNumber(Variant(3), 7), 7);
+    EXPECT_EQ(LanguageNumber(Variant("0"), 7), 7);
+    EXPECT_EQ(LanguageNumber(Variant("ru"), 7), 1);
+    EXPECT_EQ(LanguageNumber(Variant("en"), 7), 2);
+    EXPECT_EQ(LanguageNumber(Variant("empty"), 7), 0);
+    EXPECT_EQ(LanguageNumber(Variant("any"), 7), 0);
+    EXPECT_EQ(LanguageNumber(Variant("RU"), 7), 7);
+    EXPECT_EQ(LanguageNumber(Variant::Null(), 7), 7);
+}
+
+TEST_F(LanguageTest, FolderNamedOneCountsAsRussian) {
+    WriteStrings("1", "102=one\n");
+    Choose("1", "");
+    EXPECT_EQ(LanguageIndex, 1);
+    EXPECT_EQ(GetString(103), "About");
+}
+
+TEST_F(LanguageTest, InstalledLayoutFindsTheSharedFolder) {
+    test::TempDir prefix;
+    prefix.MakeDirs("bin");
+    prefix.MakeDirs("share/loftwick/Language/en");
+    EXPECT_EQ(FindLanguageRoot(prefix / "bin/"), prefix.path() + "/share/loftwick/Language/");
+    EXPECT_EQ(FindLanguageRoot(prefix / "bin"), prefix.path() + "/share/loftwick/Language/");
+    prefix.MakeDirs("bin/Language");  // beside the executable wins
+    EXPECT_EQ(FindLanguageRoot(prefix / "bin/"), prefix.path() + "/bin/Language/");
+    test::TempDir bare;
+    EXPECT_EQ(FindLanguageRoot(bare.path() + "/"), bare.path() + "/Language/");
+}
+
+// The files that ship: every text the program shows, in both languages, and the help pages.
+TEST_F(LanguageTest, ShippedLanguageFilesHoldEveryTextTheProgramUses) {
+    Program().ProgramDir = std::string(LOFTWICK_SOURCE_DIR) + "/";
+    for (const char* code : {"en", "ru"}) {
+        Choose(code, "");
+        for (int32_t number : {102, 103, 104, 128}) {
+            EXPECT_EQ(GetString(number).find("String resource"), std::string::npos) << code << " " << number;
+        }
+    }
+    Choose("ru", "");
+    EXPECT_EQ(GetString(103), "О программе");
+    for (const char* page : {"en/index.html", "ru/index.html", "ru/index_ru.html"}) {
+        std::ifstream in(LanguageRoot + page);
+        std::stringstream text;
+        text << in.rdbuf();
+        EXPECT_NE(text.str().find("</html>"), std::string::npos) << page;
+        // Pages are read offline: nothing is fetched from elsewhere.
+        EXPECT_EQ(text.str().find("src="), std::string::npos) << page;
+        EXPECT_EQ(text.str().find("href=\"http"), std::string::npos) << page;
+    }
+}
+
+}  // namespace
+}  // namespace loftwick
