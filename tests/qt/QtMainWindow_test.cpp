@@ -1,0 +1,82 @@
+#include "qt/QtMainWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QImage>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPixmap>
+
+#include "app/frmMain.h"
+#include "cachebuilder/WinProxyBuilder.h"
+#include "qt/QtTestApp.h"
+#include "support/Program.h"
+#include "support/ScriptedDesktop.h"
+#include "support/TestEnv.h"
+
+namespace loftwick {
+namespace {
+
+class QtMainWindowTest : public test::ProgramFixture {
+protected:
+    QtMainWindowTest() {
+        Platform().desktop = &desktop_;
+        Program().IniFileName = dir_ / "loftwick.ini";
+        Program().ProxyType = 1;
+        builder::WinProxyCache cache(dir_ / "cache");
+        Program().CacheDir = cache.CacheDir();
+        const char* hosts[] = {"www.example.com", "images.example.org", "news.example.net"};
+        for (int i = 0; i < 30; ++i) {
+            builder::WinProxyObject o;
+            o.host = hosts[i % 3];
+            o.url = "http://" + o.host + "/section" + std::to_string(i % 4) + "/page-" + std::to_string(i) + ".html";
+            o.Header("Date", builder::HttpDate(1733479200 - i * 7200)).Header("Content-Type", "text/html");
+            o.content = builder::Content::Sized(1000 + static_cast<uint64_t>(i) * 37);
+            cache.Add(o);
+        }
+    }
+    test::TempDir dir_;
+    test::ScriptedDesktop desktop_;
+};
+
+// Renders the real window offscreen after a scan; the picture is kept under build/ for people to look at.
+TEST_F(QtMainWindowTest, WindowRendersWithEveryControlAfterAScan) {
+    qt::QtMainWindow window;
+    frmMain model(window.Controls(), window, nullptr);
+    window.SetModel(&model);
+    model.Form_Load();
+    window.resize(860, 700);
+    window.show();
+    model.cmdOK_Click();
+
+    const QImage image = window.grab().toImage();
+    ASSERT_EQ(image.size(), QSize(860, 700));
+    // Not blank: a rendered window has many distinct colours (text, frames, the selected summary).
+    QSet<QRgb> colours;
+    for (int y = 0; y < image.height(); y += 3)
+        for (int x = 0; x < image.width(); x += 3) colours.insert(image.pixel(x, y));
+    EXPECT_GT(colours.size(), 20);
+
+    const QString folder = QString(LOFTWICK_BINARY_DIR) + "/screenshots";
+    QDir().mkpath(folder);
+    EXPECT_TRUE(image.save(folder + "/main-window.png"));
+
+    auto* list = window.findChild<QListWidget*>();
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->count(), 31);
+    EXPECT_EQ(list->currentRow(), 30);
+    EXPECT_EQ(list->item(30)->text().toStdString(), "OK! 30 of 30 files selected, 0 seconds");
+    window.SetModel(nullptr);
+}
+
+TEST_F(QtMainWindowTest, KeysMapToTheClassicCodes) {
+    EXPECT_EQ(qt::ClassicKeyCode(Qt::Key_Backspace), 8);
+    EXPECT_EQ(qt::ClassicKeyCode(Qt::Key_Delete), 46);
+    EXPECT_EQ(qt::ClassicKeyCode(Qt::Key_F2), 113);
+    EXPECT_EQ(qt::ClassicKeyCode(Qt::Key_A), 65);
+    EXPECT_EQ(qt::ClassicShiftState(Qt::ShiftModifier | Qt::AltModifier), 5);
+}
+
+}  // namespace
+}  // namespace loftwick
