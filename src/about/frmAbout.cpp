@@ -81,7 +81,8 @@ std::string ExistingFileNoCase(const std::string& path) {
     PreserveLastError keep;
     try {
         for (const DirEntry& entry : TheFileSystem().ListDirectory(folder)) {
-            if (UpperAscii(entry.name) == wanted && FileExists(folder + entry.name)) return folder + entry.name;
+            if (UpperAscii(entry.name) == wanted && FileExists(folder + entry.name))
+                return folder + entry.name;
         }
     } catch (...) {
     }
@@ -89,7 +90,8 @@ std::string ExistingFileNoCase(const std::string& path) {
 }
 
 bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
-    return text.size() >= suffix.size() && UpperAscii(text.substr(text.size() - suffix.size())) == UpperAscii(suffix);
+    return text.size() >= suffix.size() &&
+           UpperAscii(text.substr(text.size() - suffix.size())) == UpperAscii(suffix);
 }
 
 // Starts a program the registry names by its Windows path. A Windows program runs under Wine when Wine
@@ -159,7 +161,8 @@ void frmAbout::StartSysInfo() {
 
 std::string HomePageBase() { return LanguageIndex == 1 ? LanguageDir : LanguageDir + "index.html"; }
 
-bool GetKeyValue(uint32_t KeyRoot, const std::string& KeyName, const std::string& SubKeyRef, std::string& KeyVal) {
+bool GetKeyValue(uint32_t KeyRoot, const std::string& KeyName, const std::string& SubKeyRef,
+                 std::string& KeyVal) {
     PreserveLastError keep;
     try {
         const std::optional<RegValue> value =
@@ -178,9 +181,9 @@ bool GetKeyValue(uint32_t KeyRoot, const std::string& KeyName, const std::string
 }
 
 const std::vector<std::string>& KnownSystemInfoPrograms() {
-    static const std::vector<std::string> programs = {"hardinfo2",          "hardinfo",  "gnome-system-monitor",
-                                                      "plasma-systemmonitor", "ksysguard", "xfce4-taskmanager",
-                                                      "lshw-gtk"};
+    static const std::vector<std::string> programs = {
+        "hardinfo2",         "hardinfo", "gnome-system-monitor", "plasma-systemmonitor", "ksysguard",
+        "xfce4-taskmanager", "lshw-gtk"};
     return programs;
 }
 
@@ -201,7 +204,8 @@ std::string FindProgramOnPath(const std::string& name) {
         try {
             const std::optional<FileInfo> info = TheFileSystem().Stat(candidate);
             // The file system seam has no notion of "executable"; the permission bits are the kernel's.
-            if (info && info->kind == EntryKind::File && ::access(candidate.c_str(), X_OK) == 0) return candidate;
+            if (info && info->kind == EntryKind::File && ::access(candidate.c_str(), X_OK) == 0)
+                return candidate;
         } catch (...) {
         }
     }

@@ -11,19 +11,19 @@ class clsBrowser;
 
 // The About window's controls; the window that shows them owns them.
 struct frmAboutControls {
-    Label& lblTitle;        // the product name
+    Label& lblTitle;  // the product name
     Label& lblVersion;
     Label& lblDescription;
     Label& lblDisclaimer;
-    Label& lblHomePage;     // the caption in front of the link
-    Label& lnkHomePage;     // a label shown as a link; its window calls lnkHomePage_Click on a click
+    Label& lblHomePage;  // the caption in front of the link
+    Label& lnkHomePage;  // a label shown as a link; its window calls lnkHomePage_Click on a click
     Button& cmdOK;
     Button& cmdSysInfo;
 };
 
 // What the model needs of its window besides the controls.
 class frmAboutWindow {
-public:
+  public:
     virtual ~frmAboutWindow() = default;
     virtual void SetCaption(const std::string& caption) = 0;
     // Closes the window. The model may be destroyed once the current event is over, never during it.
@@ -33,7 +33,7 @@ public:
 // The About window model: title, version, the texts of the chosen language, and a link to the help page
 // that ships with the program (no other home page is known). It is not modal.
 class frmAbout {
-public:
+  public:
     // Connects the buttons; the controls, the window and the browser must outlive the model.
     frmAbout(frmAboutWindow& window, const frmAboutControls& controls, clsBrowser& browser);
     ~frmAbout();
@@ -51,7 +51,7 @@ public:
     // Linux ones found on PATH; else says "System Information Is Unavailable At This Time".
     void StartSysInfo();
 
-private:
+  private:
     frmAboutWindow& window_;
     frmAboutControls controls_;
     clsBrowser& browser_;
@@ -65,7 +65,8 @@ std::string HomePageBase();
 // becomes KeyVal; a 32-bit number becomes its decimal text (as a signed 32-bit number); other kinds of
 // value leave KeyVal as it was. False, with KeyVal emptied, when the key or value is missing or longer
 // than 1024 bytes. Never throws.
-bool GetKeyValue(uint32_t KeyRoot, const std::string& KeyName, const std::string& SubKeyRef, std::string& KeyVal);
+bool GetKeyValue(uint32_t KeyRoot, const std::string& KeyName, const std::string& SubKeyRef,
+                 std::string& KeyVal);
 
 // The system-information programs looked for on PATH, in order.
 const std::vector<std::string>& KnownSystemInfoPrograms();

@@ -7,6 +7,7 @@
 #include "support/FileSystem.h"
 #include "support/Program.h"
 #include "support/basErrorHandler.h"
+#include "support/basInternational.h"
 #include "support/basRegistry.h"
 #include "support/basUtils.h"
 
@@ -164,6 +165,7 @@ void SetProxyType(bool askAgain) {
 void Main() {
     try {
         InitProgramValues(Program().IsUnattended);
+        GetUserLanguage();
         SetProxyType(false);
         if (Program().ProxyType != 0 && gHost) {
             gHost->ShowMainWindow();

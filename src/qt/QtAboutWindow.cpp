@@ -88,10 +88,12 @@ QtAboutWindow::QtAboutWindow(clsBrowser& browser, QWidget* parent) : QDialog(par
     lnkHomePage_ = std::make_unique<QtLabel>(link_);
     cmdOK_ = std::make_unique<QtButton>(ok);
     cmdSysInfo_ = std::make_unique<QtButton>(sysInfo);
-    model_ = std::make_unique<frmAbout>(*this,
-                                        frmAboutControls{*lblTitle_, *lblVersion_, *lblDescription_, *lblDisclaimer_,
-                                                         *lblHomePage_, *lnkHomePage_, *cmdOK_, *cmdSysInfo_},
-                                        browser);
+    frmAboutWindow& window = *this;
+    model_ = std::make_unique<frmAbout>(
+        window,
+        frmAboutControls{*lblTitle_, *lblVersion_, *lblDescription_, *lblDisclaimer_, *lblHomePage_,
+                         *lnkHomePage_, *cmdOK_, *cmdSysInfo_},
+        browser);
     model_->Form_Load();
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 #include <QDialog>
 #include <QPointer>
-
 #include <memory>
 #include <string>
 
@@ -19,7 +18,7 @@ namespace loftwick::qt {
 
 // The About window: the frmAbout model over Qt widgets. Not modal; it deletes itself when closed.
 class QtAboutWindow final : public QDialog, private frmAboutWindow {
-public:
+  public:
     QtAboutWindow(clsBrowser& browser, QWidget* parent = nullptr);
     ~QtAboutWindow() override;
 
@@ -30,16 +29,17 @@ public:
     frmAbout& Model() { return *model_; }
     QLabel* LinkLabel() const { return link_; }
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void SetCaption(const std::string& caption) override;
     void Unload() override;
 
     QLabel* link_ = nullptr;
     // Adapters before the model: the model lets go of their handlers when it is destroyed.
-    std::unique_ptr<QtLabel> lblTitle_, lblVersion_, lblDescription_, lblDisclaimer_, lblHomePage_, lnkHomePage_;
+    std::unique_ptr<QtLabel> lblTitle_, lblVersion_, lblDescription_, lblDisclaimer_, lblHomePage_,
+        lnkHomePage_;
     std::unique_ptr<QtButton> cmdOK_, cmdSysInfo_;
     std::unique_ptr<frmAbout> model_;
 };

@@ -17,7 +17,7 @@
 #include <QVBoxLayout>
 
 #include "app/frmMain.h"
-#include <QMessageBox>
+#include "qt/QtAboutWindow.h"
 #include "qt/QtControls.h"
 
 namespace loftwick::qt {
@@ -219,7 +219,7 @@ void QtMainWindow::SetCaption(const std::string& caption) { setWindowTitle(ToQt(
 void QtMainWindow::RequestClose() { close(); }
 
 void QtMainWindow::ShowAbout() {
-    QMessageBox::about(this, "About", windowTitle());
+    if (browser_) QtAboutWindow::ShowAbout(*browser_, this);
 }
 
 void QtMainWindow::CloseForRelease() {

@@ -9,6 +9,7 @@ class QLabel;
 
 namespace loftwick {
 class frmMain;
+class clsBrowser;
 class Control;
 class PopupMenu;
 }  // namespace loftwick
@@ -28,6 +29,7 @@ public:
     const frmMainControls& Controls() const { return controls_; }
     // The model the window forwards its events to; set once after both exist.
     void SetModel(frmMain* model) { model_ = model; }
+    void SetBrowser(clsBrowser* browser) { browser_ = browser; }
 
     void SetCaption(const std::string& caption) override;
     void RequestClose() override;
@@ -51,6 +53,7 @@ private:
     std::unique_ptr<loftwick::PopupMenu> popup_;
     std::unique_ptr<QtFocusTracker> focus_;
     frmMain* model_ = nullptr;
+    clsBrowser* browser_ = nullptr;
     bool releasing_ = false;
 };
 

@@ -6,6 +6,7 @@
 #include "app/frmMain.h"
 #include "qt/QtDesktop.h"
 #include "qt/QtMainWindow.h"
+#include "results/clsBrowser.h"
 
 namespace loftwick::qt {
 
@@ -17,9 +18,12 @@ QtMainWindowHost::~QtMainWindowHost() {
 }
 
 void QtMainWindowHost::ShowMainWindow() {
+    // The browser object lives as long as the program, across restarts of the window.
+    if (!browser_) browser_ = std::make_unique<clsBrowser>();
     auto* window = new QtMainWindow;
     window_ = window;
-    model_ = std::make_unique<frmMain>(window->Controls(), *window, nullptr);
+    window->SetBrowser(browser_.get());
+    model_ = std::make_unique<frmMain>(window->Controls(), *window, browser_.get());
     window->SetModel(model_.get());
     desktop_.SetOwner(window);
     model_->Form_Load();

@@ -7,6 +7,7 @@
 
 namespace loftwick {
 class frmMain;
+class clsBrowser;
 }
 
 namespace loftwick::qt {
@@ -31,6 +32,7 @@ public:
 
 private:
     QtDesktop& desktop_;
+    std::unique_ptr<clsBrowser> browser_;
     QPointer<QtMainWindow> window_;
     std::unique_ptr<frmMain> model_;
 };

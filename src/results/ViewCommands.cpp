@@ -60,7 +60,8 @@ void mnuFileOpenText_Click(SaveHost& host) {
         const std::shared_ptr<clsCache> object = CurrentObject(host);
         // The name is reserved by creating the file, so nobody can plant a link there before the copy.
         const std::string path = MakeTempFileName("txt");
-        if (path.empty()) Raise(vberr::PathFileAccessError, "No temporary file could be created in " + TempFolder());
+        if (path.empty())
+            Raise(vberr::PathFileAccessError, "No temporary file could be created in " + TempFolder());
         if (!object->FileCopy(path)) {
             // The copy has reported why; an empty text file would only add to the confusion.
             KillFile(path);

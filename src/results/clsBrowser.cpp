@@ -27,8 +27,8 @@ bool IsFolder(const std::string& path) {
     }
 }
 
-// What starting the file explorer with the address did, minus the danger: the explorer would open any
-// document, a saved program included. Here only a folder or a web address is let through.
+// When the browser cannot show an address. A generic opener would open any document, a saved program
+// included, so only a folder (in the file manager) or a web address is let through.
 bool ShowWithoutBrowser(const std::string& address, bool urlTried) {
     if (IsWebAddress(address)) return !urlTried && TheDesktop().OpenUrl(address);
     if (IsFolder(address)) return TheDesktop().OpenDocument(address);
@@ -51,9 +51,9 @@ std::string UrlForDesktop(std::string_view latin1Url) {
     url.reserve(text.size());
     for (const char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                           std::string_view("-._~:/?#[]@!$&'()*+,;=%").find(static_cast<char>(c)) !=
-                               std::string_view::npos;
+        const bool plain =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+            std::string_view("-._~:/?#[]@!$&'()*+,;=%").find(static_cast<char>(c)) != std::string_view::npos;
         if (plain) {
             url += static_cast<char>(c);
         } else {

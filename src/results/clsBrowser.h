@@ -14,7 +14,7 @@ class Desktop;
 // URLs, and local pages (saved copies, help pages), which are opened by the web browser itself. Nothing
 // is handed to a generic opener that might run a saved file of an executable type.
 class clsBrowser {
-public:
+  public:
     clsBrowser() = default;
     ~clsBrowser() { Release(); }
     clsBrowser(const clsBrowser&) = delete;
@@ -32,7 +32,7 @@ public:
     // Opens a message to the address in the desktop's mail program; errors are ignored.
     void NewEMailDialog(const std::string& strEMail);
 
-private:
+  private:
     Desktop* browser_ = nullptr;
     bool ready_ = false;
 };

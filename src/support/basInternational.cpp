@@ -29,9 +29,13 @@ constexpr size_t kMaxTextChars = 799;
 
 bool EndsInSeparator(const std::string& s) { return !s.empty() && (s.back() == '/' || s.back() == '\\'); }
 
-std::string WithSeparator(const std::string& folder) { return EndsInSeparator(folder) ? folder : folder + "/"; }
+std::string WithSeparator(const std::string& folder) {
+    return EndsInSeparator(folder) ? folder : folder + "/";
+}
 
-std::string StringsFile(const std::string& code) { return LanguageRoot + WithSeparator(code) + "strings.txt"; }
+std::string StringsFile(const std::string& code) {
+    return LanguageRoot + WithSeparator(code) + "strings.txt";
+}
 
 bool IsDirectory(const std::string& path) {
     PreserveLastError keep;
@@ -66,7 +70,8 @@ std::string FindLanguageRoot(const std::string& programDir) {
     if (IsDirectory(beside)) return beside;
     // An installed program keeps its data apart from its executable: <prefix>/bin and
     // <prefix>/share/loftwick. The path is tidied so that the help page's address reads cleanly.
-    std::string installed = std::filesystem::path(folder + "../share/loftwick/Language/").lexically_normal().string();
+    std::string installed =
+        std::filesystem::path(folder + "../share/loftwick/Language/").lexically_normal().string();
     if (installed.empty() || installed == ".") installed = "./";
     if (IsDirectory(installed)) return WithSeparator(installed);
     return beside;
@@ -85,7 +90,7 @@ int32_t GetUserDefaultLangID() {
     if (languageEnd != std::string::npos && locale[languageEnd] == '_') {
         const size_t regionEnd = locale.find_first_of(".@", languageEnd);
         region = locale.substr(languageEnd + 1, regionEnd == std::string::npos ? std::string::npos
-                                                                                : regionEnd - languageEnd - 1);
+                                                                               : regionEnd - languageEnd - 1);
     }
     if (language.empty() || language == "c" || language == "posix") return kLangEnglishUS;
     if (language == "ru") return kLangRussian;
@@ -125,7 +130,8 @@ std::string GetString(int32_t number) {
 
 int32_t LanguageNumber(const Variant& value, int32_t defaultValue) {
     if (const std::optional<double> number = value.ToNumber()) {
-        const double whole = std::nearbyint(*number);  // halves to even, as every whole-number conversion here
+        const double whole =
+            std::nearbyint(*number);  // halves to even, as every whole-number conversion here
         if (whole == 1.0) return 1;
         if (whole == 2.0) return 2;
         return defaultValue;

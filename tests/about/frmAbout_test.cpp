@@ -1,5 +1,7 @@
 // The About window model over in-memory controls: its texts from the shipped language files, the link to
 // the help page, and the search for a system-information program in a made-up Wine prefix and PATH.
+#include "about/frmAbout.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -7,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "about/frmAbout.h"
 #include "results/clsBrowser.h"
 #include "support/MemoryControls.h"
 #include "support/ScriptedDesktop.h"
@@ -26,7 +27,7 @@ struct TestWindow final : frmAboutWindow {
 };
 
 class AboutTest : public test::ProgramFixture {
-protected:
+  protected:
     AboutTest() {
         Platform().desktop = &desktop_;
         Program().ProgramDir = std::string(LOFTWICK_SOURCE_DIR) + "/";
@@ -46,7 +47,8 @@ protected:
         about_.Form_Load();
     }
     void WriteRegistry(const std::string& body) {
-        work_.WriteFile("prefix/system.reg", "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n" + body);
+        work_.WriteFile("prefix/system.reg",
+                        "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n" + body);
     }
     // A program in the test's PATH folder; only executable files count as installed.
     std::string Install(const std::string& name, bool executable = true) {
@@ -68,11 +70,10 @@ protected:
     MemoryLabel title_, version_, description_, disclaimer_, homePage_, link_;
     MemoryButton ok_, sysInfo_;
     clsBrowser browser_;
-    frmAbout about_{window_,
-                    {title_, version_, description_, disclaimer_, homePage_, link_, ok_, sysInfo_},
-                    browser_};
+    frmAbout about_{
+        window_, {title_, version_, description_, disclaimer_, homePage_, link_, ok_, sysInfo_}, browser_};
 
-private:
+  private:
     std::string savedRoot_ = LanguageRoot, savedDir_ = LanguageDir;
     int32_t savedIndex_ = LanguageIndex;
 };
@@ -142,7 +143,8 @@ TEST_F(AboutTest, RelativePathEntriesAreNotSearched) {
 }
 
 TEST_F(AboutTest, RegisteredProgramRunsUnderWineWhenWineIsInstalled) {
-    WriteRegistry("[Software\\\\Microsoft\\\\Shared Tools\\\\MSINFO] 1\n\"PATH\"=\"C:\\\\Tools\\\\msinfo32.exe\"\n");
+    WriteRegistry(
+        "[Software\\\\Microsoft\\\\Shared Tools\\\\MSINFO] 1\n\"PATH\"=\"C:\\\\Tools\\\\msinfo32.exe\"\n");
     work_.WriteFile("prefix/drive_c/Tools/msinfo32.exe", "MZ");
     Install("gnome-system-monitor");
     const std::string native = work_ / "prefix/drive_c/Tools/msinfo32.exe";
@@ -153,7 +155,8 @@ TEST_F(AboutTest, RegisteredProgramRunsUnderWineWhenWineIsInstalled) {
 }
 
 TEST_F(AboutTest, ToolsLocationFindsTheProgramWhateverTheCaseOfItsName) {
-    WriteRegistry("[Software\\\\Wow6432Node\\\\Microsoft\\\\Shared Tools Location] 1\n\"MSINFO\"=\"c:\\\\msinfo\"\n");
+    WriteRegistry(
+        "[Software\\\\Wow6432Node\\\\Microsoft\\\\Shared Tools Location] 1\n\"MSINFO\"=\"c:\\\\msinfo\"\n");
     work_.WriteFile("prefix/drive_c/msinfo/msinfo32.exe", "MZ");
     sysInfo_.Click();
     EXPECT_EQ(desktop_.startedPrograms,
@@ -178,12 +181,14 @@ TEST_F(AboutTest, ProgramThatCannotBeStartedMeansUnavailable) {
 }
 
 TEST_F(AboutTest, GetKeyValueReadsTextsAndNumbers) {
-    WriteRegistry("[Software\\\\Test] 1\n"
-                  "\"Text\"=\"c:\\\\x\"\n"
-                  "\"Small\"=dword:0000001f\n"
-                  "\"AllOnes\"=dword:ffffffff\n"
-                  "\"Bytes\"=hex:01,02\n"
-                  "\"Long\"=\"" + std::string(1100, 'a') + "\"\n");
+    WriteRegistry(
+        "[Software\\\\Test] 1\n"
+        "\"Text\"=\"c:\\\\x\"\n"
+        "\"Small\"=dword:0000001f\n"
+        "\"AllOnes\"=dword:ffffffff\n"
+        "\"Bytes\"=hex:01,02\n"
+        "\"Long\"=\"" +
+        std::string(1100, 'a') + "\"\n");
     std::string value = "before";
     EXPECT_TRUE(GetKeyValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Test", "Text", value));
     EXPECT_EQ(value, "c:\\x");

@@ -1,5 +1,7 @@
 // The viewing and shell commands on a search result, and the browser object, through a scripted desktop
 // that records what would have been opened, started or copied.
+#include "results/ViewCommands.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "results/SaveTestSupport.h"
-#include "results/ViewCommands.h"
 #include "results/clsBrowser.h"
 #include "support/basInternational.h"
 
@@ -17,7 +18,8 @@ namespace {
 // An object whose metadata a test sets; Delete only counts.
 class InfoCache final : public clsCache {
   public:
-    std::string url = "http://www.example.com/dir/page.html", type = "text/html", file = "/cache/www.example.com/3f2a_page.html";
+    std::string url = "http://www.example.com/dir/page.html", type = "text/html",
+                file = "/cache/www.example.com/3f2a_page.html";
     OleDate retrieved, modified;
     int64_t len = 0, lenActual = 0;
     int deletes = 0;
@@ -49,8 +51,12 @@ class InfoCache final : public clsCache {
 class NoBrowserDesktop final : public Desktop {
   public:
     std::vector<std::string> urls, documents, messages;
-    void MessageBox(const std::string& text, const std::string&, MsgIcon) override { messages.push_back(text); }
-    std::optional<std::string> InputBox(const std::string&, const std::string&, const std::string&) override { return {}; }
+    void MessageBox(const std::string& text, const std::string&, MsgIcon) override {
+        messages.push_back(text);
+    }
+    std::optional<std::string> InputBox(const std::string&, const std::string&, const std::string&) override {
+        return {};
+    }
     void Beep() override {}
     void DoEvents() override {}
     bool OpenUrl(const std::string& url) override {
@@ -80,8 +86,9 @@ class ViewCommandsTest : public SaveFixture {
         return object;
     }
     bool NothingHandedOut() const {
-        return desktop_.openedUrls.empty() && desktop_.browserPages.empty() && desktop_.openedDocuments.empty() &&
-               desktop_.startedPrograms.empty() && desktop_.clipboard.empty();
+        return desktop_.openedUrls.empty() && desktop_.browserPages.empty() &&
+               desktop_.openedDocuments.empty() && desktop_.startedPrograms.empty() &&
+               desktop_.clipboard.empty();
     }
 
     ScopedEnv temp_{"TEMP", dir_ / "tmp"};
@@ -93,7 +100,8 @@ class ViewCommandsTest : public SaveFixture {
 TEST_F(ViewCommandsTest, OpenHandsTheWebAddressNotTheCachedFile) {
     Select("http://www.example.com/a b\xE9.html?q=\"x\"");
     lstStatus_DblClick(host_);
-    EXPECT_EQ(desktop_.openedUrls, std::vector<std::string>{"http://www.example.com/a%20b%C3%A9.html?q=%22x%22"});
+    EXPECT_EQ(desktop_.openedUrls,
+              std::vector<std::string>{"http://www.example.com/a%20b%C3%A9.html?q=%22x%22"});
     EXPECT_TRUE(desktop_.browserPages.empty());
     EXPECT_TRUE(desktop_.messages.empty());
 }
@@ -108,8 +116,9 @@ TEST_F(ViewCommandsTest, OpenTakesEveryWebSchemeWhateverItsCase) {
 }
 
 TEST_F(ViewCommandsTest, OpenRefusesCachedAddressesThatAreNotWebAddresses) {
-    for (const char* url : {"file:///etc/passwd", "/usr/bin/xterm", "xterm -e sh", "/home/u/run.desktop",
-                            "javascript:alert(1)", "C:\\windows\\calc.exe", "http:/no-host", " http://lead.blank/"}) {
+    for (const char* url :
+         {"file:///etc/passwd", "/usr/bin/xterm", "xterm -e sh", "/home/u/run.desktop", "javascript:alert(1)",
+          "C:\\windows\\calc.exe", "http:/no-host", " http://lead.blank/"}) {
         desktop_.messages.clear();
         Select(url);
         lstStatus_DblClick(host_);
@@ -152,9 +161,9 @@ TEST_F(ViewCommandsTest, ResultNumberBeyondTheResultsIsReportedByEachCommand) {
     mnuResourceInfo_Click(host_);
     mnuCopyShortcut_Click(host_);
     mnuFileDelete_Click(host_);
-    EXPECT_EQ(ReportLocations(),
-              (std::vector<std::string>{"lstStatus_DblClick", "mnuFileOpenText_Click", "mnuResourceInfo_Click",
-                                        "frmMain:mnuCopyShortcut_Click", "frmMain:mnuFileDelete_Click"}));
+    EXPECT_EQ(ReportLocations(), (std::vector<std::string>{
+                                     "lstStatus_DblClick", "mnuFileOpenText_Click", "mnuResourceInfo_Click",
+                                     "frmMain:mnuCopyShortcut_Click", "frmMain:mnuFileDelete_Click"}));
     EXPECT_TRUE(NothingHandedOut());
 }
 
@@ -244,7 +253,8 @@ TEST_F(ViewCommandsTest, HelpContentsShowsTheLanguagePageInTheBrowser) {
     EXPECT_EQ(desktop_.browserPages, std::vector<std::string>{"/opt/loftwick/Language/ru/index.html"});
 }
 
-// --- The browser --------------------------------------------------------------------------------------------
+// --- The browser
+// --------------------------------------------------------------------------------------------
 
 TEST_F(ViewCommandsTest, NavigateSendsWebAddressesAndLocalPagesTheirOwnWay) {
     browser_.Navigate("");

@@ -1,5 +1,7 @@
 // Choosing the interface language and reading numbered texts, over language folders made per test, and
 // a check that the language files that ship hold every text the program asks for.
+#include "support/basInternational.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,14 +10,13 @@
 
 #include "support/ScriptedDesktop.h"
 #include "support/TestEnv.h"
-#include "support/basInternational.h"
 #include "support/basRegistry.h"
 
 namespace loftwick {
 namespace {
 
 class LanguageTest : public test::ProgramFixture {
-protected:
+  protected:
     LanguageTest() {
         Platform().desktop = &desktop_;
         Program().ProgramDir = program_.path() + "/";
@@ -44,7 +45,7 @@ protected:
     test::ScopedEnv lcAll_{"LC_ALL", ""};
     test::ScopedEnv lcMessages_{"LC_MESSAGES", ""};
 
-private:
+  private:
     std::string savedRoot_ = LanguageRoot, savedDir_ = LanguageDir;
     int32_t savedIndex_ = LanguageIndex;
 };
@@ -98,8 +99,8 @@ TEST_F(LanguageTest, LanguageOfTheEnvironmentFollowsTheLocaleOrder) {
         EXPECT_EQ(GetUserDefaultLangID(), 1033);
     }
     const std::pair<const char*, int32_t> cases[] = {
-        {"", 1033},      {"C", 1033},       {"C.UTF-8", 1033}, {"POSIX", 1033},    {"en_US.UTF-8", 1033},
-        {"en_US", 1033}, {"ru", 1049},      {"ru_UA.KOI8-U", 1049}, {"en_GB.UTF-8", 9}, {"en", 9},
+        {"", 1033},      {"C", 1033},    {"C.UTF-8", 1033},      {"POSIX", 1033},    {"en_US.UTF-8", 1033},
+        {"en_US", 1033}, {"ru", 1049},   {"ru_UA.KOI8-U", 1049}, {"en_GB.UTF-8", 9}, {"en", 9},
         {"de_DE", 0},    {"russian", 0},
     };
     for (const auto& [lang, id] : cases) {
