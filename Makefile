@@ -41,10 +41,19 @@ deps-bench: deps
 	$(call ensure_packages,$(BENCH_PKGS))
 
 build-run: deps
-	cmake -S . -B $(RUN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-	cmake --build $(RUN_DIR) -j $(JOBS)
+	cmake -S . -B $(RUN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLOFTWICK_TESTS=OFF >/dev/null
+	cmake --build $(RUN_DIR) -j $(JOBS) --target loftwick loftwick-scan loftwick-mkcache
 
+DEMO_DIR := build/demo
+RUN_INI  := $(RUN_DIR)/src/qt/loftwick.ini
+
+# With no settings yet, the window starts on the demo WinProxy cache made by the cache builder.
 run: build-run
+	@if [ ! -f $(RUN_INI) ]; then \
+	  $(RUN_DIR)/tools/loftwick-mkcache --demo $(DEMO_DIR) && \
+	  printf '[Common]\nProxyType=1\nCacheDir=%s/\n' "$$(cd $(DEMO_DIR)/winproxy && pwd)" > $(RUN_INI) && \
+	  echo "Settings written to $(RUN_INI): the demo WinProxy cache in $(DEMO_DIR)/winproxy"; \
+	fi
 	$(RUN_DIR)/src/qt/loftwick
 
 build-test: deps-fuzz

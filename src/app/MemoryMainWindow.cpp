@@ -32,6 +32,7 @@ frmMainControls MemoryMainWindow::Controls() {
     c.lblTempDir = &lblTempDir;
     c.txtTempDir = &txtTempDir;
     c.cmdOK = &cmdOK;
+    c.cmdPreview = &cmdPreview;
     c.cmdBreak = &cmdBreak;
     c.cmdExit = &cmdExit;
     c.lstStatus = &lstStatus;
@@ -44,6 +45,7 @@ frmMainControls MemoryMainWindow::Controls() {
     c.mnuSaveTreeAll = &mnuSaveTreeAll;
     c.mnuSaveDomain = &mnuSaveDomain;
     c.mnuSaveAll = &mnuSaveAll;
+    c.mnuExportCsv = &mnuExportCsv;
     c.mnuResourceInfo = &mnuResourceInfo;
     c.mnuCopyShortcut = &mnuCopyShortcut;
     c.mnuFileDelete = &mnuFileDelete;

@@ -12,10 +12,10 @@ struct MemoryMainWindow {
     MemoryComboBox cboContentTypeFilter, cboHostFilter, cboURLFilter, cboContentsFilter, cboAgeUnit;
     MemoryTextBox txtDaysOldMin, txtDaysOldMax, txtTTL, txtTempDir;
     MemoryCheckBox chkFixTime, chkFixPrefix, chkTTL, chkDeleteOld, chkDeleteAgedFiles, chkSaveTree;
-    MemoryButton cmdOK, cmdBreak, cmdExit;
+    MemoryButton cmdOK, cmdPreview, cmdBreak, cmdExit;
     MemoryListBox lstStatus;
     MemoryMenuItem mnuFileOpen, mnuFileOpenLocal, mnuFileOpenText, mnuFileSave, mnuSaveTree, mnuSaveTreeAll,
-        mnuSaveDomain, mnuSaveAll, mnuResourceInfo, mnuCopyShortcut, mnuFileDelete, mnuFileExit, mnuChangeProxyType,
+        mnuSaveDomain, mnuSaveAll, mnuExportCsv, mnuResourceInfo, mnuCopyShortcut, mnuFileDelete, mnuFileExit, mnuChangeProxyType,
         mnuHelpContents, mnuHelpAbout;
     MemoryPopupMenu mnuFile;
     MemoryFocusTracker focus;

@@ -63,6 +63,9 @@ frmMain::frmMain(const frmMainControls& controls, frmMainShell& shell, clsBrowse
     c_.cmdOK->SetCaption("Go!");
     c_.cmdOK->SetDefault(true);
     c_.cmdOK->SetToolTipText("Start scanning cache according to the specified parameters");
+    c_.cmdPreview->SetCaption("Preview");
+    c_.cmdPreview->SetToolTipText(
+        "Scan as \"Go!\" would and count what the ticked operations would change, without changing anything");
     c_.cmdBreak->SetCaption("Break");
     c_.cmdBreak->SetToolTipText("Break at any time!");
     c_.cmdExit->SetCaption("Exit");
@@ -77,6 +80,7 @@ frmMain::frmMain(const frmMainControls& controls, frmMainShell& shell, clsBrowse
     c_.mnuSaveTreeAll->SetCaption("Save All to temp dir with tree");
     c_.mnuSaveDomain->SetCaption("Save All to one temp dir per domain");
     c_.mnuSaveAll->SetCaption("Save All to single temp dir");
+    c_.mnuExportCsv->SetCaption("Export list as CSV...");
     c_.mnuResourceInfo->SetCaption("Resource info");
     c_.mnuCopyShortcut->SetCaption("Copy Shortcut");
     c_.mnuFileDelete->SetCaption("Delete selected file from cache");
@@ -91,6 +95,7 @@ frmMain::~frmMain() = default;
 
 void frmMain::WireEvents() {
     c_.cmdOK->onClick = [this] { cmdOK_Click(); };
+    c_.cmdPreview->onClick = [this] { cmdPreview_Click(); };
     c_.cmdBreak->onClick = [this] { cmdBreak_Click(); };
     c_.cmdExit->onClick = [this] { cmdExit_Click(); };
     c_.mnuFileExit->onClick = [this] { mnuFileExit_Click(); };
@@ -147,6 +152,8 @@ void frmMain::Release() {
 }
 
 void frmMain::cmdOK_Click() { RunScan(false); }
+
+void frmMain::cmdPreview_Click() { RunScan(true); }
 
 bool frmMain::RunScan(bool dryRun) {
     ScanInputs inputs = CurrentInputs();

@@ -33,7 +33,9 @@ public:
 
     // Buttons and menus.
     void cmdOK_Click();
+    void cmdPreview_Click();
     void cmdBreak_Click();
+    void mnuExportCsv_Click();
     void cmdExit_Click();
     void mnuFileExit_Click();
     void mnuChangeProxyType_Click();

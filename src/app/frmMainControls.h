@@ -35,6 +35,7 @@ struct frmMainControls {
     Label* lblTempDir;
     TextBox* txtTempDir;
     Button* cmdOK;
+    Button* cmdPreview;
     Button* cmdBreak;
     Button* cmdExit;
     ListBox* lstStatus;
@@ -48,6 +49,7 @@ struct frmMainControls {
     MenuItem* mnuSaveTreeAll;
     MenuItem* mnuSaveDomain;
     MenuItem* mnuSaveAll;
+    MenuItem* mnuExportCsv;
     MenuItem* mnuResourceInfo;
     MenuItem* mnuCopyShortcut;
     MenuItem* mnuFileDelete;

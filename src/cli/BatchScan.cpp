@@ -7,7 +7,7 @@
 #include "app/basMain.h"
 #include "app/frmMain.h"
 #include "cli/BatchDesktop.h"
-#include "cli/RecordFormats.h"
+#include "results/RecordFormats.h"
 #include "results/SaveObjects.h"
 #include "support/Program.h"
 #include "support/basErrorHandler.h"

@@ -89,6 +89,8 @@ void QtMainWindow::BuildMenus() {
     item(file, &frmMainControls::mnuSaveDomain);
     item(file, &frmMainControls::mnuSaveAll);
     file->addSeparator();
+    item(file, &frmMainControls::mnuExportCsv);
+    file->addSeparator();
     item(file, &frmMainControls::mnuResourceInfo);
     item(file, &frmMainControls::mnuCopyShortcut);
     file->addSeparator();
@@ -193,6 +195,7 @@ void QtMainWindow::BuildLayout() {
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
+    buttons->addWidget(button(&frmMainControls::cmdPreview, central));
     buttons->addWidget(button(&frmMainControls::cmdOK, central));
     buttons->addWidget(button(&frmMainControls::cmdBreak, central));
     buttons->addWidget(button(&frmMainControls::cmdExit, central));

@@ -7,7 +7,7 @@
 
 #include "cachebuilder/WinGateBuilder.h"
 #include "cachebuilder/WinProxyBuilder.h"
-#include "cli/RecordFormats.h"
+#include "results/RecordFormats.h"
 #include "support/TestEnv.h"
 
 namespace loftwick::cli {

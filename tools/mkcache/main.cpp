@@ -1,11 +1,13 @@
 // loftwick-mkcache: writes a WinProxy or WinGate cache, generated from a seed or read from a
 // description file, for demos, benchmarks and bug reports.
 #include <CLI/CLI.hpp>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 
 #include "cachebuilder/CacheGenerator.h"
+#include "cachebuilder/DemoCaches.h"
 #include "cachebuilder/DescriptionFile.h"
 
 int main(int argc, char** argv) {
@@ -17,7 +19,7 @@ int main(int argc, char** argv) {
     bool force = false;
     app.add_option("--format", format, "winproxy or wingate")
         ->transform(CLI::IsMember({"winproxy", "wingate"}, CLI::ignore_case));
-    app.add_option("--out", options.out, "the cache folder to write (created when missing)")->required();
+    app.add_option("--out", options.out, "the cache folder to write (created when missing)");
     app.add_option("--objects", options.objects, "number of objects")->check(CLI::NonNegativeNumber);
     app.add_option("--hosts", options.hosts, "number of hosts")->check(CLI::PositiveNumber);
     app.add_option("--seed", options.seed, "the same seed writes the same cache");
@@ -27,15 +29,27 @@ int main(int argc, char** argv) {
     app.add_option("--describe", describe, "a description file to build instead of generating")
         ->check(CLI::ExistingFile);
     app.add_flag("--force", force, "write into a folder that is not empty (an index there is replaced)");
+    std::string demo;
+    app.add_option("--demo", demo, "write the demo caches (winproxy/ and wingate/) into this folder");
     CLI11_PARSE(app, argc, argv);
 
     try {
+        if (!demo.empty()) {
+            const int64_t now = app.count("--now") ? options.now : static_cast<int64_t>(std::time(nullptr));
+            const DemoCaches made = BuildDemoCaches(demo, now);
+            std::cout << "Wrote the demo caches " << made.winProxyDir << " and " << made.winGateDir << "\n";
+            return 0;
+        }
         // The output could be a proxy's real cache folder; its index must not be overwritten by mistake.
         std::error_code ec;
         if (!force && std::filesystem::exists(options.out, ec) &&
             !std::filesystem::is_empty(options.out, ec)) {
             std::cerr << "loftwick-mkcache: " << options.out
                       << " is not empty (use --force to write into it)\n";
+            return 2;
+        }
+        if (options.out.empty()) {
+            std::cerr << "loftwick-mkcache: --out DIR is needed\n";
             return 2;
         }
         if (!describe.empty()) {

@@ -7,7 +7,7 @@
 
 #include "cache/clsCache.h"
 
-namespace loftwick::cli {
+namespace loftwick {
 
 // One selected object as the CSV and JSON formats write it. Texts are UTF-8.
 struct ObjectRecord {
@@ -23,6 +23,11 @@ ObjectRecord MakeRecord(int64_t number, const clsCache& object);
 // The host part of a URL: after "//" up to the next "/" (the whole rest when there is none).
 std::string HostOfUrl(const std::string& url);
 
+class clsSearchResults;
+
+// The records of every result, numbered from 1.
+std::vector<ObjectRecord> RecordsOf(const clsSearchResults& results);
+
 // RFC 4180: a header line, one line per record (CR LF line ends), then the summary as a last line.
 void WriteCsv(std::ostream& out, const std::vector<ObjectRecord>& records, const std::string& summary);
 // {"objects": [...], "summary": "..."}
@@ -31,4 +36,4 @@ void WriteJson(std::ostream& out, const std::vector<ObjectRecord>& records, cons
 std::string CsvField(const std::string& text);
 std::string JsonString(const std::string& text);
 
-}  // namespace loftwick::cli
+}  // namespace loftwick

@@ -1,10 +1,11 @@
-#include "cli/RecordFormats.h"
+#include "results/RecordFormats.h"
 
 #include <cstdio>
 
+#include "results/clsSearchResults.h"
 #include "support/TextCodec.h"
 
-namespace loftwick::cli {
+namespace loftwick {
 namespace {
 
 std::string IsoOrEmpty(OleDate date) { return date.IsZero() ? std::string() : FormatIsoLocal(date); }
@@ -31,6 +32,14 @@ ObjectRecord MakeRecord(int64_t number, const clsCache& object) {
     r.actualLength = object.ContentLenActual();
     r.path = Latin1ToUtf8(object.fileName());
     return r;
+}
+
+std::vector<ObjectRecord> RecordsOf(const clsSearchResults& results) {
+    std::vector<ObjectRecord> records;
+    for (int64_t i = 1; i <= results.Count(); ++i) {
+        if (const auto object = results.Item(i)) records.push_back(MakeRecord(i, *object));
+    }
+    return records;
 }
 
 std::string CsvField(const std::string& text) {
@@ -89,4 +98,4 @@ void WriteJson(std::ostream& out, const std::vector<ObjectRecord>& records, cons
     out << (records.empty() ? "" : "\n  ") << "],\n  \"summary\": " << JsonString(summary) << "\n}\n";
 }
 
-}  // namespace loftwick::cli
+}  // namespace loftwick
