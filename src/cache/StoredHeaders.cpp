@@ -41,6 +41,12 @@ int64_t ParseContentLength(std::string_view value) {
     return number;
 }
 
+void AppendListValue(std::string& list, std::string_view value) {
+    if (value.empty()) return;
+    if (!list.empty()) list += ", ";
+    list += value;
+}
+
 void TakeHeaderLine(std::string_view line, StoredHeaderBlock& block) {
     const size_t colon = line.find(':');
     if (colon == std::string_view::npos) return;
@@ -54,15 +60,19 @@ void TakeHeaderLine(std::string_view line, StoredHeaderBlock& block) {
         block.contentType = value;
     } else if (name == "CONTENT-LENGTH") {
         block.contentLength = ParseContentLength(value);
+    } else if (name == "CONTENT-ENCODING") {
+        AppendListValue(block.contentEncoding, value);
+    } else if (name == "TRANSFER-ENCODING") {
+        AppendListValue(block.transferEncoding, value);
     }
 }
 
-}  // namespace
-
-StoredHeaderBlock ParseStoredHeaderBlock(std::string_view examined) {
-    StoredHeaderBlock block;
+// Walks the lines of the block: calls `take(number, line)` for each complete line (1 is the URL line)
+// and returns the header length, 0 when the block does not end in the text.
+template <class F>
+int64_t WalkStoredLines(std::string_view examined, F&& take) {
     const size_t n = examined.size();
-    if (n < kShortestParsedText) return block;
+    if (n < kShortestParsedText) return 0;
 
     // Indexes are 0-based here; the block-end rules read in 1-based positions p as p = index + 1.
     size_t lineStart = kLeadInLength;
@@ -72,31 +82,44 @@ StoredHeaderBlock ParseStoredHeaderBlock(std::string_view examined) {
         while (lineEnd < n && !IsLineBreak(examined[lineEnd])) ++lineEnd;
         if (lineEnd >= n) break;  // an unterminated last line is not used: it may be cut short
 
-        const std::string_view line = examined.substr(lineStart, lineEnd - lineStart);
-        ++lineCount;
-        if (lineCount == 1) {
-            block.url = line;
-        } else if (lineCount >= 3) {
-            TakeHeaderLine(line, block);
-        }
+        take(++lineCount, examined.substr(lineStart, lineEnd - lineStart));
 
         // An empty line ends the block. CR LF CR LF is recognised by its two CRs, which is why a CR
         // needs three characters after it and an LF only two.
         size_t k = lineEnd;
         for (; k < n && IsLineBreak(examined[k]); ++k) {
             const char c = examined[k];
-            if (c == '\n' && n - k > 2 && examined[k + 1] == '\n') {
-                block.headerLength = static_cast<int64_t>(k + 2);
-                return block;
-            }
-            if (c == '\r' && n - k > 3 && examined[k + 2] == '\r') {
-                block.headerLength = static_cast<int64_t>(k + 4);
-                return block;
-            }
+            if (c == '\n' && n - k > 2 && examined[k + 1] == '\n') return static_cast<int64_t>(k + 2);
+            if (c == '\r' && n - k > 3 && examined[k + 2] == '\r') return static_cast<int64_t>(k + 4);
         }
         lineStart = k;
     }
+    return 0;
+}
+
+}  // namespace
+
+StoredHeaderBlock ParseStoredHeaderBlock(std::string_view examined) {
+    StoredHeaderBlock block;
+    block.headerLength = WalkStoredLines(examined, [&](int number, std::string_view line) {
+        if (number == 1) {
+            block.url = line;
+        } else if (number >= 3) {
+            TakeHeaderLine(line, block);
+        }
+    });
     return block;
+}
+
+std::string StoredResponseHead(std::string_view examined) {
+    std::string head;
+    const int64_t headerLength = WalkStoredLines(examined, [&](int number, std::string_view line) {
+        if (number < 2) return;
+        head += line;
+        head += "\r\n";
+    });
+    if (headerLength == 0 || head.rfind("HTTP/", 0) != 0) return {};
+    return head + "\r\n";
 }
 
 namespace {

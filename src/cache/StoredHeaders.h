@@ -14,6 +14,10 @@ struct StoredHeaderBlock {
     std::string date;           // raw "DATE" value ("" when none); the last occurrence wins
     std::string lastModified;   // raw "LAST-MODIFIED" value
     std::string contentType;    // raw "CONTENT-TYPE" value
+    // "CONTENT-ENCODING" and "TRANSFER-ENCODING": every occurrence, joined by ", " in the order stored,
+    // since each line adds codings to the list rather than replacing it.
+    std::string contentEncoding;
+    std::string transferEncoding;
     int64_t contentLength = 0;  // "CONTENT-LENGTH"; 0 when missing or not a number
     int64_t headerLength = 0;   // bytes before the content; 0 when the block does not end in the text
 };
@@ -21,6 +25,11 @@ struct StoredHeaderBlock {
 // Parses the examined text (the first 10,000 bytes of the file, or all of a shorter file). A text of
 // fewer than 20 bytes is not parsed at all. Never fails.
 StoredHeaderBlock ParseStoredHeaderBlock(std::string_view examined);
+
+// The status line (line 2) and the header lines of the examined text, each ended by CR LF whatever the
+// file used, and the empty line that closes them: the response head as a reader of HTTP expects it. ""
+// when the block does not end in the text or line 2 is no "HTTP/" status line.
+std::string StoredResponseHead(std::string_view examined);
 
 // An HTTP date text as a local date. Never fails: what it cannot recognise takes defaults
 // (1990-01-01 00:00). Zone names and offsets are honoured and the moment is converted from UTC to local.

@@ -53,8 +53,25 @@ public:
     // a scan runs); an object is only deleted while this holds.
     virtual bool StillSameFile() const = 0;
 
-    // Writes the content (without stored headers) to Destination and stamps its last-write time.
+    // Writes the content (without stored headers) to Destination and stamps its last-write time. While
+    // Program().DecodeContent is on and the stored headers name codings this program can undo, the copy
+    // is decoded; content that does not decode is copied as stored and DecodeFailed turns true.
     virtual bool FileCopy(const std::string& Destination) = 0;
+
+    // The members below have answers for a format that stores no HTTP headers (WinGate), so that an
+    // object of such a format, or a stand-in, need not spell them out.
+
+    // The stored "Content-Encoding" and "Transfer-Encoding" values ("" when none).
+    virtual std::string ContentEncoding() const { return {}; }
+    virtual std::string TransferEncoding() const { return {}; }
+    // Whether decoding the content failed since binding, so that copies and searches used the bytes as
+    // stored ("raw"). Only FileCopy and FindInContents decode; binding clears it.
+    virtual bool DecodeFailed() const { return false; }
+    // Bytes in front of the content in the bound file: the stored header block.
+    virtual int64_t ContentOffset() const { return 0; }
+    // The stored status line and header lines, each ended by CR LF, and the empty line that closes them;
+    // "" when the format stores none or they cannot be read. Reads the file again.
+    virtual std::string StoredResponseHead() const { return {}; }
 };
 
 // A new, unbound cache object of the implementation that matches a proxy type (1 or 2).

@@ -19,6 +19,9 @@ struct ProgramValues {
     int32_t ProxyType = 0;     // 1 = WinProxy, 2 = WinGate, 0 = none chosen
     std::string CacheDir;      // the proxy's cache folder, ending in a separator once checked
     bool RestartRequested = false;
+    // Copies, views and the contents search use the content with its stored codings (gzip, deflate, br,
+    // chunked) undone; off, they use the bytes as the cache holds them.
+    bool DecodeContent = true;
     uintptr_t MainWindowHandle = 0;
 };
 

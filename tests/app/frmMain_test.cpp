@@ -213,6 +213,27 @@ TEST_F(MainWindowTest, ClosingDuringAScanStopsItAndKeepsTheWindow) {
     EXPECT_EQ(GetIniValue("DataBase", "URL1", ""), "h.example");
 }
 
+TEST_F(MainWindowTest, PreviewChangesNothingAndCsvExportWritesTheResults) {
+    builder::WinProxyCache cache(dir_ / "cache");
+    builder::WinProxyObject object;
+    object.host = "h.example";
+    object.url = "http://h.example/a,b";
+    object.content = builder::Content::Bytes("body");
+    const std::string path = cache.Add(object);
+    Load();
+    window_.chkDeleteOld.SetValue(1);
+    window_.cmdPreview.Click();
+    EXPECT_TRUE(dir_.Exists("cache/h.example/" + path.substr(path.find_last_of('/') + 1)));
+    EXPECT_EQ(window_.lstStatus.LineText(window_.lstStatus.ListCount() - 1),
+              "OK! 1 of 1 files selected, 0 seconds (preview: nothing was changed)");
+
+    desktop_.fileDialogAnswers = {dir_ / "list.csv"};
+    window_.mnuExportCsv.Click();
+    const std::string csv = dir_.ReadFile("list.csv");
+    EXPECT_NE(csv.find("\r\n1,\"http://h.example/a,b\",h.example,"), std::string::npos) << csv;
+    EXPECT_EQ(window_.lblStatus.Caption(), "Exported 1 records to " + (dir_ / "list.csv"));
+}
+
 TEST_F(MainWindowTest, AboutAndBreakDoWhatTheySay) {
     Load();
     window_.mnuHelpAbout.Click();
