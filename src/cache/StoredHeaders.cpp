@@ -111,7 +111,7 @@ StoredHeaderBlock ParseStoredHeaderBlock(std::string_view examined) {
     return block;
 }
 
-std::string StoredResponseHead(std::string_view examined) {
+std::string ResponseHeadOf(std::string_view examined) {
     std::string head;
     const int64_t headerLength = WalkStoredLines(examined, [&](int number, std::string_view line) {
         if (number < 2) return;

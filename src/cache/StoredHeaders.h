@@ -29,7 +29,7 @@ StoredHeaderBlock ParseStoredHeaderBlock(std::string_view examined);
 // The status line (line 2) and the header lines of the examined text, each ended by CR LF whatever the
 // file used, and the empty line that closes them: the response head as a reader of HTTP expects it. ""
 // when the block does not end in the text or line 2 is no "HTTP/" status line.
-std::string StoredResponseHead(std::string_view examined);
+std::string ResponseHeadOf(std::string_view examined);
 
 // An HTTP date text as a local date. Never fails: what it cannot recognise takes defaults
 // (1990-01-01 00:00). Zone names and offsets are honoured and the moment is converted from UTC to local.

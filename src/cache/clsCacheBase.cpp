@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "cache/ContentDecoder.h"
 #include "support/Clock.h"
 #include "support/FileTimeUtils.h"
 #include "support/Program.h"
@@ -18,6 +19,8 @@ namespace {
 
 // The contents search reads this much at a time, and stops as soon as every word has turned up.
 constexpr size_t kSearchBlock = 8192;
+// Stored bytes are read this much at a time on their way through a decoder.
+constexpr size_t kDecodeReadBlock = 65536;
 
 char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
@@ -32,7 +35,93 @@ void UpperAsciiInto(const char* __restrict from, size_t count, char* __restrict 
     for (size_t i = 0; i < count; ++i) to[i] = UpperAscii(from[i]);
 }
 
+// Reads `in` from where it stands to its end through the decoder, and finishes the decoder, unless
+// `stop` says after a piece that nothing more is wanted. Throws DecodeError and RuntimeError.
+template <class Stop>
+void ReadThrough(InputFile& in, ContentDecoder& decoder, Stop&& stop) {
+    // Not zero-filled: every byte used is read first.
+    const std::unique_ptr<char[]> block = std::make_unique_for_overwrite<char[]>(kDecodeReadBlock);
+    for (;;) {
+        const size_t got = in.Read(block.get(), kDecodeReadBlock);
+        if (got > 0) decoder.Put(block.get(), got);
+        if (stop()) return;
+        if (got < kDecodeReadBlock) break;
+    }
+    decoder.Finish();
+}
+
+// Creates a file that did not exist before, beside `path`, for content that will later be renamed
+// over it.
+std::unique_ptr<OutputFile> CreateSibling(FileSystem& fs, const std::string& path, std::string& sibling) {
+    for (int attempt = 0;; ++attempt) {
+        sibling = path + ".part" + (attempt ? std::to_string(attempt) : std::string());
+        try {
+            return fs.OpenWrite(sibling, WriteMode::CreateNew);
+        } catch (const RuntimeError& e) {
+            if (e.Number() != vberr::FileAlreadyExists || attempt >= 100) throw;
+        }
+    }
+}
+
+void Discard(std::unique_ptr<OutputFile>& out, const std::string& path) {
+    out.reset();
+    try {
+        TheFileSystem().RemoveFile(path);
+    } catch (...) {
+    }
+}
+
 }  // namespace
+
+// The words of a contents filter not yet found, looked for in a text that arrives in pieces.
+class clsCacheBase::WordSearch {
+  public:
+    explicit WordSearch(ParsedFilter& filter) : filter_(filter) {
+        count_ = std::min(
+            {static_cast<size_t>(std::max(filter.Count, 0)), filter.Words.size(), filter.Found.size()});
+        size_t longest = 0;
+        for (size_t i = 0; i < count_; ++i) {
+            words_.push_back(UpperAscii(filter.Words[i]));
+            longest = std::max(longest, words_.back().size());
+        }
+        // The text searched carries the end of the previous piece, one byte short of the longest word,
+        // so a word that straddles two pieces is whole in the later one however long it is.
+        carried_ = longest > 0 ? longest - 1 : 0;
+    }
+
+    // Looks in the piece for the words still missing and sets their Found flags; true when every word
+    // has been found.
+    bool Feed(const char* data, size_t size) {
+        const size_t kept = text_.size();
+        text_.resize(kept + size);
+        UpperAsciiInto(data, size, text_.data() + kept);
+        allFound_ = true;
+        for (size_t i = 0; i < count_; ++i) {
+            if (filter_.Found[i]) continue;
+            if (text_.find(words_[i]) != std::string::npos) {
+                filter_.Found[i] = true;
+            } else {
+                allFound_ = false;
+            }
+        }
+        if (text_.size() > carried_) text_.erase(0, text_.size() - carried_);
+        return allFound_;
+    }
+
+    // A new text follows that does not continue the one fed so far; the words found stay found.
+    void Restart() { text_.clear(); }
+
+    // As the last piece left it; false before the first.
+    bool AllFound() const { return allFound_; }
+
+  private:
+    ParsedFilter& filter_;
+    size_t count_ = 0;
+    std::vector<std::string> words_;
+    size_t carried_ = 0;
+    std::string text_;
+    bool allFound_ = false;
+};
 
 std::string ContentTypePrefix(const std::string& contentType) {
     auto trimmed = [](const std::string& text) {
@@ -73,6 +162,9 @@ void clsCacheBase::ClearMetadata() {
     reportedLength_ = 0;
     actualLength_ = 0;
     headerLength_ = 0;
+    contentEncoding_.clear();
+    transferEncoding_.clear();
+    decodeFailed_ = false;
     identityKnown_ = false;
     device_ = 0;
     inode_ = 0;
@@ -175,62 +267,114 @@ bool clsCacheBase::Delete() {
     });
 }
 
+bool clsCacheBase::Decodes() const {
+    return Program().DecodeContent && IsDecodable(contentEncoding_, transferEncoding_);
+}
+
 bool clsCacheBase::FindInContents(ParsedFilter& filter, int64_t lngStart) {
     if (path_.empty()) return false;
-    const size_t count =
-        std::min({static_cast<size_t>(std::max(filter.Count, 0)), filter.Words.size(), filter.Found.size()});
-    std::vector<std::string> words;
-    size_t longest = 0;
-    for (size_t i = 0; i < count; ++i) {
-        words.push_back(UpperAscii(filter.Words[i]));
-        longest = std::max(longest, words.back().size());
-    }
-    // The text searched carries the end of the previous block, one byte short of the longest word, so a
-    // word that straddles two blocks is whole in the later one however long it is.
-    const size_t carried = longest > 0 ? longest - 1 : 0;
+    WordSearch search(filter);
     // A start before the content's first byte counts as its first byte.
     const int64_t start = std::max<int64_t>(lngStart, 1);
-
-    bool allFound = false;
     try {
         std::unique_ptr<InputFile> in = TheFileSystem().OpenRead(path_, false);
         const int64_t contentLength = static_cast<int64_t>(in->Size()) - headerLength_;
+        if (contentLength < 1) return false;
+        if (Decodes() && SearchDecoded(*in, search, start, static_cast<uint64_t>(contentLength)))
+            return search.AllFound();
         if (contentLength < start) return false;
         in->Seek(static_cast<uint64_t>(headerLength_ + start - 1));
 
-        std::string text;
         // Not zero-filled: every byte used is read first, and a big cache has many objects to search.
         const std::unique_ptr<char[]> block = std::make_unique_for_overwrite<char[]>(kSearchBlock);
         for (int64_t position = start - 1; position < contentLength;) {
             const size_t wanted =
                 static_cast<size_t>(std::min<int64_t>(kSearchBlock, contentLength - position));
             const size_t got = in->Read(block.get(), wanted);
-            const size_t kept = text.size();
-            text.resize(kept + got);
-            UpperAsciiInto(block.get(), got, text.data() + kept);
-            allFound = true;
-            for (size_t i = 0; i < count; ++i) {
-                if (filter.Found[i]) continue;
-                if (text.find(words[i]) != std::string::npos) {
-                    filter.Found[i] = true;
-                } else {
-                    allFound = false;
-                }
-            }
-            if (allFound || got < wanted) break;  // done, or the file has shrunk since binding
-            if (text.size() > carried) text.erase(0, text.size() - carried);
+            if (search.Feed(block.get(), got) || got < wanted) break;  // done, or the file has shrunk
             position += static_cast<int64_t>(wanted);
         }
-        return allFound;
+        return search.AllFound();
     } catch (...) {
         HandleError("FindInContents", url_);
-        return allFound;
+        return search.AllFound();
+    }
+}
+
+bool clsCacheBase::SearchDecoded(InputFile& in, WordSearch& search, int64_t start, uint64_t storedLength) {
+    // Decoded bytes are searched in blocks of the same size as stored ones, whatever pieces the decoder
+    // hands out; the first start - 1 of them are skipped.
+    std::string pending;
+    uint64_t skip = static_cast<uint64_t>(start - 1);
+    bool done = false;
+    auto take = [&](const char* data, size_t size) {
+        if (done) return;
+        const size_t skipped = static_cast<size_t>(std::min<uint64_t>(skip, size));
+        skip -= skipped;
+        data += skipped;
+        size -= skipped;
+        while (size > 0 && !done) {
+            const size_t piece = std::min(size, kSearchBlock - pending.size());
+            pending.append(data, piece);
+            data += piece;
+            size -= piece;
+            if (pending.size() < kSearchBlock) continue;
+            done = search.Feed(pending.data(), pending.size());
+            pending.clear();
+        }
+    };
+    try {
+        std::unique_ptr<ContentDecoder> decoder =
+            ContentDecoder::Make(contentEncoding_, transferEncoding_, DecodedSizeLimit(storedLength), take);
+        if (!decoder) return false;
+        in.Seek(static_cast<uint64_t>(headerLength_));
+        ReadThrough(in, *decoder, [&] { return done; });
+        if (!done && !pending.empty()) search.Feed(pending.data(), pending.size());
+        return true;
+    } catch (const DecodeError&) {
+        // What decoded before the damage is content too; the rest of the words are looked for as stored.
+        if (!done && !pending.empty()) search.Feed(pending.data(), pending.size());
+        search.Restart();
+        decodeFailed_ = true;
+        return false;
+    }
+}
+
+bool clsCacheBase::CopyDecoded(const std::string& Destination) {
+    FileSystem& fs = TheFileSystem();
+    std::unique_ptr<InputFile> in = fs.OpenRead(path_, false);
+    const uint64_t size = in->Size();
+    const uint64_t offset = static_cast<uint64_t>(headerLength_);
+    const uint64_t storedLength = size > offset ? size - offset : 0;
+    std::string partial;
+    std::unique_ptr<OutputFile> out = CreateSibling(fs, Destination, partial);
+    try {
+        std::unique_ptr<ContentDecoder> decoder = ContentDecoder::Make(
+            contentEncoding_, transferEncoding_, DecodedSizeLimit(storedLength),
+            [&](const char* data, size_t count) { out->Write(data, count); });
+        if (storedLength > 0) {
+            in->Seek(offset);
+            ReadThrough(*in, *decoder, [] { return false; });
+        }
+        out->Sync();
+        out->Close();
+        fs.Rename(partial, Destination);
+        return true;
+    } catch (const DecodeError&) {
+        Discard(out, partial);
+        decodeFailed_ = true;
+        return false;
+    } catch (...) {
+        Discard(out, partial);
+        throw;
     }
 }
 
 bool clsCacheBase::FileCopy(const std::string& Destination) {
     const bool copied = Trapped(FileCopyLocation(), path_ + " to " + Destination, false, [&] {
-        CopyFilePart(path_, static_cast<uint64_t>(headerLength_), Destination);
+        // Content that does not decode is still worth having: it is copied as stored.
+        if (!Decodes() || !CopyDecoded(Destination))
+            CopyFilePart(path_, static_cast<uint64_t>(headerLength_), Destination);
         return true;
     });
     if (!copied) return false;

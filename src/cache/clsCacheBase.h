@@ -45,6 +45,9 @@ class clsCacheBase : public clsCache {
     bool DeleteIfAged() override;
     bool Delete() override;
 
+    // Searches the decoded content when FileCopy would decode it (lngStart then counts decoded bytes);
+    // on content that does not decode, the words found so far stay found and the stored bytes are
+    // searched for the rest.
     bool FindInContents(ParsedFilter& filter, int64_t lngStart = 1) override;
 
     bool MetaGathered() const override { return false; }
@@ -52,6 +55,11 @@ class clsCacheBase : public clsCache {
     // The content goes to a temporary file beside Destination that replaces it only once complete; a
     // failed copy leaves Destination as it was. A link at Destination is replaced, never written through.
     bool FileCopy(const std::string& Destination) override;
+
+    std::string ContentEncoding() const override { return contentEncoding_; }
+    std::string TransferEncoding() const override { return transferEncoding_; }
+    bool DecodeFailed() const override { return decodeFailed_; }
+    int64_t ContentOffset() const override { return headerLength_; }
 
     // True while the path names the very regular file that binding read (same device and inode, not a
     // link); false when unbound, deleted or replaced since.
@@ -82,9 +90,23 @@ class clsCacheBase : public clsCache {
     int64_t reportedLength_ = 0;
     int64_t actualLength_ = 0;
     int64_t headerLength_ = 0;  // bytes in front of the content; 0 for WinGate
+    std::string contentEncoding_;   // as stored; always "" for WinGate
+    std::string transferEncoding_;  // as stored; always "" for WinGate
 
   private:
+    class WordSearch;  // the state of one contents search
+
     OleDate StampMoment() const;
+    // Whether copies and searches decode this object's content.
+    bool Decodes() const;
+    // Writes the decoded content to Destination as CopyFilePart writes the stored one. False, with
+    // Destination as it was and DecodeFailed set, when the content does not decode. Throws RuntimeError.
+    bool CopyDecoded(const std::string& Destination);
+    // Searches the decoded content of `in` (stored bytes: storedLength). False when there was nothing
+    // to decode or it did not decode; the stored bytes are then to be searched. Throws RuntimeError.
+    bool SearchDecoded(InputFile& in, WordSearch& search, int64_t start, uint64_t storedLength);
+
+    bool decodeFailed_ = false;
 
     bool identityKnown_ = false;
     uint64_t device_ = 0;

@@ -48,6 +48,8 @@ void clsCacheWinProxy::Bind(const std::string& path) {
     url_ = block.url;
     contentType_ = block.contentType;
     reportedLength_ = block.contentLength;
+    contentEncoding_ = block.contentEncoding;
+    transferEncoding_ = block.transferEncoding;
     headerLength_ = block.headerLength;
     if (!block.date.empty()) SetRetrieved(InternetDateTime2Date(block.date));
     if (!block.lastModified.empty()) modified_ = InternetDateTime2Date(block.lastModified);
@@ -55,5 +57,17 @@ void clsCacheWinProxy::Bind(const std::string& path) {
 }
 
 bool clsCacheWinProxy::TakeMetadata(const uint8_t*, size_t) { return false; }
+
+std::string clsCacheWinProxy::StoredResponseHead() const {
+    if (path_.empty() || headerLength_ == 0) return {};
+    try {
+        std::unique_ptr<InputFile> in = TheFileSystem().OpenRead(path_, false);
+        std::string examined(static_cast<size_t>(std::min(in->Size(), kExaminedBytes)), '\0');
+        examined.resize(in->Read(examined.data(), examined.size()));
+        return ResponseHeadOf(examined);
+    } catch (...) {
+        return {};  // the reader of the content will meet the same failure and report it
+    }
+}
 
 }  // namespace loftwick

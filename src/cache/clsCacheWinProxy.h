@@ -25,6 +25,9 @@ class clsCacheWinProxy final : public clsCacheBase {
     // on its host folder instead.
     std::string Host() const override { return {}; }
 
+    // Reads the start of the file again: the head is kept nowhere, as only an export needs it.
+    std::string StoredResponseHead() const override;
+
   private:
     const char* FileCopyLocation() const override { return "clsCacheWinProxy:clsCache_FileCopy"; }
     void Bind(const std::string& path);

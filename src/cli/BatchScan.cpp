@@ -9,6 +9,7 @@
 #include "cli/BatchDesktop.h"
 #include "results/RecordFormats.h"
 #include "results/SaveObjects.h"
+#include "results/WarcWriter.h"
 #include "support/Program.h"
 #include "support/basErrorHandler.h"
 #include "support/basUtils.h"
@@ -40,6 +41,7 @@ public:
         p.IsUnattended = true;
         p.ProxyType = flags.proxy == "wingate" ? 2 : 1;
         p.CacheDir = flags.cache;
+        p.DecodeContent = !flags.raw;
         Platform().desktop = &desktop;
         ResetLogFolder();
     }
@@ -95,6 +97,12 @@ int RunBatchScan(const ScanFlags& flags, const std::string& executablePath, std:
     if (!flags.saveAll.empty() && !flags.dryRun) {
         if (SaveAllFiles(model, flags.saveAll) > 0) ok = false;
         err << window.lblStatus.Caption() << "\n";
+    }
+    if (!flags.warc.empty() && !flags.dryRun) {
+        const WarcResult warc = WriteWarc(flags.warc, model.Results());
+        if (!warc.ok) ok = false;
+        err << (warc.ok ? "Exported " : "Export failed after ") << warc.written << " objects to " << flags.warc
+            << ", " << warc.skipped << " skipped (file gone)\n";
     }
 
     const int32_t lines = window.lstStatus.ListCount();

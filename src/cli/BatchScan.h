@@ -21,6 +21,8 @@ struct ScanFlags {
     std::string saveAll;  // "tree", "domain", "none" or "" for no Save All
     std::string format = "text";
     bool dryRun = false;
+    bool raw = false;  // copies and the contents search use the content as stored, not decoded
+    std::string warc;  // after the scan, export every result to this WARC file ("" for none)
 };
 
 // Exit statuses: 0 when the summary begins "OK!", 1 when it begins "Ended with error(s)." (or the run

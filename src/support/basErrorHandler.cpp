@@ -199,25 +199,36 @@ std::string HandleError(const std::string& location, const std::string& notes, b
     }
 }
 
+namespace {
+
+// $XDG_STATE_HOME/loftwick/ (default ~/.local/state/loftwick/), created when missing; "" without a home.
+std::string StateFolder() {
+    // Relative values are to be ignored, as the base-directory rules say.
+    std::string stateHome = Environ("XDG_STATE_HOME");
+    if (stateHome.empty() || stateHome.front() != '/') {
+        stateHome = Environ("HOME").empty() ? std::string() : Environ("HOME") + "/.local/state";
+    }
+    if (stateHome.empty()) return "";
+    AddPathSeparator(stateHome);
+    const std::string folder = stateHome + "loftwick/";
+    MakeDirs(folder);
+    return folder;
+}
+
+}  // namespace
+
 std::string LogFolder() {
     std::string& folder = LogFolderState();
     if (!folder.empty()) return folder;
     std::string chosen;
-    if (Program().IsUnattended) {
-        // Relative values are to be ignored, as the base-directory rules say.
-        std::string stateHome = Environ("XDG_STATE_HOME");
-        if (stateHome.empty() || stateHome.front() != '/') {
-            stateHome = Environ("HOME").empty() ? std::string() : Environ("HOME") + "/.local/state";
-        }
-        if (!stateHome.empty()) {
-            AddPathSeparator(stateHome);
-            chosen = stateHome + "loftwick/";
-            MakeDirs(chosen);
-        }
-    } else {
+    if (!Program().IsUnattended) {
         chosen = Program().AppParentDir;
         AddPathSeparator(chosen);
+        // An installed program's folder belongs to the system: the log then goes where user state goes.
+        PreserveLastError keep;
+        if (!chosen.empty() && !TheFileSystem().IsWritableDirectory(chosen)) chosen.clear();
     }
+    if (chosen.empty()) chosen = StateFolder();
     folder = chosen;
     return folder;
 }

@@ -160,12 +160,12 @@ TEST_F(ErrorReportTest, UnwritableLogFolderSendsTheEntryToTheTemporaryFolder) {
     EXPECT_EQ(desktop_.messages.size(), 1u);
 }
 
-TEST_F(ErrorReportTest, MissingLogFolderIsNotCreated) {
+TEST_F(ErrorReportTest, UnusableProgramFolderSendsTheLogToTheStateFolder) {
     Program().AppParentDir = parent_ / "missing/";
-    test::ScopedEnv tempVar("TEMP", parent_.path());
+    test::ScopedEnv state("XDG_STATE_HOME", parent_ / "state");
     HandleError("Loc");
     EXPECT_FALSE(parent_.Exists("missing"));
-    EXPECT_NE(parent_.ReadFile("ex241206.log").find("couldn't write to the log file"), std::string::npos);
+    EXPECT_NE(parent_.ReadFile("state/loftwick/ex241206.log").find("Code module: Loc"), std::string::npos);
 }
 
 TEST_F(ErrorReportTest, DesktopThatFailsDoesNotTurnTheReportIntoAFailure) {

@@ -1,0 +1,72 @@
+#pragma once
+// What every fuzz target shares: a private folder to run in, the program-wide values of an unattended
+// run, a fixed clock, and a file system that aborts the run the moment anything outside an allowed
+// folder would be changed.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "support/PosixFileSystem.h"
+
+namespace loftwick::fuzz {
+
+// A broken promise is a crash, so that libFuzzer keeps the input that broke it.
+#define FUZZ_REQUIRE(condition, what)                                                       \
+    do {                                                                                    \
+        if (!(condition)) {                                                                 \
+            std::fprintf(stderr, "broken promise: %s (%s:%d)\n", what, __FILE__, __LINE__); \
+            std::abort();                                                                   \
+        }                                                                                   \
+    } while (0)
+
+// Whether `path`, taken lexically ("..", "." and doubled separators resolved), lies below `folder`.
+bool LiesBelow(const std::string& path, const std::string& folder);
+
+// The real file system with a fence: every call that changes something must name a path below the
+// writable folder, or the run aborts. Log entries are dropped (a fuzzer provokes thousands of reports a
+// second), and the paths of every read are kept for targets that check what was bound.
+class GuardedFileSystem final : public FileSystem {
+public:
+    void SetWritableFolder(std::string folder) { writable_ = std::move(folder); }
+    std::vector<std::string>& reads() { return reads_; }
+
+    std::vector<DirEntry> ListDirectory(const std::string& path) override;
+    std::optional<FileInfo> Stat(const std::string& path) override;
+    std::optional<FileInfo> Lstat(const std::string& path) override;
+    std::unique_ptr<InputFile> OpenRead(const std::string& path, bool followLinks) override;
+    std::unique_ptr<OutputFile> OpenWrite(const std::string& path, WriteMode mode) override;
+    void Rename(const std::string& from, const std::string& to) override;
+    void RemoveFile(const std::string& path) override;
+    void MakeDirectory(const std::string& path) override;
+    void RemoveDirectory(const std::string& path) override;
+    void SetFileTimes(const std::string& path, std::optional<FileTimeSpec> writeTime,
+                      std::optional<FileTimeSpec> accessTime) override;
+    std::optional<FileTimeSpec> GetCreationTime(const std::string& path) override;
+    void SetCreationTime(const std::string& path, FileTimeSpec time) override;
+    bool IsWritableDirectory(const std::string& path) override;
+
+private:
+    void Fence(const std::string& path) const;
+    PosixFileSystem real_;
+    std::string writable_;
+    std::vector<std::string> reads_;
+};
+
+// Set up once per process, on first use: a fresh folder below $TMPDIR (removed at exit), TZ=UTC, an
+// unattended program, a clock standing at 2024-12-06 10:00:00 UTC and the guarded file system, whose
+// writable folder is the private folder until a target narrows it.
+struct World {
+    std::string root;  // no trailing "/"
+    GuardedFileSystem fileSystem;
+};
+World& TheWorld();
+
+// Removes everything below `folder` and makes it again, empty.
+void EmptyFolder(const std::string& folder);
+// Writes a file directly (not through the program's seam), creating its folders.
+void WriteRealFile(const std::string& path, const std::string& content);
+
+}  // namespace loftwick::fuzz
