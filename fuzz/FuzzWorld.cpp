@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -26,9 +27,13 @@ public:
     void Close() override {}
 };
 
+// A folder in memory when there is one: the targets rewrite small files thousands of times a second, and
+// truncating a file on a journalling disk can take milliseconds.
 std::string MakeRoot() {
     const char* base = getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/loftwick-fuzz-XXXXXX";
+    std::string folder = base && *base ? base : "/tmp";
+    if (stdfs::is_directory("/dev/shm") && access("/dev/shm", W_OK) == 0) folder = "/dev/shm";
+    std::string pattern = folder + "/loftwick-fuzz-XXXXXX";
     if (!mkdtemp(pattern.data())) {
         std::perror("mkdtemp");
         std::abort();
@@ -58,24 +63,24 @@ void GuardedFileSystem::Fence(const std::string& path) const {
 }
 
 std::vector<DirEntry> GuardedFileSystem::ListDirectory(const std::string& path) {
-    reads_.push_back(path);
+    Note(path);
     return real_.ListDirectory(path);
 }
 
 std::optional<FileInfo> GuardedFileSystem::Stat(const std::string& path) {
     if (IsLogFile(path)) return std::nullopt;
-    reads_.push_back(path);
+    Note(path);
     return real_.Stat(path);
 }
 
 std::optional<FileInfo> GuardedFileSystem::Lstat(const std::string& path) {
     if (IsLogFile(path)) return std::nullopt;
-    reads_.push_back(path);
+    Note(path);
     return real_.Lstat(path);
 }
 
 std::unique_ptr<InputFile> GuardedFileSystem::OpenRead(const std::string& path, bool followLinks) {
-    reads_.push_back(path);
+    Note(path);
     return real_.OpenRead(path, followLinks);
 }
 
@@ -113,7 +118,7 @@ void GuardedFileSystem::SetFileTimes(const std::string& path, std::optional<File
 }
 
 std::optional<FileTimeSpec> GuardedFileSystem::GetCreationTime(const std::string& path) {
-    reads_.push_back(path);
+    Note(path);
     return real_.GetCreationTime(path);
 }
 
@@ -135,6 +140,8 @@ World& TheWorld() {
         setenv("TEMP", w->root.c_str(), 1);
         setenv("TMPDIR", w->root.c_str(), 1);
         setenv("XDG_STATE_HOME", (w->root + "/state").c_str(), 1);
+        // Made now, so that the first error report finds it whatever folder a target allows changes in.
+        stdfs::create_directories(w->root + "/state/loftwick");
         setenv("XDG_CONFIG_HOME", (w->root + "/config").c_str(), 1);
         setenv("WINEPREFIX", (w->root + "/no-wine-prefix").c_str(), 1);
         static FixedClock clock(1733479200);  // 2024-12-06 10:00:00 UTC

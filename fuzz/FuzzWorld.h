@@ -31,7 +31,12 @@ bool LiesBelow(const std::string& path, const std::string& folder);
 class GuardedFileSystem final : public FileSystem {
 public:
     void SetWritableFolder(std::string folder) { writable_ = std::move(folder); }
-    std::vector<std::string>& reads() { return reads_; }
+    // The paths read from now on, kept until the next call; reads are not kept otherwise.
+    void WatchReads(bool on) {
+        watching_ = on;
+        reads_.clear();
+    }
+    const std::vector<std::string>& reads() const { return reads_; }
 
     std::vector<DirEntry> ListDirectory(const std::string& path) override;
     std::optional<FileInfo> Stat(const std::string& path) override;
@@ -50,9 +55,13 @@ public:
 
 private:
     void Fence(const std::string& path) const;
+    void Note(const std::string& path) {
+        if (watching_) reads_.push_back(path);
+    }
     PosixFileSystem real_;
     std::string writable_;
     std::vector<std::string> reads_;
+    bool watching_ = false;
 };
 
 // Set up once per process, on first use: a fresh folder below $TMPDIR (removed at exit), TZ=UTC, an

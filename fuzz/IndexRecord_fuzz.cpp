@@ -62,7 +62,7 @@ size_t FrameAll(const std::string& bytes, size_t chunk, const std::string& cache
                                               : framing.StoredLength() == consumed,
                          "every byte of a record is stored until the buffer is full");
             clsCacheWinGate object;
-            world.fileSystem.reads().clear();
+            world.fileSystem.WatchReads(true);
             object.TakeMetadata(framing.Buffer(), IndexFraming::kBufferSize);
             for (const std::string& read : world.fileSystem.reads()) {
                 const std::string name = read.substr(std::min(read.size(), cacheDir.size()));
@@ -70,6 +70,7 @@ size_t FrameAll(const std::string& bytes, size_t chunk, const std::string& cache
                                  name.find('/') == std::string::npos,
                              "a record only reaches files directly inside the cache folder");
             }
+            world.fileSystem.WatchReads(false);
             const std::string bound = object.fileName();
             FUZZ_REQUIRE(bound.empty() || (bound.compare(0, cacheDir.size(), cacheDir) == 0 &&
                                            std::filesystem::is_regular_file(std::filesystem::symlink_status(bound))),

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "FuzzInput.h"
+#include "cachebuilder/Encodings.h"
 #include "cachebuilder/WinGateBuilder.h"
 #include "cachebuilder/WinProxyBuilder.h"
 
@@ -136,6 +137,18 @@ void RegistrySeeds(const std::string& out) {
     seeds.Add(JoinFields(1, {"software\\demo\\proxy", "x", "bytes", file}));
 }
 
+void DecoderSeeds(const std::string& out) {
+    SeedFolder seeds(out, "ContentDecoder");
+    const std::string page = "<html><body>" + std::string(200, 'a') + "HELLO</body></html>";
+    seeds.Add(JoinFields(0, {"gzip", "", Gzip(page)}));
+    seeds.Add(JoinFields(3, {"deflate", "", ZlibDeflate(page)}));
+    seeds.Add(JoinFields(5, {"Deflate", "", RawDeflate(page)}));
+    seeds.Add(JoinFields(7, {"br", "", Brotli(page)}));
+    seeds.Add(JoinFields(1, {"", "chunked", Chunked(page, 17)}));
+    seeds.Add(JoinFields(2, {"gzip, br", "gzip, chunked", Chunked(Gzip(Brotli(Gzip(page))), 40)}));
+    seeds.Add(JoinFields(0, {"identity", "", page}));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -151,5 +164,6 @@ int main(int argc, char** argv) {
     SavePathSeeds(out);
     SettingsSeeds(out);
     RegistrySeeds(out);
+    DecoderSeeds(out);
     return 0;
 }

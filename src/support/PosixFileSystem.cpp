@@ -156,14 +156,18 @@ std::optional<FileInfo> PosixFileSystem::Lstat(const std::string& path) {
 }
 
 std::unique_ptr<InputFile> PosixFileSystem::OpenRead(const std::string& path, bool followLinks) {
-    const int flags = O_RDONLY | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW);
+    // O_NONBLOCK: a FIFO planted where a file is expected must not hang the open; regular files ignore it.
+    const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | (followLinks ? 0 : O_NOFOLLOW);
     const int fd = ::open(path.c_str(), flags);
     if (fd < 0) RaiseFromErrno(errno == ELOOP ? EACCES : errno, path);
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    const int err = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : S_ISREG(st.st_mode) ? 0 : EACCES;
+    if (err != 0) {
         ::close(fd);
-        RaiseFromErrno(S_ISDIR(st.st_mode) ? EISDIR : errno, path);
+        RaiseFromErrno(err, path);
     }
+    // Reads from then on may block as usual.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return std::make_unique<PosixInputFile>(fd, path);
 }
 
