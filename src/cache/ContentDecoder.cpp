@@ -36,8 +36,9 @@ bool ParseCodings(const std::string& value, bool transfer, std::vector<Coding>& 
         std::string item = value.substr(start, end - start);
         item = item.substr(0, item.find(';'));  // parameters change nothing for these codings
         const size_t first = item.find_first_not_of(" \t");
-        item = first == std::string::npos ? std::string()
-                                          : LowerAscii(item.substr(first, item.find_last_not_of(" \t") - first + 1));
+        item = first == std::string::npos
+                   ? std::string()
+                   : LowerAscii(item.substr(first, item.find_last_not_of(" \t") - first + 1));
         if (item == "gzip" || item == "x-gzip") {
             codings.push_back(Coding::Gzip);
         } else if (item == "deflate") {
@@ -132,7 +133,8 @@ class ZlibStage final : public DecodeStage {
             z_.next_out = reinterpret_cast<Bytef*>(out);
             z_.avail_out = sizeof out;
             const int rc = inflate(&z_, Z_NO_FLUSH);
-            if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) throw DecodeError("damaged compressed content");
+            if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR)
+                throw DecodeError("damaged compressed content");
             const size_t produced = sizeof out - z_.avail_out;
             pendingOutput_ = z_.avail_out == 0;
             if (produced > 0) next_.Put(out, produced);

@@ -32,7 +32,8 @@ constexpr size_t kBlock = 65536;
 class GzipMember {
   public:
     explicit GzipMember(OutputFile& out) : out_(out), buffer_(kBlock) {
-        if (deflateInit2(&z_, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        if (deflateInit2(&z_, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY) !=
+            Z_OK)
             Raise(vberr::OutOfMemory);
     }
     ~GzipMember() { deflateEnd(&z_); }
@@ -79,16 +80,16 @@ std::string RecordId(const std::string& seed) {
     Sha1::Digest d = Sha1Of(seed);
     d[6] = static_cast<uint8_t>((d[6] & 0x0f) | 0x50);
     d[8] = static_cast<uint8_t>((d[8] & 0x3f) | 0x80);
-    return "<urn:uuid:" + Hex(&d[0], 4) + "-" + Hex(&d[4], 2) + "-" + Hex(&d[6], 2) + "-" + Hex(&d[8], 2) + "-" +
-           Hex(&d[10], 6) + ">";
+    return "<urn:uuid:" + Hex(&d[0], 4) + "-" + Hex(&d[4], 2) + "-" + Hex(&d[6], 2) + "-" + Hex(&d[8], 2) +
+           "-" + Hex(&d[10], 6) + ">";
 }
 
 // "2024-11-26T10:00:00Z".
 std::string WarcDate(int64_t epochSeconds) {
     const DateParts p = SplitDate(EpochToUtcDate(epochSeconds));
     char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", p.year, p.month, p.day, p.hour, p.minute,
-                  p.second);
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", p.year, p.month, p.day, p.hour,
+                  p.minute, p.second);
     return text;
 }
 

@@ -7,9 +7,9 @@ namespace loftwick {
 class clsSearchResults;
 
 struct WarcResult {
-    bool ok = false;       // the archive was written; false: reported, and nothing left at the path
-    int64_t written = 0;   // response records written
-    int64_t skipped = 0;   // results left out because their cache file is gone
+    bool ok = false;      // the archive was written; false: reported, and nothing left at the path
+    int64_t written = 0;  // response records written
+    int64_t skipped = 0;  // results left out because their cache file is gone
 };
 
 // Writes every result, in order, to a WARC 1.1 archive at `path`: a "warcinfo" record, then one

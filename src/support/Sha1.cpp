@@ -15,8 +15,8 @@ Sha1::Sha1() : state_{0x67452301u, 0xEFCDAB89u, 0x98BADCFEu, 0x10325476u, 0xC3D2
 void Sha1::Block(const uint8_t* block) {
     uint32_t w[80];
     for (int i = 0; i < 16; ++i) {
-        w[i] = uint32_t{block[4 * i]} << 24 | uint32_t{block[4 * i + 1]} << 16 | uint32_t{block[4 * i + 2]} << 8 |
-               uint32_t{block[4 * i + 3]};
+        w[i] = uint32_t{block[4 * i]} << 24 | uint32_t{block[4 * i + 1]} << 16 |
+               uint32_t{block[4 * i + 2]} << 8 | uint32_t{block[4 * i + 3]};
     }
     for (int i = 16; i < 80; ++i) w[i] = Rotl(w[i - 3] ^ w[i - 8] ^ w[i - 14] ^ w[i - 16], 1);
 

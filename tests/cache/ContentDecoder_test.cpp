@@ -63,8 +63,9 @@ TEST_F(DecodedContent, EveryKnownCodingIsUndoneForCopiesAndSearches) {
     };
     const Case cases[] = {
         {"gzip", {"Content-Encoding: gzip"}, builder::Gzip(text)},
-        {"two gzip members", {"Content-Encoding: x-gzip"}, builder::Gzip(text.substr(0, 9000)) +
-                                                               builder::Gzip(text.substr(9000))},
+        {"two gzip members",
+         {"Content-Encoding: x-gzip"},
+         builder::Gzip(text.substr(0, 9000)) + builder::Gzip(text.substr(9000))},
         {"zlib deflate", {"Content-Encoding: deflate"}, builder::ZlibDeflate(text)},
         {"raw deflate", {"Content-Encoding: Deflate"}, builder::RawDeflate(text)},
         {"brotli", {"Content-Encoding: br"}, builder::Brotli(text)},

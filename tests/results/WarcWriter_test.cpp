@@ -168,8 +168,9 @@ TEST_F(WarcExport, RecordsReadBackWithStoredHeadsRawPayloadsAndTheirDigests) {
 
     EXPECT_EQ(records[1].fields.at("WARC-Target-URI"), "http://www.example.com/page.html");
     EXPECT_EQ(records[1].fields.at("WARC-Date"), "2024-12-04T10:00:00Z");
-    EXPECT_EQ(records[1].Head(), "HTTP/1.0 200 OK\r\nDate: Wed, 04 Dec 2024 10:00:00 GMT\r\n"
-                                 "Content-Type: text/html\r\n\r\n");
+    EXPECT_EQ(records[1].Head(),
+              "HTTP/1.0 200 OK\r\nDate: Wed, 04 Dec 2024 10:00:00 GMT\r\n"
+              "Content-Type: text/html\r\n\r\n");
     EXPECT_EQ(records[1].Payload(), "<html>hello</html>");
 
     // Kept as transferred, and the LF-ended stored head reads as CR LF.

@@ -36,8 +36,8 @@ std::string RawDeflate(std::string_view data) { return Deflate(data, -MAX_WBITS)
 std::string Brotli(std::string_view data) {
     std::string out(BrotliEncoderMaxCompressedSize(data.size()) + 16, '\0');
     size_t size = out.size();
-    if (!BrotliEncoderCompress(BROTLI_DEFAULT_QUALITY, BROTLI_DEFAULT_WINDOW, BROTLI_MODE_GENERIC, data.size(),
-                               reinterpret_cast<const uint8_t*>(data.data()), &size,
+    if (!BrotliEncoderCompress(BROTLI_DEFAULT_QUALITY, BROTLI_DEFAULT_WINDOW, BROTLI_MODE_GENERIC,
+                               data.size(), reinterpret_cast<const uint8_t*>(data.data()), &size,
                                reinterpret_cast<uint8_t*>(out.data())))
         throw std::runtime_error("BrotliEncoderCompress failed");
     out.resize(size);
