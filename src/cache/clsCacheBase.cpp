@@ -352,6 +352,10 @@ bool clsCacheBase::CopyDecoded(const std::string& Destination) {
         std::unique_ptr<ContentDecoder> decoder = ContentDecoder::Make(
             contentEncoding_, transferEncoding_, DecodedSizeLimit(storedLength),
             [&](const char* data, size_t count) { out->Write(data, count); });
+        if (!decoder) {
+            Discard(out, partial);
+            return false;
+        }
         if (storedLength > 0) {
             in->Seek(offset);
             ReadThrough(*in, *decoder, [] { return false; });

@@ -99,10 +99,14 @@ int RunBatchScan(const ScanFlags& flags, const std::string& executablePath, std:
         err << window.lblStatus.Caption() << "\n";
     }
     if (!flags.warc.empty() && !flags.dryRun) {
+        // A failure has been reported on stderr already; the file is then left as it was.
         const WarcResult warc = WriteWarc(flags.warc, model.Results());
-        if (!warc.ok) ok = false;
-        err << (warc.ok ? "Exported " : "Export failed after ") << warc.written << " objects to " << flags.warc
-            << ", " << warc.skipped << " skipped (file gone)\n";
+        if (warc.ok) {
+            err << "Exported " << warc.written << " objects to " << flags.warc << ", " << warc.skipped
+                << " skipped (file gone)\n";
+        } else {
+            ok = false;
+        }
     }
 
     const int32_t lines = window.lstStatus.ListCount();

@@ -36,8 +36,10 @@ int ParseScanFlags(const std::vector<std::string>& args, ScanFlags& flags, std::
     app.add_option("--format", flags.format, "output: every list line, or one record per object")
         ->check(CLI::IsMember({"text", "csv", "json"}));
     app.add_flag("--dry-run", flags.dryRun, "select and report, change nothing on disk");
-    app.add_flag("--raw", flags.raw, "search and save contents as stored, without undoing gzip, deflate, br or chunked");
-    app.add_option("--warc", flags.warc, "after the scan, export every result to FILE (WARC 1.1, gzip-compressed)")
+    app.add_flag("--raw", flags.raw,
+                 "search and save contents as stored, without undoing gzip, deflate, br or chunked");
+    app.add_option("--warc", flags.warc,
+                   "after the scan, export every result to FILE (WARC 1.1, gzip-compressed)")
         ->type_name("FILE");
 
     std::vector<std::string> reversed(args.rbegin(), args.rend());

@@ -162,26 +162,29 @@ TEST_F(BatchScanTest, ContentsSearchDecodesUnlessRaw) {
     proxy_.Add(o);
     EXPECT_EQ(Run({"--proxy", "winproxy", "--cache", dir_ / "wp", "--contents", "+squeezed"}), kExitOk);
     EXPECT_EQ(OutLines().back(), "OK! 1 of 4 files selected, 0 seconds");
-    EXPECT_EQ(Run({"--proxy", "winproxy", "--cache", dir_ / "wp", "--contents", "+squeezed", "--raw"}), kExitOk);
+    EXPECT_EQ(Run({"--proxy", "winproxy", "--cache", dir_ / "wp", "--contents", "+squeezed", "--raw"}),
+              kExitOk);
     EXPECT_EQ(OutLines().back(), "OK! 0 of 4 files selected, 0 seconds");
 }
 
 TEST_F(BatchScanTest, WarcExportFollowsTheScanButNotADryRun) {
-    const std::vector<std::string> args = {"--proxy", "winproxy", "--cache", dir_ / "wp", "--url", "a.example",
-                                           "--warc", dir_ / "a.warc.gz"};
+    const std::vector<std::string> args = {"--proxy", "winproxy", "--cache", dir_ / "wp",
+                                           "--url",   "a.example", "--warc",  dir_ / "a.warc.gz"};
     std::vector<std::string> dry = args;
     dry.push_back("--dry-run");
     EXPECT_EQ(Run(dry), kExitOk);
     EXPECT_FALSE(dir_.Exists("a.warc.gz"));
 
     EXPECT_EQ(Run(args), kExitOk);
-    EXPECT_NE(err_.str().find("Exported 2 objects to " + dir_ / "a.warc.gz" + ", 0 skipped"), std::string::npos)
+    EXPECT_NE(err_.str().find("Exported 2 objects to " + dir_ / "a.warc.gz" + ", 0 skipped"),
+              std::string::npos)
         << err_.str();
     // zlib reads the members one after the other as one text.
     const gzFile in = gzopen((dir_ / "a.warc.gz").c_str(), "rb");
     ASSERT_NE(in, nullptr);
     std::string text(1 << 16, '\0');
-    text.resize(static_cast<size_t>(std::max(gzread(in, text.data(), static_cast<unsigned>(text.size())), 0)));
+    const int got = gzread(in, text.data(), static_cast<unsigned>(text.size()));
+    text.resize(static_cast<size_t>(std::max(got, 0)));
     gzclose(in);
     EXPECT_EQ(text.rfind("WARC/1.1\r\nWARC-Type: warcinfo\r\n", 0), 0u);
     EXPECT_NE(text.find("WARC-Target-URI: http://a.example/logo.gif\r\n"), std::string::npos);

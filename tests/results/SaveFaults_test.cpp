@@ -1,0 +1,139 @@
+// Save All with the file system failing at every point, one point per run: no copy is ever half-written
+// under its name, no temporary file is left behind, nothing saved before is lost, the status line counts
+// what happened, and a fault nobody was told about left the same copies as no fault at all.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <regex>
+
+#include "cache/clsCache.h"
+#include "cachebuilder/WinProxyBuilder.h"
+#include "results/SaveObjects.h"
+#include "results/SaveTestSupport.h"
+#include "support/FaultSweep.h"
+
+namespace loftwick {
+namespace {
+
+using test::FsOp;
+
+constexpr const char* kEarlierCopy = "an earlier copy the user keeps";
+
+struct SaveRun {
+    int64_t failed = 0;
+    std::string status;
+    test::FolderState saved;
+    bool reported = false;
+};
+
+class SaveFaults : public test::ProgramFixture {
+protected:
+    SaveFaults() {
+        contents_ = {"first page", "an image inside the page's folder", "the answer to a query",
+                     std::string(40000, 'z') + "big"};
+    }
+
+    // Builds the cache, binds the objects and saves them all in tree mode over `fileSystem`.
+    SaveRun SaveAll(FileSystem* fileSystem) {
+        test::TempDir dir;
+        builder::WinProxyCache cache(dir / "cache/");
+        const char* const urls[] = {"http://a.example/dir/page.html", "http://a.example/dir/page.html/inner.gif",
+                                    "http://b.example/x?q=1", "http://b.example/big.bin"};
+        test::TestSaveHost host;
+        for (size_t i = 0; i < 4; ++i) {
+            builder::WinProxyObject object;
+            object.host = i < 2 ? "a.example" : "b.example";
+            object.url = urls[i];
+            object.Header("Content-Type", i == 1 ? "image/gif" : "text/html");
+            object.content = builder::Content::Bytes(contents_[i]);
+            std::shared_ptr<clsCache> bound = NewCacheObject(1);
+            bound->setFileName(cache.Add(object));
+            host.results.Add(bound);
+        }
+        dir.WriteFile("out/a.example/dir/old.txt", kEarlierCopy);
+        host.tempDir = dir / "out";
+        host.defaultName = "index.html";
+        Program().AppParentDir = dir / "";
+        ResetLogFolder();
+        test::ScriptedDesktop desktop;
+        Platform().desktop = &desktop;
+        FileSystem* const before = Platform().fileSystem;
+        if (fileSystem) Platform().fileSystem = fileSystem;
+        SaveRun run;
+        run.failed = SaveAllFiles(host, "tree");
+        Platform().fileSystem = before;
+        Platform().desktop = nullptr;
+        run.status = host.statuses.empty() ? "" : host.statuses.back();
+        run.saved = test::SnapshotFolder(dir / "out");
+        run.reported = !desktop.messages.empty();
+        return run;
+    }
+
+    void Check(const SaveRun& run, const SaveRun& baseline) {
+        std::smatch m;
+        static const std::regex status(R"(Saved (\d+) of 4 files, (\d+) failed)");
+        ASSERT_TRUE(std::regex_match(run.status, m, status)) << run.status;
+        EXPECT_EQ(std::stoll(m[2]), run.failed);
+        EXPECT_EQ(std::stoll(m[1]) + run.failed, 4);
+        if (run.failed > 0) EXPECT_TRUE(run.reported) << "a failed save was not reported";
+
+        int earlier = 0;
+        std::set<std::string> present;
+        for (const auto& [path, file] : run.saved) {
+            EXPECT_EQ(path.find(".part"), std::string::npos) << "temporary file left: " << path;
+            EXPECT_EQ(path.find("_tmp"), std::string::npos) << "parked file left: " << path;
+            if (file.content == kEarlierCopy) {
+                ++earlier;
+                continue;
+            }
+            EXPECT_NE(std::find(contents_.begin(), contents_.end(), file.content), contents_.end())
+                << "not a whole copy: " << path;
+            present.insert(file.content);
+        }
+        EXPECT_EQ(earlier, 1) << "the copy saved before was lost";
+        EXPECT_GE(static_cast<int64_t>(present.size()), 4 - run.failed) << "a save counted as done left no copy";
+        if (!run.reported) {
+            std::map<std::string, std::string> got, want;
+            for (const auto& [path, file] : run.saved) got[path] = file.content;
+            for (const auto& [path, file] : baseline.saved) want[path] = file.content;
+            EXPECT_EQ(got, want) << "an unreported fault changed the copies";
+        }
+    }
+
+    std::vector<std::string> contents_;
+};
+
+TEST_F(SaveFaults, SaveAllInTreeModeSurvivesEveryFault) {
+    const SaveRun baseline = SaveAll(nullptr);
+    ASSERT_EQ(baseline.status, "Saved 4 of 4 files, 0 failed");
+    const std::vector<std::pair<FsOp, int>> kinds = {
+        {FsOp::Lstat, EIO},      {FsOp::Stat, EIO},       {FsOp::MakeDir, ENOSPC}, {FsOp::OpenRead, EIO},
+        {FsOp::Read, EIO},       {FsOp::OpenWrite, EACCES}, {FsOp::Write, ENOSPC}, {FsOp::Sync, EIO},
+        {FsOp::Close, EIO},      {FsOp::Rename, EXDEV},   {FsOp::RemoveFile, EBUSY}, {FsOp::RemoveDir, EBUSY},
+        {FsOp::SetTimes, EPERM},
+    };
+    int points = 0;
+    for (const auto& [op, err] : kinds) {
+        points += test::SweepFaults(op, err, [&](test::FaultFileSystem& faults) { Check(SaveAll(&faults), baseline); });
+    }
+    RecordProperty("faultPoints", points);
+    EXPECT_GT(points, 40);
+}
+
+TEST_F(SaveFaults, DiskFillingUpAtAnyByteLeavesNoPartialCopy) {
+    const SaveRun baseline = SaveAll(nullptr);
+    int points = 0;
+    for (uint64_t bytes : {0ull, 1ull, 9ull, 4095ull, 4096ull, 8192ull, 20000ull, 40002ull}) {
+        SCOPED_TRACE("writes fail after " + std::to_string(bytes) + " bytes");
+        test::FaultFileSystem faults;
+        faults.FailWritesAfterBytes(bytes, ENOSPC);
+        Check(SaveAll(&faults), baseline);
+        ++points;
+    }
+    RecordProperty("faultPoints", points);
+}
+
+}  // namespace
+}  // namespace loftwick

@@ -1,0 +1,406 @@
+// A corpus of hostile caches, each with the outcome it must have: files cut short at every boundary of
+// their header block, header lines of 100 KB, NULs everywhere, index runs of zero length bytes, records
+// cut at every byte, base names that try to leave the cache, host folders that are links to elsewhere,
+// and folders that cannot be read. One test body runs them all.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <functional>
+
+#include "cachebuilder/WinGateBuilder.h"
+#include "cachebuilder/WinProxyBuilder.h"
+#include "scan/ProcessAllFiles.h"
+#include "scan/ScanTestSupport.h"
+#include "support/FaultFileSystem.h"
+#include "support/ScriptedDesktop.h"
+#include "support/TestEnv.h"
+
+namespace loftwick {
+namespace {
+
+namespace fs = std::filesystem;
+using builder::Content;
+using builder::HttpDate;
+using builder::WinGateCache;
+using builder::WinGateContent;
+using builder::WinGateRecord;
+using builder::WinProxyCache;
+using builder::WinProxyObject;
+
+constexpr int64_t kNow = 1733479200;  // the fixture's clock: 2024-12-06 10:00:00 UTC
+constexpr int64_t kDay = 86400;
+constexpr const char* kYesterday = "2024-12-05 10:00:00";
+constexpr const char* kNoDate = "00:00:00";
+
+struct HostileCase {
+    std::string name;
+    int32_t proxyType = 1;
+    // Writes the cache below root + "/cache/" and anything else below root.
+    std::function<void(const std::string& root)> build;
+    std::function<void(ScanInputs&)> options = [](ScanInputs&) {};
+    // Faults for the scan, given the root.
+    std::function<void(test::FaultFileSystem&, const std::string& root)> faults;
+    std::vector<std::string> lines;      // every line of the list, in order
+    std::vector<std::string> survivors;  // paths below root that must still exist afterwards
+    std::vector<std::string> messages;   // texts each message box begins with, in order ("*" any report)
+};
+
+void PrintTo(const HostileCase& c, std::ostream* os) { *os << c.name; }
+
+WinProxyObject Page(const std::string& host, const std::string& path, const std::string& body = "BODY") {
+    WinProxyObject o;
+    o.host = host;
+    o.url = "http://" + host + path;
+    o.Header("Date", HttpDate(kNow - kDay)).Header("Content-Type", "text/html");
+    o.content = Content::Bytes(body);
+    return o;
+}
+
+WinGateRecord Record(const std::string& url, const std::string& base) {
+    WinGateRecord r;
+    r.url = url;
+    r.baseName = base;
+    r.retrieved = static_cast<uint32_t>(kNow - kDay);
+    r.contentType = "text/html";
+    r.contentLength = 4;
+    return r;
+}
+
+WinGateContent Body(const std::string& bytes = "BODY") {
+    WinGateContent c;
+    c.content = Content::Bytes(bytes);
+    return c;
+}
+
+std::string Line(int n, const std::string& url, const std::string& date, int64_t length) {
+    return std::to_string(n) + " " + url + " : " + date + " : " + std::to_string(length);
+}
+
+std::string Ok(int selected, int total, const std::string& more = "") {
+    return "OK! " + std::to_string(selected) + " of " + std::to_string(total) + " files selected" + more +
+           ", 0 seconds";
+}
+
+std::string NotFound(int n) {
+    return "Warning! " + std::to_string(n) +
+           " files were not found in cache. Maybe your proxy's cache index needs to be rebuilt.";
+}
+
+// A WinProxy file cut after every byte of its header block, and the first content byte.
+void TruncatedFiles(std::vector<HostileCase>& cases) {
+    const WinProxyObject page = Page("t.example", "/page");
+    const std::string whole = builder::HeaderBlock(page) + "BODY";
+    const size_t headerLength = builder::HeaderBlock(page).size();
+    const size_t urlEnd = builder::kLeadInSize + page.url.size();  // the CR after the URL
+    const size_t dateEnd = whole.find('\r', whole.find("Date:"));
+    for (size_t cut = 0; cut <= headerLength + 1; ++cut) {
+        HostileCase c;
+        c.name = "WinProxyFileCutAfter" + std::to_string(cut) + "Bytes";
+        c.build = [=](const std::string& root) {
+            WinProxyObject o = page;
+            o.rawFile = whole.substr(0, cut);
+            WinProxyCache(root + "/cache/").Add(o);
+        };
+        // Nothing is read from fewer than 20 bytes; a line counts once its line break is there; the
+        // content starts after the block only when the whole block is there.
+        const bool parsed = cut >= 20;
+        const std::string url = parsed && cut > urlEnd ? page.url : "";
+        const std::string date = parsed && cut > dateEnd ? kYesterday : kNoDate;
+        const int64_t length = static_cast<int64_t>(cut >= headerLength ? cut - headerLength : cut);
+        c.lines = {Line(1, url, date, length), Ok(1, 1)};
+        cases.push_back(c);
+    }
+}
+
+void OddWinProxyFiles(std::vector<HostileCase>& cases) {
+    {
+        // Only the first 10,000 bytes are examined: the Date before the long line counts, the type after
+        // it does not, and the block never ends, so the whole file is content.
+        WinProxyObject o = Page("huge.example", "/h");
+        o.headerLines = {"Date: " + HttpDate(kNow - kDay), "X-Filler: " + std::string(100 * 1024, 'x'),
+                         "Content-Type: text/html"};
+        const int64_t size = static_cast<int64_t>(builder::HeaderBlock(o).size() + 4);
+        HostileCase c;
+        c.name = "HeaderLineOf100KB";
+        c.build = [o](const std::string& root) { WinProxyCache(root + "/cache/").Add(o); };
+        c.lines = {Line(1, o.url, kYesterday, size), Ok(1, 1)};
+        cases.push_back(c);
+        HostileCase typed = c;
+        typed.name = "HeaderLineOf100KBHidesTheTypeFromTheFilter";
+        typed.options = [](ScanInputs& in) { in.contentTypeFilter = "html"; };
+        typed.lines = {Ok(0, 1)};
+        cases.push_back(typed);
+    }
+    {
+        HostileCase c;
+        c.name = "FileOfNulsOnly";
+        c.build = [](const std::string& root) {
+            WinProxyObject o = Page("nul.example", "/n");
+            o.rawFile = std::string(5000, '\0');
+            WinProxyCache(root + "/cache/").Add(o);
+        };
+        c.lines = {Line(1, "", kNoDate, 5000), Ok(1, 1)};
+        cases.push_back(c);
+    }
+    {
+        // NUL ends a line but never the block: the lines are read, the whole file is content.
+        WinProxyObject o = Page("nulbreaks.example", "/n");
+        o.lineBreak = builder::LineBreak::Nul;
+        const int64_t size = static_cast<int64_t>(builder::HeaderBlock(o).size() + 4);
+        HostileCase c;
+        c.name = "NulLineBreaks";
+        c.build = [o](const std::string& root) { WinProxyCache(root + "/cache/").Add(o); };
+        c.lines = {Line(1, o.url, kYesterday, size), Ok(1, 1)};
+        cases.push_back(c);
+    }
+    {
+        // A FIFO is no cache object, and a folder holding only one is not empty: it cannot be removed.
+        HostileCase c;
+        c.name = "HostFolderHoldingOnlyAFifo";
+        c.build = [](const std::string& root) {
+            fs::create_directories(root + "/cache/fifo.example");
+            ASSERT_EQ(mkfifo((root + "/cache/fifo.example/pipe").c_str(), 0600), 0);
+        };
+        c.options = [](ScanInputs& in) { in.deleteOld = 1; };
+        c.lines = {"Deleting dir: <cache>/fifo.example/", "Ended with error(s). 0 of 0 files selected, 0 seconds"};
+        c.survivors = {"cache/fifo.example/pipe"};
+        c.messages = {"*"};
+        cases.push_back(c);
+    }
+}
+
+void ZeroRunsAndCutRecords(std::vector<HostileCase>& cases) {
+    {
+        HostileCase c;
+        c.name = "ZeroLengthBytesBeforeEveryTextField";
+        c.proxyType = 2;
+        c.build = [](const std::string& root) {
+            WinGateRecord r = Record("z.example/zeros", "zz");
+            r.ZerosBefore(1, 300).ZerosBefore(2, 7).ZerosBefore(5, 255);
+            WinGateCache(root + "/cache/").Add(r, Body());
+        };
+        c.lines = {Line(1, "http://z.example/zeros", kYesterday, 4), Ok(1, 1)};
+        cases.push_back(c);
+    }
+    {
+        // A run longer than the record buffer swallows the record after it: the buffer holds only zeros,
+        // so the record binds nothing; the overflow and the unreadable record are both reported.
+        HostileCase c;
+        c.name = "ZeroRunLongerThanTheBufferBeforeARecord";
+        c.proxyType = 2;
+        c.build = [](const std::string& root) {
+            WinGateCache cache(root + "/cache/");
+            cache.Add(Record("a.example/first", "aa"), Body());
+            cache.AppendRaw(std::string(10000, '\0'));
+            cache.Add(Record("b.example/swallowed", "bb"), Body());
+        };
+        c.lines = {Line(1, "http://a.example/first", kYesterday, 4), NotFound(1), Ok(1, 2)};
+        c.survivors = {"cache/bb.wgc"};
+        c.messages = {"Too long cache object (>8192 bytes)", "*"};
+        cases.push_back(c);
+    }
+    {
+        HostileCase c;
+        c.name = "ZeroRunAtTheEndOfTheIndex";
+        c.proxyType = 2;
+        c.build = [](const std::string& root) {
+            WinGateCache cache(root + "/cache/");
+            cache.Add(Record("a.example/first", "aa"), Body());
+            cache.AppendRaw(std::string(30000, '\0'));
+        };
+        c.lines = {Line(1, "http://a.example/first", kYesterday, 4), Ok(1, 1)};
+        c.messages = {"Too long cache object (>8192 bytes)"};
+        cases.push_back(c);
+    }
+    const std::string second = builder::EncodeRecord(Record("b.example/cut", "bb"));
+    for (size_t cut = 0; cut < second.size(); ++cut) {
+        HostileCase c;
+        c.name = "IndexCutAfter" + std::to_string(cut) + "BytesOfItsLastRecord";
+        c.proxyType = 2;
+        c.build = [cut](const std::string& root) {
+            WinGateCache cache(root + "/cache/");
+            cache.Add(Record("a.example/whole", "aa"), Body());
+            WinGateRecord r = Record("b.example/cut", "bb");
+            r.cutAfter = cut;
+            cache.Add(r, Body());
+        };
+        c.options = [](ScanInputs& in) { in.deleteOld = 1; };
+        c.lines = {Line(1, "http://a.example/whole", kYesterday, 4), Ok(1, 1, ", 1 files deleted")};
+        c.survivors = {"cache/bb.wgc"};
+        cases.push_back(c);
+    }
+}
+
+void EscapesFromTheCache(std::vector<HostileCase>& cases) {
+    {
+        // Names that would reach outside the cache folder, or below it, bind nothing, even with Delete on.
+        HostileCase c;
+        c.name = "BaseNamesWithSeparatorsAndDots";
+        c.proxyType = 2;
+        c.build = [](const std::string& root) {
+            builder::WriteObjectFile(root + "/outside/precious.wgc", {}, Content::Bytes("precious"));
+            builder::WriteObjectFile(root + "/cache/sub/x.wgc", {}, Content::Bytes("below"));
+            builder::WriteObjectFile(root + "/cache/...wgc", {}, Content::Bytes("dots"));
+            WinGateCache cache(root + "/cache/");
+            const std::vector<std::string> bases = {"../outside/precious", "sub/x", "..", ".", "sub\\x",
+                                                    std::string("x\0y", 3), root + "/outside/precious"};
+            for (const std::string& base : bases) {
+                cache.Add(Record("evil.example/" + std::to_string(base.size()), base), Body());
+            }
+        };
+        c.options = [](ScanInputs& in) { in.deleteOld = 1; };
+        c.lines = {NotFound(7), Ok(0, 7)};
+        c.survivors = {"outside/precious.wgc", "cache/sub/x.wgc", "cache/...wgc"};
+        cases.push_back(c);
+    }
+    {
+        HostileCase c;
+        c.name = "ContentFileThatIsALinkOutside";
+        c.proxyType = 2;
+        c.build = [](const std::string& root) {
+            builder::WriteObjectFile(root + "/outside/precious", {}, Content::Bytes("precious"));
+            WinGateCache cache(root + "/cache/");
+            cache.Add(Record("l.example/linked", "linked"), Body());
+            fs::remove(root + "/cache/linked.wgc");
+            fs::create_symlink(root + "/outside/precious", root + "/cache/linked.wgc");
+        };
+        c.options = [](ScanInputs& in) { in.deleteOld = 1; };
+        c.lines = {NotFound(1), Ok(0, 1)};
+        c.survivors = {"outside/precious", "cache/linked.wgc"};
+        cases.push_back(c);
+    }
+    {
+        // Links to folders elsewhere are never walked: not the one holding what looks like cache objects,
+        // not the empty one (which is no empty host folder to remove), not a link to a file.
+        HostileCase c;
+        c.name = "HostFoldersThatAreLinksOutside";
+        c.build = [](const std::string& root) {
+            WinProxyCache(root + "/outside/full/").Add(Page("x", "/looks-like-an-object"));
+            fs::create_directories(root + "/outside/empty");
+            WinProxyCache cache(root + "/cache/");
+            cache.Add(Page("real.example", "/page"));
+            fs::create_directory_symlink(root + "/outside/full/x", root + "/cache/full.example");
+            fs::create_directory_symlink(root + "/outside/empty", root + "/cache/empty.example");
+            fs::create_directory_symlink("../../outside/full/x", root + "/cache/real.example/relative");
+            fs::create_symlink(root + "/outside/full/x", root + "/cache/file-link.example");
+        };
+        c.options = [](ScanInputs& in) {
+            in.deleteOld = 1;
+            in.fixTime = 1;
+        };
+        c.lines = {Line(1, "http://real.example/page", kYesterday, 4), Ok(1, 1, ", 1 files deleted")};
+        c.survivors = {"outside/full/x", "outside/empty", "cache/full.example", "cache/empty.example",
+                       "cache/real.example/relative"};
+        cases.push_back(c);
+    }
+}
+
+void UnreadableFolders(std::vector<HostileCase>& cases) {
+    {
+        HostileCase c;
+        c.name = "HostFolderWithoutReadPermission";
+        c.build = [](const std::string& root) {
+            WinProxyCache cache(root + "/cache/");
+            cache.Add(Page("locked.example", "/secret"));
+            cache.Add(Page("open.example", "/page"));
+        };
+        c.faults = [](test::FaultFileSystem& faults, const std::string&) {
+            faults.FailPath(test::FsOp::List, "/locked.example", EACCES);
+        };
+        c.options = [](ScanInputs& in) { in.deleteOld = 1; };
+        c.lines = {Line(1, "http://open.example/page", kYesterday, 4),
+                   "Ended with error(s). 1 of 1 files selected, 1 files deleted, 0 seconds"};
+        c.survivors = {"cache/locked.example"};
+        c.messages = {"*"};
+        cases.push_back(c);
+    }
+    {
+        HostileCase c;
+        c.name = "CacheFolderWithoutReadPermission";
+        c.build = [](const std::string& root) { WinProxyCache(root + "/cache/").Add(Page("a.example", "/p")); };
+        c.faults = [](test::FaultFileSystem& faults, const std::string& root) {
+            faults.FailPath(test::FsOp::List, root + "/cache", EACCES);
+        };
+        c.lines = {"Ended with error(s). 0 of 0 files selected, 0 seconds"};
+        c.messages = {"*"};
+        cases.push_back(c);
+    }
+    {
+        HostileCase c;
+        c.name = "IndexWithoutReadPermission";
+        c.proxyType = 2;
+        c.build = [](const std::string& root) { WinGateCache(root + "/cache/").Add(Record("a.example/x", "aa"), Body()); };
+        c.faults = [](test::FaultFileSystem& faults, const std::string&) {
+            faults.FailPath(test::FsOp::OpenRead, "cache.idx", EACCES);
+        };
+        c.lines = {"Ended with error(s). 0 of 0 files selected, 0 seconds"};
+        c.messages = {"*"};
+        cases.push_back(c);
+    }
+}
+
+std::vector<HostileCase> AllCases() {
+    std::vector<HostileCase> cases;
+    TruncatedFiles(cases);
+    OddWinProxyFiles(cases);
+    ZeroRunsAndCutRecords(cases);
+    EscapesFromTheCache(cases);
+    UnreadableFolders(cases);
+    return cases;
+}
+
+class HostileCache : public test::ProgramFixture, public ::testing::WithParamInterface<HostileCase> {};
+
+TEST_P(HostileCache, ScanEndsAsExpected) {
+    const HostileCase& c = GetParam();
+    test::TempDir dir;
+    c.build(dir.path());
+    // Everything outside the cache folder must be there afterwards, whatever the case.
+    std::vector<std::string> before;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(dir / "outside", ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        before.push_back(it->path().string());
+    }
+
+    Program().ProxyType = c.proxyType;
+    Program().CacheDir = dir / "cache/";
+    Program().AppParentDir = dir / "";
+    ResetLogFolder();
+    test::ScriptedDesktop desktop;
+    Platform().desktop = &desktop;
+    test::FaultFileSystem faults;
+    if (c.faults) c.faults(faults, dir.path());
+    Platform().fileSystem = &faults;
+    ScanInputs inputs;
+    c.options(inputs);
+    test::RecordingScanHost host;
+    ScanState state;
+    ProcessAllFiles(state, inputs, host);
+
+    std::vector<std::string> lines;
+    for (std::string line : host.lines) {
+        if (const size_t at = line.find(dir / "cache"); at != std::string::npos) {
+            line.replace(at, (dir / "cache").size(), "<cache>");
+        }
+        lines.push_back(line);
+    }
+    EXPECT_EQ(lines, c.lines);
+    for (const std::string& survivor : c.survivors) {
+        EXPECT_TRUE(dir.Exists(survivor)) << survivor << " was removed";
+    }
+    for (const std::string& path : before) EXPECT_TRUE(fs::exists(fs::symlink_status(path))) << path << " was removed";
+    ASSERT_EQ(desktop.messages.size(), c.messages.size());
+    for (size_t i = 0; i < c.messages.size(); ++i) {
+        if (c.messages[i] != "*") EXPECT_EQ(desktop.messages[i].text.rfind(c.messages[i], 0), 0u) << desktop.messages[i].text;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, HostileCache, ::testing::ValuesIn(AllCases()),
+                         [](const ::testing::TestParamInfo<HostileCase>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace loftwick

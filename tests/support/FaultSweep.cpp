@@ -1,0 +1,79 @@
+#include "support/FaultSweep.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "support/PosixFileSystem.h"
+
+namespace loftwick::test {
+
+int SweepFaults(FsOp op, int err, const FaultRun& run) {
+    // Far more calls than any swept operation makes; reaching it means the operation never completes.
+    constexpr int kMostPoints = 5000;
+    for (int n = 1; n <= kMostPoints; ++n) {
+        FaultFileSystem faults;
+        faults.FailNth(op, n, err);
+        {
+            SCOPED_TRACE(std::string("call ") + std::to_string(n) + " of " + FsOpName(op) + " fails");
+            run(faults);
+        }
+        if (faults.CountOf(op) < n) return n - 1;
+    }
+    ADD_FAILURE() << "the operation never completed under faults of " << FsOpName(op);
+    return kMostPoints;
+}
+
+const char* FsOpName(FsOp op) {
+    switch (op) {
+        case FsOp::List: return "List";
+        case FsOp::Stat: return "Stat";
+        case FsOp::Lstat: return "Lstat";
+        case FsOp::OpenRead: return "OpenRead";
+        case FsOp::Read: return "Read";
+        case FsOp::OpenWrite: return "OpenWrite";
+        case FsOp::Write: return "Write";
+        case FsOp::Sync: return "Sync";
+        case FsOp::Close: return "Close";
+        case FsOp::Rename: return "Rename";
+        case FsOp::RemoveFile: return "RemoveFile";
+        case FsOp::MakeDir: return "MakeDir";
+        case FsOp::RemoveDir: return "RemoveDir";
+        case FsOp::SetTimes: return "SetTimes";
+        case FsOp::GetCreation: return "GetCreation";
+        case FsOp::SetCreation: return "SetCreation";
+    }
+    return "?";
+}
+
+FolderState SnapshotFolder(const std::string& folder) {
+    namespace fs = std::filesystem;
+    FolderState state;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(folder, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        const std::string relative = fs::relative(it->path(), folder).string();
+        if (it->is_symlink()) {
+            state[relative].content = "-> " + fs::read_symlink(it->path()).string();
+            continue;
+        }
+        if (!it->is_regular_file()) continue;
+        FileState& file = state[relative];
+        std::ifstream in(it->path(), std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        file.content = bytes.str();
+        struct stat st {};
+        if (stat(it->path().c_str(), &st) == 0) file.writeTime = st.st_mtim.tv_sec;
+        char created[64];
+        const ssize_t n = getxattr(it->path().c_str(), kCreationTimeAttribute, created, sizeof created);
+        if (n > 0) file.created.assign(created, static_cast<size_t>(n));
+    }
+    return state;
+}
+
+}  // namespace loftwick::test
