@@ -29,6 +29,7 @@ frmMainControls MemoryMainWindow::Controls() {
     c.chkDeleteOld = &chkDeleteOld;
     c.chkDeleteAgedFiles = &chkDeleteAgedFiles;
     c.chkSaveTree = &chkSaveTree;
+    c.chkDecodeContent = &chkDecodeContent;
     c.lblTempDir = &lblTempDir;
     c.txtTempDir = &txtTempDir;
     c.cmdOK = &cmdOK;
@@ -46,6 +47,7 @@ frmMainControls MemoryMainWindow::Controls() {
     c.mnuSaveDomain = &mnuSaveDomain;
     c.mnuSaveAll = &mnuSaveAll;
     c.mnuExportCsv = &mnuExportCsv;
+    c.mnuExportWarc = &mnuExportWarc;
     c.mnuResourceInfo = &mnuResourceInfo;
     c.mnuCopyShortcut = &mnuCopyShortcut;
     c.mnuFileDelete = &mnuFileDelete;

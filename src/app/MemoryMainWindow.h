@@ -11,11 +11,11 @@ struct MemoryMainWindow {
         Label8, Label2, Label4, lblTempDir, lblStatus;
     MemoryComboBox cboContentTypeFilter, cboHostFilter, cboURLFilter, cboContentsFilter, cboAgeUnit;
     MemoryTextBox txtDaysOldMin, txtDaysOldMax, txtTTL, txtTempDir;
-    MemoryCheckBox chkFixTime, chkFixPrefix, chkTTL, chkDeleteOld, chkDeleteAgedFiles, chkSaveTree;
+    MemoryCheckBox chkFixTime, chkFixPrefix, chkTTL, chkDeleteOld, chkDeleteAgedFiles, chkSaveTree, chkDecodeContent;
     MemoryButton cmdOK, cmdPreview, cmdBreak, cmdExit;
     MemoryListBox lstStatus;
     MemoryMenuItem mnuFileOpen, mnuFileOpenLocal, mnuFileOpenText, mnuFileSave, mnuSaveTree, mnuSaveTreeAll,
-        mnuSaveDomain, mnuSaveAll, mnuExportCsv, mnuResourceInfo, mnuCopyShortcut, mnuFileDelete, mnuFileExit, mnuChangeProxyType,
+        mnuSaveDomain, mnuSaveAll, mnuExportCsv, mnuExportWarc, mnuResourceInfo, mnuCopyShortcut, mnuFileDelete, mnuFileExit, mnuChangeProxyType,
         mnuHelpContents, mnuHelpAbout;
     MemoryPopupMenu mnuFile;
     MemoryFocusTracker focus;

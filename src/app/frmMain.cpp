@@ -59,6 +59,10 @@ frmMain::frmMain(const frmMainControls& controls, frmMainShell& shell, clsBrowse
     c_.chkDeleteAgedFiles->SetVisible(false);
     c_.chkSaveTree->SetCaption("Save Tree");
     c_.chkSaveTree->SetToolTipText("Save files to temp directory with tree structure");
+    c_.chkDecodeContent->SetCaption("Decode content");
+    c_.chkDecodeContent->SetValue(1);
+    c_.chkDecodeContent->SetToolTipText(
+        "Copies and the contents search use the content as sent (gzip, deflate, br or chunked undone)");
     c_.lblTempDir->SetCaption("Temp directory:");
     c_.cmdOK->SetCaption("Go!");
     c_.cmdOK->SetDefault(true);
@@ -80,6 +84,7 @@ frmMain::frmMain(const frmMainControls& controls, frmMainShell& shell, clsBrowse
     c_.mnuSaveTreeAll->SetCaption("Save All to temp dir with tree");
     c_.mnuSaveDomain->SetCaption("Save All to one temp dir per domain");
     c_.mnuSaveAll->SetCaption("Save All to single temp dir");
+    c_.mnuExportWarc->SetCaption("Export All as WARC...");
     c_.mnuExportCsv->SetCaption("Export list as CSV...");
     c_.mnuResourceInfo->SetCaption("Resource info");
     c_.mnuCopyShortcut->SetCaption("Copy Shortcut");
@@ -155,7 +160,10 @@ void frmMain::cmdOK_Click() { RunScan(false); }
 
 void frmMain::cmdPreview_Click() { RunScan(true); }
 
+void frmMain::SyncOptions() { Program().DecodeContent = c_.chkDecodeContent->Value() != 0; }
+
 bool frmMain::RunScan(bool dryRun) {
+    SyncOptions();
     ScanInputs inputs = CurrentInputs();
     inputs.dryRun = dryRun;
     return ProcessAllFiles(scan_, inputs, *this);

@@ -36,6 +36,7 @@ public:
     void cmdPreview_Click();
     void cmdBreak_Click();
     void mnuExportCsv_Click();
+    void mnuExportWarc_Click();
     void cmdExit_Click();
     void mnuFileExit_Click();
     void mnuChangeProxyType_Click();
@@ -90,6 +91,8 @@ public:
 private:
     void WireEvents();
     void WireResultCommands();
+    // Options that reach beyond the scan (decoding of copies) take the window's current setting.
+    void SyncOptions();
     void EnableResultCommands(bool enabled);
 
     frmMainControls c_;

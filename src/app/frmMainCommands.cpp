@@ -1,9 +1,11 @@
 // The File and Help menu commands on the current result, and the list's double click.
 #include "app/frmMain.h"
+#include <functional>
 #include <sstream>
 
 #include "results/RecordFormats.h"
 #include "results/SaveObjects.h"
+#include "results/WarcWriter.h"
 #include "support/Desktop.h"
 #include "support/FileSystem.h"
 #include "support/Program.h"
@@ -14,18 +16,26 @@
 namespace loftwick {
 
 void frmMain::WireResultCommands() {
-    c_.mnuFileSave->onClick = [this] { mnuFileSave_Click(*this); };
-    c_.mnuSaveTree->onClick = [this] { mnuSaveTree_Click(*this); };
-    c_.mnuSaveTreeAll->onClick = [this] { mnuSaveTreeAll_Click(*this); };
-    c_.mnuSaveDomain->onClick = [this] { mnuSaveDomain_Click(*this); };
-    c_.mnuSaveAll->onClick = [this] { mnuSaveAll_Click(*this); };
+    // Every command that copies content first takes the window's "Decode content" setting.
+    auto command = [this](std::function<void()> run) {
+        return [this, run] {
+            SyncOptions();
+            run();
+        };
+    };
+    c_.mnuFileSave->onClick = command([this] { mnuFileSave_Click(*this); });
+    c_.mnuSaveTree->onClick = command([this] { mnuSaveTree_Click(*this); });
+    c_.mnuSaveTreeAll->onClick = command([this] { mnuSaveTreeAll_Click(*this); });
+    c_.mnuSaveDomain->onClick = command([this] { mnuSaveDomain_Click(*this); });
+    c_.mnuSaveAll->onClick = command([this] { mnuSaveAll_Click(*this); });
+    c_.mnuExportWarc->onClick = command([this] { mnuExportWarc_Click(); });
     c_.mnuExportCsv->onClick = [this] { mnuExportCsv_Click(); };
     c_.mnuFileOpen->onClick = [this] { mnuFileOpen_Click(*this); };
-    c_.mnuFileOpenLocal->onClick = [this] {
+    c_.mnuFileOpenLocal->onClick = command([this] {
         if (browser_) mnuFileOpenLocal_Click(*this, *browser_);
-    };
-    c_.mnuFileOpenText->onClick = [this] { mnuFileOpenText_Click(*this); };
-    c_.mnuResourceInfo->onClick = [this] { mnuResourceInfo_Click(*this); };
+    });
+    c_.mnuFileOpenText->onClick = command([this] { mnuFileOpenText_Click(*this); });
+    c_.mnuResourceInfo->onClick = command([this] { mnuResourceInfo_Click(*this); });
     c_.mnuCopyShortcut->onClick = [this] { mnuCopyShortcut_Click(*this); };
     c_.mnuFileDelete->onClick = [this] { mnuFileDelete_Click(*this); };
     c_.mnuHelpContents->onClick = [this] {
@@ -54,6 +64,28 @@ void frmMain::mnuExportCsv_Click() {
         SetStatusText("Exported " + std::to_string(results_->Count()) + " records to " + *path);
     } catch (...) {
         HandleError("mnuExportCsv_Click");
+    }
+}
+
+void frmMain::mnuExportWarc_Click() {
+    try {
+        FileDialogRequest request;
+        request.title = "Export All as WARC";
+        request.initialFolder = dirPrev_;
+        request.fileName = "loftwick-results.warc.gz";
+        request.filters = {{"WARC files", "*.warc.gz"}, {"All Files", "*.*"}};
+        const std::optional<std::string> path = TheDesktop().SaveFileDialog(request);
+        if (!path || path->empty()) return;
+        TheDesktop().SetBusy(true);
+        const WarcResult result = WriteWarc(*path, *results_);
+        TheDesktop().SetBusy(false);
+        if (!result.ok) return;  // reported by the writer
+        std::string status = "Exported " + std::to_string(result.written) + " objects to " + *path;
+        if (result.skipped > 0) status += ", " + std::to_string(result.skipped) + " skipped (file gone)";
+        SetStatusText(status);
+    } catch (...) {
+        TheDesktop().SetBusy(false);
+        HandleError("mnuExportWarc_Click");
     }
 }
 

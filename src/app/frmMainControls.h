@@ -32,6 +32,7 @@ struct frmMainControls {
     CheckBox* chkDeleteOld;
     CheckBox* chkDeleteAgedFiles;
     CheckBox* chkSaveTree;
+    CheckBox* chkDecodeContent;
     Label* lblTempDir;
     TextBox* txtTempDir;
     Button* cmdOK;
@@ -50,6 +51,7 @@ struct frmMainControls {
     MenuItem* mnuSaveDomain;
     MenuItem* mnuSaveAll;
     MenuItem* mnuExportCsv;
+    MenuItem* mnuExportWarc;
     MenuItem* mnuResourceInfo;
     MenuItem* mnuCopyShortcut;
     MenuItem* mnuFileDelete;

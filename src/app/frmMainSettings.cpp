@@ -57,6 +57,7 @@ void frmMain::LoadSettings() {
     std::string tempDir = GetIniValue("Persistence", "TempDir", "");
     if (tempDir.empty() || !FolderListable(tempDir)) tempDir = TempFolder();
     c_.txtTempDir->SetText(tempDir);
+    c_.chkDecodeContent->SetValue(GetIniValue("Persistence", "DecodeContent", "1") == "0" ? 0 : 1);
 }
 
 void frmMain::SaveSettings() {
@@ -65,6 +66,7 @@ void frmMain::SaveSettings() {
     WriteIniValue("Persistence", "DirPrev", dirPrev_);
     WriteIniValue("Persistence", "DefaultDocumentName", defaultDocumentName_);
     WriteIniValue("Persistence", "TempDir", c_.txtTempDir->Text());
+    WriteIniValue("Persistence", "DecodeContent", c_.chkDecodeContent->Value() != 0 ? "1" : "0");
 }
 
 }  // namespace loftwick

@@ -89,6 +89,7 @@ void QtMainWindow::BuildMenus() {
     item(file, &frmMainControls::mnuSaveDomain);
     item(file, &frmMainControls::mnuSaveAll);
     file->addSeparator();
+    item(file, &frmMainControls::mnuExportWarc);
     item(file, &frmMainControls::mnuExportCsv);
     file->addSeparator();
     item(file, &frmMainControls::mnuResourceInfo);
@@ -185,6 +186,7 @@ void QtMainWindow::BuildLayout() {
     options->addWidget(check(&frmMainControls::chkDeleteOld, doBox), 2, 0);
     options->addWidget(check(&frmMainControls::chkDeleteAgedFiles, doBox), 2, 1);
     options->addWidget(check(&frmMainControls::chkSaveTree, doBox), 3, 0);
+    options->addWidget(check(&frmMainControls::chkDecodeContent, doBox), 3, 1);
     options->setColumnStretch(2, 1);
     todo->addLayout(options);
     auto* temp = new QHBoxLayout;

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "cache/ContentDecoder.h"
 #include "cache/clsCache.h"
 #include "results/SaveHost.h"
 #include "results/SaveObjects.h"
@@ -71,6 +72,22 @@ void mnuFileOpenText_Click(SaveHost& host) {
     });
 }
 
+namespace {
+
+// How the stored content is encoded and whether copies are decoded; nothing for plain content.
+std::string EncodingLine(const clsCache& object) {
+    std::string codings = object.TransferEncoding();
+    if (!object.ContentEncoding().empty()) codings += (codings.empty() ? "" : ", ") + object.ContentEncoding();
+    if (codings.empty()) return "";
+    std::string line = std::string(kCrLf) + "Stored encoding: " + Latin1ToUtf8(codings);
+    if (object.DecodeFailed()) line += " (raw: decode failed)";
+    else if (!Program().DecodeContent) line += " (raw: decoding is off)";
+    else if (IsDecodable(object.ContentEncoding(), object.TransferEncoding())) line += " (decoded for copies)";
+    return line;
+}
+
+}  // namespace
+
 std::string ResourceInfoText(const clsCache& object) {
     return "URL: " + Latin1ToUtf8(object.ObjectName()) + kCrLf +
            "Content type: " + Latin1ToUtf8(object.ContentType()) + kCrLf +
@@ -78,7 +95,7 @@ std::string ResourceInfoText(const clsCache& object) {
            "Modified:   " + FormatGeneralDate(object.DateModified()) + kCrLf +
            "Actual content size: " + std::to_string(object.ContentLenActual()) + " bytes" + kCrLf +
            "Reported size:          " + std::to_string(object.ContentLen()) + " bytes" + kCrLf +
-           "Cache file name: " + GetFileName(object.fileName());
+           "Cache file name: " + GetFileName(object.fileName()) + EncodingLine(object);
 }
 
 void mnuResourceInfo_Click(SaveHost& host) {

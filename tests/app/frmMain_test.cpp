@@ -234,6 +234,39 @@ TEST_F(MainWindowTest, PreviewChangesNothingAndCsvExportWritesTheResults) {
     EXPECT_EQ(window_.lblStatus.Caption(), "Exported 1 records to " + (dir_ / "list.csv"));
 }
 
+TEST_F(MainWindowTest, DecodeContentIsOnByDefaultAndRemembered) {
+    Load();
+    EXPECT_EQ(window_.chkDecodeContent.Value(), 1);
+    window_.chkDecodeContent.SetValue(0);
+    window_.cmdOK.Click();
+    EXPECT_FALSE(Program().DecodeContent);
+    window_.cmdExit.Click();
+    EXPECT_EQ(GetIniValue("Persistence", "DecodeContent", ""), "0");
+
+    MemoryMainWindow second;
+    RecordingShell shell2;
+    frmMain reloaded(second.Controls(), shell2, nullptr);
+    reloaded.Form_Load();
+    EXPECT_EQ(second.chkDecodeContent.Value(), 0);
+    Program().DecodeContent = true;
+}
+
+TEST_F(MainWindowTest, WarcExportWritesAnArchiveOfTheResults) {
+    builder::WinProxyCache cache(dir_ / "cache");
+    builder::WinProxyObject object;
+    object.host = "h.example";
+    object.url = "http://h.example/page";
+    object.content = builder::Content::Bytes("body");
+    cache.Add(object);
+    Load();
+    window_.cmdOK.Click();
+    desktop_.fileDialogAnswers = {dir_ / "out.warc.gz"};
+    window_.mnuExportWarc.Click();
+    EXPECT_TRUE(dir_.Exists("out.warc.gz"));
+    EXPECT_EQ(window_.lblStatus.Caption(), "Exported 1 objects to " + (dir_ / "out.warc.gz"));
+}
+
+
 TEST_F(MainWindowTest, AboutAndBreakDoWhatTheySay) {
     Load();
     window_.mnuHelpAbout.Click();
