@@ -155,7 +155,7 @@ void clsCacheBase::ClearMetadata() {
     path_.clear();
     url_.clear();
     contentType_.clear();
-    created_ = OleDate();
+    created_.reset();
     retrieved_ = OleDate();
     modified_ = OleDate();
     age_ = 0;
@@ -186,13 +186,19 @@ bool clsCacheBase::TakeFileFacts(const std::string& path, FileInfo& info) {
     // Lstat, not Stat: a link is never bound, so nothing done to this object later can reach its target.
     const std::optional<FileInfo> found = fs.Lstat(path);
     if (!found || found->isLink || found->kind != EntryKind::File) return false;
-    const std::optional<FileTimeSpec> created = fs.GetCreationTime(path);
-    if (!created) return false;  // gone since the Lstat
     info = *found;
     path_ = path;
-    created_ = FileTimeToLocalDate(*created);
+    created_.reset();  // read when first needed: most objects of a scan never need it
     TakeIdentity(info);
     return true;
+}
+
+OleDate clsCacheBase::Created() const {
+    if (!created_) {
+        const std::optional<FileTimeSpec> created = TheFileSystem().GetCreationTime(path_);
+        created_ = created ? FileTimeToLocalDate(*created) : OleDate();
+    }
+    return *created_;
 }
 
 void clsCacheBase::TakeIdentity(const FileInfo& info) {
@@ -220,7 +226,9 @@ bool clsCacheBase::FixFileTime() {
 }
 
 bool clsCacheBase::SetFileTTL(int32_t lngDaysToLive) {
-    // The expiry lives in the creation time, which DeleteIfAged of a later scan reads back at binding.
+    // The expiry lives in the creation time, which DeleteIfAged of a later scan reads back. This object
+    // keeps the creation time it had when it was bound, so it is taken before it changes.
+    Created();
     ModifyFileStamp(path_, AddDays(StampMoment(), lngDaysToLive), false, true);
     return true;
 }
@@ -251,16 +259,16 @@ bool clsCacheBase::FixFileName() {
 }
 
 bool clsCacheBase::DeleteIfAged() {
-    const std::string detail = "File:\"" + path_ + "\" DateCreated: " + FormatGeneralDate(created_);
+    const std::string detail = "File:\"" + path_ + "\" DateCreated: " + FormatGeneralDate(Created());
     return Trapped("DeleteIfAged", detail, false, [&] {
-        if (!(created_ < TheClock().Now())) return false;
+        if (!(Created() < TheClock().Now())) return false;
         TheFileSystem().RemoveFile(path_);
         return true;
     });
 }
 
 bool clsCacheBase::Delete() {
-    const std::string detail = "File:\"" + path_ + "\" DateCreated: " + FormatGeneralDate(created_);
+    const std::string detail = "File:\"" + path_ + "\" DateCreated: " + FormatGeneralDate(Created());
     return Trapped("Delete", detail, false, [&] {
         TheFileSystem().RemoveFile(path_);
         return true;

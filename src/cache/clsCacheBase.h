@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "cache/clsCache.h"
@@ -75,6 +76,7 @@ class clsCacheBase : public clsCache {
     // Takes path, creation time and identity of a regular file; false, with nothing taken, when the path
     // names no regular file (missing, a link, a folder). Throws RuntimeError.
     bool TakeFileFacts(const std::string& path, FileInfo& info);
+    OleDate Created() const;
     // The identity of the file as it was opened, when that is known better than from the path.
     void TakeIdentity(const FileInfo& info);
 
@@ -83,7 +85,8 @@ class clsCacheBase : public clsCache {
     std::string path_;
     std::string url_;
     std::string contentType_;
-    OleDate created_;
+    // The creation time as binding found it; read from the file on first use.
+    mutable std::optional<OleDate> created_;
     OleDate retrieved_;
     OleDate modified_;
     int32_t age_ = 0;

@@ -36,7 +36,7 @@ public:
     virtual size_t Read(char* buffer, size_t count) = 0;  // throws RuntimeError on a read error
     virtual void Seek(uint64_t offset) = 0;
     virtual uint64_t Size() = 0;  // the present size of the open file
-    virtual FileInfo Info() = 0;  // what the open file is (device and inode), for "is it still the same file"
+    virtual FileInfo Info() = 0;  // what was opened, as it was at the open (device, inode, size, times)
 };
 
 // An open file for writing. Close() reports a failed flush; the destructor closes silently.

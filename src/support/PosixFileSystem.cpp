@@ -40,7 +40,8 @@ FileInfo FromStat(const struct stat& st, bool isLink) {
 
 class PosixInputFile final : public InputFile {
 public:
-    PosixInputFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    PosixInputFile(int fd, std::string path, const FileInfo& opened)
+        : fd_(fd), path_(std::move(path)), opened_(opened) {}
     ~PosixInputFile() override { ::close(fd_); }
 
     size_t Read(char* buffer, size_t count) override {
@@ -59,16 +60,18 @@ public:
     void Seek(uint64_t offset) override {
         if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) RaiseFromErrno(errno, path_);
     }
-    uint64_t Size() override { return Info().size; }
-    FileInfo Info() override {
+    uint64_t Size() override {
         struct stat st {};
         if (::fstat(fd_, &st) != 0) RaiseFromErrno(errno, path_);
-        return FromStat(st, false);
+        return static_cast<uint64_t>(st.st_size);
     }
+    // What was opened: taken once at the open, as binding a cache file asks for it right away.
+    FileInfo Info() override { return opened_; }
 
 private:
     int fd_;
     std::string path_;
+    FileInfo opened_;
 };
 
 class PosixOutputFile final : public OutputFile {
@@ -166,9 +169,8 @@ std::unique_ptr<InputFile> PosixFileSystem::OpenRead(const std::string& path, bo
         ::close(fd);
         RaiseFromErrno(err, path);
     }
-    // Reads from then on may block as usual.
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return std::make_unique<PosixInputFile>(fd, path);
+    // O_NONBLOCK stays: it changes nothing for the regular files that get this far.
+    return std::make_unique<PosixInputFile>(fd, path, FromStat(st, false));
 }
 
 std::unique_ptr<OutputFile> PosixFileSystem::OpenWrite(const std::string& path, WriteMode mode) {
