@@ -234,18 +234,6 @@ bool WriteResponse(OutputFile& out, const clsCache* object, const std::string& i
     return true;
 }
 
-// Creates a file that did not exist before, beside `path`, for the archive that will be renamed over it.
-std::unique_ptr<OutputFile> CreateSibling(FileSystem& fs, const std::string& path, std::string& sibling) {
-    for (int attempt = 0;; ++attempt) {
-        sibling = path + ".part" + (attempt ? std::to_string(attempt) : std::string());
-        try {
-            return fs.OpenWrite(sibling, WriteMode::CreateNew);
-        } catch (const RuntimeError& e) {
-            if (e.Number() != vberr::FileAlreadyExists || attempt >= 100) throw;
-        }
-    }
-}
-
 }  // namespace
 
 WarcResult WriteWarc(const std::string& path, const clsSearchResults& results) {

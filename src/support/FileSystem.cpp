@@ -16,18 +16,21 @@ std::string ReadWholeFile(FileSystem& fs, const std::string& path) {
     return content;
 }
 
-void WriteFileAtomically(FileSystem& fs, const std::string& path, const std::string& content) {
-    // The temporary name sits in the same folder so that the final rename cannot cross file systems.
-    std::string temp;
-    std::unique_ptr<OutputFile> out;
-    for (int attempt = 0; !out; ++attempt) {
-        temp = path + ".tmp" + (attempt ? std::to_string(attempt) : std::string());
+std::unique_ptr<OutputFile> CreateSibling(FileSystem& fs, const std::string& path, std::string& sibling) {
+    // The name sits in the same folder so that the final rename cannot cross file systems.
+    for (int attempt = 0;; ++attempt) {
+        sibling = path + ".part" + (attempt ? std::to_string(attempt) : std::string());
         try {
-            out = fs.OpenWrite(temp, WriteMode::CreateNew);
+            return fs.OpenWrite(sibling, WriteMode::CreateNew);
         } catch (const RuntimeError& e) {
             if (e.Number() != vberr::FileAlreadyExists || attempt >= 100) throw;
         }
     }
+}
+
+void WriteFileAtomically(FileSystem& fs, const std::string& path, const std::string& content) {
+    std::string temp;
+    std::unique_ptr<OutputFile> out = CreateSibling(fs, path, temp);
     try {
         out->Write(content.data(), content.size());
         out->Sync();

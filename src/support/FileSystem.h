@@ -91,6 +91,10 @@ public:
     virtual bool IsWritableDirectory(const std::string& path) = 0;
 };
 
+// Creates a new file beside `path` ("path.part", else "path.part1", ...) for content that will be renamed
+// over `path` once complete; `sibling` receives its name. Never opens an existing file or a link.
+std::unique_ptr<OutputFile> CreateSibling(FileSystem& fs, const std::string& path, std::string& sibling);
+
 // Reads a whole (small) file; throws RuntimeError.
 std::string ReadWholeFile(FileSystem& fs, const std::string& path);
 // Writes a file atomically: a temporary file beside it, flushed, then renamed over the target, so the

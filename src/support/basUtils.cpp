@@ -67,18 +67,6 @@ std::vector<std::string> TempFolders() {
     return folders;
 }
 
-// Creates a file that did not exist before, beside `path`, for content that will later be renamed over it.
-std::unique_ptr<OutputFile> CreateSibling(FileSystem& fs, const std::string& path, std::string& sibling) {
-    for (int attempt = 0;; ++attempt) {
-        sibling = path + ".part" + (attempt ? std::to_string(attempt) : std::string());
-        try {
-            return fs.OpenWrite(sibling, WriteMode::CreateNew);
-        } catch (const RuntimeError& e) {
-            if (e.Number() != vberr::FileAlreadyExists || attempt >= 100) throw;
-        }
-    }
-}
-
 }  // namespace
 
 // --- Values -----------------------------------------------------------------------------------------
