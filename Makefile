@@ -14,7 +14,7 @@ BUILD_PKGS := cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev libgmoc
 FUZZ_PKGS  := clang libfuzzer-14-dev libclang-rt-14-dev
 BENCH_PKGS := libbenchmark-dev
 
-.PHONY: run test fuzz bench deps deps-fuzz deps-bench build-run build-test clean
+.PHONY: run test fuzz fuzz-smoke bench deps deps-fuzz deps-bench build-run build-test build-fuzz clean
 
 define ensure_packages
 	@missing=""; for p in $(1); do \
@@ -61,13 +61,27 @@ build-test: deps-fuzz
 	      -DLOFTWICK_SANITIZE=ON -DLOFTWICK_WERROR=ON >/dev/null
 	cmake --build $(TEST_DIR) -j $(JOBS)
 
+# After the tests, the fuzz smoke run: kept crash inputs replayed, then every target for a few seconds.
 test: build-test
 	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
+	$(MAKE) --no-print-directory fuzz-smoke
 
-fuzz: deps-fuzz
+# Seconds each fuzz target runs: `make fuzz FUZZ_SECONDS=600` for a longer run.
+FUZZ_SECONDS       ?= 60
+FUZZ_SMOKE_SECONDS ?= 5
+
+# The fuzzers need clang; only the core, the cache builder and the targets are built here.
+build-fuzz: deps-fuzz
 	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DLOFTWICK_FUZZ=ON >/dev/null
+	      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DLOFTWICK_FUZZ=ON \
+	      -DLOFTWICK_TESTS=OFF -DLOFTWICK_BENCH=OFF \
+	      -DLOFTWICK_FUZZ_SECONDS=$(FUZZ_SECONDS) -DLOFTWICK_FUZZ_SMOKE_SECONDS=$(FUZZ_SMOKE_SECONDS) >/dev/null
 	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzzers
+
+fuzz-smoke: build-fuzz
+	cmake --build $(FUZZ_DIR) --target fuzz-smoke
+
+fuzz: build-fuzz
 	cmake --build $(FUZZ_DIR) --target fuzz-long
 
 bench: deps-bench

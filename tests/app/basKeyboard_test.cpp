@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -31,17 +32,16 @@ protected:
         for (int32_t i = 0; i < combo.ListCount(); ++i) entries.push_back(combo.ItemText(i));
         return entries;
     }
-    // Letters typed one by one; the key code of a letter is its upper-case ASCII code.
-    void Type(const std::string& letters) {
-        for (char c : letters) {
-            HandleKeyDown(static_cast<int16_t>(c >= 'a' && c <= 'z' ? c - 0x20 : c), 0, focus);
-            combo.TypeText(std::string(1, c));
+    // Characters typed one by one; a letter's key code is its upper-case ASCII code, any other
+    // character (several bytes of UTF-8) comes with key code 0, as from no letter key of its own.
+    void Type(const std::string& text) {
+        for (size_t at = 0; at < text.size();) {
+            const unsigned char c = static_cast<unsigned char>(text[at]);
+            const size_t length = utf8::CharSize(text, at);
+            HandleKeyDown(static_cast<int16_t>(std::isalpha(c) ? std::toupper(c) : c < 0x80 ? c : 0), 0, focus);
+            combo.TypeText(text.substr(at, length));
+            at += length;
         }
-    }
-    // Several bytes that make one character, one keystroke (key code 0: no letter key of its own).
-    void TypeCharacter(const std::string& utf8) {
-        HandleKeyDown(0, 0, focus);
-        combo.TypeText(utf8);
     }
     void Backspace() {
         HandleKeyDown(keycode::Backspace, 0, focus);
@@ -64,45 +64,37 @@ protected:
 
 // ---- Completion
 
-TEST_F(FilterField, TwoLowerCaseLettersCompleteToTheFirstLongerEntryWithItsTailSelected) {
-    Entries({"abx", "AB"});
-    Type("a");
-    EXPECT_EQ(combo.Text(), "abx");
-    EXPECT_EQ(Highlighted(), "bx");
-    Type("b");
-    EXPECT_EQ(combo.Text(), "abx");
-    EXPECT_EQ(combo.SelStart(), 2);
-    EXPECT_EQ(combo.SelLength(), 1);
-    EXPECT_EQ(combo.SelectedIndex(), 0);
+TEST_F(FilterField, TypedTextCompletesToTheFirstLongerEntryThatBeginsWithItWithTheTailSelected) {
+    struct Case {
+        std::vector<std::string> entries;
+        std::string typed, text, highlighted;
+        int32_t selected;
+    };
+    const Case cases[] = {
+        {{"abx", "AB"}, "a", "abx", "bx", 0},
+        {{"abx", "AB"}, "ab", "abx", "x", 0},
+        {{"AB"}, "ab", "AB", "", 0},  // same length: the entry in its own case, nothing highlighted
+        {{"AB", "other", "abcd"}, "ab", "abcd", "cd", 2},  // ... and the search goes on for a longer one
+        {{"image/gif"}, "imx", "imx", "", -1},              // the next keystroke replaces the tail
+        {{"a", "www.example.org"}, "ab", "ab", "", -1},
+        {{"a", "www.example.org"}, "example", "example", "", -1},
+        {{"Ärger", "Öl"}, "ä", "Ärger", "rger", 0},  // Latin-1 letters regardless of case
+        {{"Δelta"}, "δe", "δe", "", -1},             // letters beyond Latin-1 must match in case
+    };
+    for (const Case& c : cases) {
+        combo.Clear();
+        combo.SetText("");
+        Entries(c.entries);
+        Type(c.typed);
+        SCOPED_TRACE(c.typed);
+        EXPECT_EQ(combo.Text(), c.text);
+        EXPECT_EQ(Highlighted(), c.highlighted);
+        EXPECT_EQ(combo.SelectedIndex(), c.selected);
+        EXPECT_EQ(combo.SelStart() + combo.SelLength(), static_cast<int32_t>(utf8::CharCount(c.text)));
+    }
 }
 
-TEST_F(FilterField, AnEntryOfTheSameLengthIsShownInItsOwnCaseWithNothingHighlighted) {
-    Entries({"AB"});
-    Type("ab");
-    EXPECT_EQ(combo.Text(), "AB");
-    EXPECT_EQ(combo.SelectedIndex(), 0);
-    EXPECT_EQ(combo.SelLength(), 0);
-}
-
-TEST_F(FilterField, AnEntryOfTheSameLengthDoesNotStopTheSearchForALongerOne) {
-    Entries({"AB", "other", "abcd"});
-    Type("ab");
-    EXPECT_EQ(combo.Text(), "abcd");
-    EXPECT_EQ(Highlighted(), "cd");
-    EXPECT_EQ(combo.SelectedIndex(), 2);
-}
-
-TEST_F(FilterField, TheNextKeystrokeReplacesTheHighlightedTail) {
-    Entries({"image/gif"});
-    Type("im");
-    ASSERT_EQ(Highlighted(), "age/gif");
-    Type("x");
-    EXPECT_EQ(combo.Text(), "imx");
-    EXPECT_EQ(combo.SelectedIndex(), -1);
-    EXPECT_EQ(combo.SelLength(), 0);
-}
-
-TEST_F(FilterField, BackspaceRemovesTheHighlightedTailAndDoesNotCompleteAgain) {
+TEST_F(FilterField, BackspaceAndDeleteRemoveTheHighlightedTailAndDoNotCompleteAgain) {
     Entries({"abx"});
     Type("ab");
     ASSERT_EQ(combo.Text(), "abx");
@@ -115,12 +107,8 @@ TEST_F(FilterField, BackspaceRemovesTheHighlightedTailAndDoesNotCompleteAgain) {
     Type("b");
     EXPECT_EQ(combo.Text(), "abx");  // the next letter completes again
     Delete();
-    EXPECT_EQ(combo.Text(), "ab");  // and Delete does not complete either
-}
-
-TEST_F(FilterField, DeletingEverythingLeavesTheFieldEmpty) {
-    Entries({"a"});
-    Type("x");
+    EXPECT_EQ(combo.Text(), "ab");
+    Backspace();
     Backspace();
     EXPECT_EQ(combo.Text(), "");
     LastKeyCode = 65;  // whatever the last key was, an empty text completes nothing
@@ -129,112 +117,66 @@ TEST_F(FilterField, DeletingEverythingLeavesTheFieldEmpty) {
     EXPECT_EQ(combo.SelectedIndex(), -1);
 }
 
-TEST_F(FilterField, OnlyEntriesBeginningWithTheWholeTextMatch) {
-    Entries({"a", "www.example.org"});
-    Type("ab");
-    EXPECT_EQ(combo.Text(), "ab");
-    EXPECT_EQ(combo.SelectedIndex(), -1);
-    combo.SetText("");
-    Type("example");
-    EXPECT_EQ(combo.Text(), "example");
-}
-
-TEST_F(FilterField, Latin1LettersCompleteRegardlessOfCaseAndPositionsCountCharacters) {
-    Entries({"Ärger", "Öl"});
-    TypeCharacter("ä");
-    EXPECT_EQ(combo.Text(), "Ärger");
-    EXPECT_EQ(combo.SelStart(), 1);
-    EXPECT_EQ(combo.SelLength(), 4);
-    EXPECT_EQ(Highlighted(), "rger");
-}
-
-TEST_F(FilterField, LettersBeyondLatin1MustMatchInCase) {
-    Entries({"Δelta"});
-    TypeCharacter("δ");
-    EXPECT_EQ(combo.Text(), "δ");
-    TypeCharacter("e");  // "δe"
-    EXPECT_EQ(combo.SelectedIndex(), -1);
-}
-
 // ---- History
 
-TEST_F(FilterField, LeavingTheFieldMovesTheChosenThirdEntryToTheTop) {
-    Entries({"one", "two", "three", "four"});
-    combo.SetSelectedIndex(2);
-    combo.LoseFocus();
-    EXPECT_EQ(Entries(), (std::vector<std::string>{"three", "one", "two", "four"}));
-    EXPECT_EQ(combo.SelectedIndex(), 0);
-    EXPECT_EQ(combo.Text(), "three");
+TEST_F(FilterField, LeavingTheFieldPutsItsTextOnTopOfTheHistoryOnce) {
+    struct Case {
+        std::vector<std::string> entries;
+        int32_t chosen;
+        std::string typed, set;
+        std::vector<std::string> after;
+    };
+    const Case cases[] = {
+        {{"one", "two", "three", "four"}, 2, "", "", {"three", "one", "two", "four"}},
+        {{"one", "two", "three"}, -1, "three", "", {"three", "one", "two"}},
+        {{"a", "b"}, -1, "cd", "", {"cd", "a", "b"}},
+        {{"a", "b"}, -1, "", "", {"a", "b"}},                      // an empty field changes nothing
+        {{"Alpha"}, -1, "", "alpha", {"alpha", "Alpha"}},          // another case is another entry
+        {{"x", "dup", "y", "dup"}, -1, "", "dup", {"dup", "x", "dup", "y"}},  // the last equal one goes
+    };
+    for (const Case& c : cases) {
+        combo.Clear();
+        combo.SetText("");
+        Entries(c.entries);
+        if (c.chosen >= 0) combo.SetSelectedIndex(c.chosen);
+        Type(c.typed);
+        if (!c.set.empty()) combo.SetText(c.set);  // as completion would replace it
+        combo.LoseFocus();
+        EXPECT_EQ(Entries(), c.after);
+        EXPECT_EQ(combo.SelectedIndex(), c.after == c.entries ? -1 : 0);
+    }
 }
 
-TEST_F(FilterField, TypedTextEqualToTheThirdEntryAlsoMovesItToTheTop) {
-    Entries({"one", "two", "three"});
-    Type("three");  // completion selects the entry of the same length
-    combo.LoseFocus();
-    EXPECT_EQ(Entries(), (std::vector<std::string>{"three", "one", "two"}));
-}
-
-TEST_F(FilterField, LeavingWithANewTextAddsItAtTheTop) {
-    Entries({"a", "b"});
-    Type("cd");
-    combo.LoseFocus();
-    EXPECT_EQ(Entries(), (std::vector<std::string>{"cd", "a", "b"}));
-    EXPECT_EQ(combo.SelectedIndex(), 0);
-}
-
-TEST_F(FilterField, LeavingAnEmptyFieldChangesNothing) {
-    Entries({"a", "b"});
-    combo.LoseFocus();
-    EXPECT_EQ(Entries(), (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(combo.SelectedIndex(), -1);
-}
-
-TEST_F(FilterField, LeavingWithTheFirstEntryChangesNothing) {
+TEST_F(FilterField, TheFirstEntryStaysInPlaceAndTheHistoryGrowsBeyondForty) {
     Entries({"a", "b"});
     combo.SetItemData(0, 7);
     combo.SetSelectedIndex(0);
     combo.LoseFocus();
-    EXPECT_EQ(Entries(), (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(combo.ItemData(0), 7);  // not removed and inserted again
-}
-
-TEST_F(FilterField, TextDifferingOnlyInCaseIsANewEntry) {
-    Entries({"Alpha"});
-    combo.SetText("alpha");  // as completion would replace it, the program sets it here
-    combo.LoseFocus();
-    EXPECT_EQ(Entries(), (std::vector<std::string>{"alpha", "Alpha"}));
-}
-
-TEST_F(FilterField, ATypedDuplicateReplacesTheLastEqualEntry) {
-    Entries({"x", "dup", "y", "dup"});
-    combo.SetText("dup");
-    combo.LoseFocus();
-    EXPECT_EQ(Entries(), (std::vector<std::string>{"dup", "x", "dup", "y"}));
-}
-
-TEST_F(FilterField, TheHistoryGrowsBeyondFortyEntriesDuringARun) {
     for (int i = 1; i <= 40; ++i) combo.AddItem("host" + std::to_string(i));
     combo.SetText("new");
     combo.LoseFocus();
-    EXPECT_EQ(combo.ListCount(), 41);
-    EXPECT_EQ(combo.ItemText(40), "host40");
+    EXPECT_EQ(combo.ListCount(), 43);
+    EXPECT_EQ(combo.ItemText(42), "host40");
 }
 
 // ---- Keys
 
-TEST_F(FilterField, F2SelectsTheFirstHundredCharactersThenClearsTheSelection) {
+TEST_F(FilterField, F2SelectsUpToAHundredCharactersThenClearsTheSelection) {
     combo.SetText(std::string(150, 'x'));
     HandleKeyDown(keycode::F2, 0, focus);
     EXPECT_EQ(combo.SelStart(), 0);
     EXPECT_EQ(combo.SelLength(), 100);
     HandleKeyDown(keycode::F2, 0, focus);
     EXPECT_EQ(combo.SelLength(), 0);
-}
-
-TEST_F(FilterField, F2OnAShortTextSelectsAllOfIt) {
-    combo.SetText("gif");
+    MemoryTextBox ttl;
+    ttl.SetText("200");
+    focus.active = &ttl;
     HandleKeyDown(keycode::F2, 0, focus);
-    EXPECT_EQ(Highlighted(), "gif");
+    EXPECT_EQ(ttl.SelLength(), 3);
+    focus.active = nullptr;
+    EXPECT_NO_THROW(HandleKeyDown(keycode::F2, 0, focus));
+    EXPECT_EQ(LastKeyCode, keycode::F2);
 }
 
 TEST_F(FilterField, F2WithShiftCtrlOrAltAndOtherKeysOnlyRecordTheKey) {
@@ -246,17 +188,6 @@ TEST_F(FilterField, F2WithShiftCtrlOrAltAndOtherKeysOnlyRecordTheKey) {
     HandleKeyDown(keycode::F1, 0, focus);
     EXPECT_EQ(LastKeyCode, keycode::F1);
     EXPECT_EQ(combo.SelLength(), 0);
-}
-
-TEST_F(FilterField, F2WorksOnTextBoxesAndIgnoresFocusOutsideTextControls) {
-    MemoryTextBox ttl;
-    ttl.SetText("200");
-    focus.active = &ttl;
-    HandleKeyDown(keycode::F2, 0, focus);
-    EXPECT_EQ(ttl.SelLength(), 3);
-    focus.active = nullptr;
-    EXPECT_NO_THROW(HandleKeyDown(keycode::F2, 0, focus));
-    EXPECT_EQ(LastKeyCode, keycode::F2);
 }
 
 // A control whose selection cannot be read, as a control without a text selection would behave.

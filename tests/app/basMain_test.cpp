@@ -38,25 +38,17 @@ protected:
     test::ScriptedDesktop desktop_;
 };
 
-TEST_F(SetProxyTypeTest, FirstStartCancelledEndsWithoutWritingSettings) {
-    desktop_.inputAnswers = {std::nullopt};
-    SetProxyType(false);
-    EXPECT_EQ(Program().ProxyType, 0);
-    EXPECT_EQ(MessageTexts(), std::vector<std::string>{kNotSpecified});
-    ASSERT_EQ(desktop_.prompts.size(), 1u);
-    EXPECT_EQ(desktop_.prompts[0].prompt,
+TEST_F(SetProxyTypeTest, FirstStartCancelledOrAnsweredWithAnythingButOneOrTwoEndsWithoutSettings) {
+    for (const std::optional<std::string>& answer : {std::optional<std::string>(), {""}, {"three"}, {"3"}, {"0"}}) {
+        desktop_.inputAnswers = {answer};
+        SetProxyType(false);
+        EXPECT_EQ(Program().ProxyType, 0) << answer.value_or("cancel");
+    }
+    EXPECT_EQ(MessageTexts().at(0), kNotSpecified);
+    EXPECT_EQ(desktop_.prompts.at(0).prompt,
               "Select Proxy Server, that you are using (type 1 or 2)\r\n1 - WinProxy 1.4\r\n2 - WinGate 4\r\n"
               "Enything else - none of them (to Exit)\r\n");
     EXPECT_EQ(desktop_.prompts[0].title, Program().AppTitle);
-    EXPECT_FALSE(dir_.Exists("loftwick.ini"));
-}
-
-TEST_F(SetProxyTypeTest, WordsEmptyAnswersAndOtherNumbersAllEndTheProgram) {
-    for (const char* answer : {"", "three", "3", "0"}) {
-        desktop_.inputAnswers = {std::string(answer)};
-        SetProxyType(false);
-        EXPECT_EQ(Program().ProxyType, 0) << answer;
-    }
     EXPECT_FALSE(dir_.Exists("loftwick.ini"));
 }
 
@@ -83,34 +75,25 @@ TEST_F(SetProxyTypeTest, WinProxyRegistryFolderIsMappedThroughThePrefix) {
     EXPECT_EQ(desktop_.prompts[1].defaultText, prefix_ + "/drive_c/proxy/store/");
 }
 
-TEST_F(SetProxyTypeTest, WinGateFolderNameIsJoinedToTheGatekeeperFolder) {
-    WriteRegistry(
-        "[Software\\\\Qbik Software\\\\WinGate\\\\Cache] 1700000000\n\"CacheDirectory\"=\"wgcache\"\n\n"
-        "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Paths\\\\gatekeeper.exe] 1700000000\n"
-        "\"Path\"=\"C:\\\\WinGate\\\\bin\\\\\"\n");
-    desktop_.inputAnswers = {std::string("2"), std::nullopt};
-    SetProxyType(false);
-    ASSERT_GE(desktop_.prompts.size(), 2u);
-    EXPECT_EQ(desktop_.prompts[1].defaultText, prefix_ + "/drive_c/WinGate/bin/wgcache/");
-}
-
-TEST_F(SetProxyTypeTest, WinGatePathWithoutTrailingSeparatorLosesItsLastComponent) {
-    WriteRegistry(
-        "[Software\\\\Qbik Software\\\\WinGate\\\\Cache] 1700000000\n\"CacheDirectory\"=\"wgcache\"\n\n"
-        "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Paths\\\\gatekeeper.exe] 1700000000\n"
-        "\"Path\"=\"C:\\\\WinGate\\\\bin\"\n");
-    desktop_.inputAnswers = {std::string("2"), std::nullopt};
-    SetProxyType(false);
-    ASSERT_GE(desktop_.prompts.size(), 2u);
-    EXPECT_EQ(desktop_.prompts[1].defaultText, prefix_ + "/drive_c/WinGate/wgcache/");
-}
-
-TEST_F(SetProxyTypeTest, WinGateFullPathInRegistryIsNotTakenAndTheDefaultIsOffered) {
-    WriteRegistry("[Software\\\\Qbik Software\\\\WinGate\\\\Cache] 1700000000\n\"CacheDirectory\"=\"D:\\\\wg\\\\cache\"\n");
-    desktop_.inputAnswers = {std::string("2"), std::nullopt};
-    SetProxyType(false);
-    ASSERT_GE(desktop_.prompts.size(), 2u);
-    EXPECT_EQ(desktop_.prompts[1].defaultText, prefix_ + "/drive_c/Program Files/WinGate/cache/");
+TEST_F(SetProxyTypeTest, WinGateFolderNameIsJoinedToTheGatekeeperFolderOrTheDefaultIsOffered) {
+    const std::string cache = "[Software\\\\Qbik Software\\\\WinGate\\\\Cache] 1700000000\n\"CacheDirectory\"=";
+    const std::string gatekeeper =
+        "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Paths\\\\gatekeeper.exe] 1700000000\n\"Path\"=";
+    const std::pair<std::string, std::string> cases[] = {
+        {cache + "\"wgcache\"\n" + gatekeeper + "\"C:\\\\WinGate\\\\bin\\\\\"\n", "WinGate/bin/wgcache/"},
+        // Without a trailing separator the path loses its last component.
+        {cache + "\"wgcache\"\n" + gatekeeper + "\"C:\\\\WinGate\\\\bin\"\n", "WinGate/wgcache/"},
+        // A full path in the registry is not taken.
+        {cache + "\"D:\\\\wg\\\\cache\"\n", "Program Files/WinGate/cache/"},
+    };
+    for (const auto& [registry, offered] : cases) {
+        WriteRegistry(registry);
+        desktop_.prompts.clear();
+        desktop_.inputAnswers = {std::string("2"), std::nullopt};
+        SetProxyType(false);
+        ASSERT_GE(desktop_.prompts.size(), 2u);
+        EXPECT_EQ(desktop_.prompts[1].defaultText, prefix_ + "/drive_c/" + offered);
+    }
 }
 
 TEST_F(SetProxyTypeTest, WinGateFolderWithoutIndexIsRefusedUntilOneHasIt) {
@@ -154,8 +137,9 @@ TEST_F(SetProxyTypeTest, AnEmptyExistingCacheFolderPassesTheCheck) {
     EXPECT_EQ(Program().CacheDir, dir_ / "empty/");
 }
 
-TEST_F(SetProxyTypeTest, ChangeTypeAnsweredWithCancelKeepsTheOldValues) {
+TEST_F(SetProxyTypeTest, ChangeTypeAsksAtOnceKeepsTheOldValuesOnCancelAndWritesOnlyWhatChanged) {
     dir_.MakeDirs("cache");
+    dir_.WriteFile("cache/cache.idx", "");
     WriteIniValue("Common", "ProxyType", "1");
     WriteIniValue("Common", "CacheDir", dir_ / "cache/");
     desktop_.inputAnswers = {std::string("3")};
@@ -163,13 +147,7 @@ TEST_F(SetProxyTypeTest, ChangeTypeAnsweredWithCancelKeepsTheOldValues) {
     EXPECT_EQ(desktop_.prompts.size(), 1u);  // asked at once, no check first
     EXPECT_EQ(Program().ProxyType, 1);
     EXPECT_EQ(Program().CacheDir, dir_ / "cache/");
-}
 
-TEST_F(SetProxyTypeTest, ChangeTypeToWinGateWritesOnlyWhatChanged) {
-    dir_.MakeDirs("cache");
-    dir_.WriteFile("cache/cache.idx", "");
-    WriteIniValue("Common", "ProxyType", "1");
-    WriteIniValue("Common", "CacheDir", dir_ / "cache/");
     desktop_.inputAnswers = {std::string("2"), dir_ / "cache/"};
     SetProxyType(true);
     EXPECT_EQ(Program().ProxyType, 2);

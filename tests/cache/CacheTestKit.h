@@ -10,7 +10,6 @@
 #include <string>
 
 #include "cache/clsCache.h"
-#include "cache/clsCacheBase.h"
 #include "cachebuilder/WinGateBuilder.h"
 #include "cachebuilder/WinProxyBuilder.h"
 #include "support/FileTimeUtils.h"
@@ -77,7 +76,6 @@ class CacheFixture : public ProgramFixture {
 struct WinProxyKit {
     static constexpr int32_t kProxyType = 1;
     static constexpr const char* kFileCopyLocation = "clsCacheWinProxy:clsCache_FileCopy";
-    static constexpr const char* kBindLocation = "clsCacheWinProxy:clsCache_Filename";
 
     explicit WinProxyKit(const std::string& root) : cache(root + "/cache") {
         Program().CacheDir = cache.CacheDir();
@@ -109,10 +107,6 @@ struct WinProxyKit {
         return BindWritten(desc);
     }
     std::string PathOf(const ObjectSpec& desc) const { return cache.PathOf(ObjectOf(desc)); }
-    // Bytes in front of the content.
-    uint64_t ContentOffset(const ObjectSpec& desc) const {
-        return builder::HeaderBlock(ObjectOf(desc)).size();
-    }
 
     builder::WinProxyCache cache;
 };
@@ -121,7 +115,6 @@ struct WinProxyKit {
 struct WinGateKit {
     static constexpr int32_t kProxyType = 2;
     static constexpr const char* kFileCopyLocation = "clsCacheWinGate:clsCache_FileCopy";
-    static constexpr const char* kBindLocation = "clsCacheWinGate:clsCache_Filename";
 
     explicit WinGateKit(const std::string& root) : cache(root + "/cache") {
         Program().CacheDir = cache.CacheDir();
@@ -140,26 +133,20 @@ struct WinGateKit {
     std::string Write(const ObjectSpec& desc) {
         return cache.Add(RecordOf(desc), builder::WinGateContent{desc.content, false, desc.stamp});
     }
-    std::shared_ptr<clsCache> BindWritten(const ObjectSpec& desc) { return BindRecord(RecordOf(desc)); }
+    std::shared_ptr<clsCache> BindWritten(const ObjectSpec& desc) {
+        auto object = NewCacheObject(kProxyType);
+        const std::string bytes = builder::EncodeRecord(RecordOf(desc));
+        object->TakeMetadata(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+        return object;
+    }
     std::shared_ptr<clsCache> Bind(const ObjectSpec& desc) {
         Write(desc);
         return BindWritten(desc);
     }
-    static std::shared_ptr<clsCache> BindRecord(const builder::WinGateRecord& record) {
-        auto object = NewCacheObject(kProxyType);
-        const std::string bytes = builder::EncodeRecord(record);
-        object->TakeMetadata(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-        return object;
-    }
     std::string PathOf(const ObjectSpec& desc) const { return cache.ContentPath(desc.name); }
-    uint64_t ContentOffset(const ObjectSpec&) const { return 0; }
 
     builder::WinGateCache cache;
 };
-
-inline clsCacheBase& Base(const std::shared_ptr<clsCache>& object) {
-    return dynamic_cast<clsCacheBase&>(*object);
-}
 
 inline ParsedFilter Filter(std::initializer_list<std::string> words) {
     ParsedFilter f;

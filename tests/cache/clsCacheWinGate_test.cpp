@@ -216,14 +216,5 @@ TEST_F(WinGateObjectTest, HostIsTheTextBetweenTheSlashesAndTheNextSlash) {
     }
 }
 
-TEST_F(WinGateObjectTest, FileCopyWritesTheWholeContentFile) {
-    WinGateRecord r = Record();
-    cache_.Add(r, WinGateContent{Content::Sized(50000).Patch(0, "NO HEADER HERE"), false, {}});
-    const auto object = TakeOnly(builder::EncodeRecord(r));
-    ASSERT_TRUE(object->FileCopy(root_ / "copy"));
-    EXPECT_EQ(root_.ReadFile("copy"), root_.ReadFile("cache/0000002A.wgc"));
-    EXPECT_EQ(root_.ReadFile("copy").substr(0, 14), "NO HEADER HERE");
-}
-
 }  // namespace
 }  // namespace loftwick::test

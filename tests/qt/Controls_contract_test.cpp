@@ -26,70 +26,50 @@ namespace {
 
 class MemoryKit {
 public:
-    Label& label() { return label_; }
-    TextBox& textBox() { return textBox_; }
-    CheckBox& checkBox() { return checkBox_; }
-    ComboBox& combo() { return combo_; }
-    ListBox& list() { return list_; }
-    Button& button() { return button_; }
-    MenuItem& menuItem() { return menuItem_; }
-    PopupMenu& popup() { return popup_; }
+    MemoryLabel label;
+    MemoryTextBox textBox;
+    MemoryCheckBox checkBox;
+    MemoryComboBox combo;
+    MemoryListBox list;
+    MemoryButton button;
+    MemoryMenuItem menuItem;
+    MemoryPopupMenu popup;
 
-    void UserTypes(const std::string& text) { combo_.TypeText(text); }
-    void UserPressesBackspace() { combo_.PressBackspace(); }
-    void UserLeavesCombo() { combo_.LoseFocus(); }
-    void UserClicksLine(int32_t index, MouseButton button) { list_.ClickLine(index, button); }
-    void UserDoubleClicksLine(int32_t index) { list_.DoubleClickLine(index); }
-    void UserClicksButton() { button_.Click(); }
-    void UserChoosesMenuItem() { menuItem_.Click(); }
-    bool PopupShown() const { return popup_.popupCount > 0; }
-
-private:
-    MemoryLabel label_;
-    MemoryTextBox textBox_;
-    MemoryCheckBox checkBox_;
-    MemoryComboBox combo_;
-    MemoryListBox list_;
-    MemoryButton button_;
-    MemoryMenuItem menuItem_;
-    MemoryPopupMenu popup_;
+    void UserTypes(const std::string& text) { combo.TypeText(text); }
+    void UserPressesBackspace() { combo.PressBackspace(); }
+    void UserLeavesCombo() { combo.LoseFocus(); }
+    void UserClicksLine(int32_t index, MouseButton b) { list.ClickLine(index, b); }
+    void UserDoubleClicksLine(int32_t index) { list.DoubleClickLine(index); }
+    void UserClicksButton() { button.Click(); }
+    void UserChoosesMenuItem() { menuItem.Click(); }
+    bool PopupShown() const { return popup.popupCount > 0; }
 };
 
 class QtKit {
-public:
-    QtKit() {
-        window_ = std::make_unique<QWidget>();
-        window_->resize(400, 300);
-        labelWidget_ = new QLabel(window_.get());
-        editWidget_ = new QLineEdit(window_.get());
-        checkWidget_ = new QCheckBox(window_.get());
-        comboWidget_ = new QComboBox(window_.get());
-        listWidget_ = new QListWidget(window_.get());
-        listWidget_->setGeometry(0, 100, 300, 200);
-        buttonWidget_ = new QPushButton(window_.get());
-        menu_ = new QMenu(window_.get());
-        action_ = menu_->addAction("item");
-        window_->show();
+    std::unique_ptr<QWidget> window_ = std::make_unique<QWidget>();
+    QComboBox* comboWidget_ = new QComboBox(window_.get());
+    QListWidget* listWidget_ = new QListWidget(window_.get());
+    QPushButton* buttonWidget_ = new QPushButton(window_.get());
+    QMenu* menu_ = new QMenu(window_.get());
+    QAction* action_ = menu_->addAction("item");
 
-        label_ = std::make_unique<qt::QtLabel>(labelWidget_);
-        textBox_ = std::make_unique<qt::QtTextBox>(editWidget_);
-        checkBox_ = std::make_unique<qt::QtCheckBox>(checkWidget_);
-        combo_ = std::make_unique<qt::QtComboBox>(comboWidget_);
-        list_ = std::make_unique<qt::QtListBox>(listWidget_);
-        button_ = std::make_unique<qt::QtButton>(buttonWidget_);
-        menuItem_ = std::make_unique<qt::QtMenuItem>(action_);
-        popup_ = std::make_unique<qt::QtPopupMenu>(menu_);
+public:
+    // Declared after the window: destroyed first, while their widgets still exist.
+    qt::QtLabel label{new QLabel(window_.get())};
+    qt::QtTextBox textBox{new QLineEdit(window_.get())};
+    qt::QtCheckBox checkBox{new QCheckBox(window_.get())};
+    qt::QtComboBox combo{comboWidget_};
+    qt::QtListBox list{listWidget_};
+    qt::QtButton button{buttonWidget_};
+    qt::QtMenuItem menuItem{action_};
+    qt::QtPopupMenu popup{menu_};
+
+    QtKit() {
+        window_->resize(400, 300);
+        listWidget_->setGeometry(0, 100, 300, 200);
+        window_->show();
     }
     ~QtKit() { menu_->hide(); }
-
-    Label& label() { return *label_; }
-    TextBox& textBox() { return *textBox_; }
-    CheckBox& checkBox() { return *checkBox_; }
-    ComboBox& combo() { return *combo_; }
-    ListBox& list() { return *list_; }
-    Button& button() { return *button_; }
-    MenuItem& menuItem() { return *menuItem_; }
-    PopupMenu& popup() { return *popup_; }
 
     // Keystrokes into the combo's line edit, one character at a time, as a keyboard delivers them.
     void UserTypes(const std::string& text) {
@@ -110,10 +90,10 @@ public:
         QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
         QCoreApplication::sendEvent(comboWidget_, &out);
     }
-    void UserClicksLine(int32_t index, MouseButton button) {
-        const Qt::MouseButton qtButton = button == MouseButton::Right    ? Qt::RightButton
-                                         : button == MouseButton::Middle ? Qt::MiddleButton
-                                                                         : Qt::LeftButton;
+    void UserClicksLine(int32_t index, MouseButton b) {
+        const Qt::MouseButton qtButton = b == MouseButton::Right    ? Qt::RightButton
+                                         : b == MouseButton::Middle ? Qt::MiddleButton
+                                                                    : Qt::LeftButton;
         Mouse(QEvent::MouseButtonPress, index, qtButton);
         Mouse(QEvent::MouseButtonRelease, index, qtButton);
     }
@@ -127,32 +107,12 @@ public:
     bool PopupShown() const { return menu_->isVisible(); }
 
 private:
-    void Mouse(QEvent::Type type, int32_t index, Qt::MouseButton button) {
+    void Mouse(QEvent::Type type, int32_t index, Qt::MouseButton b) {
         const QPointF at = listWidget_->visualItemRect(listWidget_->item(index)).center();
-        const Qt::MouseButtons held =
-            type == QEvent::MouseButtonRelease ? Qt::MouseButtons(Qt::NoButton) : Qt::MouseButtons(button);
-        QMouseEvent event(type, at, listWidget_->viewport()->mapToGlobal(at), button, held, Qt::NoModifier);
+        const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::MouseButtons(Qt::NoButton) : Qt::MouseButtons(b);
+        QMouseEvent event(type, at, listWidget_->viewport()->mapToGlobal(at), b, held, Qt::NoModifier);
         QCoreApplication::sendEvent(listWidget_->viewport(), &event);
     }
-
-    std::unique_ptr<QWidget> window_;
-    QLabel* labelWidget_;
-    QLineEdit* editWidget_;
-    QCheckBox* checkWidget_;
-    QComboBox* comboWidget_;
-    QListWidget* listWidget_;
-    QPushButton* buttonWidget_;
-    QMenu* menu_;
-    QAction* action_;
-    // Declared after the window: destroyed first, while their widgets still exist.
-    std::unique_ptr<qt::QtLabel> label_;
-    std::unique_ptr<qt::QtTextBox> textBox_;
-    std::unique_ptr<qt::QtCheckBox> checkBox_;
-    std::unique_ptr<qt::QtComboBox> combo_;
-    std::unique_ptr<qt::QtListBox> list_;
-    std::unique_ptr<qt::QtButton> button_;
-    std::unique_ptr<qt::QtMenuItem> menuItem_;
-    std::unique_ptr<qt::QtPopupMenu> popup_;
 };
 
 template <class Kit>
@@ -160,14 +120,14 @@ class ControlsContract : public ::testing::Test {
 protected:
     std::vector<std::string> Entries() {
         std::vector<std::string> entries;
-        for (int32_t i = 0; i < kit.combo().ListCount(); ++i) entries.push_back(kit.combo().ItemText(i));
+        for (int32_t i = 0; i < kit.combo.ListCount(); ++i) entries.push_back(kit.combo.ItemText(i));
         return entries;
     }
     void FillCombo(const std::vector<std::string>& entries) {
-        for (const auto& entry : entries) kit.combo().AddItem(entry);
+        for (const auto& entry : entries) kit.combo.AddItem(entry);
     }
     void FillList(int lines) {
-        for (int i = 1; i <= lines; ++i) kit.list().AddLine("line " + std::to_string(i));
+        for (int i = 1; i <= lines; ++i) kit.list.AddLine("line " + std::to_string(i));
     }
     // Which handlers ran, in order.
     void Record(ComboBox& combo) {
@@ -209,92 +169,77 @@ TYPED_TEST_SUITE(ControlsContract, Kits, KitNames);
 
 const std::string kUmlauts = "Grüße aus Zürich";  // 16 characters, 19 bytes
 const std::string kBeyondBmp = "a\xF0\x9F\x98\x80" "b";  // a, U+1F600, b
-
-// ---- Every control
+using Lines = std::vector<std::string>;
 
 TYPED_TEST(ControlsContract, EveryControlStartsShownEnabledWithoutTooltipAndKeepsWhatItIsSet) {
-    std::vector<Control*> controls = {&this->kit.label(),  &this->kit.textBox(), &this->kit.checkBox(),
-                                      &this->kit.combo(),  &this->kit.list(),    &this->kit.button(),
-                                      &this->kit.menuItem()};
-    for (Control* control : controls) {
-        EXPECT_TRUE(control->Visible());
-        EXPECT_TRUE(control->Enabled());
+    TypeParam& k = this->kit;
+    for (Control* control : std::vector<Control*>{&k.label, &k.textBox, &k.checkBox, &k.combo, &k.list,
+                                                  &k.button, &k.menuItem}) {
+        EXPECT_TRUE(control->Visible() && control->Enabled());
         EXPECT_EQ(control->ToolTipText(), "");
         control->SetVisible(false);
         control->SetEnabled(false);
         control->SetToolTipText("Doubleclick to view in Browser – ü");
-        EXPECT_FALSE(control->Visible());
-        EXPECT_FALSE(control->Enabled());
+        EXPECT_FALSE(control->Visible() || control->Enabled());
         EXPECT_EQ(control->ToolTipText(), "Doubleclick to view in Browser – ü");
         control->SetVisible(true);
         control->SetEnabled(true);
-        EXPECT_TRUE(control->Visible());
-        EXPECT_TRUE(control->Enabled());
+        EXPECT_TRUE(control->Visible() && control->Enabled());
     }
 }
 
 TYPED_TEST(ControlsContract, CaptionsAndTextsRoundTripUtf8) {
-    this->kit.label().SetCaption(kUmlauts);
-    this->kit.checkBox().SetCaption("Set TimeToLive to ... days");
-    this->kit.button().SetCaption("Go!");
-    this->kit.menuItem().SetCaption("&About Loftwick");
-    this->kit.textBox().SetText(kBeyondBmp);
-    this->kit.combo().SetText(kUmlauts);
-    this->kit.label().Refresh();
-    EXPECT_EQ(this->kit.label().Caption(), kUmlauts);
-    EXPECT_EQ(this->kit.checkBox().Caption(), "Set TimeToLive to ... days");
-    EXPECT_EQ(this->kit.button().Caption(), "Go!");
-    EXPECT_EQ(this->kit.menuItem().Caption(), "&About Loftwick");
-    EXPECT_EQ(this->kit.textBox().Text(), kBeyondBmp);
-    EXPECT_EQ(this->kit.combo().Text(), kUmlauts);
+    TypeParam& k = this->kit;
+    k.label.SetCaption(kUmlauts);
+    k.checkBox.SetCaption("Set TimeToLive to ... days");
+    k.button.SetCaption("Go!");
+    k.menuItem.SetCaption("&About Loftwick");
+    k.textBox.SetText(kBeyondBmp);
+    k.combo.SetText(kUmlauts);
+    k.label.Refresh();
+    EXPECT_EQ(k.label.Caption(), kUmlauts);
+    EXPECT_EQ(k.checkBox.Caption(), "Set TimeToLive to ... days");
+    EXPECT_EQ(k.button.Caption(), "Go!");
+    EXPECT_EQ(k.menuItem.Caption(), "&About Loftwick");
+    EXPECT_EQ(k.textBox.Text(), kBeyondBmp);
+    EXPECT_EQ(k.combo.Text(), kUmlauts);
 }
 
-// ---- Text selection, in characters
-
-TYPED_TEST(ControlsContract, CaretEndsUpAfterANewTextAndSelectionsStayInsideIt) {
-    TextBox& box = this->kit.textBox();
+// Positions count characters, not bytes or UTF-16 units, and never leave the text.
+TYPED_TEST(ControlsContract, SelectionsCountCharactersAndStayInsideTheText) {
+    TextBox& box = this->kit.textBox;
     box.SetText(kBeyondBmp);
-    EXPECT_EQ(box.SelStart(), 3);  // characters, not bytes or UTF-16 units
+    EXPECT_EQ(box.SelStart(), 3);  // a new text puts the caret at its end
     box.SetText("200");
     box.SetSelStart(1);
     box.SetSelLength(100);
-    EXPECT_EQ(box.SelStart(), 1);
     EXPECT_EQ(box.SelLength(), 2);
-    box.SetSelStart(2);  // moving the caret drops the selection
-    EXPECT_EQ(box.SelLength(), 0);
-    box.SetSelStart(50);
+    box.SetSelStart(50);  // moving the caret drops the selection
     EXPECT_EQ(box.SelStart(), 3);
+    EXPECT_EQ(box.SelLength(), 0);
     box.SetSelStart(-4);
     box.SetSelLength(-1);
-    EXPECT_EQ(box.SelStart(), 0);
-    EXPECT_EQ(box.SelLength(), 0);
-}
+    EXPECT_EQ(box.SelStart() + box.SelLength(), 0);
 
-TYPED_TEST(ControlsContract, SelectionCountsCharactersOfMultiByteText) {
-    ComboBox& combo = this->kit.combo();
+    ComboBox& combo = this->kit.combo;
     combo.SetText(kUmlauts);
     combo.SetSelStart(10);  // "Zürich", to the end
     combo.SetSelLength(7);
-    EXPECT_EQ(combo.SelStart(), 10);
     EXPECT_EQ(combo.SelLength(), 6);
     this->kit.UserTypes("Bern");
     EXPECT_EQ(combo.Text(), "Grüße aus Bern");
-
     combo.SetText(kBeyondBmp);
     combo.SetSelStart(1);
     combo.SetSelLength(1);
-    EXPECT_EQ(combo.SelLength(), 1);
     this->kit.UserTypes("ö");
     EXPECT_EQ(combo.Text(), "aöb");
     EXPECT_EQ(combo.SelStart(), 2);
 }
 
-// ---- Check box
-
 TYPED_TEST(ControlsContract, CheckBoxHoldsUncheckedCheckedAndGrayedAndIgnoresOtherValues) {
-    CheckBox& box = this->kit.checkBox();
+    CheckBox& box = this->kit.checkBox;
     EXPECT_EQ(box.Value(), 0);
-    for (int32_t value : {1, 2, 0, 2, 1}) {
+    for (int32_t value : {2, 0, 1}) {
         box.SetValue(value);
         EXPECT_EQ(box.Value(), value);
     }
@@ -305,98 +250,63 @@ TYPED_TEST(ControlsContract, CheckBoxHoldsUncheckedCheckedAndGrayedAndIgnoresOth
 
 // ---- Combo box list
 
-TYPED_TEST(ControlsContract, ComboEntriesAndTheirDataInsertAndRemoveAtAnyPosition) {
-    ComboBox& combo = this->kit.combo();
+TYPED_TEST(ControlsContract, ComboEntriesAndTheirDataInsertAndRemoveAtAnyPositionWithinRange) {
+    ComboBox& combo = this->kit.combo;
     this->FillCombo({"b", "d"});
-    combo.SetItemData(0, 7);
     combo.SetItemData(1, -39);
     combo.InsertItem(0, "a");
     combo.InsertItem(2, "c");
     combo.InsertItem(4, "e");  // at the count: appends
-    EXPECT_EQ(this->Entries(), (std::vector<std::string>{"a", "b", "c", "d", "e"}));
+    EXPECT_EQ(this->Entries(), (Lines{"a", "b", "c", "d", "e"}));
     EXPECT_EQ(combo.ItemData(0), 0);
-    EXPECT_EQ(combo.ItemData(1), 7);
     EXPECT_EQ(combo.ItemData(3), -39);
     combo.RemoveItem(4);
     combo.RemoveItem(0);
     combo.RemoveItem(1);
-    EXPECT_EQ(this->Entries(), (std::vector<std::string>{"b", "d"}));
+    EXPECT_EQ(this->Entries(), (Lines{"b", "d"}));
     EXPECT_EQ(combo.ItemData(1), -39);
-    EXPECT_EQ(combo.ItemText(2), "");
-    EXPECT_EQ(combo.ItemText(-1), "");
+    EXPECT_EQ(combo.ItemText(2) + combo.ItemText(-1), "");
     EXPECT_EQ(combo.ItemData(2), 0);
-}
-
-TYPED_TEST(ControlsContract, ComboIndexesThatDoNotExistRaiseTheirErrors) {
-    ComboBox& combo = this->kit.combo();
-    this->FillCombo({"a", "b"});
     EXPECT_EQ(ErrorNumberOf([&] { combo.InsertItem(3, "x"); }), vberr::InvalidProcedureCall);
     EXPECT_EQ(ErrorNumberOf([&] { combo.InsertItem(-1, "x"); }), vberr::InvalidProcedureCall);
     EXPECT_EQ(ErrorNumberOf([&] { combo.RemoveItem(2); }), vberr::InvalidProcedureCall);
     EXPECT_EQ(ErrorNumberOf([&] { combo.SetSelectedIndex(2); }), ctlerr::InvalidPropertyValue);
     EXPECT_EQ(ErrorNumberOf([&] { combo.SetSelectedIndex(-2); }), ctlerr::InvalidPropertyValue);
     EXPECT_EQ(ErrorNumberOf([&] { combo.SetItemData(2, 1); }), ctlerr::InvalidPropertyArrayIndex);
-    EXPECT_EQ(this->Entries(), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(this->Entries(), (Lines{"b", "d"}));
 }
 
-TYPED_TEST(ControlsContract, FillingAnEmptyComboLeavesItsTextAndSelectsNothing) {
-    ComboBox& combo = this->kit.combo();
-    this->FillCombo({"text/html", "image/gif"});
-    EXPECT_EQ(combo.Text(), "");
+TYPED_TEST(ControlsContract, SelectingAnEntryShowsItWithTheCaretAtTheEndAndFillingSelectsNothing) {
+    ComboBox& combo = this->kit.combo;
+    combo.SetText("typed");
+    this->FillCombo({"one", "Zürich"});
+    EXPECT_EQ(combo.Text(), "typed");
     EXPECT_EQ(combo.SelectedIndex(), -1);
-
+    combo.SetSelectedIndex(1);
+    EXPECT_EQ(combo.Text(), "Zürich");
+    EXPECT_EQ(combo.SelStart(), 6);
+    EXPECT_EQ(combo.SelLength(), 0);
+    this->kit.UserTypes("x");  // an edited text is no entry; selecting the entry again restores it
+    EXPECT_EQ(combo.SelectedIndex(), -1);
+    combo.SetSelectedIndex(1);
+    EXPECT_EQ(combo.Text(), "Zürich");
+    combo.SetSelectedIndex(-1);
+    EXPECT_EQ(combo.Text(), "");
     combo.SetSelectedIndex(0);
     combo.Clear();
     EXPECT_EQ(combo.ListCount(), 0);
     EXPECT_EQ(combo.Text(), "");
-    combo.SetText("typed");
-    combo.InsertItem(0, "first");
-    EXPECT_EQ(combo.Text(), "typed");
-    EXPECT_EQ(combo.SelectedIndex(), -1);
 }
 
-TYPED_TEST(ControlsContract, SelectingAnEntryShowsItWithTheCaretAtTheEnd) {
-    ComboBox& combo = this->kit.combo();
-    this->FillCombo({"one", "Zürich"});
-    combo.SetText("something else");
-    combo.SetSelectedIndex(1);
-    EXPECT_EQ(combo.SelectedIndex(), 1);
-    EXPECT_EQ(combo.Text(), "Zürich");
-    EXPECT_EQ(combo.SelStart(), 6);
-    EXPECT_EQ(combo.SelLength(), 0);
-    combo.SetSelectedIndex(-1);
-    EXPECT_EQ(combo.SelectedIndex(), -1);
-    EXPECT_EQ(combo.Text(), "");
-}
-
-TYPED_TEST(ControlsContract, ReselectingTheSelectedEntryRestoresAnEditedText) {
-    ComboBox& combo = this->kit.combo();
-    this->FillCombo({"abc"});
-    combo.SetSelectedIndex(0);
-    this->kit.UserTypes("x");
-    EXPECT_EQ(combo.SelectedIndex(), -1);
-    combo.SetSelectedIndex(0);
-    EXPECT_EQ(combo.Text(), "abc");
-    EXPECT_EQ(combo.SelectedIndex(), 0);
-}
-
-TYPED_TEST(ControlsContract, SelectionFollowsItsEntryWhenOthersComeAndGo) {
-    ComboBox& combo = this->kit.combo();
-    this->FillCombo({"a", "b", "c"});
+TYPED_TEST(ControlsContract, SelectionFollowsItsEntryAndRemovingItKeepsTheText) {
+    ComboBox& combo = this->kit.combo;
+    this->FillCombo({"a", "three", "c"});
     combo.SetSelectedIndex(1);
     combo.InsertItem(0, "new");
     EXPECT_EQ(combo.SelectedIndex(), 2);
     combo.RemoveItem(0);
-    EXPECT_EQ(combo.SelectedIndex(), 1);
     combo.RemoveItem(2);
     EXPECT_EQ(combo.SelectedIndex(), 1);
-    EXPECT_EQ(combo.Text(), "b");
-}
-
-TYPED_TEST(ControlsContract, RemovingTheSelectedEntryKeepsTheTextAndItsSelection) {
-    ComboBox& combo = this->kit.combo();
-    this->FillCombo({"a", "three", "c"});
-    combo.SetSelectedIndex(1);
     combo.SetSelStart(2);
     combo.SetSelLength(2);
     combo.RemoveItem(1);
@@ -404,42 +314,47 @@ TYPED_TEST(ControlsContract, RemovingTheSelectedEntryKeepsTheTextAndItsSelection
     EXPECT_EQ(combo.Text(), "three");
     EXPECT_EQ(combo.SelStart(), 2);
     EXPECT_EQ(combo.SelLength(), 2);
-    EXPECT_EQ(this->Entries(), (std::vector<std::string>{"a", "c"}));
+    EXPECT_EQ(this->Entries(), Lines{"a"});
 }
 
 // ---- Combo box events
 
-TYPED_TEST(ControlsContract, TypingReplacesTheSelectionAndReportsEachChange) {
-    ComboBox& combo = this->kit.combo();
-    this->Record(combo);
-    this->FillCombo({"abcd"});
-    combo.SetSelectedIndex(0);
-    combo.SetSelStart(1);
-    combo.SetSelLength(3);
-    this->kit.UserTypes("xy");
-    EXPECT_EQ(combo.Text(), "axy");
-    EXPECT_EQ(combo.SelStart(), 3);
-    EXPECT_EQ(combo.SelectedIndex(), -1);
-    EXPECT_GE(this->events.size(), 1u);
-    for (const auto& event : this->events) EXPECT_EQ(event, "change");
-}
-
-TYPED_TEST(ControlsContract, ChangesMadeByTheProgramFireNoUserHandler) {
-    ComboBox& combo = this->kit.combo();
+TYPED_TEST(ControlsContract, UserEditsFireTheirHandlersAndProgramChangesNone) {
+    ComboBox& combo = this->kit.combo;
     this->Record(combo);
     combo.SetText("abc");
-    this->FillCombo({"x", "y"});
+    this->FillCombo({"abcd", "y"});
     combo.SetSelectedIndex(1);
     combo.InsertItem(0, "z");
     combo.RemoveItem(2);
-    combo.SetSelStart(0);
-    combo.SetSelLength(1);
+    combo.SetSelectedIndex(0);
     combo.Clear();
     EXPECT_TRUE(this->events.empty());
+
+    combo.SetText("abcd");
+    combo.SetSelStart(1);
+    combo.SetSelLength(3);
+    this->kit.UserTypes("xy");  // replaces the selection
+    EXPECT_EQ(combo.Text(), "axy");
+    EXPECT_EQ(combo.SelStart(), 3);
+    EXPECT_GE(this->events.size(), 1u);
+    for (const auto& event : this->events) EXPECT_EQ(event, "change");
+
+    this->events.clear();
+    combo.SetText("Zürich");
+    combo.SetSelStart(3);
+    combo.SetSelLength(3);
+    this->kit.UserPressesBackspace();  // the selection, then the character before the caret
+    this->kit.UserPressesBackspace();
+    EXPECT_EQ(combo.Text(), "Zü");
+    combo.SetText("");
+    this->kit.UserPressesBackspace();  // nothing to delete, nothing changed
+    this->kit.UserLeavesCombo();
+    EXPECT_EQ(this->events, (Lines{"change", "change", "lostfocus"}));
 }
 
 TYPED_TEST(ControlsContract, AChangeHandlerMayRewriteTheTextWithoutBeingCalledAgain) {
-    ComboBox& combo = this->kit.combo();
+    ComboBox& combo = this->kit.combo;
     this->FillCombo({"abx"});
     int calls = 0;
     combo.onTextChanged = [&] {
@@ -455,132 +370,76 @@ TYPED_TEST(ControlsContract, AChangeHandlerMayRewriteTheTextWithoutBeingCalledAg
     EXPECT_EQ(combo.SelLength(), 2);
 }
 
-TYPED_TEST(ControlsContract, BackspaceDeletesTheSelectionOrTheCharacterBeforeTheCaret) {
-    ComboBox& combo = this->kit.combo();
-    this->Record(combo);
-    combo.SetText("Zürich");
-    combo.SetSelStart(3);
-    combo.SetSelLength(3);
-    this->kit.UserPressesBackspace();
-    EXPECT_EQ(combo.Text(), "Zür");
-    this->kit.UserPressesBackspace();
-    EXPECT_EQ(combo.Text(), "Zü");
-    EXPECT_EQ(this->events, (std::vector<std::string>{"change", "change"}));
-
-    combo.SetText("");
-    this->kit.UserPressesBackspace();
-    EXPECT_EQ(this->events.size(), 2u);  // nothing to delete, nothing changed
-}
-
-TYPED_TEST(ControlsContract, LeavingTheComboReportsLostFocus) {
-    ComboBox& combo = this->kit.combo();
-    this->Record(combo);
-    this->kit.UserLeavesCombo();
-    EXPECT_EQ(this->events, (std::vector<std::string>{"lostfocus"}));
-}
-
 // ---- List box
 
-TYPED_TEST(ControlsContract, ListLinesKeepTheirOrderAndClearingFiresNothing) {
-    ListBox& list = this->kit.list();
+TYPED_TEST(ControlsContract, ListLinesKeepTheirOrderAndProgramSelectionFiresClickEveryTime) {
+    ListBox& list = this->kit.list;
     list.AddLine("WinProxy cache at /var/cache/");
     list.AddLine(kUmlauts);
+    list.AddLine("third");
     list.Refresh();
-    EXPECT_EQ(list.ListCount(), 2);
+    EXPECT_EQ(list.ListCount(), 3);
     EXPECT_EQ(list.LineText(1), kUmlauts);
-    EXPECT_EQ(list.LineText(2), "");
-    EXPECT_EQ(list.LineText(-1), "");
+    EXPECT_EQ(list.LineText(3) + list.LineText(-1), "");
     EXPECT_EQ(list.SelectedIndex(), -1);
-    list.SetSelectedIndex(1);
-    this->Record(list);
-    list.Clear();
-    EXPECT_EQ(list.ListCount(), 0);
-    EXPECT_EQ(list.SelectedIndex(), -1);
-    EXPECT_TRUE(this->events.empty());
-}
-
-TYPED_TEST(ControlsContract, SelectingALineFromTheProgramFiresTheClickHandlerEveryTime) {
-    ListBox& list = this->kit.list();
-    this->FillList(3);
     std::vector<int32_t> seen;
     list.onClick = [&] { seen.push_back(list.SelectedIndex()); };
     list.SetSelectedIndex(2);
     list.SetSelectedIndex(2);
     list.SetSelectedIndex(-1);
-    EXPECT_EQ(seen, (std::vector<int32_t>{2, 2, -1}));
-
     list.SetSelectedIndex(1);
     EXPECT_EQ(ErrorNumberOf([&] { list.SetSelectedIndex(3); }), ctlerr::InvalidPropertyValue);
     EXPECT_EQ(ErrorNumberOf([&] { list.SetSelectedIndex(-2); }), ctlerr::InvalidPropertyValue);
-    EXPECT_EQ(list.SelectedIndex(), 1);
-    EXPECT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen, (std::vector<int32_t>{2, 2, -1, 1}));
+    this->Record(list);
+    list.Clear();  // fires nothing
+    EXPECT_EQ(list.ListCount(), 0);
+    EXPECT_EQ(list.SelectedIndex(), -1);
+    EXPECT_TRUE(this->events.empty());
 }
 
 TYPED_TEST(ControlsContract, ClickingALineSelectsItThenReportsTheButtonRelease) {
-    ListBox& list = this->kit.list();
+    ListBox& list = this->kit.list;
     this->Record(list);
     this->FillList(3);
     this->kit.UserClicksLine(1, MouseButton::Left);
-    EXPECT_EQ(list.SelectedIndex(), 1);
-    EXPECT_EQ(this->events, (std::vector<std::string>{"click", "up:left"}));
-
-    this->events.clear();
     this->kit.UserClicksLine(1, MouseButton::Left);  // already selected: no selection change
-    EXPECT_EQ(this->events, (std::vector<std::string>{"up:left"}));
-
-    this->events.clear();
     this->kit.UserClicksLine(2, MouseButton::Right);
     EXPECT_EQ(list.SelectedIndex(), 2);
-    EXPECT_EQ(this->events, (std::vector<std::string>{"click", "up:right"}));
-}
-
-TYPED_TEST(ControlsContract, DoubleClickingALineReportsOneDoubleClick) {
-    ListBox& list = this->kit.list();
-    this->Record(list);
-    this->FillList(3);
+    EXPECT_EQ(this->events, (Lines{"click", "up:left", "up:left", "click", "up:right"}));
+    this->events.clear();
     this->kit.UserDoubleClicksLine(0);
     EXPECT_EQ(list.SelectedIndex(), 0);
-    EXPECT_EQ(this->events, (std::vector<std::string>{"click", "up:left", "dblclick", "up:left"}));
+    EXPECT_EQ(this->events, (Lines{"click", "up:left", "dblclick", "up:left"}));
 }
 
 // ---- Button, menu item, popup
 
-TYPED_TEST(ControlsContract, ButtonRolesAndClicksWhileEnabledOnly) {
-    Button& button = this->kit.button();
+TYPED_TEST(ControlsContract, ButtonsAndMenuItemsReportClicksOnlyWhileEnabledAndShown) {
+    Button& button = this->kit.button;
+    MenuItem& item = this->kit.menuItem;
     int clicks = 0;
     button.onClick = [&] { ++clicks; };
-    EXPECT_FALSE(button.IsDefault());
-    EXPECT_FALSE(button.IsCancel());
+    item.onClick = [&] { clicks += 10; };
+    EXPECT_FALSE(button.IsDefault() || button.IsCancel());
     button.SetDefault(true);
     button.SetCancel(true);
-    EXPECT_TRUE(button.IsDefault());
-    EXPECT_TRUE(button.IsCancel());
     button.SetCancel(false);
-    EXPECT_FALSE(button.IsCancel());
     EXPECT_TRUE(button.IsDefault());
-
+    EXPECT_FALSE(button.IsCancel());
     this->kit.UserClicksButton();
-    button.SetEnabled(false);
-    this->kit.UserClicksButton();
-    EXPECT_EQ(clicks, 1);
-}
-
-TYPED_TEST(ControlsContract, MenuItemReportsChoicesOnlyWhileEnabledAndShown) {
-    MenuItem& item = this->kit.menuItem();
-    int clicks = 0;
-    item.onClick = [&] { ++clicks; };
     this->kit.UserChoosesMenuItem();
+    button.SetEnabled(false);
     item.SetEnabled(false);
+    this->kit.UserClicksButton();
     this->kit.UserChoosesMenuItem();
     item.SetEnabled(true);
     item.SetVisible(false);
     this->kit.UserChoosesMenuItem();
-    EXPECT_EQ(clicks, 1);
-}
+    EXPECT_EQ(clicks, 11);
 
-TYPED_TEST(ControlsContract, PopupMenuShowsWhenAsked) {
     EXPECT_FALSE(this->kit.PopupShown());
-    this->kit.popup().Popup();
+    this->kit.popup.Popup();
     EXPECT_TRUE(this->kit.PopupShown());
 }
 

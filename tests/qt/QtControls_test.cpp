@@ -1,5 +1,5 @@
-// What the Qt adapters must do beyond the shared contract: the filter field's completion working in a
-// real QComboBox, focus tracking for F2, the Enter and Escape roles, and adapters outliving widgets.
+// What the Qt adapters must do beyond the shared contract: a filter field that opens its drop-down list
+// without losing focus, focus tracking for F2, the Enter and Escape roles, and adapters outliving widgets.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -59,39 +59,6 @@ protected:
     qt::QtFocusTracker focus_;
 };
 
-TEST_F(QtFilterField, TypingCompletesInTheWidgetAndTheNextKeyOverwritesTheTail) {
-    combo_->AddItem("abx");
-    combo_->AddItem("AB");
-    Type("ab");
-    EXPECT_EQ(Shown(), "abx");
-    EXPECT_EQ(Highlighted(), "x");
-    EXPECT_EQ(box_->currentIndex(), 0);
-    Type("z");
-    EXPECT_EQ(Shown(), "abz");
-    EXPECT_EQ(Highlighted(), "");
-}
-
-TEST_F(QtFilterField, BackspaceRemovesTheCompletedTailAndDoesNotCompleteAgain) {
-    combo_->AddItem("www.example.org");
-    Type("ww");
-    EXPECT_EQ(Shown(), "www.example.org");
-    Key(keycode::Backspace, Qt::Key_Backspace);
-    EXPECT_EQ(Shown(), "ww");
-    EXPECT_EQ(combo_->SelectedIndex(), -1);
-}
-
-TEST_F(QtFilterField, LeavingTheFieldPutsItsTextOnTopOfTheDropDownList) {
-    combo_->AddItem("one");
-    combo_->AddItem("two");
-    combo_->SetText("new host");
-    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-    QCoreApplication::sendEvent(box_, &out);
-    ASSERT_EQ(box_->count(), 3);
-    EXPECT_EQ(box_->itemText(0), "new host");
-    EXPECT_EQ(box_->currentIndex(), 0);
-    EXPECT_EQ(Shown(), "new host");
-}
-
 TEST_F(QtFilterField, OpeningTheDropDownIsNotLeavingTheField) {
     int lost = 0;
     combo_->onLostFocus = [&] { ++lost; };
@@ -136,21 +103,18 @@ protected:
     int clicks_ = 0;
 };
 
-TEST_F(QtButtonRoles, EscapePressesTheCancelButtonAnywhereInItsWindow) {
+TEST_F(QtButtonRoles, EscapePressesTheCancelButtonAndTheDefaultRoleTakesBothEnterKeys) {
     button_.SetCancel(true);
     QShortcut* escape = ShortcutFor(Qt::Key_Escape);
     ASSERT_NE(escape, nullptr);
-    EXPECT_EQ(escape->context(), Qt::WindowShortcut);
+    EXPECT_EQ(escape->context(), Qt::WindowShortcut);  // anywhere in the window
     window_.show();
     emit escape->activated();
-    EXPECT_EQ(clicks_, 1);
-
     widget_->setEnabled(false);
     emit escape->activated();
     EXPECT_EQ(clicks_, 1);
-}
 
-TEST_F(QtButtonRoles, TheDefaultRoleTakesBothEnterKeysAndGoesAwayWhenDropped) {
+    button_.SetCancel(false);
     button_.SetDefault(true);
     button_.SetDefault(true);  // a second call adds no second shortcut
     EXPECT_NE(ShortcutFor(Qt::Key_Return), nullptr);
@@ -162,19 +126,16 @@ TEST_F(QtButtonRoles, TheDefaultRoleTakesBothEnterKeysAndGoesAwayWhenDropped) {
 
 // ---- Lifetimes
 
-TEST(QtAdapterLifetime, AnAdapterWhoseWidgetIsGoneRaisesObjectNotSet) {
+TEST(QtAdapterLifetime, NeitherAdapterNorWidgetOutlivingTheOtherCallsIntoWhatIsGone) {
     auto* box = new QComboBox;
     qt::QtComboBox combo(box);
     delete box;
     try {
         combo.SetText("x");
-        FAIL() << "no error raised";
+        ADD_FAILURE() << "no error raised";
     } catch (const RuntimeError& e) {
         EXPECT_EQ(e.Number(), vberr::ObjectNotSet);
     }
-}
-
-TEST(QtAdapterLifetime, AWidgetOutlivingItsAdapterNoLongerCallsTheHandlers) {
     QListWidget list;
     list.addItem("1 http://example.org/ : 2024-12-06 10:00:00 : 42");
     int clicks = 0;

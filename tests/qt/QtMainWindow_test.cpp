@@ -71,7 +71,6 @@ TEST_F(QtMainWindowTest, WindowRendersWithEveryControlAfterAScan) {
 }
 
 TEST_F(QtMainWindowTest, KeysMapToTheClassicCodes) {
-    EXPECT_EQ(qt::ClassicKeyCode(Qt::Key_Backspace), 8);
     EXPECT_EQ(qt::ClassicKeyCode(Qt::Key_Delete), 46);
     EXPECT_EQ(qt::ClassicKeyCode(Qt::Key_F2), 113);
     EXPECT_EQ(qt::ClassicKeyCode(Qt::Key_A), 65);

@@ -24,70 +24,42 @@ TEST(GetFileExtension, QueryIsCutBlankOrSeparatorMeansNoExtension) {
     EXPECT_EQ(GetFileExtension(".htaccess", "x"), "htaccess");
 }
 
-TEST(InstrSet, FindsTheFirstOfAnySetCharacterFromStart) {
+TEST(InstrSet, FindsTheFirstOfAnySetCharacterFromStartAndStartBelowOneIsTheCallersError) {
     EXPECT_EQ(InstrSet(1, "abc;d&e", ";&"), 4);
     EXPECT_EQ(InstrSet(5, "abc;d&e", ";&"), 6);
     EXPECT_EQ(InstrSet(4, "abc;d&e", ";&"), 4);
-    EXPECT_EQ(InstrSet(1, "abc", ";&"), 0);
     EXPECT_EQ(InstrSet(1, "abc;", ""), 0);
-    EXPECT_EQ(InstrSet(8, "abc;d&e", ";&"), 0);
     EXPECT_EQ(InstrSet(100, "", ";&"), 0);
-}
-
-TEST(InstrSet, StartBelowOneIsTheCallersError) {
     try {
         InstrSet(0, "abc", "a");
-        FAIL() << "no error";
+        ADD_FAILURE() << "no error";
     } catch (const RuntimeError& e) {
         EXPECT_EQ(e.Number(), vberr::InvalidProcedureCall);
     }
 }
 
-TEST(ContentTypeTable, ContentTypeListedTwiceGivesTheFirstRowsExtension) {
-    EXPECT_EQ(ContentTypeFromFileName("x.eps", "?"), "application/postscript");
-    EXPECT_EQ(ContentTypeFromFileName("x.ps", "?"), "application/postscript");
-    EXPECT_EQ(ExtensionFromContentType("application/postscript", "?"), "ai");
-    EXPECT_EQ(ContentTypeFromFileName("x.qt", "?"), "video/quicktime");
-    EXPECT_EQ(ExtensionFromContentType("video/quicktime", "?"), "mov");
+TEST(ContentTypeTable, LookupsAreExactAndTheFirstRowOfAContentTypeGivesItsExtension) {
+    const std::pair<std::string, std::string> byName[] = {
+        {"x.eps", "application/postscript"}, {"x.qt", "video/quicktime"}, {"Main.java", "java/*"},
+        {"Main.class", "java/*"},            {"PIC.GIF", "?"},            {"readme.", "?"},
+        {"a.b c", "?"},                      {"a.unknown", "?"},          {"a.tar.gz", "application/x-gzip"},
+        {"page.asp?id=1", "text/html"},
+    };
+    for (const auto& [name, type] : byName) EXPECT_EQ(ContentTypeFromFileName(name, "?"), type) << name;
+    const std::pair<std::string, std::string> byType[] = {
+        {"application/postscript", "ai"}, {"video/quicktime", "mov"}, {"java/*", "class"}, {"java", "java"},
+        {"Image/GIF", "?"},               {"image/gif; charset=x", "?"}, {"text/htm", "?"},  {"", "?"},
+    };
+    for (const auto& [type, extension] : byType) EXPECT_EQ(ExtensionFromContentType(type, "?"), extension) << type;
 }
 
-TEST(ContentTypeTable, JavaRowsDoNotMix) {
-    EXPECT_EQ(ContentTypeFromFileName("Main.java", "?"), "java/*");
-    EXPECT_EQ(ContentTypeFromFileName("Main.class", "?"), "java/*");
-    EXPECT_EQ(ExtensionFromContentType("java/*", "?"), "class");
-    EXPECT_EQ(ExtensionFromContentType("java", "?"), "java");
-}
-
-TEST(ContentTypeTable, LookupsAreExactCaseIncluded) {
-    EXPECT_EQ(ContentTypeFromFileName("PIC.GIF", "none"), "none");
-    EXPECT_EQ(ExtensionFromContentType("Image/GIF", "none"), "none");
-    EXPECT_EQ(ExtensionFromContentType("image/gif; charset=x", "none"), "none");
-    EXPECT_EQ(ExtensionFromContentType("text/htm", "none"), "none");
-}
-
-TEST(ContentTypeTable, NamesWithoutAUsableExtensionGiveTheDefault) {
-    EXPECT_EQ(ContentTypeFromFileName("readme", "text"), "text");
-    EXPECT_EQ(ContentTypeFromFileName("readme.", "text"), "text");
-    EXPECT_EQ(ContentTypeFromFileName("a.b c", "text"), "text");
-    EXPECT_EQ(ContentTypeFromFileName("a.unknown", "text"), "text");
-    EXPECT_EQ(ExtensionFromContentType("", "html"), "html");
-    // "tar.gz" is not a row; the last extension decides.
-    EXPECT_EQ(ContentTypeFromFileName("a.tar.gz", "?"), "application/x-gzip");
-    EXPECT_EQ(ContentTypeFromFileName("page.asp?id=1", "?"), "text/html");
-}
-
-// Every extension the table knows leads to a content type whose own extension leads back to the same
-// content type, so a saved copy never gets an extension that would be read as something else.
-TEST(ContentTypeTable, EveryKnownExtensionRoundTrips) {
-    const std::vector<std::string> extensions = {
-        "ai",   "aif",  "aifc", "aiff", "asa",  "asf",   "asx",  "au",    "snd",   "avi", "bmp", "class",
-        "java", "css",  "dll",  "exe",  "doc",  "dot",   "eml",  "mht",   "mhtml", "nws", "eps", "ps",
-        "gz",   "hta",  "html", "asp",  "htm",  "shtml", "shtm", "phtml", "htx",   "plg", "stm", "ico",
-        "djv",  "djvu", "gif",  "jpg",  "jpeg", "jfif",  "jpe",  "js",    "ls",    "lsf", "lsx", "m1v",
-        "mp2",  "mpa",  "mpe",  "mpeg", "mpg",  "mpv2",  "mp3",  "m3u",   "mid",   "rmi", "mov", "movie",
-        "pdf",  "pl",   "png",  "pot",  "ppa",  "pps",   "ppt",  "pwz",   "prf",   "qt",  "rtf", "scm",
-        "uin",  "sct",  "wsc",  "spl",  "swf",  "tar",   "tgz",  "z",     "txt",   "asc", "tif", "tiff",
-        "vcf",  "wav",  "xls",  "xml",  "xsl",  "zip"};
+// An extension leads to a content type whose own extension leads back to the same content type, so a
+// saved copy never gets an extension that would be read as something else.
+TEST(ContentTypeTable, KnownExtensionsRoundTrip) {
+    // Representatives of the content types that several extensions share.
+    const std::vector<std::string> extensions = {"ai",  "eps", "ps",  "aifc", "asp", "htm", "shtml", "dll", "exe",
+                                                 "mid", "rmi", "jfif", "jpe", "qt", "mov", "tar",   "tgz", "z",
+                                                 "asc", "txt", "java", "class", "xsl", "xml"};
     for (const std::string& extension : extensions) {
         const std::string contentType = ContentTypeFromFileName("name." + extension, "");
         ASSERT_FALSE(contentType.empty()) << extension;

@@ -38,6 +38,7 @@ TEST_F(FixDefaultNameTest, MissingOrUnusableExtensionComesFromTheContentType) {
     EXPECT_EQ(Fix("server\\x.a&b", "text/html", false), "server\\x.a&b.html");
     EXPECT_EQ(Fix("server\\x.a;b", "image/png", false), "server\\x.a;b.png");
     EXPECT_EQ(Fix("server\\.htaccess", "text/html", false), "server\\.htaccess.html");
+    EXPECT_EQ(Fix("c:readme", "text/plain", false), "c:\\readme.txt");  // a separator after the drive
 }
 
 TEST_F(FixDefaultNameTest, DotWithoutAnExtensionIsDropped) {
@@ -90,21 +91,13 @@ TEST_F(FixDefaultNameTest, EmptyAnswerSkipsTheFollowingPrompts) {
     EXPECT_EQ(desktop_.prompts.size(), 1u);
 }
 
-TEST_F(FixDefaultNameTest, DriveColonPathGetsASeparatorBeforeTheName) {
-    EXPECT_EQ(Fix("c:readme", "text/plain", false), "c:\\readme.txt");
-}
-
-TEST_F(FixDefaultNameTest, ResultThatIsGoneIsReportedAndGivesAnEmptyPath) {
+TEST_F(FixDefaultNameTest, ResultThatIsGoneIsReportedOnlyWhenItsContentTypeIsNeeded) {
     Add("http://server/x", "text/html");
+    EXPECT_EQ(FixDefaultName(host_, "server\\x.gif", 7, false), "server\\x.gif");
+    EXPECT_TRUE(desktop_.messages.empty());
     EXPECT_EQ(FixDefaultName(host_, "server\\x", 7, false), "");
     EXPECT_EQ(ReportLocations(), std::vector<std::string>{"frmMain:FixDefaultName"});
     EXPECT_NE(desktop_.messages.at(0).text.find("file name: 'server\\x'"), std::string::npos);
-}
-
-TEST_F(FixDefaultNameTest, UsableExtensionWithoutCheckDoesNotTouchTheResult) {
-    // Index 7 does not exist: the content type is not needed, so nothing fails.
-    EXPECT_EQ(FixDefaultName(host_, "server\\x.gif", 7, false), "server\\x.gif");
-    EXPECT_TRUE(desktop_.messages.empty());
 }
 
 }  // namespace

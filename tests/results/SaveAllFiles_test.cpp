@@ -32,39 +32,28 @@ TEST_F(SaveAllFilesTest, EveryResultIsSavedWithProgressAndASummary) {
     EXPECT_FALSE(desktop_.busyChanges.back());
 }
 
-TEST_F(SaveAllFilesTest, FailedCopyIsReportedAndTheRestAreStillSaved) {
+TEST_F(SaveAllFilesTest, FailedCopyOrSaveStepIsReportedAndTheRestAreStillSaved) {
+    dir_.MakeDirs("out");
+    dir_.MakeDirs("elsewhere");
+    ASSERT_EQ(symlink((dir_ / "elsewhere").c_str(), (root() + "/trap").c_str()), 0);
     Add("http://h/1.gif", "image/gif");
     Add("http://h/2.gif", "image/gif")->failCopy = true;
-    Add("http://h/3.gif", "image/gif");
+    Add("http://trap/3.gif", "image/gif");
+    Add("http://h/4.gif", "image/gif");
 
     SaveAllFiles(host_, "tree");
 
     EXPECT_TRUE(dir_.Exists("out/h/1.gif"));
     EXPECT_FALSE(dir_.Exists("out/h/2.gif"));
-    EXPECT_TRUE(dir_.Exists("out/h/3.gif"));
-    EXPECT_EQ(host_.statuses.back(), "Saved 2 of 3 files, 1 failed");
-    EXPECT_EQ(ReportLocations(), std::vector<std::string>{"clsCacheWinProxy:clsCache_FileCopy"});
-    // The report resets the pointer; the run sets it again for the objects that follow.
+    EXPECT_FALSE(dir_.Exists("elsewhere/3.gif"));
+    EXPECT_TRUE(dir_.Exists("out/h/4.gif"));
+    EXPECT_EQ(host_.statuses.back(), "Saved 2 of 4 files, 2 failed");
+    EXPECT_EQ(ReportLocations(),
+              (std::vector<std::string>{"clsCacheWinProxy:clsCache_FileCopy", "frmMain:SaveOneFile"}));
+    // A report resets the pointer; the run sets it again for the objects that follow.
     ASSERT_GE(desktop_.busyChanges.size(), 4u);
     EXPECT_FALSE(desktop_.busyChanges.back());
     EXPECT_TRUE(desktop_.busyChanges[desktop_.busyChanges.size() - 2]);
-}
-
-TEST_F(SaveAllFilesTest, FailedSaveStepIsReportedAndTheRestAreStillSaved) {
-    dir_.MakeDirs("out");
-    dir_.MakeDirs("elsewhere");
-    ASSERT_EQ(symlink((dir_ / "elsewhere").c_str(), (root() + "/trap").c_str()), 0);
-    Add("http://h/1.gif", "image/gif");
-    Add("http://trap/2.gif", "image/gif");
-    Add("http://h/3.gif", "image/gif");
-
-    SaveAllFiles(host_, "tree");
-
-    EXPECT_TRUE(dir_.Exists("out/h/1.gif"));
-    EXPECT_TRUE(dir_.Exists("out/h/3.gif"));
-    EXPECT_FALSE(dir_.Exists("elsewhere/2.gif"));
-    EXPECT_EQ(ReportLocations(), std::vector<std::string>{"frmMain:SaveOneFile"});
-    EXPECT_EQ(host_.statuses.back(), "Saved 2 of 3 files, 1 failed");
 }
 
 TEST_F(SaveAllFilesTest, NoResultsSavesNothing) {
@@ -173,29 +162,21 @@ TEST_F(SaveAsTest, ChosenPathGetsTheCopyAndBecomesTheNextStartingFolder) {
     EXPECT_EQ(host_.current, 1);
 }
 
-TEST_F(SaveAsTest, CancelledDialogChangesNothing) {
+TEST_F(SaveAsTest, NoSelectedResultOrACancelledDialogSavesNothing) {
     Add("http://h/a.gif", "image/gif");
-    host_.selectedLine = 1;
     host_.dirPrev = "/kept/";
-    mnuFileSave_Click(host_);
-    EXPECT_EQ(desktop_.fileDialogs.size(), 1u);
-    EXPECT_EQ(host_.dirPrev, "/kept/");
-    EXPECT_TRUE(desktop_.messages.empty());
-}
-
-TEST_F(SaveAsTest, NoSelectedResultShowsNoDialog) {
-    Add("http://h/a.gif", "image/gif");
     host_.selectedLine = 0;
     mnuFileSave_Click(host_);
     EXPECT_TRUE(desktop_.fileDialogs.empty());
     EXPECT_EQ(host_.current, 0);
-}
-
-TEST_F(SaveAsTest, LineNumberBeyondTheResultsIsReported) {
-    Add("http://h/a.gif", "image/gif");
-    host_.selectedLine = 9;
+    host_.selectedLine = 1;
     mnuFileSave_Click(host_);
-    EXPECT_TRUE(desktop_.fileDialogs.empty());
+    EXPECT_EQ(desktop_.fileDialogs.size(), 1u);
+    EXPECT_EQ(host_.dirPrev, "/kept/");
+    EXPECT_TRUE(desktop_.messages.empty());
+    host_.selectedLine = 9;  // beyond the results: reported
+    mnuFileSave_Click(host_);
+    EXPECT_EQ(desktop_.fileDialogs.size(), 1u);
     EXPECT_EQ(ReportLocations(), std::vector<std::string>{"mnuFileSave_Click"});
 }
 

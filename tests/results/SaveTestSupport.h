@@ -1,11 +1,11 @@
 #pragma once
-// A cache object and a window for the tests of saving: the object's FileCopy writes its content the way
-// the real ones do (a temporary file beside the target, renamed into place), and the window records what
-// the user would have seen.
+// A cache object and a window for the tests of results and saving: the window records what the user
+// would have seen.
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,40 +21,51 @@
 
 namespace loftwick::test {
 
+// A cache object whose metadata a test sets. Delete only counts; the destructor counts into `destroyed`.
 class FakeCache final : public clsCache {
   public:
-    FakeCache(std::string url, std::string contentType, std::string content = "content")
-        : url_(std::move(url)), contentType_(std::move(contentType)), content_(std::move(content)) {}
+    FakeCache(std::string url, std::string contentType = "text/html", std::string content = "content",
+              int* destroyed = nullptr)
+        : url(std::move(url)), contentType(std::move(contentType)), content(std::move(content)),
+          destroyed_(destroyed) {}
+    ~FakeCache() override {
+        if (destroyed_) ++*destroyed_;
+    }
 
+    std::string url, contentType, content, file = "/cache/" + url;
+    OleDate retrieved, modified;
+    std::optional<int64_t> reportedLength;  // unset: the content's size
     bool failCopy = false;
+    int deletes = 0;
     std::vector<std::string> copies;  // every destination asked for
 
     int32_t ProxyType() const override { return 1; }
-    std::string fileName() const override { return "/cache/" + url_; }
+    std::string fileName() const override { return file; }
     void setFileName(const std::string&) override {}
     bool TakeMetadata(const uint8_t*, size_t) override { return false; }
-    OleDate DateModified() const override { return OleDate(); }
-    OleDate DateRetrieved() const override { return OleDate(); }
+    OleDate DateModified() const override { return modified; }
+    OleDate DateRetrieved() const override { return retrieved; }
     int32_t AgeRetrieved() const override { return 0; }
     bool FixFileTime() override { return false; }
     bool SetFileTTL(int32_t) override { return false; }
     bool FixFileName() override { return false; }
-    int64_t ContentLen() const override { return static_cast<int64_t>(content_.size()); }
-    int64_t ContentLenActual() const override { return static_cast<int64_t>(content_.size()); }
-    std::string ContentType() const override { return contentType_; }
-    std::string ObjectName() const override { return url_; }
+    int64_t ContentLen() const override { return reportedLength.value_or(ContentLenActual()); }
+    int64_t ContentLenActual() const override { return static_cast<int64_t>(content.size()); }
+    std::string ContentType() const override { return contentType; }
+    std::string ObjectName() const override { return url; }
     std::string Host() const override { return {}; }
     bool DeleteIfAged() override { return false; }
-    bool Delete() override { return false; }
+    bool Delete() override { return ++deletes > 0; }
     bool FindInContents(ParsedFilter&, int64_t) override { return false; }
     bool MetaGathered() const override { return true; }
     bool StillSameFile() const override { return true; }
 
+    // Writes the content the way the real objects do: a temporary file beside the target, renamed.
     bool FileCopy(const std::string& Destination) override {
         copies.push_back(Destination);
         try {
             if (failCopy) Raise(vberr::PermissionDenied, "Permission denied: " + Destination);
-            WriteFileAtomically(TheFileSystem(), Destination, content_);
+            WriteFileAtomically(TheFileSystem(), Destination, content);
             return true;
         } catch (...) {
             HandleError("clsCacheWinProxy:clsCache_FileCopy", Destination);
@@ -63,7 +74,7 @@ class FakeCache final : public clsCache {
     }
 
   private:
-    std::string url_, contentType_, content_;
+    int* destroyed_;
 };
 
 struct TestSaveHost final : SaveHost {

@@ -15,38 +15,6 @@
 namespace loftwick::test {
 namespace {
 
-// An object whose metadata a test sets; Delete only counts.
-class InfoCache final : public clsCache {
-  public:
-    std::string url = "http://www.example.com/dir/page.html", type = "text/html",
-                file = "/cache/www.example.com/3f2a_page.html";
-    OleDate retrieved, modified;
-    int64_t len = 0, lenActual = 0;
-    int deletes = 0;
-
-    int32_t ProxyType() const override { return 1; }
-    std::string fileName() const override { return file; }
-    void setFileName(const std::string&) override {}
-    bool TakeMetadata(const uint8_t*, size_t) override { return false; }
-    OleDate DateModified() const override { return modified; }
-    OleDate DateRetrieved() const override { return retrieved; }
-    int32_t AgeRetrieved() const override { return 0; }
-    bool FixFileTime() override { return false; }
-    bool SetFileTTL(int32_t) override { return false; }
-    bool FixFileName() override { return false; }
-    int64_t ContentLen() const override { return len; }
-    int64_t ContentLenActual() const override { return lenActual; }
-    std::string ContentType() const override { return type; }
-    std::string ObjectName() const override { return url; }
-    std::string Host() const override { return {}; }
-    bool DeleteIfAged() override { return false; }
-    bool Delete() override { return ++deletes > 0; }
-    bool FindInContents(ParsedFilter&, int64_t) override { return false; }
-    bool MetaGathered() const override { return true; }
-    bool StillSameFile() const override { return true; }
-    bool FileCopy(const std::string&) override { return false; }
-};
-
 // A desktop whose browser cannot be started: what is left is the fallback.
 class NoBrowserDesktop final : public Desktop {
   public:
@@ -97,22 +65,22 @@ class ViewCommandsTest : public SaveFixture {
 
 // --- Open ------------------------------------------------------------------------------------------------
 
-TEST_F(ViewCommandsTest, OpenHandsTheWebAddressNotTheCachedFile) {
-    Select("http://www.example.com/a b\xE9.html?q=\"x\"");
-    lstStatus_DblClick(host_);
-    EXPECT_EQ(desktop_.openedUrls,
-              std::vector<std::string>{"http://www.example.com/a%20b%C3%A9.html?q=%22x%22"});
-    EXPECT_TRUE(desktop_.browserPages.empty());
-    EXPECT_TRUE(desktop_.messages.empty());
-}
-
-TEST_F(ViewCommandsTest, OpenTakesEveryWebSchemeWhateverItsCase) {
-    for (const char* url : {"HTTPS://Example.COM/", "ftp://files.example.com/pub/a.zip", "Http://x/"}) {
+TEST_F(ViewCommandsTest, OpenHandsTheWebAddressNotTheCachedFileWhateverTheSchemesCase) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"http://www.example.com/a b\xE9.html?q=\"x\"", "http://www.example.com/a%20b%C3%A9.html?q=%22x%22"},
+        {"HTTPS://Example.COM/", "HTTPS://Example.COM/"},
+        {"ftp://files.example.com/pub/a.zip", "ftp://files.example.com/pub/a.zip"},
+    };
+    for (const auto& [url, opened] : cases) {
         desktop_.openedUrls.clear();
         Select(url);
-        mnuFileOpen_Click(host_);
-        EXPECT_EQ(desktop_.openedUrls, std::vector<std::string>{url});
+        lstStatus_DblClick(host_);
+        EXPECT_EQ(desktop_.openedUrls, std::vector<std::string>{opened});
     }
+    mnuFileOpen_Click(host_);
+    EXPECT_EQ(desktop_.openedUrls.size(), 2u);
+    EXPECT_TRUE(desktop_.browserPages.empty());
+    EXPECT_TRUE(desktop_.messages.empty());
 }
 
 TEST_F(ViewCommandsTest, OpenRefusesCachedAddressesThatAreNotWebAddresses) {
@@ -129,20 +97,11 @@ TEST_F(ViewCommandsTest, OpenRefusesCachedAddressesThatAreNotWebAddresses) {
     }
 }
 
-TEST_F(ViewCommandsTest, OpenRecomputesTheCurrentResultFromTheList) {
+TEST_F(ViewCommandsTest, WithoutCurrentResultNoCommandDoesAnything) {
     Select("http://a.example/");
-    host_.selectedLine = 0;  // a report line is selected
+    host_.selectedLine = 0;  // a report line is selected: Open finds no result in the list
     lstStatus_DblClick(host_);
     EXPECT_EQ(host_.current, 0);
-    EXPECT_TRUE(NothingHandedOut());
-    EXPECT_TRUE(desktop_.messages.empty());
-}
-
-// --- Commands on the current result -----------------------------------------------------------------------
-
-TEST_F(ViewCommandsTest, WithoutCurrentResultNoCommandDoesAnything) {
-    Add("http://a.example/", "text/html");
-    host_.current = 0;
     mnuFileOpenLocal_Click(host_, browser_);
     mnuFileOpenText_Click(host_);
     mnuResourceInfo_Click(host_);
@@ -190,26 +149,20 @@ TEST_F(ViewCommandsTest, TextCopyGoesIntoReservedFilesAndOpensAsDocument) {
               (std::vector<std::string>{dir_ / "tmp/loftwick_temp.txt", dir_ / "tmp/loftwick_temp1.txt"}));
     EXPECT_EQ(dir_.ReadFile("tmp/loftwick_temp.txt"), "MZ body");
     EXPECT_EQ(dir_.ReadFile("tmp/loftwick_temp1.txt"), "MZ body");
-}
-
-TEST_F(ViewCommandsTest, FailedTextCopyOpensNothingAndLeavesNoEmptyFile) {
+    // A failed copy opens nothing and leaves no empty file.
     Select("http://www.example.com/a.txt")->failCopy = true;
     mnuFileOpenText_Click(host_);
-    EXPECT_TRUE(desktop_.openedDocuments.empty());
-    EXPECT_FALSE(dir_.Exists("tmp/loftwick_temp.txt"));
+    EXPECT_EQ(desktop_.openedDocuments.size(), 2u);
+    EXPECT_FALSE(dir_.Exists("tmp/loftwick_temp2.txt"));
     EXPECT_EQ(ReportLocations(), std::vector<std::string>{"clsCacheWinProxy:clsCache_FileCopy"});
 }
 
 TEST_F(ViewCommandsTest, ResourceInfoShowsTheStoredMetadata) {
-    auto object = std::make_shared<InfoCache>();
-    object->url = "http://www.example.com/caf\xE9.html";
-    object->type = "text/html; charset=iso-8859-1";
+    auto object = Add("http://www.example.com/caf\xE9.html", "text/html; charset=iso-8859-1", std::string(31, 'c'));
+    object->file = "/cache/www.example.com/3f2a_page.html";
     object->retrieved = MakeDate(2024, 11, 26, 10, 0, 0);
     object->modified = MakeDate(2024, 10, 27, 8, 5, 9);
-    object->lenActual = 31;
-    object->len = 4096;
-    host_.results.Add(object);
-    host_.current = 1;
+    object->reportedLength = 4096;
     mnuResourceInfo_Click(host_);
     ASSERT_EQ(desktop_.messages.size(), 1u);
     EXPECT_EQ(desktop_.messages[0].title, "Cached resource info");
@@ -232,9 +185,8 @@ TEST_F(ViewCommandsTest, CopyShortcutPutsTheAddressOnTheClipboardAsText) {
 }
 
 TEST_F(ViewCommandsTest, DeleteAsksNothingAndLeavesTheResultInPlace) {
-    auto object = std::make_shared<InfoCache>();
-    host_.results.Add(object);
-    host_.results.Add(std::make_shared<InfoCache>());
+    auto object = Add("http://a.example/", "text/html");
+    Add("http://b.example/", "text/html");
     host_.current = 1;
     mnuFileDelete_Click(host_);
     EXPECT_EQ(object->deletes, 1);
@@ -253,18 +205,25 @@ TEST_F(ViewCommandsTest, HelpContentsShowsTheLanguagePageInTheBrowser) {
     EXPECT_EQ(desktop_.browserPages, std::vector<std::string>{"/opt/loftwick/Language/ru/index.html"});
 }
 
-// --- The browser
-// --------------------------------------------------------------------------------------------
+// --- The browser -------------------------------------------------------------------------------------
 
-TEST_F(ViewCommandsTest, NavigateSendsWebAddressesAndLocalPagesTheirOwnWay) {
+TEST_F(ViewCommandsTest, NavigateSendsWebAddressesAndLocalPagesTheirOwnWayOnlyWhileThereIsADesktop) {
     browser_.Navigate("");
     EXPECT_TRUE(NothingHandedOut());
     browser_.Navigate("https://example.com/", 1);
     browser_.Navigate(dir_ / "out/page.html", 1);
     EXPECT_EQ(desktop_.openedUrls, std::vector<std::string>{"https://example.com/"});
     EXPECT_EQ(desktop_.browserPages, std::vector<std::string>{dir_ / "out/page.html"});
-    EXPECT_TRUE(desktop_.openedDocuments.empty());
-    EXPECT_TRUE(desktop_.startedPrograms.empty());
+    EXPECT_TRUE(desktop_.openedDocuments.empty() && desktop_.startedPrograms.empty());
+
+    EXPECT_TRUE(browser_.IsReady());
+    Platform().desktop = nullptr;
+    EXPECT_FALSE(browser_.IsReady());
+    browser_.Navigate("http://example.com/");  // shown nowhere, reported into the log only
+    Platform().desktop = &desktop_;
+    browser_.Release();
+    browser_.Navigate("http://example.com/b");
+    EXPECT_EQ(desktop_.openedUrls.back(), "http://example.com/b");
 }
 
 TEST_F(ViewCommandsTest, NavigateFallbackOpensOnlyFoldersAndWebAddresses) {
@@ -279,30 +238,16 @@ TEST_F(ViewCommandsTest, NavigateFallbackOpensOnlyFoldersAndWebAddresses) {
     EXPECT_NE(desktop.messages[0].find("URL: '" + dir_ / "out/saved.exe" + "'"), std::string::npos);
 }
 
-TEST_F(ViewCommandsTest, NavigateReportsAWebAddressTheDesktopRefusedWithoutTryingAgain) {
-    desktop_.openSucceeds = false;
-    browser_.Navigate("http://example.com/");
-    EXPECT_EQ(desktop_.openedUrls.size(), 1u);
-    EXPECT_EQ(ReportLocations(), std::vector<std::string>{"clsBrowser:Navigate"});
-}
-
-TEST_F(ViewCommandsTest, BrowserIsReadyOnlyWithADesktopAndFollowsItsReplacement) {
-    EXPECT_TRUE(browser_.IsReady());
-    Platform().desktop = nullptr;
-    EXPECT_FALSE(browser_.IsReady());
-    browser_.Navigate("http://example.com/");  // shown nowhere, reported into the log only
-    Platform().desktop = &desktop_;
-    browser_.Release();
-    browser_.Navigate("http://example.com/b");
-    EXPECT_EQ(desktop_.openedUrls, std::vector<std::string>{"http://example.com/b"});
-}
-
-TEST_F(ViewCommandsTest, NewMailGetsOneMailtoPrefix) {
+TEST_F(ViewCommandsTest, NewMailGetsOneMailtoPrefixAndARefusedAddressIsReportedWithoutTryingAgain) {
     browser_.NewEMailDialog("");
     browser_.NewEMailDialog("user@example.com");
     browser_.NewEMailDialog("MailTo:other@example.com");
     EXPECT_EQ(desktop_.openedUrls,
               (std::vector<std::string>{"mailto:user@example.com", "MailTo:other@example.com"}));
+    desktop_.openSucceeds = false;
+    browser_.Navigate("http://example.com/");
+    EXPECT_EQ(desktop_.openedUrls.size(), 3u);
+    EXPECT_EQ(ReportLocations(), std::vector<std::string>{"clsBrowser:Navigate"});
 }
 
 }  // namespace

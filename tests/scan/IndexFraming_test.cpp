@@ -5,21 +5,17 @@
 #include <string>
 #include <vector>
 
+#include "cachebuilder/WinGateBuilder.h"
+
 namespace loftwick {
 namespace {
 
-// One record: URL, base name, two 4-byte times, content type, 8-byte length.
 std::string Record(const std::string& url, const std::string& base, const std::string& type) {
-    std::string r;
-    r += static_cast<char>(url.size());
-    r += url;
-    r += static_cast<char>(base.size());
-    r += base;
-    r += std::string(8, '\x01');
-    r += static_cast<char>(type.size());
-    r += type;
-    r += std::string(8, '\x02');
-    return r;
+    builder::WinGateRecord r;
+    r.url = url;
+    r.baseName = base;
+    r.contentType = type;
+    return builder::EncodeRecord(r);
 }
 
 std::vector<std::string> Frame(const std::string& stream, size_t chunk) {
@@ -47,7 +43,9 @@ TEST(IndexFraming, RecordsComeOutWholeWhateverTheChunkBoundaries) {
         EXPECT_EQ(records[1], b);
         EXPECT_EQ(records[2], a);
     }
-    EXPECT_EQ(a.size(), 19u + 6 + 4 + 9);
+    for (size_t cut = 0; cut < a.size(); ++cut) {  // a cut-short last record is not handed over
+        EXPECT_EQ(Frame(a + a.substr(0, cut), 8192).size(), 1u) << cut;
+    }
 }
 
 TEST(IndexFraming, ZeroLengthByteIsReadAgainAndKeptInTheRecord) {
@@ -56,13 +54,6 @@ TEST(IndexFraming, ZeroLengthByteIsReadAgainAndKeptInTheRecord) {
     const auto records = Frame(r, 4);
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0], r);
-}
-
-TEST(IndexFraming, CutShortLastRecordIsNotHandedOver) {
-    const std::string a = Record("h/a", "1", "t");
-    for (size_t cut = 0; cut < a.size(); ++cut) {
-        EXPECT_EQ(Frame(a + a.substr(0, cut), 8192).size(), 1u) << cut;
-    }
 }
 
 TEST(IndexFraming, RunOfZerosFillsTheBufferWithoutOverrunningIt) {

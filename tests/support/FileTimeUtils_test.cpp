@@ -52,25 +52,20 @@ protected:
     const int64_t summerUtc_ = 1719828000;  // 2024-07-01 10:00:00 UTC
 };
 
-TEST_F(ModifyFileStampTest, WriteTimeOnlyLeavesCreationAndAccessAlone) {
-    ModifyFileStamp(path_, summer_, true, false);
-    EXPECT_EQ(Info().writeTime, (FileTimeSpec{summerUtc_, 0}));
-    EXPECT_EQ(Info().accessTime, kOld);
-    EXPECT_EQ(Creation(), kOld);
-}
-
-TEST_F(ModifyFileStampTest, CreationTimeOnlyLeavesWriteAndAccessAlone) {
-    ModifyFileStamp(path_, summer_, false, true);
-    EXPECT_EQ(Creation(), (FileTimeSpec{summerUtc_, 0}));
-    EXPECT_EQ(Info().writeTime, kOld);
-    EXPECT_EQ(Info().accessTime, kOld);
-}
-
-TEST_F(ModifyFileStampTest, NeitherFlagSetsAllThree) {
-    ModifyFileStamp(path_, summer_, false, false);
-    EXPECT_EQ(Creation(), (FileTimeSpec{summerUtc_, 0}));
-    EXPECT_EQ(Info().writeTime, (FileTimeSpec{summerUtc_, 0}));
-    EXPECT_EQ(Info().accessTime, (FileTimeSpec{summerUtc_, 0}));
+TEST_F(ModifyFileStampTest, FlagsChooseWriteTimeOnlyCreationTimeOnlyOrAllThree) {
+    const FileTimeSpec summer{summerUtc_, 0};
+    const struct {
+        bool writeOnly, creationOnly;
+        FileTimeSpec write, access, creation;
+    } cases[] = {{true, false, summer, kOld, kOld}, {false, true, kOld, kOld, summer}, {false, false, summer, summer, summer}};
+    for (const auto& c : cases) {
+        fs_.SetFileTimes(path_, kOld, kOld);
+        fs_.SetCreationTime(path_, kOld);
+        ModifyFileStamp(path_, summer_, c.writeOnly, c.creationOnly);
+        EXPECT_EQ(Info().writeTime, c.write);
+        EXPECT_EQ(Info().accessTime, c.access);
+        EXPECT_EQ(Creation(), c.creation);
+    }
 }
 
 // Stamping in winter a moment of summer uses the summer offset, so reading the stamp back as local time

@@ -50,8 +50,11 @@ protected:
         ASSERT_TRUE(baseline.answered);
         ASSERT_NE(baseline.content, kBefore);
         const auto check = [&](const WriteRun& run) {
-            if (answerTells) EXPECT_EQ(run.content, run.answered ? baseline.content : std::string(kBefore));
-            else EXPECT_TRUE(run.content == baseline.content || run.content == kBefore) << run.content;
+            if (answerTells) {
+                EXPECT_EQ(run.content, run.answered ? baseline.content : std::string(kBefore));
+            } else {
+                EXPECT_TRUE(run.content == baseline.content || run.content == kBefore) << run.content;
+            }
             EXPECT_EQ(run.names, std::vector<std::string>{"loftwick.ini"});
         };
         for (const auto& [op, err] : std::vector<std::pair<FsOp, int>>{

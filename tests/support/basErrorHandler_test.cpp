@@ -65,12 +65,9 @@ TEST_F(ErrorReportTest, RunTimeErrorWithWin32ErrorGivesTwoEntriesNotesOnlyInTheF
     EXPECT_GE(desktop_.doEvents, 1);
 }
 
-TEST_F(ErrorReportTest, NothingPendingGivesAReasonEntry) {
+TEST_F(ErrorReportTest, NothingPendingGivesAReasonAndTheSameCodeFromWindowsAndRunTimeOneEntry) {
     EXPECT_EQ(HandleError("frmMain:SaveOneFile"), "reason: \r\nCode module: frmMain:SaveOneFile\r\n");
     EXPECT_EQ(HandleError("", "a note"), "reason: \r\nNotes: \r\na note\r\n");
-}
-
-TEST_F(ErrorReportTest, SameCodeFromWindowsAndRunTimeIsReportedOnce) {
     SetLastError(5);
     EXPECT_EQ(ReportThrown(RuntimeError(5), "basMain:Main"),
               "error code: 5\r\nCode module: basMain:Main\r\nNotes: \r\nWindows reported error:ERROR_ACCESS_DENIED\r\n");
@@ -91,8 +88,9 @@ TEST_F(ErrorReportTest, OtherExceptionsBecomeRunTimeErrors) {
     EXPECT_NE(ReportThrown(std::bad_alloc(), "A").find("error number: 7\r\nsource: Loftwick\r\nCode module: A\r\n"
                                                       "description: Out of memory\r\n"),
               std::string::npos);
-    EXPECT_NE(ReportThrown(std::runtime_error("boom"), "B").find("error number: 51\r\n"), std::string::npos);
-    EXPECT_NE(ReportThrown(std::runtime_error("boom"), "B").find("description: boom\r\n"), std::string::npos);
+    EXPECT_NE(ReportThrown(std::runtime_error("boom"), "B").find("error number: 51\r\nsource: Loftwick\r\n"
+                                                               "Code module: B\r\ndescription: boom\r\n"),
+              std::string::npos);
     EXPECT_NE(ReportThrown(42, "C").find("description: Internal error\r\n"), std::string::npos);
 }
 
@@ -112,9 +110,7 @@ TEST_F(ErrorReportTest, ErrnoOfAFailedFileOperationReadsAsItsWin32AndRunTimeNumb
 
 TEST_F(ErrorReportTest, Win32TextsOfTheTable) {
     EXPECT_EQ(Win32ErrorText(0), "The operation completed successfully");
-    EXPECT_EQ(Win32ErrorText(6), "ERROR_INVALID_HANDLE");
     EXPECT_EQ(Win32ErrorText(87), "ERROR_INVALID_PARAMETER: The parameter is incorrect");
-    EXPECT_EQ(Win32ErrorText(997), "ERROR_IO_PENDING: Overlapped I/O operation is in progress.");
     EXPECT_EQ(Win32ErrorText(183), "Unknown error 183");
     EXPECT_EQ(Win32ErrorText(-7), "Unknown error -7");
 }

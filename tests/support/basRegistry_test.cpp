@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <string>
+#include <tuple>
 
 #include "support/FaultFileSystem.h"
 #include "support/RuntimeError.h"
@@ -44,12 +45,6 @@ TEST_F(RegistryTest, PlainStringWithEscapesReadsAsText) {
     EXPECT_TRUE(desktop_.messages.empty());
 }
 
-TEST_F(RegistryTest, KeyAndValueNamesMatchWithoutRegardToCase) {
-    WriteRegistry("[Software\\\\Qbik Software\\\\WinGate\\\\Cache] 1700000000\n\"CacheDirectory\"=\"cache\"\n");
-    EXPECT_EQ(Query("software\\QBIK SOFTWARE\\wingate\\cache", "cachedirectory"), "cache");
-    EXPECT_EQ(Query("\\SOFTWARE\\Qbik Software\\WinGate\\Cache\\", "CACHEDIRECTORY"), "cache");
-}
-
 TEST_F(RegistryTest, OnlyPlainStringValuesAreReturned) {
     WriteRegistry(
         "[Software\\\\M&Msoft\\\\WinProxy] 1700000000\n"
@@ -64,13 +59,6 @@ TEST_F(RegistryTest, OnlyPlainStringValuesAreReturned) {
     EXPECT_EQ(Query(kWinProxyKey, "Bytes"), "");
     EXPECT_EQ(Query(kWinProxyKey, ""), "the default");
     EXPECT_EQ(Query(kWinProxyKey, "Unterminated"), "ok");
-}
-
-TEST_F(RegistryTest, EmbeddedNulCutsTheValue) {
-    WriteRegistry("[Software\\\\M&Msoft\\\\WinProxy] 1\n\"CacheDir\"=\"c:\\\\cache\\0d:\\\\other\"\n"
-                  "\"Hex\"=\"ab\\x0000cd\"\n");
-    EXPECT_EQ(Query(kWinProxyKey, "CacheDir"), "c:\\cache");
-    EXPECT_EQ(Query(kWinProxyKey, "Hex"), "ab");
 }
 
 TEST_F(RegistryTest, MissingPrefixFileKeyOrValueGiveEmptyText) {
@@ -89,20 +77,35 @@ TEST_F(RegistryTest, MissingPrefixFileKeyOrValueGiveEmptyText) {
     EXPECT_TRUE(desktop_.messages.empty());
 }
 
-TEST_F(RegistryTest, SubkeysAndNeighbouringKeysDoNotLeakValues) {
-    WriteRegistry(
-        "[Software\\\\M&Msoft\\\\WinProxy\\\\Sub] 1\n\"CacheDir\"=\"sub\"\n"
-        "[Software\\\\M&Msoft\\\\WinProxyX] 1\n\"CacheDir\"=\"neighbour\"\n"
-        "[Software\\\\M&Msoft\\\\WinProxy] 1\n\"Other\"=\"o\"\n");
+// Each case: the lines after the header, the key and value asked for, and the answer.
+TEST_F(RegistryTest, KeysAndValuesAreFoundAsTheRegistryWouldFindThem) {
+    const std::string proxy = "[Software\\\\M&Msoft\\\\WinProxy] 1\n";
+    const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
+        // Names match without regard to case, and separators around the key do not count.
+        {"[Software\\\\Qbik Software\\\\WinGate\\\\Cache] 1\n\"CacheDirectory\"=\"cache\"\n",
+         "\\software\\QBIK SOFTWARE\\wingate\\cache\\", "cachedirectory", "cache"},
+        // An embedded NUL cuts the value.
+        {proxy + "\"CacheDir\"=\"c:\\\\cache\\0d:\\\\other\"\n", kWinProxyKey, "CacheDir", "c:\\cache"},
+        {proxy + "\"Hex\"=\"ab\\x0000cd\"\n", kWinProxyKey, "Hex", "ab"},
+        // Subkeys and neighbouring keys do not leak values.
+        {"[Software\\\\M&Msoft\\\\WinProxy\\\\Sub] 1\n\"CacheDir\"=\"sub\"\n"
+         "[Software\\\\M&Msoft\\\\WinProxyX] 1\n\"CacheDir\"=\"neighbour\"\n" + proxy + "\"Other\"=\"o\"\n",
+         kWinProxyKey, "CacheDir", ""},
+        // The 32-bit view of a 64-bit prefix is asked first.
+        {proxy + "\"CacheDir\"=\"native\"\n\"Only64\"=\"n\"\n[Software\\\\Wow6432Node\\\\M&Msoft\\\\WinProxy] 1\n"
+                 "\"CacheDir\"=\"wow\"\n",
+         kWinProxyKey, "CacheDir", "wow"},
+        {proxy + "\"Only64\"=\"n\"\n[Software\\\\Wow6432Node\\\\M&Msoft\\\\WinProxy] 1\n", kWinProxyKey, "Only64", "n"},
+        // The later value wins, and CR LF lines read.
+        {"[Software\\\\M&Msoft\\\\WinProxy] 1\r\n\"CacheDir\"=\"first\"\r\n\"CacheDir\"=\"second\"\r\n", kWinProxyKey,
+         "CacheDir", "second"},
+    };
+    for (const auto& [body, key, value, expected] : cases) {
+        WriteRegistry(body);
+        EXPECT_EQ(Query(key, value), expected) << body;
+    }
+    prefix_.WriteFile("system.reg", proxy + "\"CacheDir\"=\"x\"\n");  // without the header: no registry
     EXPECT_EQ(Query(kWinProxyKey, "CacheDir"), "");
-}
-
-TEST_F(RegistryTest, ThirtyTwoBitViewOfA64BitPrefixIsAskedFirst) {
-    WriteRegistry(
-        "[Software\\\\M&Msoft\\\\WinProxy] 1\n\"CacheDir\"=\"native\"\n\"Only64\"=\"n\"\n"
-        "[Software\\\\Wow6432Node\\\\M&Msoft\\\\WinProxy] 1\n\"CacheDir\"=\"wow\"\n");
-    EXPECT_EQ(Query(kWinProxyKey, "CacheDir"), "wow");
-    EXPECT_EQ(Query(kWinProxyKey, "Only64"), "n");
 }
 
 TEST_F(RegistryTest, GarbageAroundTheKeyIsPassedOver) {
@@ -128,16 +131,6 @@ TEST_F(RegistryTest, OverlongLineIsSkippedAndReadingGoesOn) {
     WriteRegistry("[Software\\\\M&Msoft\\\\WinProxy] 1\n\"Long\"=\"" + huge + "\"\n\"CacheDir\"=\"after\"\n");
     EXPECT_EQ(Query(kWinProxyKey, "Long"), "");
     EXPECT_EQ(Query(kWinProxyKey, "CacheDir"), "after");
-}
-
-TEST_F(RegistryTest, FileWithoutTheHeaderIsNoRegistry) {
-    prefix_.WriteFile("system.reg", "[Software\\\\M&Msoft\\\\WinProxy] 1\n\"CacheDir\"=\"x\"\n");
-    EXPECT_EQ(Query(kWinProxyKey, "CacheDir"), "");
-}
-
-TEST_F(RegistryTest, LaterValueWinsAndCrLfLinesRead) {
-    WriteRegistry("[Software\\\\M&Msoft\\\\WinProxy] 1\r\n\"CacheDir\"=\"first\"\r\n\"CacheDir\"=\"second\"\r\n");
-    EXPECT_EQ(Query(kWinProxyKey, "CacheDir"), "second");
 }
 
 TEST_F(RegistryTest, ReadErrorIsShownAndGivesEmptyText) {
@@ -188,12 +181,9 @@ TEST_F(DrivePathTest, DriveLinkOfThePrefixIsFollowedToItsTarget) {
     EXPECT_EQ(WindowsPathToNative("c:"), prefix_ / "drive_c/");
 }
 
-TEST_F(DrivePathTest, WithoutDosdevicesDriveCIsTheDriveCFolder) {
+TEST_F(DrivePathTest, WithoutDosdevicesDriveCIsTheDriveCFolderAndNoDriveOnlyChangesSeparators) {
     EXPECT_EQ(WindowsPathToNative("c:\\winproxy\\cache\\"), prefix_ / "drive_c/winproxy/cache/");
     EXPECT_EQ(WindowsPathToNative("c:relative\\name"), prefix_ / "drive_c/relative/name");
-}
-
-TEST_F(DrivePathTest, PathWithoutDriveOnlyChangesSeparators) {
     EXPECT_EQ(WindowsPathToNative("\\srv\\cache\\"), "/srv/cache/");
     EXPECT_EQ(WindowsPathToNative("/already/native/"), "/already/native/");
     EXPECT_EQ(WindowsPathToNative(""), "");
