@@ -52,6 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Decode(contentEncoding, transferEncoding, stored, std::max<size_t>(stored.size(), 1));
     const std::optional<std::string> pieces = Decode(contentEncoding, transferEncoding, stored, piece);
     FUZZ_REQUIRE(whole == pieces, "the pieces stored content is read in do not matter");
-    FUZZ_REQUIRE(DecodedSizeLimit(stored.size()) >= stored.size(), "a decoded copy may be as large as the stored one");
+    FUZZ_REQUIRE(DecodedSizeLimit(stored.size()) >= stored.size(),
+                 "a decoded copy may be as large as the stored one");
     return 0;
 }

@@ -13,7 +13,7 @@ namespace loftwick::fuzz {
 inline constexpr char kFieldEnd = '\xFF';
 
 class FieldReader {
-public:
+  public:
     FieldReader(const uint8_t* data, size_t size) : rest_(reinterpret_cast<const char*>(data), size) {}
 
     // The first byte, consumed; 0 when the input is used up.
@@ -36,7 +36,7 @@ public:
         return all;
     }
 
-private:
+  private:
     std::string_view rest_;
 };
 

@@ -21,7 +21,7 @@ bool IsLogFile(const std::string& path) {
 }
 
 class DroppedOutput final : public OutputFile {
-public:
+  public:
     void Write(const char*, size_t) override {}
     void Sync() override {}
     void Close() override {}
@@ -127,7 +127,9 @@ void GuardedFileSystem::SetCreationTime(const std::string& path, FileTimeSpec ti
     real_.SetCreationTime(path, time);
 }
 
-bool GuardedFileSystem::IsWritableDirectory(const std::string& path) { return real_.IsWritableDirectory(path); }
+bool GuardedFileSystem::IsWritableDirectory(const std::string& path) {
+    return real_.IsWritableDirectory(path);
+}
 
 World& TheWorld() {
     static World* world = [] {

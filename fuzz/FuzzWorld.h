@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,7 +28,7 @@ bool LiesBelow(const std::string& path, const std::string& folder);
 // writable folder, or the run aborts. Log entries are dropped (a fuzzer provokes thousands of reports a
 // second), and the paths of every read are kept for targets that check what was bound.
 class GuardedFileSystem final : public FileSystem {
-public:
+  public:
     void SetWritableFolder(std::string folder) { writable_ = std::move(folder); }
     // The paths read from now on, kept until the next call; reads are not kept otherwise.
     void WatchReads(bool on) {
@@ -53,7 +52,7 @@ public:
     void SetCreationTime(const std::string& path, FileTimeSpec time) override;
     bool IsWritableDirectory(const std::string& path) override;
 
-private:
+  private:
     void Fence(const std::string& path) const;
     void Note(const std::string& path) {
         if (watching_) reads_.push_back(path);

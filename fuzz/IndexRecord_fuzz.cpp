@@ -20,7 +20,7 @@ namespace {
 constexpr size_t kChunkSizes[] = {8192, 1, 2, 3, 7, 19, 64, 784};
 
 class QuietScanHost final : public ScanHost {
-public:
+  public:
     std::vector<std::string> lines;
     clsSearchResults results;
     void ClearList() override { lines.clear(); }
@@ -72,9 +72,10 @@ size_t FrameAll(const std::string& bytes, size_t chunk, const std::string& cache
             }
             world.fileSystem.WatchReads(false);
             const std::string bound = object.fileName();
-            FUZZ_REQUIRE(bound.empty() || (bound.compare(0, cacheDir.size(), cacheDir) == 0 &&
-                                           std::filesystem::is_regular_file(std::filesystem::symlink_status(bound))),
-                         "a record binds a regular file in the cache folder or nothing");
+            FUZZ_REQUIRE(
+                bound.empty() || (bound.compare(0, cacheDir.size(), cacheDir) == 0 &&
+                                  std::filesystem::is_regular_file(std::filesystem::symlink_status(bound))),
+                "a record binds a regular file in the cache folder or nothing");
             ++records;
             recordStart = offset + pos;
             framing.Reset();
@@ -96,12 +97,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     LayOutCache(world.root, cacheDir);
     Program().ProxyType = 2;
     Program().CacheDir = cacheDir;
-    world.fileSystem.SetWritableFolder(cacheDir);
 
     const size_t records = FrameAll(index, kChunkSizes[flags & 7], cacheDir, world);
     if (records > 2000) return 0;  // a scan of thousands of records proves no more than one of hundreds
 
     fuzz::WriteRealFile(cacheDir + "cache.idx", index);
+    world.fileSystem.SetWritableFolder(cacheDir);
     ScanState state;
     ScanInputs inputs;
     inputs.deleteOld = (flags >> 3) & 1;
@@ -116,10 +117,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::regex summary(
         R"(^(OK!|Ended with error\(s\)\.) (\d+) of (\d+) files selected(, \d+ files deleted)?, 0 seconds$)");
     FUZZ_REQUIRE(std::regex_match(host.lines.back(), summary), "the summary line has its shape");
-    FUZZ_REQUIRE(state.FilesTotal == static_cast<int64_t>(records), "the walk hands over every framed record");
+    FUZZ_REQUIRE(state.FilesTotal == static_cast<int64_t>(records),
+                 "the walk hands over every framed record");
     FUZZ_REQUIRE(state.FilesSelected + state.FilesNotFound <= state.FilesTotal, "counts add up");
     FUZZ_REQUIRE(state.FilesDeleted <= state.FilesSelected, "only selected objects are deleted");
-    FUZZ_REQUIRE(std::filesystem::exists(world.root + "/outside.wgc"), "nothing outside the cache is deleted");
+    FUZZ_REQUIRE(std::filesystem::exists(world.root + "/outside.wgc"),
+                 "nothing outside the cache is deleted");
     world.fileSystem.SetWritableFolder(world.root);
     return 0;
 }

@@ -37,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const IniDocument original(text);
     const std::string written = original.Text();
     FUZZ_REQUIRE(IniDocument(written).Text() == written, "read, write, read again: the same text");
-    FUZZ_REQUIRE(original.Get(section, key) == IniDocument(written).Get(section, key), "writing loses no value");
+    FUZZ_REQUIRE(original.Get(section, key) == IniDocument(written).Get(section, key),
+                 "writing loses no value");
 
     IniDocument changed(text);
     const std::optional<std::string> otherBefore = changed.Get(otherSection, otherKey);
@@ -47,8 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     FUZZ_REQUIRE(changed.Get(section, key) == Trimmed(value), "a value set reads back");
     FUZZ_REQUIRE(IniDocument(changed.Text()).Get(section, key) == Trimmed(value), "and still after writing");
-    const bool sameEntry = IniDocument("[" + section + "]\n" + key + "=x\n").Get(otherSection, otherKey).has_value();
-    if (!sameEntry) FUZZ_REQUIRE(changed.Get(otherSection, otherKey) == otherBefore, "no other value changes");
+    const bool sameEntry =
+        IniDocument("[" + section + "]\n" + key + "=x\n").Get(otherSection, otherKey).has_value();
+    if (!sameEntry)
+        FUZZ_REQUIRE(changed.Get(otherSection, otherKey) == otherBefore, "no other value changes");
 
     // The same through the settings file, which is replaced whole.
     if (flags & 1) {

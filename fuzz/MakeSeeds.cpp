@@ -19,7 +19,7 @@ using loftwick::fuzz::JoinFields;
 namespace {
 
 class SeedFolder {
-public:
+  public:
     SeedFolder(const std::string& out, const std::string& target) : dir_(out + "/" + target) {
         std::filesystem::create_directories(dir_);
     }
@@ -28,7 +28,7 @@ public:
         file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
 
-private:
+  private:
     std::string dir_;
     int count_ = 0;
 };
@@ -46,7 +46,8 @@ WinProxyObject StoredObject(LineBreak style) {
 
 void StoredHeaderSeeds(const std::string& out) {
     SeedFolder seeds(out, "StoredHeaders");
-    for (LineBreak style : {LineBreak::CrLf, LineBreak::Lf, LineBreak::Cr, LineBreak::Nul, LineBreak::Mixed}) {
+    for (LineBreak style :
+         {LineBreak::CrLf, LineBreak::Lf, LineBreak::Cr, LineBreak::Nul, LineBreak::Mixed}) {
         seeds.Add(HeaderBlock(StoredObject(style)) + "<html>HELLO</html>");
     }
     WinProxyObject open = StoredObject(LineBreak::CrLf);
@@ -59,10 +60,10 @@ void StoredHeaderSeeds(const std::string& out) {
 
 void DateSeeds(const std::string& out) {
     SeedFolder seeds(out, "InternetDate");
-    for (const char* text : {"Sun, 06 Nov 1994 08:49:37 GMT", "Sunday, 06-Nov-94 08:49:37 GMT",
-                             "Sun Nov  6 08:49:37 1994", "Fri, 06 Dec 2024 10:00:00 +0130",
-                             "06 Nov 1994 08:49:37 -0500", "Thu, 01 Jan 1970 00:00:00 PST", "31-Dec-99 23:59",
-                             "Sat, 29 Feb 2020 24:00:00 Z"}) {
+    for (const char* text :
+         {"Sun, 06 Nov 1994 08:49:37 GMT", "Sunday, 06-Nov-94 08:49:37 GMT", "Sun Nov  6 08:49:37 1994",
+          "Fri, 06 Dec 2024 10:00:00 +0130", "06 Nov 1994 08:49:37 -0500", "Thu, 01 Jan 1970 00:00:00 PST",
+          "31-Dec-99 23:59", "Sat, 29 Feb 2020 24:00:00 Z"}) {
         seeds.Add(text);
     }
 }
@@ -93,7 +94,8 @@ void IndexSeeds(const std::string& out) {
     seeds.Add(JoinFields(0x08, {hostile}));
     WinGateRecord zeros = Record("a.example/zeros", "text_x");
     zeros.ZerosBefore(1, 3).ZerosBefore(2, 2).ZerosBefore(5, 1);
-    seeds.Add(JoinFields(2, {EncodeRecord(zeros) + std::string(40, '\0') + EncodeRecord(Record("x/y", "b"))}));
+    seeds.Add(
+        JoinFields(2, {EncodeRecord(zeros) + std::string(40, '\0') + EncodeRecord(Record("x/y", "b"))}));
     WinGateRecord cut = Record("a.example/cut", "a");
     cut.cutAfter = 17;
     seeds.Add(JoinFields(3, {plain + EncodeRecord(cut)}));
@@ -111,10 +113,11 @@ void SavePathSeeds(const std::string& out) {
     SeedFolder seeds(out, "SavePath");
     seeds.Add(JoinFields(0, {"http://www.example.com/dir/page.html", "http://www.example.com/dir/page.html/x",
                              "text/html", "index.html"}));
-    seeds.Add(JoinFields(1, {"http://a.example/../../etc/passwd", "http://a.example/..\\..\\x?q=../../y",
-                             "image/png", ""}));
+    seeds.Add(JoinFields(
+        1, {"http://a.example/../../etc/passwd", "http://a.example/..\\..\\x?q=../../y", "image/png", ""}));
     seeds.Add(JoinFields(2, {"http://h/" + std::string(300, 'n') + ".html", "/\\//", "", ".."}));
-    seeds.Add(JoinFields(4, {"ftp://x.example:21/a/b/", "c:\\windows\\system32", "text/plain", "default.htm"}));
+    seeds.Add(
+        JoinFields(4, {"ftp://x.example:21/a/b/", "c:\\windows\\system32", "text/plain", "default.htm"}));
 }
 
 void SettingsSeeds(const std::string& out) {
@@ -123,7 +126,8 @@ void SettingsSeeds(const std::string& out) {
         "\xEF\xBB\xBF[Common]\r\nProxyType=1\r\nCacheDir=/srv/cache/\r\n\r\n; a comment\r\n[Persistence]\r\n"
         "TempDir=/tmp/x\r\n[DataBase]\r\ncboHostFilter0=example\r\n";
     seeds.Add(JoinFields(1, {"Common", "CacheDir", " /new/cache/ ", "Persistence", "TempDir", file}));
-    seeds.Add(JoinFields(0, {"New", "Key", "value", "common", "proxytype", "[a]\nk=v\n[a]\nk=w\n=empty\n[b"}));
+    seeds.Add(
+        JoinFields(0, {"New", "Key", "value", "common", "proxytype", "[a]\nk=v\n[a]\nk=w\n=empty\n[b"}));
 }
 
 void RegistrySeeds(const std::string& out) {
@@ -133,7 +137,8 @@ void RegistrySeeds(const std::string& out) {
         "[Software\\\\Demo\\\\Proxy] 1700000000\n#time=1d9f0c0e2b3a4c0\n"
         "\"CacheDir\"=\"c:\\\\proxy\\\\cache\\\\\"\n\"Expand\"=str(2):\"%SystemRoot%\"\n"
         "\"Number\"=dword:0000001f\n\"Bytes\"=hex:01,02,\\\n  03\n\"Text\"=\"say \\\"hi\\\" \\x00e9\"\n";
-    seeds.Add(JoinFields(7, {"Software\\Demo\\Proxy", "Software\\Wow6432Node\\Demo\\Proxy", "CacheDir", file}));
+    seeds.Add(
+        JoinFields(7, {"Software\\Demo\\Proxy", "Software\\Wow6432Node\\Demo\\Proxy", "CacheDir", file}));
     seeds.Add(JoinFields(1, {"software\\demo\\proxy", "x", "bytes", file}));
 }
 

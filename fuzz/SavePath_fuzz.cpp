@@ -21,8 +21,9 @@ namespace {
 
 // A cached object that is only a URL and a content type; its copy is a few bytes.
 class UrlOnlyObject final : public clsCache {
-public:
-    UrlOnlyObject(std::string url, std::string contentType) : url_(std::move(url)), type_(std::move(contentType)) {}
+  public:
+    UrlOnlyObject(std::string url, std::string contentType)
+        : url_(std::move(url)), type_(std::move(contentType)) {}
     std::vector<std::string> copies;
 
     int32_t ProxyType() const override { return 1; }
@@ -55,12 +56,12 @@ public:
         return true;
     }
 
-private:
+  private:
     std::string url_, type_;
 };
 
 class FuzzSaveHost final : public SaveHost {
-public:
+  public:
     std::string root, defaultName;
     bool skipPrompt = false;
     int64_t current = 0;
@@ -136,7 +137,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CheckNameParts(FixNameForLocal(host, index));
         host.SetCurrentResult(index);
         const std::string saved = SaveOneFile(host, mode, (flags >> 2) & 1);
-        FUZZ_REQUIRE(saved.empty() || fuzz::LiesBelow(saved, saveRoot), "the copy's path lies below the root");
+        FUZZ_REQUIRE(saved.empty() || fuzz::LiesBelow(saved, saveRoot),
+                     "the copy's path lies below the root");
     }
     for (const auto& object : {first, second}) {
         for (const std::string& copy : object->copies) {

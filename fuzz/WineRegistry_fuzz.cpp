@@ -40,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto pieces = LookUp(keys, name, file, piece);
     for (size_t i = 0; i < keys.size(); ++i) {
         FUZZ_REQUIRE(Same(whole[i], pieces[i]), "the pieces a file arrives in do not matter");
-        if (whole[i] && whole[i]->type == 4) FUZZ_REQUIRE(whole[i]->data.size() == 4, "a dword is four bytes");
+        if (whole[i] && whole[i]->type == 4)
+            FUZZ_REQUIRE(whole[i]->data.size() == 4, "a dword is four bytes");
     }
 
     for (size_t start = 0; start < std::min<size_t>(file.size(), 64); ++start) {

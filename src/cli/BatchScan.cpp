@@ -73,6 +73,7 @@ void SetControls(MemoryMainWindow& w, const ScanFlags& flags) {
     w.chkDeleteAgedFiles.SetValue(flags.removeAged ? 1 : 0);
     w.chkSaveTree.SetValue(flags.saveTree ? 1 : 0);
     if (!flags.tempDir.empty()) w.txtTempDir.SetText(flags.tempDir);
+    w.chkDecodeContent.SetValue(flags.raw ? 0 : 1);
 }
 
 }  // namespace

@@ -178,8 +178,8 @@ TEST_F(AboutTest, GetKeyValueReadsTextsAndNumbers) {
         std::string(1100, 'a') + "\"\n");
     // Another kind of value leaves the text as it was; a failure empties it.
     const std::tuple<std::string, bool, std::string> cases[] = {
-        {"Text", true, "c:\\x"}, {"Small", true, "31"},  {"AllOnes", true, "-1"},
-        {"Bytes", true, "-1"},   {"Long", false, ""},    {"Missing", false, ""},
+        {"Text", true, "c:\\x"}, {"Small", true, "31"}, {"AllOnes", true, "-1"},
+        {"Bytes", true, "-1"},   {"Long", false, ""},   {"Missing", false, ""},
     };
     std::string value = "before";
     for (const auto& [name, ok, expected] : cases) {

@@ -38,7 +38,8 @@ protected:
         for (size_t at = 0; at < text.size();) {
             const unsigned char c = static_cast<unsigned char>(text[at]);
             const size_t length = utf8::CharSize(text, at);
-            HandleKeyDown(static_cast<int16_t>(std::isalpha(c) ? std::toupper(c) : c < 0x80 ? c : 0), 0, focus);
+            const int keyCode = std::isalpha(c) ? std::toupper(c) : c < 0x80 ? c : 0;
+            HandleKeyDown(static_cast<int16_t>(keyCode), 0, focus);
             combo.TypeText(text.substr(at, length));
             at += length;
         }

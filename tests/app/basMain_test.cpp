@@ -39,7 +39,8 @@ protected:
 };
 
 TEST_F(SetProxyTypeTest, FirstStartCancelledOrAnsweredWithAnythingButOneOrTwoEndsWithoutSettings) {
-    for (const std::optional<std::string>& answer : {std::optional<std::string>(), {""}, {"three"}, {"3"}, {"0"}}) {
+    using Answer = std::optional<std::string>;
+    for (const Answer& answer : {Answer(), Answer(""), Answer("three"), Answer("3"), Answer("0")}) {
         desktop_.inputAnswers = {answer};
         SetProxyType(false);
         EXPECT_EQ(Program().ProxyType, 0) << answer.value_or("cancel");
@@ -76,9 +77,11 @@ TEST_F(SetProxyTypeTest, WinProxyRegistryFolderIsMappedThroughThePrefix) {
 }
 
 TEST_F(SetProxyTypeTest, WinGateFolderNameIsJoinedToTheGatekeeperFolderOrTheDefaultIsOffered) {
-    const std::string cache = "[Software\\\\Qbik Software\\\\WinGate\\\\Cache] 1700000000\n\"CacheDirectory\"=";
+    const std::string cache =
+        "[Software\\\\Qbik Software\\\\WinGate\\\\Cache] 1700000000\n\"CacheDirectory\"=";
     const std::string gatekeeper =
-        "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Paths\\\\gatekeeper.exe] 1700000000\n\"Path\"=";
+        "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Paths\\\\gatekeeper.exe] 1700000000\n"
+        "\"Path\"=";
     const std::pair<std::string, std::string> cases[] = {
         {cache + "\"wgcache\"\n" + gatekeeper + "\"C:\\\\WinGate\\\\bin\\\\\"\n", "WinGate/bin/wgcache/"},
         // Without a trailing separator the path loses its last component.

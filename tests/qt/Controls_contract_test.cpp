@@ -109,7 +109,8 @@ public:
 private:
     void Mouse(QEvent::Type type, int32_t index, Qt::MouseButton b) {
         const QPointF at = listWidget_->visualItemRect(listWidget_->item(index)).center();
-        const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::MouseButtons(Qt::NoButton) : Qt::MouseButtons(b);
+        const Qt::MouseButtons held =
+            type == QEvent::MouseButtonRelease ? Qt::MouseButtons(Qt::NoButton) : Qt::MouseButtons(b);
         QMouseEvent event(type, at, listWidget_->viewport()->mapToGlobal(at), b, held, Qt::NoModifier);
         QCoreApplication::sendEvent(listWidget_->viewport(), &event);
     }

@@ -1,5 +1,5 @@
-// What the Qt adapters must do beyond the shared contract: a filter field that opens its drop-down list
-// without losing focus, focus tracking for F2, the Enter and Escape roles, and adapters outliving widgets.
+// What the Qt adapters must do beyond the shared contract: the filter field's completion working in a
+// real QComboBox, focus tracking for F2, the Enter and Escape roles, and adapters outliving widgets.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -58,6 +58,24 @@ protected:
     std::unique_ptr<qt::QtComboBox> combo_;
     qt::QtFocusTracker focus_;
 };
+
+// Qt's own combo box behaviour (its inline completer, its handling of edits) must not get in the way.
+TEST_F(QtFilterField, CompletionIsShownInTheWidgetAndBackspaceOrTheNextKeyRemovesIt) {
+    combo_->AddItem("abx");
+    combo_->AddItem("AB");
+    Type("ab");
+    EXPECT_EQ(Shown(), "abx");
+    EXPECT_EQ(Highlighted(), "x");
+    EXPECT_EQ(box_->currentIndex(), 0);
+    Type("z");
+    EXPECT_EQ(Shown(), "abz");
+    EXPECT_EQ(Highlighted(), "");
+    combo_->SetText("");
+    Type("ab");
+    Key(keycode::Backspace, Qt::Key_Backspace);
+    EXPECT_EQ(Shown(), "ab");
+    EXPECT_EQ(combo_->SelectedIndex(), -1);
+}
 
 TEST_F(QtFilterField, OpeningTheDropDownIsNotLeavingTheField) {
     int lost = 0;

@@ -39,27 +39,36 @@ TEST(InstrSet, FindsTheFirstOfAnySetCharacterFromStartAndStartBelowOneIsTheCalle
 }
 
 TEST(ContentTypeTable, LookupsAreExactAndTheFirstRowOfAContentTypeGivesItsExtension) {
-    const std::pair<std::string, std::string> byName[] = {
-        {"x.eps", "application/postscript"}, {"x.qt", "video/quicktime"}, {"Main.java", "java/*"},
-        {"Main.class", "java/*"},            {"PIC.GIF", "?"},            {"readme.", "?"},
-        {"a.b c", "?"},                      {"a.unknown", "?"},          {"a.tar.gz", "application/x-gzip"},
-        {"page.asp?id=1", "text/html"},
-    };
+    const std::pair<std::string, std::string> byName[] = {{"x.eps", "application/postscript"},
+                                                          {"x.qt", "video/quicktime"},
+                                                          {"Main.java", "java/*"},
+                                                          {"Main.class", "java/*"},
+                                                          {"PIC.GIF", "?"},
+                                                          {"readme.", "?"},
+                                                          {"a.b c", "?"},
+                                                          {"a.unknown", "?"},
+                                                          {"a.tar.gz", "application/x-gzip"},
+                                                          {"page.asp?id=1", "text/html"}};
     for (const auto& [name, type] : byName) EXPECT_EQ(ContentTypeFromFileName(name, "?"), type) << name;
-    const std::pair<std::string, std::string> byType[] = {
-        {"application/postscript", "ai"}, {"video/quicktime", "mov"}, {"java/*", "class"}, {"java", "java"},
-        {"Image/GIF", "?"},               {"image/gif; charset=x", "?"}, {"text/htm", "?"},  {"", "?"},
-    };
-    for (const auto& [type, extension] : byType) EXPECT_EQ(ExtensionFromContentType(type, "?"), extension) << type;
+    const std::pair<std::string, std::string> byType[] = {{"application/postscript", "ai"},
+                                                          {"video/quicktime", "mov"},
+                                                          {"java/*", "class"},
+                                                          {"java", "java"},
+                                                          {"Image/GIF", "?"},
+                                                          {"image/gif; charset=x", "?"},
+                                                          {"text/htm", "?"},
+                                                          {"", "?"}};
+    for (const auto& [type, extension] : byType)
+        EXPECT_EQ(ExtensionFromContentType(type, "?"), extension) << type;
 }
 
 // An extension leads to a content type whose own extension leads back to the same content type, so a
 // saved copy never gets an extension that would be read as something else.
 TEST(ContentTypeTable, KnownExtensionsRoundTrip) {
     // Representatives of the content types that several extensions share.
-    const std::vector<std::string> extensions = {"ai",  "eps", "ps",  "aifc", "asp", "htm", "shtml", "dll", "exe",
-                                                 "mid", "rmi", "jfif", "jpe", "qt", "mov", "tar",   "tgz", "z",
-                                                 "asc", "txt", "java", "class", "xsl", "xml"};
+    const std::vector<std::string> extensions = {
+        "ai",  "eps", "ps",  "aifc", "asp", "htm", "shtml", "dll", "exe",  "mid",   "rmi", "jfif",
+        "jpe", "qt",  "mov", "tar",  "tgz", "z",   "asc",   "txt", "java", "class", "xsl", "xml"};
     for (const std::string& extension : extensions) {
         const std::string contentType = ContentTypeFromFileName("name." + extension, "");
         ASSERT_FALSE(contentType.empty()) << extension;

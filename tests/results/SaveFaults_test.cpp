@@ -29,7 +29,7 @@ struct SaveRun {
 };
 
 class SaveFaults : public test::ProgramFixture {
-protected:
+  protected:
     SaveFaults() {
         contents_ = {"first page", "an image inside the page's folder", "the answer to a query",
                      std::string(40000, 'z') + "big"};
@@ -39,8 +39,9 @@ protected:
     SaveRun SaveAll(FileSystem* fileSystem) {
         test::TempDir dir;
         builder::WinProxyCache cache(dir / "cache/");
-        const char* const urls[] = {"http://a.example/dir/page.html", "http://a.example/dir/page.html/inner.gif",
-                                    "http://b.example/x?q=1", "http://b.example/big.bin"};
+        const char* const urls[] = {"http://a.example/dir/page.html",
+                                    "http://a.example/dir/page.html/inner.gif", "http://b.example/x?q=1",
+                                    "http://b.example/big.bin"};
         test::TestSaveHost host;
         for (size_t i = 0; i < 4; ++i) {
             builder::WinProxyObject object;
@@ -93,7 +94,8 @@ protected:
             present.insert(file.content);
         }
         EXPECT_EQ(earlier, 1) << "the copy saved before was lost";
-        EXPECT_GE(static_cast<int64_t>(present.size()), 4 - run.failed) << "a save counted as done left no copy";
+        EXPECT_GE(static_cast<int64_t>(present.size()), 4 - run.failed)
+            << "a save counted as done left no copy";
         if (!run.reported) {
             std::map<std::string, std::string> got, want;
             for (const auto& [path, file] : run.saved) got[path] = file.content;
@@ -112,14 +114,16 @@ TEST_F(SaveFaults, SaveAllInTreeModeSurvivesEveryFault) {
     ASSERT_EQ(baseline.saved.count("a.example/dir/page.html/inner.gif"), 1u);
     ASSERT_EQ(baseline.saved.at("a.example/dir/page.html/index.gif").content, contents_[0]);
     const std::vector<std::pair<FsOp, int>> kinds = {
-        {FsOp::Lstat, EIO},      {FsOp::Stat, EIO},       {FsOp::MakeDir, ENOSPC}, {FsOp::OpenRead, EIO},
-        {FsOp::Read, EIO},       {FsOp::OpenWrite, EACCES}, {FsOp::Write, ENOSPC}, {FsOp::Sync, EIO},
-        {FsOp::Close, EIO},      {FsOp::Rename, EXDEV},   {FsOp::RemoveFile, EBUSY}, {FsOp::RemoveDir, EBUSY},
+        {FsOp::Lstat, EIO},      {FsOp::Stat, EIO},         {FsOp::MakeDir, ENOSPC},
+        {FsOp::OpenRead, EIO},   {FsOp::Read, EIO},         {FsOp::OpenWrite, EACCES},
+        {FsOp::Write, ENOSPC},   {FsOp::Sync, EIO},         {FsOp::Close, EIO},
+        {FsOp::Rename, EXDEV},   {FsOp::RemoveFile, EBUSY}, {FsOp::RemoveDir, EBUSY},
         {FsOp::SetTimes, EPERM},
     };
     int points = 0;
     for (const auto& [op, err] : kinds) {
-        points += test::SweepFaults(op, err, [&](test::FaultFileSystem& faults) { Check(SaveAll(&faults), baseline); });
+        points += test::SweepFaults(
+            op, err, [&](test::FaultFileSystem& faults) { Check(SaveAll(&faults), baseline); });
     }
     RecordProperty("faultPoints", points);
     EXPECT_GT(points, 40);

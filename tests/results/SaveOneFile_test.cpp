@@ -163,9 +163,9 @@ TEST_F(SaveOneFileTest, NeitherTheParkingNameNorASimilarNameBesideTheDirectoryIs
     Save("proto://server/a.b/c.gif", "image/gif");
     EXPECT_EQ(Save("proto://server/a", "text/html"), Out("server/a.html"));
     EXPECT_EQ(Save("proto://server/a/b.gif", "image/gif"), Out("server/a/b.gif"));
-    EXPECT_EQ(Tree(root()), (std::set<std::string>{"server/", "server/a.b_tmp", "server/a.b/", "server/a.b/c.gif",
-                                                   "server/a.b/index.gif", "server/a.html", "server/a/",
-                                                   "server/a/b.gif"}));
+    EXPECT_EQ(Tree(root()), (std::set<std::string>{"server/", "server/a.b_tmp", "server/a.b/",
+                                                   "server/a.b/c.gif", "server/a.b/index.gif",
+                                                   "server/a.html", "server/a/", "server/a/b.gif"}));
     EXPECT_EQ(Read("server/a.b_tmp"), "body of proto://server/a.b_tmp");
     EXPECT_EQ(Read("server/a.b/index.gif"), "body of proto://server/a.b");
 }
@@ -251,7 +251,10 @@ TEST_F(SaveThroughLinks, LinkAtTheFileNameIsReplacedNotFollowed) {
 // --- Hostile URLs -----------------------------------------------------------------------------------
 
 TEST_F(SaveOneFileTest, ControlCharactersAndNulBecomeUnderscoresAndCacheBytesUtf8) {
-    EXPECT_EQ(Save("http://h/a\x01" "b\x7f\tc.gif", "image/gif"), Out("h/a_b__c.gif"));
+    EXPECT_EQ(Save("http://h/a\x01"
+                   "b\x7f\tc.gif",
+                   "image/gif"),
+              Out("h/a_b__c.gif"));
     EXPECT_EQ(Save(std::string("http://h/x") + '\0' + "y/z.gif", "image/gif"), Out("h/x_y/z.gif"));
     EXPECT_EQ(Save("http://h/line\r\nbreak.gif", "image/gif"), Out("h/line__break.gif"));
     EXPECT_EQ(Save("http://h/caf\xe9.gif", "image/gif"), Out("h/caf\xc3\xa9.gif"));

@@ -26,7 +26,9 @@ class FakeCache final : public clsCache {
   public:
     FakeCache(std::string url, std::string contentType = "text/html", std::string content = "content",
               int* destroyed = nullptr)
-        : url(std::move(url)), contentType(std::move(contentType)), content(std::move(content)),
+        : url(std::move(url)),
+          contentType(std::move(contentType)),
+          content(std::move(content)),
           destroyed_(destroyed) {}
     ~FakeCache() override {
         if (destroyed_) ++*destroyed_;

@@ -15,34 +15,6 @@
 namespace loftwick::test {
 namespace {
 
-// A desktop whose browser cannot be started: what is left is the fallback.
-class NoBrowserDesktop final : public Desktop {
-  public:
-    std::vector<std::string> urls, documents, messages;
-    void MessageBox(const std::string& text, const std::string&, MsgIcon) override {
-        messages.push_back(text);
-    }
-    std::optional<std::string> InputBox(const std::string&, const std::string&, const std::string&) override {
-        return {};
-    }
-    void Beep() override {}
-    void DoEvents() override {}
-    bool OpenUrl(const std::string& url) override {
-        urls.push_back(url);
-        return true;
-    }
-    bool OpenInBrowser(const std::string&) override { return false; }
-    bool OpenDocument(const std::string& path) override {
-        documents.push_back(path);
-        return true;
-    }
-    bool StartProgram(const std::vector<std::string>&) override { return false; }
-    void SetClipboardText(const std::string&) override {}
-    std::optional<std::string> OpenFileDialog(const FileDialogRequest&) override { return {}; }
-    std::optional<std::string> SaveFileDialog(const FileDialogRequest&) override { return {}; }
-    void SetBusy(bool) override {}
-};
-
 class ViewCommandsTest : public SaveFixture {
   protected:
     ViewCommandsTest() { dir_.MakeDirs("tmp"); }
@@ -158,7 +130,8 @@ TEST_F(ViewCommandsTest, TextCopyGoesIntoReservedFilesAndOpensAsDocument) {
 }
 
 TEST_F(ViewCommandsTest, ResourceInfoShowsTheStoredMetadata) {
-    auto object = Add("http://www.example.com/caf\xE9.html", "text/html; charset=iso-8859-1", std::string(31, 'c'));
+    auto object =
+        Add("http://www.example.com/caf\xE9.html", "text/html; charset=iso-8859-1", std::string(31, 'c'));
     object->file = "/cache/www.example.com/3f2a_page.html";
     object->retrieved = MakeDate(2024, 11, 26, 10, 0, 0);
     object->modified = MakeDate(2024, 10, 27, 8, 5, 9);
@@ -226,16 +199,15 @@ TEST_F(ViewCommandsTest, NavigateSendsWebAddressesAndLocalPagesTheirOwnWayOnlyWh
     EXPECT_EQ(desktop_.openedUrls.back(), "http://example.com/b");
 }
 
+// Without a browser the fallback hands the generic opener a folder, never a saved program.
 TEST_F(ViewCommandsTest, NavigateFallbackOpensOnlyFoldersAndWebAddresses) {
-    NoBrowserDesktop desktop;
-    Platform().desktop = &desktop;
+    desktop_.openSucceeds = false;
     dir_.WriteFile("out/saved.exe", "MZ");
     browser_.Navigate(dir_ / "out");
     browser_.Navigate(dir_ / "out/saved.exe");
-    EXPECT_EQ(desktop.documents, std::vector<std::string>{dir_ / "out"});
-    ASSERT_EQ(desktop.messages.size(), 1u);
-    EXPECT_NE(desktop.messages[0].find("Code module: clsBrowser:Navigate"), std::string::npos);
-    EXPECT_NE(desktop.messages[0].find("URL: '" + dir_ / "out/saved.exe" + "'"), std::string::npos);
+    EXPECT_EQ(desktop_.openedDocuments, std::vector<std::string>{dir_ / "out"});
+    ASSERT_EQ(ReportLocations(), (std::vector<std::string>{"clsBrowser:Navigate", "clsBrowser:Navigate"}));
+    EXPECT_NE(desktop_.messages[1].text.find("URL: '" + dir_ / "out/saved.exe" + "'"), std::string::npos);
 }
 
 TEST_F(ViewCommandsTest, NewMailGetsOneMailtoPrefixAndARefusedAddressIsReportedWithoutTryingAgain) {

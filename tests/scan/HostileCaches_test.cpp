@@ -16,8 +16,8 @@
 #include "scan/ScanTestSupport.h"
 #include "support/FaultFileSystem.h"
 #include "support/ScriptedDesktop.h"
-#include "support/basErrorHandler.h"
 #include "support/TestEnv.h"
+#include "support/basErrorHandler.h"
 
 namespace loftwick {
 namespace {
@@ -166,7 +166,8 @@ void OddWinProxyFiles(std::vector<HostileCase>& cases) {
             ASSERT_EQ(mkfifo((root + "/cache/fifo.example/pipe").c_str(), 0600), 0);
         };
         c.options = [](ScanInputs& in) { in.deleteOld = 1; };
-        c.lines = {"Deleting dir: <cache>/fifo.example/", "Ended with error(s). 0 of 0 files selected, 0 seconds"};
+        c.lines = {"Deleting dir: <cache>/fifo.example/",
+                   "Ended with error(s). 0 of 0 files selected, 0 seconds"};
         c.survivors = {"cache/fifo.example/pipe"};
         c.messages = {"*"};
         cases.push_back(c);
@@ -246,8 +247,9 @@ void EscapesFromTheCache(std::vector<HostileCase>& cases) {
             builder::WriteObjectFile(root + "/cache/sub/x.wgc", {}, Content::Bytes("below"));
             builder::WriteObjectFile(root + "/cache/...wgc", {}, Content::Bytes("dots"));
             WinGateCache cache(root + "/cache/");
-            const std::vector<std::string> bases = {"../outside/precious", "sub/x", "..", ".", "sub\\x",
-                                                    std::string("x\0y", 3), root + "/outside/precious"};
+            const std::vector<std::string> bases = {
+                "../outside/precious",     "sub/x", "..", ".", "sub\\x", std::string("x\0y", 3),
+                root + "/outside/precious"};
             for (const std::string& base : bases) {
                 cache.Add(Record("evil.example/" + std::to_string(base.size()), base), Body());
             }
@@ -321,7 +323,9 @@ void UnreadableFolders(std::vector<HostileCase>& cases) {
     {
         HostileCase c;
         c.name = "CacheFolderWithoutReadPermission";
-        c.build = [](const std::string& root) { WinProxyCache(root + "/cache/").Add(Page("a.example", "/p")); };
+        c.build = [](const std::string& root) {
+            WinProxyCache(root + "/cache/").Add(Page("a.example", "/p"));
+        };
         c.faults = [](test::FaultFileSystem& faults, const std::string& root) {
             faults.FailPath(test::FsOp::List, root + "/cache", EACCES);
         };
@@ -333,7 +337,9 @@ void UnreadableFolders(std::vector<HostileCase>& cases) {
         HostileCase c;
         c.name = "IndexWithoutReadPermission";
         c.proxyType = 2;
-        c.build = [](const std::string& root) { WinGateCache(root + "/cache/").Add(Record("a.example/x", "aa"), Body()); };
+        c.build = [](const std::string& root) {
+            WinGateCache(root + "/cache/").Add(Record("a.example/x", "aa"), Body());
+        };
         c.faults = [](test::FaultFileSystem& faults, const std::string&) {
             faults.FailPath(test::FsOp::OpenRead, "cache.idx", EACCES);
         };
@@ -362,8 +368,8 @@ TEST_P(HostileCache, ScanEndsAsExpected) {
     // Everything outside the cache folder must be there afterwards, whatever the case.
     std::vector<std::string> before;
     std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(dir / "outside", ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
+    for (auto it = fs::recursive_directory_iterator(dir / "outside", ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         before.push_back(it->path().string());
     }
 
@@ -393,7 +399,8 @@ TEST_P(HostileCache, ScanEndsAsExpected) {
     for (const std::string& survivor : c.survivors) {
         EXPECT_TRUE(dir.Exists(survivor)) << survivor << " was removed";
     }
-    for (const std::string& path : before) EXPECT_TRUE(fs::exists(fs::symlink_status(path))) << path << " was removed";
+    for (const std::string& path : before)
+        EXPECT_TRUE(fs::exists(fs::symlink_status(path))) << path << " was removed";
     ASSERT_EQ(desktop.messages.size(), c.messages.size());
     for (size_t i = 0; i < c.messages.size(); ++i) {
         if (c.messages[i] == "*") continue;

@@ -83,7 +83,8 @@ uint64_t BuildIndex(builder::WinGateCache& cache) {
 
     std::fprintf(stderr, "summary: %s\npeak RSS growth: %lld KB\n", host.Summary().c_str(),
                  static_cast<long long>(growth));
-    const bool right = ok && host.Summary() == "OK! 10 of 1000000 files selected, 0 seconds" && desktop.messages.empty();
+    const bool right =
+        ok && host.Summary() == "OK! 10 of 1000000 files selected, 0 seconds" && desktop.messages.empty();
     std::_Exit(right && growth < 32 * 1024 ? 0 : 1);
 }
 

@@ -270,7 +270,9 @@ TEST_F(WinGateScanTest, RecordsAcrossManyChunksAreAllExaminedAndMissingFilesWarn
 }
 
 TEST_F(WinGateScanTest, FailedObjectDoesNotEndTheIndexWalk) {
-    for (int i = 0; i < 3; ++i) gate_.Add(Record("a.example/" + std::to_string(i), "o" + std::to_string(i)), content_);
+    for (int i = 0; i < 3; ++i) {
+        gate_.Add(Record("a.example/" + std::to_string(i), "o" + std::to_string(i)), content_);
+    }
     test::FaultFileSystem faults;
     faults.FailNth(test::FsOp::RemoveFile, 2, EIO);
     Platform().fileSystem = &faults;

@@ -14,8 +14,8 @@
 #include "scan/ScanTestSupport.h"
 #include "support/FaultSweep.h"
 #include "support/ScriptedDesktop.h"
-#include "support/basErrorHandler.h"
 #include "support/TestEnv.h"
+#include "support/basErrorHandler.h"
 
 namespace loftwick {
 namespace {
@@ -37,7 +37,8 @@ struct Outcome {
     bool Failed() const { return Summary().rfind("Ended with error(s).", 0) == 0; }
     bool Noticed() const {
         return Failed() || !locations.empty() ||
-               std::any_of(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("Warning!", 0) == 0; });
+               std::any_of(lines.begin(), lines.end(),
+                           [](const std::string& l) { return l.rfind("Warning!", 0) == 0; });
     }
 };
 
@@ -52,13 +53,14 @@ std::vector<std::string> Locations(const test::ScriptedDesktop& desktop) {
     std::vector<std::string> found;
     for (const auto& message : desktop.messages) {
         const size_t at = message.text.find("Code module: ");
-        if (at != std::string::npos) found.push_back(message.text.substr(at + 13, message.text.find('\r', at) - at - 13));
+        if (at != std::string::npos)
+            found.push_back(message.text.substr(at + 13, message.text.find('\r', at) - at - 13));
     }
     return found;
 }
 
 class ScanFaults : public test::ProgramFixture {
-protected:
+  protected:
     // Writes the cache into `cacheDir` (ending in "/"); every object has a content no other one has.
     using Builder = std::function<void(const std::string& cacheDir)>;
 
@@ -81,7 +83,8 @@ protected:
 
         Outcome outcome;
         for (std::string line : host.lines) {
-            if (const size_t at = line.find(cacheDir); at != std::string::npos) line.replace(at, cacheDir.size(), "<cache>/");
+            if (const size_t at = line.find(cacheDir); at != std::string::npos)
+                line.replace(at, cacheDir.size(), "<cache>/");
             outcome.lines.push_back(line);
         }
         outcome.locations = Locations(desktop);
@@ -95,7 +98,8 @@ protected:
     void Check(const Outcome& run, const Outcome& baseline, const std::vector<std::string>& originals) {
         ASSERT_FALSE(run.lines.empty());
         static const std::regex summary(
-            R"((OK!|Ended with error\(s\)\.) (\d+) of (\d+) files selected(, (\d+) files deleted)?(, \d+ empty dirs deleted)?, 0 seconds)");
+            R"((OK!|Ended with error\(s\)\.) (\d+) of (\d+) files selected)"
+            R"((, (\d+) files deleted)?(, \d+ empty dirs deleted)?, 0 seconds)");
         std::smatch m;
         ASSERT_TRUE(std::regex_match(run.Summary(), m, summary)) << run.Summary();
         EXPECT_EQ(std::stoll(m[2]), run.selected);
@@ -114,13 +118,15 @@ protected:
         EXPECT_EQ(static_cast<int64_t>(left.size()), static_cast<int64_t>(originals.size()) - run.deleted);
 
         for (const std::string& location : run.locations) {
-            if (location.rfind("frmMain:ProcessOneFile", 0) == 0 || location.rfind("frmMain:ProcessAllFiles", 0) == 0) {
+            if (location.rfind("frmMain:ProcessOneFile", 0) == 0 ||
+                location.rfind("frmMain:ProcessAllFiles", 0) == 0) {
                 EXPECT_TRUE(run.Failed()) << "an object failed (" << location << ") but the scan says OK";
             }
         }
         if (!run.Noticed()) {
             EXPECT_EQ(run.lines, baseline.lines) << "an unreported fault changed the report";
-            EXPECT_EQ(Contents(run.cache), Contents(baseline.cache)) << "an unreported fault changed the cache";
+            EXPECT_EQ(Contents(run.cache), Contents(baseline.cache))
+                << "an unreported fault changed the cache";
         }
     }
 
@@ -130,15 +136,19 @@ protected:
         {
             test::TempDir probe;
             build(probe / "cache/");
-            for (const auto& [path, file] : test::SnapshotFolder(probe / "cache")) originals.push_back(file.content);
+            for (const auto& [path, file] : test::SnapshotFolder(probe / "cache"))
+                originals.push_back(file.content);
         }
         const Outcome baseline = Scan(build, nullptr);
         EXPECT_FALSE(baseline.Failed()) << baseline.Summary();
         const std::vector<std::pair<FsOp, int>> kinds = {
-            {FsOp::List, EACCES},      {FsOp::Stat, EIO},          {FsOp::Lstat, EIO},      {FsOp::OpenRead, EIO},
-            {FsOp::Read, EIO},         {FsOp::GetCreation, EIO},   {FsOp::SetTimes, EPERM}, {FsOp::SetCreation, ENOTSUP},
-            {FsOp::Rename, EIO},       {FsOp::RemoveFile, EACCES}, {FsOp::RemoveDir, EBUSY}, {FsOp::OpenWrite, ENOSPC},
-            {FsOp::Write, ENOSPC},     {FsOp::Close, EIO},
+            {FsOp::List, EACCES},     {FsOp::Stat, EIO},
+            {FsOp::Lstat, EIO},       {FsOp::OpenRead, EIO},
+            {FsOp::Read, EIO},        {FsOp::GetCreation, EIO},
+            {FsOp::SetTimes, EPERM},  {FsOp::SetCreation, ENOTSUP},
+            {FsOp::Rename, EIO},      {FsOp::RemoveFile, EACCES},
+            {FsOp::RemoveDir, EBUSY}, {FsOp::OpenWrite, ENOSPC},
+            {FsOp::Write, ENOSPC},    {FsOp::Close, EIO},
         };
         int points = 0;
         for (const auto& [op, err] : kinds) {
@@ -250,7 +260,8 @@ TEST_F(ScanFaults, FileVanishingAtAnyLookIsNotFoundOrLeftAlone) {
         std::string vanished;
         faults.SetHook(FsOp::Lstat, [&](const std::string& path) {
             if (++looks != n || path.rfind(Program().CacheDir, 0) != 0) return;
-            if (std::filesystem::is_regular_file(std::filesystem::symlink_status(path)) && std::filesystem::remove(path))
+            if (std::filesystem::is_regular_file(std::filesystem::symlink_status(path)) &&
+                std::filesystem::remove(path))
                 vanished = path;
         });
         const Outcome run = Scan(BuildWinProxy, &faults);
@@ -261,9 +272,9 @@ TEST_F(ScanFaults, FileVanishingAtAnyLookIsNotFoundOrLeftAlone) {
         const bool wasHtml = vanished.find(".html") != std::string::npos;
         EXPECT_EQ(run.deleted, wasHtml ? 2 : 3);
         EXPECT_EQ(run.cache.size(), 5u - 1u - static_cast<size_t>(run.deleted));
-        EXPECT_TRUE(std::any_of(run.lines.begin(), run.lines.end(),
-                                [](const std::string& l) { return l.rfind("Warning! 1 files", 0) == 0; }))
-            << "nobody heard of the vanished file";
+        EXPECT_TRUE(std::any_of(run.lines.begin(), run.lines.end(), [](const std::string& l) {
+            return l.rfind("Warning! 1 files", 0) == 0;
+        })) << "nobody heard of the vanished file";
     }
     RecordProperty("faultPoints", points);
     EXPECT_GT(points, 5);

@@ -42,7 +42,7 @@ bool Has(const std::vector<std::string>& lines, const std::string& line) {
 }
 
 class ScanRaces : public test::ProgramFixture {
-protected:
+  protected:
     ScanRaces() {
         Platform().desktop = &desktop_;
         Program().CacheDir = dir_ / "cache/";
@@ -108,7 +108,8 @@ TEST_F(ScanRaces, FileReplacedAtAnyMomentIsNeverDeletedUnlessItMatched) {
             ReplaceWithPng(file);
             replaced = file;
         };
-        for (FsOp op : {FsOp::List, FsOp::Lstat, FsOp::GetCreation, FsOp::OpenRead, FsOp::Read}) faults.SetHook(op, look);
+        for (FsOp op : {FsOp::List, FsOp::Lstat, FsOp::GetCreation, FsOp::OpenRead, FsOp::Read})
+            faults.SetHook(op, look);
         Platform().fileSystem = &faults;
         EXPECT_TRUE(Scan()) << host_.Summary();
         Platform().fileSystem = nullptr;
@@ -118,7 +119,8 @@ TEST_F(ScanRaces, FileReplacedAtAnyMomentIsNeverDeletedUnlessItMatched) {
         ASSERT_TRUE(fs::exists(replaced)) << "the proxy's new file was deleted";
         const bool wasHtml = replaced.find(".html") != std::string::npos;
         EXPECT_EQ(state_.FilesDeleted, wasHtml ? 2 : 3);
-        // An html file the scan had read is left alone and counted; one read after the change is not selected.
+        // An html file the scan had read is left alone and counted; one read after the change is not
+        // selected.
         EXPECT_EQ(Has(host_.lines, kLeftAlone), wasHtml && state_.FilesSelected == 3) << host_.Summary();
     }
     RecordProperty("moments", moments);
@@ -142,12 +144,14 @@ TEST_F(ScanRaces, FilesGrowingOrShrinkingWhileReadAreHandledWithoutHarm) {
                 if (++looks != n || !InCache(path)) return;
                 ++moments;
                 if (change == 0) {
-                    std::ofstream(path, std::ios::binary | std::ios::app) << std::string(50000, 'g') << "hello";
+                    std::ofstream(path, std::ios::binary | std::ios::app)
+                        << std::string(50000, 'g') << "hello";
                 } else {
                     fs::resize_file(path, change == 1 ? 3 : 0);
                 }
             };
-            for (FsOp op : {FsOp::Lstat, FsOp::GetCreation, FsOp::OpenRead, FsOp::Read}) faults.SetHook(op, look);
+            for (FsOp op : {FsOp::Lstat, FsOp::GetCreation, FsOp::OpenRead, FsOp::Read})
+                faults.SetHook(op, look);
             Platform().fileSystem = &faults;
             EXPECT_TRUE(Scan()) << host_.Summary();
             Platform().fileSystem = nullptr;
@@ -163,7 +167,7 @@ TEST_F(ScanRaces, FilesGrowingOrShrinkingWhileReadAreHandledWithoutHarm) {
 }
 
 class IndexRaces : public ScanRaces {
-protected:
+  protected:
     IndexRaces() { Program().ProxyType = 2; }
 
     // 400 records (about 17 KB, three chunks), every one with its content file.
@@ -212,9 +216,10 @@ TEST_F(IndexRaces, IndexCutShortDuringTheWalkEndsItAfterTheRecordsRead) {
     Platform().fileSystem = &faults;
     EXPECT_TRUE(Scan());
     // Only the first chunk of 8192 bytes was read; the records wholly inside it are the ones examined.
-    const auto whole = static_cast<int>(std::count_if(ends.begin(), ends.end(), [](size_t end) { return end <= 8192; }));
-    EXPECT_EQ(host_.Summary(), "OK! " + std::to_string(whole) + " of " + std::to_string(whole) +
-                                   " files selected, 0 seconds");
+    const auto whole =
+        static_cast<int>(std::count_if(ends.begin(), ends.end(), [](size_t end) { return end <= 8192; }));
+    EXPECT_EQ(host_.Summary(),
+              "OK! " + std::to_string(whole) + " of " + std::to_string(whole) + " files selected, 0 seconds");
 }
 
 TEST_F(IndexRaces, ContentFileReplacedAfterBindingIsLeftAloneAndCounted) {

@@ -62,7 +62,7 @@ std::vector<Term> Parsed(const std::string& text) {
     return terms;
 }
 
-TEST(ParseFilter, SignsEdgesAndEmptyTexts) {
+TEST(ParseFilter, SignsEdgesEmptyTextsAndGluedMinus) {
     EXPECT_TRUE(Parsed("").empty());
     EXPECT_TRUE(Parsed("   ").empty());
     EXPECT_EQ(Parsed("apple +"), (std::vector<Term>{{"APPLE"}}));
@@ -70,9 +70,7 @@ TEST(ParseFilter, SignsEdgesAndEmptyTexts) {
     EXPECT_EQ(Parsed("- pie"), (std::vector<Term>{{"PIE", true}}));
     EXPECT_EQ(Parsed("+apple - pie x:y"),
               (std::vector<Term>{{"APPLE", false, true}, {"PIE", true}, {"X"}, {":"}, {"Y"}}));
-}
-
-TEST(ParseFilter, GluedMinusExcludesButNumbersStayWords) {
+    // A glued minus excludes too, but numbers stay words.
     EXPECT_EQ(Parsed("+apple -pie"), (std::vector<Term>{{"APPLE", false, true}, {"PIE", true}}));
     EXPECT_EQ(Parsed("e-mail"), (std::vector<Term>{{"E"}, {"MAIL", true}}));
     EXPECT_EQ(Parsed("-5 -3.14 -.5"), (std::vector<Term>{{"-5"}, {"-3.14"}, {"-.5"}}));
@@ -112,7 +110,7 @@ std::string Words(int n) {
     return text;
 }
 
-TEST(FilterScore, SharesOfSatisfiedTerms) {
+TEST(FilterScore, SharesOfSatisfiedTermsWithHalvesToEven) {
     EXPECT_EQ(Score("", {"A"}), 0);
     EXPECT_EQ(Score("- pie", {}), 100);
     EXPECT_EQ(Score("- pie", {"PIE"}), 0);
@@ -123,9 +121,7 @@ TEST(FilterScore, SharesOfSatisfiedTerms) {
     EXPECT_EQ(Score(Words(5), {"W2"}), 20);
     EXPECT_EQ(Score(Words(4), {"W2"}), 25);
     EXPECT_EQ(Score("-pie cake", {"CAKE"}), 100);
-}
-
-TEST(FilterScore, HalvesRoundToEven) {
+    // Halves round to even.
     EXPECT_EQ(Score(Words(40), {"W1"}), 2);  // 250 / 100 = 2.5
     EXPECT_EQ(Score(Words(40), {"W1", "W2", "W3"}), 8);  // 7.5
     std::vector<std::string> all;

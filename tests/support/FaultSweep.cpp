@@ -30,22 +30,38 @@ int SweepFaults(FsOp op, int err, const FaultRun& run) {
 
 const char* FsOpName(FsOp op) {
     switch (op) {
-        case FsOp::List: return "List";
-        case FsOp::Stat: return "Stat";
-        case FsOp::Lstat: return "Lstat";
-        case FsOp::OpenRead: return "OpenRead";
-        case FsOp::Read: return "Read";
-        case FsOp::OpenWrite: return "OpenWrite";
-        case FsOp::Write: return "Write";
-        case FsOp::Sync: return "Sync";
-        case FsOp::Close: return "Close";
-        case FsOp::Rename: return "Rename";
-        case FsOp::RemoveFile: return "RemoveFile";
-        case FsOp::MakeDir: return "MakeDir";
-        case FsOp::RemoveDir: return "RemoveDir";
-        case FsOp::SetTimes: return "SetTimes";
-        case FsOp::GetCreation: return "GetCreation";
-        case FsOp::SetCreation: return "SetCreation";
+        case FsOp::List:
+            return "List";
+        case FsOp::Stat:
+            return "Stat";
+        case FsOp::Lstat:
+            return "Lstat";
+        case FsOp::OpenRead:
+            return "OpenRead";
+        case FsOp::Read:
+            return "Read";
+        case FsOp::OpenWrite:
+            return "OpenWrite";
+        case FsOp::Write:
+            return "Write";
+        case FsOp::Sync:
+            return "Sync";
+        case FsOp::Close:
+            return "Close";
+        case FsOp::Rename:
+            return "Rename";
+        case FsOp::RemoveFile:
+            return "RemoveFile";
+        case FsOp::MakeDir:
+            return "MakeDir";
+        case FsOp::RemoveDir:
+            return "RemoveDir";
+        case FsOp::SetTimes:
+            return "SetTimes";
+        case FsOp::GetCreation:
+            return "GetCreation";
+        case FsOp::SetCreation:
+            return "SetCreation";
     }
     return "?";
 }
@@ -54,8 +70,8 @@ FolderState SnapshotFolder(const std::string& folder) {
     namespace fs = std::filesystem;
     FolderState state;
     std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(folder, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
+    for (auto it = fs::recursive_directory_iterator(folder, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         const std::string relative = fs::relative(it->path(), folder).string();
         if (it->is_symlink()) {
             state[relative].content = "-> " + fs::read_symlink(it->path()).string();

@@ -57,7 +57,9 @@ TEST_F(ModifyFileStampTest, FlagsChooseWriteTimeOnlyCreationTimeOnlyOrAllThree) 
     const struct {
         bool writeOnly, creationOnly;
         FileTimeSpec write, access, creation;
-    } cases[] = {{true, false, summer, kOld, kOld}, {false, true, kOld, kOld, summer}, {false, false, summer, summer, summer}};
+    } cases[] = {{true, false, summer, kOld, kOld},
+                 {false, true, kOld, kOld, summer},
+                 {false, false, summer, summer, summer}};
     for (const auto& c : cases) {
         fs_.SetFileTimes(path_, kOld, kOld);
         fs_.SetCreationTime(path_, kOld);

@@ -22,7 +22,8 @@ class HugeCopyFileSystem final : public FileSystem {
         struct HoleSkipping final : InputFile {
             std::unique_ptr<InputFile> real;
             uint64_t size, pos = 0;
-            explicit HoleSkipping(std::unique_ptr<InputFile> file) : real(std::move(file)), size(real->Size()) {}
+            explicit HoleSkipping(std::unique_ptr<InputFile> file)
+                : real(std::move(file)), size(real->Size()) {}
             size_t Read(char* buffer, size_t count) override {
                 constexpr uint64_t kEnds = 1 << 20;
                 const uint64_t n = std::min<uint64_t>(count, size - std::min(pos, size));
@@ -60,12 +61,15 @@ class HugeCopyFileSystem final : public FileSystem {
     std::optional<FileInfo> Lstat(const std::string& path) override {
         return renamed.count(path) ? std::optional<FileInfo>(FileInfo{}) : real_.Lstat(path);
     }
-    std::vector<DirEntry> ListDirectory(const std::string& path) override { return real_.ListDirectory(path); }
+    std::vector<DirEntry> ListDirectory(const std::string& path) override {
+        return real_.ListDirectory(path);
+    }
     std::optional<FileInfo> Stat(const std::string& path) override { return real_.Stat(path); }
     void RemoveFile(const std::string& path) override { real_.RemoveFile(path); }
     void MakeDirectory(const std::string& path) override { real_.MakeDirectory(path); }
     void RemoveDirectory(const std::string& path) override { real_.RemoveDirectory(path); }
-    void SetFileTimes(const std::string&, std::optional<FileTimeSpec>, std::optional<FileTimeSpec>) override {}
+    void SetFileTimes(const std::string&, std::optional<FileTimeSpec>, std::optional<FileTimeSpec>) override {
+    }
     std::optional<FileTimeSpec> GetCreationTime(const std::string& path) override {
         return real_.GetCreationTime(path);
     }

@@ -26,6 +26,9 @@ TEST_F(SettingsTest, SectionsAndKeysMatchWithoutCaseAndValuesAreTrimmed) {
     dir_.WriteFile("loftwick.ini", "[ Common ]\n  ProxyType =  2  \nCacheDir=\t/srv/cache/ \n");
     EXPECT_EQ(GetIniValue("common", "PROXYTYPE", "0"), "2");
     EXPECT_EQ(GetIniValue("COMMON", "cachedir", ""), "/srv/cache/");
+    dir_.WriteFile("loftwick.ini", "[A]\nk=1\nk=2\n[a]\nk=3\nonly=4\n");  // the first section and key count
+    EXPECT_EQ(GetIniValue("A", "k", ""), "1");
+    EXPECT_EQ(GetIniValue("A", "only", "none"), "none");
 }
 
 TEST_F(SettingsTest, MissingOrEmptyValuesGiveTheDefault) {
@@ -35,12 +38,6 @@ TEST_F(SettingsTest, MissingOrEmptyValuesGiveTheDefault) {
     EXPECT_EQ(GetIniValue("Common", "Blank", "dflt"), "dflt");
     EXPECT_EQ(GetIniValue("Common", "CacheDir", "dflt"), "dflt");
     EXPECT_EQ(GetIniValue("Missing", "CacheDir", "dflt"), "dflt");
-}
-
-TEST_F(SettingsTest, FirstSectionAndFirstKeyOfANameCount) {
-    dir_.WriteFile("loftwick.ini", "[A]\nk=1\nk=2\n[a]\nk=3\nonly=4\n");
-    EXPECT_EQ(GetIniValue("A", "k", ""), "1");
-    EXPECT_EQ(GetIniValue("A", "only", "none"), "none");
 }
 
 TEST_F(SettingsTest, LongValueReadsBackWhole) {
@@ -105,7 +102,20 @@ protected:
     test::FaultFileSystem fs_;
 };
 
-// A write failing at any point leaves the old file and no temporary one: SettingsFaults sweeps it.
+// A write failing at any point leaves the old file and no temporary one (SettingsFaults sweeps every point).
+TEST_F(SettingsFaultTest, FailedWriteOrRenameLeavesTheOldFileAndNoTemporaryFile) {
+    fs_.FailWritesAfterBytes(5, ENOSPC);
+    EXPECT_FALSE(WriteIniValue("Common", "ProxyType", "2"));
+    fs_.Reset();
+    fs_.FailNth(test::FsOp::Rename, 1, EIO);
+    EXPECT_FALSE(WriteIniValue("Common", "ProxyType", "2"));
+    EXPECT_EQ(Content(), kBefore);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 1);
+    fs_.Reset();
+    EXPECT_TRUE(WriteIniValue("Common", "ProxyType", "2"));
+    EXPECT_EQ(GetIniValue("Common", "ProxyType", ""), "2");
+}
+
 TEST_F(SettingsFaultTest, UnreadableFileIsNotReplacedByOneKey) {
     fs_.FailPath(test::FsOp::OpenRead, "loftwick.ini", EACCES);
     EXPECT_EQ(GetIniValue("Common", "ProxyType", "d"), "d");

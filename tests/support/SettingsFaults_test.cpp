@@ -27,7 +27,7 @@ struct WriteRun {
 };
 
 class SettingsFaults : public test::ProgramFixture {
-protected:
+  protected:
     // Writes the settings file, then runs `write` over `fileSystem` and reads what is left.
     WriteRun Write(FileSystem* fileSystem, const std::function<bool()>& write) {
         test::TempDir dir;
@@ -57,11 +57,17 @@ protected:
             }
             EXPECT_EQ(run.names, std::vector<std::string>{"loftwick.ini"});
         };
-        for (const auto& [op, err] : std::vector<std::pair<FsOp, int>>{
-                 {FsOp::Stat, EIO},        {FsOp::OpenRead, EIO}, {FsOp::Read, EIO},  {FsOp::OpenWrite, ENOSPC},
-                 {FsOp::Write, ENOSPC},    {FsOp::Sync, EIO},     {FsOp::Close, EIO}, {FsOp::Rename, EIO},
-                 {FsOp::RemoveFile, EIO}}) {
-            points += test::SweepFaults(op, err, [&](test::FaultFileSystem& faults) { check(Write(&faults, write)); });
+        for (const auto& [op, err] : std::vector<std::pair<FsOp, int>>{{FsOp::Stat, EIO},
+                                                                       {FsOp::OpenRead, EIO},
+                                                                       {FsOp::Read, EIO},
+                                                                       {FsOp::OpenWrite, ENOSPC},
+                                                                       {FsOp::Write, ENOSPC},
+                                                                       {FsOp::Sync, EIO},
+                                                                       {FsOp::Close, EIO},
+                                                                       {FsOp::Rename, EIO},
+                                                                       {FsOp::RemoveFile, EIO}}) {
+            points += test::SweepFaults(op, err,
+                                        [&](test::FaultFileSystem& faults) { check(Write(&faults, write)); });
         }
         for (uint64_t bytes = 0; bytes <= baseline.content.size(); ++bytes) {
             SCOPED_TRACE("writes fail after " + std::to_string(bytes) + " bytes");

@@ -68,6 +68,10 @@ TEST_F(LanguageTest, ThirdLanguageFromTheSettingStandsOnItsOwnFile) {
     EXPECT_EQ(GetString(102), "Deutsche Beschreibung");
     // English has 103, but only a Russian interface borrows from it.
     EXPECT_EQ(GetString(103), "String resource # 103 was not found");
+    WriteStrings("1", "102=one\n");  // but a folder named "1" counts as Russian
+    Choose("1", "");
+    EXPECT_EQ(LanguageIndex, 1);
+    EXPECT_EQ(GetString(103), "About");
 }
 
 TEST_F(LanguageTest, LocalesOtherThanRussianGiveEnglishEvenWithTheirOwnFolder) {
@@ -121,18 +125,11 @@ TEST_F(LanguageTest, TextWithEmptyValueCountsAsMissingAndLongTextsAreCut) {
 
 TEST_F(LanguageTest, LanguageNumberReadsNumbersAndTheKnownCodes) {
     const std::pair<Variant, int32_t> cases[] = {
-        {Variant(1), 1},      {Variant(1.4), 1},     {Variant("2"), 2},    {Variant(2.5), 2},  // halves to even
-        {Variant(3), 7},      {Variant("0"), 7},     {Variant("ru"), 1},   {Variant("en"), 2},
-        {Variant("any"), 0},  {Variant("RU"), 7},    {Variant::Null(), 7},
+        {Variant(1), 1},     {Variant(1.4), 1},  {Variant("2"), 2},    {Variant(2.5), 2},  // halves to even
+        {Variant(3), 7},     {Variant("0"), 7},  {Variant("ru"), 1},   {Variant("en"), 2},
+        {Variant("any"), 0}, {Variant("RU"), 7}, {Variant::Null(), 7},
     };
     for (const auto& [value, number] : cases) EXPECT_EQ(LanguageNumber(value, 7), number);
-}
-
-TEST_F(LanguageTest, FolderNamedOneCountsAsRussian) {
-    WriteStrings("1", "102=one\n");
-    Choose("1", "");
-    EXPECT_EQ(LanguageIndex, 1);
-    EXPECT_EQ(GetString(103), "About");
 }
 
 TEST_F(LanguageTest, InstalledLayoutFindsTheSharedFolder) {

@@ -80,6 +80,7 @@ TEST_F(RegistryTest, MissingPrefixFileKeyOrValueGiveEmptyText) {
 // Each case: the lines after the header, the key and value asked for, and the answer.
 TEST_F(RegistryTest, KeysAndValuesAreFoundAsTheRegistryWouldFindThem) {
     const std::string proxy = "[Software\\\\M&Msoft\\\\WinProxy] 1\n";
+    const std::string wow = "[Software\\\\Wow6432Node\\\\M&Msoft\\\\WinProxy] 1\n";
     const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
         // Names match without regard to case, and separators around the key do not count.
         {"[Software\\\\Qbik Software\\\\WinGate\\\\Cache] 1\n\"CacheDirectory\"=\"cache\"\n",
@@ -92,13 +93,11 @@ TEST_F(RegistryTest, KeysAndValuesAreFoundAsTheRegistryWouldFindThem) {
          "[Software\\\\M&Msoft\\\\WinProxyX] 1\n\"CacheDir\"=\"neighbour\"\n" + proxy + "\"Other\"=\"o\"\n",
          kWinProxyKey, "CacheDir", ""},
         // The 32-bit view of a 64-bit prefix is asked first.
-        {proxy + "\"CacheDir\"=\"native\"\n\"Only64\"=\"n\"\n[Software\\\\Wow6432Node\\\\M&Msoft\\\\WinProxy] 1\n"
-                 "\"CacheDir\"=\"wow\"\n",
-         kWinProxyKey, "CacheDir", "wow"},
-        {proxy + "\"Only64\"=\"n\"\n[Software\\\\Wow6432Node\\\\M&Msoft\\\\WinProxy] 1\n", kWinProxyKey, "Only64", "n"},
+        {proxy + "\"CacheDir\"=\"n\"\n" + wow + "\"CacheDir\"=\"wow\"\n", kWinProxyKey, "CacheDir", "wow"},
+        {proxy + "\"Only64\"=\"n\"\n" + wow, kWinProxyKey, "Only64", "n"},
         // The later value wins, and CR LF lines read.
-        {"[Software\\\\M&Msoft\\\\WinProxy] 1\r\n\"CacheDir\"=\"first\"\r\n\"CacheDir\"=\"second\"\r\n", kWinProxyKey,
-         "CacheDir", "second"},
+        {"[Software\\\\M&Msoft\\\\WinProxy] 1\r\n\"CacheDir\"=\"first\"\r\n\"CacheDir\"=\"second\"\r\n",
+         kWinProxyKey, "CacheDir", "second"},
     };
     for (const auto& [body, key, value, expected] : cases) {
         WriteRegistry(body);

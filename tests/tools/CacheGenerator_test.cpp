@@ -118,17 +118,11 @@ TEST_F(GeneratedCacheRead, WinGateIndexFramesIntoOneBoundRecordPerContentFile) {
     EXPECT_EQ(records, 40u);
 }
 
-TEST(SeededRandom, SequenceDependsOnTheSeedAlone) {
-    SeededRandom a(42), b(42), c(43);
-    for (int i = 0; i < 100; ++i) {
-        const uint64_t x = a.Next();
-        EXPECT_EQ(x, b.Next());
-        EXPECT_NE(x, c.Next());
-    }
+TEST(SeededRandom, StaysInItsBoundsAndStartsWithSplitmix64sPublishedValue) {
+    SeededRandom a(42);
     for (int i = 0; i < 1000; ++i) EXPECT_LE(a.Between(6, 9) - 6, 3u);
-    // The first output of seed 0 is splitmix64's published value.
-    EXPECT_EQ(SeededRandom(0).Next(), 0xE220A8397B1DCDAFull);
     EXPECT_EQ(a.Below(0), 0u);
+    EXPECT_EQ(SeededRandom(0).Next(), 0xE220A8397B1DCDAFull);
 }
 
 }  // namespace

@@ -35,16 +35,16 @@ WinGateRecord Record() {
 
 TEST(WinGateBuilder, RecordIsSixLittleEndianFieldsWithoutGaps) {
     EXPECT_EQ(EncodeRecord(Record()),
-              Bytes({3,    'h',  '/',  'p',  2,    'A',  'B',  0x00, 0xCA, 0x9A, 0x3B, 0x04, 0x03, 0x02, 0x01, 6,
-                     't',  'e',  'x',  't',  '/',  'x',  0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88}));
+              Bytes({3, 'h', '/', 'p', 2,   'A', 'B', 0x00, 0xCA, 0x9A, 0x3B, 0x04, 0x03, 0x02, 0x01,
+                     6, 't', 'e', 'x', 't', '/', 'x', 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88}));
 }
 
 TEST(WinGateBuilder, HostileShapesChangeOnlyWhatTheyName) {
     const std::string plain = EncodeRecord(Record());
     WinGateRecord zeros = Record();
     zeros.ZerosBefore(2, 2).ZerosBefore(5, 1);
-    EXPECT_EQ(EncodeRecord(zeros), plain.substr(0, 4) + Bytes({0, 0}) + plain.substr(4, 11) + Bytes({0}) +
-                                       plain.substr(15));
+    EXPECT_EQ(EncodeRecord(zeros),
+              plain.substr(0, 4) + Bytes({0, 0}) + plain.substr(4, 11) + Bytes({0}) + plain.substr(15));
     WinGateRecord lying = Record();
     lying.Raw(1, Bytes({200, 'h'}));  // a length byte that promises more than follows
     EXPECT_EQ(EncodeRecord(lying).substr(0, 3), Bytes({200, 'h', 2}));
@@ -78,7 +78,8 @@ TEST(WinGateBuilder, IndexFramesBackIntoTheRecordsWrittenAndRestartsEmpty) {
         ASSERT_EQ(index, EncodeRecord(Record()) + EncodeRecord(second) + EncodeRecord(cut));
         std::vector<std::string> records;
         IndexFraming framing;
-        for (size_t pos = 0; framing.Feed(reinterpret_cast<const uint8_t*>(index.data()), index.size(), pos);) {
+        for (size_t pos = 0;
+             framing.Feed(reinterpret_cast<const uint8_t*>(index.data()), index.size(), pos);) {
             records.emplace_back(reinterpret_cast<const char*>(framing.Buffer()), framing.StoredLength());
             framing.Reset();
         }
@@ -102,8 +103,8 @@ TEST(WinGateBuilder, ContentFilesSitBesideTheIndexUnlessMissingOrUnsafe) {
     ASSERT_EQ(::stat((dir / "cache/AB.wgc").c_str(), &st), 0);
     EXPECT_EQ(st.st_mtim.tv_sec, 1000000000);
 
-    const std::vector<std::string> unwritten = {"GONE", "../escape", "a/b", ".", "..", "", std::string("n\0ul", 4),
-                                                "back\\slash"};
+    const std::vector<std::string> unwritten = {
+        "GONE", "../escape", "a/b", ".", "..", "", std::string("n\0ul", 4), "back\\slash"};
     for (const std::string& name : unwritten) {
         WinGateRecord r = Record();
         r.baseName = name;
