@@ -10,6 +10,8 @@ shift 3
 work=$bin/runs
 mkdir -p "$work/artifacts" "$work/logs"
 status=0
+passed=0
+failed=0
 for target in "$@"; do
     corpus=$work/corpus/$target
     mkdir -p "$corpus"
@@ -30,10 +32,12 @@ for target in "$@"; do
     rc=$?
     execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
     printf 'fuzz %-14s %10s executions in %s s\n' "$target" "${execs:-?}" "$seconds"
+    if [ $rc -eq 0 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
     if [ $rc -ne 0 ]; then
         status=1
         echo "fuzz_$target failed (exit $rc); the input is kept in $work/artifacts/, the log is $log:"
         tail -n 40 "$log"
     fi
 done
+echo "fuzz: $passed passed, $failed failed"
 exit $status
