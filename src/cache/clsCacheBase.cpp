@@ -143,6 +143,7 @@ void clsCacheBase::ClearMetadata() {
     url_.clear();
     contentType_.clear();
     created_.reset();
+    createdRead_ = false;
     retrieved_ = OleDate();
     modified_ = OleDate();
     age_ = 0;
@@ -176,16 +177,18 @@ bool clsCacheBase::TakeFileFacts(const std::string& path, FileInfo& info) {
     info = *found;
     path_ = path;
     created_.reset();  // read when first needed: most objects of a scan never need it
+    createdRead_ = false;
     TakeIdentity(info);
     return true;
 }
 
-OleDate clsCacheBase::Created() const {
-    if (!created_) {
+std::optional<OleDate> clsCacheBase::Created() const {
+    if (!createdRead_) {
+        createdRead_ = true;
         const std::optional<FileTimeSpec> created = TheFileSystem().GetCreationTime(path_);
-        created_ = created ? FileTimeToLocalDate(*created) : OleDate();
+        if (created) created_ = FileTimeToLocalDate(*created);
     }
-    return *created_;
+    return created_;
 }
 
 void clsCacheBase::TakeIdentity(const FileInfo& info) {
@@ -246,16 +249,19 @@ bool clsCacheBase::FixFileName() {
 }
 
 bool clsCacheBase::DeleteIfAged() {
-    const std::string detail = "File:\"" + path_ + "\" DateCreated: " + FormatGeneralDate(Created());
+    const std::string detail = "File:\"" + path_ + "\" DateCreated: " + FormatGeneralDate(Created().value_or(OleDate()));
     return Trapped("DeleteIfAged", detail, false, [&] {
-        if (!(Created() < TheClock().Now())) return false;
+        // An expiry that cannot be read is not an expired one: the file stays, and the failure is told.
+        const std::optional<OleDate> created = Created();
+        if (!created) Raise(vberr::PathFileAccessError, "the creation time of the file cannot be read");
+        if (!(*created < TheClock().Now())) return false;
         TheFileSystem().RemoveFile(path_);
         return true;
     });
 }
 
 bool clsCacheBase::Delete() {
-    const std::string detail = "File:\"" + path_ + "\" DateCreated: " + FormatGeneralDate(Created());
+    const std::string detail = "File:\"" + path_ + "\" DateCreated: " + FormatGeneralDate(Created().value_or(OleDate()));
     return Trapped("Delete", detail, false, [&] {
         TheFileSystem().RemoveFile(path_);
         return true;

@@ -76,7 +76,8 @@ class clsCacheBase : public clsCache {
     // Takes path, creation time and identity of a regular file; false, with nothing taken, when the path
     // names no regular file (missing, a link, a folder). Throws RuntimeError.
     bool TakeFileFacts(const std::string& path, FileInfo& info);
-    OleDate Created() const;
+    // The creation time as the file first showed it; nothing when it cannot be read.
+    std::optional<OleDate> Created() const;
     // The identity of the file as it was opened, when that is known better than from the path.
     void TakeIdentity(const FileInfo& info);
 
@@ -87,6 +88,7 @@ class clsCacheBase : public clsCache {
     std::string contentType_;
     // The creation time as binding found it; read from the file on first use.
     mutable std::optional<OleDate> created_;
+    mutable bool createdRead_ = false;
     OleDate retrieved_;
     OleDate modified_;
     int32_t age_ = 0;

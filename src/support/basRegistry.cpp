@@ -74,7 +74,13 @@ std::string SettingsFile(const std::string& file) { return file.empty() ? Progra
 std::string ReadSettings(const std::string& path) {
     FileSystem& fs = TheFileSystem();
     const std::optional<FileInfo> info = fs.Stat(path);
-    if (!info) return {};
+    if (!info) {
+        // Only a file that is not there reads as empty; one that cannot be looked at must not be
+        // replaced by a file holding nothing but the key being written.
+        const uint32_t err = GetLastError();
+        if (err == 2 || err == 3) return {};
+        Raise(vberr::PathFileAccessError);
+    }
     if (info->kind != EntryKind::File || info->size > kMaxSettingsSize) Raise(vberr::PathFileAccessError);
     return ReadWholeFile(fs, path);
 }
