@@ -46,7 +46,7 @@ struct Options {
     bool keep = false;
 };
 
-struct CacheSpec {
+struct CachePlan {
     std::string label;
     CacheFormat format;
     uint64_t objects;
@@ -54,7 +54,7 @@ struct CacheSpec {
 };
 
 struct BuiltCache {
-    CacheSpec spec;
+    CachePlan plan;
     std::string dir;  // ends in "/", as the program's CacheDir does
     uint64_t contentBytes = 0;
     double buildSeconds = 0;
@@ -82,7 +82,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     return true;
 }
 
-std::vector<CacheSpec> Specs(bool quick) {
+std::vector<CachePlan> Specs(bool quick) {
     // Every host gets an object when there are at least as many objects as hosts, so no host folder is
     // empty; an empty one would make the scan remove it and wait a second.
     if (quick) {
@@ -114,14 +114,14 @@ void FlushWrites(const std::string& folder) {
     ::close(fd);
 }
 
-BuiltCache Build(const CacheSpec& spec, const std::string& root, size_t index) {
+BuiltCache Build(const CachePlan& plan, const std::string& root, size_t index) {
     BuiltCache built;
-    built.spec = spec;
+    built.plan = plan;
     builder::GeneratorOptions options;
-    options.format = spec.format;
+    options.format = plan.format;
     options.out = root + "/cache" + std::to_string(index);
-    options.objects = spec.objects;
-    options.hosts = spec.hosts;
+    options.objects = plan.objects;
+    options.hosts = plan.hosts;
     options.seed = 1 + index;
     builder::GeneratedCache made;
     built.buildSeconds = SecondsOf([&] { made = builder::GenerateCache(options); });
@@ -131,7 +131,7 @@ BuiltCache Build(const CacheSpec& spec, const std::string& root, size_t index) {
 }
 
 ReaderCount RunReader(const BuiltCache& cache, Work work) {
-    const bool proxy = cache.spec.format == CacheFormat::WinProxy;
+    const bool proxy = cache.plan.format == CacheFormat::WinProxy;
     if (work == Work::Headers) return proxy ? ReadWinProxyHeaders(cache.dir) : ReadWinGateIndex(cache.dir);
     return proxy ? SearchWinProxy(cache.dir, kAbsentWord) : SearchWinGate(cache.dir, kAbsentWord);
 }
@@ -141,7 +141,7 @@ ReaderCount RunReader(const BuiltCache& cache, Work work) {
 CaseFigures MeasureCase(const BuiltCache& cache, Work work, int reps) {
     CaseFigures figures;
     figures.startRssKiB = ResidentKiB();
-    Program().ProxyType = cache.spec.format == CacheFormat::WinProxy ? 1 : 2;
+    Program().ProxyType = cache.plan.format == CacheFormat::WinProxy ? 1 : 2;
     Program().CacheDir = cache.dir;
 
     BenchHost host;
@@ -211,14 +211,14 @@ struct Verdict {
 
 // Prints one table row.
 Verdict Report(const BuiltCache& cache, Work work, const CaseFigures& f) {
-    const double objects = static_cast<double>(cache.spec.objects);
+    const double objects = static_cast<double>(cache.plan.objects);
     const double mb = static_cast<double>(cache.contentBytes) / 1e6;
     const double ratio = f.scanSeconds > 0 ? f.readerSeconds / f.scanSeconds : 0;
     const long long limitKiB = kRssAllowanceKiB + f.scanSelected;
     const bool ratioMet = ratio >= 0.7;
     const bool rssMet = f.peakRssKiB < limitKiB;
     std::printf("| %-13s | %-9s | %8.0f | %7.0f | %8.0f | %7.0f | %5.2f%s | %6.1f | %6.1f | %6.1f%s |\n",
-                cache.spec.label.c_str(), work == Work::Headers ? "no filter" : "contents",
+                cache.plan.label.c_str(), work == Work::Headers ? "no filter" : "contents",
                 objects / f.scanSeconds, mb / f.scanSeconds, objects / f.readerSeconds, mb / f.readerSeconds,
                 ratio, ratioMet ? "" : " (!)", MiB(f.peakRssKiB), MiB(f.peakRssKiB - f.startRssKiB),
                 MiB(limitKiB), rssMet ? "" : " (!)");
@@ -242,11 +242,11 @@ int Run(const Options& options) {
                 options.quick ? "--quick" : "(full)", Today().c_str(), std::thread::hardware_concurrency(),
                 CpuModel().c_str(), options.reps);
     std::vector<BuiltCache> caches;
-    for (const CacheSpec& spec : Specs(options.quick)) {
-        caches.push_back(Build(spec, root, caches.size()));
+    for (const CachePlan& plan : Specs(options.quick)) {
+        caches.push_back(Build(plan, root, caches.size()));
         const BuiltCache& c = caches.back();
-        std::printf("built %-13s: %llu objects over %u hosts, %.0f MB of content, %.1f s\n", spec.label.c_str(),
-                    static_cast<unsigned long long>(spec.objects), spec.hosts,
+        std::printf("built %-13s: %llu objects over %u hosts, %.0f MB of content, %.1f s\n", plan.label.c_str(),
+                    static_cast<unsigned long long>(plan.objects), plan.hosts,
                     static_cast<double>(c.contentBytes) / 1e6, c.buildSeconds);
         std::fflush(stdout);
     }
@@ -263,7 +263,7 @@ int Run(const Options& options) {
         for (const Work work : {Work::Headers, Work::Search}) {
             const auto figures = RunInChild([&] { return MeasureCase(cache, work, options.reps); });
             if (!figures) {
-                std::printf("| %-13s | %-9s | the case failed |\n", cache.spec.label.c_str(),
+                std::printf("| %-13s | %-9s | the case failed |\n", cache.plan.label.c_str(),
                             work == Work::Headers ? "no filter" : "contents");
                 allSound = allMet = false;
                 continue;
