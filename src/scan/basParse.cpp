@@ -1,5 +1,7 @@
 #include "scan/basParse.h"
 
+#include <algorithm>
+
 #include <cmath>
 #include <string_view>
 
@@ -198,7 +200,8 @@ int16_t FilterScore(const ParsedFilter& f) {
         if (!found && FlagAt(f.Required, k)) return 0;
         if (found || excluded) sum += weight;
     }
-    return static_cast<int16_t>(RoundHalfEven(static_cast<double>(sum) / 100.0));
+    // With many terms the rounded weights can add up past 10000: a score is a share, never above 100.
+    return static_cast<int16_t>(std::min<int64_t>(100, RoundHalfEven(static_cast<double>(sum) / 100.0)));
 }
 
 }  // namespace loftwick

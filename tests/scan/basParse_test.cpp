@@ -129,5 +129,14 @@ TEST(FilterScore, SharesOfSatisfiedTermsWithHalvesToEven) {
     EXPECT_EQ(Score(Words(160), all), 99);  // weight 62.5 becomes 62
 }
 
+TEST(FilterScore, ManyTermsAllFoundScoreAHundredNotMore) {
+    ParsedFilter f;
+    std::string text;
+    for (int i = 0; i < 600; ++i) text += "w" + std::to_string(i) + " ";
+    ASSERT_TRUE(ParseFilter(text, f));
+    for (int32_t i = 0; i < f.Count; ++i) f.Found[static_cast<size_t>(i)] = true;
+    EXPECT_EQ(FilterScore(f), 100);  // 600 weights of 17 add up to 10200
+}
+
 }  // namespace
 }  // namespace loftwick
