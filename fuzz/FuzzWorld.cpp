@@ -25,6 +25,7 @@ class DroppedOutput final : public OutputFile {
     void Write(const char*, size_t) override {}
     void Sync() override {}
     void Close() override {}
+    void SetWriteTime(FileTimeSpec) override {}
 };
 
 // A folder in memory when there is one: the targets rewrite small files thousands of times a second, and
@@ -62,73 +63,57 @@ void GuardedFileSystem::Fence(const std::string& path) const {
     std::abort();
 }
 
-std::vector<DirEntry> GuardedFileSystem::ListDirectory(const std::string& path) {
-    Note(path);
-    return real_.ListDirectory(path);
+void GuardedFileSystem::Before(FsOp op, const std::string& path) {
+    switch (op) {
+        case FsOp::List:
+        case FsOp::OpenRead:
+        case FsOp::GetCreation:
+        case FsOp::Stat:
+        case FsOp::Lstat:
+            if (watching_) reads_.push_back(path);
+            return;
+        case FsOp::Read:
+        case FsOp::OpenDir:
+        case FsOp::Sync:
+        case FsOp::Close:
+            return;
+        case FsOp::OpenWrite:
+        case FsOp::Write:
+        case FsOp::Rename:
+        case FsOp::RemoveFile:
+        case FsOp::MakeDir:
+        case FsOp::RemoveDir:
+        case FsOp::SetTimes:
+        case FsOp::SetCreation:
+            Fence(path);
+            return;
+    }
 }
 
 std::optional<FileInfo> GuardedFileSystem::Stat(const std::string& path) {
     if (IsLogFile(path)) return std::nullopt;
-    Note(path);
-    return real_.Stat(path);
+    return ForwardingFileSystem::Stat(path);
 }
 
 std::optional<FileInfo> GuardedFileSystem::Lstat(const std::string& path) {
     if (IsLogFile(path)) return std::nullopt;
-    Note(path);
-    return real_.Lstat(path);
-}
-
-std::unique_ptr<InputFile> GuardedFileSystem::OpenRead(const std::string& path, bool followLinks) {
-    Note(path);
-    return real_.OpenRead(path, followLinks);
+    return ForwardingFileSystem::Lstat(path);
 }
 
 std::unique_ptr<OutputFile> GuardedFileSystem::OpenWrite(const std::string& path, WriteMode mode) {
     if (IsLogFile(path)) return std::make_unique<DroppedOutput>();
-    Fence(path);
-    return real_.OpenWrite(path, mode);
+    return ForwardingFileSystem::OpenWrite(path, mode);
 }
 
 void GuardedFileSystem::Rename(const std::string& from, const std::string& to) {
-    Fence(from);
     Fence(to);
-    real_.Rename(from, to);
+    ForwardingFileSystem::Rename(from, to);
 }
 
-void GuardedFileSystem::RemoveFile(const std::string& path) {
-    Fence(path);
-    real_.RemoveFile(path);
-}
-
-void GuardedFileSystem::MakeDirectory(const std::string& path) {
-    Fence(path);
-    real_.MakeDirectory(path);
-}
-
-void GuardedFileSystem::RemoveDirectory(const std::string& path) {
-    Fence(path);
-    real_.RemoveDirectory(path);
-}
-
-void GuardedFileSystem::SetFileTimes(const std::string& path, std::optional<FileTimeSpec> writeTime,
-                                     std::optional<FileTimeSpec> accessTime) {
-    Fence(path);
-    real_.SetFileTimes(path, writeTime, accessTime);
-}
-
-std::optional<FileTimeSpec> GuardedFileSystem::GetCreationTime(const std::string& path) {
-    Note(path);
-    return real_.GetCreationTime(path);
-}
-
-void GuardedFileSystem::SetCreationTime(const std::string& path, FileTimeSpec time) {
-    Fence(path);
-    real_.SetCreationTime(path, time);
-}
-
-bool GuardedFileSystem::IsWritableDirectory(const std::string& path) {
-    return real_.IsWritableDirectory(path);
+void GuardedFileSystem::RenameAt(const HeldDir& fromDir, const std::string& from, const HeldDir& toDir,
+                                 const std::string& to) {
+    Fence(toDir.PathOf(to));
+    ForwardingFileSystem::RenameAt(fromDir, from, toDir, to);
 }
 
 World& TheWorld() {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "support/PosixFileSystem.h"
+#include "support/ForwardingFileSystem.h"
 
 namespace loftwick::fuzz {
 
@@ -27,7 +27,7 @@ bool LiesBelow(const std::string& path, const std::string& folder);
 // The real file system with a fence: every call that changes something must name a path below the
 // writable folder, or the run aborts. Log entries are dropped (a fuzzer provokes thousands of reports a
 // second), and the paths of every read are kept for targets that check what was bound.
-class GuardedFileSystem final : public FileSystem {
+class GuardedFileSystem final : public ForwardingFileSystem {
   public:
     void SetWritableFolder(std::string folder) { writable_ = std::move(folder); }
     // The paths read from now on, kept until the next call; reads are not kept otherwise.
@@ -37,27 +37,16 @@ class GuardedFileSystem final : public FileSystem {
     }
     const std::vector<std::string>& reads() const { return reads_; }
 
-    std::vector<DirEntry> ListDirectory(const std::string& path) override;
+    void Before(FsOp op, const std::string& path) override;
     std::optional<FileInfo> Stat(const std::string& path) override;
     std::optional<FileInfo> Lstat(const std::string& path) override;
-    std::unique_ptr<InputFile> OpenRead(const std::string& path, bool followLinks) override;
     std::unique_ptr<OutputFile> OpenWrite(const std::string& path, WriteMode mode) override;
     void Rename(const std::string& from, const std::string& to) override;
-    void RemoveFile(const std::string& path) override;
-    void MakeDirectory(const std::string& path) override;
-    void RemoveDirectory(const std::string& path) override;
-    void SetFileTimes(const std::string& path, std::optional<FileTimeSpec> writeTime,
-                      std::optional<FileTimeSpec> accessTime) override;
-    std::optional<FileTimeSpec> GetCreationTime(const std::string& path) override;
-    void SetCreationTime(const std::string& path, FileTimeSpec time) override;
-    bool IsWritableDirectory(const std::string& path) override;
+    void RenameAt(const HeldDir& fromDir, const std::string& from, const HeldDir& toDir,
+                  const std::string& to) override;
 
   private:
     void Fence(const std::string& path) const;
-    void Note(const std::string& path) {
-        if (watching_) reads_.push_back(path);
-    }
-    PosixFileSystem real_;
     std::string writable_;
     std::vector<std::string> reads_;
     bool watching_ = false;

@@ -1,5 +1,7 @@
 // The File and Help menu commands on the current result, and the list's double click.
 #include "app/frmMain.h"
+
+#include "results/ExportTarget.h"
 #include <functional>
 #include <sstream>
 
@@ -60,7 +62,8 @@ void frmMain::mnuExportCsv_Click() {
         std::ostringstream csv;
         const int32_t lines = c_.lstStatus->ListCount();
         WriteCsv(csv, RecordsOf(*results_), lines > 0 ? c_.lstStatus->LineText(lines - 1) : std::string());
-        WriteFileAtomically(TheFileSystem(), *path, csv.str());
+        const std::string text = csv.str();
+        WriteExport(*path, [&](OutputFile& out) { out.Write(text.data(), text.size()); });
         SetStatusText("Exported " + std::to_string(results_->Count()) + " records to " + *path);
     } catch (...) {
         HandleError("mnuExportCsv_Click");

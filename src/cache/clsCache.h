@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cache/ParsedFilter.h"
+#include "support/FileSystem.h"
 #include "support/OleDate.h"
 
 namespace loftwick {
@@ -25,6 +26,15 @@ public:
     virtual void setFileName(const std::string& strNewValue) = 0;
     // Binds the object from one index record (WinGate); the WinProxy object returns false.
     virtual bool TakeMetadata(const uint8_t* aBuffer, size_t size) = 0;
+    // Binds the object to the entry `name` of a folder the walk holds, so that the file bound is the one
+    // in that very folder whatever is renamed along its path. A WinGate object binds the content files its
+    // records name in the folder it was last given.
+    virtual void BindAt(const HeldDir& folder, const std::string& name) { setFileName(folder.PathOf(name)); }
+    // Lets the open file of a bound object go (a scan holds one object's file at a time). Later operations
+    // find the file again by its name in the held folder and act only while it is still the bound file.
+    virtual void ReleaseFile() {}
+    // The folder whose files the records name (WinGate); others ignore it.
+    virtual void UseFolder(const HeldDir& folder) { (void)folder; }
 
     virtual OleDate DateModified() const = 0;   // local time; zero when none
     virtual OleDate DateRetrieved() const = 0;  // local time; zero when none
@@ -52,11 +62,16 @@ public:
     // Whether the path still names the very file that binding read (the proxy may replace files while
     // a scan runs); an object is only deleted while this holds.
     virtual bool StillSameFile() const = 0;
+    // Removes the bound file's name from its folder while the name still stands for the bound file;
+    // false, with nothing removed, when it does not. Throws RuntimeError.
+    virtual bool RemoveIfSame() { return false; }
 
     // Writes the content (without stored headers) to Destination and stamps its last-write time. While
     // Program().DecodeContent is on and the stored headers name codings this program can undo, the copy
     // is decoded; content that does not decode is copied as stored and DecodeFailed turns true.
     virtual bool FileCopy(const std::string& Destination) = 0;
+    // The same into the entry `name` of a held folder: a new file there, renamed over `name` once whole.
+    virtual bool FileCopyAt(const HeldDir& folder, const std::string& name) { return FileCopy(folder.PathOf(name)); }
 
     // The members below have answers for a format that stores no HTTP headers (WinGate), so that an
     // object of such a format, or a stand-in, need not spell them out.
@@ -72,6 +87,13 @@ public:
     // The stored status line and header lines, each ended by CR LF, and the empty line that closes them;
     // "" when the format stores none or they cannot be read. Reads the file again.
     virtual std::string StoredResponseHead() const { return {}; }
+    // The bound file, open for reading its content, checked against the file bound (device, inode, size,
+    // last-write time). Should the proxy have rewritten or replaced it since, what binding read is read
+    // again from the file now open, so that ContentOffset and ResponseHeadOf describe that file. Nothing
+    // when the file is gone. Throws RuntimeError.
+    virtual std::shared_ptr<InputFile> OpenContent() { return nullptr; }
+    // StoredResponseHead, read from a file OpenContent gave.
+    virtual std::string ResponseHeadOf(InputFile& file) const { (void)file; return {}; }
 };
 
 // A new, unbound cache object of the implementation that matches a proxy type (1 or 2).

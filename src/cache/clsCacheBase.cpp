@@ -50,12 +50,9 @@ void ReadThrough(InputFile& in, ContentDecoder& decoder, Stop&& stop) {
     decoder.Finish();
 }
 
-void Discard(std::unique_ptr<OutputFile>& out, const std::string& path) {
-    out.reset();
-    try {
-        TheFileSystem().RemoveFile(path);
-    } catch (...) {
-    }
+// The Win32 "file not found", for an object whose file has left the cache since binding.
+[[noreturn]] void RaiseGone(const std::string& path) {
+    Raise(vberr::FileNotFound, "The file is no longer in the cache: " + path);
 }
 
 }  // namespace
@@ -140,6 +137,8 @@ bool IsMissingFileError(const RuntimeError& error) {
 
 void clsCacheBase::ClearMetadata() {
     path_.clear();
+    folder_ = HeldDir();
+    name_.clear();
     url_.clear();
     contentType_.clear();
     created_.reset();
@@ -154,8 +153,9 @@ void clsCacheBase::ClearMetadata() {
     transferEncoding_.clear();
     decodeFailed_ = false;
     identityKnown_ = false;
-    device_ = 0;
-    inode_ = 0;
+    bound_ = FileInfo();
+    parsed_ = FileInfo();
+    file_.reset();
 }
 
 void clsCacheBase::SetRetrieved(OleDate date) {
@@ -169,39 +169,95 @@ void clsCacheBase::SetRetrieved(OleDate date) {
         std::clamp<int64_t>(days, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
-bool clsCacheBase::TakeFileFacts(const std::string& path, FileInfo& info) {
+bool clsCacheBase::OpenBound(const HeldDir& folder, const std::string& name) {
     FileSystem& fs = TheFileSystem();
-    // Lstat, not Stat: a link is never bound, so nothing done to this object later can reach its target.
-    const std::optional<FileInfo> found = fs.Lstat(path);
-    if (!found || found->isLink || found->kind != EntryKind::File) return false;
-    info = *found;
-    path_ = path;
+    std::unique_ptr<InputFile> file;
+    try {
+        file = fs.OpenReadAt(folder, name);
+    } catch (const RuntimeError&) {
+        // A link, a folder or a FIFO is refused by the open; like a missing file it binds as nothing,
+        // without a report. Only a regular file that cannot be opened is worth one.
+        PreserveLastError keep;
+        const std::optional<FileInfo> what = fs.LstatAt(folder, name);
+        if (!what || what->isLink || what->kind != EntryKind::File) return false;
+        throw;
+    }
+    folder_ = folder;
+    name_ = name;
+    path_ = folder.PathOf(name);
+    bound_ = parsed_ = file->Info();
+    identityKnown_ = true;
     created_.reset();  // read when first needed: most objects of a scan never need it
     createdRead_ = false;
-    TakeIdentity(info);
+    file_ = std::move(file);
     return true;
+}
+
+void clsCacheBase::BindAt(const HeldDir& folder, const std::string& name) {
+    ClearMetadata();
+    if (name.empty()) return;
+    try {
+        if (OpenBound(folder, name)) TakeContentFacts(*file_);
+    } catch (const RuntimeError& e) {
+        ClearMetadata();
+        if (!IsMissingFileError(e)) HandleError(BindLocation(), folder.PathOf(name));
+    } catch (...) {
+        ClearMetadata();
+        HandleError(BindLocation(), folder.PathOf(name));
+    }
+}
+
+std::shared_ptr<InputFile> clsCacheBase::BoundFileOpen() const {
+    if (path_.empty() || !identityKnown_) return nullptr;
+    if (file_) return file_;
+    PreserveLastError keep;
+    try {
+        std::shared_ptr<InputFile> file = TheFileSystem().OpenReadAt(folder_, name_);
+        if (SameFile(file->Info(), bound_)) return file;
+    } catch (const RuntimeError&) {
+    }
+    return nullptr;
+}
+
+std::shared_ptr<InputFile> clsCacheBase::OpenContent() {
+    if (path_.empty() || !identityKnown_) return nullptr;
+    FileSystem& fs = TheFileSystem();
+    const std::optional<FileInfo> now = fs.LstatAt(folder_, name_);
+    if (!now || now->isLink || now->kind != EntryKind::File) return nullptr;
+    std::shared_ptr<InputFile> file = file_;
+    if (!file || !SameFile(file->Info(), *now)) {
+        try {
+            file = fs.OpenReadAt(folder_, name_);
+        } catch (const RuntimeError& e) {
+            if (IsMissingFileError(e)) return nullptr;
+            throw;
+        }
+    }
+    const FileInfo current = file->Current();
+    if (!SameFileUnchanged(current, parsed_)) {
+        // The proxy rewrote or replaced the object: the content starts where the file now open says.
+        file->Seek(0);
+        TakeContentFacts(*file);
+        parsed_ = current;
+    }
+    return file;
 }
 
 std::optional<OleDate> clsCacheBase::Created() const {
     if (!createdRead_) {
         createdRead_ = true;
-        const std::optional<FileTimeSpec> created = TheFileSystem().GetCreationTime(path_);
-        if (created) created_ = FileTimeToLocalDate(*created);
+        if (const std::shared_ptr<InputFile> file = BoundFileOpen()) {
+            const std::optional<FileTimeSpec> created = file->CreationTime();
+            if (created) created_ = FileTimeToLocalDate(*created);
+        }
     }
     return created_;
 }
 
-void clsCacheBase::TakeIdentity(const FileInfo& info) {
-    identityKnown_ = true;
-    device_ = info.device;
-    inode_ = info.inode;
-}
-
 bool clsCacheBase::StillSameFile() const {
     if (path_.empty() || !identityKnown_) return false;
-    const std::optional<FileInfo> now = TheFileSystem().Lstat(path_);
-    return now && !now->isLink && now->kind == EntryKind::File && now->device == device_ &&
-           now->inode == inode_;
+    const std::optional<FileInfo> now = TheFileSystem().LstatAt(folder_, name_);
+    return now && !now->isLink && now->kind == EntryKind::File && SameFile(*now, bound_);
 }
 
 OleDate clsCacheBase::StampMoment() const {
@@ -210,42 +266,63 @@ OleDate clsCacheBase::StampMoment() const {
     return TheClock().Now();
 }
 
-bool clsCacheBase::FixFileTime() {
-    ModifyFileStamp(path_, StampMoment(), true, false);
+bool clsCacheBase::Stamp(const char* location, OleDate moment, bool writeTimeOnly, bool creationTimeOnly) {
+    // As ever, a file that is gone or was replaced changes nothing and is not reported.
+    const std::shared_ptr<InputFile> file = BoundFileOpen();
+    if (!file) return true;
+    std::optional<FileInfo> now;
+    try {
+        now = file->Current();
+    } catch (const RuntimeError&) {
+        return true;
+    }
+    if (now->links > 1) {
+        return Trapped(location, path_, false, [&] {
+            Raise(vberr::PermissionDenied,
+                  "The file has another name, which may lie outside the cache folder; its times are left alone: " +
+                      path_);
+            return true;
+        });
+    }
+    ModifyFileStamp(*file, path_, moment, writeTimeOnly, creationTimeOnly);
     return true;
 }
+
+bool clsCacheBase::FixFileTime() { return Stamp("FixFileTime", StampMoment(), true, false); }
 
 bool clsCacheBase::SetFileTTL(int32_t lngDaysToLive) {
     // The expiry lives in the creation time, which DeleteIfAged of a later scan reads back. This object
     // keeps the creation time it had when it was bound, so it is taken before it changes.
     Created();
-    ModifyFileStamp(path_, AddDays(StampMoment(), lngDaysToLive), false, true);
-    return true;
+    return Stamp("SetFileTTL", AddDays(StampMoment(), lngDaysToLive), false, true);
 }
 
 bool clsCacheBase::FixFileName() {
     if (contentType_.empty()) return false;
-    const size_t separator = path_.find_last_of('/');
-    const std::string folder =
-        separator == std::string::npos ? std::string() : path_.substr(0, separator + 1);
-    const std::string name = separator == std::string::npos ? path_ : path_.substr(separator + 1);
-    const size_t underscore = name.find('_');
+    const size_t underscore = name_.find('_');
     const std::string oldPrefix =
-        underscore == std::string::npos ? std::string() : name.substr(0, underscore + 1);
-    const std::string rest = underscore == std::string::npos ? name : name.substr(underscore + 1);
+        underscore == std::string::npos ? std::string() : name_.substr(0, underscore + 1);
+    const std::string rest = underscore == std::string::npos ? name_ : name_.substr(underscore + 1);
     const std::string newPrefix = ContentTypePrefix(contentType_);
 
     const std::string detail =
         "Content-Type: " + contentType_ + " Name:\"" + rest + "\" -> \"" + newPrefix + "\"\r\nFile: " + path_;
     return Trapped("FixFileName", detail, false, [&] {
         if (newPrefix == oldPrefix) return true;
-        const std::string newPath = folder + newPrefix + rest;
+        const std::string newName = newPrefix + rest;
+        FileSystem& fs = TheFileSystem();
         // A POSIX rename silently replaces the target; this one must fail instead, as it always did.
-        if (TheFileSystem().Lstat(newPath)) RaiseFromErrno(EEXIST, newPath);
-        TheFileSystem().Rename(path_, newPath);
-        path_ = newPath;
+        if (fs.LstatAt(folder_, newName)) RaiseFromErrno(EEXIST, folder_.PathOf(newName));
+        fs.RenameAt(folder_, name_, folder_, newName);
+        name_ = newName;
+        path_ = folder_.PathOf(newName);
         return true;
     });
+}
+
+bool clsCacheBase::RemoveIfSame() {
+    if (path_.empty() || !identityKnown_) return false;
+    return TheFileSystem().RemoveAt(folder_, name_, &bound_);
 }
 
 bool clsCacheBase::DeleteIfAged() {
@@ -255,17 +332,13 @@ bool clsCacheBase::DeleteIfAged() {
         const std::optional<OleDate> created = Created();
         if (!created) Raise(vberr::PathFileAccessError, "the creation time of the file cannot be read");
         if (!(*created < TheClock().Now())) return false;
-        TheFileSystem().RemoveFile(path_);
-        return true;
+        return RemoveIfSame();
     });
 }
 
 bool clsCacheBase::Delete() {
     const std::string detail = "File:\"" + path_ + "\" DateCreated: " + FormatGeneralDate(Created().value_or(OleDate()));
-    return Trapped("Delete", detail, false, [&] {
-        TheFileSystem().RemoveFile(path_);
-        return true;
-    });
+    return Trapped("Delete", detail, false, [&] { return RemoveIfSame(); });
 }
 
 bool clsCacheBase::Decodes() const {
@@ -278,7 +351,8 @@ bool clsCacheBase::FindInContents(ParsedFilter& filter, int64_t lngStart) {
     // A start before the content's first byte counts as its first byte.
     const int64_t start = std::max<int64_t>(lngStart, 1);
     try {
-        std::unique_ptr<InputFile> in = TheFileSystem().OpenRead(path_, false);
+        const std::shared_ptr<InputFile> in = OpenContent();
+        if (!in) RaiseGone(path_);
         const int64_t contentLength = static_cast<int64_t>(in->Size()) - headerLength_;
         if (contentLength < 1) return false;
         if (Decodes() && SearchDecoded(*in, search, start, static_cast<uint64_t>(contentLength)))
@@ -341,56 +415,62 @@ bool clsCacheBase::SearchDecoded(InputFile& in, WordSearch& search, int64_t star
     }
 }
 
-bool clsCacheBase::CopyDecoded(const std::string& Destination) {
+void clsCacheBase::CopyInto(const HeldDir& folder, const std::string& name) {
+    const std::shared_ptr<InputFile> in = OpenContent();
+    if (!in) RaiseGone(path_);
+    // The copy carries the origin's modification time, else the retrieval time.
+    const OleDate moment = modified_.Serial() > 0 ? modified_ : retrieved_.Serial() > 0 ? retrieved_ : OleDate();
+    const std::optional<FileTimeSpec> stamp = moment.IsZero() ? std::nullopt : StampFor(moment, folder.PathOf(name));
+    auto stamped = [&](OutputFile& out) {
+        try {
+            if (stamp) out.SetWriteTime(*stamp);
+        } catch (...) {
+        }
+    };
     FileSystem& fs = TheFileSystem();
-    std::unique_ptr<InputFile> in = fs.OpenRead(path_, false);
-    const uint64_t size = in->Size();
     const uint64_t offset = static_cast<uint64_t>(headerLength_);
-    const uint64_t storedLength = size > offset ? size - offset : 0;
-    std::string partial;
-    std::unique_ptr<OutputFile> out = CreateSibling(fs, Destination, partial);
-    try {
-        std::unique_ptr<ContentDecoder> decoder = ContentDecoder::Make(
-            contentEncoding_, transferEncoding_, DecodedSizeLimit(storedLength),
-            [&](const char* data, size_t count) { out->Write(data, count); });
-        if (!decoder) {
-            Discard(out, partial);
-            return false;
+    if (Decodes()) {
+        struct NothingToDecode {};
+        try {
+            ReplaceFileAt(fs, folder, name, [&](OutputFile& out) {
+                const uint64_t size = in->Size();
+                const uint64_t storedLength = size > offset ? size - offset : 0;
+                std::unique_ptr<ContentDecoder> decoder = ContentDecoder::Make(
+                    contentEncoding_, transferEncoding_, DecodedSizeLimit(storedLength),
+                    [&](const char* data, size_t count) { out.Write(data, count); });
+                if (!decoder) throw NothingToDecode{};
+                if (storedLength > 0) {
+                    in->Seek(offset);
+                    ReadThrough(*in, *decoder, [] { return false; });
+                }
+                stamped(out);
+            });
+            return;
+        } catch (const DecodeError&) {
+            // Content that does not decode is still worth having: it is copied as stored.
+            decodeFailed_ = true;
+        } catch (const NothingToDecode&) {
         }
-        if (storedLength > 0) {
-            in->Seek(offset);
-            ReadThrough(*in, *decoder, [] { return false; });
-        }
-        out->Sync();
-        out->Close();
-        fs.Rename(partial, Destination);
-        return true;
-    } catch (const DecodeError&) {
-        Discard(out, partial);
-        decodeFailed_ = true;
-        return false;
-    } catch (...) {
-        Discard(out, partial);
-        throw;
     }
+    ReplaceFileAt(fs, folder, name, [&](OutputFile& out) {
+        CopyContent(*in, offset, out);
+        stamped(out);
+    });
 }
 
 bool clsCacheBase::FileCopy(const std::string& Destination) {
-    const bool copied = Trapped(FileCopyLocation(), path_ + " to " + Destination, false, [&] {
-        // Content that does not decode is still worth having: it is copied as stored.
-        if (!Decodes() || !CopyDecoded(Destination))
-            CopyFilePart(path_, static_cast<uint64_t>(headerLength_), Destination);
+    return Trapped(FileCopyLocation(), path_ + " to " + Destination, false, [&] {
+        const std::string folder = FolderOf(Destination);
+        CopyInto(TheFileSystem().OpenDirectory(folder.empty() ? "." : folder), LastPartOf(Destination));
         return true;
     });
-    if (!copied) return false;
-    OleDate moment;
-    if (modified_.Serial() > 0) {
-        moment = modified_;
-    } else if (retrieved_.Serial() > 0) {
-        moment = retrieved_;
-    }
-    if (!moment.IsZero()) ModifyFileStamp(Destination, moment, true, false);
-    return true;
+}
+
+bool clsCacheBase::FileCopyAt(const HeldDir& folder, const std::string& name) {
+    return Trapped(FileCopyLocation(), path_ + " to " + folder.PathOf(name), false, [&] {
+        CopyInto(folder, name);
+        return true;
+    });
 }
 
 }  // namespace loftwick

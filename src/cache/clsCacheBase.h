@@ -16,10 +16,13 @@ namespace loftwick {
 // locations.
 //
 // Safety rules both formats keep:
-// - A path that is a symbolic link, a folder or anything but a regular file binds as a missing file, so
+// - An object is a name in a held folder (the walk's), never a path walked again: a folder along the
+//   path swapped for a link after the walk listed it changes nothing the object does.
+// - A name that is a symbolic link, a folder or anything but a regular file binds as a missing file, so
 //   no later operation can act through a link.
-// - Binding remembers which file it bound (device and inode); StillSameFile tells whether the path still
-//   names it, so that a caller can refuse to delete a file that was replaced since.
+// - Binding keeps the file it opened, and its facts (device, inode, size, last-write time). Times are
+//   set on that very file; a name is removed only while it still stands for it; copies read the file now
+//   at the name and read its header block again when the proxy has rewritten it since.
 class clsCacheBase : public clsCache {
   public:
     std::string fileName() const override { return path_; }
@@ -30,6 +33,8 @@ class clsCacheBase : public clsCache {
 
     // Stamp the file with the retrieval moment (else the modification moment, else now): the last-write
     // time, or as expiry the creation time. Failures are ModifyFileStamp's to handle; always true.
+    // A file with a second name (a hard link, which may lie outside the cache) is not stamped: that is
+    // reported, and false returned.
     bool FixFileTime() override;
     bool SetFileTTL(int32_t lngDaysToLive) override;
     // Replaces the name's prefix (up to its first "_") by ContentTypePrefix. False when there is no
@@ -45,6 +50,10 @@ class clsCacheBase : public clsCache {
     // read at binding (the expiry that SetFileTTL stores) lies before now.
     bool DeleteIfAged() override;
     bool Delete() override;
+    bool RemoveIfSame() override;
+    void BindAt(const HeldDir& folder, const std::string& name) override;
+    void ReleaseFile() override { file_.reset(); }
+    std::shared_ptr<InputFile> OpenContent() override;
 
     // Searches the decoded content when FileCopy would decode it (lngStart then counts decoded bytes);
     // on content that does not decode, the words found so far stay found and the stored bytes are
@@ -56,6 +65,7 @@ class clsCacheBase : public clsCache {
     // The content goes to a temporary file beside Destination that replaces it only once complete; a
     // failed copy leaves Destination as it was. A link at Destination is replaced, never written through.
     bool FileCopy(const std::string& Destination) override;
+    bool FileCopyAt(const HeldDir& folder, const std::string& name) override;
 
     std::string ContentEncoding() const override { return contentEncoding_; }
     std::string TransferEncoding() const override { return transferEncoding_; }
@@ -69,21 +79,32 @@ class clsCacheBase : public clsCache {
   protected:
     clsCacheBase() = default;
 
-    // Resets every field binding sets, the path included.
+    // Resets every field binding sets, the path and the open file included.
     void ClearMetadata();
     // The retrieval date and, from it and today, the age in days (0 for no date).
     void SetRetrieved(OleDate date);
-    // Takes path, creation time and identity of a regular file; false, with nothing taken, when the path
-    // names no regular file (missing, a link, a folder). Throws RuntimeError.
-    bool TakeFileFacts(const std::string& path, FileInfo& info);
+    // Opens the entry `name` of `folder` and takes it as the bound file (path, identity, the open file);
+    // false, with nothing taken, when it is missing or no regular file (a link, a folder, a FIFO).
+    // Throws RuntimeError.
+    bool OpenBound(const HeldDir& folder, const std::string& name);
+    // Reads what the format keeps in the file itself (a header block) from the start of `file`; runs at
+    // binding and again when a copy finds the file rewritten. Throws RuntimeError.
+    virtual void TakeContentFacts(InputFile& file) = 0;
     // The creation time as the file first showed it; nothing when it cannot be read.
     std::optional<OleDate> Created() const;
-    // The identity of the file as it was opened, when that is known better than from the path.
-    void TakeIdentity(const FileInfo& info);
+    // The bound file, open, while the name still stands for it (device and inode); nothing otherwise.
+    std::shared_ptr<InputFile> BoundFileOpen() const;
 
+    virtual const char* BindLocation() const = 0;
     virtual const char* FileCopyLocation() const = 0;
 
-    std::string path_;
+    std::string path_;  // for messages and result lines: the folder's path and the name
+    HeldDir folder_;
+    std::string name_;
+    // Open from binding until the walk moves on (ReleaseFile), so that the operations of a scan act on
+    // the file that was read.
+    mutable std::shared_ptr<InputFile> file_;
+
     std::string url_;
     std::string contentType_;
     // The creation time as binding found it; read from the file on first use.
@@ -102,11 +123,12 @@ class clsCacheBase : public clsCache {
     class WordSearch;  // the state of one contents search
 
     OleDate StampMoment() const;
+    // Stamps the bound file itself; see FixFileTime.
+    bool Stamp(const char* location, OleDate moment, bool writeTimeOnly, bool creationTimeOnly);
     // Whether copies and searches decode this object's content.
     bool Decodes() const;
-    // Writes the decoded content to Destination as CopyFilePart writes the stored one. False, with
-    // Destination as it was and DecodeFailed set, when the content does not decode. Throws RuntimeError.
-    bool CopyDecoded(const std::string& Destination);
+    // Copies the content to `name` in `folder`; throws RuntimeError.
+    void CopyInto(const HeldDir& folder, const std::string& name);
     // Searches the decoded content of `in` (stored bytes: storedLength). False when there was nothing
     // to decode or it did not decode; the stored bytes are then to be searched. Throws RuntimeError.
     bool SearchDecoded(InputFile& in, WordSearch& search, int64_t start, uint64_t storedLength);
@@ -114,8 +136,8 @@ class clsCacheBase : public clsCache {
     bool decodeFailed_ = false;
 
     bool identityKnown_ = false;
-    uint64_t device_ = 0;
-    uint64_t inode_ = 0;
+    FileInfo bound_;   // the file binding opened: deletes and stamps act on it only
+    FileInfo parsed_;  // the file whose header block the fields describe
 };
 
 // The prefix FixFileName gives a cache file: the content type's subtype (else its type) and "_", for

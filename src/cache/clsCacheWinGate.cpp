@@ -58,20 +58,28 @@ bool IsPlainContentName(const std::string& baseName) {
 
 void clsCacheWinGate::setFileName(const std::string& strNewValue) {
     if (strNewValue.empty()) return;
+    const std::string folder = FolderOf(strNewValue);
     try {
-        FileInfo info;
-        if (!TakeFileFacts(strNewValue, info)) {
+        BindContentFile(TheFileSystem().OpenDirectory(folder.empty() ? "." : folder), LastPartOf(strNewValue));
+    } catch (const RuntimeError& e) {
+        path_.clear();
+        if (!IsMissingFileError(e)) HandleError(BindLocation(), strNewValue);
+    }
+}
+
+void clsCacheWinGate::BindContentFile(const HeldDir& folder, const std::string& name) {
+    try {
+        if (!OpenBound(folder, name)) {
             path_.clear();
             return;
         }
-        // The content file holds the content alone.
-        actualLength_ = static_cast<int64_t>(info.size);
+        TakeContentFacts(*file_);
     } catch (const RuntimeError& e) {
         path_.clear();
-        if (!IsMissingFileError(e)) HandleError("clsCacheWinGate:clsCache_Filename", strNewValue);
+        if (!IsMissingFileError(e)) HandleError(BindLocation(), folder.PathOf(name));
     } catch (...) {
         path_.clear();
-        HandleError("clsCacheWinGate:clsCache_Filename", strNewValue);
+        HandleError(BindLocation(), folder.PathOf(name));
     }
 }
 
@@ -83,7 +91,13 @@ bool clsCacheWinGate::TakeMetadata(const uint8_t* aBuffer, size_t size) {
         const std::string baseName = record.Text();
         // A name that is not a plain name in the cache folder is never joined to a path: nothing outside
         // the cache may be bound, copied or deleted because an index said so.
-        if (IsPlainContentName(baseName)) setFileName(Program().CacheDir + baseName + ".wgc");
+        if (IsPlainContentName(baseName)) {
+            if (cacheFolder_) {
+                BindContentFile(cacheFolder_, baseName + ".wgc");
+            } else {
+                setFileName(Program().CacheDir + baseName + ".wgc");
+            }
+        }
         SetRetrieved(TimeDateStampToDate(static_cast<int64_t>(record.Number(kTimeFieldBytes)), true));
         modified_ = TimeDateStampToDate(static_cast<int64_t>(record.Number(kTimeFieldBytes)), true);
         contentType_ = record.Text();

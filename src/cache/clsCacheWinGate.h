@@ -33,6 +33,13 @@ class clsCacheWinGate final : public clsCacheBase {
 
   private:
     const char* FileCopyLocation() const override { return "clsCacheWinGate:clsCache_FileCopy"; }
+    const char* BindLocation() const override { return "clsCacheWinGate:clsCache_Filename"; }
+    // The content file holds the content alone.
+    void TakeContentFacts(InputFile& file) override { actualLength_ = static_cast<int64_t>(file.Size()); }
+    // Binds the content file `name` of `folder`, keeping the record's metadata.
+    void BindContentFile(const HeldDir& folder, const std::string& name);
+
+    HeldDir cacheFolder_;
 };
 
 // Whether a base name from the index names a file directly inside the cache folder.

@@ -20,30 +20,34 @@ constexpr uint64_t kSmallestParsedFile = 20;
 void clsCacheWinProxy::setFileName(const std::string& strNewValue) {
     ClearMetadata();
     if (strNewValue.empty()) return;
+    const std::string folder = FolderOf(strNewValue);
+    HeldDir held;
     try {
-        Bind(strNewValue);
+        held = TheFileSystem().OpenDirectory(folder.empty() ? "." : folder);
     } catch (const RuntimeError& e) {
-        ClearMetadata();
-        if (!IsMissingFileError(e)) HandleError("clsCacheWinProxy:clsCache_Filename", strNewValue);
-    } catch (...) {
-        ClearMetadata();
-        HandleError("clsCacheWinProxy:clsCache_Filename", strNewValue);
+        if (!IsMissingFileError(e)) HandleError(BindLocation(), strNewValue);
+        return;
     }
+    BindAt(held, LastPartOf(strNewValue));
 }
 
-void clsCacheWinProxy::Bind(const std::string& path) {
-    FileInfo listed;
-    if (!TakeFileFacts(path, listed)) return;
-    std::unique_ptr<InputFile> in = TheFileSystem().OpenRead(path, false);
-    // What was opened is what counts, should the path have been replaced since the Lstat.
-    const FileInfo opened = in->Info();
-    TakeIdentity(opened);
-    const uint64_t size = opened.size;
+// Everything is read from the start of the open file with one read: the head, and for small objects all
+// of it.
+void clsCacheWinProxy::TakeContentFacts(InputFile& file) {
+    const uint64_t size = file.Size();
+    url_.clear();
+    contentType_.clear();
+    reportedLength_ = 0;
+    contentEncoding_.clear();
+    transferEncoding_.clear();
+    headerLength_ = 0;
+    retrieved_ = modified_ = OleDate();
+    age_ = 0;
     actualLength_ = static_cast<int64_t>(size);
     if (size < kSmallestParsedFile) return;
 
     std::string examined(static_cast<size_t>(std::min(size, kExaminedBytes)), '\0');
-    examined.resize(in->Read(examined.data(), examined.size()));
+    examined.resize(file.Read(examined.data(), examined.size()));
     const StoredHeaderBlock block = ParseStoredHeaderBlock(examined);
     url_ = block.url;
     contentType_ = block.contentType;
@@ -58,13 +62,19 @@ void clsCacheWinProxy::Bind(const std::string& path) {
 
 bool clsCacheWinProxy::TakeMetadata(const uint8_t*, size_t) { return false; }
 
+std::string clsCacheWinProxy::ResponseHeadOf(InputFile& file) const {
+    if (headerLength_ == 0) return {};
+    file.Seek(0);
+    std::string examined(static_cast<size_t>(std::min(file.Size(), kExaminedBytes)), '\0');
+    examined.resize(file.Read(examined.data(), examined.size()));
+    return loftwick::ResponseHeadOf(std::string_view(examined));
+}
+
 std::string clsCacheWinProxy::StoredResponseHead() const {
     if (path_.empty() || headerLength_ == 0) return {};
     try {
-        std::unique_ptr<InputFile> in = TheFileSystem().OpenRead(path_, false);
-        std::string examined(static_cast<size_t>(std::min(in->Size(), kExaminedBytes)), '\0');
-        examined.resize(in->Read(examined.data(), examined.size()));
-        return ResponseHeadOf(examined);
+        const std::shared_ptr<InputFile> file = BoundFileOpen();
+        return file ? ResponseHeadOf(*file) : std::string();
     } catch (...) {
         return {};  // the reader of the content will meet the same failure and report it
     }

@@ -27,10 +27,12 @@ class clsCacheWinProxy final : public clsCacheBase {
 
     // Reads the start of the file again: the head is kept nowhere, as only an export needs it.
     std::string StoredResponseHead() const override;
+    std::string ResponseHeadOf(InputFile& file) const override;
 
   private:
     const char* FileCopyLocation() const override { return "clsCacheWinProxy:clsCache_FileCopy"; }
-    void Bind(const std::string& path);
+    const char* BindLocation() const override { return "clsCacheWinProxy:clsCache_Filename"; }
+    void TakeContentFacts(InputFile& file) override;
 };
 
 }  // namespace loftwick

@@ -48,10 +48,10 @@ class SavingAllFlag {
     SavingAllFlag& operator=(const SavingAllFlag&) = delete;
 };
 
-// What is at a path itself. A missing path is the normal case here, so the last error stays as it was.
-std::optional<FileInfo> LstatQuietly(const std::string& path) {
+// What is at a name itself. A missing name is the normal case here, so the last error stays as it was.
+std::optional<FileInfo> LstatQuietly(const HeldDir& folder, const std::string& name) {
     PreserveLastError keep;
-    return TheFileSystem().Lstat(path);
+    return TheFileSystem().LstatAt(folder, name);
 }
 
 bool IsLink(const std::optional<FileInfo>& info) { return info && info->isLink; }
@@ -63,75 +63,108 @@ bool IsPlainFile(const std::optional<FileInfo>& info) {
 }
 
 // A link below the save root could lead the copy anywhere; following it is never right, and replacing
-// it might remove something the user made on purpose, so the save stops.
-[[noreturn]] void RefuseLink(const std::string& path) {
-    Raise(vberr::PermissionDenied, "A symbolic link stands where a folder is needed: " + path);
+// it might remove something the user made on purpose, so the save stops. So it does for a FIFO, a
+// device or a socket where a folder is needed.
+[[noreturn]] void RefuseInPath(const std::optional<FileInfo>& info, const std::string& path) {
+    Raise(vberr::PermissionDenied, std::string(IsLink(info) ? "A symbolic link stands in the save path: "
+                                                            : "Something other than a folder stands in the save path: ") +
+                                       path);
 }
 
-// The path of a copy of result `index` saved into `folder` (a file-system path without a trailing "/")
-// under its default name. FixDefaultName is asked with the folder itself, so that its prompt shows the
-// user where the file goes; what it appends is made safe like every other name.
-std::string DefaultNameIn(SaveHost& host, const std::string& folder, int32_t index) {
-    const std::string asked = Utf8ToLatin1(folder) + "/";
+// Where a copy goes: a name in a held folder.
+struct Placement {
+    HeldDir folder;
+    std::string name;
+    std::string Path() const { return folder.PathOf(name); }
+};
+
+HeldDir HoldFolder(SaveHost& host, const HeldDir& parent, const std::string& name, int32_t index);
+
+// The one path builder: every folder of `parts` but the last is held in turn below `from`, made when
+// missing, and never reached through a link; the last part is the name in the last folder.
+Placement PlaceBelow(SaveHost& host, HeldDir from, const std::vector<std::string>& parts, int32_t index) {
+    if (parts.empty()) Raise(vberr::BadFileNameOrNumber);
+    for (size_t k = 0; k + 1 < parts.size(); ++k) from = HoldFolder(host, from, parts[k], index);
+    return {from, parts.back()};
+}
+
+// Where a copy of result `index` goes in `folder` under its default name. FixDefaultName is asked with
+// the folder itself, so that its prompt shows the user where the file goes; what it appends is made safe
+// like every other name, and its folders are held like every other folder.
+Placement DefaultNameIn(SaveHost& host, const HeldDir& folder, int32_t index) {
+    std::string shown = folder.path();
+    if (!shown.empty()) shown.pop_back();
+    const std::string asked = Utf8ToLatin1(shown) + "/";
     const std::string completed = FixDefaultName(host, asked, index, true);
     if (completed.size() <= asked.size() || completed.compare(0, asked.size(), asked) != 0) {
-        Raise(vberr::BadFileNameOrNumber, "No default name for a file in " + folder);
+        Raise(vberr::BadFileNameOrNumber, "No default name for a file in " + shown);
     }
-    std::string path = folder;
-    for (const std::string& part : SafeNameParts(std::string_view(completed).substr(asked.size()))) {
-        path += "/" + part;
-    }
-    return path;
+    return PlaceBelow(host, folder, SafeNameParts(std::string_view(completed).substr(asked.size())), index);
 }
 
 // A name for parking a file for a moment that clobbers nothing already there.
-std::string ParkingName(const std::string& path) {
-    std::string parked = path + "_tmp";
-    for (int n = 1; LstatQuietly(parked); ++n) parked = path + "_tmp" + std::to_string(n);
+std::string ParkingName(const HeldDir& folder, const std::string& name) {
+    std::string parked = name + "_tmp";
+    for (int n = 1; LstatQuietly(folder, parked); ++n) parked = name + "_tmp" + std::to_string(n);
     return parked;
 }
 
 // A file (an earlier copy, say of ".../a.b") stands where this object needs the directory ".../a.b":
 // the file moves into the new directory under the default name of the object being saved. When that
-// fails the file is put back, so nothing saved before is lost.
-void MoveDisplacedFile(SaveHost& host, const std::string& path, int32_t index) {
+// fails the file is put back, so nothing saved before is lost. Returns the new directory, held.
+HeldDir MoveDisplacedFile(SaveHost& host, const HeldDir& parent, const std::string& name, int32_t index) {
     FileSystem& fs = TheFileSystem();
-    const std::string parked = ParkingName(path);
-    fs.Rename(path, parked);
+    const std::string parked = ParkingName(parent, name);
+    fs.RenameAt(parent, name, parent, parked);
     try {
-        fs.MakeDirectory(path);
-        const std::string moved = DefaultNameIn(host, path, index);
-        if (const auto info = LstatQuietly(moved); info && !IsFolder(info)) fs.RemoveFile(moved);
-        fs.Rename(parked, moved);
+        fs.MakeDirectoryAt(parent, name);
+        HeldDir made = fs.OpenDirectoryAt(parent, name);
+        const Placement moved = DefaultNameIn(host, made, index);
+        if (const auto info = LstatQuietly(moved.folder, moved.name); info && !IsFolder(info)) {
+            fs.RemoveAt(moved.folder, moved.name, nullptr);
+        }
+        fs.RenameAt(parent, parked, moved.folder, moved.name);
+        return made;
     } catch (...) {
         PreserveLastError keep;
         try {
-            if (IsFolder(LstatQuietly(path))) fs.RemoveDirectory(path);
-            fs.Rename(parked, path);
+            if (IsFolder(LstatQuietly(parent, name))) fs.RemoveDirectoryAt(parent, name);
+            fs.RenameAt(parent, parked, parent, name);
         } catch (...) {
         }
         throw;
     }
 }
 
-// Makes `path` a directory the copy can go into. A directory that cannot be made is left to the copy to
-// report, as the copy then fails with the reason.
-void PrepareFolder(SaveHost& host, const std::string& path, int32_t index) {
-    const std::optional<FileInfo> info = LstatQuietly(path);
-    if (IsLink(info)) RefuseLink(path);
-    if (IsPlainFile(info)) {
-        MoveDisplacedFile(host, path, index);
-    } else if (!info) {
-        MakeDir(path);
+// Holds the folder `name` of `parent` for the copy to go below, making it when missing.
+HeldDir HoldFolder(SaveHost& host, const HeldDir& parent, const std::string& name, int32_t index) {
+    FileSystem& fs = TheFileSystem();
+    const std::optional<FileInfo> info = LstatQuietly(parent, name);
+    if (IsPlainFile(info)) return MoveDisplacedFile(host, parent, name, index);
+    if (info && !IsFolder(info)) RefuseInPath(info, parent.PathOf(name));
+    if (!info) {
+        PreserveLastError keep;
+        try {
+            fs.MakeDirectoryAt(parent, name);
+        } catch (...) {
+            // Made meanwhile, or not to be made: the open below tells which.
+        }
     }
-    // Checked again after making it: something may have been put there meanwhile.
-    if (IsLink(LstatQuietly(path))) RefuseLink(path);
+    try {
+        return fs.OpenDirectoryAt(parent, name);
+    } catch (const RuntimeError&) {
+        // Something may have been put there meanwhile; a link or a file is named as such.
+        const std::optional<FileInfo> now = LstatQuietly(parent, name);
+        if (now && !IsFolder(now)) RefuseInPath(now, parent.PathOf(name));
+        throw;
+    }
 }
 
-std::string Joined(const std::vector<std::string>& parts) {
-    std::string joined;
-    for (const std::string& part : parts) joined += (joined.empty() ? "" : "/") + part;
-    return joined;
+// The save root, held; made (with its parents) when missing. The root is the user's choice and may
+// itself lie behind a link; only what lies below it is held part by part.
+HeldDir HoldRoot(const std::string& root) {
+    if (!root.empty()) MakeDirs(root);
+    return TheFileSystem().OpenDirectory(root);
 }
 
 SaveOutcome SaveResult(SaveHost& host, const std::string& mode, bool overwrite) {
@@ -156,25 +189,21 @@ SaveOutcome SaveResult(SaveHost& host, const std::string& mode, bool overwrite) 
 
         const std::vector<std::string> parts = SafeNameParts(dir + name);
         if (parts.empty()) Raise(vberr::BadFileNameOrNumber);
-        target = root + Joined(parts);
+        target = root + parts.front();
+        for (size_t k = 1; k < parts.size(); ++k) target += "/" + parts[k];
 
-        // The root is the user's choice and may itself lie behind a link; only what lies below it is
-        // checked part by part.
-        if (!root.empty()) MakeDirs(root);
-        std::string folder = root;
-        for (size_t k = 0; k + 1 < parts.size(); ++k) {
-            const std::string path = folder + parts[k];
-            PrepareFolder(host, path, index);
-            folder = path + "/";
+        Placement place = PlaceBelow(host, HoldRoot(root), parts, index);
+        target = place.Path();
+        if (IsFolder(LstatQuietly(place.folder, place.name))) {
+            place = DefaultNameIn(host, HoldFolder(host, place.folder, place.name, index), index);
+            target = place.Path();
         }
-        target = folder + parts.back();
-        if (IsFolder(LstatQuietly(target))) target = DefaultNameIn(host, target, index);
 
         const std::shared_ptr<clsCache> object = host.Results().Item(index);
         if (!object) Raise(vberr::ObjectNotSet);
         // A link at the target is not a kept copy: the copy replaces it rather than writing through it.
-        if (overwrite || !IsPlainFile(LstatQuietly(target))) {
-            return {target, object->FileCopy(target)};
+        if (overwrite || !IsPlainFile(LstatQuietly(place.folder, place.name))) {
+            return {target, object->FileCopyAt(place.folder, place.name)};
         }
         return {target, true};
     } catch (...) {

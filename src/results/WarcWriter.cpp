@@ -1,5 +1,7 @@
 #include "results/WarcWriter.h"
 
+#include "results/ExportTarget.h"
+
 #define ZLIB_CONST
 #include <zlib.h>
 
@@ -178,23 +180,16 @@ std::string WriteWarcinfo(OutputFile& out, const std::string& path) {
 }
 
 // Writes the response record of one result; false, with nothing written, when its file is gone.
-bool WriteResponse(OutputFile& out, const clsCache* object, const std::string& infoId, char* block) {
+bool WriteResponse(OutputFile& out, clsCache* object, const std::string& infoId, char* block) {
     if (object == nullptr || object->fileName().empty()) return false;
     const std::string file = object->fileName();
-    FileSystem& fs = TheFileSystem();
-    const std::optional<FileInfo> found = fs.Lstat(file);
-    if (!found || found->isLink || found->kind != EntryKind::File) return false;
-    std::unique_ptr<InputFile> in;
-    try {
-        in = fs.OpenRead(file, false);
-    } catch (const RuntimeError& e) {
-        if (IsMissingFileError(e)) return false;
-        throw;
-    }
+    // The file now at the object's name, its header block read again should the proxy have rewritten it.
+    const std::shared_ptr<InputFile> in = object->OpenContent();
+    if (!in) return false;
     const uint64_t offset = static_cast<uint64_t>(std::max<int64_t>(object->ContentOffset(), 0));
     const uint64_t size = in->Size();
     const uint64_t length = size > offset ? size - offset : 0;
-    std::string head = object->StoredResponseHead();
+    std::string head = object->ResponseHeadOf(*in);
     if (head.empty()) head = SynthesizedHead(object->ContentType(), length);
 
     // The head of the record states the digests, so the content is read twice: once for them, once to
@@ -239,27 +234,14 @@ bool WriteResponse(OutputFile& out, const clsCache* object, const std::string& i
 WarcResult WriteWarc(const std::string& path, const clsSearchResults& results) {
     WarcResult result;
     result.ok = Trapped("WriteWarc", path, false, [&] {
-        FileSystem& fs = TheFileSystem();
-        std::string partial;
-        std::unique_ptr<OutputFile> out = CreateSibling(fs, path, partial);
-        try {
+        WriteExport(path, [&](OutputFile& out) {
             const std::unique_ptr<char[]> block = std::make_unique_for_overwrite<char[]>(kBlock);
-            const std::string infoId = WriteWarcinfo(*out, path);
+            const std::string infoId = WriteWarcinfo(out, path);
             for (int64_t i = 1; i <= results.Count(); ++i) {
                 const std::shared_ptr<clsCache> object = results.Item(i);
-                ++(WriteResponse(*out, object.get(), infoId, block.get()) ? result.written : result.skipped);
+                ++(WriteResponse(out, object.get(), infoId, block.get()) ? result.written : result.skipped);
             }
-            out->Sync();
-            out->Close();
-            fs.Rename(partial, path);
-        } catch (...) {
-            out.reset();
-            try {
-                fs.RemoveFile(partial);
-            } catch (...) {
-            }
-            throw;
-        }
+        });
         return true;
     });
     return result;

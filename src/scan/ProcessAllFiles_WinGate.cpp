@@ -23,7 +23,11 @@ void ReportOverflow() {
 
 bool ProcessAllFiles_WinGate(ScanState& state, ScanHost& host) {
     try {
-        std::unique_ptr<InputFile> index = TheFileSystem().OpenRead(Program().CacheDir + "cache.idx", false);
+        FileSystem& fs = TheFileSystem();
+        // The content files are opened in the folder the index was read from, whatever its path leads to
+        // by then.
+        const HeldDir cache = fs.OpenDirectory(Program().CacheDir);
+        std::unique_ptr<InputFile> index = fs.OpenReadAt(cache, "cache.idx");
         const uint64_t indexSize = index->Size();
         uint64_t charsRead = 0;
         std::vector<uint8_t> chunk(kChunkSize);
@@ -50,6 +54,7 @@ bool ProcessAllFiles_WinGate(ScanState& state, ScanHost& host) {
                 continue;
             }
             if (!state.CurrentCache) state.CurrentCache = NewCacheObject(2);
+            state.CurrentCache->UseFolder(cache);
             state.CurrentCache->TakeMetadata(framing.Buffer(), IndexFraming::kBufferSize);
             // A failed object is reported inside; the walk goes on with the next record.
             ProcessOneFile(state, host);

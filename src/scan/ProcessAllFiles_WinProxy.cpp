@@ -13,12 +13,12 @@ namespace {
 
 bool Hidden(const std::string& name) { return !name.empty() && name.front() == '.'; }
 
-// The host folders to visit, in listing order. Links are never walked: a link to a system folder must
-// never have its files deleted.
-std::vector<std::string> HostDirectories(ScanState& state, ScanHost& host, bool& interrupted) {
+// The names of the host folders to visit, in listing order. Links are never walked: a link to a system
+// folder must never have its files deleted; each folder is then opened with no link followed, so that
+// none can become one after the listing.
+std::vector<std::string> HostDirectories(ScanState& state, ScanHost& host, const HeldDir& cache, bool& interrupted) {
     std::vector<std::string> dirs;
-    const std::string cacheDir = Program().CacheDir;
-    for (const DirEntry& entry : TheFileSystem().ListDirectory(cacheDir)) {
+    for (const DirEntry& entry : TheFileSystem().ListAt(cache)) {
         host.LetEventsRun();
         if (state.BreakRequested) {
             interrupted = true;
@@ -27,23 +27,23 @@ std::vector<std::string> HostDirectories(ScanState& state, ScanHost& host, bool&
         if (Hidden(entry.name)) continue;
         if (!state.HostFilter.empty() && !ContainsNoCase(entry.name, state.HostFilter)) continue;
         if (entry.isLink || entry.kind != EntryKind::Directory) continue;
-        std::string path = cacheDir + entry.name;
-        dirs.push_back(path + "/");
+        dirs.push_back(entry.name);
     }
     return dirs;
 }
 
 // The plain files of a host folder: no folders, no hidden files, no links.
-std::vector<std::string> PlainFiles(const std::string& dir) {
+std::vector<std::string> PlainFiles(const HeldDir& dir) {
     std::vector<std::string> names;
-    for (const DirEntry& entry : TheFileSystem().ListDirectory(dir)) {
+    for (const DirEntry& entry : TheFileSystem().ListAt(dir)) {
         if (entry.kind == EntryKind::File && !entry.isLink && !Hidden(entry.name)) names.push_back(entry.name);
     }
     return names;
 }
 
-// A host folder with no plain file goes; rmdir removes only an empty folder, never its contents.
-void RemoveEmptyHostDir(ScanState& state, ScanHost& host, const std::string& dir) {
+// A host folder with no plain file goes; only an empty folder is removed, never its contents.
+void RemoveEmptyHostDir(ScanState& state, ScanHost& host, const HeldDir& cache, const std::string& name) {
+    const std::string dir = cache.PathOf(name) + "/";
     if (state.DryRun) {
         host.AppendListLine("Would delete dir: " + Latin1ToUtf8(dir));
         ++state.WouldRemoveDirs;
@@ -51,7 +51,7 @@ void RemoveEmptyHostDir(ScanState& state, ScanHost& host, const std::string& dir
     }
     host.AppendListLine("Deleting dir: " + Latin1ToUtf8(dir));
     try {
-        TheFileSystem().RemoveDirectory(dir);
+        TheFileSystem().RemoveDirectoryAt(cache, name);
     } catch (...) {
         HandleError("frmMain:ProcessAllFiles_WinProxy", dir);
         state.ErrorsOccurred = true;
@@ -65,29 +65,37 @@ void RemoveEmptyHostDir(ScanState& state, ScanHost& host, const std::string& dir
 
 bool ProcessAllFiles_WinProxy(ScanState& state, ScanHost& host) {
     try {
+        FileSystem& fs = TheFileSystem();
+        // The cache folder is the user's choice, links along its path included; below it nothing is
+        // looked up by path again.
+        const HeldDir cache = fs.OpenDirectory(Program().CacheDir);
         bool interrupted = false;
-        const std::vector<std::string> dirs = HostDirectories(state, host, interrupted);
+        const std::vector<std::string> dirs = HostDirectories(state, host, cache, interrupted);
         if (interrupted) return false;
-        for (const std::string& dir : dirs) {
+        for (const std::string& hostName : dirs) {
+            const std::string dir = cache.PathOf(hostName) + "/";
             host.SetStatusText(Latin1ToUtf8(dir));
             std::vector<std::string> names;
+            HeldDir held;
             try {
-                names = PlainFiles(dir);
+                held = fs.OpenDirectoryAt(cache, hostName);
+                names = PlainFiles(held);
             } catch (...) {
-                // An unreadable host folder is reported and passed over; the others are still scanned.
+                // An unreadable host folder (or one that became a link) is reported and passed over; the
+                // others are still scanned.
                 HandleError("frmMain:ProcessAllFiles_WinProxy", dir);
                 state.ErrorsOccurred = true;
                 continue;
             }
             if (names.empty()) {
-                RemoveEmptyHostDir(state, host, dir);
+                RemoveEmptyHostDir(state, host, cache, hostName);
                 continue;
             }
             for (const std::string& name : names) {
                 host.LetEventsRun();
                 if (state.BreakRequested) return false;
                 if (!state.CurrentCache) state.CurrentCache = NewCacheObject(1);
-                state.CurrentCache->setFileName(dir + name);
+                state.CurrentCache->BindAt(held, name);
                 // A failed object is reported inside; the walk goes on with the next file.
                 ProcessOneFile(state, host);
             }

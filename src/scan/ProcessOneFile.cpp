@@ -68,11 +68,17 @@ void RunOperations(ScanState& state, ScanHost& host, clsCache& object) {
         ++state.FilesSkipped;
         return;
     }
+    // The name is removed only while it still stands for that file, however late the proxy swaps it.
     if (state.DeleteOld) {
-        TheFileSystem().RemoveFile(object.fileName());
-        ++state.FilesDeleted;
+        if (object.RemoveIfSame()) {
+            ++state.FilesDeleted;
+        } else {
+            ++state.FilesSkipped;
+        }
     } else if (object.DeleteIfAged()) {
         ++state.FilesDeleted;
+    } else if (!object.StillSameFile()) {
+        ++state.FilesSkipped;
     }
 }
 
@@ -95,13 +101,18 @@ bool ProcessOneFile(ScanState& state, ScanHost& host) {
             host.ObjectSelected(state.FilesSelected, object, state.ContentsFilter.Count > 0 ? score : -1);
             if (state.DryRun) TallyOperations(state, *object);
             else RunOperations(state, host, *object);
+            // The result keeps its name in the held folder, not an open file: a scan holds one at a time.
+            object->ReleaseFile();
             state.CurrentCache.reset();
         }
         return true;
     } catch (...) {
         HandleError("frmMain:ProcessOneFile");
         state.ErrorsOccurred = true;
-        if (added) state.CurrentCache.reset();
+        if (added) {
+            object->ReleaseFile();
+            state.CurrentCache.reset();
+        }
         return false;
     }
 }

@@ -1,11 +1,55 @@
 #include "support/FileSystem.h"
 
+#include <unistd.h>
+
 #include "support/RuntimeError.h"
 
 namespace loftwick {
 
+struct HeldDir::Descriptor {
+    int fd;
+    explicit Descriptor(int f) : fd(f) {}
+    ~Descriptor() { ::close(fd); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+};
+
+HeldDir::HeldDir(int fd, std::string path) : fd_(std::make_shared<const Descriptor>(fd)), path_(std::move(path)) {
+    // "" stands for the current directory and stays "", so that names below it read as relative paths.
+    if (!path_.empty() && path_.back() != '/') path_ += '/';
+}
+
+int HeldDir::fd() const { return fd_ ? fd_->fd : -1; }
+
+void FileSystem::SetFileTimes(const std::string& path, std::optional<FileTimeSpec> writeTime,
+                              std::optional<FileTimeSpec> accessTime) {
+    OpenRead(path, false)->SetTimes(writeTime, accessTime);
+}
+
+std::optional<FileTimeSpec> FileSystem::GetCreationTime(const std::string& path) {
+    try {
+        return OpenRead(path, false)->CreationTime();
+    } catch (const RuntimeError&) {
+        return std::nullopt;
+    }
+}
+
+void FileSystem::SetCreationTime(const std::string& path, FileTimeSpec time) {
+    OpenRead(path, false)->SetCreationTime(time);
+}
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string LastPartOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 std::string ReadWholeFile(FileSystem& fs, const std::string& path) {
-    auto in = fs.OpenRead(path, true);
+    auto in = fs.OpenRead(path, false);
     std::string content;
     char buffer[65536];
     for (;;) {
@@ -16,34 +60,43 @@ std::string ReadWholeFile(FileSystem& fs, const std::string& path) {
     return content;
 }
 
-std::unique_ptr<OutputFile> CreateSibling(FileSystem& fs, const std::string& path, std::string& sibling) {
+std::unique_ptr<OutputFile> CreateTemporaryAt(FileSystem& fs, const HeldDir& dir, const std::string& name,
+                                              std::string& temporary) {
     // The name sits in the same folder so that the final rename cannot cross file systems.
     for (int attempt = 0;; ++attempt) {
-        sibling = path + ".part" + (attempt ? std::to_string(attempt) : std::string());
+        temporary = name + ".part" + (attempt ? std::to_string(attempt) : std::string());
         try {
-            return fs.OpenWrite(sibling, WriteMode::CreateNew);
+            return fs.CreateAt(dir, temporary);
         } catch (const RuntimeError& e) {
             if (e.Number() != vberr::FileAlreadyExists || attempt >= 100) throw;
         }
     }
 }
 
-void WriteFileAtomically(FileSystem& fs, const std::string& path, const std::string& content) {
+void ReplaceFileAt(FileSystem& fs, const HeldDir& dir, const std::string& name,
+                   const std::function<void(OutputFile&)>& write) {
     std::string temp;
-    std::unique_ptr<OutputFile> out = CreateSibling(fs, path, temp);
+    std::unique_ptr<OutputFile> out = CreateTemporaryAt(fs, dir, name, temp);
     try {
-        out->Write(content.data(), content.size());
+        write(*out);
         out->Sync();
         out->Close();
-        fs.Rename(temp, path);
+        fs.RenameAt(dir, temp, dir, name);
     } catch (...) {
         out.reset();
         try {
-            fs.RemoveFile(temp);
+            fs.RemoveAt(dir, temp, nullptr);
         } catch (...) {
         }
         throw;
     }
+}
+
+void WriteFileAtomically(FileSystem& fs, const std::string& path, const std::string& content) {
+    const std::string folder = FolderOf(path);
+    const HeldDir dir = fs.OpenDirectory(folder.empty() ? "." : folder);
+    ReplaceFileAt(fs, dir, LastPartOf(path),
+                  [&](OutputFile& out) { out.Write(content.data(), content.size()); });
 }
 
 }  // namespace loftwick

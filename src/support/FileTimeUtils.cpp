@@ -28,9 +28,9 @@ void RequireStampRange(OleDate date) {
 // fail silently on every object of every scan, so the log hears of it once.
 std::atomic<bool> creationTimeRefusalLogged{false};
 
-void SetCreationTimeOf(const std::string& path, FileTimeSpec time) {
+void SetCreationTimeOf(InputFile& file, FileTimeSpec time) {
     try {
-        TheFileSystem().SetCreationTime(path, time);
+        file.SetCreationTime(time);
     } catch (const RuntimeError& e) {
         // ENOTSUP and its kin arrive as "Path/File access error"; missing files and permission denials
         // are the ordinary "times cannot be set" case and stay quiet.
@@ -42,10 +42,10 @@ void SetCreationTimeOf(const std::string& path, FileTimeSpec time) {
     }
 }
 
-void SetWriteAndAccessTimes(const std::string& path, std::optional<FileTimeSpec> writeTime,
+void SetWriteAndAccessTimes(InputFile& file, std::optional<FileTimeSpec> writeTime,
                             std::optional<FileTimeSpec> accessTime) {
     try {
-        TheFileSystem().SetFileTimes(path, writeTime, accessTime);
+        file.SetTimes(writeTime, accessTime);
     } catch (...) {
     }
 }
@@ -62,26 +62,36 @@ FileTimeSpec LocalDateToFileTime(OleDate localDate) {
     return FileTimeSpec{*epoch, 0};
 }
 
-void ModifyFileStamp(const std::string& path, OleDate moment, bool writeTimeOnly, bool creationTimeOnly) {
+std::optional<FileTimeSpec> StampFor(OleDate moment, const std::string& path) {
     std::optional<FileTimeSpec> stamp;
     TrappedVoid("FileTimeUtils:ModifyFileStamp", path, [&] { stamp = LocalDateToFileTime(moment); });
+    return stamp;
+}
+
+void ModifyFileStamp(const std::string& path, OleDate moment, bool writeTimeOnly, bool creationTimeOnly) {
+    const std::optional<FileTimeSpec> stamp = StampFor(moment, path);
     if (!stamp) return;
-
-    // Only a regular file is stamped; a link is not followed and a directory is not a cache object.
-    std::optional<FileInfo> info;
+    // Only a regular file is stamped: the open follows no link and takes nothing but a regular file.
+    std::unique_ptr<InputFile> file;
     try {
-        info = TheFileSystem().Lstat(path);
+        file = TheFileSystem().OpenRead(path, false);
     } catch (...) {
+        return;
     }
-    if (!info || info->kind != EntryKind::File || info->isLink) return;
+    ModifyFileStamp(*file, path, moment, writeTimeOnly, creationTimeOnly);
+}
 
+void ModifyFileStamp(InputFile& file, const std::string& path, OleDate moment, bool writeTimeOnly,
+                     bool creationTimeOnly) {
+    const std::optional<FileTimeSpec> stamp = StampFor(moment, path);
+    if (!stamp) return;
     if (writeTimeOnly) {
-        SetWriteAndAccessTimes(path, stamp, std::nullopt);
+        SetWriteAndAccessTimes(file, stamp, std::nullopt);
     } else if (creationTimeOnly) {
-        SetCreationTimeOf(path, *stamp);
+        SetCreationTimeOf(file, *stamp);
     } else {
-        SetCreationTimeOf(path, *stamp);
-        SetWriteAndAccessTimes(path, stamp, stamp);
+        SetCreationTimeOf(file, *stamp);
+        SetWriteAndAccessTimes(file, stamp, stamp);
     }
 }
 

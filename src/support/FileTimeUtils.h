@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "support/FileSystem.h"
@@ -13,6 +14,13 @@ namespace loftwick {
 // cannot be set, changes nothing and is not reported; a file system that refuses the stored creation
 // time is reported once per run through the log.
 void ModifyFileStamp(const std::string& path, OleDate moment, bool writeTimeOnly, bool creationTimeOnly);
+// The same on a file already open (`path` names it in messages): the times are set through its own
+// descriptor, so they reach that file whatever its path leads to by now.
+void ModifyFileStamp(InputFile& file, const std::string& path, OleDate moment, bool writeTimeOnly,
+                     bool creationTimeOnly);
+// The file time of a local moment; nothing, with a report ("FileTimeUtils:ModifyFileStamp"), for a
+// moment no file stamp can hold.
+std::optional<FileTimeSpec> StampFor(OleDate moment, const std::string& path);
 
 // Seconds since 1970-01-01 UTC to a date, in local time when toLocal is set.
 OleDate TimeDateStampToDate(int64_t stamp, bool toLocal);

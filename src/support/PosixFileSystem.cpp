@@ -35,7 +35,76 @@ FileInfo FromStat(const struct stat& st, bool isLink) {
     info.changeTime = FromTimespec(st.st_ctim);
     info.device = static_cast<uint64_t>(st.st_dev);
     info.inode = static_cast<uint64_t>(st.st_ino);
+    info.links = static_cast<uint64_t>(st.st_nlink);
     return info;
+}
+
+struct timespec ToTimespec(std::optional<FileTimeSpec> time) {
+    struct timespec ts {};
+    ts.tv_sec = time ? time->seconds : 0;
+    ts.tv_nsec = time ? time->nanoseconds : UTIME_OMIT;
+    return ts;
+}
+
+// A name relative to a held folder is one entry of it: anything that could reach elsewhere is refused.
+void RequireOnePart(const std::string& name, const std::string& path) {
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos ||
+        name.find('\0') != std::string::npos) {
+        RaiseFromErrno(EINVAL, path);
+    }
+}
+
+// A link met where no link may be followed is reported as access denied, as it always was.
+[[noreturn]] void RaiseOpenError(int err, const std::string& path) { RaiseFromErrno(err == ELOOP ? EACCES : err, path); }
+
+// Opens a regular file for reading relative to `dirFd` (AT_FDCWD for a path). O_NONBLOCK: a FIFO planted
+// where a file is expected must not hang the open; it stays on, changing nothing for a regular file.
+int OpenRegularFile(int dirFd, const std::string& name, const std::string& path, bool followLinks,
+                    struct stat& st) {
+    const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (followLinks ? 0 : O_NOFOLLOW);
+    const int fd = ::openat(dirFd, name.c_str(), flags);
+    if (fd < 0) RaiseOpenError(errno, path);
+    const int err = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : S_ISREG(st.st_mode) ? 0 : EACCES;
+    if (err != 0) {
+        ::close(fd);
+        RaiseFromErrno(err, path);
+    }
+    return fd;
+}
+
+std::vector<DirEntry> ListOpenDirectory(int fd, const std::string& path) {
+    // The descriptor is the caller's to keep: the listing reads a duplicate of it.
+    const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (own < 0) RaiseFromErrno(errno, path);
+    DIR* dir = ::fdopendir(own);
+    if (!dir) {
+        const int err = errno;
+        ::close(own);
+        RaiseFromErrno(err, path);
+    }
+    // A duplicate shares the position of the held descriptor, which an earlier listing left at the end.
+    ::rewinddir(dir);
+    std::vector<DirEntry> entries;
+    errno = 0;
+    while (struct dirent* ent = ::readdir(dir)) {
+        DirEntry e;
+        e.name = ent->d_name;
+        unsigned char type = ent->d_type;
+        if (type == DT_UNKNOWN) {
+            struct stat st {};
+            if (::fstatat(own, ent->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+                type = S_ISLNK(st.st_mode) ? DT_LNK : S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
+            }
+        }
+        e.isLink = type == DT_LNK;
+        e.kind = type == DT_REG ? EntryKind::File : type == DT_DIR ? EntryKind::Directory : EntryKind::Other;
+        entries.push_back(std::move(e));
+        errno = 0;
+    }
+    const int err = errno;
+    ::closedir(dir);
+    if (err != 0) RaiseFromErrno(err, path);
+    return entries;
 }
 
 class PosixInputFile final : public InputFile {
@@ -67,6 +136,42 @@ public:
     }
     // What was opened: taken once at the open, as binding a cache file asks for it right away.
     FileInfo Info() override { return opened_; }
+    FileInfo Current() override {
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0) RaiseFromErrno(errno, path_);
+        return FromStat(st, false);
+    }
+    void SetTimes(std::optional<FileTimeSpec> writeTime, std::optional<FileTimeSpec> accessTime) override {
+        const struct timespec times[2] = {ToTimespec(accessTime), ToTimespec(writeTime)};
+        if (::futimens(fd_, times) != 0) RaiseFromErrno(errno, path_);
+    }
+    std::optional<FileTimeSpec> CreationTime() override {
+        char value[64];
+        const ssize_t n = ::fgetxattr(fd_, kCreationTimeAttribute, value, sizeof value - 1);
+        if (n > 0) {
+            value[n] = '\0';
+            long long sec = 0;
+            long nsec = 0;
+            if (std::sscanf(value, "%lld.%ld", &sec, &nsec) >= 1 && nsec >= 0 && nsec < 1000000000) {
+                return FileTimeSpec{static_cast<int64_t>(sec), static_cast<int32_t>(nsec)};
+            }
+        }
+        struct statx stx {};
+        if (::statx(fd_, "", AT_EMPTY_PATH, STATX_BTIME | STATX_CTIME, &stx) != 0) {
+            SetLastError(Win32FromErrno(errno));
+            return std::nullopt;
+        }
+        const auto& t = (stx.stx_mask & STATX_BTIME) ? stx.stx_btime : stx.stx_ctime;
+        return FileTimeSpec{static_cast<int64_t>(t.tv_sec), static_cast<int32_t>(t.tv_nsec)};
+    }
+    void SetCreationTime(FileTimeSpec time) override {
+        char value[64];
+        const int len = std::snprintf(value, sizeof value, "%lld.%09d", static_cast<long long>(time.seconds),
+                                      static_cast<int>(time.nanoseconds));
+        if (::fsetxattr(fd_, kCreationTimeAttribute, value, static_cast<size_t>(len), 0) != 0) {
+            RaiseFromErrno(errno, path_);
+        }
+    }
 
 private:
     int fd_;
@@ -100,6 +205,10 @@ public:
         fd_ = -1;
         if (::close(fd) != 0) RaiseFromErrno(errno, path_);
     }
+    void SetWriteTime(FileTimeSpec time) override {
+        const struct timespec times[2] = {ToTimespec(std::nullopt), ToTimespec(time)};
+        if (fd_ >= 0 && ::futimens(fd_, times) != 0) RaiseFromErrno(errno, path_);
+    }
 
 private:
     int fd_;
@@ -109,35 +218,7 @@ private:
 }  // namespace
 
 std::vector<DirEntry> PosixFileSystem::ListDirectory(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) RaiseFromErrno(errno, path);
-    DIR* dir = ::fdopendir(fd);
-    if (!dir) {
-        const int err = errno;
-        ::close(fd);
-        RaiseFromErrno(err, path);
-    }
-    std::vector<DirEntry> entries;
-    errno = 0;
-    while (struct dirent* ent = ::readdir(dir)) {
-        DirEntry e;
-        e.name = ent->d_name;
-        unsigned char type = ent->d_type;
-        if (type == DT_UNKNOWN) {
-            struct stat st {};
-            if (::fstatat(fd, ent->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-                type = S_ISLNK(st.st_mode) ? DT_LNK : S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
-            }
-        }
-        e.isLink = type == DT_LNK;
-        e.kind = type == DT_REG ? EntryKind::File : type == DT_DIR ? EntryKind::Directory : EntryKind::Other;
-        entries.push_back(std::move(e));
-        errno = 0;
-    }
-    const int err = errno;
-    ::closedir(dir);
-    if (err != 0) RaiseFromErrno(err, path);
-    return entries;
+    return ListAt(OpenDirectory(path, true));
 }
 
 std::optional<FileInfo> PosixFileSystem::Stat(const std::string& path) {
@@ -159,29 +240,28 @@ std::optional<FileInfo> PosixFileSystem::Lstat(const std::string& path) {
 }
 
 std::unique_ptr<InputFile> PosixFileSystem::OpenRead(const std::string& path, bool followLinks) {
-    // O_NONBLOCK: a FIFO planted where a file is expected must not hang the open; regular files ignore it.
-    const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | (followLinks ? 0 : O_NOFOLLOW);
-    const int fd = ::open(path.c_str(), flags);
-    if (fd < 0) RaiseFromErrno(errno == ELOOP ? EACCES : errno, path);
     struct stat st {};
-    const int err = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : S_ISREG(st.st_mode) ? 0 : EACCES;
-    if (err != 0) {
-        ::close(fd);
-        RaiseFromErrno(err, path);
-    }
-    // O_NONBLOCK stays: it changes nothing for the regular files that get this far.
+    const int fd = OpenRegularFile(AT_FDCWD, path, path, followLinks, st);
     return std::make_unique<PosixInputFile>(fd, path, FromStat(st, false));
 }
 
 std::unique_ptr<OutputFile> PosixFileSystem::OpenWrite(const std::string& path, WriteMode mode) {
-    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW;
+    // O_NONBLOCK: a FIFO planted at the name (the daily log's, say) fails the open instead of hanging
+    // it, and what opens must be a regular file, so nothing is ever written into a device or a pipe.
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
     switch (mode) {
         case WriteMode::Truncate: flags |= O_TRUNC; break;
         case WriteMode::Append: flags |= O_APPEND; break;
         case WriteMode::CreateNew: flags |= O_EXCL; break;
     }
     const int fd = ::open(path.c_str(), flags, 0644);
-    if (fd < 0) RaiseFromErrno(errno == ELOOP ? EACCES : errno, path);
+    if (fd < 0) RaiseOpenError(errno == ENXIO ? EACCES : errno, path);
+    struct stat st {};
+    const int err = ::fstat(fd, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : EACCES;
+    if (err != 0) {
+        ::close(fd);
+        RaiseFromErrno(err, path);
+    }
     return std::make_unique<PosixOutputFile>(fd, path);
 }
 
@@ -203,51 +283,107 @@ void PosixFileSystem::RemoveDirectory(const std::string& path) {
     if (::rmdir(path.c_str()) != 0) RaiseFromErrno(errno, path);
 }
 
-void PosixFileSystem::SetFileTimes(const std::string& path, std::optional<FileTimeSpec> writeTime,
-                                   std::optional<FileTimeSpec> accessTime) {
-    struct timespec times[2];
-    times[0].tv_sec = accessTime ? accessTime->seconds : 0;
-    times[0].tv_nsec = accessTime ? accessTime->nanoseconds : UTIME_OMIT;
-    times[1].tv_sec = writeTime ? writeTime->seconds : 0;
-    times[1].tv_nsec = writeTime ? writeTime->nanoseconds : UTIME_OMIT;
-    if (::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) RaiseFromErrno(errno, path);
-}
-
-std::optional<FileTimeSpec> PosixFileSystem::GetCreationTime(const std::string& path) {
-    char value[64];
-    const ssize_t n = ::lgetxattr(path.c_str(), kCreationTimeAttribute, value, sizeof value - 1);
-    if (n > 0) {
-        value[n] = '\0';
-        long long sec = 0;
-        long nsec = 0;
-        if (std::sscanf(value, "%lld.%ld", &sec, &nsec) >= 1 && nsec >= 0 && nsec < 1000000000) {
-            return FileTimeSpec{static_cast<int64_t>(sec), static_cast<int32_t>(nsec)};
-        }
-    }
-    struct statx stx {};
-    if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BTIME | STATX_CTIME, &stx) != 0) {
-        SetLastError(Win32FromErrno(errno));
-        return std::nullopt;
-    }
-    if (stx.stx_mask & STATX_BTIME) {
-        return FileTimeSpec{static_cast<int64_t>(stx.stx_btime.tv_sec), static_cast<int32_t>(stx.stx_btime.tv_nsec)};
-    }
-    return FileTimeSpec{static_cast<int64_t>(stx.stx_ctime.tv_sec), static_cast<int32_t>(stx.stx_ctime.tv_nsec)};
-}
-
-void PosixFileSystem::SetCreationTime(const std::string& path, FileTimeSpec time) {
-    char value[64];
-    const int len = std::snprintf(value, sizeof value, "%lld.%09d", static_cast<long long>(time.seconds),
-                                  static_cast<int>(time.nanoseconds));
-    if (::lsetxattr(path.c_str(), kCreationTimeAttribute, value, static_cast<size_t>(len), 0) != 0) {
-        RaiseFromErrno(errno, path);
-    }
-}
-
 bool PosixFileSystem::IsWritableDirectory(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
     return ::access(path.c_str(), W_OK | X_OK) == 0;
+}
+
+std::unique_ptr<OutputFile> PosixFileSystem::OpenStream(const std::string& path) {
+    // No O_CREAT and no O_TRUNC: should the name stand for a stored file after all, opening it changes
+    // nothing, and the check on the descriptor refuses it.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) RaiseFromErrno(errno, path);
+    struct stat st {};
+    const int err = ::fstat(fd, &st) != 0 ? errno
+                    : (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode) || S_ISSOCK(st.st_mode)) ? 0
+                                                                                             : EACCES;
+    if (err != 0) {
+        ::close(fd);
+        RaiseFromErrno(err, path);
+    }
+    return std::make_unique<PosixOutputFile>(fd, path);
+}
+
+HeldDir PosixFileSystem::OpenDirectory(const std::string& path, bool followLinks) {
+    const int fd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW));
+    if (fd < 0) RaiseOpenError(errno, path);
+    return HeldDir(fd, path);
+}
+
+HeldDir PosixFileSystem::OpenDirectoryAt(const HeldDir& dir, const std::string& name) {
+    const std::string path = dir.PathOf(name);
+    RequireOnePart(name, path);
+    const int fd = ::openat(dir.fd(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) RaiseOpenError(errno, path);
+    return HeldDir(fd, path);
+}
+
+std::vector<DirEntry> PosixFileSystem::ListAt(const HeldDir& dir) { return ListOpenDirectory(dir.fd(), dir.path()); }
+
+std::optional<FileInfo> PosixFileSystem::LstatAt(const HeldDir& dir, const std::string& name) {
+    RequireOnePart(name, dir.PathOf(name));
+    struct stat st {};
+    if (::fstatat(dir.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        SetLastError(Win32FromErrno(errno));
+        return std::nullopt;
+    }
+    return FromStat(st, S_ISLNK(st.st_mode));
+}
+
+std::unique_ptr<InputFile> PosixFileSystem::OpenReadAt(const HeldDir& dir, const std::string& name) {
+    const std::string path = dir.PathOf(name);
+    RequireOnePart(name, path);
+    struct stat st {};
+    const int fd = OpenRegularFile(dir.fd(), name, path, false, st);
+    return std::make_unique<PosixInputFile>(fd, path, FromStat(st, false));
+}
+
+std::unique_ptr<OutputFile> PosixFileSystem::CreateAt(const HeldDir& dir, const std::string& name) {
+    const std::string path = dir.PathOf(name);
+    RequireOnePart(name, path);
+    const int fd = ::openat(dir.fd(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) RaiseOpenError(errno, path);
+    return std::make_unique<PosixOutputFile>(fd, path);
+}
+
+void PosixFileSystem::MakeDirectoryAt(const HeldDir& dir, const std::string& name) {
+    const std::string path = dir.PathOf(name);
+    RequireOnePart(name, path);
+    if (::mkdirat(dir.fd(), name.c_str(), 0755) != 0) RaiseFromErrno(errno, path);
+}
+
+bool PosixFileSystem::RemoveAt(const HeldDir& dir, const std::string& name, const FileInfo* expected) {
+    const std::string path = dir.PathOf(name);
+    RequireOnePart(name, path);
+    struct stat st {};
+    if (::fstatat(dir.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (expected && errno == ENOENT) return false;  // gone already: it is not the file expected
+        RaiseFromErrno(errno, path);
+    }
+    if (expected && (static_cast<uint64_t>(st.st_dev) != expected->device ||
+                     static_cast<uint64_t>(st.st_ino) != expected->inode)) {
+        return false;
+    }
+    if (S_ISDIR(st.st_mode)) RaiseFromErrno(EISDIR, path);
+    if (::unlinkat(dir.fd(), name.c_str(), 0) != 0) RaiseFromErrno(errno, path);
+    return true;
+}
+
+void PosixFileSystem::RemoveDirectoryAt(const HeldDir& dir, const std::string& name) {
+    const std::string path = dir.PathOf(name);
+    RequireOnePart(name, path);
+    if (::unlinkat(dir.fd(), name.c_str(), AT_REMOVEDIR) != 0) RaiseFromErrno(errno, path);
+}
+
+void PosixFileSystem::RenameAt(const HeldDir& fromDir, const std::string& from, const HeldDir& toDir,
+                               const std::string& to) {
+    const std::string fromPath = fromDir.PathOf(from), toPath = toDir.PathOf(to);
+    RequireOnePart(from, fromPath);
+    RequireOnePart(to, toPath);
+    if (::renameat(fromDir.fd(), from.c_str(), toDir.fd(), to.c_str()) != 0) {
+        RaiseFromErrno(errno, fromPath + "' to '" + toPath);
+    }
 }
 
 }  // namespace loftwick

@@ -286,32 +286,24 @@ void CopyWholeFile(const std::string& from, const std::string& to, size_t blockS
     CopyFilePart(from, 0, to, blockSize);
 }
 
+void CopyContent(InputFile& in, uint64_t offset, OutputFile& out, size_t blockSize) {
+    if (offset >= in.Size()) return;
+    in.Seek(offset);
+    std::vector<char> buffer(std::max<size_t>(blockSize, 1));
+    for (;;) {
+        const size_t n = in.Read(buffer.data(), buffer.size());
+        if (n > 0) out.Write(buffer.data(), n);
+        if (n < buffer.size()) break;
+    }
+}
+
 void CopyFilePart(const std::string& from, uint64_t offset, const std::string& to, size_t blockSize) {
     FileSystem& fs = TheFileSystem();
-    std::unique_ptr<InputFile> in = fs.OpenRead(from, false);
-    std::string partial;
-    std::unique_ptr<OutputFile> out = CreateSibling(fs, to, partial);
-    try {
-        if (offset < in->Size()) {
-            if (offset > 0) in->Seek(offset);
-            std::vector<char> buffer(std::max<size_t>(blockSize, 1));
-            for (;;) {
-                const size_t n = in->Read(buffer.data(), buffer.size());
-                if (n > 0) out->Write(buffer.data(), n);
-                if (n < buffer.size()) break;
-            }
-        }
-        out->Sync();
-        out->Close();
-        fs.Rename(partial, to);
-    } catch (...) {
-        out.reset();
-        try {
-            fs.RemoveFile(partial);
-        } catch (...) {
-        }
-        throw;
-    }
+    const std::string fromFolder = FolderOf(from), toFolder = FolderOf(to);
+    std::unique_ptr<InputFile> in =
+        fs.OpenReadAt(fs.OpenDirectory(fromFolder.empty() ? "." : fromFolder), LastPartOf(from));
+    ReplaceFileAt(fs, fs.OpenDirectory(toFolder.empty() ? "." : toFolder), LastPartOf(to),
+                  [&](OutputFile& out) { CopyContent(*in, offset, out, blockSize); });
 }
 
 // --- The program ------------------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "support/FileSystem.h"
 #include "support/Variant.h"
 
 namespace loftwick {
@@ -72,6 +73,8 @@ void CopyWholeFile(const std::string& from, const std::string& to, size_t blockS
 // The same from byte `offset` of `from` to its end (an offset at or past the end gives an empty `to`).
 void CopyFilePart(const std::string& from, uint64_t offset, const std::string& to,
                   size_t blockSize = kCopyBlockSize);
+// Streams an open file from byte `offset` to its end into an open one.
+void CopyContent(InputFile& in, uint64_t offset, OutputFile& out, size_t blockSize = kCopyBlockSize);
 
 // --- The program ------------------------------------------------------------------------------------
 

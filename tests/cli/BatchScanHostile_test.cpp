@@ -75,7 +75,7 @@ TEST_F(BatchScanHostile, DeletingInAHostileCacheLeavesLinksAndWhatTheyReachAlone
 
 TEST_F(BatchScanHostile, UnreadableHostFolderGivesExitOneWithTheReportOnStderr) {
     test::FaultFileSystem faults;
-    faults.FailPath(test::FsOp::List, "/a.example", EACCES);
+    faults.FailPath(FsOp::List, "/a.example", EACCES);
     Platform().fileSystem = &faults;
     EXPECT_EQ(Run({"--delete"}), kExitErrors);
     EXPECT_EQ(LastLine(), "Ended with error(s). 1 of 1 files selected, 1 files deleted, 0 seconds");
@@ -87,8 +87,8 @@ TEST_F(BatchScanHostile, UnreadableHostFolderGivesExitOneWithTheReportOnStderr) 
 // folder itself could not be checked, and the exit status is 1 exactly when something failed.
 TEST_F(BatchScanHostile, ExitStatusFollowsTheSummaryAtEveryFault) {
     int points = 0;
-    for (const auto& [op, err] : std::vector<std::pair<test::FsOp, int>>{
-             {test::FsOp::RemoveFile, EACCES}, {test::FsOp::List, EIO}, {test::FsOp::Lstat, EIO}}) {
+    for (const auto& [op, err] : std::vector<std::pair<FsOp, int>>{
+             {FsOp::RemoveFile, EACCES}, {FsOp::List, EIO}, {FsOp::Lstat, EIO}}) {
         points += test::SweepFaults(op, err, [&](test::FaultFileSystem& faults) {
             BuildCache();
             Platform().fileSystem = &faults;

@@ -17,7 +17,6 @@
 namespace loftwick {
 namespace {
 
-using test::FsOp;
 
 constexpr const char* kEarlierCopy = "an earlier copy the user keeps";
 

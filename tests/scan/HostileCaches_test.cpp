@@ -311,7 +311,7 @@ void UnreadableFolders(std::vector<HostileCase>& cases) {
             cache.Add(Page("open.example", "/page"));
         };
         c.faults = [](test::FaultFileSystem& faults, const std::string&) {
-            faults.FailPath(test::FsOp::List, "/locked.example", EACCES);
+            faults.FailPath(FsOp::List, "/locked.example", EACCES);
         };
         c.options = [](ScanInputs& in) { in.deleteOld = 1; };
         c.lines = {Line(1, "http://open.example/page", kYesterday, 4),
@@ -327,7 +327,7 @@ void UnreadableFolders(std::vector<HostileCase>& cases) {
             WinProxyCache(root + "/cache/").Add(Page("a.example", "/p"));
         };
         c.faults = [](test::FaultFileSystem& faults, const std::string& root) {
-            faults.FailPath(test::FsOp::List, root + "/cache", EACCES);
+            faults.FailPath(FsOp::List, root + "/cache", EACCES);
         };
         c.lines = {"Ended with error(s). 0 of 0 files selected, 0 seconds"};
         c.messages = {"*"};
@@ -341,7 +341,7 @@ void UnreadableFolders(std::vector<HostileCase>& cases) {
             WinGateCache(root + "/cache/").Add(Record("a.example/x", "aa"), Body());
         };
         c.faults = [](test::FaultFileSystem& faults, const std::string&) {
-            faults.FailPath(test::FsOp::OpenRead, "cache.idx", EACCES);
+            faults.FailPath(FsOp::OpenRead, "cache.idx", EACCES);
         };
         c.lines = {"Ended with error(s). 0 of 0 files selected, 0 seconds"};
         c.messages = {"*"};

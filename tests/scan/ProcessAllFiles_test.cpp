@@ -113,7 +113,7 @@ TEST_F(ScanTest, FailedDeleteIsReportedAndTheNextFileOfTheFolderIsStillHandled) 
     proxy_.Add(Object("a.example", "/2", kNow));
     proxy_.Add(Object("a.example", "/3", kNow));
     test::FaultFileSystem faults;
-    faults.FailNth(test::FsOp::RemoveFile, 1, EACCES);
+    faults.FailNth(FsOp::RemoveFile, 1, EACCES);
     Platform().fileSystem = &faults;
     inputs_.deleteOld = 1;
     EXPECT_FALSE(Scan());
@@ -274,7 +274,7 @@ TEST_F(WinGateScanTest, FailedObjectDoesNotEndTheIndexWalk) {
         gate_.Add(Record("a.example/" + std::to_string(i), "o" + std::to_string(i)), content_);
     }
     test::FaultFileSystem faults;
-    faults.FailNth(test::FsOp::RemoveFile, 2, EIO);
+    faults.FailNth(FsOp::RemoveFile, 2, EIO);
     Platform().fileSystem = &faults;
     inputs_.deleteOld = 1;
     EXPECT_FALSE(Scan());

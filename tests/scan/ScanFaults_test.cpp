@@ -22,7 +22,6 @@ namespace {
 
 using builder::Content;
 using builder::HttpDate;
-using test::FsOp;
 
 constexpr int64_t kNow = 1733479200;  // the fixture's clock
 constexpr int64_t kDay = 86400;

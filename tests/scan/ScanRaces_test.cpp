@@ -21,7 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 using builder::Content;
 using builder::HttpDate;
-using test::FsOp;
 
 constexpr int64_t kNow = 1733479200;
 constexpr int64_t kDay = 86400;

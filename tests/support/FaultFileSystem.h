@@ -4,19 +4,14 @@
 #include <string>
 #include <vector>
 
-#include "support/PosixFileSystem.h"
+#include "support/ForwardingFileSystem.h"
 
 namespace loftwick::test {
 
-enum class FsOp {
-    List, Stat, Lstat, OpenRead, Read, OpenWrite, Write, Sync, Close, Rename, RemoveFile, MakeDir,
-    RemoveDir, SetTimes, GetCreation, SetCreation
-};
-
 // The real file system with faults on request: the n-th call of a kind fails with an errno, a hook runs
-// before a call (to delete or replace a file between listing and opening), and every call is recorded.
-// Tests run as root, so this is how permission denials are made.
-class FaultFileSystem final : public FileSystem {
+// before a call (to delete or replace a file, or swap a folder for a link, between two calls), and every
+// call is recorded. Tests run as root, so this is how permission denials are made.
+class FaultFileSystem final : public ForwardingFileSystem {
 public:
     struct Call {
         FsOp op;
@@ -29,6 +24,8 @@ public:
     void FailPath(FsOp op, const std::string& pathPart, int err);
     // Runs before every call of `op`; the hook gets the path.
     void SetHook(FsOp op, std::function<void(const std::string&)> hook);
+    // Runs once, before the n-th call of any kind counted from now (1-based).
+    void HookNthCall(int n, std::function<void()> hook);
     // Output files fail after this many bytes have been written to them (each file counts on its own).
     void FailWritesAfterBytes(uint64_t bytes, int err);
     void Reset();
@@ -36,25 +33,11 @@ public:
     int CountOf(FsOp op) const;
     const std::vector<Call>& calls() const { return calls_; }
 
-    // Called by the wrapped files; public so they can reach it.
-    void Check(FsOp op, const std::string& path);
-    uint64_t writeLimit_ = UINT64_MAX;
-    int writeLimitErr_ = 0;
-
-    std::vector<DirEntry> ListDirectory(const std::string& path) override;
-    std::optional<FileInfo> Stat(const std::string& path) override;
-    std::optional<FileInfo> Lstat(const std::string& path) override;
-    std::unique_ptr<InputFile> OpenRead(const std::string& path, bool followLinks) override;
-    std::unique_ptr<OutputFile> OpenWrite(const std::string& path, WriteMode mode) override;
-    void Rename(const std::string& from, const std::string& to) override;
-    void RemoveFile(const std::string& path) override;
-    void MakeDirectory(const std::string& path) override;
-    void RemoveDirectory(const std::string& path) override;
-    void SetFileTimes(const std::string& path, std::optional<FileTimeSpec> writeTime,
-                      std::optional<FileTimeSpec> accessTime) override;
-    std::optional<FileTimeSpec> GetCreationTime(const std::string& path) override;
-    void SetCreationTime(const std::string& path, FileTimeSpec time) override;
-    bool IsWritableDirectory(const std::string& path) override;
+    void Before(FsOp op, const std::string& path) override;
+    std::optional<std::pair<uint64_t, int>> WriteLimit() const override {
+        if (writeLimit_ == UINT64_MAX) return std::nullopt;
+        return std::make_pair(writeLimit_, writeLimitErr_);
+    }
 
 private:
     struct Plan {
@@ -62,12 +45,15 @@ private:
         int times = 0;
         int err = 0;
     };
-    PosixFileSystem real_;
     std::map<FsOp, Plan> plans_;
     std::vector<std::pair<FsOp, std::pair<std::string, int>>> pathFaults_;
     std::map<FsOp, std::function<void(const std::string&)>> hooks_;
     std::map<FsOp, int> counts_;
     std::vector<Call> calls_;
+    int nthCall_ = 0;
+    std::function<void()> nthHook_;
+    uint64_t writeLimit_ = UINT64_MAX;
+    int writeLimitErr_ = 0;
 };
 
 }  // namespace loftwick::test

@@ -62,6 +62,8 @@ const char* FsOpName(FsOp op) {
             return "GetCreation";
         case FsOp::SetCreation:
             return "SetCreation";
+        case FsOp::OpenDir:
+            return "OpenDir";
     }
     return "?";
 }

@@ -104,8 +104,8 @@ TEST_F(ModifyFileStampTest, RefusedCreationTimeIsLoggedOnceAndTheOtherTimesStill
     ResetLogFolder();
     test::FaultFileSystem faulty;
     Platform().fileSystem = &faulty;
-    faulty.FailPath(test::FsOp::SetCreation, "object", ENOTSUP);
-    faulty.FailPath(test::FsOp::SetTimes, "denied", EPERM);
+    faulty.FailPath(FsOp::SetCreation, "object", ENOTSUP);
+    faulty.FailPath(FsOp::SetTimes, "denied", EPERM);
     dir_.WriteFile("denied", "x");
     ModifyFileStamp(path_, summer_, false, false);
     ModifyFileStamp(path_, summer_, false, true);

@@ -7,18 +7,18 @@
 #include <memory>
 #include <string>
 
-#include "support/PosixFileSystem.h"
+#include "support/ForwardingFileSystem.h"
 
 namespace loftwick::test {
 
-class HugeCopyFileSystem final : public FileSystem {
+class HugeCopyFileSystem final : public ForwardingFileSystem {
   public:
     uint64_t written = 0;
     size_t largestWrite = 0;
     std::string head, tail;                      // the first and last 8 bytes written
     std::map<std::string, std::string> renamed;  // target -> what was renamed to it
 
-    std::unique_ptr<InputFile> OpenRead(const std::string& path, bool follow) override {
+    std::unique_ptr<InputFile> OpenReadAt(const HeldDir& dir, const std::string& name) override {
         struct HoleSkipping final : InputFile {
             std::unique_ptr<InputFile> real;
             uint64_t size, pos = 0;
@@ -38,10 +38,14 @@ class HugeCopyFileSystem final : public FileSystem {
             void Seek(uint64_t offset) override { real->Seek(pos = offset); }
             uint64_t Size() override { return size; }
             FileInfo Info() override { return real->Info(); }
+            FileInfo Current() override { return real->Current(); }
+            void SetTimes(std::optional<FileTimeSpec>, std::optional<FileTimeSpec>) override {}
+            std::optional<FileTimeSpec> CreationTime() override { return real->CreationTime(); }
+            void SetCreationTime(FileTimeSpec) override {}
         };
-        return std::make_unique<HoleSkipping>(real_.OpenRead(path, follow));
+        return std::make_unique<HoleSkipping>(real_.OpenReadAt(dir, name));
     }
-    std::unique_ptr<OutputFile> OpenWrite(const std::string&, WriteMode) override {
+    std::unique_ptr<OutputFile> CreateAt(const HeldDir&, const std::string&) override {
         struct Counting final : OutputFile {
             HugeCopyFileSystem& fs;
             explicit Counting(HugeCopyFileSystem& f) : fs(f) {}
@@ -54,30 +58,17 @@ class HugeCopyFileSystem final : public FileSystem {
             }
             void Sync() override {}
             void Close() override {}
+            void SetWriteTime(FileTimeSpec) override {}
         };
         return std::make_unique<Counting>(*this);
     }
-    void Rename(const std::string& from, const std::string& to) override { renamed[to] = from; }
-    std::optional<FileInfo> Lstat(const std::string& path) override {
-        return renamed.count(path) ? std::optional<FileInfo>(FileInfo{}) : real_.Lstat(path);
+    void RenameAt(const HeldDir& fromDir, const std::string& from, const HeldDir& toDir,
+                  const std::string& to) override {
+        renamed[toDir.PathOf(to)] = fromDir.PathOf(from);
     }
-    std::vector<DirEntry> ListDirectory(const std::string& path) override {
-        return real_.ListDirectory(path);
+    std::optional<FileInfo> LstatAt(const HeldDir& dir, const std::string& name) override {
+        return renamed.count(dir.PathOf(name)) ? std::optional<FileInfo>(FileInfo{}) : real_.LstatAt(dir, name);
     }
-    std::optional<FileInfo> Stat(const std::string& path) override { return real_.Stat(path); }
-    void RemoveFile(const std::string& path) override { real_.RemoveFile(path); }
-    void MakeDirectory(const std::string& path) override { real_.MakeDirectory(path); }
-    void RemoveDirectory(const std::string& path) override { real_.RemoveDirectory(path); }
-    void SetFileTimes(const std::string&, std::optional<FileTimeSpec>, std::optional<FileTimeSpec>) override {
-    }
-    std::optional<FileTimeSpec> GetCreationTime(const std::string& path) override {
-        return real_.GetCreationTime(path);
-    }
-    void SetCreationTime(const std::string&, FileTimeSpec) override {}
-    bool IsWritableDirectory(const std::string& path) override { return real_.IsWritableDirectory(path); }
-
-  private:
-    PosixFileSystem real_;
 };
 
 }  // namespace loftwick::test

@@ -107,7 +107,7 @@ TEST_F(SettingsFaultTest, FailedWriteOrRenameLeavesTheOldFileAndNoTemporaryFile)
     fs_.FailWritesAfterBytes(5, ENOSPC);
     EXPECT_FALSE(WriteIniValue("Common", "ProxyType", "2"));
     fs_.Reset();
-    fs_.FailNth(test::FsOp::Rename, 1, EIO);
+    fs_.FailNth(FsOp::Rename, 1, EIO);
     EXPECT_FALSE(WriteIniValue("Common", "ProxyType", "2"));
     EXPECT_EQ(Content(), kBefore);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 1);
@@ -117,7 +117,7 @@ TEST_F(SettingsFaultTest, FailedWriteOrRenameLeavesTheOldFileAndNoTemporaryFile)
 }
 
 TEST_F(SettingsFaultTest, UnreadableFileIsNotReplacedByOneKey) {
-    fs_.FailPath(test::FsOp::OpenRead, "loftwick.ini", EACCES);
+    fs_.FailPath(FsOp::OpenRead, "loftwick.ini", EACCES);
     EXPECT_EQ(GetIniValue("Common", "ProxyType", "d"), "d");
     EXPECT_FALSE(WriteIniValue("Common", "CacheDir", "/x/"));
     EXPECT_EQ(Content(), kBefore);
@@ -127,7 +127,7 @@ TEST_F(SettingsFaultTest, SettingsFileGoesToTheConfigFolderWhenTheProgramFolderI
     test::TempDir config;
     test::ScopedEnv xdg("XDG_CONFIG_HOME", config / "deeper");
     EXPECT_EQ(ChooseIniFileName(dir_.path(), "loftwick"), dir_ / "loftwick.ini");
-    fs_.FailPath(test::FsOp::Stat, dir_.path(), EACCES);
+    fs_.FailPath(FsOp::Stat, dir_.path(), EACCES);
     EXPECT_EQ(ChooseIniFileName(dir_.path() + "/", "loftwick"), config / "deeper/loftwick/loftwick.ini");
     EXPECT_TRUE(std::filesystem::is_directory(config / "deeper/loftwick"));
 }

@@ -144,14 +144,14 @@ TEST_F(ErrorReportTest, UnwritableLogFolderSendsTheEntryToTheTemporaryFolder) {
     test::TempDir temp;
     test::ScopedEnv tempVar("TEMP", temp.path());
     test::FaultFileSystem fs;
-    fs.FailPath(test::FsOp::OpenWrite, parent_.path(), EACCES);
+    fs.FailPath(FsOp::OpenWrite, parent_.path(), EACCES);
     Platform().fileSystem = &fs;
     HandleError("Loc");
     EXPECT_EQ(temp.ReadFile("ex241206.log"),
               "\r\n10:00:00 couldn't write to the log file: 'ex241206.log'reason: \r\nCode module: Loc\r\n");
     EXPECT_EQ(GetLastError(), 0u);
     // When the fallback fails too, the entry is lost and nothing else happens.
-    fs.FailPath(test::FsOp::OpenWrite, temp.path(), EACCES);
+    fs.FailPath(FsOp::OpenWrite, temp.path(), EACCES);
     EXPECT_NO_THROW(WriteToLog("lost"));
     EXPECT_EQ(desktop_.messages.size(), 1u);
 }

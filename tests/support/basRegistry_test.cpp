@@ -135,7 +135,7 @@ TEST_F(RegistryTest, OverlongLineIsSkippedAndReadingGoesOn) {
 TEST_F(RegistryTest, ReadErrorIsShownAndGivesEmptyText) {
     WriteRegistry("[Software\\\\M&Msoft\\\\WinProxy] 1\n\"CacheDir\"=\"x\"\n");
     test::FaultFileSystem faults;
-    faults.FailNth(test::FsOp::Read, 1, EIO);
+    faults.FailNth(FsOp::Read, 1, EIO);
     Platform().fileSystem = &faults;
     EXPECT_EQ(Query(kWinProxyKey, "CacheDir"), "");
     ASSERT_EQ(desktop_.messages.size(), 1u);

@@ -189,7 +189,7 @@ TEST_F(FilesTest, CopyFailingMidwayLeavesTheOldTargetAndNoPartialFile) {
     EXPECT_EQ(dir_.ReadFile("dst.bin"), "old");
     EXPECT_FALSE(dir_.Exists("dst.bin.part"));
     faults.Reset();
-    faults.FailNth(test::FsOp::Rename, 1, EIO);
+    faults.FailNth(FsOp::Rename, 1, EIO);
     EXPECT_THROW(CopyWholeFile(dir_ / "src.bin", dir_ / "new.bin"), RuntimeError);
     EXPECT_FALSE(dir_.Exists("new.bin"));
     EXPECT_FALSE(dir_.Exists("new.bin.part"));
