@@ -332,13 +332,19 @@ bool clsCacheBase::DeleteIfAged() {
         const std::optional<OleDate> created = Created();
         if (!created) Raise(vberr::PathFileAccessError, "the creation time of the file cannot be read");
         if (!(*created < TheClock().Now())) return false;
-        return RemoveIfSame();
+        if (RemoveIfSame()) return true;
+        // A file replaced since it was read is left alone for the scan to count; a gone one is told.
+        if (!TheFileSystem().LstatAt(folder_, name_)) RaiseGone(path_);
+        return false;
     });
 }
 
 bool clsCacheBase::Delete() {
     const std::string detail = "File:\"" + path_ + "\" DateCreated: " + FormatGeneralDate(Created().value_or(OleDate()));
-    return Trapped("Delete", detail, false, [&] { return RemoveIfSame(); });
+    return Trapped("Delete", detail, false, [&] {
+        if (!RemoveIfSame()) Raise(vberr::FileNotFound, "The file is gone or was replaced since it was read: " + path_);
+        return true;
+    });
 }
 
 bool clsCacheBase::Decodes() const {

@@ -257,12 +257,15 @@ TEST_F(ScanFaults, FileVanishingAtAnyLookIsNotFoundOrLeftAlone) {
         test::FaultFileSystem faults;
         int looks = 0;
         std::string vanished;
-        faults.SetHook(FsOp::Lstat, [&](const std::string& path) {
+        const auto vanish = [&](const std::string& path) {
             if (++looks != n || path.rfind(Program().CacheDir, 0) != 0) return;
             if (std::filesystem::is_regular_file(std::filesystem::symlink_status(path)) &&
                 std::filesystem::remove(path))
                 vanished = path;
-        });
+        };
+        // A look is the open that binds a file as well as the checks after it.
+        faults.SetHook(FsOp::Lstat, vanish);
+        faults.SetHook(FsOp::OpenRead, vanish);
         const Outcome run = Scan(BuildWinProxy, &faults);
         if (looks < n) break;
         if (vanished.empty()) continue;

@@ -226,9 +226,9 @@ TEST_F(IndexRaces, ContentFileReplacedAfterBindingIsLeftAloneAndCounted) {
     inputs_.deleteOld = 1;
     test::FaultFileSystem faults;
     std::map<std::string, int> looks;
-    faults.SetHook(FsOp::Lstat, [&](const std::string& path) {
-        // The second look at o7 is the check before deleting it; the proxy has just rewritten it.
-        if (path.find("/o7.wgc") != std::string::npos && ++looks[path] == 2) {
+    faults.SetHook(FsOp::RemoveFile, [&](const std::string& path) {
+        // Between the check and the removal of o7, the proxy rewrites it.
+        if (path.find("/o7.wgc") != std::string::npos && ++looks[path] == 1) {
             builder::WriteObjectFile(dir_ / "fresh", {}, Content::Bytes("new"));
             fs::rename(dir_ / "fresh", path);
         }
