@@ -25,6 +25,7 @@ struct SaveRun {
     std::string status;
     test::FolderState saved;
     bool reported = false;
+    bool outsideChanged = false;  // the sentinel folder beside the save root
 };
 
 class SaveFaults : public test::ProgramFixture {
@@ -53,6 +54,11 @@ class SaveFaults : public test::ProgramFixture {
             host.results.Add(bound);
         }
         dir.WriteFile("out/a.example/dir/old.txt", kEarlierCopy);
+        // A folder outside the root with names a save would use, for a hostile user to link to.
+        dir.WriteFile("outside/dir/page.html", "sentinel");
+        dir.WriteFile("outside/dir/old.txt", "sentinel");
+        const test::FolderState outside = test::SnapshotFolder(dir / "outside");
+        dir_ = dir.path();
         host.tempDir = dir / "out";
         host.defaultName = "index.html";
         Program().AppParentDir = dir / "";
@@ -68,6 +74,7 @@ class SaveFaults : public test::ProgramFixture {
         run.status = host.statuses.empty() ? "" : host.statuses.back();
         run.saved = test::SnapshotFolder(dir / "out");
         run.reported = !desktop.messages.empty();
+        run.outsideChanged = test::SnapshotFolder(dir / "outside") != outside;
         return run;
     }
 
@@ -104,6 +111,7 @@ class SaveFaults : public test::ProgramFixture {
     }
 
     std::vector<std::string> contents_;
+    std::string dir_;  // the folder of the latest SaveAll
 };
 
 TEST_F(SaveFaults, SaveAllInTreeModeSurvivesEveryFault) {
@@ -126,6 +134,29 @@ TEST_F(SaveFaults, SaveAllInTreeModeSurvivesEveryFault) {
     }
     RecordProperty("faultPoints", points);
     EXPECT_GT(points, 40);
+}
+
+// A hostile user swaps a folder below the save root for a link to a folder outside it between any two
+// file-system calls of Save All: nothing outside is written, every file left below the root is a whole
+// copy, and the status line and the reports tell what failed.
+TEST_F(SaveFaults, FolderSwappedForALinkAtAnyCallWritesNothingOutsideTheRoot) {
+    const int swaps = test::SweepCallBoundaries(
+        [&] {
+            std::filesystem::rename(dir_ + "/out/a.example", dir_ + "/away");
+            std::filesystem::create_directory_symlink(dir_ + "/outside", dir_ + "/out/a.example");
+        },
+        [&](test::FaultFileSystem& faults) {
+            const SaveRun run = SaveAll(&faults);
+            EXPECT_FALSE(run.outsideChanged) << run.status;
+            static const std::regex status(R"(Saved (\d+) of 4 files, (\d+) failed)");
+            EXPECT_TRUE(std::regex_match(run.status, status)) << run.status;
+            EXPECT_TRUE(run.failed == 0 || run.reported) << "a failed save was not reported";
+            for (const auto& [path, file] : run.saved) {
+                EXPECT_EQ(path.find(".part"), std::string::npos) << "temporary file left: " << path;
+            }
+        });
+    RecordProperty("swaps", swaps);
+    EXPECT_GT(swaps, 20);
 }
 
 TEST_F(SaveFaults, DiskFillingUpAtAnyByteLeavesNoPartialCopy) {

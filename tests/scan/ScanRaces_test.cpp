@@ -12,6 +12,7 @@
 #include "scan/ProcessAllFiles.h"
 #include "scan/ScanTestSupport.h"
 #include "support/FaultFileSystem.h"
+#include "support/FaultSweep.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TestEnv.h"
 
@@ -49,8 +50,8 @@ class ScanRaces : public test::ProgramFixture {
     }
 
     // Three html objects and two others in two host folders.
-    void BuildWinProxy() {
-        builder::WinProxyCache cache(dir_ / "cache/");
+    void BuildWinProxy(const std::string& folder = {}) {
+        builder::WinProxyCache cache(folder.empty() ? dir_ / "cache/" : folder);
         cache.Add(Object("a.example", "/one.html", "text/html", "hello one"));
         cache.Add(Object("a.example", "/two.gif", "image/gif", "GIF89a two"));
         cache.Add(Object("a.example", "/three.html", "text/html", "hello three"));
@@ -107,7 +108,7 @@ TEST_F(ScanRaces, FileReplacedAtAnyMomentIsNeverDeletedUnlessItMatched) {
             ReplaceWithPng(file);
             replaced = file;
         };
-        for (FsOp op : {FsOp::List, FsOp::Lstat, FsOp::GetCreation, FsOp::OpenRead, FsOp::Read})
+        for (FsOp op : {FsOp::List, FsOp::Lstat, FsOp::GetCreation, FsOp::OpenRead, FsOp::Read, FsOp::RemoveFile})
             faults.SetHook(op, look);
         Platform().fileSystem = &faults;
         EXPECT_TRUE(Scan()) << host_.Summary();
@@ -124,6 +125,65 @@ TEST_F(ScanRaces, FileReplacedAtAnyMomentIsNeverDeletedUnlessItMatched) {
     }
     RecordProperty("moments", moments);
     EXPECT_GT(moments, 10);
+}
+
+// A hostile user swaps a host folder for a link to a folder outside the cache (holding files of the same
+// names) between any two file-system calls of a scan that deletes, deletes aged, fixes times or sets
+// time-to-live stamps: the folder outside never changes. A link in place before the host folder is
+// opened is reported and not walked; one that comes later changes nothing, the folder being held.
+TEST_F(ScanRaces, HostFolderSwappedForALinkBetweenAnyTwoCallsNeverReachesOutside) {
+    Program().ProxyType = 1;
+    int swaps = 0;
+    for (int operation = 0; operation < 4; ++operation) {
+        SCOPED_TRACE("operation " + std::to_string(operation));
+        test::FolderState before;
+        swaps += test::SweepCallBoundaries(
+            [&] {
+                fs::rename(dir_ / "cache/a.example", dir_ / "away");
+                fs::create_directory_symlink(dir_ / "outside/a.example", dir_ / "cache/a.example");
+            },
+            [&](test::FaultFileSystem& faults) {
+                for (const char* folder : {"cache", "outside", "away"}) fs::remove_all(dir_ / folder);
+                BuildWinProxy();
+                BuildWinProxy(dir_ / "outside/");
+                before = test::SnapshotFolder(dir_ / "outside");
+                inputs_ = ScanInputs();
+                inputs_.deleteOld = operation == 0;
+                inputs_.deleteAged = operation == 1;
+                inputs_.fixTime = operation == 2;
+                inputs_.setTTL = operation == 3;
+                inputs_.ttlDays = "-400";
+                Platform().fileSystem = &faults;
+                Scan();
+                Platform().fileSystem = nullptr;
+                EXPECT_EQ(test::SnapshotFolder(dir_ / "outside"), before) << host_.Summary();
+            });
+    }
+    RecordProperty("swaps", swaps);
+    EXPECT_GT(swaps, 40);
+}
+
+// An object with a second name (a hard link, which may lie anywhere on the device) is never stamped:
+// the stamp is reported as failed and the scan goes on with the other objects.
+TEST_F(ScanRaces, HardLinkedObjectIsNotStampedAndTheFailureIsReported) {
+    Program().ProxyType = 1;
+    BuildWinProxy();
+    std::string victim;
+    for (const auto& entry : fs::directory_iterator(dir_ / "cache/b.example")) victim = entry.path();
+    fs::create_hard_link(victim, dir_ / "elsewhere");
+    const test::FolderState before = test::SnapshotFolder(dir_ / "cache/b.example");
+    inputs_.fixTime = 1;
+    inputs_.setTTL = 1;
+    Scan();
+    const test::FolderState after = test::SnapshotFolder(dir_ / "cache/b.example");
+    const std::string name = fs::path(victim).filename();
+    EXPECT_EQ(after.at(name), before.at(name));
+    EXPECT_EQ(std::count_if(desktop_.messages.begin(), desktop_.messages.end(),
+                            [](const auto& m) { return m.text.find("another name") != std::string::npos; }),
+              2);
+    for (const auto& [file, state] : test::SnapshotFolder(dir_ / "cache/a.example")) {
+        EXPECT_EQ(state.writeTime, kNow - kDay) << file;
+    }
 }
 
 // The proxy appends to a file, or cuts it short, at any look the scan takes at it, while the scan reads

@@ -28,6 +28,25 @@ int SweepFaults(FsOp op, int err, const FaultRun& run) {
     return kMostPoints;
 }
 
+int SweepCallBoundaries(const std::function<void()>& change, const FaultRun& run) {
+    constexpr int kMostPoints = 5000;
+    for (int n = 1; n <= kMostPoints; ++n) {
+        FaultFileSystem faults;
+        bool happened = false;
+        faults.HookNthCall(n, [&] {
+            happened = true;
+            change();
+        });
+        {
+            SCOPED_TRACE("the change comes before call " + std::to_string(n));
+            run(faults);
+        }
+        if (!happened) return n - 1;
+    }
+    ADD_FAILURE() << "the operation never completed";
+    return kMostPoints;
+}
+
 const char* FsOpName(FsOp op) {
     switch (op) {
         case FsOp::List:

@@ -21,6 +21,11 @@ using FaultRun = std::function<void(FaultFileSystem& faults)>;
 // points); the run that completes unfaulted ends the sweep and is not counted.
 int SweepFaults(FsOp op, int err, const FaultRun& run);
 
+// Sweeps the call boundaries of an operation: in run n, `change` happens just before the n-th file-system
+// call (of any kind), for n = 1, 2, ... until a run makes fewer calls. This is how tests play the hostile
+// user who swaps a folder for a link between a check and the use. Returns how many runs saw the change.
+int SweepCallBoundaries(const std::function<void()>& change, const FaultRun& run);
+
 // The kinds of calls a sweep goes through, with a readable name for messages.
 const char* FsOpName(FsOp op);
 
