@@ -5,6 +5,11 @@
 #include <cerrno>
 #include <filesystem>
 #include <sstream>
+#include <fstream>
+#include <thread>
+
+#include <sys/stat.h>
+#include <zlib.h>
 
 #include "cachebuilder/WinGateBuilder.h"
 #include "cachebuilder/WinProxyBuilder.h"
@@ -107,6 +112,86 @@ TEST_F(BatchScanHostile, ExitStatusFollowsTheSummaryAtEveryFault) {
     }
     RecordProperty("faultPoints", points);
     EXPECT_GT(points, 3);
+}
+
+// The targets an export may meet: a new name or a regular file is replaced whole; a device or a FIFO is
+// written as a stream; a link, a folder and a name in the cache folder are refused with exit status 1.
+TEST_F(BatchScanHostile, WarcTargetsAreReplacedStreamedOrRefused) {
+    dir_.WriteFile("old.warc.gz", "old");
+    mkfifo((dir_ / "fifo").c_str(), 0600);
+    std::string piped;
+    std::thread reader([&] {
+        std::ifstream in(dir_ / "fifo", std::ios::binary);
+        piped.assign(std::istreambuf_iterator<char>(in), {});
+    });
+    fs::create_symlink(dir_ / "outside/precious.txt", dir_ / "link.warc.gz");
+    std::string object;
+    for (const auto& entry : fs::directory_iterator(dir_ / "wp/a.example")) {
+        if (!entry.is_symlink()) object = entry.path();
+    }
+    const struct {
+        std::string target;
+        int status;
+    } rows[] = {
+        {dir_ / "new.warc.gz", kExitOk},    {dir_ / "old.warc.gz", kExitOk},   {dir_ / "fifo", kExitOk},
+        {"/dev/null", kExitOk},             {dir_ / "link.warc.gz", kExitErrors},
+        {dir_ / "outside", kExitErrors},    {dir_ / "wp/a.example/x.warc.gz", kExitErrors},
+        {object, kExitErrors},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.target);
+        const std::string before = fs::is_regular_file(row.target) ? dir_.ReadFile(fs::relative(row.target, dir_.path())) : "";
+        EXPECT_EQ(Run({"--warc", row.target}), row.status) << err_.str();
+        if (row.status == kExitOk && fs::is_regular_file(row.target)) {
+            EXPECT_EQ(fs::symlink_status(row.target).type(), fs::file_type::regular);
+            EXPECT_EQ(dir_.ReadFile(fs::relative(row.target, dir_.path())).substr(0, 2), "\x1f\x8b");
+        }
+        if (row.status == kExitErrors) {
+            EXPECT_FALSE(dir_.Exists("wp/a.example/x.warc.gz"));
+            if (!before.empty()) {
+                EXPECT_EQ(dir_.ReadFile(fs::relative(row.target, dir_.path())), before);
+            }
+        }
+    }
+    reader.join();
+    EXPECT_EQ(piped.substr(0, 2), "\x1f\x8b");
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    EXPECT_EQ(dir_.ReadFile("outside/precious.txt"), "keep me");
+}
+
+// A hostile user swaps the host folder for a link to a folder of the same names outside the cache
+// between any two calls of a scan that exports every object: nothing of the folder outside reaches the
+// archive, and the exit status follows what was reported.
+TEST_F(BatchScanHostile, ExportWithAHostFolderSwappedAtAnyCallCopiesNothingFromOutside) {
+    const auto secrets = [&] {
+        fs::remove_all(dir_ / "secret");
+        for (const auto& entry : fs::directory_iterator(dir_ / "wp/a.example")) {
+            if (!entry.is_symlink()) dir_.WriteFile("secret/" + entry.path().filename().string(), "SECRET");
+        }
+    };
+    const int swaps = test::SweepCallBoundaries(
+        [&] {
+            fs::rename(dir_ / "wp/a.example", dir_ / "away");
+            fs::create_directory_symlink(dir_ / "secret", dir_ / "wp/a.example");
+        },
+        [&](test::FaultFileSystem& faults) {
+            fs::remove_all(dir_ / "away");
+            BuildCache();
+            secrets();
+            Platform().fileSystem = &faults;
+            const int status = Run({"--warc", dir_ / "out.warc.gz"});
+            Platform().fileSystem = nullptr;
+            std::string archive;
+            if (gzFile gz = gzopen((dir_ / "out.warc.gz").c_str(), "rb")) {
+                char buffer[4096];
+                for (int n; (n = gzread(gz, buffer, sizeof buffer)) > 0;) archive.append(buffer, static_cast<size_t>(n));
+                gzclose(gz);
+            }
+            EXPECT_EQ(archive.find("SECRET"), std::string::npos);
+            EXPECT_EQ(status == kExitErrors, !err_.str().empty() && LastLine().rfind("OK!", 0) != 0) << err_.str();
+        });
+    RecordProperty("swaps", swaps);
+    EXPECT_GT(swaps, 5);
 }
 
 }  // namespace
