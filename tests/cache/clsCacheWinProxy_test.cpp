@@ -56,6 +56,30 @@ TEST_F(WinProxyObjectTest, ContentStartsRightAfterTheEmptyLineOfAnLfOrCrLfBlock)
     }
 }
 
+// The proxy rewrites an object after the scan, in place or by renaming a new file over it, with a longer
+// header block: a later copy holds the new content, not a piece of the new header. An object gone since
+// is a failed, reported copy.
+TEST_F(WinProxyObjectTest, CopyOfAnObjectRewrittenSinceBindingReadsTheNewHeaderBlock) {
+    for (const bool inPlace : {true, false}) {
+        SCOPED_TRACE(inPlace ? "rewritten in place" : "replaced");
+        const auto object = Bind(Page());
+        object->ReleaseFile();
+        WinProxyObject rewritten = Page();
+        rewritten.Header("X-Longer", std::string(300, 'h'));
+        rewritten.content = Content::Bytes("NEW CONTENT");
+        const std::string file = object->fileName();
+        builder::WriteObjectFile(inPlace ? file : root_ / "fresh", builder::HeaderBlock(rewritten), rewritten.content);
+        if (!inPlace) fs::rename(root_ / "fresh", file);
+        ASSERT_TRUE(object->FileCopy(root_ / "copy"));
+        EXPECT_EQ(root_.ReadFile("copy"), "NEW CONTENT");
+    }
+    const auto gone = Bind(Page());
+    fs::remove(gone->fileName());
+    EXPECT_FALSE(gone->FileCopy(root_ / "gone"));
+    EXPECT_FALSE(fs::exists(root_ / "gone"));
+    EXPECT_EQ(ReportCount(), 1u);
+}
+
 TEST_F(WinProxyObjectTest, BlockNotEndedInTheFirst10000BytesMakesTheWholeFileContent) {
     WinProxyObject o = Page();
     o.Header("X-Padding", std::string(10000, 'p'));
