@@ -7,8 +7,16 @@
 #include <sstream>
 #include <fstream>
 #include <thread>
+#include <atomic>
+#include <chrono>
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <stdio.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include "cachebuilder/WinGateBuilder.h"
@@ -192,6 +200,55 @@ TEST_F(BatchScanHostile, ExportWithAHostFolderSwappedAtAnyCallCopiesNothingFromO
         });
     RecordProperty("swaps", swaps);
     EXPECT_GT(swaps, 5);
+}
+
+// A real loftwick-scan deletes, stamps and exports in a cache while a second thread keeps exchanging its
+// host folder with a link to a folder outside (renameat2 with RENAME_EXCHANGE), for a bounded time: the
+// folder outside is never changed, whatever moment each exchange hits.
+TEST_F(BatchScanHostile, RealScanWhileAHostFolderFlipsWithALinkNeverReachesOutside) {
+    const auto start = std::chrono::steady_clock::now();
+    int rounds = 0;
+    long flips = 0;
+    while (rounds < 3 || std::chrono::steady_clock::now() - start < std::chrono::seconds(2)) {
+        ++rounds;
+        fs::remove_all(dir_ / "victim");
+        fs::remove_all(dir_ / "flip");
+        BuildCache();
+        for (const auto& entry : fs::directory_iterator(dir_ / "wp/a.example")) {
+            if (!entry.is_symlink()) dir_.WriteFile("victim/" + entry.path().filename().string(), "victim");
+        }
+        const test::FolderState before = test::SnapshotFolder(dir_ / "victim");
+        fs::create_directory_symlink(dir_ / "victim", dir_ / "flip");
+        std::atomic<bool> stop{false};
+        std::thread flipper([&] {
+            const std::string host = dir_ / "wp/a.example", flip = dir_ / "flip";
+            while (!stop) {
+                if (syscall(SYS_renameat2, AT_FDCWD, host.c_str(), AT_FDCWD, flip.c_str(), RENAME_EXCHANGE) == 0) ++flips;
+            }
+        });
+        pid_t child = 0;
+        const std::string program = LOFTWICK_SCAN_PROGRAM, cache = dir_ / "wp", warc = dir_ / "out.warc.gz";
+        std::vector<std::string> words = {program, "--proxy", "winproxy", "--cache", cache, "--fix-time", "--ttl", "-5",
+                                          "--delete", "--warc", warc};
+        std::vector<char*> argv;
+        for (std::string& word : words) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        ASSERT_EQ(posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        int status = 0;
+        waitpid(child, &status, 0);
+        stop = true;
+        flipper.join();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) <= 1) << status;
+        EXPECT_EQ(test::SnapshotFolder(dir_ / "victim"), before) << "round " << rounds;
+        EXPECT_EQ(dir_.ReadFile("outside/precious.txt"), "keep me");
+    }
+    RecordProperty("flips", static_cast<int>(flips));
+    EXPECT_GT(flips, 0);
 }
 
 }  // namespace
