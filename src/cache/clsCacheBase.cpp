@@ -197,7 +197,7 @@ void clsCacheBase::BindAt(const HeldDir& folder, const std::string& name) {
     ClearMetadata();
     if (name.empty()) return;
     try {
-        if (OpenBound(folder, name)) TakeContentFacts(*file_);
+        if (OpenBound(folder, name)) TakeContentFacts(*file_, bound_.size);
     } catch (const RuntimeError& e) {
         ClearMetadata();
         if (!IsMissingFileError(e)) HandleError(BindLocation(), folder.PathOf(name));
@@ -237,7 +237,7 @@ std::shared_ptr<InputFile> clsCacheBase::OpenContent() {
     if (!SameFileUnchanged(current, parsed_)) {
         // The proxy rewrote or replaced the object: the content starts where the file now open says.
         file->Seek(0);
-        TakeContentFacts(*file);
+        TakeContentFacts(*file, current.size);
         parsed_ = current;
     }
     return file;

@@ -88,8 +88,9 @@ class clsCacheBase : public clsCache {
     // Throws RuntimeError.
     bool OpenBound(const HeldDir& folder, const std::string& name);
     // Reads what the format keeps in the file itself (a header block) from the start of `file`; runs at
-    // binding and again when a copy finds the file rewritten. Throws RuntimeError.
-    virtual void TakeContentFacts(InputFile& file) = 0;
+    // binding and again when a copy finds the file rewritten; `size` is the file's size as just looked at.
+    // Throws RuntimeError.
+    virtual void TakeContentFacts(InputFile& file, uint64_t size) = 0;
     // The creation time as the file first showed it; nothing when it cannot be read.
     std::optional<OleDate> Created() const;
     // The bound file, open, while the name still stands for it (device and inode); nothing otherwise.

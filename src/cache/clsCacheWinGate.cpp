@@ -73,7 +73,7 @@ void clsCacheWinGate::BindContentFile(const HeldDir& folder, const std::string& 
             path_.clear();
             return;
         }
-        TakeContentFacts(*file_);
+        TakeContentFacts(*file_, file_->Info().size);
     } catch (const RuntimeError& e) {
         path_.clear();
         if (!IsMissingFileError(e)) HandleError(BindLocation(), folder.PathOf(name));

@@ -35,7 +35,7 @@ class clsCacheWinGate final : public clsCacheBase {
     const char* FileCopyLocation() const override { return "clsCacheWinGate:clsCache_FileCopy"; }
     const char* BindLocation() const override { return "clsCacheWinGate:clsCache_Filename"; }
     // The content file holds the content alone.
-    void TakeContentFacts(InputFile& file) override { actualLength_ = static_cast<int64_t>(file.Size()); }
+    void TakeContentFacts(InputFile&, uint64_t size) override { actualLength_ = static_cast<int64_t>(size); }
     // Binds the content file `name` of `folder`, keeping the record's metadata.
     void BindContentFile(const HeldDir& folder, const std::string& name);
 

@@ -33,8 +33,7 @@ void clsCacheWinProxy::setFileName(const std::string& strNewValue) {
 
 // Everything is read from the start of the open file with one read: the head, and for small objects all
 // of it.
-void clsCacheWinProxy::TakeContentFacts(InputFile& file) {
-    const uint64_t size = file.Size();
+void clsCacheWinProxy::TakeContentFacts(InputFile& file, uint64_t size) {
     url_.clear();
     contentType_.clear();
     reportedLength_ = 0;

@@ -32,7 +32,7 @@ class clsCacheWinProxy final : public clsCacheBase {
   private:
     const char* FileCopyLocation() const override { return "clsCacheWinProxy:clsCache_FileCopy"; }
     const char* BindLocation() const override { return "clsCacheWinProxy:clsCache_Filename"; }
-    void TakeContentFacts(InputFile& file) override;
+    void TakeContentFacts(InputFile& file, uint64_t size) override;
 };
 
 }  // namespace loftwick
