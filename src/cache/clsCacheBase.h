@@ -35,6 +35,7 @@ class clsCacheBase : public clsCache {
     // Replaces the name's prefix (up to its first "_") by ContentTypePrefix. False when there is no
     // content type, or when the rename fails (a file of the new name exists); the path is then unchanged.
     bool FixFileName() override;
+    std::string FixedFileName() const override;
 
     int64_t ContentLen() const override { return reportedLength_; }
     int64_t ContentLenActual() const override { return actualLength_; }
@@ -45,6 +46,8 @@ class clsCacheBase : public clsCache {
     // read at binding (the expiry that SetFileTTL stores) lies before now.
     bool DeleteIfAged() override;
     bool Delete() override;
+    // An expiry that cannot be read is reported (as DeleteIfAged reports it) and is no expired one.
+    bool IsAged() override;
 
     // Searches the decoded content when FileCopy would decode it (lngStart then counts decoded bytes);
     // on content that does not decode, the words found so far stay found and the stored bytes are
@@ -102,6 +105,10 @@ class clsCacheBase : public clsCache {
     class WordSearch;  // the state of one contents search
 
     OleDate StampMoment() const;
+    // Whether the stored expiry lies before now; throws RuntimeError when it cannot be read.
+    bool ExpiryPassed() const;
+    // The note of an expiry's error reports.
+    std::string ExpiryDetail() const;
     // Whether copies and searches decode this object's content.
     bool Decodes() const;
     // Writes the decoded content to Destination as CopyFilePart writes the stored one. False, with

@@ -51,8 +51,8 @@ void clsCacheWinProxy::Bind(const std::string& path) {
     contentEncoding_ = block.contentEncoding;
     transferEncoding_ = block.transferEncoding;
     headerLength_ = block.headerLength;
-    if (!block.date.empty()) SetRetrieved(InternetDateTime2Date(block.date));
-    if (!block.lastModified.empty()) modified_ = InternetDateTime2Date(block.lastModified);
+    if (block.hasDate) SetRetrieved(InternetDateTime2Date(block.date));
+    if (block.hasLastModified) modified_ = InternetDateTime2Date(block.lastModified);
     actualLength_ = static_cast<int64_t>(size) - headerLength_;
 }
 

@@ -25,7 +25,8 @@ std::vector<std::string> HostDirectories(ScanState& state, ScanHost& host, bool&
             return dirs;
         }
         if (Hidden(entry.name)) continue;
-        if (!state.HostFilter.empty() && !ContainsNoCase(entry.name, state.HostFilter)) continue;
+        // Folder names are the file system's (UTF-8), so they are compared with the filter as typed.
+        if (!state.HostFolderFilter.empty() && !ContainsNoCase(entry.name, state.HostFolderFilter)) continue;
         if (entry.isLink || entry.kind != EntryKind::Directory) continue;
         std::string path = cacheDir + entry.name;
         dirs.push_back(path + "/");
@@ -45,16 +46,15 @@ std::vector<std::string> PlainFiles(const std::string& dir) {
 // A host folder with no plain file goes; rmdir removes only an empty folder, never its contents.
 void RemoveEmptyHostDir(ScanState& state, ScanHost& host, const std::string& dir) {
     if (state.DryRun) {
-        host.AppendListLine("Would delete dir: " + Latin1ToUtf8(dir));
+        host.AppendListLine("Would delete dir: " + dir);
         ++state.WouldRemoveDirs;
         return;
     }
-    host.AppendListLine("Deleting dir: " + Latin1ToUtf8(dir));
+    host.AppendListLine("Deleting dir: " + dir);
     try {
         TheFileSystem().RemoveDirectory(dir);
     } catch (...) {
         HandleError("frmMain:ProcessAllFiles_WinProxy", dir);
-        state.ErrorsOccurred = true;
         return;
     }
     Wait(1000);
@@ -69,14 +69,13 @@ bool ProcessAllFiles_WinProxy(ScanState& state, ScanHost& host) {
         const std::vector<std::string> dirs = HostDirectories(state, host, interrupted);
         if (interrupted) return false;
         for (const std::string& dir : dirs) {
-            host.SetStatusText(Latin1ToUtf8(dir));
+            host.SetStatusText(dir);
             std::vector<std::string> names;
             try {
                 names = PlainFiles(dir);
             } catch (...) {
                 // An unreadable host folder is reported and passed over; the others are still scanned.
                 HandleError("frmMain:ProcessAllFiles_WinProxy", dir);
-                state.ErrorsOccurred = true;
                 continue;
             }
             if (names.empty()) {
