@@ -60,8 +60,7 @@ void frmMain::mnuExportCsv_Click() {
         const std::optional<std::string> path = TheDesktop().SaveFileDialog(request);
         if (!path || path->empty()) return;
         std::ostringstream csv;
-        const int32_t lines = c_.lstStatus->ListCount();
-        WriteCsv(csv, RecordsOf(*results_), lines > 0 ? c_.lstStatus->LineText(lines - 1) : std::string());
+        WriteCsv(csv, RecordsOf(*results_));
         const std::string text = csv.str();
         WriteExport(*path, [&](OutputFile& out) { out.Write(text.data(), text.size()); });
         SetStatusText("Exported " + std::to_string(results_->Count()) + " records to " + *path);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 
 namespace loftwick {
 namespace {
@@ -16,6 +17,9 @@ constexpr size_t kOutputBlock = 16384;
 constexpr size_t kLongestFramingLine = 4096;
 // Chunk sizes beyond this cannot be real and would overflow the counting.
 constexpr uint64_t kLargestChunk = uint64_t{1} << 56;
+// No server stacks more codings than this; a deeper chain is hostile, and each layer is one more nested
+// call per piece of output.
+constexpr size_t kMostCodings = 8;
 
 enum class Coding { Gzip, Deflate, Brotli, Chunked };
 
@@ -129,13 +133,13 @@ class ZlibStage final : public DecodeStage {
                 if (inflateReset(&z_) != Z_OK) throw DecodeError("no decompressor");
                 ended_ = false;
             }
-            char out[kOutputBlock];
+            char* const out = out_.get();
             z_.next_out = reinterpret_cast<Bytef*>(out);
-            z_.avail_out = sizeof out;
+            z_.avail_out = static_cast<uInt>(kOutputBlock);
             const int rc = inflate(&z_, Z_NO_FLUSH);
             if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR)
                 throw DecodeError("damaged compressed content");
-            const size_t produced = sizeof out - z_.avail_out;
+            const size_t produced = kOutputBlock - z_.avail_out;
             pendingOutput_ = z_.avail_out == 0;
             if (produced > 0) next_.Put(out, produced);
             if (rc == Z_STREAM_END) {
@@ -149,6 +153,8 @@ class ZlibStage final : public DecodeStage {
 
     bool gzip_;
     DecodeStage& next_;
+    // On the heap, not the stack: the stages call each other, one frame per coding.
+    std::unique_ptr<char[]> out_ = std::make_unique_for_overwrite<char[]>(kOutputBlock);
     z_stream z_{};
     bool initialised_ = false;
     std::string lead_;
@@ -174,13 +180,13 @@ class BrotliStage final : public DecodeStage {
         auto in = reinterpret_cast<const uint8_t*>(data);
         size_t availableIn = size;
         for (;;) {
-            uint8_t out[kOutputBlock];
+            uint8_t* const out = out_.get();
             uint8_t* nextOut = out;
-            size_t availableOut = sizeof out;
+            size_t availableOut = kOutputBlock;
             const BrotliDecoderResult rc =
                 BrotliDecoderDecompressStream(state_, &availableIn, &in, &availableOut, &nextOut, nullptr);
             if (rc == BROTLI_DECODER_RESULT_ERROR) throw DecodeError("damaged compressed content");
-            const size_t produced = sizeof out - availableOut;
+            const size_t produced = kOutputBlock - availableOut;
             if (produced > 0) next_.Put(reinterpret_cast<const char*>(out), produced);
             if (rc == BROTLI_DECODER_RESULT_SUCCESS) {
                 ended_ = true;
@@ -197,6 +203,7 @@ class BrotliStage final : public DecodeStage {
 
   private:
     DecodeStage& next_;
+    std::unique_ptr<uint8_t[]> out_ = std::make_unique_for_overwrite<uint8_t[]>(kOutputBlock);
     BrotliDecoderState* state_;
     bool sawInput_ = false;
     bool ended_ = false;
@@ -310,6 +317,7 @@ std::unique_ptr<ContentDecoder> ContentDecoder::Make(const std::string& contentE
     if (!ParseCodings(contentEncoding, false, content) || !ParseCodings(transferEncoding, true, transfer))
         return nullptr;
     if (content.empty() && transfer.empty()) return nullptr;
+    if (content.size() + transfer.size() > kMostCodings) throw DecodeError("more codings than are undone");
 
     std::unique_ptr<ContentDecoder> decoder(new ContentDecoder());
     decoder->stages_.push_back(std::make_unique<LimitStage>(limit, std::move(sink)));

@@ -39,7 +39,8 @@ class ContentDecoder {
     // A decoder for the header values (as stored; names are compared without regard to case), sending
     // decoded bytes to `sink`, that raises DecodeError once more than `limit` bytes came out. Null when
     // there is nothing to undo, or when a coding is one this program cannot undo: the content is then
-    // used as stored, and that is no failure.
+    // used as stored, and that is no failure. More than 8 codings raise DecodeError: the content is then
+    // used as stored, and marked as content that did not decode.
     static std::unique_ptr<ContentDecoder> Make(const std::string& contentEncoding,
                                                 const std::string& transferEncoding, uint64_t limit,
                                                 ByteSink sink);

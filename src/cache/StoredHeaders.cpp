@@ -54,8 +54,10 @@ void TakeHeaderLine(std::string_view line, StoredHeaderBlock& block) {
     const std::string_view value = TrimBlanks(line.substr(colon + 1));
     if (name == "DATE") {
         block.date = value;
+        block.hasDate = true;
     } else if (name == "LAST-MODIFIED") {
         block.lastModified = value;
+        block.hasLastModified = true;
     } else if (name == "CONTENT-TYPE") {
         block.contentType = value;
     } else if (name == "CONTENT-LENGTH") {
@@ -255,10 +257,11 @@ OleDate InternetDateTime2Date(const std::string& text) {
     // Beyond the date type's last year there is no date to give.
     if (year > 9999) return OleDate();
     const OleDate stated(DateSerial(year, month, day).Serial() + found.time.Serial());
-    if (!found.zoneMinutes) return stated;  // no zone: the text is taken as local time
+    if (!found.zoneMinutes) return NoDatePastYear9999(stated);  // no zone: the text is taken as local time
 
     const OleDate utc = AddSeconds(stated, -int64_t{*found.zoneMinutes} * 60);
-    return EpochToLocalDate(UtcDateToEpoch(utc));
+    // A zone shift or a rolled-over day can carry 9999-12-31 past the date type's end.
+    return NoDatePastYear9999(EpochToLocalDate(UtcDateToEpoch(utc)));
 }
 
 }  // namespace loftwick

@@ -53,6 +53,12 @@ public:
     virtual bool DeleteIfAged() = 0;
     virtual bool Delete() = 0;
 
+    // What DeleteIfAged and FixFileName would do, asked without doing it (a preview): whether the stored
+    // expiry lies before now, and the path the new prefix would give ("" when the name would stay).
+    // Reading them changes nothing on disk; the neutral answers suit an object with no file.
+    virtual bool IsAged() { return false; }
+    virtual std::string FixedFileName() const { return {}; }
+
     // Looks for the filter's words not yet found in the content from position lngStart (1-based) on and
     // sets their Found flags; true when every word has been found.
     virtual bool FindInContents(ParsedFilter& filter, int64_t lngStart = 1) = 0;

@@ -66,6 +66,7 @@ class clsCacheBase::WordSearch {
         size_t longest = 0;
         for (size_t i = 0; i < count_; ++i) {
             words_.push_back(UpperAscii(filter.Words[i]));
+            unfindable_.push_back(i < filter.Unfindable.size() && filter.Unfindable[i]);
             longest = std::max(longest, words_.back().size());
         }
         // The text searched carries the end of the previous piece, one byte short of the longest word,
@@ -82,7 +83,7 @@ class clsCacheBase::WordSearch {
         allFound_ = true;
         for (size_t i = 0; i < count_; ++i) {
             if (filter_.Found[i]) continue;
-            if (text_.find(words_[i]) != std::string::npos) {
+            if (!unfindable_[i] && text_.find(words_[i]) != std::string::npos) {
                 filter_.Found[i] = true;
             } else {
                 allFound_ = false;
@@ -102,6 +103,7 @@ class clsCacheBase::WordSearch {
     ParsedFilter& filter_;
     size_t count_ = 0;
     std::vector<std::string> words_;
+    std::vector<bool> unfindable_;  // a typed character no byte holds: never found
     size_t carried_ = 0;
     std::string text_;
     bool allFound_ = false;
@@ -297,19 +299,42 @@ bool clsCacheBase::SetFileTTL(int32_t lngDaysToLive) {
     return Stamp("SetFileTTL", AddDays(StampMoment(), lngDaysToLive), false, true);
 }
 
+namespace {
+
+// A cache file's path cut where FixFileName works on it: the folder, the name's prefix up to its first
+// "_" (empty when none), the rest of the name, and the prefix the content type asks for.
+struct PrefixedName {
+    std::string folder, oldPrefix, rest, newPrefix;
+};
+
+PrefixedName SplitPrefixedName(const std::string& path, const std::string& contentType) {
+    PrefixedName n;
+    const size_t separator = path.find_last_of('/');
+    n.folder = separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
+    const std::string name = separator == std::string::npos ? path : path.substr(separator + 1);
+    const size_t underscore = name.find('_');
+    n.oldPrefix = underscore == std::string::npos ? std::string() : name.substr(0, underscore + 1);
+    n.rest = underscore == std::string::npos ? name : name.substr(underscore + 1);
+    n.newPrefix = ContentTypePrefix(contentType);
+    return n;
+}
+
+}  // namespace
+
+std::string clsCacheBase::FixedFileName() const {
+    if (contentType_.empty()) return {};
+    const PrefixedName n = SplitPrefixedName(path_, contentType_);
+    return n.newPrefix == n.oldPrefix ? std::string() : n.folder + n.newPrefix + n.rest;
+}
+
 bool clsCacheBase::FixFileName() {
     if (contentType_.empty()) return false;
-    const size_t underscore = name_.find('_');
-    const std::string oldPrefix =
-        underscore == std::string::npos ? std::string() : name_.substr(0, underscore + 1);
-    const std::string rest = underscore == std::string::npos ? name_ : name_.substr(underscore + 1);
-    const std::string newPrefix = ContentTypePrefix(contentType_);
-
-    const std::string detail =
-        "Content-Type: " + contentType_ + " Name:\"" + rest + "\" -> \"" + newPrefix + "\"\r\nFile: " + path_;
+    const PrefixedName n = SplitPrefixedName(name_, contentType_);
+    const std::string detail = "Content-Type: " + contentType_ + " Name:\"" + n.rest + "\" -> \"" + n.newPrefix +
+                               "\"\r\nFile: " + path_;
     return Trapped("FixFileName", detail, false, [&] {
-        if (newPrefix == oldPrefix) return true;
-        const std::string newName = newPrefix + rest;
+        if (n.newPrefix == n.oldPrefix) return true;
+        const std::string newName = n.newPrefix + n.rest;
         FileSystem& fs = TheFileSystem();
         // A POSIX rename silently replaces the target; this one must fail instead, as it always did.
         if (fs.LstatAt(folder_, newName)) RaiseFromErrno(EEXIST, folder_.PathOf(newName));
@@ -325,13 +350,25 @@ bool clsCacheBase::RemoveIfSame() {
     return TheFileSystem().RemoveAt(folder_, name_, &bound_);
 }
 
+// The one test of an expiry, for the deletion and for its preview.
+bool clsCacheBase::ExpiryPassed() const {
+    // An expiry that cannot be read is not an expired one: the file stays, and the failure is told.
+    const std::optional<OleDate> created = Created();
+    if (!created) Raise(vberr::PathFileAccessError, "the creation time of the file cannot be read");
+    return *created < TheClock().Now();
+}
+
+std::string clsCacheBase::ExpiryDetail() const {
+    return "File:\"" + path_ + "\" DateCreated: " + FormatGeneralDate(Created().value_or(OleDate()));
+}
+
+bool clsCacheBase::IsAged() {
+    return Trapped("DeleteIfAged", ExpiryDetail(), false, [&] { return ExpiryPassed(); });
+}
+
 bool clsCacheBase::DeleteIfAged() {
-    const std::string detail = "File:\"" + path_ + "\" DateCreated: " + FormatGeneralDate(Created().value_or(OleDate()));
-    return Trapped("DeleteIfAged", detail, false, [&] {
-        // An expiry that cannot be read is not an expired one: the file stays, and the failure is told.
-        const std::optional<OleDate> created = Created();
-        if (!created) Raise(vberr::PathFileAccessError, "the creation time of the file cannot be read");
-        if (!(*created < TheClock().Now())) return false;
+    return Trapped("DeleteIfAged", ExpiryDetail(), false, [&] {
+        if (!ExpiryPassed()) return false;
         if (RemoveIfSame()) return true;
         // A file replaced since it was read is left alone for the scan to count; a gone one is told.
         if (!TheFileSystem().LstatAt(folder_, name_)) RaiseGone(path_);
@@ -340,8 +377,7 @@ bool clsCacheBase::DeleteIfAged() {
 }
 
 bool clsCacheBase::Delete() {
-    const std::string detail = "File:\"" + path_ + "\" DateCreated: " + FormatGeneralDate(Created().value_or(OleDate()));
-    return Trapped("Delete", detail, false, [&] {
+    return Trapped("Delete", ExpiryDetail(), false, [&] {
         if (!RemoveIfSame()) Raise(vberr::FileNotFound, "The file is gone or was replaced since it was read: " + path_);
         return true;
     });

@@ -40,6 +40,7 @@ class clsCacheBase : public clsCache {
     // Replaces the name's prefix (up to its first "_") by ContentTypePrefix. False when there is no
     // content type, or when the rename fails (a file of the new name exists); the path is then unchanged.
     bool FixFileName() override;
+    std::string FixedFileName() const override;
 
     int64_t ContentLen() const override { return reportedLength_; }
     int64_t ContentLenActual() const override { return actualLength_; }
@@ -54,6 +55,8 @@ class clsCacheBase : public clsCache {
     void BindAt(const HeldDir& folder, const std::string& name) override;
     void ReleaseFile() override { file_.reset(); }
     std::shared_ptr<InputFile> OpenContent() override;
+    // An expiry that cannot be read is reported (as DeleteIfAged reports it) and is no expired one.
+    bool IsAged() override;
 
     // Searches the decoded content when FileCopy would decode it (lngStart then counts decoded bytes);
     // on content that does not decode, the words found so far stay found and the stored bytes are
@@ -126,6 +129,10 @@ class clsCacheBase : public clsCache {
     OleDate StampMoment() const;
     // Stamps the bound file itself; see FixFileTime.
     bool Stamp(const char* location, OleDate moment, bool writeTimeOnly, bool creationTimeOnly);
+    // Whether the stored expiry lies before now; throws RuntimeError when it cannot be read.
+    bool ExpiryPassed() const;
+    // The note of an expiry's error reports.
+    std::string ExpiryDetail() const;
     // Whether copies and searches decode this object's content.
     bool Decodes() const;
     // Copies the content to `name` in `folder`; throws RuntimeError.

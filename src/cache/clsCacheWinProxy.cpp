@@ -54,8 +54,8 @@ void clsCacheWinProxy::TakeContentFacts(InputFile& file, uint64_t size) {
     contentEncoding_ = block.contentEncoding;
     transferEncoding_ = block.transferEncoding;
     headerLength_ = block.headerLength;
-    if (!block.date.empty()) SetRetrieved(InternetDateTime2Date(block.date));
-    if (!block.lastModified.empty()) modified_ = InternetDateTime2Date(block.lastModified);
+    if (block.hasDate) SetRetrieved(InternetDateTime2Date(block.date));
+    if (block.hasLastModified) modified_ = InternetDateTime2Date(block.lastModified);
     actualLength_ = static_cast<int64_t>(size) - headerLength_;
 }
 

@@ -10,6 +10,7 @@
 #include "results/RecordFormats.h"
 #include "results/SaveObjects.h"
 #include "results/WarcWriter.h"
+#include "scan/ProcessAllFiles.h"
 #include "support/Program.h"
 #include "support/basErrorHandler.h"
 #include "support/basUtils.h"
@@ -91,12 +92,14 @@ int RunBatchScan(const ScanFlags& flags, const std::string& executablePath, std:
     SetControls(window, flags);
 
     std::vector<ObjectRecord> records;
-    model.onObjectSelected = [&](int64_t number, const std::shared_ptr<clsCache>& object, int) {
-        if (flags.format != "text" && object) records.push_back(MakeRecord(number, *object));
+    model.onObjectSelected = [&](int64_t number, const std::shared_ptr<clsCache>& object, int score) {
+        if (flags.format != "text" && object) records.push_back(MakeRecord(number, *object, score));
     };
-    bool ok = model.RunScan(flags.dryRun);
+    model.RunScan(flags.dryRun);
+    // The steps after the scan belong to the same run: their failures turn its summary too.
+    bool stepsCompleted = true;
     if (!flags.saveAll.empty() && !flags.dryRun) {
-        if (SaveAllFiles(model, flags.saveAll) > 0) ok = false;
+        if (SaveAllFiles(model, flags.saveAll) > 0) stepsCompleted = false;
         err << window.lblStatus.Caption() << "\n";
     }
     if (!flags.warc.empty() && !flags.dryRun) {
@@ -106,18 +109,23 @@ int RunBatchScan(const ScanFlags& flags, const std::string& executablePath, std:
             err << "Exported " << warc.written << " objects to " << flags.warc << ", " << warc.skipped
                 << " skipped (file gone)\n";
         } else {
-            ok = false;
+            stepsCompleted = false;
         }
     }
 
     const int32_t lines = window.lstStatus.ListCount();
-    const std::string summary = lines > 0 ? window.lstStatus.LineText(lines - 1) : "";
+    const std::string summary =
+        SummaryWithVerdict(model.Scan(), stepsCompleted, lines > 0 ? window.lstStatus.LineText(lines - 1) : "");
+    const bool ok = summary.rfind("OK!", 0) == 0;
     if (flags.format == "csv") {
-        WriteCsv(out, records, summary);
+        // The records alone, for whatever reads them; the summary is for the person running it.
+        WriteCsv(out, records);
+        err << EscapeControls(summary) << "\n";
     } else if (flags.format == "json") {
         WriteJson(out, records, summary);
     } else {
-        for (int32_t i = 0; i < lines; ++i) out << window.lstStatus.LineText(i) << "\n";
+        for (int32_t i = 0; i + 1 < lines; ++i) out << EscapeControls(window.lstStatus.LineText(i)) << "\n";
+        if (lines > 0) out << EscapeControls(summary) << "\n";
     }
     out.flush();
     model.Scan().CurrentCache.reset();

@@ -1,15 +1,35 @@
 #include <CLI/CLI.hpp>
 
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <optional>
+
 #include "cli/BatchScan.h"
 #include "support/Variant.h"
 
 namespace loftwick::cli {
 namespace {
 
-// Numbers are checked here so that a typo is a usage error, not a scan that silently ignores a bound.
-const auto kNumber = CLI::Validator(
-    [](std::string& value) { return ParseNumber(value) ? std::string() : "'" + value + "' is not a number"; },
-    "NUMBER");
+// Numbers are checked here so that a typo is a usage error, not a scan that silently ignores a bound,
+// and so that a number the scan's 32-bit fields cannot hold (rounded as the window rounds them) is one
+// too, not an overflow the scan reports after it started.
+CLI::Validator WholeNumberIn(int64_t lowest, int64_t highest) {
+    const std::string range = std::to_string(lowest) + " to " + std::to_string(highest);
+    return CLI::Validator(
+        [lowest, highest, range](std::string& value) {
+            const std::optional<double> number = ParseNumber(value);
+            if (!number) return "'" + value + "' is not a number";
+            const double rounded = std::nearbyint(*number);
+            if (!(rounded >= static_cast<double>(lowest) && rounded <= static_cast<double>(highest)))
+                return "'" + value + "' is out of range " + range;
+            return std::string();
+        },
+        "NUMBER " + range);
+}
+
+const int64_t kLongMin = std::numeric_limits<int32_t>::min();
+const int64_t kLongMax = std::numeric_limits<int32_t>::max();
 
 }  // namespace
 
@@ -22,11 +42,12 @@ int ParseScanFlags(const std::vector<std::string>& args, ScanFlags& flags, std::
     app.add_option("--host", flags.host, "select objects whose host contains S");
     app.add_option("--url", flags.url, "select objects whose URL contains S");
     app.add_option("--contents", flags.contents, "words to find in the contents (+word required, -word excluded)");
-    app.add_option("--min", flags.min, "retrieved at least N days (or hours) ago")->check(kNumber);
-    app.add_option("--max", flags.max, "retrieved at most N days (or hours) ago")->check(kNumber);
+    app.add_option("--min", flags.min, "retrieved at least N days (or hours) ago")->check(WholeNumberIn(0, kLongMax));
+    app.add_option("--max", flags.max, "retrieved at most N days (or hours) ago")->check(WholeNumberIn(0, kLongMax));
     app.add_option("--unit", flags.unit, "unit of --min and --max")->check(CLI::IsMember({"days", "hours"}));
     app.add_flag("--fix-time", flags.fixTime, "set each file's modification time to its retrieval time");
-    app.add_option("--ttl", flags.ttl, "set each file's time-to-live to DAYS (WinProxy)")->check(kNumber);
+    app.add_option("--ttl", flags.ttl, "set each file's time-to-live to DAYS (WinProxy)")
+        ->check(WholeNumberIn(kLongMin, kLongMax));
     app.add_flag("--delete", flags.remove, "delete each selected file");
     app.add_flag("--delete-aged", flags.removeAged, "delete each selected file whose time-to-live has run out");
     app.add_flag("--save-tree", flags.saveTree, "save each selected object below the temp directory as a tree");

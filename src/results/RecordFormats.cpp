@@ -20,7 +20,7 @@ std::string HostOfUrl(const std::string& url) {
     return url.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
 
-ObjectRecord MakeRecord(int64_t number, const clsCache& object) {
+ObjectRecord MakeRecord(int64_t number, const clsCache& object, int score) {
     ObjectRecord r;
     r.number = number;
     r.url = Latin1ToUtf8(object.ObjectName());
@@ -30,20 +30,91 @@ ObjectRecord MakeRecord(int64_t number, const clsCache& object) {
     r.modified = IsoOrEmpty(object.DateModified());
     r.reportedLength = object.ContentLen();
     r.actualLength = object.ContentLenActual();
-    r.path = Latin1ToUtf8(object.fileName());
+    r.path = PathText(object.fileName());
+    r.score = score;
     return r;
 }
 
 std::vector<ObjectRecord> RecordsOf(const clsSearchResults& results) {
     std::vector<ObjectRecord> records;
     for (int64_t i = 1; i <= results.Count(); ++i) {
-        if (const auto object = results.Item(i)) records.push_back(MakeRecord(i, *object));
+        if (const auto object = results.Item(i)) records.push_back(MakeRecord(i, *object, results.Score(i)));
     }
     return records;
 }
 
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+namespace {
+
+// The length of the valid UTF-8 sequence at `at` (shortest form, no surrogates, at most U+10FFFF), 0 when
+// the bytes there are none.
+size_t Utf8SequenceAt(const std::string& text, size_t at) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char c = byte(at);
+    if (c < 0x80) return 1;
+    size_t length = 0;
+    uint32_t cp = 0;
+    if (c >= 0xC2 && c <= 0xDF) {
+        length = 2;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        length = 3;
+        cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        length = 4;
+        cp = c & 0x07;
+    } else {
+        return 0;
+    }
+    if (at + length > text.size()) return 0;
+    for (size_t k = 1; k < length; ++k) {
+        if ((byte(at + k) & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (byte(at + k) & 0x3F);
+    }
+    const bool overlong = (length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000);
+    if (overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return length;
+}
+
+}  // namespace
+
+std::string PathText(const std::string& bytes) {
+    std::string out;
+    for (size_t i = 0; i < bytes.size();) {
+        const size_t length = Utf8SequenceAt(bytes, i);
+        if (length == 0 || bytes[i] == '%') {
+            char buf[4];
+            std::snprintf(buf, sizeof buf, "%%%02X", static_cast<unsigned char>(bytes[i]));
+            out += buf;
+            ++i;
+            continue;
+        }
+        out.append(bytes, i, length);
+        i += length;
+    }
+    return out;
+}
+
+std::string EscapeControls(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (u < 0x20 || u == 0x7F) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02X", u);
+            out += buf;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string CsvField(const std::string& raw) {
+    const std::string text = EscapeControls(raw);
+    if (text.find_first_of(",\"") == std::string::npos) return text;
     std::string quoted = "\"";
     for (char c : text) {
         if (c == '"') quoted += '"';
@@ -74,14 +145,14 @@ std::string JsonString(const std::string& text) {
     return out + "\"";
 }
 
-void WriteCsv(std::ostream& out, const std::vector<ObjectRecord>& records, const std::string& summary) {
-    out << "number,url,host,content_type,retrieved,modified,reported_length,actual_length,file\r\n";
+void WriteCsv(std::ostream& out, const std::vector<ObjectRecord>& records) {
+    out << "number,score,url,host,content_type,retrieved,modified,reported_length,actual_length,file\r\n";
     for (const ObjectRecord& r : records) {
-        out << r.number << ',' << CsvField(r.url) << ',' << CsvField(r.host) << ',' << CsvField(r.contentType) << ','
-            << CsvField(r.retrieved) << ',' << CsvField(r.modified) << ',' << r.reportedLength << ','
-            << r.actualLength << ',' << CsvField(r.path) << "\r\n";
+        out << r.number << ',' << (r.score >= 0 ? std::to_string(r.score) : std::string()) << ',' << CsvField(r.url)
+            << ',' << CsvField(r.host) << ',' << CsvField(r.contentType) << ',' << CsvField(r.retrieved) << ','
+            << CsvField(r.modified) << ',' << r.reportedLength << ',' << r.actualLength << ',' << CsvField(r.path)
+            << "\r\n";
     }
-    out << CsvField(summary) << "\r\n";
 }
 
 void WriteJson(std::ostream& out, const std::vector<ObjectRecord>& records, const std::string& summary) {
@@ -89,11 +160,12 @@ void WriteJson(std::ostream& out, const std::vector<ObjectRecord>& records, cons
     out << "{\n  \"objects\": [";
     for (size_t i = 0; i < records.size(); ++i) {
         const ObjectRecord& r = records[i];
-        out << (i ? "," : "") << "\n    {\"number\": " << r.number << ", \"url\": " << JsonString(r.url)
-            << ", \"host\": " << JsonString(r.host) << ", \"content_type\": " << JsonString(r.contentType)
-            << ", \"retrieved\": " << dateOrNull(r.retrieved) << ", \"modified\": " << dateOrNull(r.modified)
-            << ", \"reported_length\": " << r.reportedLength << ", \"actual_length\": " << r.actualLength
-            << ", \"file\": " << JsonString(r.path) << "}";
+        out << (i ? "," : "") << "\n    {\"number\": " << r.number
+            << ", \"score\": " << (r.score >= 0 ? std::to_string(r.score) : std::string("null"))
+            << ", \"url\": " << JsonString(r.url) << ", \"host\": " << JsonString(r.host)
+            << ", \"content_type\": " << JsonString(r.contentType) << ", \"retrieved\": " << dateOrNull(r.retrieved)
+            << ", \"modified\": " << dateOrNull(r.modified) << ", \"reported_length\": " << r.reportedLength
+            << ", \"actual_length\": " << r.actualLength << ", \"file\": " << JsonString(r.path) << "}";
     }
     out << (records.empty() ? "" : "\n  ") << "],\n  \"summary\": " << JsonString(summary) << "\n}\n";
 }

@@ -13,13 +13,26 @@ std::shared_ptr<clsCache> clsSearchResults::Item(int64_t Index) const {
     return items_[static_cast<size_t>(Index - 1)];
 }
 
-void clsSearchResults::Add(std::shared_ptr<clsCache> obj1) { items_.push_back(std::move(obj1)); }
+void clsSearchResults::Add(std::shared_ptr<clsCache> obj1, int score) {
+    items_.push_back(std::move(obj1));
+    scores_.push_back(score);
+}
+
+int clsSearchResults::Score(int64_t Index) const {
+    if (Index < 1 || Index > Count()) return -1;
+    return scores_[static_cast<size_t>(Index - 1)];
+}
 
 void clsSearchResults::Remove(int64_t Index) {
     if (Index < 1 || Index > Count()) return;
     items_.erase(items_.begin() + (Index - 1));
+    scores_.erase(scores_.begin() + (Index - 1));
     // No storage is kept for an empty collection.
-    if (items_.empty()) items_.shrink_to_fit();
+    if (items_.empty()) {
+        items_.shrink_to_fit();
+        scores_.clear();
+        scores_.shrink_to_fit();
+    }
 }
 
 void clsSearchResults::Clear() {
@@ -27,6 +40,7 @@ void clsSearchResults::Clear() {
     // it already empty.
     std::vector<std::shared_ptr<clsCache>> dropped;
     dropped.swap(items_);
+    std::vector<int>().swap(scores_);
 }
 
 int64_t ResultNumberOfLine(const std::string& line) {

@@ -21,8 +21,10 @@ public:
     int64_t Count() const { return static_cast<int64_t>(items_.size()); }
     // The result at Index (1-based); null for any index outside 1..Count.
     std::shared_ptr<clsCache> Item(int64_t Index) const;
-    // Appends obj1 as result Count + 1.
-    void Add(std::shared_ptr<clsCache> obj1);
+    // Appends obj1 as result Count + 1, with its contents score (-1 when the scan had no contents filter).
+    void Add(std::shared_ptr<clsCache> obj1, int score = -1);
+    // The contents score of result Index; -1 without one or for an index outside 1..Count.
+    int Score(int64_t Index) const;
     // Drops result Index; the later ones move down by one. An index outside 1..Count does nothing.
     void Remove(int64_t Index);
     // Drops every result.
@@ -30,6 +32,7 @@ public:
 
 private:
     std::vector<std::shared_ptr<clsCache>> items_;
+    std::vector<int> scores_;  // beside items_, always as long
 };
 
 // The result number a list line begins with: the text before its first blank, when that reads as a

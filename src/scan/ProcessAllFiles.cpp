@@ -1,5 +1,6 @@
 #include "scan/ProcessAllFiles.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -26,6 +27,15 @@ std::string TrimBlanks(const std::string& s) {
 std::string WithoutLeadingStar(std::string s) {
     if (!s.empty() && s.front() == '*') s.erase(0, 1);
     return s;
+}
+
+// A typed filter as the cache bytes it is compared with; `unheld` tells whether it holds a character that
+// no byte can hold.
+std::string CacheBytesOf(const std::string& typed, bool& unheld) {
+    std::vector<bool> flags;
+    std::string bytes = Utf8ToLatin1(typed, flags);
+    unheld = std::find(flags.begin(), flags.end(), true) != flags.end();
+    return bytes;
 }
 
 int32_t RoundToLong(double value) {
@@ -66,12 +76,21 @@ std::string SummaryLine(const ScanState& state, bool success, int64_t seconds) {
     return line;
 }
 
+bool RunWentWell(const ScanState& state, bool walkCompleted) { return walkCompleted && state.ErrorCount() == 0; }
+
+std::string SummaryWithVerdict(const ScanState& state, bool stepsCompleted, const std::string& summary) {
+    static const std::string kOk = "OK!";
+    if (summary.rfind(kOk, 0) != 0 || RunWentWell(state, stepsCompleted)) return summary;
+    return "Ended with error(s)." + summary.substr(kOk.size());
+}
+
 bool ProcessAllFiles(ScanState& state, const ScanInputs& inputs, ScanHost& host) {
     if (state.Scanning) {
         TheDesktop().Beep();
         return false;
     }
     bool success = false;
+    state.ErrorsAtStart = ErrorsReported();
     try {
         host.ClearList();
         host.SetStatusText("Starting...");
@@ -82,16 +101,19 @@ bool ProcessAllFiles(ScanState& state, const ScanInputs& inputs, ScanHost& host)
         state.Scanning = true;
         state.EmptyDirsDeleted = state.FilesDeleted = state.FilesTotal = state.FilesNotFound = state.FilesSelected = 0;
         state.FilesSkipped = 0;
-        state.ErrorsOccurred = false;
         state.DryRun = inputs.dryRun;
-        state.WouldFixTime = state.WouldSetTTL = state.WouldDelete = state.WouldSaveTree = {};
+        state.WouldFixTime = state.WouldFixPrefix = state.WouldSetTTL = state.WouldDelete = state.WouldDeleteAged =
+            state.WouldSaveTree = {};
         state.WouldRemoveDirs = 0;
 
         // Typed filters are compared with cache bytes, so they become Latin-1 here.
-        state.HostFilter = WithoutLeadingStar(TrimBlanks(Utf8ToLatin1(inputs.hostFilter)));
-        state.URLFilter = WithoutLeadingStar(TrimBlanks(Utf8ToLatin1(inputs.urlFilter)));
-        state.ContentTypeFilter = TrimBlanks(Utf8ToLatin1(inputs.contentTypeFilter));
-        ParseFilter(Utf8ToLatin1(inputs.contentsFilter), state.ContentsFilter);
+        state.HostFilter = WithoutLeadingStar(TrimBlanks(CacheBytesOf(inputs.hostFilter, state.HostFilterUnheld)));
+        state.HostFolderFilter = WithoutLeadingStar(TrimBlanks(inputs.hostFilter));
+        state.URLFilter = WithoutLeadingStar(TrimBlanks(CacheBytesOf(inputs.urlFilter, state.URLFilterUnheld)));
+        state.ContentTypeFilter = TrimBlanks(CacheBytesOf(inputs.contentTypeFilter, state.ContentTypeFilterUnheld));
+        std::vector<bool> unheld;
+        const std::string contents = Utf8ToLatin1(inputs.contentsFilter, unheld);
+        ParseFilter(contents, state.ContentsFilter, unheld);
 
         state.FixTime = inputs.fixTime != 0;
         state.FixPrefix = inputs.fixPrefix != 0;
@@ -106,11 +128,11 @@ bool ProcessAllFiles(ScanState& state, const ScanInputs& inputs, ScanHost& host)
 
         if (Program().ProxyType == 1) success = ProcessAllFiles_WinProxy(state, host);
         else if (Program().ProxyType == 2) success = ProcessAllFiles_WinGate(state, host);
-        success = success && !state.ErrorsOccurred;
     } catch (...) {
         HandleError("frmMain:ProcessAllFiles");
         success = false;
     }
+    success = RunWentWell(state, success);
 
     try {
         state.CurrentCache.reset();
@@ -126,8 +148,10 @@ bool ProcessAllFiles(ScanState& state, const ScanInputs& inputs, ScanHost& host)
         }
         if (state.DryRun) {
             AppendTally(host, "fix file time", state.WouldFixTime);
+            AppendTally(host, "fix file prefix", state.WouldFixPrefix);
             AppendTally(host, "set time-to-live", state.WouldSetTTL);
             AppendTally(host, "delete", state.WouldDelete);
+            AppendTally(host, "delete aged", state.WouldDeleteAged);
             AppendTally(host, "save to tree", state.WouldSaveTree);
             if (state.WouldRemoveDirs > 0) {
                 host.AppendListLine("Would delete empty dirs: " + std::to_string(state.WouldRemoveDirs));

@@ -32,4 +32,11 @@ bool ProcessOneFile(ScanState& state, ScanHost& host);
 // The summary line of a finished scan (without the dry-run tallies).
 std::string SummaryLine(const ScanState& state, bool success, int64_t seconds);
 
+// The program's one rule for a run's verdict: it went well when the walk ran to its end and no error has
+// been reported since the scan began. A summary begins "OK!" only then, and a batch run exits 0 only then.
+bool RunWentWell(const ScanState& state, bool walkCompleted);
+// The summary again after later steps of the same run (Save All, an export): "OK!" becomes "Ended with
+// error(s)." once the run no longer went well.
+std::string SummaryWithVerdict(const ScanState& state, bool stepsCompleted, const std::string& summary);
+
 }  // namespace loftwick

@@ -25,7 +25,8 @@ std::vector<std::string> HostDirectories(ScanState& state, ScanHost& host, const
             return dirs;
         }
         if (Hidden(entry.name)) continue;
-        if (!state.HostFilter.empty() && !ContainsNoCase(entry.name, state.HostFilter)) continue;
+        // Folder names are the file system's (UTF-8), so they are compared with the filter as typed.
+        if (!state.HostFolderFilter.empty() && !ContainsNoCase(entry.name, state.HostFolderFilter)) continue;
         if (entry.isLink || entry.kind != EntryKind::Directory) continue;
         dirs.push_back(entry.name);
     }
@@ -45,16 +46,15 @@ std::vector<std::string> PlainFiles(const HeldDir& dir) {
 void RemoveEmptyHostDir(ScanState& state, ScanHost& host, const HeldDir& cache, const std::string& name) {
     const std::string dir = cache.PathOf(name) + "/";
     if (state.DryRun) {
-        host.AppendListLine("Would delete dir: " + Latin1ToUtf8(dir));
+        host.AppendListLine("Would delete dir: " + dir);
         ++state.WouldRemoveDirs;
         return;
     }
-    host.AppendListLine("Deleting dir: " + Latin1ToUtf8(dir));
+    host.AppendListLine("Deleting dir: " + dir);
     try {
         TheFileSystem().RemoveDirectoryAt(cache, name);
     } catch (...) {
         HandleError("frmMain:ProcessAllFiles_WinProxy", dir);
-        state.ErrorsOccurred = true;
         return;
     }
     Wait(1000);
@@ -74,7 +74,7 @@ bool ProcessAllFiles_WinProxy(ScanState& state, ScanHost& host) {
         if (interrupted) return false;
         for (const std::string& hostName : dirs) {
             const std::string dir = cache.PathOf(hostName) + "/";
-            host.SetStatusText(Latin1ToUtf8(dir));
+            host.SetStatusText(dir);
             std::vector<std::string> names;
             HeldDir held;
             try {
@@ -84,7 +84,6 @@ bool ProcessAllFiles_WinProxy(ScanState& state, ScanHost& host) {
                 // An unreadable host folder (or one that became a link) is reported and passed over; the
                 // others are still scanned.
                 HandleError("frmMain:ProcessAllFiles_WinProxy", dir);
-                state.ErrorsOccurred = true;
                 continue;
             }
             if (names.empty()) {

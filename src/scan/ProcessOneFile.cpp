@@ -18,16 +18,20 @@ int64_t AgeOf(const ScanState& state, const clsCache& object) {
     return HourBoundaries(object.DateRetrieved(), TheClock().Now());
 }
 
+// A substring filter: empty passes everything; one with a character no byte can hold passes nothing.
+bool Matches(const std::string& value, const std::string& filter, bool unheld) {
+    if (unheld) return false;
+    return filter.empty() || ContainsNoCase(value, filter);
+}
+
 bool Selected(ScanState& state, clsCache& object, int& score) {
     if (object.fileName().empty()) {
         ++state.FilesNotFound;
         return false;
     }
-    if (Program().ProxyType == 2 && !state.HostFilter.empty() && !ContainsNoCase(object.Host(), state.HostFilter))
-        return false;
-    if (!state.ContentTypeFilter.empty() && !ContainsNoCase(object.ContentType(), state.ContentTypeFilter))
-        return false;
-    if (!state.URLFilter.empty() && !ContainsNoCase(object.ObjectName(), state.URLFilter)) return false;
+    if (Program().ProxyType == 2 && !Matches(object.Host(), state.HostFilter, state.HostFilterUnheld)) return false;
+    if (!Matches(object.ContentType(), state.ContentTypeFilter, state.ContentTypeFilterUnheld)) return false;
+    if (!Matches(object.ObjectName(), state.URLFilter, state.URLFilterUnheld)) return false;
     if (state.AgeMin != 0 && AgeOf(state, object) < state.AgeMin) return false;
     if (state.AgeMax != 0 && AgeOf(state, object) > state.AgeMax) return false;
     if (state.ContentsFilter.Count > 0) {
@@ -47,14 +51,18 @@ std::string ResultLine(const ScanState& state, const clsCache& object, int score
     return line;
 }
 
-// The operations of a preview: count what would be touched, change nothing.
-void TallyOperations(ScanState& state, const clsCache& object) {
+// The operations of a preview: count what the real run would touch, with the same tests, change nothing.
+void TallyOperations(ScanState& state, clsCache& object) {
     const int64_t size = object.ContentLenActual();
     if (state.FixTime) state.WouldFixTime.Add(size);
+    if (state.FixPrefix && !object.FixedFileName().empty()) state.WouldFixPrefix.Add(size);
     if (state.SetTTL) state.WouldSetTTL.Add(size);
     if (state.SaveTree) state.WouldSaveTree.Add(size);
-    if (state.DeleteOld) state.WouldDelete.Add(size);
-    // Whether an aged file would go depends on its stored expiry, which only the real run tests.
+    if (state.DeleteOld) {
+        state.WouldDelete.Add(size);
+    } else if (state.DeleteAged && object.IsAged()) {
+        state.WouldDeleteAged.Add(size);
+    }
 }
 
 void RunOperations(ScanState& state, ScanHost& host, clsCache& object) {
@@ -93,7 +101,7 @@ bool ProcessOneFile(ScanState& state, ScanHost& host) {
         int score = -1;
         if (Selected(state, *object, score)) {
             ++state.FilesSelected;
-            host.Results().Add(object);
+            host.Results().Add(object, state.ContentsFilter.Count > 0 ? score : -1);
             added = true;
             const std::string line = ResultLine(state, *object, score);
             if (state.FilesSelected <= 500 || !host.ListIsCapped()) host.AppendListLine(line);
@@ -108,7 +116,6 @@ bool ProcessOneFile(ScanState& state, ScanHost& host) {
         return true;
     } catch (...) {
         HandleError("frmMain:ProcessOneFile");
-        state.ErrorsOccurred = true;
         if (added) {
             object->ReleaseFile();
             state.CurrentCache.reset();

@@ -6,6 +6,7 @@
 #include "cache/ParsedFilter.h"
 #include "cache/clsCache.h"
 #include "support/OleDate.h"
+#include "support/basErrorHandler.h"
 
 namespace loftwick {
 
@@ -31,6 +32,11 @@ struct ScanState {
     std::string URLFilter;          // trimmed, one leading "*" removed
     std::string ContentTypeFilter;  // trimmed; a leading "*" stays
     ParsedFilter ContentsFilter;
+    // A filter holding a typed character that no cache byte can hold selects nothing.
+    bool HostFilterUnheld = false, URLFilterUnheld = false, ContentTypeFilterUnheld = false;
+    // The host filter as typed (UTF-8), for the WinProxy host folders, whose names the file system keeps
+    // in UTF-8; trimmed, one leading "*" removed.
+    std::string HostFolderFilter;
 
     bool FixTime = false;
     bool FixPrefix = false;
@@ -50,14 +56,16 @@ struct ScanState {
     int64_t FilesNotFound = 0;
     int64_t FilesSelected = 0;
 
-    // Set when an object or a host directory could not be handled; the scan then does not report "OK!".
-    bool ErrorsOccurred = false;
+    // HandleError's count when the scan began. Every report made since (an object, a host folder, a copy
+    // or a stamp that failed, and the steps of the same run that follow the scan) counts against it.
+    int64_t ErrorsAtStart = 0;
+    int64_t ErrorCount() const { return ErrorsReported() - ErrorsAtStart; }
     // Objects that changed on disk between binding and their operation and were left alone.
     int64_t FilesSkipped = 0;
 
     // A preview: select and report, count what the operations would touch, change nothing on disk.
     bool DryRun = false;
-    OperationTally WouldFixTime, WouldSetTTL, WouldDelete, WouldSaveTree;
+    OperationTally WouldFixTime, WouldFixPrefix, WouldSetTTL, WouldDelete, WouldDeleteAged, WouldSaveTree;
     int64_t WouldRemoveDirs = 0;
 };
 

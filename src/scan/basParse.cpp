@@ -51,9 +51,14 @@ std::string Unquoted(const std::string& token) {
     return inner;
 }
 
-// "-pie" is the user's "exclude PIE"; "-5" and "-.5" are numbers and stay words.
-bool IsGluedMinus(const std::string& token) {
-    return token.size() > 1 && token[0] == '-' && !IsDigit(token[1]) && token[1] != '.';
+// "-pie" is the user's "exclude PIE"; "-5" and "-.5" are numbers and stay words. Only a minus that
+// begins a word as typed (first in the text, or after a blank or separator) excludes: the tokenizer also
+// cuts "e-mail" into E and -MAIL, and that -MAIL is part of what the user wants found.
+bool IsGluedMinus(const std::string& text, int32_t tokenStart, const std::string& token) {
+    if (token.size() < 2 || token[0] != '-' || IsDigit(token[1]) || token[1] == '.') return false;
+    if (tokenStart <= 1) return true;
+    const char before = text[static_cast<size_t>(tokenStart - 2)];
+    return IsSeparator(before) || before == '\t';
 }
 
 void AddTerm(ParsedFilter& f) {
@@ -62,6 +67,7 @@ void AddTerm(ParsedFilter& f) {
     f.Excluded.push_back(false);
     f.Required.push_back(false);
     f.Found.push_back(false);
+    f.Unfindable.push_back(false);
 }
 
 void DropLastTerm(ParsedFilter& f) {
@@ -70,6 +76,7 @@ void DropLastTerm(ParsedFilter& f) {
     f.Excluded.pop_back();
     f.Required.pop_back();
     f.Found.pop_back();
+    f.Unfindable.pop_back();
 }
 
 bool FlagAt(const std::vector<bool>& flags, size_t k) { return k < flags.size() && flags[k]; }
@@ -143,7 +150,7 @@ std::string GetNextWord(const std::string& text, int32_t& position, int32_t& tok
     return s.substr(static_cast<size_t>(start - 1), static_cast<size_t>(end - start + 1));
 }
 
-bool ParseFilter(const std::string& text, ParsedFilter& f) {
+bool ParseFilter(const std::string& text, ParsedFilter& f, const std::vector<bool>& unheld) {
     try {
         f = ParsedFilter{};
         int32_t position = 1;
@@ -159,7 +166,7 @@ bool ParseFilter(const std::string& text, ParsedFilter& f) {
             } else if (token == "+") {
                 f.Required[term] = true;
                 token.clear();
-            } else if (IsGluedMinus(token)) {
+            } else if (IsGluedMinus(text, start, token)) {
                 f.Excluded[term] = true;
                 token.erase(0, 1);
             }
@@ -176,6 +183,10 @@ bool ParseFilter(const std::string& text, ParsedFilter& f) {
                 continue;
             }
             f.Words[term] = token;
+            // The token ran from `start` to just before `position` (both 1-based).
+            for (int32_t k = start; k < position && static_cast<size_t>(k) <= unheld.size(); ++k) {
+                if (unheld[static_cast<size_t>(k - 1)]) f.Unfindable[term] = true;
+            }
         }
         return true;
     } catch (...) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "cache/ParsedFilter.h"
 
@@ -15,7 +16,9 @@ std::string GetNextWord(const std::string& text, int32_t& position, int32_t& tok
 // Fills `f` with the terms of a contents-filter text: "+word" required, "-word" or "- word" excluded,
 // a quoted phrase one term without its quotes. A sign with nothing after it adds no term. On a run-time
 // error reports "ParseFilter" with the text and returns false, `f` filled as far as it got.
-bool ParseFilter(const std::string& text, ParsedFilter& f);
+// `unheld` (one flag per byte of the text, or empty) marks characters that no cache byte can hold; a term
+// containing one is marked Unfindable.
+bool ParseFilter(const std::string& text, ParsedFilter& f, const std::vector<bool>& unheld = {});
 
 // Clears every Found flag before the next object's body is searched.
 void ResetFilterFound(ParsedFilter& f);

@@ -52,7 +52,7 @@ void SetWriteAndAccessTimes(InputFile& file, std::optional<FileTimeSpec> writeTi
 
 }  // namespace
 
-OleDate FileTimeToLocalDate(FileTimeSpec time) { return EpochToLocalDate(time.seconds); }
+OleDate FileTimeToLocalDate(FileTimeSpec time) { return NoDatePastYear9999(EpochToLocalDate(time.seconds)); }
 
 // Throws RuntimeError (invalid procedure call) for a moment no file stamp can hold.
 FileTimeSpec LocalDateToFileTime(OleDate localDate) {

@@ -138,6 +138,8 @@ std::string FormatIsoLocal(OleDate date) {
     return buf;
 }
 
+OleDate NoDatePastYear9999(OleDate date) { return SplitDate(date).year > 9999 ? OleDate() : date; }
+
 OleDate EpochToUtcDate(int64_t seconds) { return FromLinearSeconds(seconds + kEpochSerial * kSecondsPerDay); }
 
 OleDate EpochToLocalDate(int64_t seconds) {

@@ -40,6 +40,10 @@ OleDate MakeDate(int year, int month, int day, int hour = 0, int minute = 0, int
 // Splits a date into calendar parts, rounding to the nearest second.
 DateParts SplitDate(OleDate date);
 
+// `date`, or the zero date ("no date") when it lies past 9999-12-31 23:59:59 (to the second it is shown
+// with): the date type ends there, and a date beyond it is never produced.
+OleDate NoDatePastYear9999(OleDate date);
+
 OleDate AddDays(OleDate date, int64_t days);
 OleDate AddHours(OleDate date, int64_t hours);
 OleDate AddSeconds(OleDate date, int64_t seconds);

@@ -22,12 +22,19 @@ std::string Latin1ToUtf8(std::string_view bytes) {
 }
 
 std::string Utf8ToLatin1(std::string_view text) {
+    std::vector<bool> unheld;
+    return Utf8ToLatin1(text, unheld);
+}
+
+std::string Utf8ToLatin1(std::string_view text, std::vector<bool>& unheld) {
+    unheld.clear();
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         if (c < 0x80) {
             out += static_cast<char>(c);
+            unheld.push_back(false);
             ++i;
             continue;
         }
@@ -39,7 +46,9 @@ std::string Utf8ToLatin1(std::string_view text) {
             if ((cc & 0xC0) != 0x80) valid = false;
             cp = (cp << 6) | (cc & 0x3F);
         }
-        out += (valid && cp < 0x100) ? static_cast<char>(cp) : '?';
+        const bool held = valid && cp < 0x100;
+        out += held ? static_cast<char>(cp) : '?';
+        unheld.push_back(!held);
         i += valid ? len : 1;
     }
     return out;

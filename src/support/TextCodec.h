@@ -1,6 +1,7 @@
 #pragma once
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace loftwick {
 
@@ -10,6 +11,9 @@ std::string Latin1ToUtf8(std::string_view bytes);
 // Characters beyond Latin-1 (and malformed sequences) become "?", so a typed filter never matches
 // by accident.
 std::string Utf8ToLatin1(std::string_view text);
+// The same, telling where: `unheld` gets one flag per byte of the result, true where its "?" stands for
+// a character that no cache byte can hold, so that such a character can be made to match nothing.
+std::string Utf8ToLatin1(std::string_view text, std::vector<bool>& unheld);
 
 // ASCII-only case folding, as the cache's bytes are compared without regard to case.
 std::string UpperAscii(std::string_view text);

@@ -20,6 +20,11 @@ constexpr int32_t kCustomErrorEnd = -2147155968;  // 0x80050000
 // The code of an entry that has neither a Win32 error nor a run-time error behind it.
 constexpr int32_t kNullEntryCode = -2147221503;   // 0x80040001
 
+int64_t& ReportCount() {
+    static int64_t count = 0;
+    return count;
+}
+
 std::string& LogFolderState() {
     static std::string folder;
     return folder;
@@ -142,7 +147,10 @@ std::string FormatErrorEntry(const Variant& value, const std::string& location, 
     return entry + PlaceLines(location, notes, lineEnd);
 }
 
+int64_t ErrorsReported() { return ReportCount(); }
+
 std::string FormatErrorReport(const std::string& location, const std::string& notes, bool showMessage) {
+    ++ReportCount();
     std::string report;
     try {
         // Taken first, before anything below can overwrite it.

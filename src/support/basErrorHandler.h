@@ -13,6 +13,10 @@ namespace loftwick {
 // (not when IsUnattended). Never throws. Returns the report text.
 std::string HandleError(const std::string& location, const std::string& notes = "", bool showMessage = true);
 
+// How many reports HandleError has made since the program started. A run takes it at its start: any
+// report made since then means the run did not go well, whatever else it got done.
+int64_t ErrorsReported();
+
 // What HandleError does: collects the last Win32 error (and clears it, so that it is not reported again)
 // and the exception being handled, builds the report of one entry per distinct code, logs it, and shows
 // it unless IsUnattended or showMessage is false. Never throws.

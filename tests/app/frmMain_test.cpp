@@ -210,15 +210,18 @@ TEST_F(MainWindowTest, PreviewChangesNothingAndBothExportsWriteTheResults) {
     const std::string path = AddObject("http://h.example/a,b");
     Load();
     window_.chkDeleteOld.SetValue(1);
+    window_.cboContentsFilter.SetText("body nowhere");
     window_.cmdPreview.Click();
     EXPECT_TRUE(std::filesystem::exists(path));
     EXPECT_EQ(window_.lstStatus.LineText(window_.lstStatus.ListCount() - 1),
               "OK! 1 of 1 files selected, 0 seconds (preview: nothing was changed)");
 
+    // The same records as loftwick-scan's CSV: the score, and no summary.
     desktop_.fileDialogAnswers = {dir_ / "list.csv"};
     window_.mnuExportCsv.Click();
     const std::string csv = dir_.ReadFile("list.csv");
-    EXPECT_NE(csv.find("\r\n1,\"http://h.example/a,b\",h.example,"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("\r\n1,50,\"http://h.example/a,b\",h.example,"), std::string::npos) << csv;
+    EXPECT_EQ(csv.find("OK!"), std::string::npos) << csv;
     EXPECT_EQ(window_.lblStatus.Caption(), "Exported 1 records to " + (dir_ / "list.csv"));
     desktop_.fileDialogAnswers = {dir_ / "out.warc.gz"};
     window_.mnuExportWarc.Click();

@@ -22,6 +22,12 @@ std::string PlainText() {
     return Content::Sized(40000).Patch(16384 - 4, "STRADDLE").Patch(39990, "TAILWORD").Slice(0, 40000);
 }
 
+// `text` gzip-compressed `layers` times over.
+std::string Nested(std::string text, int layers) {
+    for (int i = 0; i < layers; ++i) text = builder::Gzip(text);
+    return text;
+}
+
 class DecodedContent : public CacheFixture {
   protected:
     DecodedContent() : cache_(root_.path() + "/cache") {}
@@ -76,6 +82,9 @@ TEST_F(DecodedContent, EveryKnownCodingIsUndoneForCopiesAndSearches) {
         {"two header lines, undone last first",
          {"Content-Encoding: gzip", "Content-Encoding: br"},
          builder::Brotli(builder::Gzip(text))},
+        {"eight codings, the most undone",
+         {"Content-Encoding: gzip, gzip, gzip, gzip, gzip, gzip, gzip", "Transfer-Encoding: chunked"},
+         builder::Chunked(Nested(text, 7), 500)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -92,7 +101,13 @@ TEST_F(DecodedContent, DamagedStreamsAreCopiedAndSearchedAsStoredAndMarked) {
     struct Case {
         std::string name, header, stored;
     };
+    std::string sevenHundred = "Content-Encoding: gzip";
+    for (int i = 1; i < 700; ++i) sevenHundred += ", gzip";
     const Case cases[] = {
+        // Deeper than any server goes: used as stored, whatever the layers hold, on a bounded stack.
+        {"nine codings", "Content-Encoding: gzip, gzip, gzip, gzip, gzip, gzip, gzip, gzip, gzip",
+         Nested("RAWMARK", 9) + " RAWMARK"},
+        {"seven hundred codings", sevenHundred, Nested("RAWMARK", 700) + " RAWMARK"},
         {"gzip cut short", "Content-Encoding: gzip", gzip.substr(0, gzip.size() / 2) + " RAWMARK"},
         {"not gzip at all", "Content-Encoding: gzip", "<html>plain RAWMARK text</html>"},
         {"brotli garbage", "Content-Encoding: br", std::string(100, '\xff') + "RAWMARK"},

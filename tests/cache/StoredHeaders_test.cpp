@@ -20,7 +20,9 @@ std::string Slurp(const std::filesystem::path& path) {
 
 std::string Describe(const StoredHeaderBlock& b) {
     std::ostringstream ss;
-    ss << "url=" << b.url << "\ndate=" << b.date << "\nlastModified=" << b.lastModified
+    // An absent header and a present one with an empty value are told apart: only the first has no date.
+    ss << "url=" << b.url << "\ndate=" << (b.hasDate ? b.date : "(absent)")
+       << "\nlastModified=" << (b.hasLastModified ? b.lastModified : "(absent)")
        << "\ncontentType=" << b.contentType << "\ncontentLength=" << b.contentLength
        << "\nheaderLength=" << b.headerLength << "\n";
     return ss.str();
@@ -122,8 +124,11 @@ TEST_F(InternetDate, MissingPartsDefaultAndOutOfRangePartsRollOver) {
     EXPECT_EQ(InternetDateTime2Date("06-Nov-1994"), DateSerial(1990, 1, 1));
     // Too large for 32 bits: not a number, skipped without complaint.
     EXPECT_EQ(InternetDateTime2Date("06 Nov 99999999999 08:49:37"), MakeDate(1990, 11, 6, 8, 49, 37));
-    // Beyond the date type: no date.
+    // Beyond the date type: no date, also when a zone shift or a rolled-over day carries 9999 past its end.
     EXPECT_EQ(InternetDateTime2Date("06 Nov 10000"), OleDate());
+    EXPECT_EQ(InternetDateTime2Date("Fri, 31 Dec 9999 23:59:59 -2359"), OleDate());
+    EXPECT_EQ(InternetDateTime2Date("31 Dec 9999 23:59:59 -0001"), OleDate());
+    EXPECT_EQ(InternetDateTime2Date("31 Dec 9999 23:59:59 GMT"), MakeDate(9999, 12, 31, 23, 59, 59));
     // After the weekday, a month fragment counts: "n" sits at 3, (3 + 3) / 4 = 1.5 rounds to even, February.
     EXPECT_EQ(InternetDateTime2Date("Sun, 6 n 2001"), DateSerial(2001, 2, 6));
     // A second number under 32 is neither day nor (with more than two digits) year.

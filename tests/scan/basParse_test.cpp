@@ -70,9 +70,13 @@ TEST(ParseFilter, SignsEdgesEmptyTextsAndGluedMinus) {
     EXPECT_EQ(Parsed("- pie"), (std::vector<Term>{{"PIE", true}}));
     EXPECT_EQ(Parsed("+apple - pie x:y"),
               (std::vector<Term>{{"APPLE", false, true}, {"PIE", true}, {"X"}, {":"}, {"Y"}}));
-    // A glued minus excludes too, but numbers stay words.
+    // A glued minus excludes too when it begins a typed word, but numbers stay words, and a minus cut
+    // out of a word stays part of the word to find.
     EXPECT_EQ(Parsed("+apple -pie"), (std::vector<Term>{{"APPLE", false, true}, {"PIE", true}}));
-    EXPECT_EQ(Parsed("e-mail"), (std::vector<Term>{{"E"}, {"MAIL", true}}));
+    EXPECT_EQ(Parsed("-pie cherry"), (std::vector<Term>{{"PIE", true}, {"CHERRY"}}));
+    EXPECT_EQ(Parsed("a,-b;-c"), (std::vector<Term>{{"A"}, {"B", true}, {"C", true}}));
+    EXPECT_EQ(Parsed("e-mail"), (std::vector<Term>{{"E"}, {"-MAIL"}}));
+    EXPECT_EQ(Parsed("x-ray -e-mail"), (std::vector<Term>{{"X"}, {"-RAY"}, {"E", true}, {"-MAIL"}}));
     EXPECT_EQ(Parsed("-5 -3.14 -.5"), (std::vector<Term>{{"-5"}, {"-3.14"}, {"-.5"}}));
 }
 
