@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTimer>
 #include <QUrl>
 
 namespace loftwick::qt {
@@ -33,10 +34,13 @@ public:
         parent_ = active ? active : owner;
     }
     ~ModalParent() {
-        if (before_ && before_->isVisible()) {
-            before_->activateWindow();
-            before_->raise();
-        }
+        if (!before_ || !before_->isVisible()) return;
+        // Once more after the box's own hiding has run: the window system hands the keyboard to the
+        // topmost window, which may be the main window.
+        before_->activateWindow();
+        QTimer::singleShot(0, before_.data(), [window = before_] {
+            if (window && window->isVisible()) window->activateWindow();
+        });
     }
     ModalParent(const ModalParent&) = delete;
     ModalParent& operator=(const ModalParent&) = delete;

@@ -10,10 +10,14 @@
 #include <QListWidget>
 #include <QPixmap>
 #include <QTest>
+#include <QTimer>
 
 #include "app/frmMain.h"
 #include "cachebuilder/WinProxyBuilder.h"
+#include "qt/QtAboutWindow.h"
+#include "qt/QtDesktop.h"
 #include "qt/QtTestApp.h"
+#include "results/clsBrowser.h"
 #include "support/Program.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TestEnv.h"
@@ -107,6 +111,18 @@ TEST_F(QtMainWindowTest, KeysReachTheWindowOnceAndNeverPastAnOpenList) {
     EXPECT_EQ(scans, 0);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     EXPECT_EQ(scans, 1);
+
+    // A message box opened from the About box gives the keyboard back to the About box.
+    clsBrowser browser;
+    qt::QtDesktop qtDesktop;
+    qtDesktop.SetOwner(&window);
+    qt::QtAboutWindow* about = qt::QtAboutWindow::ShowAbout(browser, &window);
+    about->activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == about; }));
+    QTimer::singleShot(0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return); });
+    qtDesktop.MessageBox("System Information Is Unavailable At This Time", "Loftwick", MsgIcon::Information);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == about; }));
+    about->close();
     window.SetModel(nullptr);
 }
 
