@@ -72,6 +72,7 @@ bool ProcessAllFiles(ScanState& state, const ScanInputs& inputs, ScanHost& host)
         return false;
     }
     bool success = false;
+    OneErrorBox errorBoxes;
     try {
         host.ClearList();
         host.SetStatusText("Starting...");
@@ -133,6 +134,7 @@ bool ProcessAllFiles(ScanState& state, const ScanInputs& inputs, ScanHost& host)
                 host.AppendListLine("Would delete empty dirs: " + std::to_string(state.WouldRemoveDirs));
             }
         }
+        if (errorBoxes.MoreErrors() > 0) host.AppendListLine(errorBoxes.MoreErrorsLine());
         std::string summary = SummaryLine(state, success, SecondBoundaries(state.ScanStart, TheClock().Now()));
         if (state.DryRun) summary += " (preview: nothing was changed)";
         host.AppendListLine(summary);
