@@ -135,7 +135,8 @@ void frmMain::Form_Load() {
 bool frmMain::Form_Unload() {
     try {
         scan_.BreakRequested = true;
-        if (scan_.Scanning) return true;
+        stopRequested_ = true;
+        if (Busy()) return true;
         SaveSettings();
         Release();
     } catch (...) {
@@ -163,6 +164,10 @@ void frmMain::cmdPreview_Click() { RunScan(true); }
 void frmMain::SyncOptions() { Program().DecodeContent = c_.chkDecodeContent->Value() != 0; }
 
 bool frmMain::RunScan(bool dryRun) {
+    if (commandRunning_) {
+        TheDesktop().Beep();
+        return false;
+    }
     SyncOptions();
     ScanInputs inputs = CurrentInputs();
     inputs.dryRun = dryRun;
@@ -188,13 +193,21 @@ ScanInputs frmMain::CurrentInputs() const {
     return in;
 }
 
-void frmMain::cmdBreak_Click() { scan_.BreakRequested = true; }
+void frmMain::cmdBreak_Click() {
+    scan_.BreakRequested = true;
+    stopRequested_ = true;
+}
 
 void frmMain::cmdExit_Click() { shell_.RequestClose(); }
 
 void frmMain::mnuFileExit_Click() { cmdExit_Click(); }
 
 void frmMain::mnuChangeProxyType_Click() {
+    // The window could not close now, and the restart would wait for some later close.
+    if (Busy()) {
+        TheDesktop().Beep();
+        return;
+    }
     SetProxyType(true);
     Program().RestartRequested = true;
     cmdExit_Click();
@@ -220,6 +233,41 @@ void frmMain::EnableResultCommands(bool enabled) {
     for (MenuItem* item : {c_.mnuFileOpen, c_.mnuFileOpenLocal, c_.mnuFileOpenText, c_.mnuFileSave, c_.mnuSaveTree,
                            c_.mnuFileDelete, c_.mnuResourceInfo, c_.mnuCopyShortcut}) {
         item->SetEnabled(enabled);
+    }
+}
+
+void frmMain::EnableStartingCommands(bool enabled) {
+    for (Control* control : std::initializer_list<Control*>{c_.cmdOK, c_.cmdPreview, c_.mnuChangeProxyType,
+                                                            c_.mnuSaveTreeAll, c_.mnuSaveDomain, c_.mnuSaveAll,
+                                                            c_.mnuExportWarc, c_.mnuExportCsv}) {
+        control->SetEnabled(enabled);
+    }
+    // The commands on the current result come back as they were: a Save All leaves CurrentResult at its
+    // last object, not at the selected line.
+    if (!enabled) resultCommandsEnabled_ = c_.mnuFileOpen->Enabled();
+    EnableResultCommands(enabled && resultCommandsEnabled_);
+}
+
+void frmMain::RunCommand(const std::function<void()>& run) {
+    if (commandRunning_) {
+        TheDesktop().Beep();
+        return;
+    }
+    commandRunning_ = true;
+    stopRequested_ = false;
+    EnableStartingCommands(false);
+    OneErrorBox errorBoxes;
+    try {
+        SyncOptions();
+        run();
+    } catch (...) {
+    }
+    commandRunning_ = false;
+    try {
+        EnableStartingCommands(true);
+        if (errorBoxes.MoreErrors() > 0) SetStatusText(c_.lblStatus->Caption() + "; " + errorBoxes.MoreErrorsLine());
+    } catch (...) {
+        HandleError("frmMain:RunCommand");
     }
 }
 

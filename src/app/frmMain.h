@@ -87,6 +87,11 @@ public:
     int64_t CurrentResult() const override { return currentResult_; }
     void SetCurrentResult(int64_t index) override { currentResult_ = index; }
     void RecomputeCurrentResult() override { setCurrentResult(); }
+    bool StopRequested() const override { return stopRequested_; }
+
+    // A scan or a File command is running (and letting events run): the window may not close, and
+    // nothing may start that would clear or release the results under it.
+    bool Busy() const { return scan_.Scanning || commandRunning_; }
 
 private:
     void WireEvents();
@@ -94,6 +99,10 @@ private:
     // Options that reach beyond the scan (decoding of copies) take the window's current setting.
     void SyncOptions();
     void EnableResultCommands(bool enabled);
+    // Runs a File command with the re-entry guard: a second command only beeps, and while it runs the
+    // commands that would start a scan, another command or a new window are disabled.
+    void RunCommand(const std::function<void()>& run);
+    void EnableStartingCommands(bool enabled);
 
     frmMainControls c_;
     frmMainShell& shell_;
@@ -106,6 +115,9 @@ private:
     bool skipDefaultNamePrompt_ = false;
     bool listCapped_ = true;
     bool releasing_ = false;
+    bool commandRunning_ = false;
+    bool stopRequested_ = false;
+    bool resultCommandsEnabled_ = false;
     uint64_t lastEventsAt_ = 0;
 };
 

@@ -18,12 +18,9 @@
 namespace loftwick {
 
 void frmMain::WireResultCommands() {
-    // Every command that copies content first takes the window's "Decode content" setting.
+    // Every command takes the window's "Decode content" setting and runs under the re-entry guard.
     auto command = [this](std::function<void()> run) {
-        return [this, run] {
-            SyncOptions();
-            run();
-        };
+        return [this, run] { RunCommand(run); };
     };
     c_.mnuFileSave->onClick = command([this] { mnuFileSave_Click(*this); });
     c_.mnuSaveTree->onClick = command([this] { mnuSaveTree_Click(*this); });
@@ -31,15 +28,15 @@ void frmMain::WireResultCommands() {
     c_.mnuSaveDomain->onClick = command([this] { mnuSaveDomain_Click(*this); });
     c_.mnuSaveAll->onClick = command([this] { mnuSaveAll_Click(*this); });
     c_.mnuExportWarc->onClick = command([this] { mnuExportWarc_Click(); });
-    c_.mnuExportCsv->onClick = [this] { mnuExportCsv_Click(); };
-    c_.mnuFileOpen->onClick = [this] { mnuFileOpen_Click(*this); };
+    c_.mnuExportCsv->onClick = command([this] { mnuExportCsv_Click(); });
+    c_.mnuFileOpen->onClick = command([this] { mnuFileOpen_Click(*this); });
     c_.mnuFileOpenLocal->onClick = command([this] {
         if (browser_) mnuFileOpenLocal_Click(*this, *browser_);
     });
     c_.mnuFileOpenText->onClick = command([this] { mnuFileOpenText_Click(*this); });
     c_.mnuResourceInfo->onClick = command([this] { mnuResourceInfo_Click(*this); });
-    c_.mnuCopyShortcut->onClick = [this] { mnuCopyShortcut_Click(*this); };
-    c_.mnuFileDelete->onClick = [this] { mnuFileDelete_Click(*this); };
+    c_.mnuCopyShortcut->onClick = command([this] { mnuCopyShortcut_Click(*this); });
+    c_.mnuFileDelete->onClick = command([this] { mnuFileDelete_Click(*this); });
     c_.mnuHelpContents->onClick = [this] {
         if (browser_) mnuHelpContents_Click(*browser_);
     };

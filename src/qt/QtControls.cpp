@@ -309,6 +309,37 @@ void QtListBox::Refresh() { Widget()->viewport()->repaint(); }
 
 // ---- QtButton
 
+namespace {
+
+// Remembers that the key being delivered began while a drop-down list or a menu had the keyboard. The
+// list closes itself on Enter or Escape before the window's shortcuts are looked up, so by the time a
+// shortcut fires nothing shows any more that the key was the list's.
+class PopupKeyWatch final : public QObject {
+public:
+    bool taken = false;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // The key is the list's from the first of its events that the list saw until its release.
+        const QEvent::Type type = event->type();
+        if ((type == QEvent::ShortcutOverride || type == QEvent::KeyPress) && QApplication::activePopupWidget())
+            taken = true;
+        else if (type == QEvent::KeyRelease)
+            taken = false;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+bool KeyTakenByPopup() {
+    static QPointer<PopupKeyWatch> watch;
+    if (!watch && qApp) {
+        watch = new PopupKeyWatch;
+        watch->setParent(qApp);
+        qApp->installEventFilter(watch);
+    }
+    return watch && watch->taken;
+}
+
+}  // namespace
+
 QtButton::QtButton(QPushButton* button) : WidgetControl(button) {
     QObject::connect(button, &QPushButton::clicked, &context_, [this] { Fire(onClick, "Click"); });
 }
@@ -333,12 +364,15 @@ void QtButton::SetRole(Shortcuts& keys, bool on, std::vector<Qt::Key> wanted) {
         return;
     }
     if (!keys.empty()) return;
+    KeyTakenByPopup();  // the watch must see keys from now on
     for (Qt::Key key : wanted) {
         // Parented to the button, so the key works wherever the focus is in the button's window.
         auto* shortcut = new QShortcut(QKeySequence(key), button);
         shortcut->setContext(Qt::WindowShortcut);
         QObject::connect(shortcut, &QShortcut::activated, &context_, [this] {
             QPushButton* target = widget_.data();
+            // A drop-down list or a menu that has the keyboard takes Enter and Escape for itself.
+            if (KeyTakenByPopup()) return;
             if (target && target->isEnabled() && target->isVisible()) target->click();
         });
         keys.emplace_back(shortcut);

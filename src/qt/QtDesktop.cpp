@@ -9,9 +9,11 @@
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTimer>
 #include <QUrl>
 
 namespace loftwick::qt {
@@ -19,6 +21,35 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 std::string S(const QString& s) { return s.toUtf8().toStdString(); }
+
+// A modal box belongs to the window that has the keyboard when it opens (the About box, a dialog), not
+// always to the main window, and hands the keyboard back to that window when it closes: otherwise the
+// next Escape would reach the main window and end the program.
+class ModalParent {
+public:
+    explicit ModalParent(QWidget* owner) {
+        QWidget* active = QApplication::activeModalWidget();
+        if (!active) active = QApplication::activeWindow();
+        before_ = active;
+        parent_ = active ? active : owner;
+    }
+    ~ModalParent() {
+        if (!before_ || !before_->isVisible()) return;
+        // Once more after the box's own hiding has run: the window system hands the keyboard to the
+        // topmost window, which may be the main window.
+        before_->activateWindow();
+        QTimer::singleShot(0, before_.data(), [window = before_] {
+            if (window && window->isVisible()) window->activateWindow();
+        });
+    }
+    ModalParent(const ModalParent&) = delete;
+    ModalParent& operator=(const ModalParent&) = delete;
+    QWidget* get() const { return parent_; }
+
+private:
+    QPointer<QWidget> before_;
+    QWidget* parent_;
+};
 
 QString FilterText(const FileDialogRequest& request) {
     QStringList parts;
@@ -36,7 +67,8 @@ QString InitialPath(const FileDialogRequest& request) {
 }  // namespace
 
 void QtDesktop::MessageBox(const std::string& text, const std::string& title, MsgIcon icon) {
-    QMessageBox box(owner_);
+    ModalParent parent(owner_);
+    QMessageBox box(parent.get());
     box.setWindowTitle(Q(title));
     box.setText(Q(text));
     box.setIcon(icon == MsgIcon::Information   ? QMessageBox::Information
@@ -49,8 +81,9 @@ void QtDesktop::MessageBox(const std::string& text, const std::string& title, Ms
 std::optional<std::string> QtDesktop::InputBox(const std::string& prompt, const std::string& title,
                                                const std::string& defaultText) {
     bool ok = false;
+    ModalParent parent(owner_);
     const QString answer =
-        QInputDialog::getText(owner_, Q(title), Q(prompt), QLineEdit::Normal, Q(defaultText), &ok);
+        QInputDialog::getText(parent.get(), Q(title), Q(prompt), QLineEdit::Normal, Q(defaultText), &ok);
     if (!ok) return std::nullopt;
     return S(answer);
 }
@@ -90,13 +123,15 @@ void QtDesktop::SetClipboardText(const std::string& text) {
 }
 
 std::optional<std::string> QtDesktop::OpenFileDialog(const FileDialogRequest& request) {
-    const QString path = QFileDialog::getOpenFileName(owner_, Q(request.title), InitialPath(request), FilterText(request));
+    ModalParent parent(owner_);
+    const QString path = QFileDialog::getOpenFileName(parent.get(), Q(request.title), InitialPath(request), FilterText(request));
     if (path.isEmpty()) return std::nullopt;
     return S(path);
 }
 
 std::optional<std::string> QtDesktop::SaveFileDialog(const FileDialogRequest& request) {
-    const QString path = QFileDialog::getSaveFileName(owner_, Q(request.title), InitialPath(request),
+    ModalParent parent(owner_);
+    const QString path = QFileDialog::getSaveFileName(parent.get(), Q(request.title), InitialPath(request),
                                                       FilterText(request), nullptr,
                                                       QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) return std::nullopt;

@@ -244,10 +244,14 @@ void QtMainWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool QtMainWindow::eventFilter(QObject* watched, QEvent* event) {
-    // The window sees key presses before its controls, so that completion knows the last key.
+    // The window sees key presses before its controls, so that completion knows the last key. An
+    // application filter sees one key press again at every parent it is passed on to; the preview runs
+    // only where it is first delivered: the focused widget, or the window when nothing has the focus.
     if (event->type() == QEvent::KeyPress && model_) {
         auto* widget = qobject_cast<QWidget*>(watched);
-        if (widget && widget->window() == this) {
+        QWidget* focused = QApplication::focusWidget();
+        const QWidget* first = focused && focused->window() == this ? focused : this;
+        if (widget && widget == first) {
             auto* key = static_cast<QKeyEvent*>(event);
             model_->Form_KeyDown(ClassicKeyCode(key->key()), ClassicShiftState(key->modifiers()));
         }

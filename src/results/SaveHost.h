@@ -38,6 +38,8 @@ class SaveHost {
     virtual void SetStatusText(const std::string& text) = 0;
     // Lets window events run (repaint, clicks) during a long save.
     virtual void LetEventsRun() = 0;
+    // Break (or closing the window) asked a long save to stop before its next object.
+    virtual bool StopRequested() const { return false; }
 };
 
 }  // namespace loftwick

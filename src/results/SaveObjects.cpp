@@ -231,9 +231,11 @@ int64_t SaveAllFiles(SaveHost& host, const std::string& mode) {
     const int64_t count = host.Results().Count();
     int64_t saved = 0;
     int64_t failed = 0;
+    bool stopped = false;
     for (int64_t i = 1; i <= count; ++i) {
         host.SetStatusText("Saving " + std::to_string(i) + " of " + std::to_string(count));
         host.LetEventsRun();
+        if ((stopped = host.StopRequested())) break;
         // An error report resets the pointer; the run is not over yet.
         TheDesktop().SetBusy(true);
         std::string lastFile;
@@ -249,7 +251,7 @@ int64_t SaveAllFiles(SaveHost& host, const std::string& mode) {
         ++(copied ? saved : failed);
     }
     host.SetStatusText("Saved " + std::to_string(saved) + " of " + std::to_string(count) + " files, " +
-                       std::to_string(failed) + " failed");
+                       std::to_string(failed) + " failed" + (stopped ? ", stopped" : ""));
     return failed;
 }
 

@@ -91,6 +91,7 @@ bool ProcessAllFiles(ScanState& state, const ScanInputs& inputs, ScanHost& host)
     }
     bool success = false;
     state.ErrorsAtStart = ErrorsReported();
+    OneErrorBox errorBoxes;
     try {
         host.ClearList();
         host.SetStatusText("Starting...");
@@ -157,6 +158,7 @@ bool ProcessAllFiles(ScanState& state, const ScanInputs& inputs, ScanHost& host)
                 host.AppendListLine("Would delete empty dirs: " + std::to_string(state.WouldRemoveDirs));
             }
         }
+        if (errorBoxes.MoreErrors() > 0) host.AppendListLine(errorBoxes.MoreErrorsLine());
         std::string summary = SummaryLine(state, success, SecondBoundaries(state.ScanStart, TheClock().Now()));
         if (state.DryRun) summary += " (preview: nothing was changed)";
         host.AppendListLine(summary);

@@ -186,7 +186,7 @@ std::string FormatErrorReport(const std::string& location, const std::string& no
         const bool unattended = Program().IsUnattended;
         if (!unattended) TheDesktop().SetBusy(false);
         // After the log, so that the entry is kept even when the box is never dismissed.
-        if (showMessage && !unattended) {
+        if (showMessage && !unattended && OneErrorBox::TakeBox()) {
             TheDesktop().MessageBox(report + kCrLf + kCrLf + "Текущее время: " + FormatGeneralDate(TheClock().Now()),
                                     Program().AppTitle, MsgIcon::None);
         } else if (showMessage) {
@@ -197,6 +197,25 @@ std::string FormatErrorReport(const std::string& location, const std::string& no
     }
     SetLastError(0);
     return report;
+}
+
+namespace {
+OneErrorBox* gErrorBoxes = nullptr;
+}  // namespace
+
+OneErrorBox::OneErrorBox() : outer_(gErrorBoxes) { gErrorBoxes = this; }
+OneErrorBox::~OneErrorBox() { gErrorBoxes = outer_; }
+
+bool OneErrorBox::TakeBox() {
+    if (!gErrorBoxes) return true;
+    if (!gErrorBoxes->shown_) return gErrorBoxes->shown_ = true;
+    ++gErrorBoxes->more_;
+    return false;
+}
+
+std::string OneErrorBox::MoreErrorsLine() const {
+    if (more_ == 0) return "";
+    return "More errors: " + std::to_string(more_) + ", written to the log " + LogFolder() + LogFileName();
 }
 
 std::string HandleError(const std::string& location, const std::string& notes, bool showMessage) {

@@ -54,6 +54,29 @@ std::string LogFileName();
 // Forgets the log folder chosen by the first write (tests, and a restart with new program values).
 void ResetLogFolder();
 
+// While one lives, only the first report shows its box; later reports are logged and counted, so that a
+// failure repeating for every object of a long run asks for one click, not one per object. The innermost
+// one counts.
+class OneErrorBox {
+public:
+    OneErrorBox();
+    ~OneErrorBox();
+    OneErrorBox(const OneErrorBox&) = delete;
+    OneErrorBox& operator=(const OneErrorBox&) = delete;
+
+    // Reports that were logged without their box.
+    int64_t MoreErrors() const { return more_; }
+    // "More errors: N, written to the log <path>"; "" when there were none.
+    std::string MoreErrorsLine() const;
+    // Whether the report being made may show its box (called by the reporter).
+    static bool TakeBox();
+
+private:
+    OneErrorBox* outer_;
+    bool shown_ = false;
+    int64_t more_ = 0;
+};
+
 // Runs `body`; on any exception reports it with HandleError(location, notes) and returns `neutral`.
 // This is the program's one shape of error trap.
 template <class R, class F>

@@ -2,15 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QDir>
 #include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPixmap>
+#include <QTest>
+#include <QTimer>
 
 #include "app/frmMain.h"
 #include "cachebuilder/WinProxyBuilder.h"
+#include "qt/QtAboutWindow.h"
+#include "qt/QtDesktop.h"
 #include "qt/QtTestApp.h"
+#include "results/clsBrowser.h"
 #include "support/Program.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TestEnv.h"
@@ -67,6 +74,55 @@ TEST_F(QtMainWindowTest, WindowRendersWithEveryControlAfterAScan) {
     EXPECT_EQ(list->count(), 31);
     EXPECT_EQ(list->currentRow(), 30);
     EXPECT_EQ(list->item(30)->text().toStdString(), "OK! 30 of 30 files selected, 0 seconds");
+    window.SetModel(nullptr);
+}
+
+// Real key events on the shown window: F2 toggles once per press, and while a drop-down list has the
+// keyboard Enter and Escape act on the list only.
+TEST_F(QtMainWindowTest, KeysReachTheWindowOnceAndNeverPastAnOpenList) {
+    qt::QtMainWindow window;
+    frmMain model(window.Controls(), window, nullptr);
+    window.SetModel(&model);
+    model.Form_Load();
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    window.Controls().cboHostFilter->AddItem("news");
+    window.Controls().cboHostFilter->SetText("example");
+    auto* host = qobject_cast<QComboBox*>(window.findChildren<QComboBox*>().at(1));
+    ASSERT_NE(host, nullptr);
+    host->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F2);
+    EXPECT_EQ(host->lineEdit()->selectedText().toStdString(), "example");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F2);
+    EXPECT_EQ(host->lineEdit()->selectedText().toStdString(), "");
+
+    int exits = 0, scans = 0;
+    window.Controls().cmdExit->onClick = [&] { ++exits; };
+    window.Controls().cmdOK->onClick = [&] { ++scans; };
+    host->showPopup();
+    ASSERT_NE(QApplication::activePopupWidget(), nullptr);
+    QTest::keyClick(QApplication::activePopupWidget()->focusWidget(), Qt::Key_Escape);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    host->showPopup();
+    QTest::keyClick(QApplication::activePopupWidget()->focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    EXPECT_EQ(exits, 0);
+    EXPECT_EQ(scans, 0);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(scans, 1);
+
+    // A message box opened from the About box gives the keyboard back to the About box.
+    clsBrowser browser;
+    qt::QtDesktop qtDesktop;
+    qtDesktop.SetOwner(&window);
+    qt::QtAboutWindow* about = qt::QtAboutWindow::ShowAbout(browser, &window);
+    about->activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == about; }));
+    QTimer::singleShot(0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return); });
+    qtDesktop.MessageBox("System Information Is Unavailable At This Time", "Loftwick", MsgIcon::Information);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == about; }));
+    about->close();
     window.SetModel(nullptr);
 }
 
