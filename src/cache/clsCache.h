@@ -36,8 +36,8 @@ public:
 
     virtual int64_t ContentLen() const = 0;        // as the proxy recorded it; 0 when none
     virtual int64_t ContentLenActual() const = 0;  // content bytes actually in the file
-    virtual std::string ContentType() const = 0;
-    virtual std::string ObjectName() const = 0;  // the URL
+    virtual const std::string& ContentType() const = 0;
+    virtual const std::string& ObjectName() const = 0;  // the URL
     virtual std::string Host() const = 0;        // WinGate only
 
     virtual bool DeleteIfAged() = 0;

@@ -18,7 +18,8 @@ namespace loftwick {
 namespace {
 
 // The contents search reads this much at a time, and stops as soon as every word has turned up.
-constexpr size_t kSearchBlock = 8192;
+// Large enough that the reads, not their number, set the pace on a big cache.
+constexpr size_t kSearchBlock = 65536;
 // Stored bytes are read this much at a time on their way through a decoder.
 constexpr size_t kDecodeReadBlock = 65536;
 
@@ -286,13 +287,14 @@ bool clsCacheBase::FindInContents(ParsedFilter& filter, int64_t lngStart) {
         if (contentLength < start) return false;
         in->Seek(static_cast<uint64_t>(headerLength_ + start - 1));
 
-        // Not zero-filled: every byte used is read first, and a big cache has many objects to search.
-        const std::unique_ptr<char[]> block = std::make_unique_for_overwrite<char[]>(kSearchBlock);
+        // One block for every object this thread searches.
+        thread_local const std::unique_ptr<char[]> searchBlock = std::make_unique_for_overwrite<char[]>(kSearchBlock);
+        char* const block = searchBlock.get();
         for (int64_t position = start - 1; position < contentLength;) {
             const size_t wanted =
                 static_cast<size_t>(std::min<int64_t>(kSearchBlock, contentLength - position));
-            const size_t got = in->Read(block.get(), wanted);
-            if (search.Feed(block.get(), got) || got < wanted) break;  // done, or the file has shrunk
+            const size_t got = in->Read(block, wanted);
+            if (search.Feed(block, got) || got < wanted) break;  // done, or the file has shrunk
             position += static_cast<int64_t>(wanted);
         }
         return search.AllFound();

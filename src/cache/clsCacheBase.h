@@ -38,8 +38,8 @@ class clsCacheBase : public clsCache {
 
     int64_t ContentLen() const override { return reportedLength_; }
     int64_t ContentLenActual() const override { return actualLength_; }
-    std::string ContentType() const override { return contentType_; }
-    std::string ObjectName() const override { return url_; }
+    const std::string& ContentType() const override { return contentType_; }
+    const std::string& ObjectName() const override { return url_; }
 
     // Delete the bound file; the path and the metadata stay. DeleteIfAged only when the creation time
     // read at binding (the expiry that SetFileTTL stores) lies before now.

@@ -12,6 +12,10 @@ namespace {
 
 // Only the start of a file is examined: a header block that has not ended by then is not one.
 constexpr uint64_t kExaminedBytes = 10000;
+// Most header blocks end within the first page, so that much is read first, and the rest of the
+// examined bytes only when the block goes on past it. The block ends where it would in the full
+// examined text: a walk over a shorter text that finds the end finds the same one.
+constexpr uint64_t kFirstRead = 4096;
 // Shorter files cannot hold a lead-in, a URL and an ended block worth parsing.
 constexpr uint64_t kSmallestParsedFile = 20;
 
@@ -42,9 +46,19 @@ void clsCacheWinProxy::Bind(const std::string& path) {
     actualLength_ = static_cast<int64_t>(size);
     if (size < kSmallestParsedFile) return;
 
-    std::string examined(static_cast<size_t>(std::min(size, kExaminedBytes)), '\0');
-    examined.resize(in->Read(examined.data(), examined.size()));
-    const StoredHeaderBlock block = ParseStoredHeaderBlock(examined);
+    // Shared by every object this thread binds, so that binding allocates nothing once they have
+    // grown, and a kept object holds no buffer.
+    thread_local std::string examined;
+    thread_local StoredHeaderBlock block;
+    const size_t wanted = static_cast<size_t>(std::min(size, kExaminedBytes));
+    const size_t first = static_cast<size_t>(std::min<uint64_t>(wanted, kFirstRead));
+    examined.resize(wanted);
+    size_t got = in->Read(examined.data(), first);
+    if (ParseStoredHeaderBlock(std::string_view(examined.data(), got), block) == 0 && got == first &&
+        wanted > first) {
+        got += in->Read(examined.data() + first, wanted - first);
+        ParseStoredHeaderBlock(std::string_view(examined.data(), got), block);
+    }
     url_ = block.url;
     contentType_ = block.contentType;
     reportedLength_ = block.contentLength;

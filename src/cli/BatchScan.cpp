@@ -90,10 +90,20 @@ int RunBatchScan(const ScanFlags& flags, const std::string& executablePath, std:
     model.SetListCapped(false);
     SetControls(window, flags);
 
-    std::vector<ObjectRecord> records;
-    model.onObjectSelected = [&](int64_t number, const std::shared_ptr<clsCache>& object, int) {
-        if (flags.format != "text" && object) records.push_back(MakeRecord(number, *object));
+    // Lines and records are written as the objects are selected; results are kept only for a save or
+    // an export that follows the scan.
+    const bool text = flags.format != "csv" && flags.format != "json";
+    model.SetKeepResults((!flags.saveAll.empty() || !flags.warc.empty()) && !flags.dryRun);
+    model.onListLine = [&](const std::string& line) {
+        if (text) out << line << '\n';
     };
+    RecordStream records(out, flags.format == "csv" ? RecordStream::Format::Csv : RecordStream::Format::Json);
+    if (!text) {
+        records.Begin();
+        model.onObjectSelected = [&](int64_t number, const std::shared_ptr<clsCache>& object, int) {
+            if (object) records.Record(MakeRecord(number, *object));
+        };
+    }
     bool ok = model.RunScan(flags.dryRun);
     if (!flags.saveAll.empty() && !flags.dryRun) {
         if (SaveAllFiles(model, flags.saveAll) > 0) ok = false;
@@ -110,15 +120,12 @@ int RunBatchScan(const ScanFlags& flags, const std::string& executablePath, std:
         }
     }
 
-    const int32_t lines = window.lstStatus.ListCount();
-    const std::string summary = lines > 0 ? window.lstStatus.LineText(lines - 1) : "";
-    if (flags.format == "csv") {
-        WriteCsv(out, records, summary);
-    } else if (flags.format == "json") {
-        WriteJson(out, records, summary);
-    } else {
-        for (int32_t i = 0; i < lines; ++i) out << window.lstStatus.LineText(i) << "\n";
+    if (!text) {
+        const int32_t lines = window.lstStatus.ListCount();
+        records.End(lines > 0 ? window.lstStatus.LineText(lines - 1) : "");
     }
+    model.onListLine = nullptr;
+    model.onObjectSelected = nullptr;
     out.flush();
     model.Scan().CurrentCache.reset();
     return ok ? kExitOk : kExitErrors;

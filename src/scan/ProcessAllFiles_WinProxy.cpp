@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -33,13 +34,17 @@ std::vector<std::string> HostDirectories(ScanState& state, ScanHost& host, bool&
     return dirs;
 }
 
-// The plain files of a host folder: no folders, no hidden files, no links.
-std::vector<std::string> PlainFiles(const std::string& dir) {
-    std::vector<std::string> names;
-    for (const DirEntry& entry : TheFileSystem().ListDirectory(dir)) {
-        if (entry.kind == EntryKind::File && !entry.isLink && !Hidden(entry.name)) names.push_back(entry.name);
-    }
-    return names;
+bool IsPlainFile(const DirEntry& entry) {
+    return entry.kind == EntryKind::File && !entry.isLink && !Hidden(entry.name);
+}
+
+// The plain files of a host folder (no folders, no hidden files, no links): its listing with every
+// other entry dropped, so that no name is copied.
+std::vector<DirEntry> PlainFiles(const std::string& dir) {
+    std::vector<DirEntry> entries = TheFileSystem().ListDirectory(dir);
+    entries.erase(std::remove_if(entries.begin(), entries.end(), [](const DirEntry& e) { return !IsPlainFile(e); }),
+                  entries.end());
+    return entries;
 }
 
 // A host folder with no plain file goes; rmdir removes only an empty folder, never its contents.
@@ -68,26 +73,28 @@ bool ProcessAllFiles_WinProxy(ScanState& state, ScanHost& host) {
         bool interrupted = false;
         const std::vector<std::string> dirs = HostDirectories(state, host, interrupted);
         if (interrupted) return false;
+        std::string path;
         for (const std::string& dir : dirs) {
             host.SetStatusText(Latin1ToUtf8(dir));
-            std::vector<std::string> names;
+            std::vector<DirEntry> files;
             try {
-                names = PlainFiles(dir);
+                files = PlainFiles(dir);
             } catch (...) {
                 // An unreadable host folder is reported and passed over; the others are still scanned.
                 HandleError("frmMain:ProcessAllFiles_WinProxy", dir);
                 state.ErrorsOccurred = true;
                 continue;
             }
-            if (names.empty()) {
+            if (files.empty()) {
                 RemoveEmptyHostDir(state, host, dir);
                 continue;
             }
-            for (const std::string& name : names) {
+            for (const DirEntry& entry : files) {
                 host.LetEventsRun();
                 if (state.BreakRequested) return false;
                 if (!state.CurrentCache) state.CurrentCache = NewCacheObject(1);
-                state.CurrentCache->setFileName(dir + name);
+                path.assign(dir).append(entry.name);  // one buffer for every path of the scan
+                state.CurrentCache->setFileName(path);
                 // A failed object is reported inside; the walk goes on with the next file.
                 ProcessOneFile(state, host);
             }

@@ -87,15 +87,21 @@ bool ProcessOneFile(ScanState& state, ScanHost& host) {
         int score = -1;
         if (Selected(state, *object, score)) {
             ++state.FilesSelected;
-            host.Results().Add(object);
-            added = true;
+            // Saving into the tree works on a result, so a host that keeps none holds this one alone.
+            const bool keep = host.KeepsResults();
+            if (keep || state.SaveTree) {
+                if (!keep) host.Results().Clear();
+                host.Results().Add(object);
+                added = true;
+            }
             const std::string line = ResultLine(state, *object, score);
             if (state.FilesSelected <= 500 || !host.ListIsCapped()) host.AppendListLine(line);
             else host.SetStatusText(line);
             host.ObjectSelected(state.FilesSelected, object, state.ContentsFilter.Count > 0 ? score : -1);
             if (state.DryRun) TallyOperations(state, *object);
             else RunOperations(state, host, *object);
-            state.CurrentCache.reset();
+            // A kept object is the results'; one not kept is bound again to the next file.
+            if (added) state.CurrentCache.reset();
         }
         return true;
     } catch (...) {
