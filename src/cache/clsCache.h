@@ -20,7 +20,7 @@ public:
     virtual int32_t ProxyType() const = 0;
 
     // Path of the bound file; empty when unbound or when binding failed (a missing file).
-    virtual std::string fileName() const = 0;
+    virtual const std::string& fileName() const = 0;
     // Binds the object to a file and reads its metadata.
     virtual void setFileName(const std::string& strNewValue) = 0;
     // Binds the object from one index record (WinGate); the WinProxy object returns false.

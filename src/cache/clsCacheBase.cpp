@@ -143,7 +143,8 @@ void clsCacheBase::ClearMetadata() {
     path_.clear();
     url_.clear();
     contentType_.clear();
-    created_.reset();
+    created_ = OleDate();
+    createdKnown_ = false;
     createdRead_ = false;
     retrieved_ = OleDate();
     modified_ = OleDate();
@@ -151,12 +152,25 @@ void clsCacheBase::ClearMetadata() {
     reportedLength_ = 0;
     actualLength_ = 0;
     headerLength_ = 0;
-    contentEncoding_.clear();
-    transferEncoding_.clear();
+    codings_.clear();
     decodeFailed_ = false;
     identityKnown_ = false;
     device_ = 0;
     inode_ = 0;
+}
+
+void clsCacheBase::SetCodings(const std::string& contentEncoding, const std::string& transferEncoding) {
+    codings_.clear();
+    if (contentEncoding.empty() && transferEncoding.empty()) return;
+    // Neither holds a line break: a stored header value ends at one.
+    codings_.append(contentEncoding).append(1, '\n').append(transferEncoding);
+}
+
+std::string clsCacheBase::ContentEncoding() const { return codings_.substr(0, codings_.find('\n')); }
+
+std::string clsCacheBase::TransferEncoding() const {
+    const size_t cut = codings_.find('\n');
+    return cut == std::string::npos ? std::string() : codings_.substr(cut + 1);
 }
 
 void clsCacheBase::SetRetrieved(OleDate date) {
@@ -177,7 +191,8 @@ bool clsCacheBase::TakeFileFacts(const std::string& path, FileInfo& info) {
     if (!found || found->isLink || found->kind != EntryKind::File) return false;
     info = *found;
     path_ = path;
-    created_.reset();  // read when first needed: most objects of a scan never need it
+    created_ = OleDate();  // read when first needed: most objects of a scan never need it
+    createdKnown_ = false;
     createdRead_ = false;
     TakeIdentity(info);
     return true;
@@ -187,8 +202,12 @@ std::optional<OleDate> clsCacheBase::Created() const {
     if (!createdRead_) {
         createdRead_ = true;
         const std::optional<FileTimeSpec> created = TheFileSystem().GetCreationTime(path_);
-        if (created) created_ = FileTimeToLocalDate(*created);
+        if (created) {
+            created_ = FileTimeToLocalDate(*created);
+            createdKnown_ = true;
+        }
     }
+    if (!createdKnown_) return std::nullopt;
     return created_;
 }
 
@@ -270,7 +289,7 @@ bool clsCacheBase::Delete() {
 }
 
 bool clsCacheBase::Decodes() const {
-    return Program().DecodeContent && IsDecodable(contentEncoding_, transferEncoding_);
+    return Program().DecodeContent && !codings_.empty() && IsDecodable(ContentEncoding(), TransferEncoding());
 }
 
 bool clsCacheBase::FindInContents(ParsedFilter& filter, int64_t lngStart) {
@@ -328,7 +347,7 @@ bool clsCacheBase::SearchDecoded(InputFile& in, WordSearch& search, int64_t star
     };
     try {
         std::unique_ptr<ContentDecoder> decoder =
-            ContentDecoder::Make(contentEncoding_, transferEncoding_, DecodedSizeLimit(storedLength), take);
+            ContentDecoder::Make(ContentEncoding(), TransferEncoding(), DecodedSizeLimit(storedLength), take);
         if (!decoder) return false;
         in.Seek(static_cast<uint64_t>(headerLength_));
         ReadThrough(in, *decoder, [&] { return done; });
@@ -353,7 +372,7 @@ bool clsCacheBase::CopyDecoded(const std::string& Destination) {
     std::unique_ptr<OutputFile> out = CreateSibling(fs, Destination, partial);
     try {
         std::unique_ptr<ContentDecoder> decoder = ContentDecoder::Make(
-            contentEncoding_, transferEncoding_, DecodedSizeLimit(storedLength),
+            ContentEncoding(), TransferEncoding(), DecodedSizeLimit(storedLength),
             [&](const char* data, size_t count) { out->Write(data, count); });
         if (!decoder) {
             Discard(out, partial);

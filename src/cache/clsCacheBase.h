@@ -22,7 +22,7 @@ namespace loftwick {
 //   names it, so that a caller can refuse to delete a file that was replaced since.
 class clsCacheBase : public clsCache {
   public:
-    std::string fileName() const override { return path_; }
+    const std::string& fileName() const override { return path_; }
 
     OleDate DateModified() const override { return modified_; }
     OleDate DateRetrieved() const override { return retrieved_; }
@@ -57,8 +57,8 @@ class clsCacheBase : public clsCache {
     // failed copy leaves Destination as it was. A link at Destination is replaced, never written through.
     bool FileCopy(const std::string& Destination) override;
 
-    std::string ContentEncoding() const override { return contentEncoding_; }
-    std::string TransferEncoding() const override { return transferEncoding_; }
+    std::string ContentEncoding() const override;
+    std::string TransferEncoding() const override;
     bool DecodeFailed() const override { return decodeFailed_; }
     int64_t ContentOffset() const override { return headerLength_; }
 
@@ -86,17 +86,14 @@ class clsCacheBase : public clsCache {
     std::string path_;
     std::string url_;
     std::string contentType_;
-    // The creation time as binding found it; read from the file on first use.
-    mutable std::optional<OleDate> created_;
-    mutable bool createdRead_ = false;
     OleDate retrieved_;
     OleDate modified_;
-    int32_t age_ = 0;
     int64_t reportedLength_ = 0;
     int64_t actualLength_ = 0;
     int64_t headerLength_ = 0;  // bytes in front of the content; 0 for WinGate
-    std::string contentEncoding_;   // as stored; always "" for WinGate
-    std::string transferEncoding_;  // as stored; always "" for WinGate
+
+    // The stored codings, as stored; always "" for WinGate.
+    void SetCodings(const std::string& contentEncoding, const std::string& transferEncoding);
 
   private:
     class WordSearch;  // the state of one contents search
@@ -111,8 +108,16 @@ class clsCacheBase : public clsCache {
     // to decode or it did not decode; the stored bytes are then to be searched. Throws RuntimeError.
     bool SearchDecoded(InputFile& in, WordSearch& search, int64_t start, uint64_t storedLength);
 
+    // A scan's window keeps every selected object, so the fields are packed: the two codings share one
+    // text (content coding, line break, transfer coding; "" when neither is stored), and the small
+    // fields share one word.
+    std::string codings_;
+    // The creation time as binding found it; read from the file on first use.
+    mutable OleDate created_;
+    int32_t age_ = 0;
+    mutable bool createdRead_ = false;
+    mutable bool createdKnown_ = false;
     bool decodeFailed_ = false;
-
     bool identityKnown_ = false;
     uint64_t device_ = 0;
     uint64_t inode_ = 0;

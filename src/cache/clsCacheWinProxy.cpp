@@ -62,8 +62,7 @@ void clsCacheWinProxy::Bind(const std::string& path) {
     url_ = block.url;
     contentType_ = block.contentType;
     reportedLength_ = block.contentLength;
-    contentEncoding_ = block.contentEncoding;
-    transferEncoding_ = block.transferEncoding;
+    SetCodings(block.contentEncoding, block.transferEncoding);
     headerLength_ = block.headerLength;
     if (!block.date.empty()) SetRetrieved(InternetDateTime2Date(block.date));
     if (!block.lastModified.empty()) modified_ = InternetDateTime2Date(block.lastModified);

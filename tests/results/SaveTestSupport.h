@@ -42,7 +42,7 @@ class FakeCache final : public clsCache {
     std::vector<std::string> copies;  // every destination asked for
 
     int32_t ProxyType() const override { return 1; }
-    std::string fileName() const override { return file; }
+    const std::string& fileName() const override { return file; }
     void setFileName(const std::string&) override {}
     bool TakeMetadata(const uint8_t*, size_t) override { return false; }
     OleDate DateModified() const override { return modified; }
