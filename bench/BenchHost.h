@@ -1,6 +1,7 @@
 #pragma once
-// The scan's window as the benchmark needs it: it keeps the results, counts the list lines and lets
-// nothing else happen, so the figures measure the scan and not a screen.
+// The scan's window as the benchmark needs it: it counts the list lines, keeps the results only when
+// told to (as the batch front end keeps none unless a save follows) and lets nothing else happen, so the
+// figures measure the scan and not a screen.
 #include <cstdint>
 #include <string>
 
@@ -17,8 +18,11 @@ public:
     void SelectListLine(int64_t) override {}
     void SetStatusText(const std::string&) override {}
     void LetEventsRun() override {}
+    bool KeepsResults() const override { return keep; }
     clsSearchResults& Results() override { return results_; }
     void SaveResultAsTree(int64_t) override {}
+
+    bool keep = false;
 
 private:
     int64_t lines_ = 0;

@@ -18,6 +18,15 @@ struct CaseFigures {
     long long readerHits = 0;
     long long startRssKiB = 0;
     long long peakRssKiB = 0;
+    // Metadata cases: operator new calls per object of a scan that selects nothing, and the heap a kept
+    // result takes beyond its URL's characters.
+    double allocationsPerObject = 0;
+    double keptBytesBeyondUrl = 0;
+    // The window case: the longest time the event loop waited during the big scan, and how long after
+    // "Go!" the first result line was in the list of the demo cache's scan.
+    double starvedMs = 0;
+    double firstLineMs = 0;
+    long long windowLines = 0;
 };
 
 // Forks, runs `work` in the child and returns what it produced; nothing when the child failed.

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <strings.h>
 #include <functional>
 #include <utility>
 #include <vector>
@@ -55,9 +56,10 @@ public:
         : word_(std::move(upperWord)), raw_(kReadBlock), text_(word_.size() - 1 + kReadBlock) {}
 
     bool PathHolds(const std::string& path) {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
         if (fd < 0) return false;
-        const bool found = FileHolds(fd);
+        struct stat st {};
+        const bool found = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && FileHolds(fd);
         ::close(fd);
         return found;
     }
@@ -144,6 +146,27 @@ uint64_t ForEachWinGateRecord(const std::string& cacheDir, Visit&& visit) {
     return records;
 }
 
+// Finds the end of the header block and the values of its Content-Type and Date lines, as the list
+// shows them; true when the block ends.
+bool HeaderBlockFacts(const char* head, size_t n, uint64_t size) {
+    const char* end = static_cast<const char*>(::memmem(head, n, "\r\n\r\n", 4));
+    if (!end) end = static_cast<const char*>(::memmem(head, n, "\n\n", 2));
+    if (!end) return false;
+    size_t typeLength = 0, dateLength = 0;
+    for (const char* line = head; line < end;) {
+        const char* next = static_cast<const char*>(std::memchr(line, '\n', static_cast<size_t>(end - line)));
+        if (!next) next = end;
+        const size_t length = static_cast<size_t>(next - line);
+        if (length > 13 && ::strncasecmp(line, "content-type:", 13) == 0) typeLength = length - 13;
+        else if (length > 5 && ::strncasecmp(line, "date:", 5) == 0) dateLength = length - 5;
+        line = next + 1;
+    }
+    // Kept from being thrown away as unused.
+    volatile size_t sink = typeLength + dateLength + size;
+    (void)sink;
+    return true;
+}
+
 }  // namespace
 
 ReaderCount ReadWinProxyHeaders(const std::string& cacheDir) {
@@ -151,13 +174,16 @@ ReaderCount ReadWinProxyHeaders(const std::string& cacheDir) {
     std::vector<char> head(kHeaderBytes);
     ForEachWinProxyFile(cacheDir, [&](const std::string& path) {
         ++count.objects;
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        // What the listing needs: a file that is no link, its size, and the header block's end, type and
+        // date.
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
         if (fd < 0) return;
-        const ssize_t got = ::read(fd, head.data(), head.size());
+        struct stat st {};
+        const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+        const ssize_t got = regular ? ::read(fd, head.data(), head.size()) : -1;
         ::close(fd);
         if (got <= 0) return;
-        const size_t n = static_cast<size_t>(got);
-        if (::memmem(head.data(), n, "\r\n\r\n", 4) || ::memmem(head.data(), n, "\n\n", 2)) ++count.hits;
+        if (HeaderBlockFacts(head.data(), static_cast<size_t>(got), static_cast<uint64_t>(st.st_size))) ++count.hits;
     });
     return count;
 }
@@ -176,7 +202,8 @@ ReaderCount ReadWinGateIndex(const std::string& cacheDir) {
     ReaderCount count;
     count.objects = ForEachWinGateRecord(cacheDir, [&](const std::string& path) {
         struct stat st {};
-        if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ++count.hits;
+        // Links are not followed: the size listed is the content file's own.
+        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ++count.hits;
     });
     return count;
 }

@@ -11,13 +11,15 @@ struct ReaderCount {
     uint64_t hits = 0;     // headers ended (header pass) or objects holding the word (search pass)
 };
 
-// WinProxy: lists the host folders and their files, opens each file, reads its first 4 KiB and looks for
-// the end of the header block.
+// WinProxy: lists the host folders and their files, opens each file without following a link, takes
+// its size (fstat), reads its first 4 KiB, finds the end of the header block and its Content-Type and
+// Date lines.
 ReaderCount ReadWinProxyHeaders(const std::string& cacheDir);
-// WinProxy: the same walk, every byte of every file searched for `word`, letter case ignored.
+// WinProxy: the same walk, every byte of every regular file searched for `word`, letter case ignored.
 ReaderCount SearchWinProxy(const std::string& cacheDir, const std::string& word);
 
-// WinGate: reads the index, cuts it into records and stats each record's content file.
+// WinGate: reads the index, cuts it into records and stats each record's content file (links not
+// followed).
 ReaderCount ReadWinGateIndex(const std::string& cacheDir);
 // WinGate: the same walk, every byte of each content file searched for `word`, letter case ignored.
 ReaderCount SearchWinGate(const std::string& cacheDir, const std::string& word);

@@ -3,7 +3,9 @@
 // It builds WinProxy and WinGate caches with the cache builder in a temporary folder, then times, per
 // cache, a scan with no filters and a contents search for a word no object holds, each beside a minimal
 // reader doing the same work with plain system calls. Page cache warm (one untimed pass first), median of
-// several passes. Each case runs in a child process so that its peak memory is its own.
+// several passes. Each case runs in a child process so that its peak memory is its own. Then the batch
+// front end's peak memory on a scan that selects every object of a big cache, in each output format, and
+// the window's liveliness (offscreen) during a scan.
 //
 //   scan_bench [--quick] [--reps N] [--dir FOLDER] [--keep]
 #include <fcntl.h>
@@ -16,15 +18,21 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <streambuf>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "AllocationCount.h"
 #include "BenchHost.h"
 #include "ChildRun.h"
 #include "Measure.h"
 #include "MinimalReader.h"
+#include "WindowCase.h"
 #include "cachebuilder/CacheGenerator.h"
+#include "cachebuilder/DemoCaches.h"
+#include "cli/BatchScan.h"
 #include "scan/ProcessAllFiles.h"
 #include "support/Program.h"
 
@@ -37,7 +45,10 @@ using builder::CacheFormat;
 // is as good as impossible in its random bytes.
 constexpr const char* kAbsentWord = "quixotry";
 
-constexpr int64_t kRssAllowanceKiB = 64 * 1024;  // plus 1 KiB per selected object
+constexpr int64_t kRssAllowanceKiB = 64 * 1024;  // plus 1 KiB per kept result
+constexpr double kKeptBytesAllowance = 400;       // heap per kept result beyond its URL
+constexpr double kStarvationAllowanceMs = 50;
+constexpr double kFirstLineAllowanceMs = 100;
 
 struct Options {
     bool quick = false;
@@ -51,6 +62,7 @@ struct CachePlan {
     CacheFormat format;
     uint64_t objects;
     uint32_t hosts;
+    uint64_t maxObjectSize = 1 << 20;
 };
 
 struct BuiltCache {
@@ -86,13 +98,17 @@ std::vector<CachePlan> Specs(bool quick) {
     // Every host gets an object when there are at least as many objects as hosts, so no host folder is
     // empty; an empty one would make the scan remove it and wait a second.
     if (quick) {
-        return {{"WinProxy 1k", CacheFormat::WinProxy, 1000, 200},
-                {"WinProxy 5k", CacheFormat::WinProxy, 5000, 200},
-                {"WinGate 5k", CacheFormat::WinGate, 5000, 200}};
+        return {{"WinProxy 5k", CacheFormat::WinProxy, 5000, 200}, {"WinGate 5k", CacheFormat::WinGate, 5000, 200}};
     }
-    return {{"WinProxy 10k", CacheFormat::WinProxy, 10000, 200},
-            {"WinProxy 100k", CacheFormat::WinProxy, 100000, 200},
+    return {{"WinProxy 100k", CacheFormat::WinProxy, 100000, 200},
             {"WinGate 100k", CacheFormat::WinGate, 100000, 200}};
+}
+
+// The batch front end's memory is judged on a scan that selects this many objects: small ones, as only
+// their number matters.
+CachePlan BatchPlan(bool quick) {
+    if (quick) return {"WinGate 20k", CacheFormat::WinGate, 20000, 200, 64};
+    return {"WinGate 1M", CacheFormat::WinGate, 1000000, 200, 64};
 }
 
 std::string MakeWorkFolder(const Options& options) {
@@ -123,6 +139,7 @@ BuiltCache Build(const CachePlan& plan, const std::string& root, size_t index) {
     options.objects = plan.objects;
     options.hosts = plan.hosts;
     options.seed = 1 + index;
+    options.maxObjectSize = plan.maxObjectSize;
     builder::GeneratedCache made;
     built.buildSeconds = SecondsOf([&] { made = builder::GenerateCache(options); });
     built.dir = options.out + "/";
@@ -134,6 +151,35 @@ ReaderCount RunReader(const BuiltCache& cache, Work work) {
     const bool proxy = cache.plan.format == CacheFormat::WinProxy;
     if (work == Work::Headers) return proxy ? ReadWinProxyHeaders(cache.dir) : ReadWinGateIndex(cache.dir);
     return proxy ? SearchWinProxy(cache.dir, kAbsentWord) : SearchWinGate(cache.dir, kAbsentWord);
+}
+
+// Two figures of a metadata scan: allocations per object when nothing is selected (a URL filter no
+// object passes), and the heap each kept result takes beyond its URL when every object is kept.
+void MeasureObjectCosts(ScanState& state, BenchHost& host, CaseFigures& figures) {
+    ScanInputs none;
+    none.urlFilter = kAbsentWord;
+    ProcessAllFiles(state, none, host);  // warm: buffers grown, the cache object made
+    StartCountingAllocations();
+    ProcessAllFiles(state, none, host);
+    const uint64_t allocations = StopCountingAllocations();
+    figures.allocationsPerObject =
+        state.FilesTotal > 0 ? static_cast<double>(allocations) / static_cast<double>(state.FilesTotal) : 0;
+
+    host.keep = true;
+    host.Results().Clear();
+    ::malloc_trim(0);
+    const size_t before = ::mallinfo2().uordblks;
+    ProcessAllFiles(state, ScanInputs(), host);
+    const size_t after = ::mallinfo2().uordblks;
+    double urlBytes = 0;
+    const int64_t kept = host.Results().Count();
+    for (int64_t i = 1; i <= kept; ++i) urlBytes += static_cast<double>(host.Results().Item(i)->ObjectName().size());
+    if (kept > 0) {
+        figures.keptBytesBeyondUrl =
+            (static_cast<double>(after) - static_cast<double>(before) - urlBytes) / static_cast<double>(kept);
+    }
+    host.Results().Clear();
+    host.keep = false;
 }
 
 // The body of a child: one warm-up pass of each, then `reps` timed passes, scan and reader taking turns
@@ -178,6 +224,7 @@ CaseFigures MeasureCase(const BuiltCache& cache, Work work, int reps) {
     }
     figures.scanSeconds = Median(scanTimes);
     figures.readerSeconds = Median(readerTimes);
+    if (work == Work::Headers) MeasureObjectCosts(state, host, figures);
     // The high-water mark is kept lazily by the kernel; the present figure may be the fresher one.
     figures.peakRssKiB = std::max<long long>(PeakResidentKiB(), ResidentKiB());
     return figures;
@@ -234,6 +281,94 @@ Verdict Report(const BuiltCache& cache, Work work, const CaseFigures& f) {
     return {true, ratioMet && rssMet};
 }
 
+// A stream that only counts what it is given.
+class CountingBuffer final : public std::streambuf {
+public:
+    long long count = 0;
+
+protected:
+    int_type overflow(int_type c) override {
+        if (c != traits_type::eof()) ++count;
+        return traits_type::not_eof(c);
+    }
+    std::streamsize xsputn(const char*, std::streamsize n) override {
+        count += n;
+        return n;
+    }
+};
+
+// loftwick-scan selecting every object of a big cache, once per output format, each in its own child:
+// its peak memory must stay flat whatever the number of objects.
+bool RunBatchCases(const Options& options, const std::string& root, size_t index, bool& allSound) {
+    const BuiltCache cache = Build(BatchPlan(options.quick), root, index);
+    std::printf("\nbuilt %s: %llu objects of at most %llu bytes, %.1f s\n", cache.plan.label.c_str(),
+                static_cast<unsigned long long>(cache.plan.objects),
+                static_cast<unsigned long long>(cache.plan.maxObjectSize), cache.buildSeconds);
+    FlushWrites(root);
+    ::malloc_trim(0);
+    std::printf("\n| loftwick-scan, every object selected | format | seconds | output MB | peak RSS MiB |\n");
+    std::printf("|---|---|--:|--:|--:|\n");
+    bool met = true;
+    for (const char* format : {"text", "csv", "json"}) {
+        const auto figures = RunInChild([&] {
+            CaseFigures f;
+            f.startRssKiB = ResidentKiB();
+            cli::ScanFlags flags;
+            flags.proxy = "wingate";
+            flags.cache = cache.dir;
+            flags.format = format;
+            CountingBuffer outBuffer, errBuffer;
+            std::ostream out(&outBuffer), err(&errBuffer);
+            int status = 0;
+            f.scanSeconds = SecondsOf([&] { status = cli::RunBatchScan(flags, root + "/loftwick-scan", out, err); });
+            f.scanOk = status == cli::kExitOk;
+            f.scanSelected = outBuffer.count;  // bytes written
+            f.peakRssKiB = std::max<long long>(PeakResidentKiB(), ResidentKiB());
+            return f;
+        });
+        if (!figures || !figures->scanOk) {
+            std::printf("| %s | %s | the run failed |\n", cache.plan.label.c_str(), format);
+            allSound = met = false;
+            continue;
+        }
+        const bool rssMet = figures->peakRssKiB < kRssAllowanceKiB;
+        met = met && rssMet;
+        std::printf("| %s | %-4s | %6.1f | %6.0f | %5.1f%s |\n", cache.plan.label.c_str(), format,
+                    figures->scanSeconds, static_cast<double>(figures->scanSelected) / 1e6, MiB(figures->peakRssKiB),
+                    rssMet ? "" : " (!)");
+        std::fflush(stdout);
+    }
+    std::printf("(target: peak RSS < 64 MiB)\n");
+    return met;
+}
+
+// The window, offscreen: the first result line after "Go!" on the demo cache, and the longest the event
+// loop waited during a scan of the biggest WinProxy cache.
+bool RunWindowCase(const std::string& root, const std::vector<BuiltCache>& caches, bool& allSound) {
+    const BuiltCache* big = nullptr;
+    for (const BuiltCache& c : caches) {
+        if (c.plan.format == CacheFormat::WinProxy && (!big || c.plan.objects > big->plan.objects)) big = &c;
+    }
+    if (!big) return true;
+    const builder::DemoCaches demo = builder::BuildDemoCaches(root + "/demo", std::time(nullptr));
+    FlushWrites(root);
+    const auto figures = RunInChild([&] { return MeasureWindow(demo.winProxyDir, big->dir); });
+    std::printf("\n| window (offscreen) | figure | target |\n|---|--:|--:|\n");
+    if (!figures || figures->firstLineMs < 0) {
+        std::printf("| the window case failed | | |\n");
+        allSound = false;
+        return false;
+    }
+    const bool firstMet = figures->firstLineMs <= kFirstLineAllowanceMs;
+    const bool starvedMet = figures->starvedMs <= kStarvationAllowanceMs;
+    std::printf("| first result line after \"Go!\", demo cache, ms | %.1f%s | <= %.0f |\n", figures->firstLineMs,
+                firstMet ? "" : " (!)", kFirstLineAllowanceMs);
+    std::printf("| longest wait of the event loop, %s scan, ms | %.1f%s | <= %.0f |\n", big->plan.label.c_str(),
+                figures->starvedMs, starvedMet ? "" : " (!)", kStarvationAllowanceMs);
+    std::fflush(stdout);
+    return firstMet && starvedMet;
+}
+
 int Run(const Options& options) {
     const std::string root = MakeWorkFolder(options);
     Program().AppParentDir = root + "/";  // a log, should the scan report anything, stays in there
@@ -259,6 +394,7 @@ int Run(const Options& options) {
     std::printf("|---|---|--:|--:|--:|--:|--:|--:|--:|--:|\n");
     bool allMet = true;
     bool allSound = true;
+    std::vector<std::pair<std::string, CaseFigures>> metadata;
     for (const BuiltCache& cache : caches) {
         for (const Work work : {Work::Headers, Work::Search}) {
             const auto figures = RunInChild([&] { return MeasureCase(cache, work, options.reps); });
@@ -271,12 +407,28 @@ int Run(const Options& options) {
             const Verdict verdict = Report(cache, work, *figures);
             allSound = allSound && verdict.sound;
             allMet = allMet && verdict.targetsMet;
+            if (work == Work::Headers) metadata.emplace_back(cache.plan.label, *figures);
             std::fflush(stdout);
         }
     }
     std::printf("\nratio = scan throughput / minimal reader throughput (target >= 0.7); MB = 10^6 content bytes;\n"
-                "peak RSS of the child that ran the case (target < 64 MiB + 1 KiB per selected object).\n");
-    std::printf("%s\n", allMet ? "All targets met." : "Some targets missed (marked (!)).");
+                "peak RSS of the child that ran the case (target < 64 MiB + 1 KiB per kept result).\n");
+
+    std::printf("\n| cache | allocations per object, nothing selected | heap per kept result beyond its URL, bytes |\n");
+    std::printf("|---|--:|--:|\n");
+    for (const auto& [label, f] : metadata) {
+        const bool keptMet = f.keptBytesBeyondUrl <= kKeptBytesAllowance;
+        allMet = allMet && keptMet;
+        std::printf("| %-13s | %6.3f | %5.0f%s |\n", label.c_str(), f.allocationsPerObject, f.keptBytesBeyondUrl,
+                    keptMet ? "" : " (!)");
+    }
+    std::printf("(target: at most %.0f bytes per kept result beyond its URL)\n", kKeptBytesAllowance);
+    std::fflush(stdout);
+
+    allMet = RunBatchCases(options, root, caches.size() + 1, allSound) && allMet;
+    allMet = RunWindowCase(root, caches, allSound) && allMet;
+
+    std::printf("\n%s\n", allMet ? "All targets met." : "Some targets missed (marked (!)).");
 
     if (options.keep) {
         std::printf("caches kept in %s\n", root.c_str());

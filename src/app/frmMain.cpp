@@ -289,6 +289,10 @@ void frmMain::lstStatus_MouseUp(MouseButton button) {
 void frmMain::ClearList() { c_.lstStatus->Clear(); }
 
 void frmMain::AppendListLine(const std::string& line) {
+    if (onListLine) {
+        onListLine(line);
+        c_.lstStatus->Clear();
+    }
     c_.lstStatus->AddLine(line);
     c_.lstStatus->Refresh();
 }

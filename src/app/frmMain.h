@@ -62,6 +62,11 @@ public:
 
     // The batch front end keeps every result line, not only the first 500.
     void SetListCapped(bool capped) { listCapped_ = capped; }
+    // The batch front end with no save or export to follow keeps no results.
+    void SetKeepResults(bool keep) { keepResults_ = keep; }
+    // Set, every list line goes here as it is appended and the list keeps only the latest one (the
+    // summary, once the scan has ended): the batch front end prints lines as they come.
+    std::function<void(const std::string&)> onListLine;
     // Told of every selected object (the batch front end's CSV and JSON records).
     std::function<void(int64_t, const std::shared_ptr<clsCache>&, int)> onObjectSelected;
 
@@ -73,6 +78,7 @@ public:
     void SetStatusText(const std::string& text) override;
     void LetEventsRun() override;
     bool ListIsCapped() const override { return listCapped_; }
+    bool KeepsResults() const override { return keepResults_; }
     clsSearchResults& Results() override { return *results_; }
     void SaveResultAsTree(int64_t index) override;
     void ObjectSelected(int64_t number, const std::shared_ptr<clsCache>& object, int score) override;
@@ -114,6 +120,7 @@ private:
     std::string defaultDocumentName_;
     bool skipDefaultNamePrompt_ = false;
     bool listCapped_ = true;
+    bool keepResults_ = true;
     bool releasing_ = false;
     bool commandRunning_ = false;
     bool stopRequested_ = false;

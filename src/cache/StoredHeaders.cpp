@@ -1,5 +1,6 @@
 #include "cache/StoredHeaders.h"
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 
@@ -15,12 +16,6 @@ constexpr size_t kShortestParsedText = 20;
 bool IsLineBreak(char c) { return c == '\r' || c == '\n' || c == '\0'; }
 
 char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-std::string ToUpperAscii(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper) c = UpperAscii(c);
-    return upper;
-}
 
 // Only blanks are trimmed: a tab inside a stored header is part of its value.
 std::string_view TrimBlanks(std::string_view text) {
@@ -47,24 +42,34 @@ void AppendListValue(std::string& list, std::string_view value) {
     list += value;
 }
 
+// Whether `text` is `upper` (upper-case ASCII) but for letter case: compared in place, as every header
+// line of every object goes through here.
+bool EqualsUpper(std::string_view text, std::string_view upper) {
+    if (text.size() != upper.size()) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (UpperAscii(text[i]) != upper[i]) return false;
+    }
+    return true;
+}
+
 void TakeHeaderLine(std::string_view line, StoredHeaderBlock& block) {
     const size_t colon = line.find(':');
     if (colon == std::string_view::npos) return;
-    const std::string name = ToUpperAscii(TrimBlanks(line.substr(0, colon)));
+    const std::string_view name = TrimBlanks(line.substr(0, colon));
     const std::string_view value = TrimBlanks(line.substr(colon + 1));
-    if (name == "DATE") {
+    if (EqualsUpper(name, "DATE")) {
         block.date = value;
         block.hasDate = true;
-    } else if (name == "LAST-MODIFIED") {
+    } else if (EqualsUpper(name, "LAST-MODIFIED")) {
         block.lastModified = value;
         block.hasLastModified = true;
-    } else if (name == "CONTENT-TYPE") {
+    } else if (EqualsUpper(name, "CONTENT-TYPE")) {
         block.contentType = value;
-    } else if (name == "CONTENT-LENGTH") {
+    } else if (EqualsUpper(name, "CONTENT-LENGTH")) {
         block.contentLength = ParseContentLength(value);
-    } else if (name == "CONTENT-ENCODING") {
+    } else if (EqualsUpper(name, "CONTENT-ENCODING")) {
         AppendListValue(block.contentEncoding, value);
-    } else if (name == "TRANSFER-ENCODING") {
+    } else if (EqualsUpper(name, "TRANSFER-ENCODING")) {
         AppendListValue(block.transferEncoding, value);
     }
 }
@@ -103,6 +108,18 @@ int64_t WalkStoredLines(std::string_view examined, F&& take) {
 
 StoredHeaderBlock ParseStoredHeaderBlock(std::string_view examined) {
     StoredHeaderBlock block;
+    ParseStoredHeaderBlock(examined, block);
+    return block;
+}
+
+int64_t ParseStoredHeaderBlock(std::string_view examined, StoredHeaderBlock& block) {
+    // Emptied, not replaced: the texts keep their room for the next object.
+    for (std::string* text : {&block.url, &block.date, &block.lastModified, &block.contentType,
+                              &block.contentEncoding, &block.transferEncoding}) {
+        text->clear();
+    }
+    block.contentLength = 0;
+    block.hasDate = block.hasLastModified = false;
     block.headerLength = WalkStoredLines(examined, [&](int number, std::string_view line) {
         if (number == 1) {
             block.url = line;
@@ -110,7 +127,7 @@ StoredHeaderBlock ParseStoredHeaderBlock(std::string_view examined) {
             TakeHeaderLine(line, block);
         }
     });
-    return block;
+    return block.headerLength;
 }
 
 std::string ResponseHeadOf(std::string_view examined) {
@@ -136,9 +153,10 @@ struct DateFindings {
 
 // Case-insensitive 1-based position of `token` in `list`, 0 when absent (InStr's answer).
 size_t FindIgnoringCase(std::string_view list, std::string_view token) {
-    const std::string upperList = ToUpperAscii(list);
-    const size_t at = upperList.find(ToUpperAscii(token));
-    return at == std::string::npos ? 0 : at + 1;
+    if (token.empty()) return 1;
+    const auto at = std::search(list.begin(), list.end(), token.begin(), token.end(),
+                                [](char a, char b) { return UpperAscii(a) == UpperAscii(b); });
+    return at == list.end() ? 0 : static_cast<size_t>(at - list.begin()) + 1;
 }
 
 bool AllDigits(std::string_view token) {

@@ -27,6 +27,8 @@ struct StoredHeaderBlock {
 // Parses the examined text (the first 10,000 bytes of the file, or all of a shorter file). A text of
 // fewer than 20 bytes is not parsed at all. Never fails.
 StoredHeaderBlock ParseStoredHeaderBlock(std::string_view examined);
+// The same into a block that is reused from object to object; returns its header length.
+int64_t ParseStoredHeaderBlock(std::string_view examined, StoredHeaderBlock& block);
 
 // The status line (line 2) and the header lines of the examined text, each ended by CR LF whatever the
 // file used, and the empty line that closes them: the response head as a reader of HTTP expects it. ""

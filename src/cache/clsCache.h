@@ -21,7 +21,7 @@ public:
     virtual int32_t ProxyType() const = 0;
 
     // Path of the bound file; empty when unbound or when binding failed (a missing file).
-    virtual std::string fileName() const = 0;
+    virtual const std::string& fileName() const = 0;
     // Binds the object to a file and reads its metadata.
     virtual void setFileName(const std::string& strNewValue) = 0;
     // Binds the object from one index record (WinGate); the WinProxy object returns false.
@@ -46,8 +46,8 @@ public:
 
     virtual int64_t ContentLen() const = 0;        // as the proxy recorded it; 0 when none
     virtual int64_t ContentLenActual() const = 0;  // content bytes actually in the file
-    virtual std::string ContentType() const = 0;
-    virtual std::string ObjectName() const = 0;  // the URL
+    virtual const std::string& ContentType() const = 0;
+    virtual const std::string& ObjectName() const = 0;  // the URL
     virtual std::string Host() const = 0;        // WinGate only
 
     virtual bool DeleteIfAged() = 0;

@@ -18,7 +18,8 @@ namespace loftwick {
 namespace {
 
 // The contents search reads this much at a time, and stops as soon as every word has turned up.
-constexpr size_t kSearchBlock = 8192;
+// Large enough that the reads, not their number, set the pace on a big cache.
+constexpr size_t kSearchBlock = 65536;
 // Stored bytes are read this much at a time on their way through a decoder.
 constexpr size_t kDecodeReadBlock = 65536;
 
@@ -143,7 +144,8 @@ void clsCacheBase::ClearMetadata() {
     name_.clear();
     url_.clear();
     contentType_.clear();
-    created_.reset();
+    created_ = OleDate();
+    createdKnown_ = false;
     createdRead_ = false;
     retrieved_ = OleDate();
     modified_ = OleDate();
@@ -151,13 +153,26 @@ void clsCacheBase::ClearMetadata() {
     reportedLength_ = 0;
     actualLength_ = 0;
     headerLength_ = 0;
-    contentEncoding_.clear();
-    transferEncoding_.clear();
+    codings_.clear();
     decodeFailed_ = false;
     identityKnown_ = false;
     bound_ = FileInfo();
     parsed_ = FileInfo();
     file_.reset();
+}
+
+void clsCacheBase::SetCodings(const std::string& contentEncoding, const std::string& transferEncoding) {
+    codings_.clear();
+    if (contentEncoding.empty() && transferEncoding.empty()) return;
+    // Neither holds a line break: a stored header value ends at one.
+    codings_.append(contentEncoding).append(1, '\n').append(transferEncoding);
+}
+
+std::string clsCacheBase::ContentEncoding() const { return codings_.substr(0, codings_.find('\n')); }
+
+std::string clsCacheBase::TransferEncoding() const {
+    const size_t cut = codings_.find('\n');
+    return cut == std::string::npos ? std::string() : codings_.substr(cut + 1);
 }
 
 void clsCacheBase::SetRetrieved(OleDate date) {
@@ -189,7 +204,8 @@ bool clsCacheBase::OpenBound(const HeldDir& folder, const std::string& name) {
     path_ = folder.PathOf(name);
     bound_ = parsed_ = file->Info();
     identityKnown_ = true;
-    created_.reset();  // read when first needed: most objects of a scan never need it
+    created_ = OleDate();  // read when first needed: most objects of a scan never need it
+    createdKnown_ = false;
     createdRead_ = false;
     file_ = std::move(file);
     return true;
@@ -250,9 +266,13 @@ std::optional<OleDate> clsCacheBase::Created() const {
         createdRead_ = true;
         if (const std::shared_ptr<InputFile> file = BoundFileOpen()) {
             const std::optional<FileTimeSpec> created = file->CreationTime();
-            if (created) created_ = FileTimeToLocalDate(*created);
+            if (created) {
+                created_ = FileTimeToLocalDate(*created);
+                createdKnown_ = true;
+            }
         }
     }
+    if (!createdKnown_) return std::nullopt;
     return created_;
 }
 
@@ -384,7 +404,7 @@ bool clsCacheBase::Delete() {
 }
 
 bool clsCacheBase::Decodes() const {
-    return Program().DecodeContent && IsDecodable(contentEncoding_, transferEncoding_);
+    return Program().DecodeContent && !codings_.empty() && IsDecodable(ContentEncoding(), TransferEncoding());
 }
 
 bool clsCacheBase::FindInContents(ParsedFilter& filter, int64_t lngStart) {
@@ -402,13 +422,14 @@ bool clsCacheBase::FindInContents(ParsedFilter& filter, int64_t lngStart) {
         if (contentLength < start) return false;
         in->Seek(static_cast<uint64_t>(headerLength_ + start - 1));
 
-        // Not zero-filled: every byte used is read first, and a big cache has many objects to search.
-        const std::unique_ptr<char[]> block = std::make_unique_for_overwrite<char[]>(kSearchBlock);
+        // One block for every object this thread searches.
+        thread_local const std::unique_ptr<char[]> searchBlock = std::make_unique_for_overwrite<char[]>(kSearchBlock);
+        char* const block = searchBlock.get();
         for (int64_t position = start - 1; position < contentLength;) {
             const size_t wanted =
                 static_cast<size_t>(std::min<int64_t>(kSearchBlock, contentLength - position));
-            const size_t got = in->Read(block.get(), wanted);
-            if (search.Feed(block.get(), got) || got < wanted) break;  // done, or the file has shrunk
+            const size_t got = in->Read(block, wanted);
+            if (search.Feed(block, got) || got < wanted) break;  // done, or the file has shrunk
             position += static_cast<int64_t>(wanted);
         }
         return search.AllFound();
@@ -442,7 +463,7 @@ bool clsCacheBase::SearchDecoded(InputFile& in, WordSearch& search, int64_t star
     };
     try {
         std::unique_ptr<ContentDecoder> decoder =
-            ContentDecoder::Make(contentEncoding_, transferEncoding_, DecodedSizeLimit(storedLength), take);
+            ContentDecoder::Make(ContentEncoding(), TransferEncoding(), DecodedSizeLimit(storedLength), take);
         if (!decoder) return false;
         in.Seek(static_cast<uint64_t>(headerLength_));
         ReadThrough(in, *decoder, [&] { return done; });
@@ -478,7 +499,7 @@ void clsCacheBase::CopyInto(const HeldDir& folder, const std::string& name) {
                 const uint64_t size = in->Size();
                 const uint64_t storedLength = size > offset ? size - offset : 0;
                 std::unique_ptr<ContentDecoder> decoder = ContentDecoder::Make(
-                    contentEncoding_, transferEncoding_, DecodedSizeLimit(storedLength),
+                    ContentEncoding(), TransferEncoding(), DecodedSizeLimit(storedLength),
                     [&](const char* data, size_t count) { out.Write(data, count); });
                 if (!decoder) throw NothingToDecode{};
                 if (storedLength > 0) {

@@ -25,7 +25,7 @@ namespace loftwick {
 //   at the name and read its header block again when the proxy has rewritten it since.
 class clsCacheBase : public clsCache {
   public:
-    std::string fileName() const override { return path_; }
+    const std::string& fileName() const override { return path_; }
 
     OleDate DateModified() const override { return modified_; }
     OleDate DateRetrieved() const override { return retrieved_; }
@@ -44,8 +44,8 @@ class clsCacheBase : public clsCache {
 
     int64_t ContentLen() const override { return reportedLength_; }
     int64_t ContentLenActual() const override { return actualLength_; }
-    std::string ContentType() const override { return contentType_; }
-    std::string ObjectName() const override { return url_; }
+    const std::string& ContentType() const override { return contentType_; }
+    const std::string& ObjectName() const override { return url_; }
 
     // Delete the bound file; the path and the metadata stay. DeleteIfAged only when the creation time
     // read at binding (the expiry that SetFileTTL stores) lies before now.
@@ -70,8 +70,8 @@ class clsCacheBase : public clsCache {
     bool FileCopy(const std::string& Destination) override;
     bool FileCopyAt(const HeldDir& folder, const std::string& name) override;
 
-    std::string ContentEncoding() const override { return contentEncoding_; }
-    std::string TransferEncoding() const override { return transferEncoding_; }
+    std::string ContentEncoding() const override;
+    std::string TransferEncoding() const override;
     bool DecodeFailed() const override { return decodeFailed_; }
     int64_t ContentOffset() const override { return headerLength_; }
 
@@ -111,17 +111,14 @@ class clsCacheBase : public clsCache {
 
     std::string url_;
     std::string contentType_;
-    // The creation time as binding found it; read from the file on first use.
-    mutable std::optional<OleDate> created_;
-    mutable bool createdRead_ = false;
     OleDate retrieved_;
     OleDate modified_;
-    int32_t age_ = 0;
     int64_t reportedLength_ = 0;
     int64_t actualLength_ = 0;
     int64_t headerLength_ = 0;  // bytes in front of the content; 0 for WinGate
-    std::string contentEncoding_;   // as stored; always "" for WinGate
-    std::string transferEncoding_;  // as stored; always "" for WinGate
+
+    // The stored codings, as stored; always "" for WinGate.
+    void SetCodings(const std::string& contentEncoding, const std::string& transferEncoding);
 
   private:
     class WordSearch;  // the state of one contents search
@@ -141,8 +138,16 @@ class clsCacheBase : public clsCache {
     // to decode or it did not decode; the stored bytes are then to be searched. Throws RuntimeError.
     bool SearchDecoded(InputFile& in, WordSearch& search, int64_t start, uint64_t storedLength);
 
+    // A scan's window keeps every selected object, so the fields are packed: the two codings share one
+    // text (content coding, line break, transfer coding; "" when neither is stored), and the small
+    // fields share one word.
+    std::string codings_;
+    // The creation time as binding found it; read from the file on first use.
+    mutable OleDate created_;
+    int32_t age_ = 0;
+    mutable bool createdRead_ = false;
+    mutable bool createdKnown_ = false;
     bool decodeFailed_ = false;
-
     bool identityKnown_ = false;
     FileInfo bound_;   // the file binding opened: deletes and stamps act on it only
     FileInfo parsed_;  // the file whose header block the fields describe

@@ -21,10 +21,11 @@ class RecordReader {
   public:
     RecordReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
 
-    std::string Text() {
+    // A view into the record: the fields are copied only into the object's own texts.
+    std::string_view Text() {
         const size_t length = LengthByte();
         const size_t take = std::min(length, size_ - pos_);
-        std::string text(reinterpret_cast<const char*>(data_) + pos_, take);
+        const std::string_view text(reinterpret_cast<const char*>(data_) + pos_, take);
         pos_ += take;
         return text;
     }
@@ -51,9 +52,9 @@ class RecordReader {
 
 }  // namespace
 
-bool IsPlainContentName(const std::string& baseName) {
+bool IsPlainContentName(std::string_view baseName) {
     return !baseName.empty() && baseName != "." && baseName != ".." &&
-           baseName.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
+           baseName.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
 }
 
 void clsCacheWinGate::setFileName(const std::string& strNewValue) {
@@ -87,20 +88,23 @@ bool clsCacheWinGate::TakeMetadata(const uint8_t* aBuffer, size_t size) {
     ClearMetadata();
     RecordReader record(aBuffer, size);
     return Trapped("clsCacheWinGate:clsCache_Filename", "", false, [&] {
-        url_ = "http://" + record.Text();
-        const std::string baseName = record.Text();
+        const std::string_view address = record.Text();  // read first: a record cut short leaves no URL
+        url_.assign("http://").append(address);
+        const std::string_view baseName = record.Text();
         // A name that is not a plain name in the cache folder is never joined to a path: nothing outside
         // the cache may be bound, copied or deleted because an index said so.
         if (IsPlainContentName(baseName)) {
+            thread_local std::string name;  // one buffer for every record
+            name.assign(baseName).append(".wgc");
             if (cacheFolder_) {
-                BindContentFile(cacheFolder_, baseName + ".wgc");
+                BindContentFile(cacheFolder_, name);
             } else {
-                setFileName(Program().CacheDir + baseName + ".wgc");
+                setFileName(Program().CacheDir + name);
             }
         }
         SetRetrieved(TimeDateStampToDate(static_cast<int64_t>(record.Number(kTimeFieldBytes)), true));
         modified_ = TimeDateStampToDate(static_cast<int64_t>(record.Number(kTimeFieldBytes)), true);
-        contentType_ = record.Text();
+        contentType_.assign(record.Text());
         const uint64_t reported = record.Number(kLengthFieldBytes);
         reportedLength_ =
             static_cast<int64_t>(std::min<uint64_t>(reported, std::numeric_limits<int64_t>::max()));

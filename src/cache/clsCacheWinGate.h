@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "cache/clsCacheBase.h"
 
@@ -43,6 +44,6 @@ class clsCacheWinGate final : public clsCacheBase {
 };
 
 // Whether a base name from the index names a file directly inside the cache folder.
-bool IsPlainContentName(const std::string& baseName);
+bool IsPlainContentName(std::string_view baseName);
 
 }  // namespace loftwick

@@ -12,6 +12,10 @@ namespace {
 
 // Only the start of a file is examined: a header block that has not ended by then is not one.
 constexpr uint64_t kExaminedBytes = 10000;
+// Most header blocks end within the first page, so that much is read first, and the rest of the
+// examined bytes only when the block goes on past it. The block ends where it would in the full
+// examined text: a walk over a shorter text that finds the end finds the same one.
+constexpr uint64_t kFirstRead = 4096;
 // Shorter files cannot hold a lead-in, a URL and an ended block worth parsing.
 constexpr uint64_t kSmallestParsedFile = 20;
 
@@ -37,22 +41,30 @@ void clsCacheWinProxy::TakeContentFacts(InputFile& file, uint64_t size) {
     url_.clear();
     contentType_.clear();
     reportedLength_ = 0;
-    contentEncoding_.clear();
-    transferEncoding_.clear();
+    SetCodings(std::string(), std::string());
     headerLength_ = 0;
-    retrieved_ = modified_ = OleDate();
-    age_ = 0;
+    SetRetrieved(OleDate());
+    modified_ = OleDate();
     actualLength_ = static_cast<int64_t>(size);
     if (size < kSmallestParsedFile) return;
 
-    std::string examined(static_cast<size_t>(std::min(size, kExaminedBytes)), '\0');
-    examined.resize(file.Read(examined.data(), examined.size()));
-    const StoredHeaderBlock block = ParseStoredHeaderBlock(examined);
+    // Shared by every object this thread binds, so that binding allocates nothing once they have
+    // grown, and a kept object holds no buffer.
+    thread_local std::string examined;
+    thread_local StoredHeaderBlock block;
+    const size_t wanted = static_cast<size_t>(std::min(size, kExaminedBytes));
+    const size_t first = static_cast<size_t>(std::min<uint64_t>(wanted, kFirstRead));
+    examined.resize(wanted);
+    size_t got = file.Read(examined.data(), first);
+    if (ParseStoredHeaderBlock(std::string_view(examined.data(), got), block) == 0 && got == first &&
+        wanted > first) {
+        got += file.Read(examined.data() + first, wanted - first);
+        ParseStoredHeaderBlock(std::string_view(examined.data(), got), block);
+    }
     url_ = block.url;
     contentType_ = block.contentType;
     reportedLength_ = block.contentLength;
-    contentEncoding_ = block.contentEncoding;
-    transferEncoding_ = block.transferEncoding;
+    SetCodings(block.contentEncoding, block.transferEncoding);
     headerLength_ = block.headerLength;
     if (block.hasDate) SetRetrieved(InternetDateTime2Date(block.date));
     if (block.hasLastModified) modified_ = InternetDateTime2Date(block.lastModified);

@@ -1,6 +1,7 @@
 #include "cli/BatchScan.h"
 
 #include <memory>
+#include <optional>
 
 #include "Version.h"
 #include "app/MemoryMainWindow.h"
@@ -91,12 +92,24 @@ int RunBatchScan(const ScanFlags& flags, const std::string& executablePath, std:
     model.SetListCapped(false);
     SetControls(window, flags);
 
-    std::vector<ObjectRecord> records;
-    model.onObjectSelected = [&](int64_t number, const std::shared_ptr<clsCache>& object, int score) {
-        if (flags.format != "text" && object) records.push_back(MakeRecord(number, *object, score));
+    // Lines and records are written as the objects are selected; results are kept only for a save or
+    // an export that follows the scan. The last line, the summary, waits for the steps after the scan,
+    // whose failures turn it too.
+    const bool text = flags.format != "csv" && flags.format != "json";
+    model.SetKeepResults((!flags.saveAll.empty() || !flags.warc.empty()) && !flags.dryRun);
+    std::optional<std::string> lastLine;
+    model.onListLine = [&](const std::string& line) {
+        if (text && lastLine) out << EscapeControls(*lastLine) << '\n';
+        lastLine = line;
     };
+    RecordStream records(out, flags.format == "csv" ? RecordStream::Format::Csv : RecordStream::Format::Json);
+    if (!text) {
+        records.Begin();
+        model.onObjectSelected = [&](int64_t number, const std::shared_ptr<clsCache>& object, int score) {
+            if (object) records.Record(MakeRecord(number, *object, score));
+        };
+    }
     model.RunScan(flags.dryRun);
-    // The steps after the scan belong to the same run: their failures turn its summary too.
     bool stepsCompleted = true;
     if (!flags.saveAll.empty() && !flags.dryRun) {
         if (SaveAllFiles(model, flags.saveAll) > 0) stepsCompleted = false;
@@ -113,20 +126,16 @@ int RunBatchScan(const ScanFlags& flags, const std::string& executablePath, std:
         }
     }
 
-    const int32_t lines = window.lstStatus.ListCount();
-    const std::string summary =
-        SummaryWithVerdict(model.Scan(), stepsCompleted, lines > 0 ? window.lstStatus.LineText(lines - 1) : "");
+    const std::string summary = SummaryWithVerdict(model.Scan(), stepsCompleted, lastLine.value_or(""));
     const bool ok = summary.rfind("OK!", 0) == 0;
-    if (flags.format == "csv") {
-        // The records alone, for whatever reads them; the summary is for the person running it.
-        WriteCsv(out, records);
-        err << EscapeControls(summary) << "\n";
-    } else if (flags.format == "json") {
-        WriteJson(out, records, summary);
+    if (text) {
+        if (lastLine) out << EscapeControls(summary) << "\n";
     } else {
-        for (int32_t i = 0; i + 1 < lines; ++i) out << EscapeControls(window.lstStatus.LineText(i)) << "\n";
-        if (lines > 0) out << EscapeControls(summary) << "\n";
+        records.End(summary);
+        if (flags.format == "csv") err << EscapeControls(summary) << "\n";
     }
+    model.onListLine = nullptr;
+    model.onObjectSelected = nullptr;
     out.flush();
     model.Scan().CurrentCache.reset();
     return ok ? kExitOk : kExitErrors;

@@ -145,29 +145,56 @@ std::string JsonString(const std::string& text) {
     return out + "\"";
 }
 
-void WriteCsv(std::ostream& out, const std::vector<ObjectRecord>& records) {
-    out << "number,score,url,host,content_type,retrieved,modified,reported_length,actual_length,file\r\n";
-    for (const ObjectRecord& r : records) {
-        out << r.number << ',' << (r.score >= 0 ? std::to_string(r.score) : std::string()) << ',' << CsvField(r.url)
-            << ',' << CsvField(r.host) << ',' << CsvField(r.contentType) << ',' << CsvField(r.retrieved) << ','
-            << CsvField(r.modified) << ',' << r.reportedLength << ',' << r.actualLength << ',' << CsvField(r.path)
-            << "\r\n";
+void RecordStream::Begin() {
+    any_ = false;
+    if (format_ == Format::Csv) {
+        out_ << "number,score,url,host,content_type,retrieved,modified,reported_length,actual_length,file\r\n";
+    } else {
+        out_ << "{\n  \"objects\": [";
     }
 }
 
-void WriteJson(std::ostream& out, const std::vector<ObjectRecord>& records, const std::string& summary) {
-    auto dateOrNull = [](const std::string& date) { return date.empty() ? std::string("null") : JsonString(date); };
-    out << "{\n  \"objects\": [";
-    for (size_t i = 0; i < records.size(); ++i) {
-        const ObjectRecord& r = records[i];
-        out << (i ? "," : "") << "\n    {\"number\": " << r.number
-            << ", \"score\": " << (r.score >= 0 ? std::to_string(r.score) : std::string("null"))
-            << ", \"url\": " << JsonString(r.url) << ", \"host\": " << JsonString(r.host)
-            << ", \"content_type\": " << JsonString(r.contentType) << ", \"retrieved\": " << dateOrNull(r.retrieved)
-            << ", \"modified\": " << dateOrNull(r.modified) << ", \"reported_length\": " << r.reportedLength
-            << ", \"actual_length\": " << r.actualLength << ", \"file\": " << JsonString(r.path) << "}";
+void RecordStream::Record(const ObjectRecord& r) {
+    if (format_ == Format::Csv) {
+        out_ << r.number << ',' << (r.score >= 0 ? std::to_string(r.score) : std::string()) << ',' << CsvField(r.url)
+             << ',' << CsvField(r.host) << ',' << CsvField(r.contentType) << ',' << CsvField(r.retrieved) << ','
+             << CsvField(r.modified) << ',' << r.reportedLength << ',' << r.actualLength << ',' << CsvField(r.path)
+             << "\r\n";
+    } else {
+        auto dateOrNull = [](const std::string& date) { return date.empty() ? std::string("null") : JsonString(date); };
+        out_ << (any_ ? "," : "") << "\n    {\"number\": " << r.number
+             << ", \"score\": " << (r.score >= 0 ? std::to_string(r.score) : std::string("null"))
+             << ", \"url\": " << JsonString(r.url) << ", \"host\": " << JsonString(r.host)
+             << ", \"content_type\": " << JsonString(r.contentType) << ", \"retrieved\": " << dateOrNull(r.retrieved)
+             << ", \"modified\": " << dateOrNull(r.modified) << ", \"reported_length\": " << r.reportedLength
+             << ", \"actual_length\": " << r.actualLength << ", \"file\": " << JsonString(r.path) << "}";
     }
-    out << (records.empty() ? "" : "\n  ") << "],\n  \"summary\": " << JsonString(summary) << "\n}\n";
+    any_ = true;
+}
+
+void RecordStream::End(const std::string& summary) {
+    // The CSV holds records only, for whatever reads them; its summary is for the person running it.
+    if (format_ == Format::Json) out_ << (any_ ? "\n  " : "") << "],\n  \"summary\": " << JsonString(summary) << "\n}\n";
+}
+
+namespace {
+
+void WriteRecords(std::ostream& out, RecordStream::Format format, const std::vector<ObjectRecord>& records,
+                  const std::string& summary) {
+    RecordStream stream(out, format);
+    stream.Begin();
+    for (const ObjectRecord& r : records) stream.Record(r);
+    stream.End(summary);
+}
+
+}  // namespace
+
+void WriteCsv(std::ostream& out, const std::vector<ObjectRecord>& records) {
+    WriteRecords(out, RecordStream::Format::Csv, records, std::string());
+}
+
+void WriteJson(std::ostream& out, const std::vector<ObjectRecord>& records, const std::string& summary) {
+    WriteRecords(out, RecordStream::Format::Json, records, summary);
 }
 
 }  // namespace loftwick

@@ -42,6 +42,23 @@ void WriteCsv(std::ostream& out, const std::vector<ObjectRecord>& records);
 // {"objects": [...], "summary": "..."}
 void WriteJson(std::ostream& out, const std::vector<ObjectRecord>& records, const std::string& summary);
 
+// The same two formats written a record at a time, as the objects are selected: Begin, a Record for
+// each, then End with the summary (which the CSV does not hold). Nothing is kept but whether a record
+// has been written.
+class RecordStream {
+public:
+    enum class Format { Csv, Json };
+    RecordStream(std::ostream& out, Format format) : out_(out), format_(format) {}
+    void Begin();
+    void Record(const ObjectRecord& record);
+    void End(const std::string& summary);
+
+private:
+    std::ostream& out_;
+    Format format_;
+    bool any_ = false;
+};
+
 std::string CsvField(const std::string& text);
 std::string JsonString(const std::string& text);
 

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -33,13 +34,17 @@ std::vector<std::string> HostDirectories(ScanState& state, ScanHost& host, const
     return dirs;
 }
 
-// The plain files of a host folder: no folders, no hidden files, no links.
-std::vector<std::string> PlainFiles(const HeldDir& dir) {
-    std::vector<std::string> names;
-    for (const DirEntry& entry : TheFileSystem().ListAt(dir)) {
-        if (entry.kind == EntryKind::File && !entry.isLink && !Hidden(entry.name)) names.push_back(entry.name);
-    }
-    return names;
+bool IsPlainFile(const DirEntry& entry) {
+    return entry.kind == EntryKind::File && !entry.isLink && !Hidden(entry.name);
+}
+
+// The plain files of a host folder (no folders, no hidden files, no links): its listing with every
+// other entry dropped, so that no name is copied.
+std::vector<DirEntry> PlainFiles(const HeldDir& dir) {
+    std::vector<DirEntry> entries = TheFileSystem().ListAt(dir);
+    entries.erase(std::remove_if(entries.begin(), entries.end(), [](const DirEntry& e) { return !IsPlainFile(e); }),
+                  entries.end());
+    return entries;
 }
 
 // A host folder with no plain file goes; only an empty folder is removed, never its contents.
@@ -75,26 +80,26 @@ bool ProcessAllFiles_WinProxy(ScanState& state, ScanHost& host) {
         for (const std::string& hostName : dirs) {
             const std::string dir = cache.PathOf(hostName) + "/";
             host.SetStatusText(dir);
-            std::vector<std::string> names;
+            std::vector<DirEntry> files;
             HeldDir held;
             try {
                 held = fs.OpenDirectoryAt(cache, hostName);
-                names = PlainFiles(held);
+                files = PlainFiles(held);
             } catch (...) {
                 // An unreadable host folder (or one that became a link) is reported and passed over; the
                 // others are still scanned.
                 HandleError("frmMain:ProcessAllFiles_WinProxy", dir);
                 continue;
             }
-            if (names.empty()) {
+            if (files.empty()) {
                 RemoveEmptyHostDir(state, host, cache, hostName);
                 continue;
             }
-            for (const std::string& name : names) {
+            for (const DirEntry& entry : files) {
                 host.LetEventsRun();
                 if (state.BreakRequested) return false;
                 if (!state.CurrentCache) state.CurrentCache = NewCacheObject(1);
-                state.CurrentCache->BindAt(held, name);
+                state.CurrentCache->BindAt(held, entry.name);
                 // A failed object is reported inside; the walk goes on with the next file.
                 ProcessOneFile(state, host);
             }

@@ -101,17 +101,23 @@ bool ProcessOneFile(ScanState& state, ScanHost& host) {
         int score = -1;
         if (Selected(state, *object, score)) {
             ++state.FilesSelected;
-            host.Results().Add(object, state.ContentsFilter.Count > 0 ? score : -1);
-            added = true;
+            // Saving into the tree works on a result, so a host that keeps none holds this one alone.
+            const bool keep = host.KeepsResults();
+            if (keep || state.SaveTree) {
+                if (!keep) host.Results().Clear();
+                host.Results().Add(object, state.ContentsFilter.Count > 0 ? score : -1);
+                added = true;
+            }
             const std::string line = ResultLine(state, *object, score);
             if (state.FilesSelected <= 500 || !host.ListIsCapped()) host.AppendListLine(line);
             else host.SetStatusText(line);
             host.ObjectSelected(state.FilesSelected, object, state.ContentsFilter.Count > 0 ? score : -1);
             if (state.DryRun) TallyOperations(state, *object);
             else RunOperations(state, host, *object);
-            // The result keeps its name in the held folder, not an open file: a scan holds one at a time.
+            // A result keeps its name in the held folder, not an open file: a scan holds one at a time. An
+            // object not kept is bound again to the next file.
             object->ReleaseFile();
-            state.CurrentCache.reset();
+            if (added) state.CurrentCache.reset();
         }
         return true;
     } catch (...) {

@@ -27,6 +27,9 @@ public:
 
     // The window's list keeps at most 500 result lines; the batch front end prints every one.
     virtual bool ListIsCapped() const { return true; }
+    // Whether selected objects are kept for the commands that follow a scan. A host that keeps none
+    // (the batch front end with no save or export to follow) is handed each one as it is selected.
+    virtual bool KeepsResults() const { return true; }
 
     virtual clsSearchResults& Results() = 0;
     // Saves result `index` (1-based) into the temporary tree: the "Save to temp dir with tree" command.

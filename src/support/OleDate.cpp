@@ -1,5 +1,6 @@
 #include "support/OleDate.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -105,21 +106,58 @@ int64_t HourBoundaries(OleDate from, OleDate to) {
 }
 int64_t SecondBoundaries(OleDate from, OleDate to) { return ToLinearSeconds(to) - ToLinearSeconds(from); }
 
+namespace {
+
+// Writes `value` as "%0*d" would: at least `width` characters, the sign counted, zeros after it.
+char* PutDigits(char* at, int value, int width) {
+    char digits[12];
+    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value < 0 ? -value : value);
+    (void)ec;
+    const int length = static_cast<int>(end - digits);
+    if (value < 0) {
+        *at++ = '-';
+        --width;
+    }
+    for (int pad = width - length; pad > 0; --pad) *at++ = '0';
+    for (const char* d = digits; d < end; ++d) *at++ = *d;
+    return at;
+}
+
+char* PutDate(char* at, const DateParts& p) {
+    at = PutDigits(at, p.year, 4);
+    *at++ = '-';
+    at = PutDigits(at, p.month, 2);
+    *at++ = '-';
+    return PutDigits(at, p.day, 2);
+}
+
+char* PutTime(char* at, const DateParts& p) {
+    at = PutDigits(at, p.hour, 2);
+    *at++ = ':';
+    at = PutDigits(at, p.minute, 2);
+    *at++ = ':';
+    return PutDigits(at, p.second, 2);
+}
+
+}  // namespace
+
 std::string FormatGeneralDate(OleDate date) {
     const int64_t linear = ToLinearSeconds(date);
     const int64_t day = FloorDiv(linear, kSecondsPerDay);
     const bool midnight = linear - day * kSecondsPerDay == 0;
     const DateParts p = SplitDate(date);
     char buf[64];
+    char* end = buf;
     if (day == 0) {
-        std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", p.hour, p.minute, p.second);
+        end = PutTime(end, p);
     } else if (midnight) {
-        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", p.year, p.month, p.day);
+        end = PutDate(end, p);
     } else {
-        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
-                      p.second);
+        end = PutDate(end, p);
+        *end++ = ' ';
+        end = PutTime(end, p);
     }
-    return buf;
+    return std::string(buf, end);
 }
 
 std::string FormatIsoLocal(OleDate date) {
@@ -166,43 +204,88 @@ std::optional<int64_t> LocalDateToEpoch(OleDate localDate) {
 
 int64_t UtcDateToEpoch(OleDate utcDate) { return ToLinearSeconds(utcDate) - kEpochSerial * kSecondsPerDay; }
 
+namespace {
+
+bool IsScanSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A decimal field of at most `width` characters, read as a "%Nd" conversion reads it: blanks skipped
+// first, then an optional sign and at least one digit, the sign counting towards the width. Advances
+// `at` past what it read; nothing (and `at` unspecified) when no digit is there.
+std::optional<int> ScanField(const char*& at, int width) {
+    while (IsScanSpace(*at)) ++at;
+    bool negative = false;
+    if (*at == '+' || *at == '-') {
+        negative = *at == '-';
+        ++at;
+        --width;
+    }
+    int value = 0, digits = 0;
+    for (; digits < width && IsDigit(*at); ++digits, ++at) value = value * 10 + (*at - '0');
+    if (digits == 0) return std::nullopt;
+    return negative ? -value : value;
+}
+
+// Reads fields of the given widths separated by `separator`, as "%Nd<sep>%Nd..." would; false when one
+// is missing. `at` ends after the last field read.
+template <size_t N>
+bool ScanFields(const char*& at, const int (&widths)[N], char separator, int* (&&into)[N]) {
+    for (size_t i = 0; i < N; ++i) {
+        if (i > 0 && *at++ != separator) return false;
+        const std::optional<int> field = ScanField(at, widths[i]);
+        if (!field) return false;
+        *into[i] = *field;
+    }
+    return true;
+}
+
+bool EqualsNoCase(std::string_view text, std::string_view upper) {
+    if (text.size() != upper.size()) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i] >= 'a' && text[i] <= 'z' ? static_cast<char>(text[i] - 32) : text[i];
+        if (c != upper[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 std::optional<OleDate> ParseDateOrTime(const std::string& text) {
-    int a = 0, b = 0, c = 0, h = 0, m = 0, s = 0, used = 0;
-    const char* str = text.c_str();
+    int a = 0, b = 0, c = 0, h = 0, m = 0, s = 0;
+    // Read as C text: a NUL ends what is looked at, while the length checks see the whole text.
+    const char* const str = text.c_str();
+    const char* at = str;
     // A date, optionally followed by a time.
-    if (std::sscanf(str, "%4d-%2d-%2d%n", &a, &b, &c, &used) == 3 && used == 10) {
+    if (ScanFields(at, {4, 2, 2}, '-', {&a, &b, &c}) && at - str == 10) {
         if (b < 1 || b > 12 || c < 1 || c > 31) return std::nullopt;
         if (text.size() == 10) return DateSerial(a, b, c);
-        int used2 = 0;
-        if (std::sscanf(str + 10, " %2d:%2d:%2d%n", &h, &m, &s, &used2) == 3 &&
-            static_cast<size_t>(10 + used2) == text.size() && h < 24 && m < 60 && s < 60) {
+        at = str + 10;
+        while (IsScanSpace(*at)) ++at;
+        if (ScanFields(at, {2, 2, 2}, ':', {&h, &m, &s}) && static_cast<size_t>(at - str) == text.size() &&
+            h < 24 && m < 60 && s < 60) {
             return MakeDate(a, b, c, h, m, s);
         }
         return std::nullopt;
     }
     // A clock time "h:mm" or "h:mm:ss", optionally with AM or PM.
-    used = 0;
-    int n = std::sscanf(str, "%2d:%2d%n", &h, &m, &used);
-    if (n != 2 || str[0] < '0' || str[0] > '9') return std::nullopt;
-    size_t pos = static_cast<size_t>(used);
+    at = str;
+    if (!IsDigit(str[0]) || !ScanFields(at, {2, 2}, ':', {&h, &m})) return std::nullopt;
+    size_t pos = static_cast<size_t>(at - str);
     if (pos < text.size() && text[pos] == ':') {
-        int used3 = 0;
-        if (std::sscanf(str + pos + 1, "%2d%n", &s, &used3) != 1 || str[pos + 1] < '0' || str[pos + 1] > '9')
-            return std::nullopt;
-        pos += 1 + static_cast<size_t>(used3);
+        if (!IsDigit(str[pos + 1])) return std::nullopt;
+        at = str + pos + 1;
+        s = *ScanField(at, 2);
+        pos = static_cast<size_t>(at - str);
     }
-    std::string rest = text.substr(pos);
-    while (!rest.empty() && rest.front() == ' ') rest.erase(rest.begin());
+    std::string_view rest(text);
+    rest.remove_prefix(pos);
+    while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
     if (!rest.empty()) {
-        std::string upper;
-        for (char ch : rest) upper += static_cast<char>(ch >= 'a' && ch <= 'z' ? ch - 32 : ch);
-        if (upper == "AM" || upper == "PM") {
-            if (h < 1 || h > 12) return std::nullopt;
-            if (upper == "AM" && h == 12) h = 0;
-            if (upper == "PM" && h != 12) h += 12;
-        } else {
-            return std::nullopt;
-        }
+        const bool am = EqualsNoCase(rest, "AM");
+        if (!am && !EqualsNoCase(rest, "PM")) return std::nullopt;
+        if (h < 1 || h > 12) return std::nullopt;
+        if (am && h == 12) h = 0;
+        if (!am && h != 12) h += 12;
     }
     if (h < 0 || h > 23 || m < 0 || m > 59 || s < 0 || s > 59) return std::nullopt;
     return OleDate(TimeSerial(h, m, s));

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "support/RuntimeError.h"
 #include "support/Variant.h"
@@ -80,22 +81,23 @@ private:
 // Runs `body`; on any exception reports it with HandleError(location, notes) and returns `neutral`.
 // This is the program's one shape of error trap.
 template <class R, class F>
-R Trapped(const std::string& location, const std::string& notes, R neutral, F&& body) {
+R Trapped(std::string_view location, std::string_view notes, R neutral, F&& body) {
+    // Views, so that a trap that never springs costs no text: most of them guard every object of a scan.
     try {
         return body();
     } catch (...) {
-        HandleError(location, notes);
+        HandleError(std::string(location), std::string(notes));
         return neutral;
     }
 }
 
 // The same for a procedure without a result.
 template <class F>
-void TrappedVoid(const std::string& location, const std::string& notes, F&& body) {
+void TrappedVoid(std::string_view location, std::string_view notes, F&& body) {
     try {
         body();
     } catch (...) {
-        HandleError(location, notes);
+        HandleError(std::string(location), std::string(notes));
     }
 }
 

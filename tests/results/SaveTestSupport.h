@@ -42,7 +42,7 @@ class FakeCache final : public clsCache {
     std::vector<std::string> copies;  // every destination asked for
 
     int32_t ProxyType() const override { return 1; }
-    std::string fileName() const override { return file; }
+    const std::string& fileName() const override { return file; }
     void setFileName(const std::string&) override {}
     bool TakeMetadata(const uint8_t*, size_t) override { return false; }
     OleDate DateModified() const override { return modified; }
@@ -53,8 +53,8 @@ class FakeCache final : public clsCache {
     bool FixFileName() override { return false; }
     int64_t ContentLen() const override { return reportedLength.value_or(ContentLenActual()); }
     int64_t ContentLenActual() const override { return static_cast<int64_t>(content.size()); }
-    std::string ContentType() const override { return contentType; }
-    std::string ObjectName() const override { return url; }
+    const std::string& ContentType() const override { return contentType; }
+    const std::string& ObjectName() const override { return url; }
     std::string Host() const override { return {}; }
     bool DeleteIfAged() override { return false; }
     bool Delete() override { return ++deletes > 0; }
