@@ -72,9 +72,12 @@ public:
     // The stored status line and header lines, each ended by CR LF, and the empty line that closes them;
     // "" when the format stores none or they cannot be read. Reads the file again.
     virtual std::string StoredResponseHead() const { return {}; }
+    // Whether the bound file is no object to list: Squid's internal objects and swap files whose
+    // metadata cannot be read. The path stays; the scan counts them as skipped.
+    virtual bool Skipped() const { return false; }
 };
 
-// A new, unbound cache object of the implementation that matches a proxy type (1 or 2).
+// A new, unbound cache object of the implementation that matches a proxy type (1, 2 or 3).
 std::shared_ptr<clsCache> NewCacheObject(int32_t proxyType);
 
 }  // namespace loftwick

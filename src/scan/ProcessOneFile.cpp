@@ -19,11 +19,15 @@ int64_t AgeOf(const ScanState& state, const clsCache& object) {
 }
 
 bool Selected(ScanState& state, clsCache& object, int& score) {
+    if (object.Skipped()) {
+        ++state.SwapFilesSkipped;
+        return false;
+    }
     if (object.fileName().empty()) {
         ++state.FilesNotFound;
         return false;
     }
-    if (Program().ProxyType == 2 && !state.HostFilter.empty() && !ContainsNoCase(object.Host(), state.HostFilter))
+    if (Program().ProxyType >= 2 && !state.HostFilter.empty() && !ContainsNoCase(object.Host(), state.HostFilter))
         return false;
     if (!state.ContentTypeFilter.empty() && !ContainsNoCase(object.ContentType(), state.ContentTypeFilter))
         return false;
@@ -68,7 +72,10 @@ void RunOperations(ScanState& state, ScanHost& host, clsCache& object) {
         ++state.FilesSkipped;
         return;
     }
-    if (state.DeleteOld) {
+    if (Program().ProxyType == 3) {
+        // Squid's objects go through Squid while it runs; the walk reports the outcomes.
+        if (state.DeleteOld ? object.Delete() : object.DeleteIfAged()) ++state.FilesDeleted;
+    } else if (state.DeleteOld) {
         TheFileSystem().RemoveFile(object.fileName());
         ++state.FilesDeleted;
     } else if (object.DeleteIfAged()) {
