@@ -196,6 +196,19 @@ bool clsCacheSquid::Delete() {
     return true;
 }
 
+std::string clsCacheSquid::StoredMetadataText() const {
+    if (path_.empty() || skipped_) return {};
+    auto moment = [](int64_t seconds) {
+        return seconds <= 0 ? std::string("none") : FormatGeneralDate(EpochToLocalDate(seconds));
+    };
+    return "Squid key: " + (meta_.key.empty() ? std::string("none") : meta_.key) + "\r\n" +
+           "Time stamp: " + moment(meta_.timestamp) + "\r\n" +
+           "Last reference: " + moment(meta_.lastReference) + "\r\n" +
+           "Expires: " + moment(meta_.expires) + "\r\n" +
+           "Reference count: " + std::to_string(meta_.referenceCount) +
+           (meta_.varyHeaders.empty() ? std::string() : "\r\nVary headers: " + meta_.varyHeaders);
+}
+
 std::string clsCacheSquid::StoredResponseHead() const {
     if (path_.empty() || skipped_) return {};
     try {

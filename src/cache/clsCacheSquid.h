@@ -69,6 +69,7 @@ class clsCacheSquid final : public clsCacheBase {
 
     std::string StoredResponseHead() const override;
     bool Skipped() const override { return skipped_; }
+    std::string StoredMetadataText() const override;
 
     // The metadata as binding read it.
     const SwapMetadata& Metadata() const { return meta_; }
