@@ -17,7 +17,6 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <atomic>
 #include <chrono>
@@ -29,6 +28,7 @@
 #include <thread>
 
 #include "cache/clsCacheSquid.h"
+#include "cachebuilder/Encodings.h"
 #include "cli/BatchScan.h"
 #include "support/Program.h"
 #include "support/TestEnv.h"
@@ -48,20 +48,6 @@ constexpr auto kStopLimit = std::chrono::seconds(30);
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::string Gzip(const std::string& text) {
-    z_stream z{};
-    deflateInit2(&z, 9, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&z, text.size()) + 32, '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    z.avail_in = static_cast<uInt>(text.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
 }
 
 int FreePort() {
@@ -392,7 +378,7 @@ class RealSquid : public test::ProgramFixture {
         origin_.Add("/sel-app.js", {"200 OK",
                                     {"Content-Type: application/javascript", "Content-Encoding: gzip",
                                      "Vary: Accept-Encoding", "Cache-Control: max-age=3600"},
-                                    Gzip(script),
+                                    builder::Gzip(script),
                                     script});
         std::string image = "\x89PNG\r\n\x1a\n";
         for (int i = 0; i < 3000; ++i) image += static_cast<char>((i * 7919) & 0xff);
