@@ -72,9 +72,8 @@ std::string SwapMetadataOf(const SquidObject& object) {
 SquidCache::SquidCache(std::string dir, int firstLevel, int secondLevel)
     : dir_(std::move(dir)), firstLevel_(firstLevel), secondLevel_(secondLevel) {
     while (dir_.size() > 1 && dir_.back() == '/') dir_.pop_back();
-    for (int l1 = 0; l1 < firstLevel_; ++l1) {
-        for (int l2 = 0; l2 < secondLevel_; ++l2) fs::create_directories(dir_ + "/" + Hex(l1, 2) + "/" + Hex(l2, 2));
-    }
+    // Only the folders that get a swap file are made: Squid's full tree is thousands of empty folders.
+    fs::create_directories(dir_);
     // The log header Squid begins swap.state with: version 2, 72-byte entries.
     std::ofstream state(dir_ + "/swap.state", std::ios::binary | std::ios::trunc);
     std::string header = std::string(1, '\x03') + std::string(3, '\0') + Native<int32_t>(2) + Native<int32_t>(72);

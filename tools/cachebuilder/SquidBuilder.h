@@ -46,7 +46,7 @@ std::string KeyOf(const std::string& url);
 
 class SquidCache {
   public:
-    // Creates the cache folder and, like "squid -z", every L1 and L2 folder.
+    // Creates the cache folder and swap.state; the L1 and L2 folders come with the swap files put there.
     explicit SquidCache(std::string dir, int firstLevel = 16, int secondLevel = 256);
 
     // Writes one swap file and its swap.state entry; returns the file's full path.
