@@ -59,7 +59,8 @@ int ParseScanFlags(const std::vector<std::string>& args, ScanFlags& flags, std::
     if (flags.proxy == "squid" && (flags.fixTime || !flags.ttl.empty())) {
         err << "loftwick-scan: " << (flags.fixTime ? "--fix-time" : "--ttl")
             << " cannot be used with --proxy squid: Squid keeps its own times in each swap file's metadata and in "
-               "swap.state, and file times mean nothing to it\n";
+               "swap.state, and file times mean nothing to it\n"
+            << app.help();
         return kExitUsage;
     }
     return -1;
