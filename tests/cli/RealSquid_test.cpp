@@ -460,7 +460,9 @@ TEST_F(RealSquid, ListsSearchesCopiesAndPurgesWhatSquidStored) {
             EXPECT_EQ(copies.ReadFile("copy"), decode ? reply.decoded : reply.body) << s.url;
         }
     }
-    ASSERT_EQ(Scan({"--save-all", "domain", "--temp-dir", copies / "saved"}), kExitOk) << err_.str();
+    ASSERT_EQ(Scan({"--save-all", "domain", "--temp-dir", copies / "saved", "--warc", copies / "all.warc.gz"}), kExitOk)
+        << err_.str();
+    EXPECT_NE(err_.str().find("Exported " + std::to_string(swapped.size()) + " objects"), std::string::npos) << err_.str();
 
     // With Squid running again, the selection is purged through it and the rest stays cached.
     ASSERT_TRUE(squid_.Start()) << squid_.Log("cache.log");
