@@ -138,6 +138,10 @@ bool IsMissingFileError(const RuntimeError& error) {
     return error.Number() == vberr::FileNotFound || error.Number() == vberr::PathNotFound;
 }
 
+void clsCacheBase::ReportBindFailure(const char* location, const std::string& path) {
+    HandleError(location, path);
+}
+
 void clsCacheBase::ClearMetadata() {
     path_.clear();
     url_.clear();

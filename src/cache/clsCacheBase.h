@@ -20,6 +20,8 @@ namespace loftwick {
 //   no later operation can act through a link.
 // - Binding remembers which file it bound (device and inode); StillSameFile tells whether the path still
 //   names it, so that a caller can refuse to delete a file that was replaced since.
+bool IsMissingFileError(const RuntimeError& error);
+
 class clsCacheBase : public clsCache {
   public:
     std::string fileName() const override { return path_; }
@@ -80,6 +82,22 @@ class clsCacheBase : public clsCache {
     std::optional<OleDate> Created() const;
     // The identity of the file as it was opened, when that is known better than from the path.
     void TakeIdentity(const FileInfo& info);
+    // Clears the metadata and runs `bind` on the path. A missing file leaves the object unbound without
+    // a report; any other failure is reported at `location` and leaves it unbound too.
+    template <class Bind>
+    void BindReporting(const std::string& path, const char* location, Bind&& bind) {
+        ClearMetadata();
+        if (path.empty()) return;
+        try {
+            bind(path);
+        } catch (const RuntimeError& e) {
+            ClearMetadata();
+            if (!IsMissingFileError(e)) ReportBindFailure(location, path);
+        } catch (...) {
+            ClearMetadata();
+            ReportBindFailure(location, path);
+        }
+    }
 
     virtual const char* FileCopyLocation() const = 0;
 
@@ -100,6 +118,8 @@ class clsCacheBase : public clsCache {
 
   private:
     class WordSearch;  // the state of one contents search
+
+    static void ReportBindFailure(const char* location, const std::string& path);
 
     OleDate StampMoment() const;
     // Whether copies and searches decode this object's content.

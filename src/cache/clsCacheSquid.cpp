@@ -75,20 +75,10 @@ std::string PurgeRefusedAdvice() {
 }
 
 void clsCacheSquid::setFileName(const std::string& strNewValue) {
-    ClearMetadata();
     meta_ = {};
     skipped_ = false;
     skipReason_.clear();
-    if (strNewValue.empty()) return;
-    try {
-        Bind(strNewValue);
-    } catch (const RuntimeError& e) {
-        ClearMetadata();
-        if (!IsMissingFileError(e)) HandleError("clsCacheSquid:clsCache_Filename", strNewValue);
-    } catch (...) {
-        ClearMetadata();
-        HandleError("clsCacheSquid:clsCache_Filename", strNewValue);
-    }
+    BindReporting(strNewValue, "clsCacheSquid:clsCache_Filename", [this](const std::string& path) { Bind(path); });
 }
 
 void clsCacheSquid::Skip(std::string reason) {

@@ -18,17 +18,7 @@ constexpr uint64_t kSmallestParsedFile = 20;
 }  // namespace
 
 void clsCacheWinProxy::setFileName(const std::string& strNewValue) {
-    ClearMetadata();
-    if (strNewValue.empty()) return;
-    try {
-        Bind(strNewValue);
-    } catch (const RuntimeError& e) {
-        ClearMetadata();
-        if (!IsMissingFileError(e)) HandleError("clsCacheWinProxy:clsCache_Filename", strNewValue);
-    } catch (...) {
-        ClearMetadata();
-        HandleError("clsCacheWinProxy:clsCache_Filename", strNewValue);
-    }
+    BindReporting(strNewValue, "clsCacheWinProxy:clsCache_Filename", [this](const std::string& path) { Bind(path); });
 }
 
 void clsCacheWinProxy::Bind(const std::string& path) {
