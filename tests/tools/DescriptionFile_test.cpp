@@ -149,7 +149,7 @@ TEST(DescriptionFile, MistakesNameTheirLine) {
         }
         return std::string("no error");
     };
-    EXPECT_EQ(errorOf("object\n"), "line 1: the first line must be \"format winproxy|wingate\"");
+    EXPECT_EQ(errorOf("object\n"), "line 1: the first line must be \"format winproxy|wingate|squid\"");
     EXPECT_EQ(errorOf("format winproxy\nrecord\n"),
               "line 2: \"record\" belongs to a WinGate cache; use \"object\"");
     EXPECT_EQ(errorOf("format winproxy\nobject\nsize 12x\n"), "line 3: not a number: \"12x\"");
