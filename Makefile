@@ -10,11 +10,13 @@ FUZZ_DIR  := build/fuzz
 BENCH_DIR := build/bench
 
 BUILD_PKGS := cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev \
-              libcli11-dev zlib1g-dev libbrotli-dev
+              libcli11-dev zlib1g-dev libbrotli-dev libcurl4-openssl-dev
 FUZZ_PKGS  := clang libfuzzer-14-dev libclang-rt-14-dev
 BENCH_PKGS := libbenchmark-dev
+# The Squid test starts a real Squid of its own on a free localhost port.
+TEST_PKGS  := squid
 
-.PHONY: run test fuzz fuzz-smoke bench deps deps-fuzz deps-bench build-run build-test build-fuzz clean
+.PHONY: run test fuzz fuzz-smoke bench deps deps-fuzz deps-bench deps-test build-run build-test build-fuzz clean
 
 define ensure_packages
 	@missing=""; for p in $(1); do \
@@ -40,6 +42,9 @@ deps-fuzz: deps
 deps-bench: deps
 	$(call ensure_packages,$(BENCH_PKGS))
 
+deps-test: deps-fuzz
+	$(call ensure_packages,$(TEST_PKGS))
+
 build-run: deps
 	cmake -S . -B $(RUN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLOFTWICK_TESTS=OFF >/dev/null
 	cmake --build $(RUN_DIR) -j $(JOBS) --target loftwick loftwick-scan loftwick-mkcache
@@ -56,7 +61,7 @@ run: build-run
 	fi
 	$(RUN_DIR)/src/qt/loftwick
 
-build-test: deps-fuzz
+build-test: deps-test
 	cmake -S . -B $(TEST_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 	      -DLOFTWICK_SANITIZE=ON -DLOFTWICK_WERROR=ON >/dev/null
 	cmake --build $(TEST_DIR) -j $(JOBS)

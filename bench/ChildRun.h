@@ -13,6 +13,7 @@ struct CaseFigures {
     double readerSeconds = 0;
     long long scanTotal = 0;
     long long scanSelected = 0;
+    long long scanSkipped = 0;  // Squid files that are no objects (Vary markers)
     bool scanOk = false;
     long long readerObjects = 0;
     long long readerHits = 0;

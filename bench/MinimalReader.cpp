@@ -39,6 +39,19 @@ void ForEachWinProxyFile(const std::string& cacheDir, const std::function<void(c
     }
 }
 
+// A Squid store: L1 folders, L2 folders below them, swap files below those (swap.state lies beside the
+// L1 folders and is no object).
+void ForEachSquidFile(const std::string& cacheDir, const std::function<void(const std::string&)>& visit) {
+    for (const std::string& l1 : Entries(cacheDir, DT_DIR)) {
+        for (const std::string& l2 : Entries(cacheDir + l1 + "/", DT_DIR)) {
+            const std::string dir = cacheDir + l1 + "/" + l2 + "/";
+            for (const std::string& name : Entries(dir, DT_REG)) visit(dir + name);
+        }
+    }
+}
+
+using Walk = void (*)(const std::string&, const std::function<void(const std::string&)>&);
+
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - ('a' - 'A')) : c; }
 
 // Plain pointers that cannot overlap, so the compiler turns the loop into vector code: the yardstick
@@ -167,12 +180,11 @@ bool HeaderBlockFacts(const char* head, size_t n, uint64_t size) {
     return true;
 }
 
-}  // namespace
-
-ReaderCount ReadWinProxyHeaders(const std::string& cacheDir) {
+// Opens each file of the walk, reads its first 4 KiB and looks for the end of a header block.
+ReaderCount ReadHeaders(Walk walk, const std::string& cacheDir) {
     ReaderCount count;
     std::vector<char> head(kHeaderBytes);
-    ForEachWinProxyFile(cacheDir, [&](const std::string& path) {
+    walk(cacheDir, [&](const std::string& path) {
         ++count.objects;
         // What the listing needs: a file that is no link, its size, and the header block's end, type and
         // date.
@@ -188,14 +200,25 @@ ReaderCount ReadWinProxyHeaders(const std::string& cacheDir) {
     return count;
 }
 
-ReaderCount SearchWinProxy(const std::string& cacheDir, const std::string& word) {
+ReaderCount SearchFiles(Walk walk, const std::string& cacheDir, const std::string& word) {
     ReaderCount count;
     WordSearch search(UpperWord(word));
-    ForEachWinProxyFile(cacheDir, [&](const std::string& path) {
+    walk(cacheDir, [&](const std::string& path) {
         ++count.objects;
         if (search.PathHolds(path)) ++count.hits;
     });
     return count;
+}
+
+}  // namespace
+
+ReaderCount ReadWinProxyHeaders(const std::string& cacheDir) { return ReadHeaders(ForEachWinProxyFile, cacheDir); }
+ReaderCount SearchWinProxy(const std::string& cacheDir, const std::string& word) {
+    return SearchFiles(ForEachWinProxyFile, cacheDir, word);
+}
+ReaderCount ReadSquidHeaders(const std::string& cacheDir) { return ReadHeaders(ForEachSquidFile, cacheDir); }
+ReaderCount SearchSquid(const std::string& cacheDir, const std::string& word) {
+    return SearchFiles(ForEachSquidFile, cacheDir, word);
 }
 
 ReaderCount ReadWinGateIndex(const std::string& cacheDir) {

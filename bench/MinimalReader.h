@@ -24,4 +24,10 @@ ReaderCount ReadWinGateIndex(const std::string& cacheDir);
 // WinGate: the same walk, every byte of each content file searched for `word`, letter case ignored.
 ReaderCount SearchWinGate(const std::string& cacheDir, const std::string& word);
 
+// Squid: lists the L1 and L2 folders and their swap files, opens each, reads its first 4 KiB and looks
+// for the end of the stored reply's head.
+ReaderCount ReadSquidHeaders(const std::string& cacheDir);
+// Squid: the same walk, every byte of every swap file searched for `word`, letter case ignored.
+ReaderCount SearchSquid(const std::string& cacheDir, const std::string& word);
+
 }  // namespace loftwick::bench

@@ -9,6 +9,7 @@
 
 #include "FuzzInput.h"
 #include "cachebuilder/Encodings.h"
+#include "cachebuilder/SquidBuilder.h"
 #include "cachebuilder/WinGateBuilder.h"
 #include "cachebuilder/WinProxyBuilder.h"
 
@@ -154,6 +155,41 @@ void DecoderSeeds(const std::string& out) {
     seeds.Add(JoinFields(0, {"identity", "", page}));
 }
 
+// Swap files as the builder writes them after what a real Squid wrote: a page, a gzip-encoded variant
+// with its Vary headers, Squid's Vary marker, and shapes the parser must refuse.
+void SwapMetadataSeeds(const std::string& out) {
+    SeedFolder seeds(out, "SwapMetadata");
+    SquidObject page;
+    page.url = "http://www.example.com/path/page.html?q=1";
+    page.Header("Date", HttpDate(1733000000)).Header("Content-Type", "text/html").Header("Content-Length", "18");
+    page.timestamp = page.lastReference = 1733000000;
+    page.lastModified = 1700000000;
+    page.content = Content::Bytes("<html>HELLO</html>");
+    seeds.Add(SwapMetadataOf(page) + ReplyHeadOf(page) + page.content.bytes);
+
+    SquidObject variant = page;
+    variant.headerLines = {"Content-Type: application/javascript", "Content-Encoding: gzip", "Vary: Accept-Encoding"};
+    variant.varyHeaders = "accept-encoding=\"gzip%2C%20deflate\", user-agent";
+    variant.expires = 1733003600;
+    variant.content = Content::Bytes(Gzip("var html = 'HELLO';"));
+    seeds.Add(SwapMetadataOf(variant) + ReplyHeadOf(variant) + variant.content.bytes);
+
+    SquidObject marker = page;
+    marker.statusLine = "HTTP/1.1 200 Internal marker object";
+    marker.headerLines = {"Content-Type: x-squid-internal/vary", "Vary: Accept-Encoding"};
+    marker.content = Content::Bytes("");
+    seeds.Add(SwapMetadataOf(marker) + ReplyHeadOf(marker));
+
+    SquidObject odd = page;
+    odd.extraEntries = {{1, "old"}, {200, "future"}, {4, std::string("second\0url", 10)}};
+    seeds.Add(SwapMetadataOf(odd) + ReplyHeadOf(odd) + "body");
+    odd.metaLength = 40;
+    seeds.Add(SwapMetadataOf(odd) + "rest");
+    odd.writeUrl = false;
+    odd.metaLength.reset();
+    seeds.Add(SwapMetadataOf(odd));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -170,5 +206,6 @@ int main(int argc, char** argv) {
     SettingsSeeds(out);
     RegistrySeeds(out);
     DecoderSeeds(out);
+    SwapMetadataSeeds(out);
     return 0;
 }

@@ -6,6 +6,8 @@
 #include "support/Desktop.h"
 #include "support/FileSystem.h"
 #include "support/Program.h"
+#include "support/RuntimeError.h"
+#include "support/SquidConf.h"
 #include "support/basErrorHandler.h"
 #include "support/basInternational.h"
 #include "support/basRegistry.h"
@@ -37,9 +39,10 @@ std::string DirectoryPart(const std::string& path) {
 }
 
 std::string ProxyTypePrompt() {
-    return "Select Proxy Server, that you are using (type 1 or 2)\r\n"
+    return "Select Proxy Server, that you are using (type 1, 2 or 3)\r\n"
            "1 - WinProxy 1.4\r\n"
            "2 - WinGate 4\r\n"
+           "3 - Squid (ufs, aufs or diskd cache_dir)\r\n"
            "Enything else - none of them (to Exit)\r\n";
 }
 
@@ -60,6 +63,21 @@ std::string WinGateCacheDir(const std::string& current) {
     }
     if (dir.empty()) dir = WindowsPathToNative(kWinGateDefaultDir);
     return dir;
+}
+
+// The first ufs, aufs or diskd cache_dir of Squid's configuration, else Squid's default folder.
+std::string SquidCacheDir() {
+    std::string dir = ReadSquidConf(Program().SquidConf).cacheDir;
+    if (dir.empty()) dir = kSquidDefaultCacheDir;
+    return EndsInSeparator(dir) ? dir : dir + "/";
+}
+
+// Squid's folders are readable by its group only: the message says which group lets the user in.
+std::string UnreadableSquidFolder(const std::string& dir) {
+    std::string group = FolderGroupName(dir);
+    if (group.empty()) group = "proxy";
+    return "Cache Directory '" + dir + "' cannot be read by this user. Squid's cache folders belong to the group '" +
+           group + "': join it (sudo adduser $USER " + group + "), then log in again";
 }
 
 }  // namespace
@@ -95,6 +113,12 @@ bool CheckCacheDir() {
     bool listed = false;
     try {
         listed = !TheFileSystem().ListDirectory(p.CacheDir).empty();
+    } catch (const RuntimeError& e) {
+        if (p.ProxyType == 3 && e.Number() == vberr::PermissionDenied) {
+            Inform(UnreadableSquidFolder(p.CacheDir));
+            return false;
+        }
+        listed = false;
     } catch (...) {
         listed = false;
     }
@@ -102,7 +126,7 @@ bool CheckCacheDir() {
         Inform("Cache Directory '" + p.CacheDir + "' was not found");
         return false;
     }
-    if (p.ProxyType == 1) return true;
+    if (p.ProxyType == 1 || p.ProxyType == 3) return true;
     if (p.ProxyType == 2) {
         try {
             TheFileSystem().OpenRead(p.CacheDir + "cache.idx", true);
@@ -125,6 +149,8 @@ void SetProxyType(bool askAgain) {
         p.ProxyType = storedType;
         storedDir = GetIniValue("Common", "CacheDir", "");
         p.CacheDir = storedDir;
+        p.SquidAddress = GetIniValue("Common", "SquidAddress", p.SquidAddress);
+        p.SquidConf = GetIniValue("Common", "SquidConf", p.SquidConf);
         for (int attempt = 1;; ++attempt) {
             if (!(askAgain && attempt == 1) && CheckCacheDir()) {
                 success = true;
@@ -136,6 +162,8 @@ void SetProxyType(bool askAgain) {
                 p.CacheDir = WinProxyCacheDir();
             } else if (p.ProxyType == 2) {
                 p.CacheDir = WinGateCacheDir(p.CacheDir);
+            } else if (p.ProxyType == 3) {
+                p.CacheDir = SquidCacheDir();
             } else {
                 break;
             }

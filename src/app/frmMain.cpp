@@ -24,7 +24,7 @@ constexpr uint64_t kEventInterval = 10;
 }  // namespace
 
 std::string ProxyName(int32_t proxyType) {
-    return proxyType == 1 ? "WinProxy" : proxyType == 2 ? "WinGate" : "";
+    return proxyType == 1 ? "WinProxy" : proxyType == 2 ? "WinGate" : proxyType == 3 ? "Squid" : "";
 }
 
 frmMain::frmMain(const frmMainControls& controls, frmMainShell& shell, clsBrowser* browser)
@@ -122,8 +122,16 @@ void frmMain::Form_Load() {
     const int32_t proxyType = Program().ProxyType;
     shell_.SetCaption(Program().AppTitle + " - " + ProxyName(proxyType));
     const bool winProxy = proxyType == 1;
-    for (Control* control : std::initializer_list<Control*>{c_.chkTTL, c_.txtTTL, c_.chkDeleteAgedFiles}) {
+    const bool squid = proxyType == 3;
+    for (Control* control : std::initializer_list<Control*>{c_.chkTTL, c_.txtTTL}) {
         if (control->Visible() != winProxy) control->SetVisible(winProxy);
+    }
+    // Squid's objects age by the expiry in their metadata.
+    if (c_.chkDeleteAgedFiles->Visible() != (winProxy || squid)) c_.chkDeleteAgedFiles->SetVisible(winProxy || squid);
+    // Squid keeps its own times and finds its swap files by name: neither may change.
+    for (CheckBox* box : {c_.chkFixTime, c_.chkFixPrefix}) {
+        if (squid) box->SetValue(0);
+        if (box->Enabled() == squid) box->SetEnabled(!squid);
     }
     c_.lstStatus->AddLine(ProxyName(proxyType) + " cache at " + Program().CacheDir);
     results_ = std::make_unique<clsSearchResults>();

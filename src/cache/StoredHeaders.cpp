@@ -143,6 +143,44 @@ std::string ResponseHeadOf(std::string_view examined) {
 
 namespace {
 
+// Calls `take(number, line)` for each complete line of a stored reply (1 is the status line) and returns
+// the bytes up to the content, 0 when the head does not end in the text.
+template <class F>
+int64_t WalkReplyLines(std::string_view reply, F&& take) {
+    size_t lineStart = 0;
+    for (int number = 1;; ++number) {
+        const size_t lf = reply.find('\n', lineStart);
+        if (lf == std::string_view::npos) return 0;
+        std::string_view line = reply.substr(lineStart, lf - lineStart);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lineStart = lf + 1;
+        if (line.empty()) return number == 1 ? 0 : static_cast<int64_t>(lineStart);
+        take(number, line);
+    }
+}
+
+}  // namespace
+
+StoredHeaderBlock ParseStoredReply(std::string_view reply) {
+    StoredHeaderBlock block;
+    block.headerLength = WalkReplyLines(reply, [&](int number, std::string_view line) {
+        if (number >= 2) TakeHeaderLine(line, block);
+    });
+    return block;
+}
+
+std::string ReplyHeadOf(std::string_view reply) {
+    std::string head;
+    const int64_t headerLength = WalkReplyLines(reply, [&](int, std::string_view line) {
+        head += line;
+        head += "\r\n";
+    });
+    if (headerLength == 0 || head.rfind("HTTP/", 0) != 0) return {};
+    return head + "\r\n";
+}
+
+namespace {
+
 // What the tokens of a date text have told so far; zero means "not seen".
 struct DateFindings {
     bool weekdaySeen = false;

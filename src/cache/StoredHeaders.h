@@ -35,6 +35,14 @@ int64_t ParseStoredHeaderBlock(std::string_view examined, StoredHeaderBlock& blo
 // when the block does not end in the text or line 2 is no "HTTP/" status line.
 std::string ResponseHeadOf(std::string_view examined);
 
+// The stored reply of a Squid swap file, from its first byte: the status line, header lines and the
+// empty line, each line ended by LF or CR LF; `url` stays empty and headerLength counts the bytes up to
+// the content (0 when the head does not end in the text). Never fails.
+StoredHeaderBlock ParseStoredReply(std::string_view reply);
+// The head of such a reply with every line ended by CR LF; "" when it does not end in the text or does
+// not begin with an "HTTP/" status line.
+std::string ReplyHeadOf(std::string_view reply);
+
 // An HTTP date text as a local date. Never fails: what it cannot recognise takes defaults
 // (1990-01-01 00:00). Zone names and offsets are honoured and the moment is converted from UTC to local.
 OleDate InternetDateTime2Date(const std::string& text);

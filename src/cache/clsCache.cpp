@@ -1,5 +1,6 @@
 #include "cache/clsCache.h"
 
+#include "cache/clsCacheSquid.h"
 #include "cache/clsCacheWinGate.h"
 #include "cache/clsCacheWinProxy.h"
 
@@ -11,6 +12,8 @@ std::shared_ptr<clsCache> NewCacheObject(int32_t proxyType) {
             return std::make_shared<clsCacheWinProxy>();
         case 2:
             return std::make_shared<clsCacheWinGate>();
+        case 3:
+            return std::make_shared<clsCacheSquid>();
         default:
             return nullptr;
     }

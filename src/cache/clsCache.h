@@ -100,9 +100,15 @@ public:
     virtual std::shared_ptr<InputFile> OpenContent() { return nullptr; }
     // StoredResponseHead, read from a file OpenContent gave.
     virtual std::string ResponseHeadOf(InputFile& file) const { (void)file; return {}; }
+    // Whether the bound file is no object to list: Squid's internal objects and swap files whose
+    // metadata cannot be read. The path stays; the scan counts them as skipped.
+    virtual bool Skipped() const { return false; }
+    // What the format stores beside the reply that a user may want to see, as lines ended by CR LF
+    // except the last; "" when nothing (Squid: the store key and the times of its metadata).
+    virtual std::string StoredMetadataText() const { return {}; }
 };
 
-// A new, unbound cache object of the implementation that matches a proxy type (1 or 2).
+// A new, unbound cache object of the implementation that matches a proxy type (1, 2 or 3).
 std::shared_ptr<clsCache> NewCacheObject(int32_t proxyType);
 
 }  // namespace loftwick

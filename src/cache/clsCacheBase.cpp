@@ -225,6 +225,20 @@ void clsCacheBase::BindAt(const HeldDir& folder, const std::string& name) {
     }
 }
 
+void clsCacheBase::BindPath(const std::string& path) {
+    ClearMetadata();
+    if (path.empty()) return;
+    const std::string folder = FolderOf(path);
+    HeldDir held;
+    try {
+        held = TheFileSystem().OpenDirectory(folder.empty() ? "." : folder);
+    } catch (const RuntimeError& e) {
+        if (!IsMissingFileError(e)) HandleError(BindLocation(), path);
+        return;
+    }
+    BindAt(held, LastPartOf(path));
+}
+
 std::shared_ptr<InputFile> clsCacheBase::BoundFileOpen() const {
     if (path_.empty() || !identityKnown_) return nullptr;
     if (file_) return file_;

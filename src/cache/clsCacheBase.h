@@ -23,6 +23,8 @@ namespace loftwick {
 // - Binding keeps the file it opened, and its facts (device, inode, size, last-write time). Times are
 //   set on that very file; a name is removed only while it still stands for it; copies read the file now
 //   at the name and read its header block again when the proxy has rewritten it since.
+bool IsMissingFileError(const RuntimeError& error);
+
 class clsCacheBase : public clsCache {
   public:
     const std::string& fileName() const override { return path_; }
@@ -96,6 +98,10 @@ class clsCacheBase : public clsCache {
     virtual void TakeContentFacts(InputFile& file, uint64_t size) = 0;
     // The creation time as the file first showed it; nothing when it cannot be read.
     std::optional<OleDate> Created() const;
+    // Holds the folder of `path` (links along it followed: it is the caller's choice) and binds the last
+    // part of the path in it; a folder that cannot be held leaves the object unbound, reported unless it
+    // is missing.
+    void BindPath(const std::string& path);
     // The bound file, open, while the name still stands for it (device and inode); nothing otherwise.
     std::shared_ptr<InputFile> BoundFileOpen() const;
 

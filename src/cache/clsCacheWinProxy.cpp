@@ -21,19 +21,7 @@ constexpr uint64_t kSmallestParsedFile = 20;
 
 }  // namespace
 
-void clsCacheWinProxy::setFileName(const std::string& strNewValue) {
-    ClearMetadata();
-    if (strNewValue.empty()) return;
-    const std::string folder = FolderOf(strNewValue);
-    HeldDir held;
-    try {
-        held = TheFileSystem().OpenDirectory(folder.empty() ? "." : folder);
-    } catch (const RuntimeError& e) {
-        if (!IsMissingFileError(e)) HandleError(BindLocation(), strNewValue);
-        return;
-    }
-    BindAt(held, LastPartOf(strNewValue));
-}
+void clsCacheWinProxy::setFileName(const std::string& strNewValue) { BindPath(strNewValue); }
 
 // Everything is read from the start of the open file with one read: the head, and for small objects all
 // of it.

@@ -41,7 +41,8 @@ public:
         p.AppParentDir = GetFolder(folder);
         p.IniFileName.clear();  // a batch run reads and writes no settings
         p.IsUnattended = true;
-        p.ProxyType = flags.proxy == "wingate" ? 2 : 1;
+        p.ProxyType = flags.proxy == "wingate" ? 2 : flags.proxy == "squid" ? 3 : 1;
+        if (!flags.squidAddress.empty()) p.SquidAddress = flags.squidAddress;
         p.CacheDir = flags.cache;
         p.DecodeContent = !flags.raw;
         Platform().desktop = &desktop;

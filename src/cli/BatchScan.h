@@ -7,7 +7,7 @@ namespace loftwick::cli {
 
 // Everything loftwick-scan is asked to do, from its flags.
 struct ScanFlags {
-    std::string proxy;  // "winproxy" or "wingate"
+    std::string proxy;  // "winproxy", "wingate" or "squid"
     std::string cache;
     std::string contentType, host, url, contents;
     std::string min, max;
@@ -23,6 +23,7 @@ struct ScanFlags {
     bool dryRun = false;
     bool raw = false;  // copies and the contents search use the content as stored, not decoded
     std::string warc;  // after the scan, export every result to this WARC file ("" for none)
+    std::string squidAddress;  // where a running Squid answers ("" for the default)
 };
 
 // Exit statuses: 0 when the summary begins "OK!", 1 when it begins "Ended with error(s)." (or the run

@@ -34,9 +34,9 @@ const int64_t kLongMax = std::numeric_limits<int32_t>::max();
 }  // namespace
 
 int ParseScanFlags(const std::vector<std::string>& args, ScanFlags& flags, std::ostream& out, std::ostream& err) {
-    CLI::App app{"Scans a WinProxy or WinGate cache as the Loftwick window's \"Go!\" does, without a display.",
+    CLI::App app{"Scans a WinProxy, WinGate or Squid cache as the Loftwick window's \"Go!\" does, without a display.",
                  "loftwick-scan"};
-    app.add_option("--proxy", flags.proxy, "the cache's format")->required()->check(CLI::IsMember({"winproxy", "wingate"}));
+    app.add_option("--proxy", flags.proxy, "the cache's format")->required()->check(CLI::IsMember({"winproxy", "wingate", "squid"}));
     app.add_option("--cache", flags.cache, "the cache folder")->required();
     app.add_option("--content-type", flags.contentType, "select objects whose content type contains S");
     app.add_option("--host", flags.host, "select objects whose host contains S");
@@ -48,7 +48,10 @@ int ParseScanFlags(const std::vector<std::string>& args, ScanFlags& flags, std::
     app.add_flag("--fix-time", flags.fixTime, "set each file's modification time to its retrieval time");
     app.add_option("--ttl", flags.ttl, "set each file's time-to-live to DAYS (WinProxy)")
         ->check(WholeNumberIn(kLongMin, kLongMax));
-    app.add_flag("--delete", flags.remove, "delete each selected file");
+    app.add_flag("--delete", flags.remove, "delete each selected file (Squid: by PURGE while Squid runs)");
+    app.add_option("--squid-address", flags.squidAddress,
+                   "where a running Squid answers PURGE requests (default 127.0.0.1:3128)")
+        ->type_name("HOST:PORT");
     app.add_flag("--delete-aged", flags.removeAged, "delete each selected file whose time-to-live has run out");
     app.add_flag("--save-tree", flags.saveTree, "save each selected object below the temp directory as a tree");
     app.add_option("--temp-dir", flags.tempDir, "where saved copies go (default: TEMP)");
@@ -72,6 +75,13 @@ int ParseScanFlags(const std::vector<std::string>& args, ScanFlags& flags, std::
         return kExitOk;
     } catch (const CLI::ParseError& e) {
         err << "loftwick-scan: " << e.what() << "\n" << app.help();
+        return kExitUsage;
+    }
+    if (flags.proxy == "squid" && (flags.fixTime || !flags.ttl.empty())) {
+        err << "loftwick-scan: " << (flags.fixTime ? "--fix-time" : "--ttl")
+            << " cannot be used with --proxy squid: Squid keeps its own times in each swap file's metadata and in "
+               "swap.state, and file times mean nothing to it\n"
+            << app.help();
         return kExitUsage;
     }
     return -1;

@@ -86,6 +86,11 @@ std::string EncodingLine(const clsCache& object) {
     return line;
 }
 
+std::string MetadataLines(const clsCache& object) {
+    const std::string text = object.StoredMetadataText();
+    return text.empty() ? text : std::string(kCrLf) + Latin1ToUtf8(text);
+}
+
 }  // namespace
 
 std::string ResourceInfoText(const clsCache& object) {
@@ -95,7 +100,7 @@ std::string ResourceInfoText(const clsCache& object) {
            "Modified:   " + FormatGeneralDate(object.DateModified()) + kCrLf +
            "Actual content size: " + std::to_string(object.ContentLenActual()) + " bytes" + kCrLf +
            "Reported size:          " + std::to_string(object.ContentLen()) + " bytes" + kCrLf +
-           "Cache file name: " + GetFileName(object.fileName()) + EncodingLine(object);
+           "Cache file name: " + GetFileName(object.fileName()) + EncodingLine(object) + MetadataLines(object);
 }
 
 void mnuResourceInfo_Click(SaveHost& host) {

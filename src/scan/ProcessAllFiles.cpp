@@ -71,6 +71,7 @@ std::string SummaryLine(const ScanState& state, bool success, int64_t seconds) {
     std::string line = success ? "OK!" : "Ended with error(s).";
     line += " " + std::to_string(state.FilesSelected) + " of " + std::to_string(state.FilesTotal) + " files selected";
     if (state.FilesDeleted > 0) line += ", " + std::to_string(state.FilesDeleted) + " files deleted";
+    if (state.SwapFilesSkipped > 0) line += ", " + std::to_string(state.SwapFilesSkipped) + " files skipped";
     if (state.EmptyDirsDeleted > 0) line += ", " + std::to_string(state.EmptyDirsDeleted) + " empty dirs deleted";
     line += ", " + std::to_string(seconds) + " seconds";
     return line;
@@ -101,7 +102,7 @@ bool ProcessAllFiles(ScanState& state, const ScanInputs& inputs, ScanHost& host)
         state.BreakRequested = false;
         state.Scanning = true;
         state.EmptyDirsDeleted = state.FilesDeleted = state.FilesTotal = state.FilesNotFound = state.FilesSelected = 0;
-        state.FilesSkipped = 0;
+        state.FilesSkipped = state.SwapFilesSkipped = 0;
         state.DryRun = inputs.dryRun;
         state.WouldFixTime = state.WouldFixPrefix = state.WouldSetTTL = state.WouldDelete = state.WouldDeleteAged =
             state.WouldSaveTree = {};
@@ -126,9 +127,12 @@ bool ProcessAllFiles(ScanState& state, const ScanInputs& inputs, ScanHost& host)
         state.AgeInHours = inputs.ageUnit == "hours";
         state.DeleteAged = inputs.deleteAged != 0;
         state.SaveTree = inputs.saveTree != 0;
+        // Squid keeps its own times, and a renamed swap file is lost to it.
+        if (Program().ProxyType == 3) state.FixTime = state.FixPrefix = state.SetTTL = false;
 
         if (Program().ProxyType == 1) success = ProcessAllFiles_WinProxy(state, host);
         else if (Program().ProxyType == 2) success = ProcessAllFiles_WinGate(state, host);
+        else if (Program().ProxyType == 3) success = ProcessAllFiles_Squid(state, host);
     } catch (...) {
         HandleError("frmMain:ProcessAllFiles");
         success = false;

@@ -21,9 +21,13 @@ struct ScanInputs {
 // summary line begins "OK!". A second call while a scan runs only beeps (and returns false).
 bool ProcessAllFiles(ScanState& state, const ScanInputs& inputs, ScanHost& host);
 
-// The two walks; each returns true when it ran to its end.
+// The walks, one per proxy type; each returns true when it ran to its end.
 bool ProcessAllFiles_WinProxy(ScanState& state, ScanHost& host);
 bool ProcessAllFiles_WinGate(ScanState& state, ScanHost& host);
+// Squid's L1 and L2 folders and their swap files, in name order; ends with the deletions' report.
+bool ProcessAllFiles_Squid(ScanState& state, ScanHost& host);
+// The message for a cache folder that holds a rock store.
+std::string RockStoreMessage(const std::string& cacheDir);
 
 // The per-object step: filters the bound CurrentCache, lists and keeps a selected object and runs the
 // chosen operations. False when an error interrupted it (already reported).

@@ -25,11 +25,15 @@ bool Matches(const std::string& value, const std::string& filter, bool unheld) {
 }
 
 bool Selected(ScanState& state, clsCache& object, int& score) {
+    if (object.Skipped()) {
+        ++state.SwapFilesSkipped;
+        return false;
+    }
     if (object.fileName().empty()) {
         ++state.FilesNotFound;
         return false;
     }
-    if (Program().ProxyType == 2 && !Matches(object.Host(), state.HostFilter, state.HostFilterUnheld)) return false;
+    if (Program().ProxyType >= 2 && !Matches(object.Host(), state.HostFilter, state.HostFilterUnheld)) return false;
     if (!Matches(object.ContentType(), state.ContentTypeFilter, state.ContentTypeFilterUnheld)) return false;
     if (!Matches(object.ObjectName(), state.URLFilter, state.URLFilterUnheld)) return false;
     if (state.AgeMin != 0 && AgeOf(state, object) < state.AgeMin) return false;
@@ -76,8 +80,11 @@ void RunOperations(ScanState& state, ScanHost& host, clsCache& object) {
         ++state.FilesSkipped;
         return;
     }
-    // The name is removed only while it still stands for that file, however late the proxy swaps it.
-    if (state.DeleteOld) {
+    if (Program().ProxyType == 3) {
+        // Squid's objects go through Squid while it runs; the walk reports the outcomes.
+        if (state.DeleteOld ? object.Delete() : object.DeleteIfAged()) ++state.FilesDeleted;
+    } else if (state.DeleteOld) {
+        // The name is removed only while it still stands for that file, however late the proxy swaps it.
         if (object.RemoveIfSame()) {
             ++state.FilesDeleted;
         } else {

@@ -62,6 +62,8 @@ struct ScanState {
     int64_t ErrorCount() const { return ErrorsReported() - ErrorsAtStart; }
     // Objects that changed on disk between binding and their operation and were left alone.
     int64_t FilesSkipped = 0;
+    // Squid swap files that are no object to list: internal objects and unreadable metadata.
+    int64_t SwapFilesSkipped = 0;
 
     // A preview: select and report, count what the operations would touch, change nothing on disk.
     bool DryRun = false;

@@ -5,6 +5,7 @@
 #include "support/Clock.h"
 #include "support/Desktop.h"
 #include "support/PosixFileSystem.h"
+#include "support/ProxyControl.h"
 
 namespace loftwick {
 namespace {
@@ -53,6 +54,11 @@ FileSystem& TheFileSystem() {
 Clock& TheClock() {
     static SystemClock fallback;
     return Platform().clock ? *Platform().clock : fallback;
+}
+
+ProxyControl& TheProxyControl() {
+    static CurlProxyControl fallback;
+    return Platform().proxyControl ? *Platform().proxyControl : fallback;
 }
 
 std::string Environ(const std::string& name) {

@@ -7,6 +7,7 @@ namespace loftwick {
 class Desktop;
 class FileSystem;
 class Clock;
+class ProxyControl;
 
 // The program-wide values, set by Main (or by loftwick-scan from its flags) and read everywhere.
 struct ProgramValues {
@@ -16,9 +17,13 @@ struct ProgramValues {
     std::string AppParentDir;  // the folder that holds ProgramDir, ending in "/"; the log folder
     std::string IniFileName;   // the settings file
     bool IsUnattended = false;  // no user at the screen: no message boxes (loftwick-scan)
-    int32_t ProxyType = 0;     // 1 = WinProxy, 2 = WinGate, 0 = none chosen
+    int32_t ProxyType = 0;     // 1 = WinProxy, 2 = WinGate, 3 = Squid, 0 = none chosen
     std::string CacheDir;      // the proxy's cache folder, ending in a separator once checked
     bool RestartRequested = false;
+    // Squid only: where a running Squid answers ("host:port"), and the configuration that names its
+    // pid file and cache folders.
+    std::string SquidAddress = "127.0.0.1:3128";
+    std::string SquidConf = "/etc/squid/squid.conf";
     // Copies, views and the contents search use the content with its stored codings (gzip, deflate, br,
     // chunked) undone; off, they use the bytes as the cache holds them.
     bool DecodeContent = true;
@@ -28,17 +33,20 @@ struct ProgramValues {
 ProgramValues& Program();
 
 // The seams the core reaches the outside world through. Main (or a test) installs them; until then
-// the real file system, the system clock and a desktop that shows nothing and answers "cancel" serve.
+// the real file system, the system clock, libcurl towards a running Squid and a desktop that shows
+// nothing and answers "cancel" serve.
 struct Services {
     Desktop* desktop = nullptr;
     FileSystem* fileSystem = nullptr;
     Clock* clock = nullptr;
+    ProxyControl* proxyControl = nullptr;
 };
 
 Services& Platform();
 Desktop& TheDesktop();
 FileSystem& TheFileSystem();
 Clock& TheClock();
+ProxyControl& TheProxyControl();
 
 // An environment variable, "" when unset.
 std::string Environ(const std::string& name);

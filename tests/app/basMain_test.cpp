@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
+#include "support/FaultFileSystem.h"
 #include "support/Program.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TestEnv.h"
@@ -38,17 +41,17 @@ protected:
     test::ScriptedDesktop desktop_;
 };
 
-TEST_F(SetProxyTypeTest, FirstStartCancelledOrAnsweredWithAnythingButOneOrTwoEndsWithoutSettings) {
+TEST_F(SetProxyTypeTest, FirstStartCancelledOrAnsweredWithAnythingButOneTwoOrThreeEndsWithoutSettings) {
     using Answer = std::optional<std::string>;
-    for (const Answer& answer : {Answer(), Answer(""), Answer("three"), Answer("3"), Answer("0")}) {
+    for (const Answer& answer : {Answer(), Answer(""), Answer("three"), Answer("4"), Answer("0")}) {
         desktop_.inputAnswers = {answer};
         SetProxyType(false);
         EXPECT_EQ(Program().ProxyType, 0) << answer.value_or("cancel");
     }
     EXPECT_EQ(MessageTexts().at(0), kNotSpecified);
     EXPECT_EQ(desktop_.prompts.at(0).prompt,
-              "Select Proxy Server, that you are using (type 1 or 2)\r\n1 - WinProxy 1.4\r\n2 - WinGate 4\r\n"
-              "Enything else - none of them (to Exit)\r\n");
+              "Select Proxy Server, that you are using (type 1, 2 or 3)\r\n1 - WinProxy 1.4\r\n2 - WinGate 4\r\n"
+              "3 - Squid (ufs, aufs or diskd cache_dir)\r\nEnything else - none of them (to Exit)\r\n");
     EXPECT_EQ(desktop_.prompts[0].title, Program().AppTitle);
     EXPECT_FALSE(dir_.Exists("loftwick.ini"));
 }
@@ -114,6 +117,44 @@ TEST_F(SetProxyTypeTest, WinGateFolderWithoutIndexIsRefusedUntilOneHasIt) {
     EXPECT_EQ(GetIniValue("Common", "CacheDir", ""), dir_ / "wg/");
 }
 
+// Squid's folder comes from the first ufs, aufs or diskd cache_dir of squid.conf (a rock one is no
+// such folder), else Squid's default; a folder this user cannot read names the group to join.
+TEST_F(SetProxyTypeTest, SquidFolderComesFromSquidConfAndAnUnreadableOneNamesItsGroup) {
+    dir_.MakeDirs("spool/squid");
+    dir_.WriteFile("squid.conf", "# cache_dir ufs /commented 100 16 256\ncache_dir rock /rock 100\n"
+                                 "  cache_dir\taufs " + (dir_ / "spool/squid") + " 100 16 256 # the disk one\n");
+    for (const auto& [conf, offered] : {std::pair<std::string, std::string>{dir_ / "squid.conf", dir_ / "spool/squid/"},
+                                        {dir_ / "missing.conf", "/var/spool/squid/"}}) {
+        Program().SquidConf = conf;
+        desktop_.prompts.clear();
+        desktop_.inputAnswers = {std::string("3"), std::nullopt};
+        SetProxyType(false);
+        ASSERT_GE(desktop_.prompts.size(), 2u);
+        EXPECT_EQ(desktop_.prompts[1].defaultText, offered);
+    }
+
+    test::FaultFileSystem faults;
+    faults.FailPath(FsOp::List, "/spool/squid", EACCES);
+    Platform().fileSystem = &faults;
+    desktop_.messages.clear();
+    desktop_.inputAnswers = {std::string("3"), dir_ / "spool/squid", std::nullopt};
+    SetProxyType(false);
+    EXPECT_EQ(Program().ProxyType, 0);
+    ASSERT_EQ(desktop_.messages.size(), 2u);
+    EXPECT_EQ(desktop_.messages[1].text.rfind("Cache Directory '" + (dir_ / "spool/squid/") +
+                                                  "' cannot be read by this user. Squid's cache folders belong to "
+                                                  "the group 'root': join it",
+                                              0),
+              0u)
+        << desktop_.messages[1].text;
+
+    Platform().fileSystem = nullptr;
+    desktop_.inputAnswers = {std::string("3"), dir_ / "spool/squid"};
+    SetProxyType(false);
+    EXPECT_EQ(Program().ProxyType, 3);
+    EXPECT_EQ(GetIniValue("Common", "CacheDir", ""), dir_ / "spool/squid/");
+}
+
 TEST_F(SetProxyTypeTest, MissingFolderIsNamedInTheMessage) {
     desktop_.inputAnswers = {std::string("1"), dir_ / "nowhere", std::nullopt};
     SetProxyType(false);
@@ -145,7 +186,7 @@ TEST_F(SetProxyTypeTest, ChangeTypeAsksAtOnceKeepsTheOldValuesOnCancelAndWritesO
     dir_.WriteFile("cache/cache.idx", "");
     WriteIniValue("Common", "ProxyType", "1");
     WriteIniValue("Common", "CacheDir", dir_ / "cache/");
-    desktop_.inputAnswers = {std::string("3")};
+    desktop_.inputAnswers = {std::string("9")};
     SetProxyType(true);
     EXPECT_EQ(desktop_.prompts.size(), 1u);  // asked at once, no check first
     EXPECT_EQ(Program().ProxyType, 1);

@@ -89,13 +89,19 @@ TEST_F(MainWindowTest, WinProxyWindowShowsTheTtlControlsAndStartsWithCommandsDis
     EXPECT_TRUE(window_.mnuSaveTreeAll.Enabled());
 }
 
-TEST_F(MainWindowTest, WinGateWindowHidesTheTtlControls) {
-    Program().ProxyType = 2;
-    Load();
-    EXPECT_EQ(shell_.caption, Program().AppTitle + " - WinGate");
-    EXPECT_FALSE(window_.chkTTL.Visible());
-    EXPECT_FALSE(window_.txtTTL.Visible());
-    EXPECT_FALSE(window_.chkDeleteAgedFiles.Visible());
+// Squid's objects age by their stored expiry, but their file times and names are Squid's own.
+TEST_F(MainWindowTest, WinGateAndSquidWindowsHideTheTtlControls) {
+    for (const int32_t type : {2, 3}) {
+        Program().ProxyType = type;
+        window_.chkFixTime.SetValue(1);
+        Load();
+        EXPECT_EQ(shell_.caption, Program().AppTitle + (type == 2 ? " - WinGate" : " - Squid"));
+        EXPECT_FALSE(window_.chkTTL.Visible());
+        EXPECT_FALSE(window_.txtTTL.Visible());
+        EXPECT_EQ(window_.chkDeleteAgedFiles.Visible(), type == 3);
+        EXPECT_EQ(window_.chkFixTime.Enabled(), type == 2);
+        EXPECT_EQ(window_.chkFixTime.Value(), type == 2 ? 1 : 0);
+    }
 }
 
 TEST_F(MainWindowTest, HistoriesStopAtTheFirstGapAndAtForty) {

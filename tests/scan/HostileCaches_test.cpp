@@ -1,7 +1,9 @@
 // A corpus of hostile caches, each with the outcome it must have: files cut short at every boundary of
 // their header block, header lines of 100 KB, NULs everywhere, index runs of zero length bytes, records
 // cut at every byte, base names that try to leave the cache, host folders that are links to elsewhere,
-// and folders that cannot be read. One test body runs them all.
+// and folders that cannot be read; Squid swap files cut at every byte, lengths that run past the file or
+// the metadata, no URL, internal objects, and deletions with and without a running Squid. One test body
+// runs them all.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -9,7 +11,9 @@
 #include <cerrno>
 #include <filesystem>
 #include <functional>
+#include <map>
 
+#include "cachebuilder/SquidBuilder.h"
 #include "cachebuilder/WinGateBuilder.h"
 #include "cachebuilder/WinProxyBuilder.h"
 #include "scan/ProcessAllFiles.h"
@@ -25,6 +29,8 @@ namespace {
 namespace fs = std::filesystem;
 using builder::Content;
 using builder::HttpDate;
+using builder::SquidCache;
+using builder::SquidObject;
 using builder::WinGateCache;
 using builder::WinGateContent;
 using builder::WinGateRecord;
@@ -47,6 +53,11 @@ struct HostileCase {
     std::vector<std::string> lines;      // every line of the list, in order
     std::vector<std::string> survivors;  // paths below root that must still exist afterwards
     std::vector<std::string> messages;   // texts each message box begins with, in order ("*" any report)
+    // Squid: whether one runs, what each URL's PURGE is answered, and the PURGE requests expected
+    // ("url" then its header lines, joined by " | ").
+    bool squidRunning = false;
+    std::map<std::string, int> purgeAnswers;
+    std::vector<std::string> purges;
 };
 
 void PrintTo(const HostileCase& c, std::ostream* os) { *os << c.name; }
@@ -351,6 +362,282 @@ void UnreadableFolders(std::vector<HostileCase>& cases) {
     }
 }
 
+SquidObject SwapPage(const std::string& url, const std::string& body = "BODY") {
+    SquidObject o;
+    o.url = url;
+    o.Header("Date", HttpDate(kNow - kDay)).Header("Content-Type", "text/html");
+    o.Header("Content-Length", std::to_string(body.size()));
+    o.timestamp = o.lastReference = kNow - kDay;
+    o.content = Content::Bytes(body);
+    return o;
+}
+
+// A small store: one L1 folder of two L2 folders, two swap files in each.
+SquidCache SmallStore(const std::string& root) { return SquidCache(root + "/cache/", 1, 2); }
+
+std::string Skipped(int selected, int total, int skipped, const std::string& more = "") {
+    return "OK! " + std::to_string(selected) + " of " + std::to_string(total) + " files selected" + more + ", " +
+           std::to_string(skipped) + " files skipped, 0 seconds";
+}
+
+// A swap file cut after every byte: within the metadata it is skipped; after it the object is listed with
+// the bytes there are, its date from the metadata until the Date line is whole.
+void TruncatedSwapFiles(std::vector<HostileCase>& cases) {
+    const SquidObject page = SwapPage("http://s.example/page");
+    const std::string meta = builder::SwapMetadataOf(page);
+    const std::string head = builder::ReplyHeadOf(page);
+    const std::string whole = meta + head + "BODY";
+    for (size_t cut = 0; cut <= whole.size(); ++cut) {
+        HostileCase c;
+        c.name = "SquidSwapFileCutAfter" + std::to_string(cut) + "Bytes";
+        c.proxyType = 3;
+        c.build = [=](const std::string& root) {
+            SquidObject o = page;
+            o.rawFile = whole.substr(0, cut);
+            SmallStore(root).Add(o);
+        };
+        if (cut < meta.size()) {
+            c.lines = {Skipped(0, 1, 1)};
+        } else {
+            const size_t reply = cut - meta.size();
+            const int64_t length = static_cast<int64_t>(reply >= head.size() ? reply - head.size() : reply);
+            c.lines = {Line(1, page.url, kYesterday, length), Ok(1, 1)};
+        }
+        cases.push_back(c);
+    }
+}
+
+void OddSwapFiles(std::vector<HostileCase>& cases) {
+    const auto skippedCase = [&](const std::string& name, std::function<void(SquidObject&)> change) {
+        HostileCase c;
+        c.name = name;
+        c.proxyType = 3;
+        c.build = [change](const std::string& root) {
+            SquidObject o = SwapPage("http://odd.example/x");
+            change(o);
+            SmallStore(root).Add(o);
+        };
+        c.options = [](ScanInputs& in) { in.deleteOld = 1; };
+        c.lines = {Skipped(0, 1, 1)};
+        c.survivors = {"cache/00/00/00000000", "cache/swap.state"};
+        cases.push_back(c);
+    };
+    skippedCase("SquidMetadataLengthPastTheFile", [](SquidObject& o) { o.metaLength = 100000; });
+    skippedCase("SquidMetadataLengthBelowItsPrefix", [](SquidObject& o) { o.metaLength = 3; });
+    skippedCase("SquidMetadataLengthNegative", [](SquidObject& o) { o.metaLength = -7; });
+    skippedCase("SquidEntryRunningPastTheMetadata", [](SquidObject& o) {
+        o.extraEntries = {{99, "tail"}};
+        o.metaLength = static_cast<int64_t>(builder::SwapMetadataOf(o).size()) - 1;
+    });
+    skippedCase("SquidEntryLengthNegative", [](SquidObject& o) {
+        o.rawFile = std::string("\x03\x0e\x00\x00\x00\x04\xff\xff\xff\xffhttp", 14) + "BODY";
+    });
+    skippedCase("SquidNoUrl", [](SquidObject& o) { o.writeUrl = false; });
+    skippedCase("SquidEmptyUrl", [](SquidObject& o) {
+        o.writeUrl = false;
+        o.extraEntries = {{4, std::string(1, '\0')}};
+    });
+    skippedCase("SquidFirstByteIsNoMagic", [](SquidObject& o) { o.rawFile = "HTTP/1.1 200 OK\r\n\r\nBODY"; });
+    {
+        // Deprecated, reserved and unknown types are skipped by their length; a value of the longest kind
+        // Squid allows is no damage.
+        HostileCase c;
+        c.name = "SquidUnknownEntryTypes";
+        c.proxyType = 3;
+        c.build = [](const std::string& root) {
+            SquidObject o = SwapPage("http://odd.example/x");
+            o.extraEntries = {{0, ""}, {1, "old key"}, {7, "valid"}, {12, "vary id"}, {200, std::string(65536, 'v')}};
+            SmallStore(root).Add(o);
+        };
+        c.lines = {Line(1, "http://odd.example/x", kYesterday, 4), Ok(1, 1)};
+        cases.push_back(c);
+    }
+    {
+        HostileCase c;
+        c.name = "SquidVaryMarkerIsNeverListed";
+        c.proxyType = 3;
+        c.build = [](const std::string& root) {
+            SquidCache store = SmallStore(root);
+            store.AddVaryMarker("http://v.example/app.js", "Accept-Encoding", kNow - kDay);
+            SquidObject o = SwapPage("http://v.example/app.js");
+            o.varyHeaders = "accept-encoding=\"gzip\"";
+            store.Add(o);
+        };
+        c.lines = {Line(1, "http://v.example/app.js", kYesterday, 4), Skipped(1, 2, 1)};
+        cases.push_back(c);
+    }
+    {
+        // The head never ends: everything after the metadata is content, and the date is the metadata's.
+        HostileCase c;
+        c.name = "SquidReplyHeadThatNeverEnds";
+        c.proxyType = 3;
+        c.build = [](const std::string& root) {
+            SquidObject o = SwapPage("http://odd.example/x");
+            o.headerLines = {"X-Filler: " + std::string(20000, 'x')};
+            o.content = Content::Bytes("");
+            SmallStore(root).Add(o);
+        };
+        c.lines = {Line(1, "http://odd.example/x", kYesterday, 20000 + 15 + 12 + 4), Ok(1, 1)};
+        cases.push_back(c);
+    }
+}
+
+void SquidStoreShapes(std::vector<HostileCase>& cases) {
+    {
+        HostileCase c;
+        c.name = "SquidRockStoreIsNotRead";
+        c.proxyType = 3;
+        c.build = [](const std::string& root) {
+            builder::WriteObjectFile(root + "/cache/rock", {}, Content::Bytes(std::string(4096, '\0')));
+        };
+        c.lines = {"Ended with error(s). 0 of 0 files selected, 0 seconds"};
+        c.survivors = {"cache/rock"};
+        c.messages = {"'"};
+        cases.push_back(c);
+    }
+    {
+        HostileCase c;
+        c.name = "SquidL2FolderWithoutReadPermission";
+        c.proxyType = 3;
+        c.build = [](const std::string& root) {
+            SquidCache store = SmallStore(root);
+            store.Add(SwapPage("http://a.example/0"));
+            store.Add(SwapPage("http://a.example/1"));
+            store.Add(SwapPage("http://a.example/locked"));
+        };
+        c.faults = [](test::FaultFileSystem& faults, const std::string&) {
+            faults.FailPath(FsOp::List, "/00/01", EACCES);
+        };
+        c.lines = {Line(1, "http://a.example/0", kYesterday, 4), Line(2, "http://a.example/1", kYesterday, 4),
+                   "Ended with error(s). 2 of 2 files selected, 0 seconds"};
+        c.messages = {"*"};
+        cases.push_back(c);
+    }
+    {
+        // Only hex names of the right length, never through a link, in name order whatever the listing's.
+        HostileCase c;
+        c.name = "SquidNamesLinksAndOrder";
+        c.proxyType = 3;
+        c.build = [](const std::string& root) {
+            SquidCache store = SmallStore(root);
+            SquidObject later = SwapPage("http://n.example/later");
+            later.fileNumber = 1;
+            store.Add(later);
+            SquidObject first = SwapPage("http://n.example/first");
+            first.fileNumber = 0;
+            store.Add(first);
+            SquidCache(root + "/outside/", 1, 1).Add(SwapPage("http://outside.example/x"));
+            fs::copy_file(root + "/cache/00/00/00000000", root + "/cache/00/00/0000000G");
+            fs::copy_file(root + "/cache/00/00/00000000", root + "/cache/00/00/000000001");
+            fs::create_symlink(root + "/outside/00/00/00000000", root + "/cache/00/00/00000002");
+            fs::create_directory_symlink(root + "/outside/00", root + "/cache/01");
+            fs::create_directory_symlink(root + "/outside/00/00", root + "/cache/00/02");
+        };
+        c.options = [](ScanInputs& in) { in.deleteOld = 1; };
+        c.lines = {Line(1, "http://n.example/first", kYesterday, 4), Line(2, "http://n.example/later", kYesterday, 4),
+                   "No Squid is running for this cache: removed 2 swap files and 1 swap.state files; Squid "
+                   "rebuilds its index on its next start",
+                   Ok(2, 2, ", 2 files deleted")};
+        c.survivors = {"cache/00/00/0000000G", "cache/00/00/000000001", "cache/00/00/00000002", "cache/01",
+                       "cache/00/02"};
+        cases.push_back(c);
+    }
+}
+
+void SquidDeletions(std::vector<HostileCase>& cases) {
+    const auto store = [](const std::string& root) {
+        SquidCache cache = SmallStore(root);
+        cache.Add(SwapPage("http://d.example/purged"));
+        cache.Add(SwapPage("http://d.example/refused"));
+        SquidObject variant = SwapPage("http://d.example/silent");
+        variant.varyHeaders = "accept-encoding=\"gzip%2C%20br\", user-agent, cookie=\"a%3Db\"";
+        cache.Add(variant);
+    };
+    const std::vector<std::string> listed = {Line(1, "http://d.example/purged", kYesterday, 4),
+                                             Line(2, "http://d.example/refused", kYesterday, 4),
+                                             Line(3, "http://d.example/silent", kYesterday, 4)};
+    {
+        // Under a running Squid nothing is removed from the store: each object is purged through it.
+        HostileCase c;
+        c.name = "SquidRunningDeletesByPurge";
+        c.proxyType = 3;
+        c.build = store;
+        c.options = [](ScanInputs& in) { in.deleteOld = 1; };
+        c.squidRunning = true;
+        c.purgeAnswers = {{"http://d.example/purged", 200}, {"http://d.example/refused", 403},
+                          {"http://d.example/silent", 0}};
+        c.lines = listed;
+        c.lines.insert(c.lines.end(),
+                       {"Purged through Squid at 127.0.0.1:3128: 1 objects",
+                        "Squid at 127.0.0.1:3128 refused to purge 1 objects (403 Forbidden). Squid's configuration "
+                        "must allow PURGE from this host, for example with these two lines in squid.conf, before "
+                        "its first \"http_access deny\":",
+                        "    acl purge method PURGE", "    http_access allow localhost purge",
+                        "1 objects were not deleted: no answer from Squid at 127.0.0.1:3128: Connection refused",
+                        "Ended with error(s). 3 of 3 files selected, 1 files deleted, 0 seconds"});
+        c.survivors = {"cache/00/00/00000000", "cache/00/00/00000001", "cache/00/01/00000002", "cache/swap.state"};
+        c.purges = {"http://d.example/purged", "http://d.example/refused",
+                    "http://d.example/silent | accept-encoding: gzip, br | cookie: a=b"};
+        cases.push_back(c);
+
+        HostileCase preview = c;
+        preview.name = "SquidRunningPreviewSaysPurge";
+        preview.options = [](ScanInputs& in) {
+            in.deleteOld = 1;
+            in.dryRun = true;
+        };
+        preview.lines = listed;
+        preview.lines.insert(preview.lines.end(),
+                             {"Would delete through PURGE requests to Squid at 127.0.0.1:3128",
+                              "Would delete: 3 files, 12 bytes",
+                              "OK! 3 of 3 files selected, 0 seconds (preview: nothing was changed)"});
+        preview.purges = {};
+        cases.push_back(preview);
+    }
+    {
+        HostileCase c;
+        c.name = "SquidStoppedPreviewSaysRemove";
+        c.proxyType = 3;
+        c.build = store;
+        c.options = [](ScanInputs& in) {
+            in.deleteOld = 1;
+            in.dryRun = true;
+        };
+        c.lines = listed;
+        c.lines.insert(c.lines.end(),
+                       {"Would remove the swap files and the store's swap.state files: no Squid is running for this "
+                        "cache, and it rebuilds its index on its next start",
+                        "Would delete: 3 files, 12 bytes",
+                        "OK! 3 of 3 files selected, 0 seconds (preview: nothing was changed)"});
+        c.survivors = {"cache/00/00/00000000", "cache/swap.state"};
+        cases.push_back(c);
+    }
+    {
+        // Aged means past the expiry in the metadata; an object without one never ages.
+        HostileCase c;
+        c.name = "SquidDeleteAgedUsesTheMetadataExpiry";
+        c.proxyType = 3;
+        c.build = [](const std::string& root) {
+            SquidCache cache = SmallStore(root);
+            SquidObject expired = SwapPage("http://e.example/expired");
+            expired.expires = kNow - 1;
+            cache.Add(expired);
+            SquidObject fresh = SwapPage("http://e.example/fresh");
+            fresh.expires = kNow + kDay;
+            cache.Add(fresh);
+            cache.Add(SwapPage("http://e.example/never"));
+        };
+        c.options = [](ScanInputs& in) { in.deleteAged = 1; };
+        c.lines = {Line(1, "http://e.example/expired", kYesterday, 4), Line(2, "http://e.example/fresh", kYesterday, 4),
+                   Line(3, "http://e.example/never", kYesterday, 4),
+                   "No Squid is running for this cache: removed 1 swap files and 1 swap.state files; Squid "
+                   "rebuilds its index on its next start",
+                   Ok(3, 3, ", 1 files deleted")};
+        c.survivors = {"cache/00/00/00000001", "cache/00/01/00000002"};
+        cases.push_back(c);
+    }
+}
+
 std::vector<HostileCase> AllCases() {
     std::vector<HostileCase> cases;
     TruncatedFiles(cases);
@@ -358,6 +645,10 @@ std::vector<HostileCase> AllCases() {
     ZeroRunsAndCutRecords(cases);
     EscapesFromTheCache(cases);
     UnreadableFolders(cases);
+    TruncatedSwapFiles(cases);
+    OddSwapFiles(cases);
+    SquidStoreShapes(cases);
+    SquidDeletions(cases);
     return cases;
 }
 
@@ -384,6 +675,8 @@ TEST_P(HostileCache, ScanEndsAsExpected) {
     test::FaultFileSystem faults;
     if (c.faults) c.faults(faults, dir.path());
     Platform().fileSystem = &faults;
+    proxy_.running = c.squidRunning;
+    proxy_.answers = c.purgeAnswers;
     ScanInputs inputs;
     c.options(inputs);
     test::RecordingScanHost host;
@@ -403,6 +696,13 @@ TEST_P(HostileCache, ScanEndsAsExpected) {
     }
     for (const std::string& path : before)
         EXPECT_TRUE(fs::exists(fs::symlink_status(path))) << path << " was removed";
+    std::vector<std::string> purges;
+    for (const auto& call : proxy_.purges) {
+        std::string text = call.url;
+        for (const std::string& header : call.headers) text += " | " + header;
+        purges.push_back(text);
+    }
+    EXPECT_EQ(purges, c.purges);
     ASSERT_EQ(desktop.messages.size(), c.messages.size());
     for (size_t i = 0; i < c.messages.size(); ++i) {
         if (c.messages[i] == "*") continue;

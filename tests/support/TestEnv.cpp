@@ -75,6 +75,8 @@ ScopedEnv::~ScopedEnv() {
 
 ProgramFixture::ProgramFixture() : savedValues_(Program()), savedServices_(Platform()) {
     Platform().clock = &clock_;
+    Platform().proxyControl = &proxy_;
+    Program().SquidConf = "/nonexistent/squid.conf";
     Program().AppTitle = "Loftwick v. 2.1.20";
     Program().AppExeName = "loftwick";
     ResetLogFolder();

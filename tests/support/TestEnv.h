@@ -6,6 +6,7 @@
 
 #include "support/Clock.h"
 #include "support/Program.h"
+#include "support/TableProxyControl.h"
 
 namespace loftwick::test {
 
@@ -58,6 +59,8 @@ protected:
     ~ProgramFixture() override;
 
     FixedClock clock_{1733479200};  // 2024-12-06 10:00:00 UTC
+    // No Squid runs, whatever runs on the machine; a test that wants one fills the table.
+    TableProxyControl proxy_;
 
 private:
     ProgramValues savedValues_;

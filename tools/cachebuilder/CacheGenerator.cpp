@@ -7,6 +7,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "cachebuilder/SquidBuilder.h"
 #include "cachebuilder/WinGateBuilder.h"
 #include "cachebuilder/WinProxyBuilder.h"
 
@@ -231,6 +232,28 @@ void WriteWinGate(WinGateCache& cache, const PlannedObject& o, uint64_t number) 
     cache.Add(r, c);
 }
 
+// As a Squid stores what it fetched: the metadata's times from the reply, and a gzip-encoded text as a
+// variant chosen by Accept-Encoding (its Vary marker not counted among the objects).
+void WriteSquid(SquidCache& cache, SeededRandom& rng, const PlannedObject& o) {
+    SquidObject s;
+    s.url = "http://" + o.host + o.path;
+    s.Header("Date", HttpDate(o.retrieved)).Header("Server", "demo").Header("Content-Type", o.kind->contentType);
+    if (o.gzipped) s.Header("Content-Encoding", "gzip").Header("Vary", "Accept-Encoding");
+    if (o.claimedLength) s.Header("Content-Length", std::to_string(*o.claimedLength));
+    if (o.modified) s.Header("Last-Modified", HttpDate(*o.modified));
+    const int64_t maxAge = static_cast<int64_t>(rng.Between(1, 30)) * kDay;
+    s.Header("Cache-Control", "max-age=" + std::to_string(maxAge));
+    s.timestamp = s.lastReference = o.retrieved;
+    s.expires = o.retrieved + maxAge;
+    s.lastModified = o.modified.value_or(-1);
+    if (o.gzipped) {
+        cache.AddVaryMarker(s.url, "Accept-Encoding", o.retrieved);
+        s.varyHeaders = "accept-encoding=\"gzip\"";
+    }
+    s.content = Content::Bytes(o.body);
+    cache.Add(s);
+}
+
 }  // namespace
 
 GeneratedCache GenerateCache(const GeneratorOptions& options) {
@@ -243,8 +266,11 @@ GeneratedCache GenerateCache(const GeneratorOptions& options) {
 
     std::optional<WinProxyCache> proxy;
     std::optional<WinGateCache> gate;
+    std::optional<SquidCache> squid;
     if (options.format == CacheFormat::WinProxy) {
         proxy.emplace(options.out);
+    } else if (options.format == CacheFormat::Squid) {
+        squid.emplace(options.out);
     } else {
         gate.emplace(options.out);
     }
@@ -253,6 +279,8 @@ GeneratedCache GenerateCache(const GeneratorOptions& options) {
         const PlannedObject o = PlanObject(rng, options, result.hosts, i);
         if (proxy) {
             WriteWinProxy(*proxy, rng, o);
+        } else if (squid) {
+            WriteSquid(*squid, rng, o);
         } else {
             WriteWinGate(*gate, o, i);
         }

@@ -7,7 +7,7 @@
 
 namespace loftwick::builder {
 
-enum class CacheFormat { WinProxy, WinGate };
+enum class CacheFormat { WinProxy, WinGate, Squid };
 
 struct GeneratorOptions {
     CacheFormat format = CacheFormat::WinProxy;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "cachebuilder/SquidBuilder.h"
 #include "cachebuilder/WinGateBuilder.h"
 #include "cachebuilder/WinProxyBuilder.h"
 
@@ -82,17 +83,27 @@ class DescriptionReader {
 
     void Line(const std::string& keyword, const std::string& value) {
         if (keyword == "format") return SetFormat(value);
-        if (!proxy_ && !gate_) throw DescriptionError("the first line must be \"format winproxy|wingate\"");
-        if (keyword == "object" || keyword == "record") return Start(keyword);
+        if (!proxy_ && !gate_ && !squid_)
+            throw DescriptionError("the first line must be \"format winproxy|wingate|squid\"");
+        if (keyword == "object" || keyword == "record" || keyword == "swapfile") return Start(keyword);
+        if (keyword == "marker") {
+            Flush();
+            if (!squid_) throw DescriptionError("marker belongs to a Squid store");
+            const auto [url, header] = SplitFirst(value);
+            squid_->AddVaryMarker(Unescape(url), header, 0);
+            ++written_;
+            return;
+        }
         if (keyword == "garbage") {
             Flush();
             if (!gate_) throw DescriptionError("garbage belongs to a WinGate index");
             gate_->AppendRaw(Unescape(value));
             return;
         }
+        if (swap_) return SwapLine(keyword, value);
         if (object_) return ObjectLine(keyword, value);
         if (record_) return RecordLine(keyword, value);
-        throw DescriptionError("\"" + keyword + "\" outside an object or record");
+        throw DescriptionError("\"" + keyword + "\" outside an object, record or swap file");
     }
 
     uint64_t Finish() {
@@ -102,19 +113,24 @@ class DescriptionReader {
 
   private:
     void SetFormat(const std::string& value) {
-        if (proxy_ || gate_) throw DescriptionError("the format is given once");
+        if (proxy_ || gate_ || squid_) throw DescriptionError("the format is given once");
         if (value == "winproxy") {
             proxy_.emplace(outDir_);
         } else if (value == "wingate") {
             gate_.emplace(outDir_);
+        } else if (value == "squid") {
+            squid_.emplace(outDir_);
         } else {
-            throw DescriptionError("unknown format \"" + value + "\" (winproxy, wingate)");
+            throw DescriptionError("unknown format \"" + value + "\" (winproxy, wingate, squid)");
         }
     }
 
     void Start(const std::string& keyword) {
         Flush();
-        if (keyword == "object") {
+        if (keyword == "swapfile") {
+            if (!squid_) throw DescriptionError("\"swapfile\" belongs to a Squid store");
+            swap_.emplace();
+        } else if (keyword == "object") {
             if (!proxy_) throw DescriptionError("\"object\" belongs to a WinProxy cache; use \"record\"");
             object_.emplace();
         } else {
@@ -133,6 +149,11 @@ class DescriptionReader {
             gate_->Add(*record_, recordContent_);
             ++written_;
         }
+        if (swap_) {
+            squid_->Add(*swap_);
+            ++written_;
+        }
+        swap_.reset();
         object_.reset();
         record_.reset();
     }
@@ -188,6 +209,48 @@ class DescriptionReader {
         }
     }
 
+    // Seconds since 1970, a UTC date and time, or -1 for "none".
+    static int64_t ToSquidTime(const std::string& value) { return value == "-1" ? -1 : ToTime(value); }
+
+    void SwapLine(const std::string& keyword, const std::string& value) {
+        SquidObject& o = *swap_;
+        if (ContentLine(keyword, value, o.content, o.stamp)) return;
+        if (keyword == "url") {
+            o.url = Unescape(value);
+        } else if (keyword == "status") {
+            o.statusLine = Unescape(value);
+        } else if (keyword == "header") {
+            o.headerLines.push_back(Unescape(value));
+        } else if (keyword == "timestamp") {
+            o.timestamp = ToSquidTime(value);
+        } else if (keyword == "lastref") {
+            o.lastReference = ToSquidTime(value);
+        } else if (keyword == "expires") {
+            o.expires = ToSquidTime(value);
+        } else if (keyword == "lastmod") {
+            o.lastModified = ToSquidTime(value);
+        } else if (keyword == "refcount") {
+            o.referenceCount = static_cast<uint16_t>(ToNumber(value));
+        } else if (keyword == "flags") {
+            o.flags = static_cast<uint16_t>(ToNumber(value));
+        } else if (keyword == "vary") {
+            o.varyHeaders = Unescape(value);
+        } else if (keyword == "entry") {
+            const auto [type, bytes] = SplitFirst(value);
+            o.extraEntries.emplace_back(static_cast<uint8_t>(ToNumber(type)), Unescape(bytes));
+        } else if (keyword == "nourl") {
+            o.writeUrl = false;
+        } else if (keyword == "metalength") {
+            o.metaLength = static_cast<int64_t>(ToNumber(value));
+        } else if (keyword == "number") {
+            o.fileNumber = static_cast<uint32_t>(ToNumber(value));
+        } else if (keyword == "raw") {
+            o.rawFile = Unescape(value);
+        } else {
+            throw DescriptionError("unknown swap file line \"" + keyword + "\"");
+        }
+    }
+
     void RecordLine(const std::string& keyword, const std::string& value) {
         WinGateRecord& r = *record_;
         if (ContentLine(keyword, value, recordContent_.content, recordContent_.stamp)) return;
@@ -227,6 +290,8 @@ class DescriptionReader {
     std::string outDir_;
     std::optional<WinProxyCache> proxy_;
     std::optional<WinGateCache> gate_;
+    std::optional<SquidCache> squid_;
+    std::optional<SquidObject> swap_;
     std::optional<WinProxyObject> object_;
     std::optional<WinGateRecord> record_;
     WinGateContent recordContent_;

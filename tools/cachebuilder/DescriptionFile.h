@@ -2,7 +2,7 @@
 // A small line-based description of a cache, for demo caches and hand-made cases outside C++.
 //
 //   # a comment; blank lines are ignored
-//   format winproxy                       (or wingate; must come first)
+//   format winproxy                       (or wingate, or squid; must come first)
 //   object                                (WinProxy: starts an object)
 //     host www.example.com
 //     file 1a2b3c4d_index.html            (optional: made from the URL)
@@ -26,6 +26,19 @@
 //     trailing <bytes>                    (after field 6)
 //     missing                             (no ".wgc" file)
 //   garbage <bytes>                       (WinGate: appended to the index as they are)
+//   swapfile                              (Squid: starts a swap file)
+//     url http://www.example.com/a.js
+//     status HTTP/1.1 200 OK
+//     header Content-Type: text/html      (repeatable, written in order)
+//     timestamp 2024-11-01 10:00:00       (also lastref, expires, lastmod; UTC, seconds, or -1)
+//     refcount 3                          (also flags)
+//     vary accept-encoding="gzip"         (the stored Vary headers)
+//     entry 99 <bytes>                    (an extra metadata entry of that type, after the others)
+//     nourl                               (no URL entry)
+//     metalength 4000                     (the length the prefix announces)
+//     number 42                           (the file number; else the next one)
+//     raw <bytes>                         (the whole swap file)
+//   marker http://www.example.com/a.js Accept-Encoding   (Squid: the Vary marker of a URL)
 //
 // Content and times of either kind of object:
 //     content <bytes>                     (or: size 4096 [pattern|zero|sparse])

@@ -1,0 +1,225 @@
+#include "cache/clsCacheSquid.h"
+
+#include <algorithm>
+
+#include "cache/StoredHeaders.h"
+#include "support/Clock.h"
+#include "support/FileSystem.h"
+#include "support/OleDate.h"
+#include "support/Program.h"
+#include "support/ProxyControl.h"
+#include "support/SquidConf.h"
+#include "support/basErrorHandler.h"
+#include "support/basUtils.h"
+
+namespace loftwick {
+namespace {
+
+// The head of the stored reply is looked for in this many bytes after the metadata, as in the other
+// formats: a head that has not ended by then is not one.
+constexpr uint64_t kExaminedReply = 10000;
+// The first read: the metadata of almost every swap file and the head of its reply.
+constexpr uint64_t kFirstRead = 16384;
+
+constexpr std::string_view kInternalType = "x-squid-internal/";
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        const char a = text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] - 'A' + 'a') : text[i];
+        if (a != prefix[i]) return false;
+    }
+    return true;
+}
+
+// The swap metadata and as much of the reply as binding examines; fewer bytes when the file is shorter.
+std::string ReadSwapFileStart(InputFile& in, uint64_t size) {
+    std::string bytes(static_cast<size_t>(std::min(size, kFirstRead)), '\0');
+    bytes.resize(in.Read(bytes.data(), bytes.size()));
+    const std::optional<uint64_t> length = SwapMetaLength(bytes);
+    if (!length) return bytes;
+    const uint64_t wanted = std::min(size, *length + kExaminedReply);
+    if (wanted > bytes.size()) {
+        const size_t had = bytes.size();
+        bytes.resize(static_cast<size_t>(wanted));
+        bytes.resize(had + in.Read(bytes.data() + had, bytes.size() - had));
+    }
+    return bytes;
+}
+
+}  // namespace
+
+std::shared_ptr<SquidDeletion> DecideSquidDeletion() {
+    auto deletion = std::make_shared<SquidDeletion>();
+    deletion->address = Program().SquidAddress;
+    const SquidConfFacts conf = ReadSquidConf(Program().SquidConf);
+    deletion->purge = TheProxyControl().SquidRunning(conf.pidFile, deletion->address);
+    return deletion;
+}
+
+int64_t RemoveSwapState(const std::string& cacheDir) {
+    FileSystem& fs = TheFileSystem();
+    const HeldDir cache = fs.OpenDirectory(cacheDir);
+    int64_t removed = 0;
+    for (const DirEntry& entry : fs.ListAt(cache)) {
+        if (entry.isLink || entry.kind != EntryKind::File || entry.name.rfind("swap.state", 0) != 0) continue;
+        if (fs.RemoveAt(cache, entry.name, nullptr)) ++removed;
+    }
+    return removed;
+}
+
+std::string PurgeRefusedAdvice() {
+    return "Squid's configuration must allow PURGE from this host, for example with these two lines in "
+           "squid.conf, before its first \"http_access deny\":\r\n"
+           "    acl purge method PURGE\r\n"
+           "    http_access allow localhost purge";
+}
+
+void clsCacheSquid::setFileName(const std::string& strNewValue) { BindPath(strNewValue); }
+
+void clsCacheSquid::BindAt(const HeldDir& folder, const std::string& name) {
+    meta_ = {};
+    skipped_ = false;
+    skipReason_.clear();
+    clsCacheBase::BindAt(folder, name);
+}
+
+// The bound file stays bound (its name, identity and open file); nothing else of it is taken.
+void clsCacheSquid::Skip(std::string reason) {
+    meta_ = {};
+    skipped_ = true;
+    skipReason_ = std::move(reason);
+}
+
+void clsCacheSquid::TakeContentFacts(InputFile& file, uint64_t size) {
+    url_.clear();
+    contentType_.clear();
+    reportedLength_ = 0;
+    SetCodings(std::string(), std::string());
+    headerLength_ = 0;
+    SetRetrieved(OleDate());
+    modified_ = OleDate();
+    actualLength_ = 0;
+    meta_ = {};
+    skipped_ = false;
+    skipReason_.clear();
+
+    const std::string start = ReadSwapFileStart(file, size);
+    meta_ = ParseSwapMetadata(start);
+    if (!meta_.valid) return Skip(meta_.problem);
+
+    const StoredHeaderBlock reply = ParseStoredReply(std::string_view(start).substr(meta_.length));
+    if (StartsWithNoCase(reply.contentType, kInternalType)) return Skip("an internal object of Squid");
+    url_ = meta_.url;
+    contentType_ = reply.contentType;
+    reportedLength_ = reply.contentLength;
+    SetCodings(reply.contentEncoding, reply.transferEncoding);
+    // A head that does not end where it is looked for leaves everything after the metadata as content.
+    headerLength_ = static_cast<int64_t>(meta_.length) + reply.headerLength;
+    if (reply.hasDate) {
+        SetRetrieved(InternetDateTime2Date(reply.date));
+    } else if (meta_.timestamp > 0) {
+        SetRetrieved(EpochToLocalDate(meta_.timestamp));
+    }
+    if (reply.hasLastModified) {
+        modified_ = InternetDateTime2Date(reply.lastModified);
+    } else if (meta_.lastModified > 0) {
+        modified_ = EpochToLocalDate(meta_.lastModified);
+    }
+    actualLength_ = std::max<int64_t>(static_cast<int64_t>(size) - headerLength_, 0);
+}
+
+bool clsCacheSquid::TakeMetadata(const uint8_t*, size_t) { return false; }
+
+std::string clsCacheSquid::Host() const {
+    const size_t scheme = url_.find("://");
+    const size_t start = scheme == std::string::npos ? 0 : scheme + 3;
+    std::string authority = url_.substr(start, url_.find_first_of("/?#", start) - start);
+    if (const size_t at = authority.rfind('@'); at != std::string::npos) authority.erase(0, at + 1);
+    if (!authority.empty() && authority.front() == '[') return authority.substr(0, authority.find(']') + 1);
+    return authority.substr(0, authority.find(':'));
+}
+
+bool clsCacheSquid::IsAged() {
+    return !path_.empty() && !skipped_ && meta_.expires > 0 && meta_.expires < TheClock().EpochSeconds();
+}
+
+bool clsCacheSquid::DeleteIfAged() { return IsAged() && Delete(); }
+
+bool clsCacheSquid::Purge(SquidDeletion& deletion, bool report) {
+    std::string failure;
+    const int status =
+        TheProxyControl().Purge(deletion.address, url_, VaryRequestHeaders(meta_.varyHeaders), failure);
+    if (status == 200) {
+        ++deletion.purged;
+        return true;
+    }
+    if (status == 403) {
+        ++deletion.refused;
+        failure = "Squid at " + deletion.address + " refused to purge the object (403 Forbidden). " +
+                  PurgeRefusedAdvice();
+    } else {
+        ++deletion.failed;
+        failure = status == 0 ? "no answer from Squid at " + deletion.address + ": " + failure
+                              : "Squid at " + deletion.address + " answered " + std::to_string(status) +
+                                    " to the PURGE request";
+    }
+    deletion.lastFailure = failure;
+    if (report) Trapped("Delete", url_, false, [&] {
+        Raise(vberr::PermissionDenied, failure);
+        return false;
+    });
+    return false;
+}
+
+bool clsCacheSquid::Delete() {
+    if (path_.empty() || skipped_) return false;
+    const std::shared_ptr<SquidDeletion> deletion = deletion_ ? deletion_ : DecideSquidDeletion();
+    if (deletion->purge) return Purge(*deletion, !deletion_);
+    const bool removed = Trapped("Delete", "File:\"" + path_ + "\"", false, [&] {
+        if (!RemoveIfSame()) Raise(vberr::FileNotFound, "The file is gone or was replaced since it was read: " + path_);
+        return true;
+    });
+    if (!removed) {
+        ++deletion->failed;
+        deletion->lastFailure = "the swap file " + path_ + " could not be removed";
+        return false;
+    }
+    ++deletion->removed;
+    // One object deleted by hand: its store is told at once, as a scan tells it at its end.
+    if (!deletion_) TrappedVoid("Delete", Program().CacheDir, [] { RemoveSwapState(Program().CacheDir); });
+    return true;
+}
+
+std::string clsCacheSquid::StoredMetadataText() const {
+    if (path_.empty() || skipped_) return {};
+    auto moment = [](int64_t seconds) {
+        return seconds <= 0 ? std::string("none") : FormatGeneralDate(EpochToLocalDate(seconds));
+    };
+    return "Squid key: " + (meta_.key.empty() ? std::string("none") : meta_.key) + "\r\n" +
+           "Time stamp: " + moment(meta_.timestamp) + "\r\n" +
+           "Last reference: " + moment(meta_.lastReference) + "\r\n" +
+           "Expires: " + moment(meta_.expires) + "\r\n" +
+           "Reference count: " + std::to_string(meta_.referenceCount) +
+           (meta_.varyHeaders.empty() ? std::string() : "\r\nVary headers: " + meta_.varyHeaders);
+}
+
+std::string clsCacheSquid::ResponseHeadOf(InputFile& file) const {
+    file.Seek(0);
+    const std::string start = ReadSwapFileStart(file, file.Size());
+    const SwapMetadata meta = ParseSwapMetadata(start);
+    if (!meta.valid) return {};
+    return loftwick::ReplyHeadOf(std::string_view(start).substr(meta.length));
+}
+
+std::string clsCacheSquid::StoredResponseHead() const {
+    if (path_.empty() || skipped_) return {};
+    try {
+        const std::shared_ptr<InputFile> file = BoundFileOpen();
+        return file ? ResponseHeadOf(*file) : std::string();
+    } catch (...) {
+        return {};
+    }
+}
+
+}  // namespace loftwick

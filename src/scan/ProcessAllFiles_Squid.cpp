@@ -1,0 +1,148 @@
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cache/clsCacheSquid.h"
+#include "scan/ProcessAllFiles.h"
+#include "support/Desktop.h"
+#include "support/FileSystem.h"
+#include "support/Program.h"
+#include "support/TextCodec.h"
+#include "support/basErrorHandler.h"
+
+namespace loftwick {
+namespace {
+
+bool HexName(const std::string& name, size_t digits) {
+    return name.size() == digits && std::all_of(name.begin(), name.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+           });
+}
+
+// The entries of one kind with hex names of `digits` digits, sorted by name, never a link.
+std::vector<std::string> Named(const std::vector<DirEntry>& entries, EntryKind kind, size_t digits) {
+    std::vector<std::string> names;
+    for (const DirEntry& entry : entries) {
+        if (!entry.isLink && entry.kind == kind && HexName(entry.name, digits)) names.push_back(entry.name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void AppendLines(ScanHost& host, const std::string& text) {
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t end = std::min(text.find("\r\n", start), text.size());
+        host.AppendListLine(Latin1ToUtf8(text.substr(start, end - start)));
+        start = end + 2;
+    }
+}
+
+// What the deletions of the scan came to, and the store's index after swap files were removed.
+void ReportDeletion(ScanState& state, ScanHost& host, const SquidDeletion& deletion) {
+    if (state.DryRun) {
+        host.AppendListLine(deletion.purge
+                                ? "Would delete through PURGE requests to Squid at " + deletion.address
+                                : "Would remove the swap files and the store's swap.state files: no Squid is "
+                                  "running for this cache, and it rebuilds its index on its next start");
+        return;
+    }
+    if (deletion.purged > 0) {
+        host.AppendListLine("Purged through Squid at " + deletion.address + ": " + std::to_string(deletion.purged) +
+                            " objects");
+    }
+    if (deletion.refused > 0) {
+        AppendLines(host, "Squid at " + deletion.address + " refused to purge " + std::to_string(deletion.refused) +
+                              " objects (403 Forbidden). " + PurgeRefusedAdvice());
+    }
+    if (deletion.failed > 0) {
+        AppendLines(host, std::to_string(deletion.failed) + " objects were not deleted: " + deletion.lastFailure);
+    }
+    if (deletion.removed == 0) return;
+    try {
+        const int64_t files = RemoveSwapState(Program().CacheDir);
+        host.AppendListLine("No Squid is running for this cache: removed " + std::to_string(deletion.removed) +
+                            " swap files and " + std::to_string(files) +
+                            " swap.state files; Squid rebuilds its index on its next start");
+    } catch (...) {
+        HandleError("frmMain:ProcessAllFiles_Squid", Program().CacheDir + "swap.state");
+    }
+}
+
+}  // namespace
+
+std::string RockStoreMessage(const std::string& cacheDir) {
+    return "'" + cacheDir + "' holds a Squid rock store (one database file), which Loftwick does not read: only "
+           "ufs, aufs and diskd stores, with their L1 and L2 folders of swap files";
+}
+
+// The walk holds the cache folder, each L1 folder (two hex digits) and each L2 folder in turn, and binds
+// the swap files (eight) by name in the L2 folder held: a folder swapped for a link after it was listed
+// leads nowhere.
+bool ProcessAllFiles_Squid(ScanState& state, ScanHost& host) {
+    try {
+        FileSystem& fs = TheFileSystem();
+        const HeldDir cache = fs.OpenDirectory(Program().CacheDir);
+        const std::vector<DirEntry> top = fs.ListAt(cache);
+        const bool rock = std::any_of(top.begin(), top.end(), [](const DirEntry& e) {
+            return e.name == "rock" && e.kind == EntryKind::File && !e.isLink;
+        });
+        const std::vector<std::string> firstLevel = Named(top, EntryKind::Directory, 2);
+        if (rock && firstLevel.empty()) {
+            TheDesktop().MessageBox(RockStoreMessage(Program().CacheDir), Program().AppTitle, MsgIcon::Information);
+            return false;
+        }
+        const std::shared_ptr<SquidDeletion> deletion =
+            state.DeleteOld || state.DeleteAged ? DecideSquidDeletion() : nullptr;
+        bool ended = true;
+        for (const std::string& l1 : firstLevel) {
+            HeldDir first;
+            std::vector<std::string> secondLevel;
+            try {
+                first = fs.OpenDirectoryAt(cache, l1);
+                secondLevel = Named(fs.ListAt(first), EntryKind::Directory, 2);
+            } catch (...) {
+                HandleError("frmMain:ProcessAllFiles_Squid", cache.PathOf(l1) + "/");
+                continue;
+            }
+            for (const std::string& l2 : secondLevel) {
+                const std::string dir = first.PathOf(l2) + "/";
+                host.SetStatusText(Latin1ToUtf8(dir));
+                HeldDir second;
+                std::vector<std::string> files;
+                try {
+                    second = fs.OpenDirectoryAt(first, l2);
+                    files = Named(fs.ListAt(second), EntryKind::File, 8);
+                } catch (...) {
+                    // An unreadable folder is reported and passed over; the others are still scanned.
+                    HandleError("frmMain:ProcessAllFiles_Squid", dir);
+                    continue;
+                }
+                for (const std::string& name : files) {
+                    host.LetEventsRun();
+                    if (state.BreakRequested) {
+                        ended = false;
+                        break;
+                    }
+                    auto object = std::make_shared<clsCacheSquid>();
+                    object->SetDeletion(deletion);
+                    object->BindAt(second, name);
+                    state.CurrentCache = object;
+                    // A failed object is reported inside; the walk goes on with the next file.
+                    ProcessOneFile(state, host);
+                }
+                if (!ended) break;
+            }
+            if (!ended) break;
+        }
+        if (deletion) ReportDeletion(state, host, *deletion);
+        // Objects Squid did not purge, or swap files that stayed, are failures of the run too.
+        return ended && (!deletion || (deletion->refused == 0 && deletion->failed == 0));
+    } catch (...) {
+        HandleError("frmMain:ProcessAllFiles_Squid");
+        return false;
+    }
+}
+
+}  // namespace loftwick
