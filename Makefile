@@ -16,7 +16,8 @@ BENCH_PKGS := libbenchmark-dev
 # The Squid test starts a real Squid of its own on a free localhost port.
 TEST_PKGS  := squid
 
-.PHONY: run test fuzz fuzz-smoke bench deps deps-fuzz deps-bench deps-test build-run build-test build-fuzz clean
+.PHONY: run test fuzz fuzz-smoke bench deps deps-fuzz deps-bench deps-test build-run build-test build-fuzz clean \
+        mutants coverage format format-check
 
 define ensure_packages
 	@missing=""; for p in $(1); do \
@@ -93,6 +94,41 @@ bench: deps-bench
 	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build $(BENCH_DIR) -j $(JOBS) --target scan_bench
 	$(BENCH_DIR)/bench/scan_bench
+
+# The mutation check: each mutant of tools/mutants.txt built and tested on a copy of the tree, compared
+# with tools/mutants-baseline.txt. `make mutants MUTANTS_ARGS="--only name1,name2"` for a few,
+# `MUTANTS_ARGS=--write-baseline` to record the results, `MUTANTS_ARGS=--stale` to check the list only.
+MUTANTS_ARGS ?=
+mutants: deps
+	python3 tools/mutants.py -j $(JOBS) $(MUTANTS_ARGS)
+
+# Line and branch coverage of src/ by folder, from a plain build with --coverage (its own folder).
+COVERAGE_DIR := build/coverage
+coverage: deps
+	$(call ensure_packages,gcovr)
+	cmake -S . -B $(COVERAGE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLOFTWICK_BENCH=OFF \
+	      -DCMAKE_CXX_FLAGS=--coverage -DCMAKE_EXE_LINKER_FLAGS=--coverage >/dev/null
+	cmake --build $(COVERAGE_DIR) -j $(JOBS)
+	find $(COVERAGE_DIR) -name '*.gcda' -delete
+	cd $(COVERAGE_DIR) && QT_QPA_PLATFORM=offscreen ctest -j $(JOBS) >/dev/null || \
+	  echo "Some tests failed: the figures below are of a failing suite"
+	gcovr -r . --object-directory $(COVERAGE_DIR) --filter 'src/' -j $(JOBS) \
+	      --exclude-throw-branches --exclude-unreachable-branches \
+	      --json-summary $(COVERAGE_DIR)/summary.json --txt $(COVERAGE_DIR)/files.txt
+	tools/coverage-summary $(COVERAGE_DIR)/summary.json
+
+# clang-format with the repository's .clang-format over every C++ file that git knows.
+FORMATTED = git ls-files -z -- '*.cpp' '*.h'
+format:
+	$(call ensure_packages,clang-format)
+	$(FORMATTED) | xargs -0r clang-format -i
+
+format-check:
+	$(call ensure_packages,clang-format)
+	@bad=$$($(FORMATTED) | xargs -0r -n1 sh -c 'clang-format --dry-run --Werror "$$0" 2>/dev/null >&2 || echo "$$0"'); \
+	if [ -n "$$bad" ]; then \
+	  echo "$$bad"; echo "$$(echo "$$bad" | wc -l) files are not formatted: \`make format\` formats them"; exit 1; \
+	fi; echo "Every file is formatted"
 
 clean:
 	rm -rf build

@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <memory>
 #include <optional>
 
 #include "Version.h"
@@ -25,40 +24,6 @@ const char* const kToolsLocationKey = "SOFTWARE\\Microsoft\\Shared Tools Locatio
 
 // The size of the buffer a registry value was always read into; a longer value did not fit.
 constexpr size_t kMaxValueBytes = 1024;
-
-// A 32-bit program such as the system-information tool registers itself in the 32-bit view of a 64-bit
-// prefix, so that view is asked first, as for the proxies' own keys.
-std::vector<std::string> CandidateKeys(const std::string& keyName) {
-    std::string key = keyName;
-    while (!key.empty() && key.front() == '\\') key.erase(key.begin());
-    std::vector<std::string> keys;
-    const std::string upper = UpperAscii(key);
-    if (upper.rfind("SOFTWARE\\", 0) == 0 && upper.rfind("SOFTWARE\\WOW6432NODE\\", 0) != 0) {
-        keys.push_back("Software\\Wow6432Node\\" + key.substr(9));
-    }
-    keys.push_back(key);
-    return keys;
-}
-
-// The value as the prefix's machine registry holds it; nothing when the prefix, key or value is missing.
-// Throws RuntimeError when the registry file cannot be read.
-std::optional<RegValue> ReadMachineValue(const std::string& keyName, const std::string& valueName) {
-    const std::string prefix = WinePrefix();
-    if (prefix.empty()) return std::nullopt;
-    const std::string file = prefix + "/system.reg";
-    FileSystem& fs = TheFileSystem();
-    // A pipe or a device planted at the name would never end; only a regular file is read.
-    const std::optional<FileInfo> info = fs.Stat(file);
-    if (!info || info->kind != EntryKind::File) return std::nullopt;
-    const std::unique_ptr<InputFile> in = fs.OpenRead(file, true);
-    const std::vector<std::string> keys = CandidateKeys(keyName);
-    WineRegistryLookup lookup(keys, valueName);
-    lookup.FeedFile(*in);
-    for (size_t i = 0; i < keys.size(); ++i) {
-        if (lookup.Result(i)) return lookup.Result(i);
-    }
-    return std::nullopt;
-}
 
 // A dword is stored little-endian; read as the signed 32-bit number a hexadecimal literal of its eight
 // digits gives.

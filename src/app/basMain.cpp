@@ -223,9 +223,4 @@ void ReleaseProgram() {
     releasing = false;
 }
 
-void Hourglass(bool busy) {
-    // The pointer is the desktop's; a report only ever switches it off.
-    TheDesktop().SetBusy(busy);
-}
-
 }  // namespace loftwick

@@ -33,9 +33,6 @@ void SetProxyType(bool askAgain);
 // Takes the main window down; runs Main again when a restart was requested.
 void ReleaseProgram();
 
-// The busy-pointer switch the error reporter calls before it shows a report.
-void Hourglass(bool busy);
-
 // The check SetProxyType runs: CacheDir given, present, and (WinGate) holding "cache.idx". Reports
 // each failure in a message box. Normalises CacheDir (trailing blanks cut, "/" appended).
 bool CheckCacheDir();

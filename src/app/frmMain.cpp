@@ -117,7 +117,6 @@ void frmMain::WireEvents() {
 }
 
 void frmMain::Form_Load() {
-    Program().MainWindowHandle = reinterpret_cast<uintptr_t>(this);
     c_.chkTTL->SetToolTipText("Fix Date of Creation. Required, if you moved your cache to the new place.");
     const int32_t proxyType = Program().ProxyType;
     shell_.SetCaption(Program().AppTitle + " - " + ProxyName(proxyType));

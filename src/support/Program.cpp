@@ -8,28 +8,6 @@
 #include "support/ProxyControl.h"
 
 namespace loftwick {
-namespace {
-
-// Shows nothing and answers every question as cancelled.
-class SilentDesktop final : public Desktop {
-public:
-    void MessageBox(const std::string&, const std::string&, MsgIcon) override {}
-    std::optional<std::string> InputBox(const std::string&, const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
-    void Beep() override {}
-    void DoEvents() override {}
-    bool OpenUrl(const std::string&) override { return false; }
-    bool OpenInBrowser(const std::string&) override { return false; }
-    bool OpenDocument(const std::string&) override { return false; }
-    bool StartProgram(const std::vector<std::string>&) override { return false; }
-    void SetClipboardText(const std::string&) override {}
-    std::optional<std::string> OpenFileDialog(const FileDialogRequest&) override { return std::nullopt; }
-    std::optional<std::string> SaveFileDialog(const FileDialogRequest&) override { return std::nullopt; }
-    void SetBusy(bool) override {}
-};
-
-}  // namespace
 
 ProgramValues& Program() {
     static ProgramValues values;
@@ -42,7 +20,7 @@ Services& Platform() {
 }
 
 Desktop& TheDesktop() {
-    static SilentDesktop fallback;
+    static Desktop fallback;  // shows nothing, answers "cancel"
     return Platform().desktop ? *Platform().desktop : fallback;
 }
 

@@ -27,7 +27,6 @@ struct ProgramValues {
     // Copies, views and the contents search use the content with its stored codings (gzip, deflate, br,
     // chunked) undone; off, they use the bytes as the cache holds them.
     bool DecodeContent = true;
-    uintptr_t MainWindowHandle = 0;
 };
 
 ProgramValues& Program();

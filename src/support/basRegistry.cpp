@@ -98,33 +98,36 @@ std::string WinePrefix() {
     return prefix;
 }
 
+std::optional<RegValue> ReadMachineValue(const std::string& subKey, const std::string& valueName) {
+    const std::string prefix = WinePrefix();
+    if (prefix.empty()) return std::nullopt;
+    const std::string file = prefix + "/system.reg";
+    FileSystem& fs = TheFileSystem();
+    // Only a regular file is read: a pipe or a device planted at the name would block or never end.
+    const std::optional<FileInfo> info = fs.Stat(file);
+    if (!info || info->kind != EntryKind::File) return std::nullopt;
+    std::unique_ptr<InputFile> in;
+    try {
+        in = fs.OpenRead(file, true);
+    } catch (const RuntimeError&) {
+        return std::nullopt;  // gone or unreadable: no registry, no value
+    }
+    const std::vector<std::string> keys = CandidateKeys(subKey);
+    WineRegistryLookup lookup(keys, valueName);
+    lookup.FeedFile(*in);
+    for (size_t i = 0; i < keys.size(); ++i) {
+        if (lookup.Result(i)) return lookup.Result(i);
+    }
+    return std::nullopt;
+}
+
 std::string MyRegQueryStringValue(uint32_t rootKey, const std::string& subKey, const std::string& valueName) {
     PreserveLastError keep;
     std::string result;
     try {
         if (rootKey != HKEY_LOCAL_MACHINE) return result;
-        const std::string prefix = WinePrefix();
-        if (prefix.empty()) return result;
-        const std::string file = prefix + "/system.reg";
-        FileSystem& fs = TheFileSystem();
-        // Only a regular file is read: a pipe or a device planted at the name would block or never end.
-        const std::optional<FileInfo> info = fs.Stat(file);
-        if (!info || info->kind != EntryKind::File) return result;
-        std::unique_ptr<InputFile> in;
-        try {
-            in = fs.OpenRead(file, true);
-        } catch (const RuntimeError&) {
-            return result;  // gone or unreadable: no registry, no value
-        }
-        const std::vector<std::string> keys = CandidateKeys(subKey);
-        WineRegistryLookup lookup(keys, valueName);
-        lookup.FeedFile(*in);
-        for (size_t i = 0; i < keys.size(); ++i) {
-            if (const std::optional<RegValue>& value = lookup.Result(i)) {
-                if (value->type == regtype::String) result = StripNulls(value->data);
-                break;
-            }
-        }
+        const std::optional<RegValue> value = ReadMachineValue(subKey, valueName);
+        if (value && value->type == regtype::String) result = StripNulls(value->data);
     } catch (const RuntimeError& e) {
         ComplainAboutRegistry(e.Description());
     } catch (const std::exception& e) {

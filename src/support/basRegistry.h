@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "support/WineRegistry.h"
+
 namespace loftwick {
 
 // The registry root the program reads; the only one it uses.
@@ -12,6 +14,12 @@ inline constexpr uint32_t HKEY_LOCAL_MACHINE = 0x80000002u;
 // file system.reg). Only plain string values (REG_SZ) are returned; a missing prefix, key or value, or a
 // value of another type, gives "". Never throws.
 std::string MyRegQueryStringValue(uint32_t rootKey, const std::string& subKey, const std::string& valueName);
+
+// The value under HKEY_LOCAL_MACHINE\subKey as the prefix's registry holds it, of whatever type; a key
+// under Software is looked for in the 32-bit view of a 64-bit prefix first. Nothing when the prefix, the
+// file, the key or the value is missing, or the file cannot be opened; throws RuntimeError when it fails
+// while being read.
+std::optional<RegValue> ReadMachineValue(const std::string& subKey, const std::string& valueName);
 
 // A Windows path from the registry ("c:\Program Files\WinGate\cache\") as a native path through the
 // prefix's dosdevices (or drive_c), with "/" separators; a trailing separator is kept. A path with no drive
