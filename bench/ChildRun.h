@@ -9,7 +9,8 @@ namespace loftwick::bench {
 // Figures of one case: median seconds of the scan and of the minimal reader, what each saw, and the
 // child's memory (resident at its start and peak).
 struct CaseFigures {
-    double scanSeconds = 0;
+    double scanSeconds = 0;       // on one thread
+    double readAheadSeconds = 0;  // reading ahead on a second thread
     double readerSeconds = 0;
     long long scanTotal = 0;
     long long scanSelected = 0;

@@ -140,7 +140,7 @@ bool IsMissingFileError(const RuntimeError& error) {
 
 void clsCacheBase::ClearMetadata() {
     path_.clear();
-    folder_ = HeldDir();
+    folder_.Release();
     name_.clear();
     url_.clear();
     contentType_.clear();
@@ -158,6 +158,7 @@ void clsCacheBase::ClearMetadata() {
     identityKnown_ = false;
     bound_ = FileInfo();
     parsed_ = FileInfo();
+    opened_.reset();
     file_.reset();
 }
 
@@ -201,13 +202,16 @@ bool clsCacheBase::OpenBound(const HeldDir& folder, const std::string& name) {
     }
     folder_ = folder;
     name_ = name;
-    path_ = folder.PathOf(name);
+    // The room of the previous path is reused; a new object's path takes no more than it needs.
+    path_.reserve(folder.path().size() + name.size());
+    path_.assign(folder.path()).append(name);
     bound_ = parsed_ = file->Info();
     identityKnown_ = true;
     created_ = OleDate();  // read when first needed: most objects of a scan never need it
     createdKnown_ = false;
     createdRead_ = false;
-    file_ = std::move(file);
+    file_.reset();
+    opened_ = std::move(file);
     return true;
 }
 
@@ -215,7 +219,7 @@ void clsCacheBase::BindAt(const HeldDir& folder, const std::string& name) {
     ClearMetadata();
     if (name.empty()) return;
     try {
-        if (OpenBound(folder, name)) TakeContentFacts(*file_, bound_.size);
+        if (OpenBound(folder, name)) TakeContentFacts(*opened_, bound_.size);
     } catch (const RuntimeError& e) {
         ClearMetadata();
         if (!IsMissingFileError(e)) HandleError(BindLocation(), folder.PathOf(name));
@@ -241,7 +245,7 @@ void clsCacheBase::BindPath(const std::string& path) {
 
 std::shared_ptr<InputFile> clsCacheBase::BoundFileOpen() const {
     if (path_.empty() || !identityKnown_) return nullptr;
-    if (file_) return file_;
+    if (BoundFile()) return SharedFile();
     PreserveLastError keep;
     try {
         std::shared_ptr<InputFile> file = TheFileSystem().OpenReadAt(folder_, name_);
@@ -256,7 +260,7 @@ std::shared_ptr<InputFile> clsCacheBase::OpenContent() {
     FileSystem& fs = TheFileSystem();
     const std::optional<FileInfo> now = fs.LstatAt(folder_, name_);
     if (!now || now->isLink || now->kind != EntryKind::File) return nullptr;
-    std::shared_ptr<InputFile> file = file_;
+    std::shared_ptr<InputFile> file = SharedFile();
     if (!file || !SameFile(file->Info(), *now)) {
         try {
             file = fs.OpenReadAt(folder_, name_);

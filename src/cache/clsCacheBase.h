@@ -55,7 +55,10 @@ class clsCacheBase : public clsCache {
     bool Delete() override;
     bool RemoveIfSame() override;
     void BindAt(const HeldDir& folder, const std::string& name) override;
-    void ReleaseFile() override { file_.reset(); }
+    void ReleaseFile() override {
+        opened_.reset();
+        file_.reset();
+    }
     std::shared_ptr<InputFile> OpenContent() override;
     // An expiry that cannot be read is reported (as DeleteIfAged reports it) and is no expired one.
     bool IsAged() override;
@@ -108,11 +111,19 @@ class clsCacheBase : public clsCache {
     virtual const char* BindLocation() const = 0;
     virtual const char* FileCopyLocation() const = 0;
 
+    // The bound file, open: shared only once someone asks for it, as most objects of a scan never are.
+    InputFile* BoundFile() const { return opened_ ? opened_.get() : file_.get(); }
+    std::shared_ptr<InputFile> SharedFile() const {
+        if (opened_) file_ = std::move(opened_);
+        return file_;
+    }
+
     std::string path_;  // for messages and result lines: the folder's path and the name
     HeldDir folder_;
     std::string name_;
     // Open from binding until the walk moves on (ReleaseFile), so that the operations of a scan act on
-    // the file that was read.
+    // the file that was read: in opened_ as binding opened it, in file_ once shared.
+    mutable std::unique_ptr<InputFile> opened_;
     mutable std::shared_ptr<InputFile> file_;
 
     std::string url_;

@@ -18,8 +18,7 @@ namespace {
 // The head of the stored reply is looked for in this many bytes after the metadata, as in the other
 // formats: a head that has not ended by then is not one.
 constexpr uint64_t kExaminedReply = 10000;
-// The first read: the metadata of almost every swap file and the head of its reply.
-constexpr uint64_t kFirstRead = 16384;
+constexpr uint64_t kFirstRead = clsCacheSquid::kFirstRead;
 
 constexpr std::string_view kInternalType = "x-squid-internal/";
 

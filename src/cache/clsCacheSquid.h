@@ -45,6 +45,8 @@ std::string PurgeRefusedAdvice();
 // file is a lost one: FixFileTime, SetFileTTL and FixFileName change nothing and answer false.
 class clsCacheSquid final : public clsCacheBase {
   public:
+    // The first read: the metadata of almost every swap file and the head of its reply.
+    static constexpr uint64_t kFirstRead = 16384;
     int32_t ProxyType() const override { return 3; }
 
     // A missing file, a link or a folder leaves the object unbound without a report; a damaged one binds

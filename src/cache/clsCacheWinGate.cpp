@@ -74,7 +74,7 @@ void clsCacheWinGate::BindContentFile(const HeldDir& folder, const std::string& 
             path_.clear();
             return;
         }
-        TakeContentFacts(*file_, file_->Info().size);
+        TakeContentFacts(*BoundFile(), BoundFile()->Info().size);
     } catch (const RuntimeError& e) {
         path_.clear();
         if (!IsMissingFileError(e)) HandleError(BindLocation(), folder.PathOf(name));

@@ -28,6 +28,8 @@ class clsCacheWinGate final : public clsCacheBase {
     // NUL, ".", "..", empty) counts as a missing file. False, with a report, when a length byte lies
     // past the end of the buffer; the fields read so far stay.
     bool TakeMetadata(const uint8_t* aBuffer, size_t size) override;
+    // The walk's held cache folder: the records' content files are bound in it, never by path.
+    void UseFolder(const HeldDir& folder) override { cacheFolder_ = folder; }
 
     // The text after the URL's first "//" up to the next "/"; empty when either is missing.
     std::string Host() const override;

@@ -12,10 +12,8 @@ namespace {
 
 // Only the start of a file is examined: a header block that has not ended by then is not one.
 constexpr uint64_t kExaminedBytes = 10000;
-// Most header blocks end within the first page, so that much is read first, and the rest of the
-// examined bytes only when the block goes on past it. The block ends where it would in the full
-// examined text: a walk over a shorter text that finds the end finds the same one.
-constexpr uint64_t kFirstRead = 4096;
+// A block that ends within the first read (kFirstRead) ends where it would in the full examined text:
+// a walk over a shorter text that finds the end finds the same one.
 // Shorter files cannot hold a lead-in, a URL and an ended block worth parsing.
 constexpr uint64_t kSmallestParsedFile = 20;
 

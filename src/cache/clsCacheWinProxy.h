@@ -14,6 +14,10 @@ class clsCacheWinProxy final : public clsCacheBase {
   public:
     int32_t ProxyType() const override { return 1; }
 
+    // Most header blocks end within the first page, so that much is read first, and the rest of the
+    // examined bytes only when the block goes on past it.
+    static constexpr uint64_t kFirstRead = 4096;
+
     // Binds the object to the file at the path; a missing file, a link or a folder leaves it unbound
     // without a report. Any other failure is reported ("clsCacheWinProxy:clsCache_Filename") and also
     // leaves it unbound.

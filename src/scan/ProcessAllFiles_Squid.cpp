@@ -5,6 +5,7 @@
 
 #include "cache/clsCacheSquid.h"
 #include "scan/ProcessAllFiles.h"
+#include "scan/ReadAhead.h"
 #include "support/Desktop.h"
 #include "support/FileSystem.h"
 #include "support/Program.h"
@@ -95,6 +96,7 @@ bool ProcessAllFiles_Squid(ScanState& state, ScanHost& host) {
         }
         const std::shared_ptr<SquidDeletion> deletion =
             state.DeleteOld || state.DeleteAged ? DecideSquidDeletion() : nullptr;
+        ReadAhead ahead(state.ContentsFilter.Count > 0 ? 0 : clsCacheSquid::kFirstRead);
         bool ended = true;
         for (const std::string& l1 : firstLevel) {
             HeldDir first;
@@ -119,6 +121,7 @@ bool ProcessAllFiles_Squid(ScanState& state, ScanHost& host) {
                     HandleError("frmMain:ProcessAllFiles_Squid", dir);
                     continue;
                 }
+                ahead.Queue(second, files);
                 for (const std::string& name : files) {
                     host.LetEventsRun();
                     if (state.BreakRequested) {

@@ -2,7 +2,9 @@
 #include <string>
 #include <vector>
 
+#include "cache/clsCacheWinProxy.h"
 #include "scan/ProcessAllFiles.h"
+#include "scan/ReadAhead.h"
 #include "support/FileSystem.h"
 #include "support/Program.h"
 #include "support/TextCodec.h"
@@ -38,13 +40,13 @@ bool IsPlainFile(const DirEntry& entry) {
     return entry.kind == EntryKind::File && !entry.isLink && !Hidden(entry.name);
 }
 
-// The plain files of a host folder (no folders, no hidden files, no links): its listing with every
-// other entry dropped, so that no name is copied.
-std::vector<DirEntry> PlainFiles(const HeldDir& dir) {
-    std::vector<DirEntry> entries = TheFileSystem().ListAt(dir);
+// The plain files of a host folder (no folders, no hidden files, no links) into `entries`: its listing
+// with every other entry dropped, so that no name is copied, and the previous folder's names lend their
+// room.
+void PlainFiles(const HeldDir& dir, std::vector<DirEntry>& entries) {
+    TheFileSystem().ListInto(dir, entries);
     entries.erase(std::remove_if(entries.begin(), entries.end(), [](const DirEntry& e) { return !IsPlainFile(e); }),
                   entries.end());
-    return entries;
 }
 
 // A host folder with no plain file goes; only an empty folder is removed, never its contents.
@@ -74,17 +76,19 @@ bool ProcessAllFiles_WinProxy(ScanState& state, ScanHost& host) {
         // The cache folder is the user's choice, links along its path included; below it nothing is
         // looked up by path again.
         const HeldDir cache = fs.OpenDirectory(Program().CacheDir);
+        // A contents search reads every object whole; a metadata scan its first page.
+        ReadAhead ahead(state.ContentsFilter.Count > 0 ? 0 : clsCacheWinProxy::kFirstRead);
         bool interrupted = false;
         const std::vector<std::string> dirs = HostDirectories(state, host, cache, interrupted);
         if (interrupted) return false;
+        std::vector<DirEntry> files;
         for (const std::string& hostName : dirs) {
             const std::string dir = cache.PathOf(hostName) + "/";
             host.SetStatusText(dir);
-            std::vector<DirEntry> files;
             HeldDir held;
             try {
                 held = fs.OpenDirectoryAt(cache, hostName);
-                files = PlainFiles(held);
+                PlainFiles(held, files);
             } catch (...) {
                 // An unreadable host folder (or one that became a link) is reported and passed over; the
                 // others are still scanned.
@@ -95,6 +99,7 @@ bool ProcessAllFiles_WinProxy(ScanState& state, ScanHost& host) {
                 RemoveEmptyHostDir(state, host, cache, hostName);
                 continue;
             }
+            ahead.Queue(held, files);
             for (const DirEntry& entry : files) {
                 host.LetEventsRun();
                 if (state.BreakRequested) return false;

@@ -33,7 +33,10 @@ bool Selected(ScanState& state, clsCache& object, int& score) {
         ++state.FilesNotFound;
         return false;
     }
-    if (Program().ProxyType >= 2 && !Matches(object.Host(), state.HostFilter, state.HostFilterUnheld)) return false;
+    // The host is made only when a filter asks for it.
+    if (Program().ProxyType >= 2 && (state.HostFilterUnheld || !state.HostFilter.empty()) &&
+        !Matches(object.Host(), state.HostFilter, state.HostFilterUnheld))
+        return false;
     if (!Matches(object.ContentType(), state.ContentTypeFilter, state.ContentTypeFilterUnheld)) return false;
     if (!Matches(object.ObjectName(), state.URLFilter, state.URLFilterUnheld)) return false;
     if (state.AgeMin != 0 && AgeOf(state, object) < state.AgeMin) return false;

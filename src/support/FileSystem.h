@@ -49,6 +49,11 @@ class HeldDir {
     int fd() const;                                  // -1 when nothing is held
     const std::string& path() const { return path_; }  // for messages and result lines only
     std::string PathOf(const std::string& name) const { return path_ + name; }
+    // Holds nothing any more; the path's room stays for the next folder assigned.
+    void Release() {
+        fd_.reset();
+        path_.clear();
+    }
 
   private:
     struct Descriptor;
@@ -133,6 +138,8 @@ public:
     virtual HeldDir OpenDirectoryAt(const HeldDir& dir, const std::string& name) = 0;
     // The entries of a held folder in listing order, "." and ".." included.
     virtual std::vector<DirEntry> ListAt(const HeldDir& dir) = 0;
+    // The same into `entries` (its former content replaced), whose names' room may be reused.
+    virtual void ListInto(const HeldDir& dir, std::vector<DirEntry>& entries) { entries = ListAt(dir); }
     // What `name` in a held folder is itself (a link is not followed); nothing when it does not exist.
     virtual std::optional<FileInfo> LstatAt(const HeldDir& dir, const std::string& name) = 0;
     // Opens the regular file `name` of a held folder; a link, a FIFO, a folder or a device is refused.
@@ -148,6 +155,9 @@ public:
     // Renames within held folders; the target is replaced when it exists.
     virtual void RenameAt(const HeldDir& fromDir, const std::string& from, const HeldDir& toDir,
                           const std::string& to) = 0;
+
+    // Whether two threads may call it at once (the scan's read-ahead needs that).
+    virtual bool ThreadSafe() const { return false; }
 
     // By path, for the cache builder and set-ups: open the regular file (no link followed) and set its
     // times through the descriptor.

@@ -72,7 +72,9 @@ int OpenRegularFile(int dirFd, const std::string& name, const std::string& path,
     return fd;
 }
 
-std::vector<DirEntry> ListOpenDirectory(int fd, const std::string& path) {
+// Fills `entries` in listing order; the entries already there lend their names' room, so that listing
+// folder after folder into one vector allocates only for longer names.
+void ListOpenDirectory(int fd, const std::string& path, std::vector<DirEntry>& entries) {
     // The descriptor is the caller's to keep: the listing reads a duplicate of it.
     const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     if (own < 0) RaiseFromErrno(errno, path);
@@ -84,11 +86,12 @@ std::vector<DirEntry> ListOpenDirectory(int fd, const std::string& path) {
     }
     // A duplicate shares the position of the held descriptor, which an earlier listing left at the end.
     ::rewinddir(dir);
-    std::vector<DirEntry> entries;
+    size_t count = 0;
     errno = 0;
     while (struct dirent* ent = ::readdir(dir)) {
-        DirEntry e;
-        e.name = ent->d_name;
+        if (count == entries.size()) entries.emplace_back();
+        DirEntry& e = entries[count++];
+        e.name.assign(ent->d_name);
         unsigned char type = ent->d_type;
         if (type == DT_UNKNOWN) {
             struct stat st {};
@@ -98,20 +101,48 @@ std::vector<DirEntry> ListOpenDirectory(int fd, const std::string& path) {
         }
         e.isLink = type == DT_LNK;
         e.kind = type == DT_REG ? EntryKind::File : type == DT_DIR ? EntryKind::Directory : EntryKind::Other;
-        entries.push_back(std::move(e));
         errno = 0;
     }
     const int err = errno;
     ::closedir(dir);
+    entries.resize(count);
     if (err != 0) RaiseFromErrno(err, path);
+}
+
+std::vector<DirEntry> ListOpenDirectory(int fd, const std::string& path) {
+    std::vector<DirEntry> entries;
+    ListOpenDirectory(fd, path, entries);
     return entries;
 }
 
+// A scan opens and closes its objects by the hundred thousand: the memory of closed files is kept for
+// the next ones (per thread, a few at most), and a path of usual length is kept inline, so that opening a
+// file allocates nothing in the steady state.
 class PosixInputFile final : public InputFile {
 public:
-    PosixInputFile(int fd, std::string path, const FileInfo& opened)
-        : fd_(fd), path_(std::move(path)), opened_(opened) {}
+    PosixInputFile(int fd, const std::string& path, const FileInfo& opened) : fd_(fd), opened_(opened) {
+        if (path.size() < sizeof inline_) {
+            std::memcpy(inline_, path.data(), path.size());
+            inline_[path.size()] = '\0';
+        } else {
+            long_ = path;
+        }
+    }
     ~PosixInputFile() override { ::close(fd_); }
+
+    static void* operator new(size_t size) {
+        Spare& spare = spares;
+        if (size == sizeof(PosixInputFile) && spare.count > 0) return spare.blocks[--spare.count];
+        return ::operator new(size);
+    }
+    static void operator delete(void* block, size_t size) {
+        Spare& spare = spares;
+        if (size == sizeof(PosixInputFile) && spare.count < Spare::kKept) {
+            spare.blocks[spare.count++] = block;
+            return;
+        }
+        ::operator delete(block);
+    }
 
     size_t Read(char* buffer, size_t count) override {
         size_t done = 0;
@@ -119,7 +150,7 @@ public:
             const ssize_t n = ::read(fd_, buffer + done, count - done);
             if (n < 0) {
                 if (errno == EINTR) continue;
-                RaiseFromErrno(errno, path_);
+                RaiseFromErrno(errno, Path());
             }
             if (n == 0) break;
             done += static_cast<size_t>(n);
@@ -127,23 +158,23 @@ public:
         return done;
     }
     void Seek(uint64_t offset) override {
-        if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) RaiseFromErrno(errno, path_);
+        if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) RaiseFromErrno(errno, Path());
     }
     uint64_t Size() override {
         struct stat st {};
-        if (::fstat(fd_, &st) != 0) RaiseFromErrno(errno, path_);
+        if (::fstat(fd_, &st) != 0) RaiseFromErrno(errno, Path());
         return static_cast<uint64_t>(st.st_size);
     }
     // What was opened: taken once at the open, as binding a cache file asks for it right away.
     FileInfo Info() override { return opened_; }
     FileInfo Current() override {
         struct stat st {};
-        if (::fstat(fd_, &st) != 0) RaiseFromErrno(errno, path_);
+        if (::fstat(fd_, &st) != 0) RaiseFromErrno(errno, Path());
         return FromStat(st, false);
     }
     void SetTimes(std::optional<FileTimeSpec> writeTime, std::optional<FileTimeSpec> accessTime) override {
         const struct timespec times[2] = {ToTimespec(accessTime), ToTimespec(writeTime)};
-        if (::futimens(fd_, times) != 0) RaiseFromErrno(errno, path_);
+        if (::futimens(fd_, times) != 0) RaiseFromErrno(errno, Path());
     }
     std::optional<FileTimeSpec> CreationTime() override {
         char value[64];
@@ -169,15 +200,31 @@ public:
         const int len = std::snprintf(value, sizeof value, "%lld.%09d", static_cast<long long>(time.seconds),
                                       static_cast<int>(time.nanoseconds));
         if (::fsetxattr(fd_, kCreationTimeAttribute, value, static_cast<size_t>(len), 0) != 0) {
-            RaiseFromErrno(errno, path_);
+            RaiseFromErrno(errno, Path());
         }
     }
 
 private:
+    struct Spare {
+        static constexpr int kKept = 8;
+        void* blocks[kKept];
+        int count = 0;
+        ~Spare() {
+            while (count > 0) ::operator delete(blocks[--count]);
+        }
+    };
+    static thread_local Spare spares;
+
+    // For messages only, so made when one is due.
+    std::string Path() const { return long_.empty() ? std::string(inline_) : long_; }
+
     int fd_;
-    std::string path_;
+    char inline_[200];
+    std::string long_;  // a path too long for inline_
     FileInfo opened_;
 };
+
+thread_local PosixInputFile::Spare PosixInputFile::spares;
 
 class PosixOutputFile final : public OutputFile {
 public:
@@ -321,6 +368,10 @@ HeldDir PosixFileSystem::OpenDirectoryAt(const HeldDir& dir, const std::string& 
 
 std::vector<DirEntry> PosixFileSystem::ListAt(const HeldDir& dir) { return ListOpenDirectory(dir.fd(), dir.path()); }
 
+void PosixFileSystem::ListInto(const HeldDir& dir, std::vector<DirEntry>& entries) {
+    ListOpenDirectory(dir.fd(), dir.path(), entries);
+}
+
 std::optional<FileInfo> PosixFileSystem::LstatAt(const HeldDir& dir, const std::string& name) {
     RequireOnePart(name, dir.PathOf(name));
     struct stat st {};
@@ -332,7 +383,9 @@ std::optional<FileInfo> PosixFileSystem::LstatAt(const HeldDir& dir, const std::
 }
 
 std::unique_ptr<InputFile> PosixFileSystem::OpenReadAt(const HeldDir& dir, const std::string& name) {
-    const std::string path = dir.PathOf(name);
+    // Its room is reused from one open to the next.
+    thread_local std::string path;
+    path.assign(dir.path()).append(name);
     RequireOnePart(name, path);
     struct stat st {};
     const int fd = OpenRegularFile(dir.fd(), name, path, false, st);

@@ -18,6 +18,9 @@ public:
     void MakeDirectory(const std::string& path) override;
     void RemoveDirectory(const std::string& path) override;
     bool IsWritableDirectory(const std::string& path) override;
+    // It keeps no state of its own: every call is the kernel's.
+    bool ThreadSafe() const override { return true; }
+    void ListInto(const HeldDir& dir, std::vector<DirEntry>& entries) override;
 
     HeldDir OpenDirectory(const std::string& path, bool followLinks) override;
     HeldDir OpenDirectoryAt(const HeldDir& dir, const std::string& name) override;

@@ -27,6 +27,8 @@ struct ProgramValues {
     // Copies, views and the contents search use the content with its stored codings (gzip, deflate, br,
     // chunked) undone; off, they use the bytes as the cache holds them.
     bool DecodeContent = true;
+    // Scans open and read the next objects on a second thread while they process one.
+    bool ReadAhead = true;
 };
 
 ProgramValues& Program();

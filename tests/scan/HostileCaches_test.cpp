@@ -654,7 +654,10 @@ std::vector<HostileCase> AllCases() {
 
 class HostileCache : public test::ProgramFixture, public ::testing::WithParamInterface<HostileCase> {};
 
+// Read ahead or not, the same lines, the same survivors, the same messages.
 TEST_P(HostileCache, ScanEndsAsExpected) {
+  for (const bool readAhead : {false, true}) {
+    SCOPED_TRACE(readAhead ? "read ahead" : "one thread");
     const HostileCase& c = GetParam();
     test::TempDir dir;
     c.build(dir.path());
@@ -674,7 +677,10 @@ TEST_P(HostileCache, ScanEndsAsExpected) {
     Platform().desktop = &desktop;
     test::FaultFileSystem faults;
     if (c.faults) c.faults(faults, dir.path());
+    if (readAhead) faults.AllowThreads();
+    Program().ReadAhead = readAhead;
     Platform().fileSystem = &faults;
+    proxy_.purges.clear();
     proxy_.running = c.squidRunning;
     proxy_.answers = c.purgeAnswers;
     ScanInputs inputs;
@@ -708,6 +714,9 @@ TEST_P(HostileCache, ScanEndsAsExpected) {
         if (c.messages[i] == "*") continue;
         EXPECT_EQ(desktop.messages[i].text.rfind(c.messages[i], 0), 0u) << desktop.messages[i].text;
     }
+    Platform().fileSystem = nullptr;
+    Platform().desktop = nullptr;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, HostileCache, ::testing::ValuesIn(AllCases()),

@@ -144,15 +144,28 @@ TEST_F(ScanTest, GoDuringAScanOnlyBeeps) {
     EXPECT_EQ(host_.Summary(), "OK! 1 of 1 files selected, 0 seconds");
 }
 
+// Reading ahead, Break stops at the same object as on one thread, however far the reading got.
 TEST_F(ScanTest, BreakStopsBeforeTheNextObjectAndTheStatusSaysInterrupted) {
     for (int i = 0; i < 5; ++i) proxy_.Add(Object("a.example", "/" + std::to_string(i), kNow));
-    host_.onEvents = [&](int n) {
-        if (n == 4) state_.BreakRequested = true;
-    };
-    EXPECT_FALSE(Scan());
-    EXPECT_EQ(host_.Status(), "Interrupted");
-    EXPECT_EQ(host_.Summary().rfind("Ended with error(s). ", 0), 0u);
-    EXPECT_LT(state_.FilesTotal, 5);
+    for (const char* contents : {"", "absent"}) {
+        std::vector<std::string> lines[2];
+        for (const bool readAhead : {false, true}) {
+            SCOPED_TRACE(std::string(readAhead ? "read ahead" : "one thread") + ", contents: " + contents);
+            Program().ReadAhead = readAhead;
+            inputs_.contentsFilter = contents;
+            test::RecordingScanHost host;
+            ScanState state;
+            host.onEvents = [&](int n) {
+                if (n == 5) state.BreakRequested = true;
+            };
+            EXPECT_FALSE(ProcessAllFiles(state, inputs_, host));
+            EXPECT_EQ(host.Status(), "Interrupted");
+            EXPECT_EQ(host.Summary().rfind("Ended with error(s). ", 0), 0u);
+            EXPECT_EQ(state.FilesTotal, 1);
+            lines[readAhead] = host.lines;
+        }
+        EXPECT_EQ(lines[1], lines[0]);
+    }
 }
 
 TEST_F(ScanTest, AgeBoundsInDaysAreInclusive) {

@@ -129,18 +129,59 @@ class ScanFaults : public test::ProgramFixture {
         }
     }
 
-    // Every kind of call a scan makes (and the log's writes), each swept; returns the fault points.
+    // Every kind of call a scan makes (and the log's writes), each swept, on one thread and reading
+    // ahead; returns the fault points. Reading ahead, every call of a kind on one object failing gives
+    // the very report of one thread.
     int SweepEveryKind(const Builder& build) {
-        std::vector<std::string> originals;
+        std::vector<std::string> originals, names;
         {
             test::TempDir probe;
             build(probe / "cache/");
-            for (const auto& [path, file] : test::SnapshotFolder(probe / "cache"))
+            for (const auto& [path, file] : test::SnapshotFolder(probe / "cache")) {
                 originals.push_back(file.content);
+                names.push_back("/" + path);
+            }
         }
+        int points = 0;
+        for (const bool readAhead : {false, true}) {
+            SCOPED_TRACE(readAhead ? "read ahead" : "one thread");
+            Program().ReadAhead = readAhead;
+            points += SweepEveryKind(build, originals, readAhead);
+        }
+        for (const auto& [op, err] : Kinds()) {
+            for (const std::string& name : names) {
+                SCOPED_TRACE(std::string(test::FsOpName(op)) + " fails on " + name);
+                Outcome runs[2];
+                for (const bool readAhead : {false, true}) {
+                    Program().ReadAhead = readAhead;
+                    test::FaultFileSystem faults;
+                    if (readAhead) faults.AllowThreads();
+                    faults.FailPath(op, name, err);
+                    runs[readAhead] = Scan(build, &faults);
+                }
+                EXPECT_EQ(runs[1].lines, runs[0].lines);
+                EXPECT_EQ(runs[1].locations, runs[0].locations);
+                EXPECT_EQ(Contents(runs[1].cache), Contents(runs[0].cache));
+            }
+        }
+        return points;
+    }
+
+    int SweepEveryKind(const Builder& build, const std::vector<std::string>& originals, bool readAhead) {
         const Outcome baseline = Scan(build, nullptr);
         EXPECT_FALSE(baseline.Failed()) << baseline.Summary();
-        const std::vector<std::pair<FsOp, int>> kinds = {
+        int points = 0;
+        for (const auto& [op, err] : Kinds()) {
+            points += test::SweepFaults(op, err, [&](test::FaultFileSystem& faults) {
+                if (readAhead) faults.AllowThreads();
+                Check(Scan(build, &faults), baseline, originals);
+            });
+        }
+        return points;
+    }
+
+    static std::vector<std::pair<FsOp, int>> Kinds() {
+        return {
             {FsOp::List, EACCES},     {FsOp::Stat, EIO},
             {FsOp::Lstat, EIO},       {FsOp::OpenRead, EIO},
             {FsOp::Read, EIO},        {FsOp::GetCreation, EIO},
@@ -149,13 +190,6 @@ class ScanFaults : public test::ProgramFixture {
             {FsOp::RemoveDir, EBUSY}, {FsOp::OpenWrite, ENOSPC},
             {FsOp::Write, ENOSPC},    {FsOp::Close, EIO},
         };
-        int points = 0;
-        for (const auto& [op, err] : kinds) {
-            points += test::SweepFaults(op, err, [&](test::FaultFileSystem& faults) {
-                Check(Scan(build, &faults), baseline, originals);
-            });
-        }
-        return points;
     }
 
     ScanInputs inputs_;

@@ -38,6 +38,7 @@ int FaultFileSystem::CountOf(FsOp op) const {
 }
 
 void FaultFileSystem::Before(FsOp op, const std::string& path) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     calls_.push_back({op, path});
     ++counts_[op];
     if (nthHook_ && static_cast<int>(calls_.size()) == nthCall_) std::exchange(nthHook_, nullptr)();

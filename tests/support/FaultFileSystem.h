@@ -1,6 +1,7 @@
 #pragma once
 #include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,10 @@ public:
     // Output files fail after this many bytes have been written to them (each file counts on its own).
     void FailWritesAfterBytes(uint64_t bytes, int err);
     void Reset();
+    // Lets the scan read ahead on a second thread through it: its calls are then taken one at a time,
+    // each counted and hooked on the thread that makes it.
+    void AllowThreads() { threads_ = true; }
+    bool ThreadSafe() const override { return threads_; }
 
     int CountOf(FsOp op) const;
     const std::vector<Call>& calls() const { return calls_; }
@@ -54,6 +59,8 @@ private:
     std::function<void()> nthHook_;
     uint64_t writeLimit_ = UINT64_MAX;
     int writeLimitErr_ = 0;
+    bool threads_ = false;
+    std::recursive_mutex mutex_;  // a hook may make calls of its own
 };
 
 }  // namespace loftwick::test
