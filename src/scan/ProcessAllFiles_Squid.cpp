@@ -98,6 +98,8 @@ bool ProcessAllFiles_Squid(ScanState& state, ScanHost& host) {
             state.DeleteOld || state.DeleteAged ? DecideSquidDeletion() : nullptr;
         ReadAhead ahead(state.ContentsFilter.Count > 0 ? 0 : clsCacheSquid::kFirstRead);
         bool ended = true;
+        // One object serves file after file until a result keeps it.
+        std::shared_ptr<clsCacheSquid> object;
         for (const std::string& l1 : firstLevel) {
             HeldDir first;
             std::vector<std::string> secondLevel;
@@ -128,8 +130,10 @@ bool ProcessAllFiles_Squid(ScanState& state, ScanHost& host) {
                         ended = false;
                         break;
                     }
-                    auto object = std::make_shared<clsCacheSquid>();
-                    object->SetDeletion(deletion);
+                    if (!object || state.CurrentCache != object) {
+                        object = std::make_shared<clsCacheSquid>();
+                        object->SetDeletion(deletion);
+                    }
                     object->BindAt(second, name);
                     state.CurrentCache = object;
                     // A failed object is reported inside; the walk goes on with the next file.

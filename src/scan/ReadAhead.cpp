@@ -115,7 +115,7 @@ class ReadAhead::Window final : public FileSystem {
         // listing order however the two threads run.
         if (slots_.front().state != State::Done) {
             scanWaiting_ = true;
-            scanWake_.wait(lock, [&] { return slots_.front().state == State::Done; });
+            scanWake_.wait(lock, [&] { return Ahead(); });
             scanWaiting_ = false;
         }
         Slot slot = std::move(slots_.front());
@@ -184,6 +184,14 @@ class ReadAhead::Window final : public FileSystem {
         Failure openFailure, readFailure;
     };
 
+    // A scan that caught up with the other thread sleeps until it is a few objects ahead again (or has
+    // read all that is queued, or the window is full), for the same reason.
+    bool Ahead() const {
+        return slots_.front().state == State::Done &&
+               (next_ >= kWakeAhead || next_ == slots_.size() || held_ >= kWindowBytes / 2);
+    }
+    static constexpr size_t kWakeAhead = 8;
+
     // Once full, the window is let drain to half before the other thread reads on, so that the two
     // threads do not wake each other for every object.
     bool Drained() const { return next_ < slots_.size() && next_ <= kWindowObjects / 2 && held_ <= kWindowBytes / 2; }
@@ -209,7 +217,7 @@ class ReadAhead::Window final : public FileSystem {
             held_ += slot.head.size();
             slot.state = State::Done;
             ++next_;
-            if (scanWaiting_) scanWake_.notify_one();
+            if (scanWaiting_ && Ahead()) scanWake_.notify_one();
         }
     }
 
