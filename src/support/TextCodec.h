@@ -15,6 +15,9 @@ std::string Utf8ToLatin1(std::string_view text);
 // a character that no cache byte can hold, so that such a character can be made to match nothing.
 std::string Utf8ToLatin1(std::string_view text, std::vector<bool>& unheld);
 
+// Every byte of `text` but ASCII letters, digits and the characters of `plain` as "%XX".
+std::string PercentEncode(std::string_view text, std::string_view plain);
+
 // ASCII-only case folding, as the cache's bytes are compared without regard to case.
 std::string UpperAscii(std::string_view text);
 // Whether `needle` occurs in `haystack`, ASCII letters compared without regard to case.

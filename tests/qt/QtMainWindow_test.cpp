@@ -12,6 +12,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <filesystem>
+
 #include "app/frmMain.h"
 #include "cachebuilder/WinProxyBuilder.h"
 #include "qt/QtAboutWindow.h"
@@ -21,6 +23,7 @@
 #include "support/Program.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TestEnv.h"
+#include "support/WebBrowser.h"
 
 namespace loftwick {
 namespace {
@@ -124,6 +127,31 @@ TEST_F(QtMainWindowTest, KeysReachTheWindowOnceAndNeverPastAnOpenList) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == about; }));
     about->close();
     window.SetModel(nullptr);
+}
+
+// Local pages through the real desktop: the first $BROWSER command that starts gets the page's URL; when
+// none starts (no xdg-settings, no usual browser on the PATH), every browser tried is named.
+TEST_F(QtMainWindowTest, LocalPagesOpenInTheBrowserTheBrowserVariableNames) {
+    dir_.WriteFile("bin/fake-browser",
+                   "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.tmp\" && /bin/mv \"$0.tmp\" \"$0.args\"\n");
+    std::filesystem::permissions(dir_ / "bin/fake-browser", std::filesystem::perms::owner_all);
+    dir_.WriteFile("page one.html", "<p>page</p>");
+    test::ScopedEnv path("PATH", dir_ / "bin");
+    const std::string fake = dir_ / "bin/fake-browser --new-tab %s";
+    test::ScopedEnv browser("BROWSER", dir_ / "no-such-browser:" + fake);
+    qt::QtDesktop desktop;
+    const BrowserStart start = desktop.OpenInBrowser(dir_ / "page one.html");
+    EXPECT_TRUE(start.started);
+    EXPECT_EQ(start.tried, (std::vector<std::string>{dir_ / "no-such-browser", fake}));
+    for (int i = 0; i < 200 && !dir_.Exists("bin/fake-browser.args"); ++i) QTest::qWait(25);
+    EXPECT_EQ(dir_.ReadFile("bin/fake-browser.args"), "--new-tab\n" + FileUrl(dir_ / "page one.html") + "\n");
+
+    test::ScopedEnv nowhere("PATH", dir_ / "empty");
+    test::ScopedEnv missing("BROWSER", "fake-browser");
+    const BrowserStart none = desktop.OpenInBrowser(dir_ / "page one.html");
+    EXPECT_FALSE(none.started);
+    EXPECT_EQ(none.tried, (std::vector<std::string>{"fake-browser", "x-www-browser", "sensible-browser",
+                                                    "firefox", "chromium", "google-chrome"}));
 }
 
 TEST_F(QtMainWindowTest, KeysMapToTheClassicCodes) {
