@@ -63,6 +63,10 @@ class PrefetchedFile final : public InputFile {
     }
     void Seek(uint64_t offset) override { pos_ = offset; }
     uint64_t Size() override { return file_->Size(); }
+    std::pair<uint64_t, uint64_t> DataExtent(uint64_t at) override {
+        filePos_ = UINT64_MAX;  // the file's own position is undefined after it
+        return file_->DataExtent(at);
+    }
     FileInfo Info() override { return file_->Info(); }
     FileInfo Current() override { return file_->Current(); }
     void SetTimes(std::optional<FileTimeSpec> writeTime, std::optional<FileTimeSpec> accessTime) override {
@@ -142,7 +146,7 @@ class ReadAhead::Window final : public FileSystem {
     std::unique_ptr<OutputFile> OpenStream(const std::string& path) override { return inner_.OpenStream(path); }
     void Rename(const std::string& from, const std::string& to) override { inner_.Rename(from, to); }
     void RemoveFile(const std::string& path) override { inner_.RemoveFile(path); }
-    void MakeDirectory(const std::string& path) override { inner_.MakeDirectory(path); }
+    void MakeDirectory(const std::string& path, bool ownerOnly) override { inner_.MakeDirectory(path, ownerOnly); }
     void RemoveDirectory(const std::string& path) override { inner_.RemoveDirectory(path); }
     bool IsWritableDirectory(const std::string& path) override { return inner_.IsWritableDirectory(path); }
     HeldDir OpenDirectory(const std::string& path, bool followLinks) override {
