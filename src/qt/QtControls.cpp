@@ -102,6 +102,22 @@ std::string QtLabel::Caption() const { return FromQt(Widget()->text()); }
 void QtLabel::SetCaption(const std::string& caption) { Widget()->setText(ToQt(caption)); }
 void QtLabel::Refresh() { Widget()->repaint(); }
 
+// ---- QtProgressBar
+
+QtProgressBar::QtProgressBar(QProgressBar* bar) : WidgetControl(bar) {
+    bar->setRange(0, 100);
+    bar->setValue(0);
+    bar->setTextVisible(true);
+    bar->setFormat(QString());
+}
+void QtProgressBar::SetProgress(int64_t done, int64_t total) { Widget()->setValue(PercentOf(done, total)); }
+int32_t QtProgressBar::Percent() const { return Widget()->value(); }
+// The format is the text as shown: "%" would be read as a placeholder, so it is doubled.
+std::string QtProgressBar::Text() const { return FromQt(Widget()->format().replace("%%", "%")); }
+void QtProgressBar::SetText(const std::string& text) {
+    Widget()->setFormat(ToQt(text).replace("%", "%%"));
+}
+
 // ---- QtTextBox
 
 std::string QtTextBox::Text() const { return FromQt(Widget()->text()); }

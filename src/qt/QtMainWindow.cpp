@@ -1,6 +1,11 @@
 #include "qt/QtMainWindow.h"
 
+#include <algorithm>
+
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QScrollArea>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -13,6 +18,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -210,13 +216,31 @@ void QtMainWindow::BuildLayout() {
     c.lstStatus = Adapt<QtListBox>(list);
     outer->addWidget(list, 1);
 
+    auto* statusRow = new QHBoxLayout;
     auto* status = new QLabel(central);
     status->setTextInteractionFlags(Qt::TextSelectableByMouse);
     status->setMinimumHeight(status->fontMetrics().height() + 6);
+    // A long path must not widen the window: the label shows what fits.
+    status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     c.lblStatus = Adapt<QtLabel>(status);
-    outer->addWidget(status);
+    statusRow->addWidget(status, 1);
+    auto* progress = new QProgressBar(central);
+    progress->setMaximumWidth(status->fontMetrics().horizontalAdvance(QString(28, 'x')));
+    // Shown only during a scan; the status text keeps its place meanwhile.
+    QSizePolicy keepPlace = progress->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    progress->setSizePolicy(keepPlace);
+    c.prgScan = Adapt<QtProgressBar>(progress);
+    statusRow->addWidget(progress);
+    outer->addLayout(statusRow);
 
-    setCentralWidget(central);
+    // The window may be smaller than its controls need (a small screen, a large scale factor): the
+    // controls then keep their size and scroll, rather than overlap or push the window off the screen.
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(central);
+    setCentralWidget(scroll);
 }
 
 void QtMainWindow::SetCaption(const std::string& caption) { setWindowTitle(ToQt(caption)); }
@@ -225,6 +249,36 @@ void QtMainWindow::RequestClose() { close(); }
 
 void QtMainWindow::ShowAbout() {
     if (browser_) QtAboutWindow::ShowAbout(*browser_, this);
+}
+
+WindowPlacement QtMainWindow::Placement() const {
+    const QRect r = isMaximized() ? normalGeometry() : geometry();
+    return {r.x(), r.y(), r.width(), r.height(), isMaximized()};
+}
+
+void QtMainWindow::SetPlacement(const WindowPlacement& placement) {
+    placed_ = QRect(placement.left, placement.top, placement.width, placement.height);
+    maximized_ = placement.maximized;
+}
+
+QRect FitInto(const QRect& wanted, const QRect& available) {
+    const QSize size = wanted.size().boundedTo(available.size());
+    const int x = std::clamp(wanted.x(), available.left(), available.left() + available.width() - size.width());
+    const int y = std::clamp(wanted.y(), available.top(), available.top() + available.height() - size.height());
+    return {QPoint(x, y), size};
+}
+
+void QtMainWindow::ShowFitted() {
+    QScreen* screen = placed_.isValid() ? QGuiApplication::screenAt(placed_.center()) : nullptr;
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    QRect wanted = placed_;
+    if (screen && !wanted.isValid()) {
+        wanted = QRect(QPoint(), size());
+        wanted.moveCenter(screen->availableGeometry().center());
+    }
+    if (screen) setGeometry(FitInto(wanted, screen->availableGeometry()));
+    if (maximized_) showMaximized();
+    else show();
 }
 
 void QtMainWindow::CloseForRelease() {

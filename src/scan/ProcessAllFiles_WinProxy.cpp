@@ -77,9 +77,12 @@ bool ProcessAllFiles_WinProxy(ScanState& state, ScanHost& host) {
         bool interrupted = false;
         const std::vector<std::string> dirs = HostDirectories(state, host, cache, interrupted);
         if (interrupted) return false;
+        const int64_t total = static_cast<int64_t>(dirs.size());
+        int64_t visited = 0;
         for (const std::string& hostName : dirs) {
             const std::string dir = cache.PathOf(hostName) + "/";
             host.SetStatusText(dir);
+            host.ShowProgress(visited++, total);
             std::vector<DirEntry> files;
             HeldDir held;
             try {
@@ -104,6 +107,7 @@ bool ProcessAllFiles_WinProxy(ScanState& state, ScanHost& host) {
                 ProcessOneFile(state, host);
             }
         }
+        host.ShowProgress(total, total);
         return true;
     } catch (...) {
         HandleError("frmMain:ProcessAllFiles_WinProxy");
