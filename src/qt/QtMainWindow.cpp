@@ -276,9 +276,25 @@ void QtMainWindow::ShowFitted() {
         wanted = QRect(QPoint(), size());
         wanted.moveCenter(screen->availableGeometry().center());
     }
-    if (screen) setGeometry(FitInto(wanted, screen->availableGeometry()));
-    if (maximized_) showMaximized();
-    else show();
+    if (!screen) {
+        show();
+        return;
+    }
+    const QRect available = screen->availableGeometry();
+    setGeometry(FitInto(wanted, available));
+    if (maximized_) {
+        showMaximized();
+        return;
+    }
+    show();
+    // The frame is known only once the window is shown, and it must fit as well.
+    const QRect frame = frameGeometry();
+    const QRect inner = geometry();
+    const QRect fitted = FitInto(frame, available);
+    if (fitted != frame) {
+        setGeometry(fitted.adjusted(inner.left() - frame.left(), inner.top() - frame.top(),
+                                    inner.right() - frame.right(), inner.bottom() - frame.bottom()));
+    }
 }
 
 void QtMainWindow::CloseForRelease() {

@@ -241,7 +241,7 @@ TEST_F(MainWindowTest, EveryCommandReportsItsOutcomeInTheStatusLine) {
     const std::string path = AddObject("http://h.example/page.html");
     Load();
     window_.cmdOK.Click();
-    window_.lstStatus.ClickLine(1);
+    window_.lstStatus.ClickLine(0);
     dir_.MakeDirs("saves");
     window_.txtTempDir.SetText(dir_ / "saves/");
     struct Row {

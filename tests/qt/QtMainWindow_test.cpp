@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -228,39 +230,44 @@ TEST_F(QtMainWindowTest, SaveAllRefusesClosingAndEveryStartingCommandWhileItRuns
 // large or far off the stored placement (a larger screen or scale factor last time, or a hand edit).
 TEST_F(QtMainWindowTest, PlacementIsRememberedAndAlwaysFitsTheScreen) {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-    struct Row {
-        QRect stored;
-        bool storedMaximized;
-        QRect shown;
-    };
     const QRect small(screen.topLeft() + QPoint(40, 30), QSize(500, 380));
-    const std::vector<Row> rows = {
-        {small, false, small},
-        {QRect(screen.left() - 500, screen.top() - 300, 3000, 2000), false, screen},
-        {QRect(screen.right() - 100, screen.bottom() - 50, 400, 300),
-         false, QRect(screen.right() + 1 - 400, screen.bottom() + 1 - 300, 400, 300)},
-        {small, true, small},
+    enum class Expect { Kept, FillsTheScreen, InTheCorner, KeptMaximized };
+    const std::vector<std::tuple<QRect, bool, Expect>> rows = {
+        {small, false, Expect::Kept},
+        {QRect(screen.left() - 500, screen.top() - 300, 3000, 2000), false, Expect::FillsTheScreen},
+        {QRect(screen.right() - 100, screen.bottom() - 50, 400, 300), false, Expect::InTheCorner},
+        {small, true, Expect::KeptMaximized},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(std::to_string(row.stored.x()) + "," + std::to_string(row.stored.y()));
-        WriteIniValue("Persistence", "WindowLeft", std::to_string(row.stored.x()));
-        WriteIniValue("Persistence", "WindowTop", std::to_string(row.stored.y()));
-        WriteIniValue("Persistence", "WindowWidth", std::to_string(row.stored.width()));
-        WriteIniValue("Persistence", "WindowHeight", std::to_string(row.stored.height()));
-        WriteIniValue("Persistence", "WindowMaximized", row.storedMaximized ? "1" : "0");
+    for (const auto& [stored, maximized, expect] : rows) {
+        SCOPED_TRACE(static_cast<int>(expect));
+        WriteIniValue("Persistence", "WindowLeft", std::to_string(stored.x()));
+        WriteIniValue("Persistence", "WindowTop", std::to_string(stored.y()));
+        WriteIniValue("Persistence", "WindowWidth", std::to_string(stored.width()));
+        WriteIniValue("Persistence", "WindowHeight", std::to_string(stored.height()));
+        WriteIniValue("Persistence", "WindowMaximized", maximized ? "1" : "0");
         qt::QtMainWindow window;
         frmMain model(window.Controls(), window, nullptr);
         window.SetModel(&model);
         model.Form_Load();
         window.ShowFitted();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-        EXPECT_EQ(window.isMaximized(), row.storedMaximized);
-        EXPECT_EQ(window.isMaximized() ? window.normalGeometry() : window.geometry(), row.shown);
-        EXPECT_TRUE(screen.contains(window.geometry()));
+        EXPECT_EQ(window.isMaximized(), maximized);
+        EXPECT_TRUE(screen.contains(window.frameGeometry()));
+        if (expect == Expect::Kept) {
+            EXPECT_EQ(window.geometry(), stored);
+        } else if (expect == Expect::KeptMaximized) {
+            EXPECT_EQ(window.normalGeometry(), stored);
+        } else if (expect == Expect::FillsTheScreen) {
+            EXPECT_EQ(window.frameGeometry(), screen);
+        } else {
+            EXPECT_EQ(window.frameGeometry().bottomRight(), screen.bottomRight());
+            EXPECT_EQ(window.size(), stored.size());
+        }
+        const QRect kept = window.isMaximized() ? window.normalGeometry() : window.geometry();
         model.SaveSettings();
-        EXPECT_EQ(GetIniValue("Persistence", "WindowWidth", ""), std::to_string(row.shown.width()));
-        EXPECT_EQ(GetIniValue("Persistence", "WindowLeft", ""), std::to_string(row.shown.x()));
-        EXPECT_EQ(GetIniValue("Persistence", "WindowMaximized", ""), row.storedMaximized ? "1" : "0");
+        EXPECT_EQ(GetIniValue("Persistence", "WindowLeft", ""), std::to_string(kept.x()));
+        EXPECT_EQ(GetIniValue("Persistence", "WindowWidth", ""), std::to_string(kept.width()));
+        EXPECT_EQ(GetIniValue("Persistence", "WindowMaximized", ""), maximized ? "1" : "0");
         window.SetModel(nullptr);
     }
 }
