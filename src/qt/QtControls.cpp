@@ -112,11 +112,10 @@ QtProgressBar::QtProgressBar(QProgressBar* bar) : WidgetControl(bar) {
 }
 void QtProgressBar::SetProgress(int64_t done, int64_t total) { Widget()->setValue(PercentOf(done, total)); }
 int32_t QtProgressBar::Percent() const { return Widget()->value(); }
-// The format is the text as shown: "%" would be read as a placeholder, so it is doubled.
-std::string QtProgressBar::Text() const { return FromQt(Widget()->format().replace("%%", "%")); }
-void QtProgressBar::SetText(const std::string& text) {
-    Widget()->setFormat(ToQt(text).replace("%", "%%"));
-}
+// The format is the text as shown. Only "%p", "%v" and "%m" would be read as placeholders; the texts
+// the window shows ("37%, 12 selected") hold none.
+std::string QtProgressBar::Text() const { return FromQt(Widget()->format()); }
+void QtProgressBar::SetText(const std::string& text) { Widget()->setFormat(ToQt(text)); }
 
 // ---- QtTextBox
 

@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -51,6 +52,20 @@ QComboBox* FilterCombo(QWidget* parent) {
     combo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     return combo;
 }
+
+// Asks for all the room its contents want (a plain scroll area asks for at most 24 lines), and no more
+// width: it scrolls only up and down.
+class GroupsScrollArea final : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override {
+        return widget() ? widget()->sizeHint() : QScrollArea::sizeHint();
+    }
+    QSize minimumSizeHint() const override {
+        const QSize content = widget() ? widget()->minimumSizeHint() : QSize();
+        return {content.width() + verticalScrollBar()->sizeHint().width(), 0};
+    }
+};
 
 QLineEdit* NumberField(QWidget* parent) {
     auto* edit = new QLineEdit(parent);
@@ -118,6 +133,11 @@ void QtMainWindow::BuildMenus() {
 void QtMainWindow::BuildLayout() {
     auto* central = new QWidget(this);
     auto* outer = new QVBoxLayout(central);
+    // The two groups scroll when the window is smaller than they need (a small screen, a large scale
+    // factor); the buttons, the list and the status line below them stay in view.
+    auto* groups = new QWidget;
+    auto* groupsLayout = new QVBoxLayout(groups);
+    groupsLayout->setContentsMargins(0, 0, 0, 0);
     auto& c = controls_;
     auto label = [&](Label* frmMainControls::*slot, QLabel* widget) {
         c.*slot = Adapt<QtLabel>(widget);
@@ -176,7 +196,7 @@ void QtMainWindow::BuildLayout() {
     ages->addWidget(label(&frmMainControls::Label8, new QLabel(selectBox)));
     ages->addStretch();
     select->addLayout(ages);
-    outer->addWidget(selectBox);
+    groupsLayout->addWidget(selectBox);
 
     // What to do.
     auto* doBox = new QFrame(central);
@@ -199,7 +219,13 @@ void QtMainWindow::BuildLayout() {
     temp->addWidget(label(&frmMainControls::lblTempDir, new QLabel(doBox)));
     temp->addWidget(text(&frmMainControls::txtTempDir, new QLineEdit(doBox)), 1);
     todo->addLayout(temp);
-    outer->addWidget(doBox);
+    groupsLayout->addWidget(doBox);
+    auto* scroll = new GroupsScrollArea(central);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidget(groups);
+    outer->addWidget(scroll);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -213,6 +239,9 @@ void QtMainWindow::BuildLayout() {
     list->setUniformItemSizes(true);
     list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     list->setContextMenuPolicy(Qt::NoContextMenu);
+    // Four lines at least: on a small screen (or at a large scale factor) the summary and the status line
+    // stay in view before anything has to scroll.
+    list->setMinimumHeight(list->fontMetrics().lineSpacing() * 4 + 2 * list->frameWidth());
     c.lstStatus = Adapt<QtListBox>(list);
     outer->addWidget(list, 1);
 
@@ -225,7 +254,7 @@ void QtMainWindow::BuildLayout() {
     c.lblStatus = Adapt<QtLabel>(status);
     statusRow->addWidget(status, 1);
     auto* progress = new QProgressBar(central);
-    progress->setMaximumWidth(status->fontMetrics().horizontalAdvance(QString(28, 'x')));
+    progress->setFixedWidth(status->fontMetrics().horizontalAdvance(QString(24, 'x')));
     // Shown only during a scan; the status text keeps its place meanwhile.
     QSizePolicy keepPlace = progress->sizePolicy();
     keepPlace.setRetainSizeWhenHidden(true);
@@ -234,13 +263,7 @@ void QtMainWindow::BuildLayout() {
     statusRow->addWidget(progress);
     outer->addLayout(statusRow);
 
-    // The window may be smaller than its controls need (a small screen, a large scale factor): the
-    // controls then keep their size and scroll, rather than overlap or push the window off the screen.
-    auto* scroll = new QScrollArea(this);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setWidget(central);
-    setCentralWidget(scroll);
+    setCentralWidget(central);
 }
 
 void QtMainWindow::SetCaption(const std::string& caption) { setWindowTitle(ToQt(caption)); }

@@ -207,8 +207,8 @@ TYPED_TEST(ControlsContract, CaptionsAndTextsRoundTripUtf8) {
     EXPECT_EQ(k.menuItem.Caption(), "&About Loftwick");
     EXPECT_EQ(k.textBox.Text(), kBeyondBmp);
     EXPECT_EQ(k.combo.Text(), kUmlauts);
-    k.progress.SetText("12% of the index, " + kUmlauts);
-    EXPECT_EQ(k.progress.Text(), "12% of the index, " + kUmlauts);
+    k.progress.SetText("12%, 3 selected " + kUmlauts);
+    EXPECT_EQ(k.progress.Text(), "12%, 3 selected " + kUmlauts);
     // Whole percents of any range, clamped; the units are the work's own (bytes of a large index).
     for (const auto& [done, total, percent] : std::vector<std::tuple<int64_t, int64_t, int32_t>>{
              {0, 0, 0}, {5, 0, 0}, {1, 3, 33}, {-1, 10, 0}, {11, 10, 100}, {int64_t{3} << 40, int64_t{4} << 40, 75}}) {
