@@ -10,7 +10,7 @@ FUZZ_DIR  := build/fuzz
 BENCH_DIR := build/bench
 
 BUILD_PKGS := cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev \
-              libcli11-dev zlib1g-dev libbrotli-dev libcurl4-openssl-dev
+              libcli11-dev zlib1g-dev libbrotli-dev libcurl4-openssl-dev help2man
 FUZZ_PKGS  := clang libfuzzer-14-dev libclang-rt-14-dev
 BENCH_PKGS := libbenchmark-dev
 # The Squid test starts a real Squid of its own on a free localhost port.
@@ -48,7 +48,7 @@ deps-test: deps-fuzz
 
 build-run: deps
 	cmake -S . -B $(RUN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLOFTWICK_TESTS=OFF >/dev/null
-	cmake --build $(RUN_DIR) -j $(JOBS) --target loftwick loftwick-scan loftwick-mkcache
+	cmake --build $(RUN_DIR) -j $(JOBS) --target loftwick loftwick-scan loftwick-mkcache man
 
 DEMO_DIR := build/demo
 RUN_INI  := $(RUN_DIR)/src/qt/loftwick.ini

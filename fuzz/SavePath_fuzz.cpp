@@ -27,7 +27,7 @@ class UrlOnlyObject final : public clsCache {
     std::vector<std::string> copies;
 
     int32_t ProxyType() const override { return 1; }
-    std::string fileName() const override { return "/nonexistent"; }
+    const std::string& fileName() const override { return path_; }
     void setFileName(const std::string&) override {}
     bool TakeMetadata(const uint8_t*, size_t) override { return false; }
     OleDate DateModified() const override { return {}; }
@@ -38,8 +38,8 @@ class UrlOnlyObject final : public clsCache {
     bool FixFileName() override { return false; }
     int64_t ContentLen() const override { return 0; }
     int64_t ContentLenActual() const override { return 0; }
-    std::string ContentType() const override { return type_; }
-    std::string ObjectName() const override { return url_; }
+    const std::string& ContentType() const override { return type_; }
+    const std::string& ObjectName() const override { return url_; }
     std::string Host() const override { return {}; }
     bool DeleteIfAged() override { return false; }
     bool Delete() override { return false; }
@@ -58,6 +58,7 @@ class UrlOnlyObject final : public clsCache {
 
   private:
     std::string url_, type_;
+    std::string path_ = "/nonexistent";
 };
 
 class FuzzSaveHost final : public SaveHost {

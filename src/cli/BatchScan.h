@@ -33,7 +33,7 @@ inline constexpr int kExitErrors = 1;
 inline constexpr int kExitUsage = 2;
 
 // Parses the command line. Returns -1 when the run should go on, else the exit status (a usage error
-// printed with the help text, or 0 after --help).
+// printed with the help text, or 0 after --help or --version).
 int ParseScanFlags(const std::vector<std::string>& args, ScanFlags& flags, std::ostream& out, std::ostream& err);
 
 // Runs the scan the flags describe through the window model on in-memory controls, prints its lines or

@@ -7,6 +7,7 @@
 
 #include "cli/BatchScan.h"
 #include "support/Variant.h"
+#include "support/basUtils.h"
 
 namespace loftwick::cli {
 namespace {
@@ -66,12 +67,17 @@ int ParseScanFlags(const std::vector<std::string>& args, ScanFlags& flags, std::
                    "after the scan, export every result to FILE (WARC 1.1, gzip-compressed)")
         ->type_name("FILE");
 
+    app.set_version_flag("--version", "loftwick-scan " + GetVersion(), "print the version and exit");
+
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     if (!reversed.empty()) reversed.pop_back();  // the program's own name
     try {
         app.parse(reversed);
     } catch (const CLI::CallForHelp&) {
         out << app.help();
+        return kExitOk;
+    } catch (const CLI::CallForVersion& e) {
+        out << e.what() << "\n";
         return kExitOk;
     } catch (const CLI::ParseError& e) {
         err << "loftwick-scan: " << e.what() << "\n" << app.help();

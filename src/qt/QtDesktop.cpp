@@ -16,6 +16,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "support/WebBrowser.h"
+
 namespace loftwick::qt {
 namespace {
 
@@ -59,6 +61,17 @@ QString FilterText(const FileDialogRequest& request) {
     return parts.join(";;");
 }
 
+// A program named without a folder is looked for on the PATH; false when it is not there or does not start.
+bool StartDetached(const std::vector<std::string>& commandLine) {
+    if (commandLine.empty()) return false;
+    QString program = Q(commandLine[0]);
+    if (!program.contains('/')) program = QStandardPaths::findExecutable(program);
+    if (program.isEmpty()) return false;
+    QStringList args;
+    for (size_t i = 1; i < commandLine.size(); ++i) args << Q(commandLine[i]);
+    return QProcess::startDetached(program, args);
+}
+
 QString InitialPath(const FileDialogRequest& request) {
     QString folder = request.initialFolder.empty() ? QDir::currentPath() : Q(request.initialFolder);
     return request.fileName.empty() ? folder : QDir(folder).filePath(Q(request.fileName));
@@ -94,27 +107,17 @@ void QtDesktop::DoEvents() { QCoreApplication::processEvents(QEventLoop::AllEven
 
 bool QtDesktop::OpenUrl(const std::string& url) { return QDesktopServices::openUrl(QUrl(Q(url))); }
 
-bool QtDesktop::OpenInBrowser(const std::string& path) {
-    // A local page goes to the web browser itself: handing a saved file to the generic opener could run it
+BrowserStart QtDesktop::OpenInBrowser(const std::string& path) {
+    // A local page goes to a web browser itself: handing a saved file to the generic opener could run it
     // if its name ended in an executable type.
-    const QUrl url = QUrl::fromLocalFile(QFileInfo(Q(path)).absoluteFilePath());
-    for (const char* browser : {"x-www-browser", "sensible-browser", "firefox", "chromium", "google-chrome"}) {
-        const QString program = QStandardPaths::findExecutable(browser);
-        if (!program.isEmpty() && QProcess::startDetached(program, {url.toString()})) return true;
-    }
-    return false;
+    return StartWebBrowser(S(QFileInfo(Q(path)).absoluteFilePath()), SystemBrowserLookup(), StartDetached);
 }
 
 bool QtDesktop::OpenDocument(const std::string& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(Q(path)).absoluteFilePath()));
 }
 
-bool QtDesktop::StartProgram(const std::vector<std::string>& commandLine) {
-    if (commandLine.empty()) return false;
-    QStringList args;
-    for (size_t i = 1; i < commandLine.size(); ++i) args << Q(commandLine[i]);
-    return QProcess::startDetached(Q(commandLine[0]), args);
-}
+bool QtDesktop::StartProgram(const std::vector<std::string>& commandLine) { return StartDetached(commandLine); }
 
 void QtDesktop::SetClipboardText(const std::string& text) {
     QClipboard* clipboard = QGuiApplication::clipboard();

@@ -5,8 +5,9 @@ class QWidget;
 
 namespace loftwick::qt {
 
-// The desktop as Qt offers it: modal boxes owned by the main window, the default browser through
-// QDesktopServices, the clipboard, the file dialogs and the busy pointer.
+// The desktop as Qt offers it: modal boxes owned by the main window, web addresses through
+// QDesktopServices, local pages in the web browser the user chose (StartWebBrowser), the clipboard, the
+// file dialogs and the busy pointer.
 class QtDesktop final : public Desktop {
 public:
     void SetOwner(QWidget* owner) { owner_ = owner; }
@@ -17,7 +18,7 @@ public:
     void Beep() override;
     void DoEvents() override;
     bool OpenUrl(const std::string& url) override;
-    bool OpenInBrowser(const std::string& path) override;
+    BrowserStart OpenInBrowser(const std::string& path) override;
     bool OpenDocument(const std::string& path) override;
     bool StartProgram(const std::vector<std::string>& commandLine) override;
     void SetClipboardText(const std::string& text) override;

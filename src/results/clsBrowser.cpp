@@ -1,6 +1,7 @@
 #include "results/clsBrowser.h"
 
 #include <optional>
+#include <vector>
 
 #include "support/Desktop.h"
 #include "support/FileSystem.h"
@@ -45,24 +46,7 @@ bool IsWebAddress(std::string_view address) {
 }
 
 std::string UrlForDesktop(std::string_view latin1Url) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    const std::string text = Latin1ToUtf8(latin1Url);
-    std::string url;
-    url.reserve(text.size());
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        const bool plain =
-            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-            std::string_view("-._~:/?#[]@!$&'()*+,;=%").find(static_cast<char>(c)) != std::string_view::npos;
-        if (plain) {
-            url += static_cast<char>(c);
-        } else {
-            url += '%';
-            url += kHex[c >> 4];
-            url += kHex[c & 0x0F];
-        }
-    }
-    return url;
+    return PercentEncode(Latin1ToUtf8(latin1Url), "-._~:/?#[]@!$&'()*+,;=%");
 }
 
 void clsBrowser::Navigate(const std::string& strURL, [[maybe_unused]] int32_t Flags) {
@@ -70,16 +54,24 @@ void clsBrowser::Navigate(const std::string& strURL, [[maybe_unused]] int32_t Fl
     TrappedVoid("clsBrowser:Navigate", "URL: '" + strURL + "'", [&] {
         bool shown = false;
         bool urlTried = false;
+        std::vector<std::string> tried;
         if (IsReady()) {
             if (IsWebAddress(strURL)) {
                 urlTried = true;
                 shown = browser_->OpenUrl(strURL);
             } else {
-                shown = browser_->OpenInBrowser(strURL);
+                BrowserStart start = browser_->OpenInBrowser(strURL);
+                shown = start.started;
+                tried = std::move(start.tried);
             }
         }
         if (!shown) shown = ShowWithoutBrowser(strURL, urlTried);
-        if (!shown) Raise(vberr::PathFileAccessError, "No web browser could be started to show this address");
+        if (!shown) {
+            std::string reason = "No web browser could be started to show this address";
+            for (size_t i = 0; i < tried.size(); ++i) reason += (i == 0 ? " (tried: " : ", ") + tried[i];
+            if (!tried.empty()) reason += ")";
+            Raise(vberr::PathFileAccessError, reason);
+        }
     });
 }
 

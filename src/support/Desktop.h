@@ -15,6 +15,12 @@ struct FileDialogRequest {
     std::vector<std::pair<std::string, std::string>> filters;
 };
 
+// What became of opening a local page in a web browser.
+struct BrowserStart {
+    bool started = false;
+    std::vector<std::string> tried;  // the browsers tried, in order, as the user knows them
+};
+
 // What the core asks of the desktop. Texts are UTF-8. Every call has a neutral answer here: nothing is
 // shown or opened and every question is answered as cancelled, which is all a run with nobody at the
 // screen needs. The Qt desktop, the batch desktop of loftwick-scan (messages on stderr) and the test
@@ -35,8 +41,8 @@ public:
 
     // Hands a web address to the desktop's browser. False when nothing could be started.
     virtual bool OpenUrl(const std::string&) { return false; }
-    // Opens a local file in the desktop's web browser (never through a generic opener that might run it).
-    virtual bool OpenInBrowser(const std::string&) { return false; }
+    // Opens a local file in a web browser (never through a generic opener that might run it).
+    virtual BrowserStart OpenInBrowser(const std::string&) { return {}; }
     // Opens a local document (a folder or a text file) with the desktop's default application.
     virtual bool OpenDocument(const std::string&) { return false; }
     // Starts a program; the first element is the program. False when it could not be started.

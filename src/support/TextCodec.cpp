@@ -107,6 +107,25 @@ std::string NameBytesToUtf8(std::string_view bytes) {
     return out;
 }
 
+std::string PercentEncode(std::string_view text, std::string_view plain) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                          plain.find(ch) != std::string_view::npos;
+        if (kept) {
+            out += ch;
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 0x0F];
+        }
+    }
+    return out;
+}
+
 std::string UpperAscii(std::string_view text) {
     std::string out(text);
     for (char& c : out) c = Up(c);

@@ -21,6 +21,8 @@ std::string Utf8ToLatin1(std::string_view text, std::vector<bool>& unheld);
 // Latin-1, so the typed name comes back whole and cache bytes read as they always did.
 std::string Utf8ToNameBytes(std::string_view text);
 std::string NameBytesToUtf8(std::string_view bytes);
+// Every byte of `text` but ASCII letters, digits and the characters of `plain` as "%XX".
+std::string PercentEncode(std::string_view text, std::string_view plain);
 
 // ASCII-only case folding, as the cache's bytes are compared without regard to case.
 std::string UpperAscii(std::string_view text);

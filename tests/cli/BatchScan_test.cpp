@@ -15,6 +15,7 @@
 #include "support/FileSystem.h"
 #include "support/Program.h"
 #include "support/TestEnv.h"
+#include "support/basUtils.h"
 
 namespace loftwick::cli {
 namespace {
@@ -312,6 +313,9 @@ TEST_F(BatchScanTest, UsageErrorsGiveExitTwoWithHelp) {
         << err_.str();
     EXPECT_EQ(Run({"--help"}), kExitOk);
     EXPECT_NE(out_.str().find("--save-all"), std::string::npos);
+    EXPECT_NE(out_.str().find("--version"), std::string::npos);
+    EXPECT_EQ(Run({"--version"}), kExitOk);
+    EXPECT_EQ(out_.str(), "loftwick-scan " + GetVersion() + "\n");
 }
 
 TEST_F(BatchScanTest, WinGateCacheScansLikeTheWindowDoes) {

@@ -188,6 +188,17 @@ TEST_F(ViewCommandsTest, NavigateSendsWebAddressesAndLocalPagesTheirOwnWayOnlyWh
     EXPECT_EQ(desktop_.openedUrls, std::vector<std::string>{"https://example.com/"});
     EXPECT_EQ(desktop_.browserPages, std::vector<std::string>{dir_ / "out/page.html"});
     EXPECT_TRUE(desktop_.openedDocuments.empty() && desktop_.startedPrograms.empty());
+    // When no browser starts, the report names every one that was tried.
+    desktop_.openSucceeds = false;
+    desktop_.browsersTried = {"w3m", "firefox-esr.desktop", "x-www-browser"};
+    browser_.Navigate(dir_ / "out/page.html");
+    desktop_.openSucceeds = true;
+    ASSERT_EQ(desktop_.messages.size(), 1u);
+    EXPECT_NE(
+        desktop_.messages[0].text.find("No web browser could be started to show this address (tried: w3m, "
+                                       "firefox-esr.desktop, x-www-browser)"),
+        std::string::npos)
+        << desktop_.messages[0].text;
 
     EXPECT_TRUE(browser_.IsReady());
     Platform().desktop = nullptr;

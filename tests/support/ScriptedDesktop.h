@@ -25,6 +25,7 @@ public:
     std::deque<std::optional<std::string>> inputAnswers;
     std::deque<std::optional<std::string>> fileDialogAnswers;
     bool openSucceeds = true;
+    std::vector<std::string> browsersTried;  // what a failed OpenInBrowser says it tried
 
     std::vector<Message> messages;
     std::vector<Prompt> prompts;
@@ -57,9 +58,9 @@ public:
         openedUrls.push_back(url);
         return openSucceeds;
     }
-    bool OpenInBrowser(const std::string& path) override {
+    BrowserStart OpenInBrowser(const std::string& path) override {
         browserPages.push_back(path);
-        return openSucceeds;
+        return {openSucceeds, browsersTried};
     }
     bool OpenDocument(const std::string& path) override {
         openedDocuments.push_back(path);

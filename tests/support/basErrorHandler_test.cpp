@@ -174,7 +174,7 @@ TEST_F(ErrorReportTest, DesktopThatFailsDoesNotTurnTheReportIntoAFailure) {
         void Beep() override {}
         void DoEvents() override { throw std::runtime_error("gone"); }
         bool OpenUrl(const std::string&) override { return false; }
-        bool OpenInBrowser(const std::string&) override { return false; }
+        BrowserStart OpenInBrowser(const std::string&) override { return {}; }
         bool OpenDocument(const std::string&) override { return false; }
         bool StartProgram(const std::vector<std::string>&) override { return false; }
         void SetClipboardText(const std::string&) override {}

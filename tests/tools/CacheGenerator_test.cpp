@@ -118,12 +118,5 @@ TEST_F(GeneratedCacheRead, WinGateIndexFramesIntoOneBoundRecordPerContentFile) {
     EXPECT_EQ(records, 40u);
 }
 
-TEST(SeededRandom, StaysInItsBoundsAndStartsWithSplitmix64sPublishedValue) {
-    SeededRandom a(42);
-    for (int i = 0; i < 1000; ++i) EXPECT_LE(a.Between(6, 9) - 6, 3u);
-    EXPECT_EQ(a.Below(0), 0u);
-    EXPECT_EQ(SeededRandom(0).Next(), 0xE220A8397B1DCDAFull);
-}
-
 }  // namespace
 }  // namespace loftwick::builder

@@ -1,4 +1,4 @@
-// loftwick-mkcache: writes a WinProxy or WinGate cache, generated from a seed or read from a
+// loftwick-mkcache: writes a WinProxy, WinGate or Squid cache, generated from a seed or read from a
 // description file, for demos, benchmarks and bug reports.
 #include <CLI/CLI.hpp>
 #include <ctime>
@@ -12,13 +12,13 @@
 
 int main(int argc, char** argv) {
     using namespace loftwick::builder;
-    CLI::App app{"Writes a WinProxy or WinGate cache for Loftwick to work on."};
+    CLI::App app{"Writes a WinProxy, WinGate or Squid cache for Loftwick to work on."};
     GeneratorOptions options;
     std::string format;
     std::string describe;
     bool force = false;
-    app.add_option("--format", format, "winproxy or wingate")
-        ->transform(CLI::IsMember({"winproxy", "wingate"}, CLI::ignore_case));
+    app.add_option("--format", format, "winproxy, wingate or squid (a ufs store)")
+        ->transform(CLI::IsMember({"winproxy", "wingate", "squid"}, CLI::ignore_case));
     app.add_option("--out", options.out, "the cache folder to write (created when missing)");
     app.add_option("--objects", options.objects, "number of objects")->check(CLI::NonNegativeNumber);
     app.add_option("--hosts", options.hosts, "number of hosts")->check(CLI::PositiveNumber);
@@ -59,10 +59,12 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (format.empty()) {
-            std::cerr << "loftwick-mkcache: --format winproxy|wingate is needed to generate a cache\n";
+            std::cerr << "loftwick-mkcache: --format winproxy|wingate|squid is needed to generate a cache\n";
             return 2;
         }
-        options.format = format == "wingate" ? CacheFormat::WinGate : CacheFormat::WinProxy;
+        options.format = format == "wingate" ? CacheFormat::WinGate
+                         : format == "squid" ? CacheFormat::Squid
+                                             : CacheFormat::WinProxy;
         const GeneratedCache made = GenerateCache(options);
         std::cout << "Wrote " << made.objects << " objects (" << made.contentBytes << " content bytes) over "
                   << made.hosts.size() << " hosts to " << options.out << "\n";
