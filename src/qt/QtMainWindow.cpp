@@ -61,6 +61,11 @@ public:
     QSize sizeHint() const override {
         return widget() ? widget()->sizeHint() : QScrollArea::sizeHint();
     }
+    // The instructions wrap: at a given width the groups want the height their text then takes.
+    bool hasHeightForWidth() const override { return widget() && widget()->hasHeightForWidth(); }
+    int heightForWidth(int width) const override {
+        return widget() ? widget()->heightForWidth(width) : QScrollArea::heightForWidth(width);
+    }
     QSize minimumSizeHint() const override {
         const QSize content = widget() ? widget()->minimumSizeHint() : QSize();
         return {content.width() + verticalScrollBar()->sizeHint().width(), 0};
@@ -275,7 +280,9 @@ void QtMainWindow::ShowAbout() {
 }
 
 WindowPlacement QtMainWindow::Placement() const {
-    const QRect r = isMaximized() ? normalGeometry() : geometry();
+    QRect r = isMaximized() ? normalGeometry() : geometry();
+    // A window shown maximised from the start has no normal geometry yet: it returns to where it was put.
+    if (!r.isValid()) r = placed_;
     return {r.x(), r.y(), r.width(), r.height(), isMaximized()};
 }
 
@@ -304,7 +311,8 @@ void QtMainWindow::ShowFitted() {
         return;
     }
     const QRect available = screen->availableGeometry();
-    setGeometry(FitInto(wanted, available));
+    placed_ = FitInto(wanted, available);
+    setGeometry(placed_);
     if (maximized_) {
         showMaximized();
         return;
