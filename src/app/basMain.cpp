@@ -108,6 +108,8 @@ bool CheckCacheDir() {
         return false;
     }
     while (!p.CacheDir.empty() && p.CacheDir.back() == ' ') p.CacheDir.pop_back();
+    // Kept absolute: the program may start from another folder next time.
+    p.CacheDir = AbsolutePath(p.CacheDir);
     if (!EndsInSeparator(p.CacheDir)) p.CacheDir += "/";
     // A listing of an existing folder always holds "." and "..", so an empty cache folder passes.
     bool listed = false;

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ struct ParsedFilter {
     // The term holds a typed character that no cache byte can hold: it is never found. May be shorter
     // than Count (a filter built by hand); a missing flag is false.
     std::vector<bool> Unfindable;
+    // Asked every few MiB while one object's contents are searched: lets events run and answers whether
+    // to go on (false after Break), so that a huge object cannot hold the scan. None: always go on.
+    std::function<bool()> KeepSearching;
 };
 
 }  // namespace loftwick

@@ -22,6 +22,8 @@ namespace {
 constexpr size_t kSearchBlock = 65536;
 // Stored bytes are read this much at a time on their way through a decoder.
 constexpr size_t kDecodeReadBlock = 65536;
+// A search lets events run (and Break end it) after this many bytes of one object.
+constexpr size_t kSearchPollBytes = size_t{4} << 20;
 
 char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
@@ -51,6 +53,13 @@ void ReadThrough(InputFile& in, ContentDecoder& decoder, Stop&& stop) {
     decoder.Finish();
 }
 
+// The decompression guard counts the bytes the file really stores: a sparse file's apparent size says
+// nothing of what was written to it.
+uint64_t GuardedLimit(InputFile& in, uint64_t storedLength) {
+    const uint64_t allocated = in.Info().allocated;
+    return DecodedSizeLimit(allocated > 0 ? std::min(storedLength, allocated) : storedLength);
+}
+
 // The Win32 "file not found", for an object whose file has left the cache since binding.
 [[noreturn]] void RaiseGone(const std::string& path) {
     Raise(vberr::FileNotFound, "The file is no longer in the cache: " + path);
@@ -76,8 +85,13 @@ class clsCacheBase::WordSearch {
     }
 
     // Looks in the piece for the words still missing and sets their Found flags; true when every word
-    // has been found.
+    // has been found, or when the filter's KeepSearching said to stop.
     bool Feed(const char* data, size_t size) {
+        sincePoll_ += size;
+        if (sincePoll_ >= kSearchPollBytes && filter_.KeepSearching) {
+            sincePoll_ = 0;
+            if (!filter_.KeepSearching()) return true;
+        }
         const size_t kept = text_.size();
         text_.resize(kept + size);
         UpperAsciiInto(data, size, text_.data() + kept);
@@ -100,6 +114,12 @@ class clsCacheBase::WordSearch {
     // As the last piece left it; false before the first.
     bool AllFound() const { return allFound_; }
 
+    // Whether a run of zero bytes can be passed over unread: no word holds a zero byte.
+    bool ZerosNeverMatch() const {
+        return std::none_of(words_.begin(), words_.end(),
+                            [](const std::string& word) { return word.find('\0') != std::string::npos; });
+    }
+
   private:
     ParsedFilter& filter_;
     size_t count_ = 0;
@@ -108,6 +128,7 @@ class clsCacheBase::WordSearch {
     size_t carried_ = 0;
     std::string text_;
     bool allFound_ = false;
+    size_t sincePoll_ = 0;
 };
 
 std::string ContentTypePrefix(const std::string& contentType) {
@@ -439,7 +460,24 @@ bool clsCacheBase::FindInContents(ParsedFilter& filter, int64_t lngStart) {
         // One block for every object this thread searches.
         thread_local const std::unique_ptr<char[]> searchBlock = std::make_unique_for_overwrite<char[]>(kSearchBlock);
         char* const block = searchBlock.get();
+        // A sparse file's holes read as zeros: they are passed over, not read, when no word can match
+        // there. Asked only of a file that stores less than its size, so other files cost nothing more.
+        const FileInfo opened = in->Info();
+        const bool skipHoles = opened.allocated < opened.size && search.ZerosNeverMatch();
+        const uint64_t contentEnd = static_cast<uint64_t>(headerLength_ + contentLength);
+        uint64_t dataEnd = 0;  // where the stretch being read ends
         for (int64_t position = start - 1; position < contentLength;) {
+            if (skipHoles && static_cast<uint64_t>(headerLength_ + position) >= dataEnd) {
+                const uint64_t at = static_cast<uint64_t>(headerLength_ + position);
+                const auto [first, end] = in->DataExtent(at);
+                dataEnd = end;
+                if (first > at) {
+                    search.Restart();
+                    if (first >= contentEnd) break;
+                    position = static_cast<int64_t>(first) - headerLength_;
+                }
+                in->Seek(static_cast<uint64_t>(headerLength_ + position));
+            }
             const size_t wanted =
                 static_cast<size_t>(std::min<int64_t>(kSearchBlock, contentLength - position));
             const size_t got = in->Read(block, wanted);
@@ -477,7 +515,7 @@ bool clsCacheBase::SearchDecoded(InputFile& in, WordSearch& search, int64_t star
     };
     try {
         std::unique_ptr<ContentDecoder> decoder =
-            ContentDecoder::Make(ContentEncoding(), TransferEncoding(), DecodedSizeLimit(storedLength), take);
+            ContentDecoder::Make(ContentEncoding(), TransferEncoding(), GuardedLimit(in, storedLength), take);
         if (!decoder) return false;
         in.Seek(static_cast<uint64_t>(headerLength_));
         ReadThrough(in, *decoder, [&] { return done; });
@@ -513,7 +551,7 @@ void clsCacheBase::CopyInto(const HeldDir& folder, const std::string& name) {
                 const uint64_t size = in->Size();
                 const uint64_t storedLength = size > offset ? size - offset : 0;
                 std::unique_ptr<ContentDecoder> decoder = ContentDecoder::Make(
-                    ContentEncoding(), TransferEncoding(), DecodedSizeLimit(storedLength),
+                    ContentEncoding(), TransferEncoding(), GuardedLimit(*in, storedLength),
                     [&](const char* data, size_t count) { out.Write(data, count); });
                 if (!decoder) throw NothingToDecode{};
                 if (storedLength > 0) {

@@ -55,7 +55,7 @@ int ParseScanFlags(const std::vector<std::string>& args, ScanFlags& flags, std::
         ->type_name("HOST:PORT");
     app.add_flag("--delete-aged", flags.removeAged, "delete each selected file whose time-to-live has run out");
     app.add_flag("--save-tree", flags.saveTree, "save each selected object below the temp directory as a tree");
-    app.add_option("--temp-dir", flags.tempDir, "where saved copies go (default: TEMP)");
+    app.add_option("--temp-dir", flags.tempDir, "where saved copies go (default: ~/.cache/loftwick)");
     app.add_option("--save-all", flags.saveAll, "after the scan, save every result")
         ->check(CLI::IsMember({"tree", "domain", "none"}));
     app.add_option("--format", flags.format, "output: every list line, or one record per object")

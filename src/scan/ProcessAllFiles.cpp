@@ -133,6 +133,8 @@ bool ProcessAllFiles(ScanState& state, const ScanInputs& inputs, ScanHost& host)
         if (Program().ProxyType == 1) success = ProcessAllFiles_WinProxy(state, host);
         else if (Program().ProxyType == 2) success = ProcessAllFiles_WinGate(state, host);
         else if (Program().ProxyType == 3) success = ProcessAllFiles_Squid(state, host);
+        // Break within the last object's contents search cut it short: the run did not end.
+        if (state.BreakRequested) success = false;
     } catch (...) {
         HandleError("frmMain:ProcessAllFiles");
         success = false;

@@ -24,7 +24,7 @@ bool Matches(const std::string& value, const std::string& filter, bool unheld) {
     return filter.empty() || ContainsNoCase(value, filter);
 }
 
-bool Selected(ScanState& state, clsCache& object, int& score) {
+bool Selected(ScanState& state, ScanHost& host, clsCache& object, int& score) {
     if (object.Skipped()) {
         ++state.SwapFilesSkipped;
         return false;
@@ -40,7 +40,13 @@ bool Selected(ScanState& state, clsCache& object, int& score) {
     if (state.AgeMax != 0 && AgeOf(state, object) > state.AgeMax) return false;
     if (state.ContentsFilter.Count > 0) {
         ResetFilterFound(state.ContentsFilter);
+        // A huge object is searched for long: events run within it, and Break ends the search.
+        state.ContentsFilter.KeepSearching = [&state, &host] {
+            host.LetEventsRun();
+            return !state.BreakRequested;
+        };
         object.FindInContents(state.ContentsFilter, 1);
+        if (state.BreakRequested) return false;  // a search cut short selects nothing
         score = FilterScore(state.ContentsFilter);
         if (score < 25) return false;
     }
@@ -106,7 +112,7 @@ bool ProcessOneFile(ScanState& state, ScanHost& host) {
         ++state.FilesTotal;
         if (!object) return true;
         int score = -1;
-        if (Selected(state, *object, score)) {
+        if (Selected(state, host, *object, score)) {
             ++state.FilesSelected;
             // Saving into the tree works on a result, so a host that keeps none holds this one alone.
             const bool keep = host.KeepsResults();

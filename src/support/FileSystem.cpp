@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "support/RuntimeError.h"
 
 namespace loftwick {
@@ -20,6 +22,15 @@ HeldDir::HeldDir(int fd, std::string path) : fd_(std::make_shared<const Descript
 }
 
 int HeldDir::fd() const { return fd_ ? fd_->fd : -1; }
+
+void OutputFile::Skip(uint64_t count) {
+    static const char zeros[65536] = {};
+    for (; count > 0;) {
+        const size_t piece = static_cast<size_t>(std::min<uint64_t>(count, sizeof zeros));
+        Write(zeros, piece);
+        count -= piece;
+    }
+}
 
 void FileSystem::SetFileTimes(const std::string& path, std::optional<FileTimeSpec> writeTime,
                               std::optional<FileTimeSpec> accessTime) {

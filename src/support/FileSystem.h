@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace loftwick {
@@ -26,6 +27,7 @@ struct FileInfo {
     EntryKind kind = EntryKind::Other;
     bool isLink = false;  // only from Lstat
     uint64_t size = 0;
+    uint64_t allocated = 0;  // bytes the file system stores for it: far less than size for a sparse file
     FileTimeSpec writeTime, accessTime, changeTime;
     uint64_t device = 0, inode = 0;
     uint64_t links = 1;  // names the file has; a second one may lie anywhere on the device
@@ -65,6 +67,10 @@ public:
     virtual uint64_t Size() = 0;  // the present size of the open file
     virtual FileInfo Info() = 0;  // what was opened, as it was at the open (device, inode, size, times)
     virtual FileInfo Current() = 0;  // the same facts as they are now
+    // The first stretch at or after `at` that holds data, as [first, end); what lies before `first` is
+    // a hole (reads as zeros, nothing stored). {max, max} when only a hole is left; a file system that
+    // cannot tell answers {at, max}, all data. Leaves the read position undefined.
+    virtual std::pair<uint64_t, uint64_t> DataExtent(uint64_t at) { return {at, UINT64_MAX}; }
 
     // Sets the last-write and/or last-access time of the open file; a missing value leaves it unchanged.
     virtual void SetTimes(std::optional<FileTimeSpec> writeTime, std::optional<FileTimeSpec> accessTime) = 0;
@@ -80,6 +86,8 @@ class OutputFile {
 public:
     virtual ~OutputFile() = default;
     virtual void Write(const char* data, size_t count) = 0;  // throws RuntimeError
+    // Adds `count` zero bytes, as a hole where the file system keeps them so (nothing stored).
+    virtual void Skip(uint64_t count);
     virtual void Sync() = 0;                                  // flush to the device
     virtual void Close() = 0;
     // Sets the last-write time of the file being written.
@@ -121,7 +129,7 @@ public:
 
     virtual void Rename(const std::string& from, const std::string& to) = 0;
     virtual void RemoveFile(const std::string& path) = 0;
-    virtual void MakeDirectory(const std::string& path) = 0;
+    virtual void MakeDirectory(const std::string& path, bool ownerOnly = false) = 0;  // ownerOnly: mode 0700
     virtual void RemoveDirectory(const std::string& path) = 0;  // only an empty directory
 
     // Whether new files can be created in a directory.

@@ -14,6 +14,10 @@ class ForwardedInput final : public InputFile {
         return inner_->Read(buffer, count);
     }
     void Seek(uint64_t offset) override { inner_->Seek(offset); }
+    std::pair<uint64_t, uint64_t> DataExtent(uint64_t at) override {
+        owner_.Before(FsOp::Read, path_);
+        return inner_->DataExtent(at);
+    }
     uint64_t Size() override { return inner_->Size(); }
     FileInfo Info() override { return inner_->Info(); }
     FileInfo Current() override {
@@ -56,6 +60,14 @@ class ForwardedOutput final : public OutputFile {
             RaiseFromErrno(limit->second, path_);
         }
         inner_->Write(data, count);
+        written_ += count;
+    }
+    void Skip(uint64_t count) override {
+        owner_.Before(FsOp::Write, path_);
+        if (const auto limit = owner_.WriteLimit(); limit && written_ + count > limit->first) {
+            RaiseFromErrno(limit->second, path_);
+        }
+        inner_->Skip(count);
         written_ += count;
     }
     void Sync() override {
@@ -137,9 +149,9 @@ void ForwardingFileSystem::RemoveFile(const std::string& path) {
     real_.RemoveFile(path);
 }
 
-void ForwardingFileSystem::MakeDirectory(const std::string& path) {
+void ForwardingFileSystem::MakeDirectory(const std::string& path, bool ownerOnly) {
     Before(FsOp::MakeDir, path);
-    real_.MakeDirectory(path);
+    real_.MakeDirectory(path, ownerOnly);
 }
 
 void ForwardingFileSystem::RemoveDirectory(const std::string& path) {

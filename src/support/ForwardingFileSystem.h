@@ -36,7 +36,7 @@ class ForwardingFileSystem : public FileSystem {
     std::unique_ptr<OutputFile> OpenStream(const std::string& path) override;
     void Rename(const std::string& from, const std::string& to) override;
     void RemoveFile(const std::string& path) override;
-    void MakeDirectory(const std::string& path) override;
+    void MakeDirectory(const std::string& path, bool ownerOnly) override;
     void RemoveDirectory(const std::string& path) override;
     bool IsWritableDirectory(const std::string& path) override;
 

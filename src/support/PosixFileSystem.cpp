@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 #include "support/RuntimeError.h"
 
@@ -30,6 +31,7 @@ FileInfo FromStat(const struct stat& st, bool isLink) {
     info.kind = KindOf(st.st_mode);
     info.isLink = isLink;
     info.size = static_cast<uint64_t>(st.st_size);
+    info.allocated = static_cast<uint64_t>(st.st_blocks) * 512;  // st_blocks counts 512-byte units
     info.writeTime = FromTimespec(st.st_mtim);
     info.accessTime = FromTimespec(st.st_atim);
     info.changeTime = FromTimespec(st.st_ctim);
@@ -141,6 +143,13 @@ public:
         if (::fstat(fd_, &st) != 0) RaiseFromErrno(errno, path_);
         return FromStat(st, false);
     }
+    std::pair<uint64_t, uint64_t> DataExtent(uint64_t at) override {
+        constexpr uint64_t kNone = std::numeric_limits<uint64_t>::max();
+        const off_t data = ::lseek(fd_, static_cast<off_t>(at), SEEK_DATA);
+        if (data < 0) return errno == ENXIO ? std::pair{kNone, kNone} : std::pair{at, kNone};
+        const off_t hole = ::lseek(fd_, data, SEEK_HOLE);
+        return {static_cast<uint64_t>(data), hole < 0 ? kNone : static_cast<uint64_t>(hole)};
+    }
     void SetTimes(std::optional<FileTimeSpec> writeTime, std::optional<FileTimeSpec> accessTime) override {
         const struct timespec times[2] = {ToTimespec(accessTime), ToTimespec(writeTime)};
         if (::futimens(fd_, times) != 0) RaiseFromErrno(errno, path_);
@@ -195,6 +204,16 @@ public:
             data += n;
             count -= static_cast<size_t>(n);
         }
+    }
+    void Skip(uint64_t count) override {
+        // Extending a file leaves a hole on every file system that has them, and zeros elsewhere; a
+        // stream or a device is sent the zeros.
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return OutputFile::Skip(count);
+        const off_t at = ::lseek(fd_, 0, SEEK_CUR);
+        if (at < 0) RaiseFromErrno(errno, path_);
+        const off_t end = at + static_cast<off_t>(count);
+        if (::ftruncate(fd_, end) != 0 || ::lseek(fd_, end, SEEK_SET) < 0) RaiseFromErrno(errno, path_);
     }
     void Sync() override {
         if (::fsync(fd_) != 0 && errno != EINVAL) RaiseFromErrno(errno, path_);
@@ -275,8 +294,8 @@ void PosixFileSystem::RemoveFile(const std::string& path) {
     if (::unlink(path.c_str()) != 0) RaiseFromErrno(errno, path);
 }
 
-void PosixFileSystem::MakeDirectory(const std::string& path) {
-    if (::mkdir(path.c_str(), 0755) != 0) RaiseFromErrno(errno, path);
+void PosixFileSystem::MakeDirectory(const std::string& path, bool ownerOnly) {
+    if (::mkdir(path.c_str(), ownerOnly ? 0700 : 0755) != 0) RaiseFromErrno(errno, path);
 }
 
 void PosixFileSystem::RemoveDirectory(const std::string& path) {

@@ -1,6 +1,9 @@
 #include "support/basUtils.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -55,10 +58,33 @@ bool WildcardMatch(const std::string& pattern, const std::string& name) {
     return p == pattern.size();
 }
 
+// The user's own folder for temporary files and saved copies, made (mode 0700) when missing: in the
+// system's temporary folder anyone can plant the names a save or a temporary file will use. "" when
+// there is no home, or the name is taken by anything but a folder.
+std::string PrivateTempFolder() {
+    std::string base = Environ("XDG_CACHE_HOME");
+    // Relative values are to be ignored, as the base-directory rules say.
+    if (base.empty() || base.front() != '/') base = Environ("HOME").empty() ? std::string() : Environ("HOME") + "/.cache";
+    if (base.empty()) return {};
+    AddPathSeparator(base);
+    const std::string folder = base + "loftwick/";
+    FileSystem& fs = TheFileSystem();
+    PreserveLastError keep;
+    MakeDirs(base);
+    try {
+        fs.MakeDirectory(folder, true);
+    } catch (...) {
+        // There already, or not to be made: what is there tells.
+    }
+    const std::optional<FileInfo> info = fs.Lstat(folder.substr(0, folder.size() - 1));
+    if (!info || info->isLink || info->kind != EntryKind::Directory) return {};
+    return folder;
+}
+
 // Candidate temporary folders in order of preference, each with a trailing "/".
 std::vector<std::string> TempFolders() {
     std::vector<std::string> folders;
-    for (const std::string& candidate : {Environ("TEMP"), Environ("TMPDIR"), std::string("/tmp")}) {
+    for (const std::string& candidate : {PrivateTempFolder(), Environ("TEMP"), Environ("TMPDIR"), std::string("/tmp")}) {
         if (candidate.empty()) continue;
         std::string folder = candidate;
         AddPathSeparator(folder);
@@ -261,6 +287,32 @@ void KillFile(const std::string& path) {
 
 std::string TempFolder() { return TempFolders().front(); }
 
+std::string AbsolutePath(const std::string& path) {
+    if (path.empty() || path.front() == '/') return path;
+    std::vector<char> buffer(4096);
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE) return path;
+        buffer.resize(buffer.size() * 2);
+    }
+    std::string folder(buffer.data());
+    if (folder.back() != '/') folder += '/';
+    // The current folder comes without links, so a leading ".." is its very parent; a ".." after a typed
+    // name stays, as that name may be a link.
+    std::string rest = path;
+    for (;;) {
+        if (rest == "." || rest == "..") rest += '/';
+        if (rest.rfind("./", 0) == 0) {
+            rest.erase(0, 2);
+        } else if (rest.rfind("../", 0) == 0) {
+            rest.erase(0, 3);
+            if (folder.size() > 1) folder.erase(folder.find_last_of('/', folder.size() - 2) + 1);
+        } else {
+            break;
+        }
+    }
+    return folder + rest;
+}
+
 std::string MakeTempFileName(const std::string& ext) {
     PreserveLastError keep;
     const std::string base = Program().AppExeName + "_temp";
@@ -287,13 +339,29 @@ void CopyWholeFile(const std::string& from, const std::string& to, size_t blockS
 }
 
 void CopyContent(InputFile& in, uint64_t offset, OutputFile& out, size_t blockSize) {
-    if (offset >= in.Size()) return;
-    in.Seek(offset);
+    const uint64_t size = in.Size();
+    if (offset >= size) return;
     std::vector<char> buffer(std::max<size_t>(blockSize, 1));
-    for (;;) {
-        const size_t n = in.Read(buffer.data(), buffer.size());
-        if (n > 0) out.Write(buffer.data(), n);
-        if (n < buffer.size()) break;
+    // Only the stretches that hold data are read: a sparse file's holes stay holes in the copy instead
+    // of becoming gigabytes of zeros read and written.
+    for (uint64_t at = offset;;) {
+        const auto [first, end] = in.DataExtent(at);
+        const uint64_t data = std::clamp(first, at, size);
+        if (data > at) out.Skip(data - at);
+        if (data >= size) return;
+        in.Seek(data);
+        // The last stretch is read to wherever the file ends now, as a file still growing does.
+        const bool last = end >= size || end <= data;
+        for (uint64_t left = last ? UINT64_MAX : end - data;;) {
+            const size_t wanted = static_cast<size_t>(std::min<uint64_t>(buffer.size(), left));
+            const size_t n = in.Read(buffer.data(), wanted);
+            if (n > 0) out.Write(buffer.data(), n);
+            left -= n;
+            if (n < wanted) return;  // the file ends here now
+            if (left == 0) break;
+        }
+        if (last) return;
+        at = end;
     }
 }
 

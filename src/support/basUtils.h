@@ -34,6 +34,9 @@ std::string StripNulls(const std::string& text);
 // Removes trailing blanks and appends "/" unless the path is then empty or ends in a separator; the
 // argument is updated too.
 std::string AddPathSeparator(std::string& path);
+// A path typed relative to the current folder, made absolute ("build/demo" in /home/u is
+// "/home/u/build/demo"); an absolute or empty path, or any when the current folder is unknown, unchanged.
+std::string AbsolutePath(const std::string& path);
 // The part up to and including the last separator; after a drive colon met first, the drive root
 // ("c:" + "\"); "" when there is neither, and for Null.
 std::string GetFolder(const std::string& path);
@@ -57,11 +60,13 @@ void MakeDirs(const std::string& path);
 // Deletes a file, or with "*" and "?" in its name part every matching file (not folders) of that
 // folder. Links are removed themselves, never what they point to. Errors are ignored.
 void KillFile(const std::string& path);
-// A new, empty file in the temporary folder (TEMP, else TMPDIR, else /tmp) named AppExeName + "_temp" +
+// A new, empty file in the temporary folder (see TempFolder) named AppExeName + "_temp" +
 // N + "." + ext, N being "" then 1, 2, ...: the name is reserved by creating the file exclusively, so a
 // link planted at a name is skipped, never followed. "" when no name could be reserved.
 std::string MakeTempFileName(const std::string& ext);
-// The temporary folder with a trailing "/": TEMP, else TMPDIR, else /tmp.
+// The temporary folder with a trailing "/": the user's own $XDG_CACHE_HOME/loftwick/ (else
+// ~/.cache/loftwick/), made with mode 0700, else TEMP, else TMPDIR, else /tmp. The default of the "Temp
+// directory:" field, where saved copies go.
 std::string TempFolder();
 
 // Copies a file as a whole, whatever its size: streamed in blocks into a new file beside `to`, renamed

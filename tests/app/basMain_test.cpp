@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
 
 #include "support/FaultFileSystem.h"
 #include "support/Program.h"
@@ -197,6 +198,16 @@ TEST_F(SetProxyTypeTest, ChangeTypeAsksAtOnceKeepsTheOldValuesOnCancelAndWritesO
     EXPECT_EQ(Program().ProxyType, 2);
     EXPECT_EQ(GetIniValue("Common", "ProxyType", ""), "2");
     EXPECT_EQ(GetIniValue("Common", "CacheDir", ""), dir_ / "cache/");
+
+    // A folder typed relative to where the program started is stored as the absolute folder it named.
+    const std::filesystem::path started = std::filesystem::current_path();
+    std::filesystem::current_path(dir_ / "cache");
+    desktop_.inputAnswers = {std::string("1"), std::string("./../cache")};
+    SetProxyType(true);
+    std::filesystem::current_path(started);
+    const std::string absolute = std::filesystem::canonical(dir_.path()).string() + "/cache/";
+    EXPECT_EQ(Program().CacheDir, absolute);
+    EXPECT_EQ(GetIniValue("Common", "CacheDir", ""), absolute);
 }
 
 class FakeHost final : public MainWindowHost {

@@ -148,11 +148,11 @@ TEST_F(MainWindowTest, SettingsSurviveACloseAndAReload) {
     EXPECT_EQ(reloaded.DefaultDocumentName(), "default.htm");
 }
 
-TEST_F(MainWindowTest, StoredTempDirThatIsGoneFallsBackToTemp) {
+TEST_F(MainWindowTest, StoredTempDirThatIsGoneFallsBackToThePrivateTempFolder) {
     WriteIniValue("Persistence", "TempDir", dir_ / "vanished");
-    test::ScopedEnv temp("TEMP", dir_.path() + "  ");
+    test::ScopedEnv cache("XDG_CACHE_HOME", dir_.path());
     Load();
-    EXPECT_EQ(window_.txtTempDir.Text(), dir_.path() + "/");
+    EXPECT_EQ(window_.txtTempDir.Text(), dir_ / "loftwick/");
 }
 
 TEST_F(MainWindowTest, CurrentResultFollowsTheSelectedLine) {

@@ -17,8 +17,6 @@ namespace {
 
 class ViewCommandsTest : public SaveFixture {
   protected:
-    ViewCommandsTest() { dir_.MakeDirs("tmp"); }
-
     // Makes a result with this URL the selected line.
     std::shared_ptr<FakeCache> Select(const std::string& url, const std::string& content = "content") {
         auto object = Add(url, "text/html", content);
@@ -31,7 +29,7 @@ class ViewCommandsTest : public SaveFixture {
                desktop_.clipboard.empty();
     }
 
-    ScopedEnv temp_{"TEMP", dir_ / "tmp"};
+    ScopedEnv cache_{"XDG_CACHE_HOME", dir_.path()};
     clsBrowser browser_;
 };
 
@@ -81,7 +79,7 @@ TEST_F(ViewCommandsTest, WithoutCurrentResultNoCommandDoesAnything) {
     mnuFileDelete_Click(host_);
     EXPECT_TRUE(NothingHandedOut());
     EXPECT_TRUE(desktop_.messages.empty());
-    EXPECT_FALSE(dir_.Exists("tmp/loftwick_temp.txt"));
+    EXPECT_FALSE(dir_.Exists("loftwick/loftwick_temp.txt"));
 }
 
 TEST_F(ViewCommandsTest, ResultNumberBeyondTheResultsIsReportedByEachCommand) {
@@ -118,14 +116,14 @@ TEST_F(ViewCommandsTest, TextCopyGoesIntoReservedFilesAndOpensAsDocument) {
     mnuFileOpenText_Click(host_);
     mnuFileOpenText_Click(host_);
     EXPECT_EQ(desktop_.openedDocuments,
-              (std::vector<std::string>{dir_ / "tmp/loftwick_temp.txt", dir_ / "tmp/loftwick_temp1.txt"}));
-    EXPECT_EQ(dir_.ReadFile("tmp/loftwick_temp.txt"), "MZ body");
-    EXPECT_EQ(dir_.ReadFile("tmp/loftwick_temp1.txt"), "MZ body");
+              (std::vector<std::string>{dir_ / "loftwick/loftwick_temp.txt", dir_ / "loftwick/loftwick_temp1.txt"}));
+    EXPECT_EQ(dir_.ReadFile("loftwick/loftwick_temp.txt"), "MZ body");
+    EXPECT_EQ(dir_.ReadFile("loftwick/loftwick_temp1.txt"), "MZ body");
     // A failed copy opens nothing and leaves no empty file.
     Select("http://www.example.com/a.txt")->failCopy = true;
     mnuFileOpenText_Click(host_);
     EXPECT_EQ(desktop_.openedDocuments.size(), 2u);
-    EXPECT_FALSE(dir_.Exists("tmp/loftwick_temp2.txt"));
+    EXPECT_FALSE(dir_.Exists("loftwick/loftwick_temp2.txt"));
     EXPECT_EQ(ReportLocations(), std::vector<std::string>{"clsCacheWinProxy:clsCache_FileCopy"});
 }
 

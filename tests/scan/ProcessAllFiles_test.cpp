@@ -155,6 +155,28 @@ TEST_F(ScanTest, BreakStopsBeforeTheNextObjectAndTheStatusSaysInterrupted) {
     EXPECT_EQ(host_.Status(), "Interrupted");
     EXPECT_EQ(host_.Summary().rfind("Ended with error(s). ", 0), 0u);
     EXPECT_LT(state_.FilesTotal, 5);
+
+    // Within one huge object too: its contents search lets events run every few MiB, and Break ends it
+    // long before the word at its end, selecting nothing.
+    WinProxyCache huge(dir_ / "huge");
+    WinProxyObject o = Object("h.example", "/huge", kNow);
+    const uint64_t size = uint64_t{32} << 20;
+    o.content = Content::Sized(size).Patch(size - 6, "NEEDLE");
+    huge.Add(o);
+    Program().CacheDir = huge.CacheDir();
+    host_.onEvents = nullptr;
+    int before = host_.eventsRun;
+    EXPECT_TRUE(Scan());
+    const int walkEvents = host_.eventsRun - before;  // what the walk itself lets run
+    inputs_.contentsFilter = "needle";
+    before = host_.eventsRun;
+    host_.onEvents = [&](int n) {
+        if (n == before + walkEvents + 1) state_.BreakRequested = true;
+    };
+    EXPECT_FALSE(Scan());
+    EXPECT_EQ(host_.Status(), "Interrupted");
+    EXPECT_EQ(state_.FilesSelected, 0);
+    EXPECT_LE(host_.eventsRun - before, walkEvents + 2);
 }
 
 TEST_F(ScanTest, AgeBoundsInDaysAreInclusive) {

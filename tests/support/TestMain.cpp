@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
     setenv("XDG_CONFIG_HOME", (sandbox + "/config").c_str(), 1);
     setenv("XDG_STATE_HOME", (sandbox + "/state").c_str(), 1);
     setenv("XDG_DATA_HOME", (sandbox + "/data").c_str(), 1);
+    setenv("XDG_CACHE_HOME", (sandbox + "/cache").c_str(), 1);
     setenv("TEMP", sandbox.c_str(), 1);
     setenv("TMPDIR", sandbox.c_str(), 1);
     setenv("WINEPREFIX", (sandbox + "/no-wine-prefix").c_str(), 1);

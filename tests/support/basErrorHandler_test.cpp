@@ -142,12 +142,12 @@ TEST_F(ErrorReportTest, UnattendedRunLogsToTheStateFolderAndShowsNothing) {
 
 TEST_F(ErrorReportTest, UnwritableLogFolderSendsTheEntryToTheTemporaryFolder) {
     test::TempDir temp;
-    test::ScopedEnv tempVar("TEMP", temp.path());
+    test::ScopedEnv cacheVar("XDG_CACHE_HOME", temp.path());
     test::FaultFileSystem fs;
     fs.FailPath(FsOp::OpenWrite, parent_.path(), EACCES);
     Platform().fileSystem = &fs;
     HandleError("Loc");
-    EXPECT_EQ(temp.ReadFile("ex241206.log"),
+    EXPECT_EQ(temp.ReadFile("loftwick/ex241206.log"),
               "\r\n10:00:00 couldn't write to the log file: 'ex241206.log'reason: \r\nCode module: Loc\r\n");
     EXPECT_EQ(GetLastError(), 0u);
     // When the fallback fails too, the entry is lost and nothing else happens.

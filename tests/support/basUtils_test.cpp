@@ -1,5 +1,6 @@
 // Tolerant conversions, path splitting, files and folders, temporary names, whole-file copies, waiting.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -144,21 +145,37 @@ TEST_F(FilesTest, KillFileWithWildcardsRemovesMatchingFilesOnly) {
 }
 
 TEST_F(FilesTest, TemporaryNamesAreReservedAndPlantedLinksSkipped) {
+    // The user's own folder, made at need for the owner alone, over TEMP.
+    test::ScopedEnv cache("XDG_CACHE_HOME", dir_ / "cache");
     test::ScopedEnv temp("TEMP", dir_.path());
     dir_.WriteFile("elsewhere/victim", "precious");
-    fs::create_symlink(dir_ / "elsewhere/victim", dir_ / "loftwick_temp1.txt");
     const std::string first = MakeTempFileName("txt");
-    EXPECT_EQ(first, dir_ / "loftwick_temp.txt");
-    EXPECT_TRUE(dir_.Exists("loftwick_temp.txt"));  // reserved: the next call cannot hand it out again
-    EXPECT_EQ(MakeTempFileName("txt"), dir_ / "loftwick_temp2.txt");
+    EXPECT_EQ(first, dir_ / "cache/loftwick/loftwick_temp.txt");
+    EXPECT_EQ(fs::status(dir_ / "cache/loftwick").permissions(), fs::perms::owner_all);
+    fs::create_symlink(dir_ / "elsewhere/victim", dir_ / "cache/loftwick/loftwick_temp1.txt");
+    EXPECT_TRUE(dir_.Exists("cache/loftwick/loftwick_temp.txt"));  // reserved: not handed out again
+    EXPECT_EQ(MakeTempFileName("txt"), dir_ / "cache/loftwick/loftwick_temp2.txt");
     EXPECT_EQ(dir_.ReadFile("elsewhere/victim"), "precious");
+    EXPECT_EQ(TempFolder(), dir_ / "cache/loftwick/");
+    // A relative XDG_CACHE_HOME is ignored for ~/.cache.
+    test::ScopedEnv home("HOME", dir_ / "home");
+    test::ScopedEnv relative("XDG_CACHE_HOME", "cache");
+    EXPECT_EQ(TempFolder(), dir_ / "home/.cache/loftwick/");
+    EXPECT_EQ(fs::status(dir_ / "home/.cache/loftwick").permissions(), fs::perms::owner_all);
 }
 
 TEST_F(FilesTest, TemporaryNameFallsBackWhenTempIsUnusable) {
     test::TempDir other;
+    // The private folder's name taken by a file, then TEMP missing: TMPDIR.
+    test::ScopedEnv cache("XDG_CACHE_HOME", dir_.path());
+    dir_.WriteFile("loftwick", "not a folder");
     test::ScopedEnv temp("TEMP", dir_ / "missing");
     test::ScopedEnv tmpdir("TMPDIR", other.path());
     EXPECT_EQ(MakeTempFileName("htm"), other / "loftwick_temp.htm");
+    // A link planted at the private folder's name is not followed either.
+    fs::remove(dir_ / "loftwick");
+    fs::create_directory_symlink(other.path(), dir_ / "loftwick");
+    EXPECT_EQ(TempFolder(), dir_ / "missing/");
 }
 
 TEST_F(FilesTest, WholeFileCopyInSmallBlocksReplacesTheTarget) {
@@ -172,6 +189,21 @@ TEST_F(FilesTest, WholeFileCopyInSmallBlocksReplacesTheTarget) {
     EXPECT_EQ(dir_.ReadFile("tail.bin"), content.substr(3 * 1024 * 1024));
     CopyFilePart(dir_ / "src.bin", content.size() + 10, dir_ / "none.bin");
     EXPECT_EQ(dir_.ReadFile("none.bin"), "");
+
+    // Holes stay holes, wherever the copy begins: at the start, within a hole, within data.
+    builder::WriteObjectFile(dir_ / "sparse.bin", "",
+                             builder::Content::Sized(8 << 20, builder::Fill::Sparse)
+                                 .Patch(0, "HEAD")
+                                 .Patch(3 << 20, "MIDDLE")
+                                 .Patch((8 << 20) - 4, "TAIL"));
+    const std::string whole = dir_.ReadFile("sparse.bin");
+    for (const uint64_t offset : {uint64_t{0}, uint64_t{1} << 20, (uint64_t{3} << 20) + 2}) {
+        CopyFilePart(dir_ / "sparse.bin", offset, dir_ / "sparse.copy", 4096);
+        EXPECT_EQ(dir_.ReadFile("sparse.copy"), whole.substr(offset));
+        struct stat copy {};
+        ASSERT_EQ(::stat((dir_ / "sparse.copy").c_str(), &copy), 0);
+        EXPECT_LE(copy.st_blocks * 512, 3 * 64 * 1024) << offset;
+    }
 }
 
 TEST_F(FilesTest, CopyFailingMidwayLeavesTheOldTargetAndNoPartialFile) {
