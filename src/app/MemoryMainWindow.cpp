@@ -38,6 +38,7 @@ frmMainControls MemoryMainWindow::Controls() {
     c.cmdExit = &cmdExit;
     c.lstStatus = &lstStatus;
     c.lblStatus = &lblStatus;
+    c.prgScan = &prgScan;
     c.mnuFileOpen = &mnuFileOpen;
     c.mnuFileOpenLocal = &mnuFileOpenLocal;
     c.mnuFileOpenText = &mnuFileOpenText;

@@ -14,6 +14,7 @@ struct MemoryMainWindow {
     MemoryCheckBox chkFixTime, chkFixPrefix, chkTTL, chkDeleteOld, chkDeleteAgedFiles, chkSaveTree, chkDecodeContent;
     MemoryButton cmdOK, cmdPreview, cmdBreak, cmdExit;
     MemoryListBox lstStatus;
+    MemoryProgressBar prgScan;
     MemoryMenuItem mnuFileOpen, mnuFileOpenLocal, mnuFileOpenText, mnuFileSave, mnuSaveTree, mnuSaveTreeAll,
         mnuSaveDomain, mnuSaveAll, mnuExportCsv, mnuExportWarc, mnuResourceInfo, mnuCopyShortcut, mnuFileDelete, mnuFileExit, mnuChangeProxyType,
         mnuHelpContents, mnuHelpAbout;

@@ -5,6 +5,7 @@
 #include "support/Clock.h"
 #include "support/Desktop.h"
 #include "support/Program.h"
+#include "support/TextCodec.h"
 #include "support/basErrorHandler.h"
 
 namespace loftwick {
@@ -75,6 +76,7 @@ frmMain::frmMain(const frmMainControls& controls, frmMainShell& shell, clsBrowse
     c_.cmdExit->SetCaption("Exit");
     c_.cmdExit->SetCancel(true);
     c_.lstStatus->SetToolTipText("Doubleclick to view in Browser");
+    c_.prgScan->SetVisible(false);
 
     c_.mnuFileOpen->SetCaption("Open");
     c_.mnuFileOpenLocal->SetCaption("Open Local Copy (saved to tree)");
@@ -175,10 +177,22 @@ bool frmMain::RunScan(bool dryRun) {
         TheDesktop().Beep();
         return false;
     }
+    // A scan started with Enter never leaves its field, so the filters it ran with join their histories
+    // here.
+    if (!scan_.Scanning) {
+        for (ComboBox* combo : {c_.cboContentTypeFilter, c_.cboHostFilter, c_.cboURLFilter, c_.cboContentsFilter})
+            ComboAddToHistory(*combo);
+    }
     SyncOptions();
     ScanInputs inputs = CurrentInputs();
     inputs.dryRun = dryRun;
-    return ProcessAllFiles(scan_, inputs, *this);
+    if (scan_.Scanning) return ProcessAllFiles(scan_, inputs, *this);  // only beeps
+    c_.prgScan->SetProgress(0, 0);
+    c_.prgScan->SetText("");
+    c_.prgScan->SetVisible(true);
+    const bool ok = ProcessAllFiles(scan_, inputs, *this);
+    c_.prgScan->SetVisible(false);
+    return ok;
 }
 
 ScanInputs frmMain::CurrentInputs() const {
@@ -255,7 +269,7 @@ void frmMain::EnableStartingCommands(bool enabled) {
     EnableResultCommands(enabled && resultCommandsEnabled_);
 }
 
-void frmMain::RunCommand(const std::function<void()>& run) {
+void frmMain::RunCommand(const std::string& failure, bool onObject, const std::function<void()>& run) {
     if (commandRunning_) {
         TheDesktop().Beep();
         return;
@@ -264,7 +278,14 @@ void frmMain::RunCommand(const std::function<void()>& run) {
     stopRequested_ = false;
     EnableStartingCommands(false);
     OneErrorBox errorBoxes;
+    const int64_t errorsAtStart = ErrorsReported();
+    std::string object;
     try {
+        if (onObject && results_) {
+            if (const std::shared_ptr<clsCache> current = results_->Item(currentResult_))
+                object = " " + Latin1ToUtf8(current->ObjectName());
+        }
+        SetStatusText("");
         SyncOptions();
         run();
     } catch (...) {
@@ -272,6 +293,16 @@ void frmMain::RunCommand(const std::function<void()>& run) {
     commandRunning_ = false;
     try {
         EnableStartingCommands(true);
+        if (ErrorsReported() > errorsAtStart) {
+            std::string reason = LastErrorReason();
+            reason = reason.substr(0, reason.find_first_of("\r\n"));
+            const std::string tally = c_.lblStatus->Caption();
+            // A Save All keeps its count of what was saved; the reason follows it.
+            if (!onObject && !tally.empty()) SetStatusText(tally + (reason.empty() ? "" : "; " + reason));
+            else SetStatusText("Could not " + failure + object + (reason.empty() ? "" : ": " + reason));
+        } else if (c_.lblStatus->Caption().empty()) {
+            SetStatusText("Cancelled");
+        }
         if (errorBoxes.MoreErrors() > 0) SetStatusText(c_.lblStatus->Caption() + "; " + errorBoxes.MoreErrorsLine());
     } catch (...) {
         HandleError("frmMain:RunCommand");
@@ -313,10 +344,21 @@ void frmMain::SetStatusText(const std::string& text) {
     c_.lblStatus->Refresh();
 }
 
+void frmMain::ShowProgress(int64_t done, int64_t total) {
+    c_.prgScan->SetProgress(done, total);
+    ShowSelectedSoFar();
+}
+
+void frmMain::ShowSelectedSoFar() {
+    c_.prgScan->SetText(std::to_string(c_.prgScan->Percent()) + "%, " + std::to_string(scan_.FilesSelected) +
+                        " selected");
+}
+
 void frmMain::LetEventsRun() {
     const uint64_t now = TheClock().Milliseconds();
     if (lastEventsAt_ != 0 && now - lastEventsAt_ < kEventInterval && now >= lastEventsAt_) return;
     lastEventsAt_ = now;
+    if (scan_.Scanning) ShowSelectedSoFar();
     TheDesktop().DoEvents();
 }
 

@@ -76,6 +76,7 @@ public:
     int64_t ListCount() const override;
     void SelectListLine(int64_t index) override;
     void SetStatusText(const std::string& text) override;
+    void ShowProgress(int64_t done, int64_t total) override;
     void LetEventsRun() override;
     bool ListIsCapped() const override { return listCapped_; }
     bool KeepsResults() const override { return keepResults_; }
@@ -106,9 +107,12 @@ private:
     void SyncOptions();
     void EnableResultCommands(bool enabled);
     // Runs a File command with the re-entry guard: a second command only beeps, and while it runs the
-    // commands that would start a scan, another command or a new window are disabled.
-    void RunCommand(const std::function<void()>& run);
+    // commands that would start a scan, another command or a new window are disabled. A command that
+    // reports an error ends with "Could not <failure> [<current object>]: <reason>" in the status line.
+    void RunCommand(const std::string& failure, bool onObject, const std::function<void()>& run);
     void EnableStartingCommands(bool enabled);
+    // The bar's text: the share done and the objects selected so far.
+    void ShowSelectedSoFar();
 
     frmMainControls c_;
     frmMainShell& shell_;

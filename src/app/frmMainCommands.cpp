@@ -18,25 +18,26 @@
 namespace loftwick {
 
 void frmMain::WireResultCommands() {
-    // Every command takes the window's "Decode content" setting and runs under the re-entry guard.
-    auto command = [this](std::function<void()> run) {
-        return [this, run] { RunCommand(run); };
+    // Every command takes the window's "Decode content" setting and runs under the re-entry guard; what
+    // it could not do is named in the status line, after the object it was meant for.
+    auto command = [this](const char* failure, bool onObject, std::function<void()> run) {
+        return [this, failure, onObject, run] { RunCommand(failure, onObject, run); };
     };
-    c_.mnuFileSave->onClick = command([this] { mnuFileSave_Click(*this); });
-    c_.mnuSaveTree->onClick = command([this] { mnuSaveTree_Click(*this); });
-    c_.mnuSaveTreeAll->onClick = command([this] { mnuSaveTreeAll_Click(*this); });
-    c_.mnuSaveDomain->onClick = command([this] { mnuSaveDomain_Click(*this); });
-    c_.mnuSaveAll->onClick = command([this] { mnuSaveAll_Click(*this); });
-    c_.mnuExportWarc->onClick = command([this] { mnuExportWarc_Click(); });
-    c_.mnuExportCsv->onClick = command([this] { mnuExportCsv_Click(); });
-    c_.mnuFileOpen->onClick = command([this] { mnuFileOpen_Click(*this); });
-    c_.mnuFileOpenLocal->onClick = command([this] {
+    c_.mnuFileSave->onClick = command("save", true, [this] { mnuFileSave_Click(*this); });
+    c_.mnuSaveTree->onClick = command("save", true, [this] { mnuSaveTree_Click(*this); });
+    c_.mnuSaveTreeAll->onClick = command("save every object", false, [this] { mnuSaveTreeAll_Click(*this); });
+    c_.mnuSaveDomain->onClick = command("save every object", false, [this] { mnuSaveDomain_Click(*this); });
+    c_.mnuSaveAll->onClick = command("save every object", false, [this] { mnuSaveAll_Click(*this); });
+    c_.mnuExportWarc->onClick = command("export", false, [this] { mnuExportWarc_Click(); });
+    c_.mnuExportCsv->onClick = command("export", false, [this] { mnuExportCsv_Click(); });
+    c_.mnuFileOpen->onClick = command("open", true, [this] { mnuFileOpen_Click(*this); });
+    c_.mnuFileOpenLocal->onClick = command("open the local copy of", true, [this] {
         if (browser_) mnuFileOpenLocal_Click(*this, *browser_);
     });
-    c_.mnuFileOpenText->onClick = command([this] { mnuFileOpenText_Click(*this); });
-    c_.mnuResourceInfo->onClick = command([this] { mnuResourceInfo_Click(*this); });
-    c_.mnuCopyShortcut->onClick = command([this] { mnuCopyShortcut_Click(*this); });
-    c_.mnuFileDelete->onClick = command([this] { mnuFileDelete_Click(*this); });
+    c_.mnuFileOpenText->onClick = command("open as text", true, [this] { mnuFileOpenText_Click(*this); });
+    c_.mnuResourceInfo->onClick = command("show the resource info of", true, [this] { mnuResourceInfo_Click(*this); });
+    c_.mnuCopyShortcut->onClick = command("copy", true, [this] { mnuCopyShortcut_Click(*this); });
+    c_.mnuFileDelete->onClick = command("delete", true, [this] { mnuFileDelete_Click(*this); });
     c_.mnuHelpContents->onClick = [this] {
         if (browser_) mnuHelpContents_Click(*browser_);
     };
@@ -44,7 +45,7 @@ void frmMain::WireResultCommands() {
 
 void frmMain::SaveResultAsTree(int64_t index) {
     currentResult_ = index;
-    mnuSaveTree_Click(*this);
+    SaveOneFile(*this, "tree", true);
 }
 
 void frmMain::mnuExportCsv_Click() {

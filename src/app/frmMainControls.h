@@ -1,4 +1,6 @@
 #pragma once
+#include <cstdint>
+
 #include "support/Controls.h"
 
 namespace loftwick {
@@ -41,6 +43,7 @@ struct frmMainControls {
     Button* cmdExit;
     ListBox* lstStatus;
     Label* lblStatus;
+    ProgressBar* prgScan;  // beside the status line, shown only while a scan runs
 
     MenuItem* mnuFileOpen;
     MenuItem* mnuFileOpenLocal;
@@ -64,10 +67,22 @@ struct frmMainControls {
     FocusTracker* focus;
 };
 
+// Where the window stands on the screen: its frame's position and size in the desktop's units, and
+// whether it is maximised (the position and size are then those it returns to). A width or height of 0
+// means no placement is known.
+struct WindowPlacement {
+    int32_t left = 0, top = 0, width = 0, height = 0;
+    bool maximized = false;
+};
+
 // What the window model asks of the window around its controls.
 class frmMainShell {
 public:
     virtual ~frmMainShell() = default;
+    // A window without a screen has no placement and ignores one.
+    virtual WindowPlacement Placement() const { return {}; }
+    // Puts the window where it stood last time, fitted into the screen it lands on.
+    virtual void SetPlacement(const WindowPlacement&) {}
     virtual void SetCaption(const std::string& caption) = 0;
     // Closes the window as the Exit button does; the close runs Form_Unload.
     virtual void RequestClose() = 0;

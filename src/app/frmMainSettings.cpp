@@ -4,6 +4,7 @@
 #include "support/FileSystem.h"
 #include "support/Program.h"
 #include "support/basRegistry.h"
+#include "support/Variant.h"
 #include "support/basUtils.h"
 
 namespace loftwick {
@@ -29,6 +30,15 @@ bool FolderListable(const std::string& folder) {
     } catch (...) {
         return false;
     }
+}
+
+// A stored window coordinate; anything but a whole number in range reads as 0 (none).
+int32_t ReadInt(const char* key) {
+    const std::string text = GetIniValue("Persistence", key, "");
+    const auto number = ParseNumber(text);
+    if (!number || !(*number >= -100000 && *number <= 100000)) return 0;
+    if (*number != static_cast<double>(static_cast<int32_t>(*number))) return 0;
+    return static_cast<int32_t>(*number);
 }
 
 }  // namespace
@@ -58,6 +68,13 @@ void frmMain::LoadSettings() {
     if (tempDir.empty() || !FolderListable(tempDir)) tempDir = TempFolder();
     c_.txtTempDir->SetText(tempDir);
     c_.chkDecodeContent->SetValue(GetIniValue("Persistence", "DecodeContent", "1") == "0" ? 0 : 1);
+    WindowPlacement placement;
+    placement.left = ReadInt("WindowLeft");
+    placement.top = ReadInt("WindowTop");
+    placement.width = ReadInt("WindowWidth");
+    placement.height = ReadInt("WindowHeight");
+    placement.maximized = GetIniValue("Persistence", "WindowMaximized", "0") == "1";
+    if (placement.width > 0 && placement.height > 0) shell_.SetPlacement(placement);
 }
 
 void frmMain::SaveSettings() {
@@ -67,6 +84,14 @@ void frmMain::SaveSettings() {
     WriteIniValue("Persistence", "DefaultDocumentName", defaultDocumentName_);
     WriteIniValue("Persistence", "TempDir", c_.txtTempDir->Text());
     WriteIniValue("Persistence", "DecodeContent", c_.chkDecodeContent->Value() != 0 ? "1" : "0");
+    const WindowPlacement placement = shell_.Placement();
+    if (placement.width > 0 && placement.height > 0) {
+        WriteIniValue("Persistence", "WindowLeft", std::to_string(placement.left));
+        WriteIniValue("Persistence", "WindowTop", std::to_string(placement.top));
+        WriteIniValue("Persistence", "WindowWidth", std::to_string(placement.width));
+        WriteIniValue("Persistence", "WindowHeight", std::to_string(placement.height));
+        WriteIniValue("Persistence", "WindowMaximized", placement.maximized ? "1" : "0");
+    }
 }
 
 }  // namespace loftwick

@@ -102,6 +102,21 @@ std::string QtLabel::Caption() const { return FromQt(Widget()->text()); }
 void QtLabel::SetCaption(const std::string& caption) { Widget()->setText(ToQt(caption)); }
 void QtLabel::Refresh() { Widget()->repaint(); }
 
+// ---- QtProgressBar
+
+QtProgressBar::QtProgressBar(QProgressBar* bar) : WidgetControl(bar) {
+    bar->setRange(0, 100);
+    bar->setValue(0);
+    bar->setTextVisible(true);
+    bar->setFormat(QString());
+}
+void QtProgressBar::SetProgress(int64_t done, int64_t total) { Widget()->setValue(PercentOf(done, total)); }
+int32_t QtProgressBar::Percent() const { return Widget()->value(); }
+// The format is the text as shown. Only "%p", "%v" and "%m" would be read as placeholders; the texts
+// the window shows ("37%, 12 selected") hold none.
+std::string QtProgressBar::Text() const { return FromQt(Widget()->format()); }
+void QtProgressBar::SetText(const std::string& text) { Widget()->setFormat(ToQt(text)); }
+
 // ---- QtTextBox
 
 std::string QtTextBox::Text() const { return FromQt(Widget()->text()); }

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
 #include <QString>
@@ -85,6 +86,16 @@ public:
     std::string Caption() const override;
     void SetCaption(const std::string& caption) override;
     void Refresh() override;
+};
+
+// The bar shows whole percents; its text is drawn on the bar.
+class QtProgressBar final : public detail::WidgetControl<ProgressBar, QProgressBar> {
+public:
+    explicit QtProgressBar(QProgressBar* bar);
+    void SetProgress(int64_t done, int64_t total) override;
+    int32_t Percent() const override;
+    std::string Text() const override;
+    void SetText(const std::string& text) override;
 };
 
 class QtTextBox final : public detail::WidgetControl<TextBox, QLineEdit> {

@@ -1,6 +1,12 @@
 #include "qt/QtMainWindow.h"
 
+#include <algorithm>
+
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -13,6 +19,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -45,6 +52,25 @@ QComboBox* FilterCombo(QWidget* parent) {
     combo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     return combo;
 }
+
+// Asks for all the room its contents want (a plain scroll area asks for at most 24 lines), and no more
+// width: it scrolls only up and down.
+class GroupsScrollArea final : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override {
+        return widget() ? widget()->sizeHint() : QScrollArea::sizeHint();
+    }
+    // The instructions wrap: at a given width the groups want the height their text then takes.
+    bool hasHeightForWidth() const override { return widget() && widget()->hasHeightForWidth(); }
+    int heightForWidth(int width) const override {
+        return widget() ? widget()->heightForWidth(width) : QScrollArea::heightForWidth(width);
+    }
+    QSize minimumSizeHint() const override {
+        const QSize content = widget() ? widget()->minimumSizeHint() : QSize();
+        return {content.width() + verticalScrollBar()->sizeHint().width(), 0};
+    }
+};
 
 QLineEdit* NumberField(QWidget* parent) {
     auto* edit = new QLineEdit(parent);
@@ -112,6 +138,11 @@ void QtMainWindow::BuildMenus() {
 void QtMainWindow::BuildLayout() {
     auto* central = new QWidget(this);
     auto* outer = new QVBoxLayout(central);
+    // The two groups scroll when the window is smaller than they need (a small screen, a large scale
+    // factor); the buttons, the list and the status line below them stay in view.
+    auto* groups = new QWidget;
+    auto* groupsLayout = new QVBoxLayout(groups);
+    groupsLayout->setContentsMargins(0, 0, 0, 0);
     auto& c = controls_;
     auto label = [&](Label* frmMainControls::*slot, QLabel* widget) {
         c.*slot = Adapt<QtLabel>(widget);
@@ -170,7 +201,7 @@ void QtMainWindow::BuildLayout() {
     ages->addWidget(label(&frmMainControls::Label8, new QLabel(selectBox)));
     ages->addStretch();
     select->addLayout(ages);
-    outer->addWidget(selectBox);
+    groupsLayout->addWidget(selectBox);
 
     // What to do.
     auto* doBox = new QFrame(central);
@@ -193,7 +224,13 @@ void QtMainWindow::BuildLayout() {
     temp->addWidget(label(&frmMainControls::lblTempDir, new QLabel(doBox)));
     temp->addWidget(text(&frmMainControls::txtTempDir, new QLineEdit(doBox)), 1);
     todo->addLayout(temp);
-    outer->addWidget(doBox);
+    groupsLayout->addWidget(doBox);
+    auto* scroll = new GroupsScrollArea(central);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidget(groups);
+    outer->addWidget(scroll);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -207,14 +244,29 @@ void QtMainWindow::BuildLayout() {
     list->setUniformItemSizes(true);
     list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     list->setContextMenuPolicy(Qt::NoContextMenu);
+    // Four lines at least: on a small screen (or at a large scale factor) the summary and the status line
+    // stay in view before anything has to scroll.
+    list->setMinimumHeight(list->fontMetrics().lineSpacing() * 4 + 2 * list->frameWidth());
     c.lstStatus = Adapt<QtListBox>(list);
     outer->addWidget(list, 1);
 
+    auto* statusRow = new QHBoxLayout;
     auto* status = new QLabel(central);
     status->setTextInteractionFlags(Qt::TextSelectableByMouse);
     status->setMinimumHeight(status->fontMetrics().height() + 6);
+    // A long path must not widen the window: the label shows what fits.
+    status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     c.lblStatus = Adapt<QtLabel>(status);
-    outer->addWidget(status);
+    statusRow->addWidget(status, 1);
+    auto* progress = new QProgressBar(central);
+    progress->setFixedWidth(status->fontMetrics().horizontalAdvance(QString(24, 'x')));
+    // Shown only during a scan; the status text keeps its place meanwhile.
+    QSizePolicy keepPlace = progress->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    progress->setSizePolicy(keepPlace);
+    c.prgScan = Adapt<QtProgressBar>(progress);
+    statusRow->addWidget(progress);
+    outer->addLayout(statusRow);
 
     setCentralWidget(central);
 }
@@ -225,6 +277,55 @@ void QtMainWindow::RequestClose() { close(); }
 
 void QtMainWindow::ShowAbout() {
     if (browser_) QtAboutWindow::ShowAbout(*browser_, this);
+}
+
+WindowPlacement QtMainWindow::Placement() const {
+    QRect r = isMaximized() ? normalGeometry() : geometry();
+    // A window shown maximised from the start has no normal geometry yet: it returns to where it was put.
+    if (!r.isValid()) r = placed_;
+    return {r.x(), r.y(), r.width(), r.height(), isMaximized()};
+}
+
+void QtMainWindow::SetPlacement(const WindowPlacement& placement) {
+    placed_ = QRect(placement.left, placement.top, placement.width, placement.height);
+    maximized_ = placement.maximized;
+}
+
+QRect FitInto(const QRect& wanted, const QRect& available) {
+    const QSize size = wanted.size().boundedTo(available.size());
+    const int x = std::clamp(wanted.x(), available.left(), available.left() + available.width() - size.width());
+    const int y = std::clamp(wanted.y(), available.top(), available.top() + available.height() - size.height());
+    return {QPoint(x, y), size};
+}
+
+void QtMainWindow::ShowFitted() {
+    QScreen* screen = placed_.isValid() ? QGuiApplication::screenAt(placed_.center()) : nullptr;
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    QRect wanted = placed_;
+    if (screen && !wanted.isValid()) {
+        wanted = QRect(QPoint(), size());
+        wanted.moveCenter(screen->availableGeometry().center());
+    }
+    if (!screen) {
+        show();
+        return;
+    }
+    const QRect available = screen->availableGeometry();
+    placed_ = FitInto(wanted, available);
+    setGeometry(placed_);
+    if (maximized_) {
+        showMaximized();
+        return;
+    }
+    show();
+    // The frame is known only once the window is shown, and it must fit as well.
+    const QRect frame = frameGeometry();
+    const QRect inner = geometry();
+    const QRect fitted = FitInto(frame, available);
+    if (fitted != frame) {
+        setGeometry(fitted.adjusted(inner.left() - frame.left(), inner.top() - frame.top(),
+                                    inner.right() - frame.right(), inner.bottom() - frame.bottom()));
+    }
 }
 
 void QtMainWindow::CloseForRelease() {

@@ -1,5 +1,6 @@
 #pragma once
 #include <QMainWindow>
+#include <QRect>
 #include <memory>
 #include <vector>
 
@@ -34,6 +35,12 @@ public:
     void SetCaption(const std::string& caption) override;
     void RequestClose() override;
     void ShowAbout() override;
+    WindowPlacement Placement() const override;
+    void SetPlacement(const WindowPlacement& placement) override;
+
+    // Shows the window where SetPlacement put it (else centred at its own size), maximised when it was,
+    // always inside the available area of its screen.
+    void ShowFitted();
 
     // Closes for good without asking the model (the program is taking the window down).
     void CloseForRelease();
@@ -55,7 +62,12 @@ private:
     frmMain* model_ = nullptr;
     clsBrowser* browser_ = nullptr;
     bool releasing_ = false;
+    QRect placed_;
+    bool maximized_ = false;
 };
+
+// `wanted` moved and shrunk as little as needed to lie inside `available`.
+QRect FitInto(const QRect& wanted, const QRect& available);
 
 // Key codes of the classic keyboard handling for a Qt key, and the shift-state bits.
 int16_t ClassicKeyCode(int qtKey);

@@ -27,7 +27,7 @@ void QtMainWindowHost::ShowMainWindow() {
     window->SetModel(model_.get());
     desktop_.SetOwner(window);
     model_->Form_Load();
-    window->show();
+    window->ShowFitted();
 }
 
 void QtMainWindowHost::UnloadMainWindow() {

@@ -272,12 +272,16 @@ void mnuFileSave_Click(SaveHost& host) {
         const std::optional<std::string> path = TheDesktop().SaveFileDialog(request);
         if (!path || path->empty()) return;
 
-        object->FileCopy(*path);
+        const bool copied = object->FileCopy(*path);
         host.SetDirPrev(GetFolder(*path));
+        if (copied) host.SetStatusText("Saved to " + *path);
     });
 }
 
-void mnuSaveTree_Click(SaveHost& host) { SaveOneFile(host, "tree", true); }
+void mnuSaveTree_Click(SaveHost& host) {
+    const std::string path = SaveOneFile(host, "tree", true);
+    if (!path.empty()) host.SetStatusText("Saved to " + path);
+}
 void mnuSaveTreeAll_Click(SaveHost& host) { SaveAllFiles(host, "tree"); }
 void mnuSaveDomain_Click(SaveHost& host) { SaveAllFiles(host, "domain"); }
 void mnuSaveAll_Click(SaveHost& host) { SaveAllFiles(host, "none"); }

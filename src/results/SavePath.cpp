@@ -65,7 +65,7 @@ std::string SafeNamePart(std::string_view latin1Part) {
     if (bytes.empty()) return "_";
     if (bytes == ".") return "%2E";
     if (bytes == "..") return "%2E%2E";
-    std::string name = Latin1ToUtf8(bytes);
+    std::string name = NameBytesToUtf8(bytes);
     if (name.size() > kMaxSavedNameBytes) name = ShortenedName(name);
     return name;
 }

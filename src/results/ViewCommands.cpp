@@ -44,15 +44,21 @@ void lstStatus_DblClick(SaveHost& host) {
                 "Only web addresses (http, https, ftp) are opened. This cached object's address is not one:" +
                     std::string(kCrLf) + Latin1ToUtf8(url),
                 Program().AppTitle, MsgIcon::Information);
+            host.SetStatusText("Not opened (not a web address): " + Latin1ToUtf8(url));
             return;
         }
-        TheDesktop().OpenUrl(UrlForDesktop(url));
+        const std::string address = UrlForDesktop(url);
+        host.SetStatusText(TheDesktop().OpenUrl(address) ? "Opened " + address
+                                                         : "Could not open " + address + ": no web browser started");
     });
 }
 
 void mnuFileOpenLocal_Click(SaveHost& host, clsBrowser& browser) {
     const std::string path = SaveOneFile(host, "tree", false);
-    if (!path.empty()) browser.Navigate(path, 1);
+    if (path.empty()) return;
+    host.SetStatusText("Saved to " + path);
+    browser.Navigate(path, 1);
+    host.SetStatusText("Opened the local copy " + path);
 }
 
 void mnuFileOpenText_Click(SaveHost& host) {
@@ -68,7 +74,8 @@ void mnuFileOpenText_Click(SaveHost& host) {
             KillFile(path);
             return;
         }
-        TheDesktop().OpenDocument(path);
+        host.SetStatusText(TheDesktop().OpenDocument(path) ? "Opened " + path
+                                                           : "Could not open " + path + ": no program started");
     });
 }
 
@@ -108,6 +115,7 @@ void mnuResourceInfo_Click(SaveHost& host) {
         if (host.CurrentResult() == 0) return;
         std::shared_ptr<clsCache> object = CurrentObject(host);
         const std::string text = ResourceInfoText(*object);
+        host.SetStatusText("Resource info of " + Latin1ToUtf8(object->ObjectName()));
         // The box is modal and may stay open a long while; the object is not held meanwhile.
         object.reset();
         TheDesktop().MessageBox(text, "Cached resource info", MsgIcon::None);
@@ -117,14 +125,17 @@ void mnuResourceInfo_Click(SaveHost& host) {
 void mnuCopyShortcut_Click(SaveHost& host) {
     TrappedVoid("frmMain:mnuCopyShortcut_Click", "", [&] {
         if (host.CurrentResult() == 0) return;
-        TheDesktop().SetClipboardText(Latin1ToUtf8(CurrentObject(host)->ObjectName()));
+        const std::string url = Latin1ToUtf8(CurrentObject(host)->ObjectName());
+        TheDesktop().SetClipboardText(url);
+        host.SetStatusText("Copied " + url);
     });
 }
 
 void mnuFileDelete_Click(SaveHost& host) {
     TrappedVoid("frmMain:mnuFileDelete_Click", "", [&] {
         if (host.CurrentResult() == 0) return;
-        CurrentObject(host)->Delete();
+        const std::shared_ptr<clsCache> object = CurrentObject(host);
+        if (object->Delete()) host.SetStatusText("Deleted " + object->fileName() + " from the cache");
     });
 }
 

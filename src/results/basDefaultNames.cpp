@@ -56,8 +56,9 @@ std::string FixDefaultName(SaveHost& host, const std::string& path, int64_t inde
 
         if (name.empty() && !host.SkipDefaultNamePrompt()) AskForDefaultName(host, path);
         // The stored name serves even when the prompt was skipped or left empty, so one answer names
-        // every directory URL that follows. It is UTF-8 from the user; the path here is cache bytes.
-        if (name.empty()) name = BeforeLastDot(Utf8ToLatin1(host.DefaultDocumentName()));
+        // every directory URL that follows. It is UTF-8 from the user; the path here is cache bytes, and
+        // its characters beyond Latin-1 ride along for the save step to keep.
+        if (name.empty()) name = BeforeLastDot(Utf8ToNameBytes(host.DefaultDocumentName()));
         if (name.empty()) name = "index";
 
         if (extensionNeeded || checkExtension) {

@@ -100,7 +100,13 @@ bool ProcessAllFiles_Squid(ScanState& state, ScanHost& host) {
         bool ended = true;
         // One object serves file after file until a result keeps it.
         std::shared_ptr<clsCacheSquid> object;
+        // Each L1 folder is an equal share of the bar, each of its L2 folders an equal share of that.
+        constexpr int64_t kShare = 1 << 16;
+        const int64_t total = static_cast<int64_t>(firstLevel.size()) * kShare;
+        int64_t l1Done = 0;
         for (const std::string& l1 : firstLevel) {
+            host.ShowProgress(l1Done * kShare, total);
+            ++l1Done;
             HeldDir first;
             std::vector<std::string> secondLevel;
             try {
@@ -110,9 +116,12 @@ bool ProcessAllFiles_Squid(ScanState& state, ScanHost& host) {
                 HandleError("frmMain:ProcessAllFiles_Squid", cache.PathOf(l1) + "/");
                 continue;
             }
+            int64_t l2Done = 0;
             for (const std::string& l2 : secondLevel) {
                 const std::string dir = first.PathOf(l2) + "/";
                 host.SetStatusText(Latin1ToUtf8(dir));
+                host.ShowProgress((l1Done - 1) * kShare + l2Done++ * kShare / static_cast<int64_t>(secondLevel.size()),
+                                  total);
                 HeldDir second;
                 std::vector<std::string> files;
                 try {
@@ -143,6 +152,7 @@ bool ProcessAllFiles_Squid(ScanState& state, ScanHost& host) {
             }
             if (!ended) break;
         }
+        if (ended) host.ShowProgress(total, total);
         if (deletion) ReportDeletion(state, host, *deletion);
         // Objects Squid did not purge, or swap files that stayed, are failures of the run too.
         return ended && (!deletion || (deletion->refused == 0 && deletion->failed == 0));

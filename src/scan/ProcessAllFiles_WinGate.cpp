@@ -50,6 +50,7 @@ bool ProcessAllFiles_WinGate(ScanState& state, ScanHost& host) {
                 chunkLength = index->Read(reinterpret_cast<char*>(chunk.data()), want);
                 if (chunkLength == 0) return true;  // the index shrank while we read it
                 charsRead += chunkLength;
+                host.ShowProgress(static_cast<int64_t>(charsRead), static_cast<int64_t>(indexSize));
                 pos = 0;
                 continue;
             }

@@ -82,9 +82,12 @@ bool ProcessAllFiles_WinProxy(ScanState& state, ScanHost& host) {
         const std::vector<std::string> dirs = HostDirectories(state, host, cache, interrupted);
         if (interrupted) return false;
         std::vector<DirEntry> files;
+        const int64_t total = static_cast<int64_t>(dirs.size());
+        int64_t visited = 0;
         for (const std::string& hostName : dirs) {
             const std::string dir = cache.PathOf(hostName) + "/";
             host.SetStatusText(dir);
+            host.ShowProgress(visited++, total);
             HeldDir held;
             try {
                 held = fs.OpenDirectoryAt(cache, hostName);
@@ -109,6 +112,7 @@ bool ProcessAllFiles_WinProxy(ScanState& state, ScanHost& host) {
                 ProcessOneFile(state, host);
             }
         }
+        host.ShowProgress(total, total);
         return true;
     } catch (...) {
         HandleError("frmMain:ProcessAllFiles_WinProxy");

@@ -22,6 +22,11 @@ public:
     virtual void SelectListLine(int64_t index) = 0;
     // The status text below the list, redrawn at once.
     virtual void SetStatusText(const std::string& text) = 0;
+    // How far the walk has come, in its own units (bytes of the index read, folders visited).
+    virtual void ShowProgress(int64_t done, int64_t total) {
+        (void)done;
+        (void)total;
+    }
     // Lets window events run (repaint, the Break button). May be throttled by the host.
     virtual void LetEventsRun() = 0;
 

@@ -161,12 +161,31 @@ public:
     std::function<void()> onClick;  // never fires while the item is disabled or hidden
 };
 
+// Shows how far long work has come: `done` of `total` steps (the units are the work's own: bytes,
+// folders), and a short text on or beside the bar.
+class ProgressBar : public Control {
+public:
+    // Clamped to 0..total; a total of 0 or less shows an empty bar.
+    virtual void SetProgress(int64_t done, int64_t total) = 0;
+    // The share done, 0 to 100.
+    virtual int32_t Percent() const = 0;
+    virtual std::string Text() const = 0;
+    virtual void SetText(const std::string& text) = 0;
+};
+
 class PopupMenu {
 public:
     virtual ~PopupMenu() = default;
     // Shows the menu at the mouse pointer; its items report their own clicks.
     virtual void Popup() = 0;
 };
+
+// The share of `done` in `total` as a whole percentage, 0 to 100, for every progress bar alike.
+inline int32_t PercentOf(int64_t done, int64_t total) {
+    if (total <= 0 || done <= 0) return 0;
+    if (done >= total) return 100;
+    return static_cast<int32_t>(static_cast<double>(done) * 100.0 / static_cast<double>(total));
+}
 
 // Character counting for the text positions above.
 namespace utf8 {

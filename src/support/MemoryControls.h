@@ -189,6 +189,18 @@ private:
     std::string caption_;
 };
 
+class MemoryProgressBar final : public MemoryControl<ProgressBar> {
+public:
+    void SetProgress(int64_t done, int64_t total) override { percent_ = PercentOf(done, total); }
+    int32_t Percent() const override { return percent_; }
+    std::string Text() const override { return text_; }
+    void SetText(const std::string& text) override { text_ = text; }
+
+private:
+    int32_t percent_ = 0;
+    std::string text_;
+};
+
 class MemoryPopupMenu final : public PopupMenu {
 public:
     void Popup() override { ++popupCount; }

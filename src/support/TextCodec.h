@@ -15,6 +15,12 @@ std::string Utf8ToLatin1(std::string_view text);
 // a character that no cache byte can hold, so that such a character can be made to match nothing.
 std::string Utf8ToLatin1(std::string_view text, std::vector<bool>& unheld);
 
+// Names of saved copies are built from cache bytes, one per character. A name the user typed joins
+// them with its Latin-1 characters as single bytes and every other character as its UTF-8 sequence
+// (malformed input becomes "?"); NameBytesToUtf8 keeps such a sequence and reads every other byte as
+// Latin-1, so the typed name comes back whole and cache bytes read as they always did.
+std::string Utf8ToNameBytes(std::string_view text);
+std::string NameBytesToUtf8(std::string_view bytes);
 // Every byte of `text` but ASCII letters, digits and the characters of `plain` as "%XX".
 std::string PercentEncode(std::string_view text, std::string_view plain);
 

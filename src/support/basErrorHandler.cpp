@@ -149,6 +149,15 @@ std::string FormatErrorEntry(const Variant& value, const std::string& location, 
 
 int64_t ErrorsReported() { return ReportCount(); }
 
+namespace {
+std::string& LatestReason() {
+    static std::string reason;
+    return reason;
+}
+}  // namespace
+
+std::string LastErrorReason() { return LatestReason(); }
+
 std::string FormatErrorReport(const std::string& location, const std::string& notes, bool showMessage) {
     ++ReportCount();
     std::string report;
@@ -156,6 +165,7 @@ std::string FormatErrorReport(const std::string& location, const std::string& no
         // Taken first, before anything below can overwrite it.
         const int32_t win32 = static_cast<int32_t>(GetLastError());
         const std::optional<RuntimeError> pending = PendingRuntimeError();
+        LatestReason() = pending ? pending->Description() : win32 != 0 ? Win32ErrorText(win32) : std::string();
 
         std::string entryNotes = notes;
         ReportedCodes reported;

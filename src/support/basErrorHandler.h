@@ -14,6 +14,10 @@ namespace loftwick {
 // (not when IsUnattended). Never throws. Returns the report text.
 std::string HandleError(const std::string& location, const std::string& notes = "", bool showMessage = true);
 
+// The reason given by the latest report (the error's description, or the system's error text), for
+// a one-line status; "" before the first.
+std::string LastErrorReason();
+
 // How many reports HandleError has made since the program started. A run takes it at its start: any
 // report made since then means the run did not go well, whatever else it got done.
 int64_t ErrorsReported();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "app/MemoryMainWindow.h"
 #include "cachebuilder/WinProxyBuilder.h"
@@ -233,6 +234,42 @@ TEST_F(MainWindowTest, PreviewChangesNothingAndBothExportsWriteTheResults) {
     window_.mnuExportWarc.Click();
     EXPECT_TRUE(dir_.Exists("out.warc.gz"));
     EXPECT_EQ(window_.lblStatus.Caption(), "Exported 1 objects to " + (dir_ / "out.warc.gz"));
+}
+
+// Every command says in the status line what came of it; a failure names the object and the reason.
+TEST_F(MainWindowTest, EveryCommandReportsItsOutcomeInTheStatusLine) {
+    const std::string path = AddObject("http://h.example/page.html");
+    Load();
+    window_.cmdOK.Click();
+    window_.lstStatus.ClickLine(0);
+    dir_.MakeDirs("saves");
+    window_.txtTempDir.SetText(dir_ / "saves/");
+    struct Row {
+        MemoryMenuItem* item;
+        std::optional<std::string> fileAnswer;
+        std::string status;
+    };
+    const std::vector<Row> rows = {
+        {&window_.mnuCopyShortcut, {}, "Copied http://h.example/page.html"},
+        {&window_.mnuFileSave, {}, "Cancelled"},
+        {&window_.mnuFileSave, dir_ / "copy.html", "Saved to " + (dir_ / "copy.html")},
+        {&window_.mnuSaveTree, {}, "Saved to " + (dir_ / "saves/h.example/page.html")},
+        {&window_.mnuFileOpen, {}, "Opened http://h.example/page.html"},
+        {&window_.mnuResourceInfo, {}, "Resource info of http://h.example/page.html"},
+        {&window_.mnuExportCsv, {}, "Cancelled"},
+        {&window_.mnuFileDelete, {}, "Deleted " + path + " from the cache"},
+        {&window_.mnuFileSave, dir_ / "again.html", "Could not save http://h.example/page.html: "},
+        {&window_.mnuSaveAll, {}, "Saved 0 of 1 files, 1 failed; "},
+    };
+    for (const Row& row : rows) {
+        desktop_.fileDialogAnswers = {row.fileAnswer};
+        row.item->Click();
+        const std::string status = window_.lblStatus.Caption();
+        EXPECT_EQ(status.substr(0, row.status.size()), row.status) << status;
+        if (row.status.back() == ' ') {
+            EXPECT_GT(status.size(), row.status.size() + 3) << "a reason follows";
+        }
+    }
 }
 
 TEST_F(MainWindowTest, DecodeContentIsOnByDefaultAndRemembered) {

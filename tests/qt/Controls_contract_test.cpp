@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <type_traits>
 #include <vector>
 
@@ -34,6 +35,7 @@ public:
     MemoryButton button;
     MemoryMenuItem menuItem;
     MemoryPopupMenu popup;
+    MemoryProgressBar progress;
 
     void UserTypes(const std::string& text) { combo.TypeText(text); }
     void UserPressesBackspace() { combo.PressBackspace(); }
@@ -63,6 +65,7 @@ public:
     qt::QtButton button{buttonWidget_};
     qt::QtMenuItem menuItem{action_};
     qt::QtPopupMenu popup{menu_};
+    qt::QtProgressBar progress{new QProgressBar(window_.get())};
 
     QtKit() {
         window_->resize(400, 300);
@@ -175,7 +178,7 @@ using Lines = std::vector<std::string>;
 TYPED_TEST(ControlsContract, EveryControlStartsShownEnabledWithoutTooltipAndKeepsWhatItIsSet) {
     TypeParam& k = this->kit;
     for (Control* control : std::vector<Control*>{&k.label, &k.textBox, &k.checkBox, &k.combo, &k.list,
-                                                  &k.button, &k.menuItem}) {
+                                                  &k.button, &k.menuItem, &k.progress}) {
         EXPECT_TRUE(control->Visible() && control->Enabled());
         EXPECT_EQ(control->ToolTipText(), "");
         control->SetVisible(false);
@@ -204,6 +207,14 @@ TYPED_TEST(ControlsContract, CaptionsAndTextsRoundTripUtf8) {
     EXPECT_EQ(k.menuItem.Caption(), "&About Loftwick");
     EXPECT_EQ(k.textBox.Text(), kBeyondBmp);
     EXPECT_EQ(k.combo.Text(), kUmlauts);
+    k.progress.SetText("12%, 3 selected " + kUmlauts);
+    EXPECT_EQ(k.progress.Text(), "12%, 3 selected " + kUmlauts);
+    // Whole percents of any range, clamped; the units are the work's own (bytes of a large index).
+    for (const auto& [done, total, percent] : std::vector<std::tuple<int64_t, int64_t, int32_t>>{
+             {0, 0, 0}, {5, 0, 0}, {1, 3, 33}, {-1, 10, 0}, {11, 10, 100}, {int64_t{3} << 40, int64_t{4} << 40, 75}}) {
+        k.progress.SetProgress(done, total);
+        EXPECT_EQ(k.progress.Percent(), percent) << done << " of " << total;
+    }
 }
 
 // Positions count characters, not bytes or UTF-16 units, and never leave the text.

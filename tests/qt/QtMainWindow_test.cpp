@@ -2,12 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDir>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
 #include <QPixmap>
 #include <QTest>
 #include <QTimer>
@@ -17,16 +25,31 @@
 #include "app/frmMain.h"
 #include "cachebuilder/WinProxyBuilder.h"
 #include "qt/QtAboutWindow.h"
+#include "qt/QtControls.h"
 #include "qt/QtDesktop.h"
 #include "qt/QtTestApp.h"
 #include "results/clsBrowser.h"
 #include "support/Program.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TestEnv.h"
+#include "support/basRegistry.h"
 #include "support/WebBrowser.h"
 
 namespace loftwick {
 namespace {
+
+// The real window on its model, loaded as the program loads it; each test shows it its own way.
+struct LoadedWindow {
+    qt::QtMainWindow window;
+    frmMain model{window.Controls(), window, nullptr};
+    LoadedWindow() {
+        window.SetModel(&model);
+        model.Form_Load();
+    }
+    ~LoadedWindow() { window.SetModel(nullptr); }
+    LoadedWindow(const LoadedWindow&) = delete;
+    LoadedWindow& operator=(const LoadedWindow&) = delete;
+};
 
 class QtMainWindowTest : public test::ProgramFixture {
 protected:
@@ -46,16 +69,38 @@ protected:
             cache.Add(o);
         }
     }
+    QPushButton* Button(const QWidget& window, const char* caption) const {
+        for (QPushButton* b : window.findChildren<QPushButton*>())
+            if (b->text() == caption) return b;
+        return nullptr;
+    }
+    QAction* Action(const QWidget& window, const char* caption) const {
+        for (QAction* a : window.findChildren<QAction*>())
+            if (a->text() == caption) return a;
+        return nullptr;
+    }
+    // Opens the menu bar's menu `title` with the mouse and clicks its item `caption`, as a user does.
+    void ClickMenuItem(QMainWindow& window, const char* title, const char* caption) {
+        QMenuBar* bar = window.menuBar();
+        for (QAction* top : bar->actions()) {
+            if (top->text() != title) continue;
+            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(top).center());
+            QMenu* menu = top->menu();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }));
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(Action(*menu, caption)).center());
+            return;
+        }
+        FAIL() << title;
+    }
+
     test::TempDir dir_;
     test::ScriptedDesktop desktop_;
 };
 
 // Renders the real window offscreen after a scan; the picture is kept under build/ for people to look at.
 TEST_F(QtMainWindowTest, WindowRendersWithEveryControlAfterAScan) {
-    qt::QtMainWindow window;
-    frmMain model(window.Controls(), window, nullptr);
-    window.SetModel(&model);
-    model.Form_Load();
+    LoadedWindow loaded;
+    auto& [window, model] = loaded;
     window.resize(860, 700);
     window.show();
     model.cmdOK_Click();
@@ -77,16 +122,13 @@ TEST_F(QtMainWindowTest, WindowRendersWithEveryControlAfterAScan) {
     EXPECT_EQ(list->count(), 31);
     EXPECT_EQ(list->currentRow(), 30);
     EXPECT_EQ(list->item(30)->text().toStdString(), "OK! 30 of 30 files selected, 0 seconds");
-    window.SetModel(nullptr);
 }
 
 // Real key events on the shown window: F2 toggles once per press, and while a drop-down list has the
 // keyboard Enter and Escape act on the list only.
 TEST_F(QtMainWindowTest, KeysReachTheWindowOnceAndNeverPastAnOpenList) {
-    qt::QtMainWindow window;
-    frmMain model(window.Controls(), window, nullptr);
-    window.SetModel(&model);
-    model.Form_Load();
+    LoadedWindow loaded;
+    auto& [window, model] = loaded;
     window.show();
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -126,7 +168,142 @@ TEST_F(QtMainWindowTest, KeysReachTheWindowOnceAndNeverPastAnOpenList) {
     qtDesktop.MessageBox("System Information Is Unavailable At This Time", "Loftwick", MsgIcon::Information);
     EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == about; }));
     about->close();
-    window.SetModel(nullptr);
+}
+
+// While a Save All lets events run, the user presses Escape, clicks the close box, Go!, Preview and
+// the commands that would start another command or a new window: the window stays, nothing starts, the
+// save stops at its next object; afterwards every command is back and Break alone stops the next one.
+TEST_F(QtMainWindowTest, SaveAllRefusesClosingAndEveryStartingCommandWhileItRuns) {
+    LoadedWindow loaded;
+    auto& [window, model] = loaded;
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    dir_.MakeDirs("saves");
+    window.Controls().txtTempDir->SetText(dir_ / "saves/");
+    // Typed and started with Enter, the filter joins its history without ever leaving its field.
+    auto* url = window.findChildren<QComboBox*>().at(2);
+    url->setFocus();
+    QTest::keyClicks(url, "example");
+    QTest::keyClick(url, Qt::Key_Return);
+    ASSERT_EQ(model.Results().Count(), 30);
+    EXPECT_EQ(window.Controls().cboURLFilter->ItemText(0), "example");
+    EXPECT_TRUE(url->hasFocus());
+    window.Controls().lstStatus->SetSelectedIndex(3);
+
+    int scans = 0, changes = 0, polls = 0;
+    const auto countScans = window.Controls().cmdOK->onClick;
+    window.Controls().cmdOK->onClick = [&] { ++scans; countScans(); };
+    window.Controls().mnuChangeProxyType->onClick = [&] { ++changes; };
+    desktop_.onDoEvents = [&] {
+        clock_.AdvanceMilliseconds(50);  // past the window's throttle, so every object polls
+        if (++polls != 3) return;
+        for (const char* caption : {"Go!", "Preview"}) {
+            EXPECT_FALSE(Button(window, caption)->isEnabled()) << caption;
+            QTest::mouseClick(Button(window, caption), Qt::LeftButton);
+        }
+        for (const char* caption : {"Open", "Save As...", "Save All to single temp dir", "Export All as WARC...",
+                                    "Delete selected file from cache", "Change Type of Proxy Server"}) {
+            EXPECT_FALSE(Action(window, caption)->isEnabled()) << caption;
+        }
+        ClickMenuItem(window, "&Tools", "Change Type of Proxy Server");
+        QTest::keyClick(&window, Qt::Key_Escape);
+        window.close();
+        EXPECT_TRUE(window.isVisible());
+    };
+    clock_.AdvanceMilliseconds(50);
+    ClickMenuItem(window, "File", "Save All to single temp dir");
+    EXPECT_EQ(scans, 0);
+    EXPECT_EQ(changes, 0);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(model.Results().Count(), 30);
+    EXPECT_EQ(window.Controls().lblStatus->Caption(), "Saved 2 of 30 files, 0 failed, stopped");
+    EXPECT_TRUE(Button(window, "Go!")->isEnabled());
+    EXPECT_TRUE(Action(window, "Open")->isEnabled());
+    EXPECT_TRUE(Action(window, "Change Type of Proxy Server")->isEnabled());
+
+    polls = 0;
+    desktop_.onDoEvents = [&] {
+        clock_.AdvanceMilliseconds(50);
+        if (++polls == 5) QTest::mouseClick(Button(window, "Break"), Qt::LeftButton);
+    };
+    clock_.AdvanceMilliseconds(50);
+    ClickMenuItem(window, "File", "Save All to temp dir with tree");
+    EXPECT_EQ(window.Controls().lblStatus->Caption(), "Saved 4 of 30 files, 0 failed, stopped");
+    desktop_.onDoEvents = nullptr;
+}
+
+// The window comes back where it was left, but never beyond the screen's available area, however
+// large or far off the stored placement (a larger screen or scale factor last time, or a hand edit).
+TEST_F(QtMainWindowTest, PlacementIsRememberedAndAlwaysFitsTheScreen) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect small(screen.topLeft() + QPoint(40, 30), QSize(660, 420));
+    enum class Expect { Kept, FillsTheScreen, InTheCorner, KeptMaximized };
+    const std::vector<std::tuple<QRect, bool, Expect>> rows = {
+        {small, false, Expect::Kept},
+        {QRect(screen.left() - 500, screen.top() - 300, 3000, 2000), false, Expect::FillsTheScreen},
+        {QRect(screen.right() - 100, screen.bottom() - 50, 660, 300), false, Expect::InTheCorner},
+        {small, true, Expect::KeptMaximized},
+    };
+    for (const auto& [stored, maximized, expect] : rows) {
+        SCOPED_TRACE(static_cast<int>(expect));
+        WriteIniValue("Persistence", "WindowLeft", std::to_string(stored.x()));
+        WriteIniValue("Persistence", "WindowTop", std::to_string(stored.y()));
+        WriteIniValue("Persistence", "WindowWidth", std::to_string(stored.width()));
+        WriteIniValue("Persistence", "WindowHeight", std::to_string(stored.height()));
+        WriteIniValue("Persistence", "WindowMaximized", maximized ? "1" : "0");
+        LoadedWindow loaded;
+        auto& [window, model] = loaded;
+        window.ShowFitted();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        EXPECT_EQ(window.isMaximized(), maximized);
+        EXPECT_TRUE(screen.contains(window.frameGeometry()));
+        if (expect == Expect::Kept) {
+            EXPECT_EQ(window.geometry(), stored);
+        } else if (expect == Expect::FillsTheScreen) {
+            EXPECT_EQ(window.frameGeometry(), screen);
+        } else if (expect == Expect::InTheCorner) {
+            EXPECT_EQ(window.frameGeometry().bottomRight(), screen.bottomRight());
+            EXPECT_EQ(window.size(), stored.size());
+        }
+        // A maximised window keeps the place it returns to.
+        const QRect kept = expect == Expect::KeptMaximized ? stored : window.geometry();
+        model.SaveSettings();
+        EXPECT_EQ(GetIniValue("Persistence", "WindowLeft", ""), std::to_string(kept.x()));
+        EXPECT_EQ(GetIniValue("Persistence", "WindowTop", ""), std::to_string(kept.y()));
+        EXPECT_EQ(GetIniValue("Persistence", "WindowWidth", ""), std::to_string(kept.width()));
+        EXPECT_EQ(GetIniValue("Persistence", "WindowHeight", ""), std::to_string(kept.height()));
+        EXPECT_EQ(GetIniValue("Persistence", "WindowMaximized", ""), maximized ? "1" : "0");
+    }
+}
+
+// At its smallest the window's controls keep their own sizes and never overlap: the groups scroll instead.
+TEST_F(QtMainWindowTest, AtItsSmallestSizeNoControlsOverlap) {
+    LoadedWindow loaded;
+    auto& [window, model] = loaded;
+    window.show();
+    window.resize(window.minimumSizeHint());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QCoreApplication::processEvents();
+    std::vector<std::pair<QRect, QWidget*>> placed;
+    for (QWidget* w : window.centralWidget()->findChildren<QWidget*>()) {
+        const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QLabel*>(w) ||
+                             qobject_cast<QComboBox*>(w) || qobject_cast<QLineEdit*>(w);
+        if (!w->isVisible() || !control) continue;
+        if (qobject_cast<QLineEdit*>(w) && qobject_cast<QComboBox*>(w->parentWidget())) continue;
+        // What shows of it: a control scrolled out of the groups' view covers nothing.
+        const QRect shown = w->visibleRegion().boundingRect();
+        if (shown.isEmpty()) continue;
+        const QRect r = shown.translated(w->mapTo(&window, QPoint()));
+        EXPECT_GE(w->width(), std::min(w->minimumSizeHint().width(), w->sizeHint().width()))
+            << w->metaObject()->className() << " " << qt::FromQt(w->objectName());
+        for (const auto& [other, widget] : placed) {
+            EXPECT_FALSE(r.intersects(other)) << qt::FromQt(w->property("text").toString()) << " / "
+                                              << qt::FromQt(widget->property("text").toString());
+        }
+        placed.emplace_back(r, w);
+    }
+    EXPECT_GE(placed.size(), 5u);  // at least the four buttons and the status line stay in view
 }
 
 // Local pages through the real desktop: the first $BROWSER command that starts gets the page's URL; when

@@ -82,6 +82,8 @@ TEST_F(ScanTest, HostFilterChoosesFoldersAndSkipsHiddenOnes) {
     inputs_.hostFilter = "*EXAMPLE";
     EXPECT_TRUE(Scan());
     EXPECT_EQ(host_.Summary(), "OK! 1 of 1 files selected, 0 seconds");
+    // The bar counts the host folders the filter lets through.
+    EXPECT_EQ(host_.progress, (std::vector<std::pair<int64_t, int64_t>>{{0, 1}, {1, 1}}));
 }
 
 TEST_F(ScanTest, DeletionRemovesFilesAndEmptyHostFoldersAreReported) {
@@ -303,6 +305,11 @@ TEST_F(WinGateScanTest, RecordsAcrossManyChunksAreAllExaminedAndMissingFilesWarn
     const std::vector<std::string> tail(host_.lines.end() - 2, host_.lines.end());
     EXPECT_EQ(tail[0], "Warning! 4 files were not found in cache. Maybe your proxy's cache index needs to be rebuilt.");
     EXPECT_EQ(tail[1], "OK! 57 of 400 files selected, 0 seconds");
+    // Bytes of the index read, chunk by chunk, up to the whole index.
+    ASSERT_GT(host_.progress.size(), 2u);
+    EXPECT_EQ(host_.progress.front().first, 8192);
+    EXPECT_EQ(host_.progress.back().first, host_.progress.back().second);
+    EXPECT_EQ(host_.progress.back().second, static_cast<int64_t>(std::filesystem::file_size(gate_.CacheDir() + "cache.idx")));
 }
 
 TEST_F(WinGateScanTest, FailedObjectDoesNotEndTheIndexWalk) {

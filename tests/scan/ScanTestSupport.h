@@ -1,6 +1,7 @@
 #pragma once
 // A window stand-in for scans: keeps the list lines, the status texts and the results.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "results/clsSearchResults.h"
@@ -15,6 +16,7 @@ public:
     std::vector<int64_t> savedAsTree;
     int64_t selectedLine = -2;
     int eventsRun = 0;
+    std::vector<std::pair<int64_t, int64_t>> progress;  // done, total
     bool capped = true;
     clsSearchResults results;
     // Runs at every event pump, to press Break or change files mid-scan.
@@ -25,6 +27,7 @@ public:
     int64_t ListCount() const override { return static_cast<int64_t>(lines.size()); }
     void SelectListLine(int64_t index) override { selectedLine = index; }
     void SetStatusText(const std::string& text) override { statusTexts.push_back(text); }
+    void ShowProgress(int64_t done, int64_t total) override { progress.emplace_back(done, total); }
     void LetEventsRun() override {
         ++eventsRun;
         if (onEvents) onEvents(eventsRun);

@@ -1,5 +1,6 @@
 #pragma once
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,6 +34,8 @@ public:
     std::vector<std::vector<std::string>> startedPrograms;
     int beeps = 0;
     int doEvents = 0;
+    // Runs where the event loop would: what the user does while a long command lets events run.
+    std::function<void()> onDoEvents;
     std::vector<bool> busyChanges;
 
     void MessageBox(const std::string& text, const std::string& title, MsgIcon icon) override {
@@ -47,7 +50,10 @@ public:
         return answer;
     }
     void Beep() override { ++beeps; }
-    void DoEvents() override { ++doEvents; }
+    void DoEvents() override {
+        ++doEvents;
+        if (onDoEvents) onDoEvents();
+    }
     bool OpenUrl(const std::string& url) override {
         openedUrls.push_back(url);
         return openSucceeds;
