@@ -250,6 +250,16 @@ void clsCacheBase::BindAt(const HeldDir& folder, const std::string& name) {
     }
 }
 
+void clsCacheBase::ClearContentFacts() {
+    url_.clear();
+    contentType_.clear();
+    reportedLength_ = 0;
+    SetCodings(std::string(), std::string());
+    headerLength_ = 0;
+    SetRetrieved(OleDate());
+    modified_ = OleDate();
+}
+
 void clsCacheBase::BindPath(const std::string& path) {
     ClearMetadata();
     if (path.empty()) return;

@@ -99,6 +99,9 @@ class clsCacheBase : public clsCache {
     // binding and again when a copy finds the file rewritten; `size` is the file's size as just looked at.
     // Throws RuntimeError.
     virtual void TakeContentFacts(InputFile& file, uint64_t size) = 0;
+    // Empties what TakeContentFacts takes from the file's header block (URL, type, lengths, codings,
+    // dates), for a file read again.
+    void ClearContentFacts();
     // The creation time as the file first showed it; nothing when it cannot be read.
     std::optional<OleDate> Created() const;
     // Holds the folder of `path` (links along it followed: it is the caller's choice) and binds the last

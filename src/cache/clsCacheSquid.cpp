@@ -76,10 +76,14 @@ std::string PurgeRefusedAdvice() {
 
 void clsCacheSquid::setFileName(const std::string& strNewValue) { BindPath(strNewValue); }
 
-void clsCacheSquid::BindAt(const HeldDir& folder, const std::string& name) {
+void clsCacheSquid::ClearSwapFacts() {
     meta_ = {};
     skipped_ = false;
     skipReason_.clear();
+}
+
+void clsCacheSquid::BindAt(const HeldDir& folder, const std::string& name) {
+    ClearSwapFacts();
     clsCacheBase::BindAt(folder, name);
 }
 
@@ -91,17 +95,9 @@ void clsCacheSquid::Skip(std::string reason) {
 }
 
 void clsCacheSquid::TakeContentFacts(InputFile& file, uint64_t size) {
-    url_.clear();
-    contentType_.clear();
-    reportedLength_ = 0;
-    SetCodings(std::string(), std::string());
-    headerLength_ = 0;
-    SetRetrieved(OleDate());
-    modified_ = OleDate();
+    ClearContentFacts();
     actualLength_ = 0;
-    meta_ = {};
-    skipped_ = false;
-    skipReason_.clear();
+    ClearSwapFacts();
 
     const std::string start = ReadSwapFileStart(file, size);
     meta_ = ParseSwapMetadata(start);

@@ -89,6 +89,7 @@ class clsCacheSquid final : public clsCacheBase {
     const char* BindLocation() const override { return "clsCacheSquid:clsCache_Filename"; }
     void TakeContentFacts(InputFile& file, uint64_t size) override;
     void Skip(std::string reason);
+    void ClearSwapFacts();
     bool Purge(SquidDeletion& deletion, bool report);
 
     SwapMetadata meta_;

@@ -24,13 +24,7 @@ void clsCacheWinProxy::setFileName(const std::string& strNewValue) { BindPath(st
 // Everything is read from the start of the open file with one read: the head, and for small objects all
 // of it.
 void clsCacheWinProxy::TakeContentFacts(InputFile& file, uint64_t size) {
-    url_.clear();
-    contentType_.clear();
-    reportedLength_ = 0;
-    SetCodings(std::string(), std::string());
-    headerLength_ = 0;
-    SetRetrieved(OleDate());
-    modified_ = OleDate();
+    ClearContentFacts();
     actualLength_ = static_cast<int64_t>(size);
     if (size < kSmallestParsedFile) return;
 
