@@ -11,7 +11,7 @@
 namespace loftwick::bench {
 
 class BenchHost final : public ScanHost {
-public:
+  public:
     void ClearList() override { lines_ = 0; }
     void AppendListLine(const std::string&) override { ++lines_; }
     int64_t ListCount() const override { return lines_; }
@@ -24,7 +24,7 @@ public:
 
     bool keep = false;
 
-private:
+  private:
     int64_t lines_ = 0;
     clsSearchResults results_;
 };

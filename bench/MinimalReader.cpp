@@ -2,12 +2,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
-#include <strings.h>
 #include <functional>
 #include <utility>
 #include <vector>
@@ -64,7 +64,7 @@ void UpperInto(const char* __restrict from, size_t count, char* __restrict to) {
 // carried into the next so that a word cut by a block boundary is still found. The buffers serve every
 // file.
 class WordSearch {
-public:
+  public:
     explicit WordSearch(std::string upperWord)
         : word_(std::move(upperWord)), raw_(kReadBlock), text_(word_.size() - 1 + kReadBlock) {}
 
@@ -77,7 +77,7 @@ public:
         return found;
     }
 
-private:
+  private:
     bool FileHolds(int fd) {
         const size_t carry = word_.size() - 1;
         size_t kept = 0;
@@ -108,7 +108,7 @@ std::string UpperWord(const std::string& word) {
 // byte + URL, length byte + base name, 4 + 4 bytes of times, length byte + content type, 8 bytes of
 // length; a length byte of 0 is followed by another length byte.
 class IndexCutter {
-public:
+  public:
     template <class Visit>
     void Feed(const unsigned char* data, size_t size, Visit&& visit) {
         for (size_t i = 0; i < size; ++i) {
@@ -121,20 +121,26 @@ public:
             if (--need_ > 0) continue;
             switch (++field_) {
                 case 3:
-                case 4: need_ = 4; break;
-                case 6: need_ = 8; break;
+                case 4:
+                    need_ = 4;
+                    break;
+                case 6:
+                    need_ = 8;
+                    break;
                 case 7:
                     visit(name_);
                     name_.clear();
                     field_ = 1;
                     need_ = 0;
                     break;
-                default: need_ = 0; break;
+                default:
+                    need_ = 0;
+                    break;
             }
         }
     }
 
-private:
+  private:
     int field_ = 1;
     size_t need_ = 0;
     std::string name_;
@@ -170,8 +176,10 @@ bool HeaderBlockFacts(const char* head, size_t n, uint64_t size) {
         const char* next = static_cast<const char*>(std::memchr(line, '\n', static_cast<size_t>(end - line)));
         if (!next) next = end;
         const size_t length = static_cast<size_t>(next - line);
-        if (length > 13 && ::strncasecmp(line, "content-type:", 13) == 0) typeLength = length - 13;
-        else if (length > 5 && ::strncasecmp(line, "date:", 5) == 0) dateLength = length - 5;
+        if (length > 13 && ::strncasecmp(line, "content-type:", 13) == 0)
+            typeLength = length - 13;
+        else if (length > 5 && ::strncasecmp(line, "date:", 5) == 0)
+            dateLength = length - 5;
         line = next + 1;
     }
     // Kept from being thrown away as unused.
@@ -195,7 +203,8 @@ ReaderCount ReadHeaders(Walk walk, const std::string& cacheDir) {
         const ssize_t got = regular ? ::read(fd, head.data(), head.size()) : -1;
         ::close(fd);
         if (got <= 0) return;
-        if (HeaderBlockFacts(head.data(), static_cast<size_t>(got), static_cast<uint64_t>(st.st_size))) ++count.hits;
+        if (HeaderBlockFacts(head.data(), static_cast<size_t>(got), static_cast<uint64_t>(st.st_size)))
+            ++count.hits;
     });
     return count;
 }
@@ -212,7 +221,9 @@ ReaderCount SearchFiles(Walk walk, const std::string& cacheDir, const std::strin
 
 }  // namespace
 
-ReaderCount ReadWinProxyHeaders(const std::string& cacheDir) { return ReadHeaders(ForEachWinProxyFile, cacheDir); }
+ReaderCount ReadWinProxyHeaders(const std::string& cacheDir) {
+    return ReadHeaders(ForEachWinProxyFile, cacheDir);
+}
 ReaderCount SearchWinProxy(const std::string& cacheDir, const std::string& word) {
     return SearchFiles(ForEachWinProxyFile, cacheDir, word);
 }

@@ -47,7 +47,7 @@ using builder::CacheFormat;
 constexpr const char* kAbsentWord = "quixotry";
 
 constexpr int64_t kRssAllowanceKiB = 64 * 1024;  // plus 1 KiB per kept result
-constexpr double kKeptBytesAllowance = 400;       // heap per kept result beyond its URL
+constexpr double kKeptBytesAllowance = 400;      // heap per kept result beyond its URL
 constexpr double kStarvationAllowanceMs = 50;
 constexpr double kFirstLineAllowanceMs = 100;
 
@@ -181,7 +181,8 @@ void MeasureObjectCosts(ScanState& state, BenchHost& host, CaseFigures& figures)
     const size_t after = ::mallinfo2().uordblks;
     double urlBytes = 0;
     const int64_t kept = host.Results().Count();
-    for (int64_t i = 1; i <= kept; ++i) urlBytes += static_cast<double>(host.Results().Item(i)->ObjectName().size());
+    for (int64_t i = 1; i <= kept; ++i)
+        urlBytes += static_cast<double>(host.Results().Item(i)->ObjectName().size());
     if (kept > 0) {
         figures.keptBytesBeyondUrl =
             (static_cast<double>(after) - static_cast<double>(before) - urlBytes) / static_cast<double>(kept);
@@ -212,7 +213,8 @@ CaseFigures MeasureCase(const BuiltCache& cache, Work work, int reps) {
         bool ok = false;
         const double s = SecondsOf([&] { ok = ProcessAllFiles(state, inputs, host); });
         figures.scanOk = (readAhead ? figures.scanOk : true) && ok;
-        if (readAhead && (state.FilesTotal != figures.scanTotal || state.FilesSelected != figures.scanSelected))
+        if (readAhead &&
+            (state.FilesTotal != figures.scanTotal || state.FilesSelected != figures.scanSelected))
             figures.scanOk = false;  // reading ahead must see what one thread saw
         figures.scanTotal = state.FilesTotal;
         figures.scanSelected = state.FilesSelected;
@@ -288,12 +290,13 @@ Verdict Report(const BuiltCache& cache, Work work, const CaseFigures& f) {
     const long long limitKiB = kRssAllowanceKiB + f.scanSelected;
     const bool ratioMet = ratio >= 0.7;
     const bool rssMet = f.peakRssKiB < limitKiB;
-    std::printf("| %-13s | %-9s | %8.0f | %7.0f | %8.0f | %7.0f | %5.2f%s | %8.0f | %5.2f | %6.1f | %6.1f | %6.1f%s |\n",
-                cache.plan.label.c_str(), work == Work::Headers ? "no filter" : "contents",
-                objects / f.scanSeconds, mb / f.scanSeconds, objects / f.readerSeconds, mb / f.readerSeconds,
-                ratio, ratioMet ? "" : " (!)", objects / f.readAheadSeconds, aheadRatio, MiB(f.peakRssKiB),
-                MiB(f.peakRssKiB - f.startRssKiB),
-                MiB(limitKiB), rssMet ? "" : " (!)");
+    std::printf(
+        "| %-13s | %-9s | %8.0f | %7.0f | %8.0f | %7.0f | %5.2f%s | %8.0f | %5.2f | %6.1f | %6.1f | %6.1f%s "
+        "|\n",
+        cache.plan.label.c_str(), work == Work::Headers ? "no filter" : "contents", objects / f.scanSeconds,
+        mb / f.scanSeconds, objects / f.readerSeconds, mb / f.readerSeconds, ratio, ratioMet ? "" : " (!)",
+        objects / f.readAheadSeconds, aheadRatio, MiB(f.peakRssKiB), MiB(f.peakRssKiB - f.startRssKiB),
+        MiB(limitKiB), rssMet ? "" : " (!)");
 
     // The two must have seen the same cache, or the comparison means nothing.
     // Squid's Vary markers are files the reader opens too, but no objects the scan lists.
@@ -309,10 +312,10 @@ Verdict Report(const BuiltCache& cache, Work work, const CaseFigures& f) {
 
 // A stream that only counts what it is given.
 class CountingBuffer final : public std::streambuf {
-public:
+  public:
     long long count = 0;
 
-protected:
+  protected:
     int_type overflow(int_type c) override {
         if (c != traits_type::eof()) ++count;
         return traits_type::not_eof(c);
@@ -346,7 +349,8 @@ bool RunBatchCases(const Options& options, const std::string& root, size_t index
             CountingBuffer outBuffer, errBuffer;
             std::ostream out(&outBuffer), err(&errBuffer);
             int status = 0;
-            f.scanSeconds = SecondsOf([&] { status = cli::RunBatchScan(flags, root + "/loftwick-scan", out, err); });
+            f.scanSeconds =
+                SecondsOf([&] { status = cli::RunBatchScan(flags, root + "/loftwick-scan", out, err); });
             f.scanOk = status == cli::kExitOk;
             f.scanSelected = outBuffer.count;  // bytes written
             f.peakRssKiB = std::max<long long>(PeakResidentKiB(), ResidentKiB());
@@ -360,8 +364,8 @@ bool RunBatchCases(const Options& options, const std::string& root, size_t index
         const bool rssMet = figures->peakRssKiB < kRssAllowanceKiB;
         met = met && rssMet;
         std::printf("| %s | %-4s | %6.1f | %6.0f | %5.1f%s |\n", cache.plan.label.c_str(), format,
-                    figures->scanSeconds, static_cast<double>(figures->scanSelected) / 1e6, MiB(figures->peakRssKiB),
-                    rssMet ? "" : " (!)");
+                    figures->scanSeconds, static_cast<double>(figures->scanSelected) / 1e6,
+                    MiB(figures->peakRssKiB), rssMet ? "" : " (!)");
         std::fflush(stdout);
     }
     std::printf("(target: peak RSS < 64 MiB)\n");
@@ -387,10 +391,11 @@ bool RunWindowCase(const std::string& root, const std::vector<BuiltCache>& cache
     }
     const bool firstMet = figures->firstLineMs <= kFirstLineAllowanceMs;
     const bool starvedMet = figures->starvedMs <= kStarvationAllowanceMs;
-    std::printf("| first result line after \"Go!\", demo cache, ms | %.1f%s | <= %.0f |\n", figures->firstLineMs,
-                firstMet ? "" : " (!)", kFirstLineAllowanceMs);
-    std::printf("| longest wait of the event loop, %s scan, ms | %.1f%s | <= %.0f |\n", big->plan.label.c_str(),
-                figures->starvedMs, starvedMet ? "" : " (!)", kStarvationAllowanceMs);
+    std::printf("| first result line after \"Go!\", demo cache, ms | %.1f%s | <= %.0f |\n",
+                figures->firstLineMs, firstMet ? "" : " (!)", kFirstLineAllowanceMs);
+    std::printf("| longest wait of the event loop, %s scan, ms | %.1f%s | <= %.0f |\n",
+                big->plan.label.c_str(), figures->starvedMs, starvedMet ? "" : " (!)",
+                kStarvationAllowanceMs);
     std::fflush(stdout);
     return firstMet && starvedMet;
 }
@@ -406,8 +411,8 @@ int Run(const Options& options) {
     for (const CachePlan& plan : Specs(options.quick)) {
         caches.push_back(Build(plan, root, caches.size()));
         const BuiltCache& c = caches.back();
-        std::printf("built %-13s: %llu objects over %u hosts, %.0f MB of content, %.1f s\n", plan.label.c_str(),
-                    static_cast<unsigned long long>(plan.objects), plan.hosts,
+        std::printf("built %-13s: %llu objects over %u hosts, %.0f MB of content, %.1f s\n",
+                    plan.label.c_str(), static_cast<unsigned long long>(plan.objects), plan.hosts,
                     static_cast<double>(c.contentBytes) / 1e6, c.buildSeconds);
         std::fflush(stdout);
     }
@@ -416,7 +421,9 @@ int Run(const Options& options) {
     // the growth of the scans that reuse them.
     ::malloc_trim(0);
 
-    std::printf("\n| cache         | scan      | scan obj/s | scan MB/s | reader obj/s | reader MB/s | ratio | read-ahead obj/s | read-ahead ratio | peak RSS MiB | RSS growth MiB | RSS limit MiB |\n");
+    std::printf(
+        "\n| cache         | scan      | scan obj/s | scan MB/s | reader obj/s | reader MB/s | ratio | "
+        "read-ahead obj/s | read-ahead ratio | peak RSS MiB | RSS growth MiB | RSS limit MiB |\n");
     std::printf("|---|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|\n");
     bool allMet = true;
     bool allSound = true;
@@ -437,18 +444,22 @@ int Run(const Options& options) {
             std::fflush(stdout);
         }
     }
-    std::printf("\nratio = scan throughput / minimal reader throughput (target >= 0.7), on one thread; read-ahead:\n"
-                "the same scan reading ahead on a second thread (%zu objects or %llu MiB); MB = 10^6 content bytes;\n",
-                ReadAhead::kWindowObjects, static_cast<unsigned long long>(ReadAhead::kWindowBytes >> 20));
+    std::printf(
+        "\nratio = scan throughput / minimal reader throughput (target >= 0.7), on one thread; read-ahead:\n"
+        "the same scan reading ahead on a second thread (%zu objects or %llu MiB); MB = 10^6 content "
+        "bytes;\n",
+        ReadAhead::kWindowObjects, static_cast<unsigned long long>(ReadAhead::kWindowBytes >> 20));
     std::printf("peak RSS of the child that ran the case (target < 64 MiB + 1 KiB per kept result).\n");
 
-    std::printf("\n| cache | allocations per object, nothing selected | heap per kept result beyond its URL, bytes |\n");
+    std::printf(
+        "\n| cache | allocations per object, nothing selected | heap per kept result beyond its URL, bytes "
+        "|\n");
     std::printf("|---|--:|--:|\n");
     for (const auto& [label, f] : metadata) {
         const bool keptMet = f.keptBytesBeyondUrl <= kKeptBytesAllowance;
         allMet = allMet && keptMet;
-        std::printf("| %-13s | %6.3f | %5.0f%s |\n", label.c_str(), f.allocationsPerObject, f.keptBytesBeyondUrl,
-                    keptMet ? "" : " (!)");
+        std::printf("| %-13s | %6.3f | %5.0f%s |\n", label.c_str(), f.allocationsPerObject,
+                    f.keptBytesBeyondUrl, keptMet ? "" : " (!)");
     }
     std::printf("(target: at most %.0f bytes per kept result beyond its URL)\n", kKeptBytesAllowance);
     std::fflush(stdout);

@@ -20,8 +20,8 @@ std::optional<std::string> Decode(const std::string& contentEncoding, const std:
     std::string out;
     std::unique_ptr<ContentDecoder> decoder;
     try {
-        decoder =
-            ContentDecoder::Make(contentEncoding, transferEncoding, kLimit, [&](const char* data, size_t size) {
+        decoder = ContentDecoder::Make(
+            contentEncoding, transferEncoding, kLimit, [&](const char* data, size_t size) {
                 out.append(data, size);
                 FUZZ_REQUIRE(out.size() <= kLimit, "no more than the limit comes out");
             });

@@ -161,14 +161,17 @@ void SwapMetadataSeeds(const std::string& out) {
     SeedFolder seeds(out, "SwapMetadata");
     SquidObject page;
     page.url = "http://www.example.com/path/page.html?q=1";
-    page.Header("Date", HttpDate(1733000000)).Header("Content-Type", "text/html").Header("Content-Length", "18");
+    page.Header("Date", HttpDate(1733000000))
+        .Header("Content-Type", "text/html")
+        .Header("Content-Length", "18");
     page.timestamp = page.lastReference = 1733000000;
     page.lastModified = 1700000000;
     page.content = Content::Bytes("<html>HELLO</html>");
     seeds.Add(SwapMetadataOf(page) + ReplyHeadOf(page) + page.content.bytes);
 
     SquidObject variant = page;
-    variant.headerLines = {"Content-Type: application/javascript", "Content-Encoding: gzip", "Vary: Accept-Encoding"};
+    variant.headerLines = {"Content-Type: application/javascript", "Content-Encoding: gzip",
+                           "Vary: Accept-Encoding"};
     variant.varyHeaders = "accept-encoding=\"gzip%2C%20deflate\", user-agent";
     variant.expires = 1733003600;
     variant.content = Content::Bytes(Gzip("var html = 'HELLO';"));

@@ -16,14 +16,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const SwapMetadata meta = ParseSwapMetadata(bytes);
     if (meta.valid) {
-        FUZZ_REQUIRE(meta.length >= kSwapMetaPrefixSize && meta.length <= size, "the metadata is part of the file");
+        FUZZ_REQUIRE(meta.length >= kSwapMetaPrefixSize && meta.length <= size,
+                     "the metadata is part of the file");
         FUZZ_REQUIRE(!meta.url.empty() && meta.url.size() < meta.length, "the URL is part of the metadata");
         FUZZ_REQUIRE(meta.url.find('\0') == std::string::npos, "the NUL ends the URL");
     } else {
         FUZZ_REQUIRE(!meta.problem.empty(), "a refusal says why");
     }
     for (const std::string& line : VaryRequestHeaders(meta.varyHeaders))
-        FUZZ_REQUIRE(line.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos, "one header a line");
+        FUZZ_REQUIRE(line.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos,
+                     "one header a line");
 
     const std::string cacheDir = world.root + "/squid/";
     const std::string path = cacheDir + "00/00/00000000";

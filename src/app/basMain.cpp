@@ -25,7 +25,9 @@ const char* const kGatekeeperKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion
 const char* const kWinProxyDefaultDir = "c:\\winproxy\\cache\\";
 const char* const kWinGateDefaultDir = "c:\\Program Files\\WinGate\\cache\\";
 
-void Inform(const std::string& text) { TheDesktop().MessageBox(text, Program().AppTitle, MsgIcon::Information); }
+void Inform(const std::string& text) {
+    TheDesktop().MessageBox(text, Program().AppTitle, MsgIcon::Information);
+}
 
 bool EndsInSeparator(const std::string& s) { return !s.empty() && (s.back() == '\\' || s.back() == '/'); }
 
@@ -55,9 +57,11 @@ std::string WinProxyCacheDir() {
 
 std::string WinGateCacheDir(const std::string& current) {
     std::string dir = current;
-    const std::string cacheDirectory = MyRegQueryStringValue(HKEY_LOCAL_MACHINE, kWinGateKey, "CacheDirectory");
+    const std::string cacheDirectory =
+        MyRegQueryStringValue(HKEY_LOCAL_MACHINE, kWinGateKey, "CacheDirectory");
     if (!cacheDirectory.empty() && cacheDirectory.find('\\') == std::string::npos) {
-        dir = DirectoryPart(MyRegQueryStringValue(HKEY_LOCAL_MACHINE, kGatekeeperKey, "Path")) + cacheDirectory;
+        dir =
+            DirectoryPart(MyRegQueryStringValue(HKEY_LOCAL_MACHINE, kGatekeeperKey, "Path")) + cacheDirectory;
         if (!EndsInSeparator(dir)) dir += "\\";
         dir = WindowsPathToNative(dir);
     }
@@ -76,8 +80,9 @@ std::string SquidCacheDir() {
 std::string UnreadableSquidFolder(const std::string& dir) {
     std::string group = FolderGroupName(dir);
     if (group.empty()) group = "proxy";
-    return "Cache Directory '" + dir + "' cannot be read by this user. Squid's cache folders belong to the group '" +
-           group + "': join it (sudo adduser $USER " + group + "), then log in again";
+    return "Cache Directory '" + dir +
+           "' cannot be read by this user. Squid's cache folders belong to the group '" + group +
+           "': join it (sudo adduser $USER " + group + "), then log in again";
 }
 
 }  // namespace
@@ -93,7 +98,8 @@ void InitProgramValues(bool unattended) {
     if (const size_t dot = name.find_last_of('.'); dot != std::string::npos && dot > 0) name.erase(dot);
     p.AppExeName = name;
     p.AppTitle = std::string(kProductName) + " v. " + GetVersion();
-    const std::string folder = slash == std::string::npos ? std::string(".") : exe.substr(0, slash == 0 ? 1 : slash);
+    const std::string folder =
+        slash == std::string::npos ? std::string(".") : exe.substr(0, slash == 0 ? 1 : slash);
     p.ProgramDir = EndsInSeparator(folder) ? folder : folder + "/";
     p.AppParentDir = DirectoryPart(folder);
     p.IniFileName = ChooseIniFileName(p.ProgramDir, p.AppExeName);
@@ -169,9 +175,10 @@ void SetProxyType(bool askAgain) {
             } else {
                 break;
             }
-            const auto dir = TheDesktop().InputBox("Please type the folder of the Cache manually (it then will be saved in " +
-                                                       p.IniFileName + ")",
-                                                   p.AppTitle, p.CacheDir);
+            const auto dir = TheDesktop().InputBox(
+                "Please type the folder of the Cache manually (it then will be saved in " + p.IniFileName +
+                    ")",
+                p.AppTitle, p.CacheDir);
             p.CacheDir = dir.value_or("");
         }
     } catch (...) {

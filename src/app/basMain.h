@@ -5,7 +5,7 @@ namespace loftwick {
 
 // What Main needs from the front end: create and show the main window, and take it down again.
 class MainWindowHost {
-public:
+  public:
     virtual ~MainWindowHost() = default;
     // Creates the browser object and the main window and makes the window visible.
     virtual void ShowMainWindow() = 0;

@@ -108,7 +108,8 @@ void frmMain::WireEvents() {
     c_.mnuFileExit->onClick = [this] { mnuFileExit_Click(); };
     c_.mnuChangeProxyType->onClick = [this] { mnuChangeProxyType_Click(); };
     c_.mnuHelpAbout->onClick = [this] { shell_.ShowAbout(); };
-    for (ComboBox* combo : {c_.cboContentTypeFilter, c_.cboHostFilter, c_.cboURLFilter, c_.cboContentsFilter}) {
+    for (ComboBox* combo :
+         {c_.cboContentTypeFilter, c_.cboHostFilter, c_.cboURLFilter, c_.cboContentsFilter}) {
         combo->onTextChanged = [combo] { ComboAutoComplete(*combo); };
         combo->onLostFocus = [combo] { ComboAddToHistory(*combo); };
     }
@@ -128,7 +129,8 @@ void frmMain::Form_Load() {
         if (control->Visible() != winProxy) control->SetVisible(winProxy);
     }
     // Squid's objects age by the expiry in their metadata.
-    if (c_.chkDeleteAgedFiles->Visible() != (winProxy || squid)) c_.chkDeleteAgedFiles->SetVisible(winProxy || squid);
+    if (c_.chkDeleteAgedFiles->Visible() != (winProxy || squid))
+        c_.chkDeleteAgedFiles->SetVisible(winProxy || squid);
     // Squid keeps its own times and finds its swap files by name: neither may change.
     for (CheckBox* box : {c_.chkFixTime, c_.chkFixPrefix}) {
         if (squid) box->SetValue(0);
@@ -137,7 +139,8 @@ void frmMain::Form_Load() {
     c_.lstStatus->AddLine(ProxyName(proxyType) + " cache at " + Program().CacheDir);
     results_ = std::make_unique<clsSearchResults>();
     LoadSettings();
-    c_.chkSaveTree->SetToolTipText("Save files to \"" + c_.txtTempDir->Text() + "\"directory with tree structure");
+    c_.chkSaveTree->SetToolTipText("Save files to \"" + c_.txtTempDir->Text() +
+                                   "\"directory with tree structure");
     setCurrentResult();
 }
 
@@ -180,7 +183,8 @@ bool frmMain::RunScan(bool dryRun) {
     // A scan started with Enter never leaves its field, so the filters it ran with join their histories
     // here.
     if (!scan_.Scanning) {
-        for (ComboBox* combo : {c_.cboContentTypeFilter, c_.cboHostFilter, c_.cboURLFilter, c_.cboContentsFilter})
+        for (ComboBox* combo :
+             {c_.cboContentTypeFilter, c_.cboHostFilter, c_.cboURLFilter, c_.cboContentsFilter})
             ComboAddToHistory(*combo);
     }
     SyncOptions();
@@ -251,16 +255,16 @@ void frmMain::setCurrentResult() {
 }
 
 void frmMain::EnableResultCommands(bool enabled) {
-    for (MenuItem* item : {c_.mnuFileOpen, c_.mnuFileOpenLocal, c_.mnuFileOpenText, c_.mnuFileSave, c_.mnuSaveTree,
-                           c_.mnuFileDelete, c_.mnuResourceInfo, c_.mnuCopyShortcut}) {
+    for (MenuItem* item : {c_.mnuFileOpen, c_.mnuFileOpenLocal, c_.mnuFileOpenText, c_.mnuFileSave,
+                           c_.mnuSaveTree, c_.mnuFileDelete, c_.mnuResourceInfo, c_.mnuCopyShortcut}) {
         item->SetEnabled(enabled);
     }
 }
 
 void frmMain::EnableStartingCommands(bool enabled) {
-    for (Control* control : std::initializer_list<Control*>{c_.cmdOK, c_.cmdPreview, c_.mnuChangeProxyType,
-                                                            c_.mnuSaveTreeAll, c_.mnuSaveDomain, c_.mnuSaveAll,
-                                                            c_.mnuExportWarc, c_.mnuExportCsv}) {
+    for (Control* control : std::initializer_list<Control*>{
+             c_.cmdOK, c_.cmdPreview, c_.mnuChangeProxyType, c_.mnuSaveTreeAll, c_.mnuSaveDomain,
+             c_.mnuSaveAll, c_.mnuExportWarc, c_.mnuExportCsv}) {
         control->SetEnabled(enabled);
     }
     // The commands on the current result come back as they were: a Save All leaves CurrentResult at its
@@ -298,12 +302,15 @@ void frmMain::RunCommand(const std::string& failure, bool onObject, const std::f
             reason = reason.substr(0, reason.find_first_of("\r\n"));
             const std::string tally = c_.lblStatus->Caption();
             // A Save All keeps its count of what was saved; the reason follows it.
-            if (!onObject && !tally.empty()) SetStatusText(tally + (reason.empty() ? "" : "; " + reason));
-            else SetStatusText("Could not " + failure + object + (reason.empty() ? "" : ": " + reason));
+            if (!onObject && !tally.empty())
+                SetStatusText(tally + (reason.empty() ? "" : "; " + reason));
+            else
+                SetStatusText("Could not " + failure + object + (reason.empty() ? "" : ": " + reason));
         } else if (c_.lblStatus->Caption().empty()) {
             SetStatusText("Cancelled");
         }
-        if (errorBoxes.MoreErrors() > 0) SetStatusText(c_.lblStatus->Caption() + "; " + errorBoxes.MoreErrorsLine());
+        if (errorBoxes.MoreErrors() > 0)
+            SetStatusText(c_.lblStatus->Caption() + "; " + errorBoxes.MoreErrorsLine());
     } catch (...) {
         HandleError("frmMain:RunCommand");
     }

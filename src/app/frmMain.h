@@ -19,7 +19,7 @@ class clsBrowser;
 // state and the results, loads and saves its settings, and answers the window's events. The Qt window
 // and the batch front end both drive this same model.
 class frmMain final : public ScanHost, public SaveHost {
-public:
+  public:
     frmMain(const frmMainControls& controls, frmMainShell& shell, clsBrowser* browser);
     ~frmMain() override;
     frmMain(const frmMain&) = delete;
@@ -100,7 +100,7 @@ public:
     // nothing may start that would clear or release the results under it.
     bool Busy() const { return scan_.Scanning || commandRunning_; }
 
-private:
+  private:
     void WireEvents();
     void WireResultCommands();
     // Options that reach beyond the scan (decoding of copies) take the window's current setting.

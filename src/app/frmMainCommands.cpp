@@ -1,19 +1,18 @@
 // The File and Help menu commands on the current result, and the list's double click.
-#include "app/frmMain.h"
-
-#include "results/ExportTarget.h"
 #include <functional>
 #include <sstream>
 
+#include "app/frmMain.h"
+#include "results/ExportTarget.h"
 #include "results/RecordFormats.h"
 #include "results/SaveObjects.h"
+#include "results/ViewCommands.h"
 #include "results/WarcWriter.h"
+#include "results/clsBrowser.h"
 #include "support/Desktop.h"
 #include "support/FileSystem.h"
 #include "support/Program.h"
 #include "support/basErrorHandler.h"
-#include "results/ViewCommands.h"
-#include "results/clsBrowser.h"
 
 namespace loftwick {
 
@@ -35,7 +34,8 @@ void frmMain::WireResultCommands() {
         if (browser_) mnuFileOpenLocal_Click(*this, *browser_);
     });
     c_.mnuFileOpenText->onClick = command("open as text", true, [this] { mnuFileOpenText_Click(*this); });
-    c_.mnuResourceInfo->onClick = command("show the resource info of", true, [this] { mnuResourceInfo_Click(*this); });
+    c_.mnuResourceInfo->onClick =
+        command("show the resource info of", true, [this] { mnuResourceInfo_Click(*this); });
     c_.mnuCopyShortcut->onClick = command("copy", true, [this] { mnuCopyShortcut_Click(*this); });
     c_.mnuFileDelete->onClick = command("delete", true, [this] { mnuFileDelete_Click(*this); });
     c_.mnuHelpContents->onClick = [this] {

@@ -77,7 +77,7 @@ struct WindowPlacement {
 
 // What the window model asks of the window around its controls.
 class frmMainShell {
-public:
+  public:
     virtual ~frmMainShell() = default;
     // A window without a screen has no placement and ignores one.
     virtual WindowPlacement Placement() const { return {}; }

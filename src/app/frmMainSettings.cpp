@@ -3,8 +3,8 @@
 #include "app/frmMain.h"
 #include "support/FileSystem.h"
 #include "support/Program.h"
-#include "support/basRegistry.h"
 #include "support/Variant.h"
+#include "support/basRegistry.h"
 #include "support/basUtils.h"
 
 namespace loftwick {

@@ -219,8 +219,10 @@ std::optional<int32_t> AsNumber(std::string_view token) {
 int32_t ExpandTwoDigitYear(int32_t twoDigits) {
     const int32_t current = SplitDate(TheClock().Now()).year;
     int32_t year = current - current % 100 + twoDigits;
-    if (year > current + 50) year -= 100;
-    else if (year <= current - 50) year += 100;
+    if (year > current + 50)
+        year -= 100;
+    else if (year <= current - 50)
+        year += 100;
     return year;
 }
 

@@ -11,11 +11,11 @@ namespace loftwick {
 // URL, line 2 is skipped, then header lines up to an empty line. Bytes are characters, one per byte.
 struct StoredHeaderBlock {
     std::string url;
-    std::string date;           // raw "DATE" value ("" when none); the last occurrence wins
-    std::string lastModified;   // raw "LAST-MODIFIED" value
+    std::string date;          // raw "DATE" value ("" when none); the last occurrence wins
+    std::string lastModified;  // raw "LAST-MODIFIED" value
     // Whether those headers are there at all: a present one with an empty value is still a date text.
     bool hasDate = false, hasLastModified = false;
-    std::string contentType;    // raw "CONTENT-TYPE" value
+    std::string contentType;  // raw "CONTENT-TYPE" value
     // "CONTENT-ENCODING" and "TRANSFER-ENCODING": every occurrence, joined by ", " in the order stored,
     // since each line adds codings to the list rather than replacing it.
     std::string contentEncoding;

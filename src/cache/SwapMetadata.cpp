@@ -50,7 +50,8 @@ int HexValue(char c) {
 std::string Unescaped(std::string_view text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
+        if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+            HexValue(text[i + 2]) >= 0) {
             out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
             i += 2;
         } else {
@@ -70,9 +71,11 @@ bool HeaderSafe(std::string_view text) {
 }  // namespace
 
 std::optional<uint64_t> SwapMetaLength(std::string_view start) {
-    if (start.size() < kSwapMetaPrefixSize || static_cast<uint8_t>(start[0]) != kSwapMetaMagic) return std::nullopt;
+    if (start.size() < kSwapMetaPrefixSize || static_cast<uint8_t>(start[0]) != kSwapMetaMagic)
+        return std::nullopt;
     const int32_t length = ReadNative<int32_t>(start, 1);
-    if (length < static_cast<int32_t>(kSwapMetaPrefixSize) || static_cast<uint64_t>(length) > kSwapMetaLengthMax)
+    if (length < static_cast<int32_t>(kSwapMetaPrefixSize) ||
+        static_cast<uint64_t>(length) > kSwapMetaLengthMax)
         return std::nullopt;
     return static_cast<uint64_t>(length);
 }
@@ -144,7 +147,8 @@ std::vector<std::string> VaryRequestHeaders(std::string_view varyHeaders) {
     while (at < varyHeaders.size()) {
         while (at < varyHeaders.size() && (varyHeaders[at] == ' ' || varyHeaders[at] == ',')) ++at;
         const size_t nameEnd = varyHeaders.find_first_of("=,", at);
-        const std::string_view name = varyHeaders.substr(at, nameEnd == std::string_view::npos ? std::string_view::npos : nameEnd - at);
+        const std::string_view name =
+            varyHeaders.substr(at, nameEnd == std::string_view::npos ? std::string_view::npos : nameEnd - at);
         if (nameEnd == std::string_view::npos || varyHeaders[nameEnd] == ',') {
             at = nameEnd;  // a header the request did not send
             if (at == std::string_view::npos) break;
@@ -163,7 +167,8 @@ std::vector<std::string> VaryRequestHeaders(std::string_view varyHeaders) {
             at = valueEnd;
         }
         const std::string value = Unescaped(varyHeaders.substr(valueStart, valueEnd - valueStart));
-        if (!name.empty() && HeaderSafe(name) && HeaderSafe(value)) lines.push_back(std::string(name) + ": " + value);
+        if (!name.empty() && HeaderSafe(name) && HeaderSafe(value))
+            lines.push_back(std::string(name) + ": " + value);
     }
     return lines;
 }

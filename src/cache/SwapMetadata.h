@@ -12,13 +12,13 @@ namespace loftwick {
 // whole metadata prefix including these five bytes, then entries of one type byte, a 32-bit value length
 // and the value, up to that length. The stored HTTP reply follows it.
 enum class SwapMetaType : uint8_t {
-    KeyMd5 = 3,        // 16 bytes: the store key
-    Url = 4,           // the URL, ended by a NUL
-    Standard = 5,      // the 32-bit-size form of StandardLfs (older stores)
-    VaryHeaders = 8,   // the request headers a variant was chosen by: name="value", ...
-    StandardLfs = 9,   // time stamp, last reference, expiry, last modification, swap file size (each 64
-                       // bits), reference count and flags (16 bits each)
-    ObjectSize = 10,   // 64 bits: the stored reply's bytes (head and body)
+    KeyMd5 = 3,       // 16 bytes: the store key
+    Url = 4,          // the URL, ended by a NUL
+    Standard = 5,     // the 32-bit-size form of StandardLfs (older stores)
+    VaryHeaders = 8,  // the request headers a variant was chosen by: name="value", ...
+    StandardLfs = 9,  // time stamp, last reference, expiry, last modification, swap file size (each 64
+                      // bits), reference count and flags (16 bits each)
+    ObjectSize = 10,  // 64 bits: the stored reply's bytes (head and body)
 };
 
 inline constexpr uint8_t kSwapMetaMagic = 0x03;
@@ -29,10 +29,10 @@ inline constexpr size_t kSwapMetaValueMax = 64 * 1024;
 inline constexpr size_t kSwapMetaLengthMax = 256 * 1024;
 
 struct SwapMetadata {
-    bool valid = false;       // a whole prefix with a URL; the rest means nothing when false
-    std::string problem;      // why it is not valid, for the log
-    uint64_t length = 0;      // bytes of the metadata prefix: where the stored reply starts
-    std::string key;          // the store key as 32 upper-case hex digits ("" when none)
+    bool valid = false;   // a whole prefix with a URL; the rest means nothing when false
+    std::string problem;  // why it is not valid, for the log
+    uint64_t length = 0;  // bytes of the metadata prefix: where the stored reply starts
+    std::string key;      // the store key as 32 upper-case hex digits ("" when none)
     std::string url;
     std::string varyHeaders;  // as stored ("" when none)
     // Seconds since 1970 UTC; -1 where Squid stored "none".

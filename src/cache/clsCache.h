@@ -15,7 +15,7 @@ namespace loftwick {
 // No member throws: failures are reported through HandleError and answered with the neutral value.
 // Text is bytes as stored in the cache, one byte per character.
 class clsCache {
-public:
+  public:
     virtual ~clsCache() = default;
 
     virtual int32_t ProxyType() const = 0;
@@ -48,7 +48,7 @@ public:
     virtual int64_t ContentLenActual() const = 0;  // content bytes actually in the file
     virtual const std::string& ContentType() const = 0;
     virtual const std::string& ObjectName() const = 0;  // the URL
-    virtual std::string Host() const = 0;        // WinGate only
+    virtual std::string Host() const = 0;               // WinGate only
 
     virtual bool DeleteIfAged() = 0;
     virtual bool Delete() = 0;
@@ -77,7 +77,9 @@ public:
     // is decoded; content that does not decode is copied as stored and DecodeFailed turns true.
     virtual bool FileCopy(const std::string& Destination) = 0;
     // The same into the entry `name` of a held folder: a new file there, renamed over `name` once whole.
-    virtual bool FileCopyAt(const HeldDir& folder, const std::string& name) { return FileCopy(folder.PathOf(name)); }
+    virtual bool FileCopyAt(const HeldDir& folder, const std::string& name) {
+        return FileCopy(folder.PathOf(name));
+    }
 
     // The members below have answers for a format that stores no HTTP headers (WinGate), so that an
     // object of such a format, or a stand-in, need not spell them out.
@@ -99,7 +101,10 @@ public:
     // when the file is gone. Throws RuntimeError.
     virtual std::shared_ptr<InputFile> OpenContent() { return nullptr; }
     // StoredResponseHead, read from a file OpenContent gave.
-    virtual std::string ResponseHeadOf(InputFile& file) const { (void)file; return {}; }
+    virtual std::string ResponseHeadOf(InputFile& file) const {
+        (void)file;
+        return {};
+    }
     // Whether the bound file is no object to list: Squid's internal objects and swap files whose
     // metadata cannot be read. The path stays; the scan counts them as skipped.
     virtual bool Skipped() const { return false; }

@@ -350,7 +350,8 @@ bool clsCacheBase::Stamp(const char* location, OleDate moment, bool writeTimeOnl
     if (now->links > 1) {
         return Trapped(location, path_, false, [&] {
             Raise(vberr::PermissionDenied,
-                  "The file has another name, which may lie outside the cache folder; its times are left alone: " +
+                  "The file has another name, which may lie outside the cache folder; its times are left "
+                  "alone: " +
                       path_);
             return true;
         });
@@ -399,8 +400,8 @@ std::string clsCacheBase::FixedFileName() const {
 bool clsCacheBase::FixFileName() {
     if (contentType_.empty()) return false;
     const PrefixedName n = SplitPrefixedName(name_, contentType_);
-    const std::string detail = "Content-Type: " + contentType_ + " Name:\"" + n.rest + "\" -> \"" + n.newPrefix +
-                               "\"\r\nFile: " + path_;
+    const std::string detail = "Content-Type: " + contentType_ + " Name:\"" + n.rest + "\" -> \"" +
+                               n.newPrefix + "\"\r\nFile: " + path_;
     return Trapped("FixFileName", detail, false, [&] {
         if (n.newPrefix == n.oldPrefix) return true;
         const std::string newName = n.newPrefix + n.rest;
@@ -447,7 +448,8 @@ bool clsCacheBase::DeleteIfAged() {
 
 bool clsCacheBase::Delete() {
     return Trapped("Delete", ExpiryDetail(), false, [&] {
-        if (!RemoveIfSame()) Raise(vberr::FileNotFound, "The file is gone or was replaced since it was read: " + path_);
+        if (!RemoveIfSame())
+            Raise(vberr::FileNotFound, "The file is gone or was replaced since it was read: " + path_);
         return true;
     });
 }
@@ -472,7 +474,8 @@ bool clsCacheBase::FindInContents(ParsedFilter& filter, int64_t lngStart) {
         in->Seek(static_cast<uint64_t>(headerLength_ + start - 1));
 
         // One block for every object this thread searches.
-        thread_local const std::unique_ptr<char[]> searchBlock = std::make_unique_for_overwrite<char[]>(kSearchBlock);
+        thread_local const std::unique_ptr<char[]> searchBlock =
+            std::make_unique_for_overwrite<char[]>(kSearchBlock);
         char* const block = searchBlock.get();
         // A sparse file's holes read as zeros: they are passed over, not read, when no word can match
         // there. Asked only of a file that stores less than its size, so other files cost nothing more.
@@ -548,8 +551,11 @@ void clsCacheBase::CopyInto(const HeldDir& folder, const std::string& name) {
     const std::shared_ptr<InputFile> in = OpenContent();
     if (!in) RaiseGone(path_);
     // The copy carries the origin's modification time, else the retrieval time.
-    const OleDate moment = modified_.Serial() > 0 ? modified_ : retrieved_.Serial() > 0 ? retrieved_ : OleDate();
-    const std::optional<FileTimeSpec> stamp = moment.IsZero() ? std::nullopt : StampFor(moment, folder.PathOf(name));
+    const OleDate moment = modified_.Serial() > 0    ? modified_
+                           : retrieved_.Serial() > 0 ? retrieved_
+                                                     : OleDate();
+    const std::optional<FileTimeSpec> stamp =
+        moment.IsZero() ? std::nullopt : StampFor(moment, folder.PathOf(name));
     auto stamped = [&](OutputFile& out) {
         try {
             if (stamp) out.SetWriteTime(*stamp);

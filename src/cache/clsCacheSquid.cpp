@@ -160,10 +160,11 @@ bool clsCacheSquid::Purge(SquidDeletion& deletion, bool report) {
                                     " to the PURGE request";
     }
     deletion.lastFailure = failure;
-    if (report) Trapped("Delete", url_, false, [&] {
-        Raise(vberr::PermissionDenied, failure);
-        return false;
-    });
+    if (report)
+        Trapped("Delete", url_, false, [&] {
+            Raise(vberr::PermissionDenied, failure);
+            return false;
+        });
     return false;
 }
 
@@ -172,7 +173,8 @@ bool clsCacheSquid::Delete() {
     const std::shared_ptr<SquidDeletion> deletion = deletion_ ? deletion_ : DecideSquidDeletion();
     if (deletion->purge) return Purge(*deletion, !deletion_);
     const bool removed = Trapped("Delete", "File:\"" + path_ + "\"", false, [&] {
-        if (!RemoveIfSame()) Raise(vberr::FileNotFound, "The file is gone or was replaced since it was read: " + path_);
+        if (!RemoveIfSame())
+            Raise(vberr::FileNotFound, "The file is gone or was replaced since it was read: " + path_);
         return true;
     });
     if (!removed) {
@@ -193,9 +195,8 @@ std::string clsCacheSquid::StoredMetadataText() const {
     };
     return "Squid key: " + (meta_.key.empty() ? std::string("none") : meta_.key) + "\r\n" +
            "Time stamp: " + moment(meta_.timestamp) + "\r\n" +
-           "Last reference: " + moment(meta_.lastReference) + "\r\n" +
-           "Expires: " + moment(meta_.expires) + "\r\n" +
-           "Reference count: " + std::to_string(meta_.referenceCount) +
+           "Last reference: " + moment(meta_.lastReference) + "\r\n" + "Expires: " + moment(meta_.expires) +
+           "\r\n" + "Reference count: " + std::to_string(meta_.referenceCount) +
            (meta_.varyHeaders.empty() ? std::string() : "\r\nVary headers: " + meta_.varyHeaders);
 }
 

@@ -61,7 +61,8 @@ void clsCacheWinGate::setFileName(const std::string& strNewValue) {
     if (strNewValue.empty()) return;
     const std::string folder = FolderOf(strNewValue);
     try {
-        BindContentFile(TheFileSystem().OpenDirectory(folder.empty() ? "." : folder), LastPartOf(strNewValue));
+        BindContentFile(TheFileSystem().OpenDirectory(folder.empty() ? "." : folder),
+                        LastPartOf(strNewValue));
     } catch (const RuntimeError& e) {
         path_.clear();
         if (!IsMissingFileError(e)) HandleError(BindLocation(), strNewValue);

@@ -21,7 +21,7 @@ namespace {
 
 // A window with no screen: nothing to show, and closing it has nothing to do.
 class BatchShell final : public frmMainShell {
-public:
+  public:
     void SetCaption(const std::string&) override {}
     void RequestClose() override {}
     void ShowAbout() override {}
@@ -29,7 +29,7 @@ public:
 
 // Puts the program-wide values of a batch run in place and takes them back afterwards.
 class BatchProgramValues {
-public:
+  public:
     BatchProgramValues(const ScanFlags& flags, const std::string& executablePath, Desktop& desktop)
         : savedValues_(Program()), savedDesktop_(Platform().desktop) {
         ProgramValues& p = Program();
@@ -54,7 +54,7 @@ public:
         ResetLogFolder();
     }
 
-private:
+  private:
     ProgramValues savedValues_;
     Desktop* savedDesktop_;
 };
@@ -81,7 +81,8 @@ void SetControls(MemoryMainWindow& w, const ScanFlags& flags) {
 
 }  // namespace
 
-int RunBatchScan(const ScanFlags& flags, const std::string& executablePath, std::ostream& out, std::ostream& err) {
+int RunBatchScan(const ScanFlags& flags, const std::string& executablePath, std::ostream& out,
+                 std::ostream& err) {
     BatchDesktop desktop(err);
     BatchProgramValues values(flags, executablePath, desktop);
     if (!CheckCacheDir()) return kExitErrors;

@@ -1,5 +1,4 @@
 #include <CLI/CLI.hpp>
-
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -34,17 +33,24 @@ const int64_t kLongMax = std::numeric_limits<int32_t>::max();
 
 }  // namespace
 
-int ParseScanFlags(const std::vector<std::string>& args, ScanFlags& flags, std::ostream& out, std::ostream& err) {
-    CLI::App app{"Scans a WinProxy, WinGate or Squid cache as the Loftwick window's \"Go!\" does, without a display.",
-                 "loftwick-scan"};
-    app.add_option("--proxy", flags.proxy, "the cache's format")->required()->check(CLI::IsMember({"winproxy", "wingate", "squid"}));
+int ParseScanFlags(const std::vector<std::string>& args, ScanFlags& flags, std::ostream& out,
+                   std::ostream& err) {
+    CLI::App app{
+        "Scans a WinProxy, WinGate or Squid cache as the Loftwick window's \"Go!\" does, without a display.",
+        "loftwick-scan"};
+    app.add_option("--proxy", flags.proxy, "the cache's format")
+        ->required()
+        ->check(CLI::IsMember({"winproxy", "wingate", "squid"}));
     app.add_option("--cache", flags.cache, "the cache folder")->required();
     app.add_option("--content-type", flags.contentType, "select objects whose content type contains S");
     app.add_option("--host", flags.host, "select objects whose host contains S");
     app.add_option("--url", flags.url, "select objects whose URL contains S");
-    app.add_option("--contents", flags.contents, "words to find in the contents (+word required, -word excluded)");
-    app.add_option("--min", flags.min, "retrieved at least N days (or hours) ago")->check(WholeNumberIn(0, kLongMax));
-    app.add_option("--max", flags.max, "retrieved at most N days (or hours) ago")->check(WholeNumberIn(0, kLongMax));
+    app.add_option("--contents", flags.contents,
+                   "words to find in the contents (+word required, -word excluded)");
+    app.add_option("--min", flags.min, "retrieved at least N days (or hours) ago")
+        ->check(WholeNumberIn(0, kLongMax));
+    app.add_option("--max", flags.max, "retrieved at most N days (or hours) ago")
+        ->check(WholeNumberIn(0, kLongMax));
     app.add_option("--unit", flags.unit, "unit of --min and --max")->check(CLI::IsMember({"days", "hours"}));
     app.add_flag("--fix-time", flags.fixTime, "set each file's modification time to its retrieval time");
     app.add_option("--ttl", flags.ttl, "set each file's time-to-live to DAYS (WinProxy)")
@@ -53,8 +59,10 @@ int ParseScanFlags(const std::vector<std::string>& args, ScanFlags& flags, std::
     app.add_option("--squid-address", flags.squidAddress,
                    "where a running Squid answers PURGE requests (default 127.0.0.1:3128)")
         ->type_name("HOST:PORT");
-    app.add_flag("--delete-aged", flags.removeAged, "delete each selected file whose time-to-live has run out");
-    app.add_flag("--save-tree", flags.saveTree, "save each selected object below the temp directory as a tree");
+    app.add_flag("--delete-aged", flags.removeAged,
+                 "delete each selected file whose time-to-live has run out");
+    app.add_flag("--save-tree", flags.saveTree,
+                 "save each selected object below the temp directory as a tree");
     app.add_option("--temp-dir", flags.tempDir, "where saved copies go (default: ~/.cache/loftwick)");
     app.add_option("--save-all", flags.saveAll, "after the scan, save every result")
         ->check(CLI::IsMember({"tree", "domain", "none"}));
@@ -85,7 +93,8 @@ int ParseScanFlags(const std::vector<std::string>& args, ScanFlags& flags, std::
     }
     if (flags.proxy == "squid" && (flags.fixTime || !flags.ttl.empty())) {
         err << "loftwick-scan: " << (flags.fixTime ? "--fix-time" : "--ttl")
-            << " cannot be used with --proxy squid: Squid keeps its own times in each swap file's metadata and in "
+            << " cannot be used with --proxy squid: Squid keeps its own times in each swap file's metadata "
+               "and in "
                "swap.state, and file times mean nothing to it\n"
             << app.help();
         return kExitUsage;

@@ -6,7 +6,6 @@
 #include <QKeySequence>
 #include <QMouseEvent>
 #include <QVariant>
-
 #include <algorithm>
 
 #include "support/RuntimeError.h"
@@ -130,9 +129,12 @@ void QtTextBox::SetSelLength(int32_t length) { EditSetSelLength(Widget(), length
 
 int32_t QtCheckBox::Value() const {
     switch (Widget()->checkState()) {
-        case Qt::Checked: return 1;
-        case Qt::PartiallyChecked: return 2;
-        default: return 0;
+        case Qt::Checked:
+            return 1;
+        case Qt::PartiallyChecked:
+            return 2;
+        default:
+            return 0;
     }
 }
 
@@ -218,7 +220,9 @@ void QtComboBox::InsertItem(int32_t index, const std::string& text) {
 void QtComboBox::RemoveItem(int32_t index) {
     if (index < 0 || index >= ListCount()) Raise(vberr::InvalidProcedureCall);
     const int current = Widget()->currentIndex();
-    ChangeList(current == index ? -1 : current > index ? current - 1 : current,
+    ChangeList(current == index  ? -1
+               : current > index ? current - 1
+                                 : current,
                [&](QComboBox* box) { box->removeItem(index); });
 }
 
@@ -260,9 +264,12 @@ namespace {
 
 MouseButton ButtonOf(Qt::MouseButton button) {
     switch (button) {
-        case Qt::RightButton: return MouseButton::Right;
-        case Qt::MiddleButton: return MouseButton::Middle;
-        default: return MouseButton::Left;
+        case Qt::RightButton:
+            return MouseButton::Right;
+        case Qt::MiddleButton:
+            return MouseButton::Middle;
+        default:
+            return MouseButton::Left;
     }
 }
 
@@ -330,12 +337,13 @@ namespace {
 // list closes itself on Enter or Escape before the window's shortcuts are looked up, so by the time a
 // shortcut fires nothing shows any more that the key was the list's.
 class PopupKeyWatch final : public QObject {
-public:
+  public:
     bool taken = false;
     bool eventFilter(QObject* watched, QEvent* event) override {
         // The key is the list's from the first of its events that the list saw until its release.
         const QEvent::Type type = event->type();
-        if ((type == QEvent::ShortcutOverride || type == QEvent::KeyPress) && QApplication::activePopupWidget())
+        if ((type == QEvent::ShortcutOverride || type == QEvent::KeyPress) &&
+            QApplication::activePopupWidget())
             taken = true;
         else if (type == QEvent::KeyRelease)
             taken = false;

@@ -13,7 +13,6 @@
 #include <QShortcut>
 #include <QString>
 #include <QWidget>
-
 #include <functional>
 #include <string>
 #include <utility>
@@ -41,7 +40,7 @@ namespace detail {
 
 // Hands the events of the objects it is installed on to a function; removed from them when destroyed.
 class EventWatch final : public QObject {
-public:
+  public:
     std::function<void(QEvent*)> onEvent;
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (onEvent) onEvent(event);
@@ -59,7 +58,7 @@ W* Live(const QPointer<W>& widget) {
 // a window that is not shown yet still reports visible).
 template <class Interface, class W>
 class WidgetControl : public Interface {
-public:
+  public:
     bool Visible() const override { return !Live(widget_)->isHidden(); }
     void SetVisible(bool visible) override { Live(widget_)->setVisible(visible); }
     bool Enabled() const override { return !Live(widget_)->testAttribute(Qt::WA_ForceDisabled); }
@@ -70,7 +69,7 @@ public:
     // The wrapped widget, null once it is gone (for layouts and focus tracking).
     W* widget() const { return widget_.data(); }
 
-protected:
+  protected:
     explicit WidgetControl(W* widget) : widget_(widget) {}
     W* Widget() const { return Live(widget_); }  // raises when the widget is gone
 
@@ -81,7 +80,7 @@ protected:
 }  // namespace detail
 
 class QtLabel final : public detail::WidgetControl<Label, QLabel> {
-public:
+  public:
     explicit QtLabel(QLabel* label) : WidgetControl(label) {}
     std::string Caption() const override;
     void SetCaption(const std::string& caption) override;
@@ -90,7 +89,7 @@ public:
 
 // The bar shows whole percents; its text is drawn on the bar.
 class QtProgressBar final : public detail::WidgetControl<ProgressBar, QProgressBar> {
-public:
+  public:
     explicit QtProgressBar(QProgressBar* bar);
     void SetProgress(int64_t done, int64_t total) override;
     int32_t Percent() const override;
@@ -99,7 +98,7 @@ public:
 };
 
 class QtTextBox final : public detail::WidgetControl<TextBox, QLineEdit> {
-public:
+  public:
     explicit QtTextBox(QLineEdit* edit) : WidgetControl(edit) {}
     std::string Text() const override;
     void SetText(const std::string& text) override;
@@ -111,7 +110,7 @@ public:
 
 // Holds 0, 1 and 2 as unchecked, checked and partially checked.
 class QtCheckBox final : public detail::WidgetControl<CheckBox, QCheckBox> {
-public:
+  public:
     explicit QtCheckBox(QCheckBox* box) : WidgetControl(box) {}
     int32_t Value() const override;
     void SetValue(int32_t value) override;
@@ -123,7 +122,7 @@ public:
 // completion and the history are the window model's (see basKeyboard), and Qt's versions would fight
 // them. The item data is kept under Qt::UserRole.
 class QtComboBox final : public detail::WidgetControl<ComboBox, QComboBox> {
-public:
+  public:
     explicit QtComboBox(QComboBox* box);
     std::string Text() const override;
     void SetText(const std::string& text) override;
@@ -143,7 +142,7 @@ public:
     int32_t ItemData(int32_t index) const override;
     void SetItemData(int32_t index, int32_t data) override;
 
-private:
+  private:
     QLineEdit* Edit() const;
     // QComboBox changes its current entry and text when entries come and go (it picks the first entry
     // of a list that was empty, the next one when the current is removed). The interface promises the
@@ -158,7 +157,7 @@ private:
 // Single selection. onClick fires for a selection the user makes and, as the interface promises, for
 // every SetSelectedIndex; onMouseUp for a button released over the list.
 class QtListBox final : public detail::WidgetControl<ListBox, QListWidget> {
-public:
+  public:
     explicit QtListBox(QListWidget* list);
     void AddLine(const std::string& line) override;
     void Clear() override;
@@ -168,7 +167,7 @@ public:
     void SetSelectedIndex(int32_t index) override;
     void Refresh() override;
 
-private:
+  private:
     bool programmatic_ = false;  // the selection is being changed by the program, not the user
     detail::EventWatch mouseWatch_;
 };
@@ -176,7 +175,7 @@ private:
 // The default and cancel roles are window-wide shortcuts (Enter, Escape) owned by the adapter: a main
 // window, unlike a dialog, has no default button of its own.
 class QtButton final : public detail::WidgetControl<Button, QPushButton> {
-public:
+  public:
     explicit QtButton(QPushButton* button);
     ~QtButton() override;
     std::string Caption() const override;
@@ -186,7 +185,7 @@ public:
     bool IsCancel() const override { return !cancelKeys_.empty(); }
     void SetCancel(bool isCancel) override;
 
-private:
+  private:
     using Shortcuts = std::vector<QPointer<QShortcut>>;
     void SetRole(Shortcuts& keys, bool on, std::vector<Qt::Key> wanted);
     static void Drop(Shortcuts& keys);
@@ -198,7 +197,7 @@ private:
 // QAction answers its caption when asked for a tooltip it was never given; the adapter keeps the
 // tooltip it set so that an item without one reports "".
 class QtMenuItem final : public MenuItem {
-public:
+  public:
     explicit QtMenuItem(QAction* action);
     bool Visible() const override;
     void SetVisible(bool visible) override;
@@ -211,7 +210,7 @@ public:
 
     QAction* action() const { return action_.data(); }
 
-private:
+  private:
     QPointer<QAction> action_;
     std::string toolTip_;
     QObject context_;
@@ -219,22 +218,22 @@ private:
 
 // Opens without blocking: the chosen item's own handler runs from the event loop.
 class QtPopupMenu final : public PopupMenu {
-public:
+  public:
     explicit QtPopupMenu(QMenu* menu) : menu_(menu) {}
     void Popup() override;
 
-private:
+  private:
     QPointer<QMenu> menu_;
 };
 
 // Answers from QApplication::focusWidget(): the registered control that holds the focus widget (a
 // combo box holds its line edit).
 class QtFocusTracker final : public FocusTracker {
-public:
+  public:
     void Track(QWidget* widget, TextSelection* control);
     TextSelection* ActiveTextControl() override;
 
-private:
+  private:
     std::vector<std::pair<QPointer<QWidget>, TextSelection*>> tracked_;
 };
 

@@ -28,7 +28,7 @@ std::string S(const QString& s) { return s.toUtf8().toStdString(); }
 // always to the main window, and hands the keyboard back to that window when it closes: otherwise the
 // next Escape would reach the main window and end the program.
 class ModalParent {
-public:
+  public:
     explicit ModalParent(QWidget* owner) {
         QWidget* active = QApplication::activeModalWidget();
         if (!active) active = QApplication::activeWindow();
@@ -48,7 +48,7 @@ public:
     ModalParent& operator=(const ModalParent&) = delete;
     QWidget* get() const { return parent_; }
 
-private:
+  private:
     QPointer<QWidget> before_;
     QWidget* parent_;
 };
@@ -117,7 +117,9 @@ bool QtDesktop::OpenDocument(const std::string& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(Q(path)).absoluteFilePath()));
 }
 
-bool QtDesktop::StartProgram(const std::vector<std::string>& commandLine) { return StartDetached(commandLine); }
+bool QtDesktop::StartProgram(const std::vector<std::string>& commandLine) {
+    return StartDetached(commandLine);
+}
 
 void QtDesktop::SetClipboardText(const std::string& text) {
     QClipboard* clipboard = QGuiApplication::clipboard();
@@ -127,16 +129,17 @@ void QtDesktop::SetClipboardText(const std::string& text) {
 
 std::optional<std::string> QtDesktop::OpenFileDialog(const FileDialogRequest& request) {
     ModalParent parent(owner_);
-    const QString path = QFileDialog::getOpenFileName(parent.get(), Q(request.title), InitialPath(request), FilterText(request));
+    const QString path = QFileDialog::getOpenFileName(parent.get(), Q(request.title), InitialPath(request),
+                                                      FilterText(request));
     if (path.isEmpty()) return std::nullopt;
     return S(path);
 }
 
 std::optional<std::string> QtDesktop::SaveFileDialog(const FileDialogRequest& request) {
     ModalParent parent(owner_);
-    const QString path = QFileDialog::getSaveFileName(parent.get(), Q(request.title), InitialPath(request),
-                                                      FilterText(request), nullptr,
-                                                      QFileDialog::DontConfirmOverwrite);
+    const QString path =
+        QFileDialog::getSaveFileName(parent.get(), Q(request.title), InitialPath(request),
+                                     FilterText(request), nullptr, QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) return std::nullopt;
     return S(path);
 }
@@ -144,8 +147,10 @@ std::optional<std::string> QtDesktop::SaveFileDialog(const FileDialogRequest& re
 void QtDesktop::SetBusy(bool busy) {
     if (busy == busy_) return;
     busy_ = busy;
-    if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
-    else QApplication::restoreOverrideCursor();
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
 }
 
 }  // namespace loftwick::qt

@@ -9,7 +9,7 @@ namespace loftwick::qt {
 // QDesktopServices, local pages in the web browser the user chose (StartWebBrowser), the clipboard, the
 // file dialogs and the busy pointer.
 class QtDesktop final : public Desktop {
-public:
+  public:
     void SetOwner(QWidget* owner) { owner_ = owner; }
 
     void MessageBox(const std::string& text, const std::string& title, MsgIcon icon) override;
@@ -26,7 +26,7 @@ public:
     std::optional<std::string> SaveFileDialog(const FileDialogRequest& request) override;
     void SetBusy(bool busy) override;
 
-private:
+  private:
     QWidget* owner_ = nullptr;
     bool busy_ = false;
 };

@@ -1,17 +1,12 @@
 #include "qt/QtMainWindow.h"
 
-#include <algorithm>
-
 #include <QApplication>
-#include <QGuiApplication>
-#include <QScreen>
-#include <QScrollArea>
-#include <QScrollBar>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -21,7 +16,11 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/frmMain.h"
 #include "qt/QtAboutWindow.h"
@@ -56,11 +55,9 @@ QComboBox* FilterCombo(QWidget* parent) {
 // Asks for all the room its contents want (a plain scroll area asks for at most 24 lines), and no more
 // width: it scrolls only up and down.
 class GroupsScrollArea final : public QScrollArea {
-public:
+  public:
     using QScrollArea::QScrollArea;
-    QSize sizeHint() const override {
-        return widget() ? widget()->sizeHint() : QScrollArea::sizeHint();
-    }
+    QSize sizeHint() const override { return widget() ? widget()->sizeHint() : QScrollArea::sizeHint(); }
     // The instructions wrap: at a given width the groups want the height their text then takes.
     bool hasHeightForWidth() const override { return widget() && widget()->hasHeightForWidth(); }
     int heightForWidth(int width) const override {
@@ -293,8 +290,10 @@ void QtMainWindow::SetPlacement(const WindowPlacement& placement) {
 
 QRect FitInto(const QRect& wanted, const QRect& available) {
     const QSize size = wanted.size().boundedTo(available.size());
-    const int x = std::clamp(wanted.x(), available.left(), available.left() + available.width() - size.width());
-    const int y = std::clamp(wanted.y(), available.top(), available.top() + available.height() - size.height());
+    const int x =
+        std::clamp(wanted.x(), available.left(), available.left() + available.width() - size.width());
+    const int y =
+        std::clamp(wanted.y(), available.top(), available.top() + available.height() - size.height());
     return {QPoint(x, y), size};
 }
 
@@ -365,24 +364,41 @@ int16_t ClassicKeyCode(int qtKey) {
     if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return static_cast<int16_t>(48 + (qtKey - Qt::Key_0));
     if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) return static_cast<int16_t>(112 + (qtKey - Qt::Key_F1));
     switch (qtKey) {
-        case Qt::Key_Backspace: return 8;
-        case Qt::Key_Tab: return 9;
+        case Qt::Key_Backspace:
+            return 8;
+        case Qt::Key_Tab:
+            return 9;
         case Qt::Key_Return:
-        case Qt::Key_Enter: return 13;
-        case Qt::Key_Shift: return 16;
-        case Qt::Key_Control: return 17;
-        case Qt::Key_Alt: return 18;
-        case Qt::Key_Escape: return 27;
-        case Qt::Key_Space: return 32;
-        case Qt::Key_End: return 35;
-        case Qt::Key_Home: return 36;
-        case Qt::Key_Left: return 37;
-        case Qt::Key_Up: return 38;
-        case Qt::Key_Right: return 39;
-        case Qt::Key_Down: return 40;
-        case Qt::Key_Insert: return 45;
-        case Qt::Key_Delete: return 46;
-        default: return 0;
+        case Qt::Key_Enter:
+            return 13;
+        case Qt::Key_Shift:
+            return 16;
+        case Qt::Key_Control:
+            return 17;
+        case Qt::Key_Alt:
+            return 18;
+        case Qt::Key_Escape:
+            return 27;
+        case Qt::Key_Space:
+            return 32;
+        case Qt::Key_End:
+            return 35;
+        case Qt::Key_Home:
+            return 36;
+        case Qt::Key_Left:
+            return 37;
+        case Qt::Key_Up:
+            return 38;
+        case Qt::Key_Right:
+            return 39;
+        case Qt::Key_Down:
+            return 40;
+        case Qt::Key_Insert:
+            return 45;
+        case Qt::Key_Delete:
+            return 46;
+        default:
+            return 0;
     }
 }
 

@@ -23,7 +23,7 @@ class QtFocusTracker;
 // control. The widgets only forward events to the model (frmMain) and show what it says.
 class QtMainWindow final : public QMainWindow, public frmMainShell {
     Q_OBJECT
-public:
+  public:
     QtMainWindow();
     ~QtMainWindow() override;
 
@@ -45,11 +45,11 @@ public:
     // Closes for good without asking the model (the program is taking the window down).
     void CloseForRelease();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     template <class Adapter, class Widget>
     Adapter* Adapt(Widget* widget);
     void BuildMenus();

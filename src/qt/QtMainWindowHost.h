@@ -8,7 +8,7 @@
 namespace loftwick {
 class frmMain;
 class clsBrowser;
-}
+}  // namespace loftwick
 
 namespace loftwick::qt {
 
@@ -19,7 +19,7 @@ class QtMainWindow;
 // When the last window is gone for good, the program ends.
 class QtMainWindowHost final : public QObject, public MainWindowHost {
     Q_OBJECT
-public:
+  public:
     explicit QtMainWindowHost(QtDesktop& desktop);
     ~QtMainWindowHost() override;
 
@@ -30,7 +30,7 @@ public:
     QtMainWindow* Window() const;
     frmMain* Model() const { return model_.get(); }
 
-private:
+  private:
     QtDesktop& desktop_;
     std::unique_ptr<clsBrowser> browser_;
     QPointer<QtMainWindow> window_;

@@ -38,12 +38,14 @@ bool InsideCache(const std::string& folder) {
 void WriteExport(const std::string& path, const std::function<void(OutputFile&)>& write) {
     FileSystem& fs = TheFileSystem();
     const std::string name = LastPartOf(path);
-    if (name.empty() || name == "." || name == "..") Raise(vberr::BadFileNameOrNumber, "Not a file name: " + path);
+    if (name.empty() || name == "." || name == "..")
+        Raise(vberr::BadFileNameOrNumber, "Not a file name: " + path);
     const HeldDir dir = fs.OpenDirectory(FolderOf(path));
     const std::optional<FileInfo> found = fs.LstatAt(dir, name);
     if (found && found->isLink) {
         // A link to a stream (/dev/stdout) leads nowhere stored; a link to anything else is not followed.
-        if (!IsStream(fs.Stat(path))) Raise(vberr::PermissionDenied, "A symbolic link stands at the export target: " + path);
+        if (!IsStream(fs.Stat(path)))
+            Raise(vberr::PermissionDenied, "A symbolic link stands at the export target: " + path);
     } else if (found && found->kind == EntryKind::Directory) {
         Raise(vberr::PermissionDenied, "The export target is a folder: " + path);
     }

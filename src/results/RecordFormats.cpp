@@ -127,11 +127,21 @@ std::string JsonString(const std::string& text) {
     std::string out = "\"";
     for (unsigned char c : text) {
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (c < 0x20 || c == 0x7F) {
                     char buf[8];
@@ -148,7 +158,8 @@ std::string JsonString(const std::string& text) {
 void RecordStream::Begin() {
     any_ = false;
     if (format_ == Format::Csv) {
-        out_ << "number,score,url,host,content_type,retrieved,modified,reported_length,actual_length,file\r\n";
+        out_
+            << "number,score,url,host,content_type,retrieved,modified,reported_length,actual_length,file\r\n";
     } else {
         out_ << "{\n  \"objects\": [";
     }
@@ -156,25 +167,29 @@ void RecordStream::Begin() {
 
 void RecordStream::Record(const ObjectRecord& r) {
     if (format_ == Format::Csv) {
-        out_ << r.number << ',' << (r.score >= 0 ? std::to_string(r.score) : std::string()) << ',' << CsvField(r.url)
-             << ',' << CsvField(r.host) << ',' << CsvField(r.contentType) << ',' << CsvField(r.retrieved) << ','
-             << CsvField(r.modified) << ',' << r.reportedLength << ',' << r.actualLength << ',' << CsvField(r.path)
-             << "\r\n";
+        out_ << r.number << ',' << (r.score >= 0 ? std::to_string(r.score) : std::string()) << ','
+             << CsvField(r.url) << ',' << CsvField(r.host) << ',' << CsvField(r.contentType) << ','
+             << CsvField(r.retrieved) << ',' << CsvField(r.modified) << ',' << r.reportedLength << ','
+             << r.actualLength << ',' << CsvField(r.path) << "\r\n";
     } else {
-        auto dateOrNull = [](const std::string& date) { return date.empty() ? std::string("null") : JsonString(date); };
+        auto dateOrNull = [](const std::string& date) {
+            return date.empty() ? std::string("null") : JsonString(date);
+        };
         out_ << (any_ ? "," : "") << "\n    {\"number\": " << r.number
              << ", \"score\": " << (r.score >= 0 ? std::to_string(r.score) : std::string("null"))
              << ", \"url\": " << JsonString(r.url) << ", \"host\": " << JsonString(r.host)
-             << ", \"content_type\": " << JsonString(r.contentType) << ", \"retrieved\": " << dateOrNull(r.retrieved)
-             << ", \"modified\": " << dateOrNull(r.modified) << ", \"reported_length\": " << r.reportedLength
-             << ", \"actual_length\": " << r.actualLength << ", \"file\": " << JsonString(r.path) << "}";
+             << ", \"content_type\": " << JsonString(r.contentType)
+             << ", \"retrieved\": " << dateOrNull(r.retrieved) << ", \"modified\": " << dateOrNull(r.modified)
+             << ", \"reported_length\": " << r.reportedLength << ", \"actual_length\": " << r.actualLength
+             << ", \"file\": " << JsonString(r.path) << "}";
     }
     any_ = true;
 }
 
 void RecordStream::End(const std::string& summary) {
     // The CSV holds records only, for whatever reads them; its summary is for the person running it.
-    if (format_ == Format::Json) out_ << (any_ ? "\n  " : "") << "],\n  \"summary\": " << JsonString(summary) << "\n}\n";
+    if (format_ == Format::Json)
+        out_ << (any_ ? "\n  " : "") << "],\n  \"summary\": " << JsonString(summary) << "\n}\n";
 }
 
 namespace {

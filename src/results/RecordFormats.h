@@ -46,14 +46,14 @@ void WriteJson(std::ostream& out, const std::vector<ObjectRecord>& records, cons
 // each, then End with the summary (which the CSV does not hold). Nothing is kept but whether a record
 // has been written.
 class RecordStream {
-public:
+  public:
     enum class Format { Csv, Json };
     RecordStream(std::ostream& out, Format format) : out_(out), format_(format) {}
     void Begin();
     void Record(const ObjectRecord& record);
     void End(const std::string& summary);
 
-private:
+  private:
     std::ostream& out_;
     Format format_;
     bool any_ = false;

@@ -66,9 +66,10 @@ bool IsPlainFile(const std::optional<FileInfo>& info) {
 // it might remove something the user made on purpose, so the save stops. So it does for a FIFO, a
 // device or a socket where a folder is needed.
 [[noreturn]] void RefuseInPath(const std::optional<FileInfo>& info, const std::string& path) {
-    Raise(vberr::PermissionDenied, std::string(IsLink(info) ? "A symbolic link stands in the save path: "
-                                                            : "Something other than a folder stands in the save path: ") +
-                                       path);
+    Raise(vberr::PermissionDenied,
+          std::string(IsLink(info) ? "A symbolic link stands in the save path: "
+                                   : "Something other than a folder stands in the save path: ") +
+              path);
 }
 
 // Where a copy goes: a name in a held folder.

@@ -21,9 +21,9 @@ inline constexpr size_t kMaxSavedNameBytes = 240;
 std::string SaveRoot(const std::string& tempDirText);
 
 // One name part made safe: control characters (below 0x20, and 0x7F) become "_", the text becomes
-// UTF-8 (NameBytesToUtf8: a typed default name keeps its characters), "" becomes "_", "." "%2E" and ".." "%2E%2E", and a part longer than kMaxSavedNameBytes keeps its
-// first 200 bytes, "~", 16 hex digits of a hash of the whole part and its extension (when short), so that
-// different long names stay different.
+// UTF-8 (NameBytesToUtf8: a typed default name keeps its characters), "" becomes "_", "." "%2E" and ".."
+// "%2E%2E", and a part longer than kMaxSavedNameBytes keeps its first 200 bytes, "~", 16 hex digits of a hash
+// of the whole part and its extension (when short), so that different long names stay different.
 std::string SafeNamePart(std::string_view latin1Part);
 
 // The parts of a local path, each made safe. "\" and "/" both separate; one leading separator is the

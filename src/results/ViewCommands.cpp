@@ -48,8 +48,9 @@ void lstStatus_DblClick(SaveHost& host) {
             return;
         }
         const std::string address = UrlForDesktop(url);
-        host.SetStatusText(TheDesktop().OpenUrl(address) ? "Opened " + address
-                                                         : "Could not open " + address + ": no web browser started");
+        host.SetStatusText(TheDesktop().OpenUrl(address)
+                               ? "Opened " + address
+                               : "Could not open " + address + ": no web browser started");
     });
 }
 
@@ -74,8 +75,9 @@ void mnuFileOpenText_Click(SaveHost& host) {
             KillFile(path);
             return;
         }
-        host.SetStatusText(TheDesktop().OpenDocument(path) ? "Opened " + path
-                                                           : "Could not open " + path + ": no program started");
+        host.SetStatusText(TheDesktop().OpenDocument(path)
+                               ? "Opened " + path
+                               : "Could not open " + path + ": no program started");
     });
 }
 
@@ -84,12 +86,16 @@ namespace {
 // How the stored content is encoded and whether copies are decoded; nothing for plain content.
 std::string EncodingLine(const clsCache& object) {
     std::string codings = object.TransferEncoding();
-    if (!object.ContentEncoding().empty()) codings += (codings.empty() ? "" : ", ") + object.ContentEncoding();
+    if (!object.ContentEncoding().empty())
+        codings += (codings.empty() ? "" : ", ") + object.ContentEncoding();
     if (codings.empty()) return "";
     std::string line = std::string(kCrLf) + "Stored encoding: " + Latin1ToUtf8(codings);
-    if (object.DecodeFailed()) line += " (raw: decode failed)";
-    else if (!Program().DecodeContent) line += " (raw: decoding is off)";
-    else if (IsDecodable(object.ContentEncoding(), object.TransferEncoding())) line += " (decoded for copies)";
+    if (object.DecodeFailed())
+        line += " (raw: decode failed)";
+    else if (!Program().DecodeContent)
+        line += " (raw: decoding is off)";
+    else if (IsDecodable(object.ContentEncoding(), object.TransferEncoding()))
+        line += " (decoded for copies)";
     return line;
 }
 
@@ -107,7 +113,8 @@ std::string ResourceInfoText(const clsCache& object) {
            "Modified:   " + FormatGeneralDate(object.DateModified()) + kCrLf +
            "Actual content size: " + std::to_string(object.ContentLenActual()) + " bytes" + kCrLf +
            "Reported size:          " + std::to_string(object.ContentLen()) + " bytes" + kCrLf +
-           "Cache file name: " + GetFileName(object.fileName()) + EncodingLine(object) + MetadataLines(object);
+           "Cache file name: " + GetFileName(object.fileName()) + EncodingLine(object) +
+           MetadataLines(object);
 }
 
 void mnuResourceInfo_Click(SaveHost& host) {

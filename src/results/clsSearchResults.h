@@ -12,7 +12,7 @@ namespace loftwick {
 // shares the objects with whoever else holds them (the commands of the result list); it neither copies
 // nor owns the cached files. No member throws.
 class clsSearchResults {
-public:
+  public:
     clsSearchResults() = default;
     ~clsSearchResults() { Clear(); }
     clsSearchResults(const clsSearchResults&) = delete;
@@ -30,7 +30,7 @@ public:
     // Drops every result.
     void Clear();
 
-private:
+  private:
     std::vector<std::shared_ptr<clsCache>> items_;
     std::vector<int> scores_;  // beside items_, always as long
 };

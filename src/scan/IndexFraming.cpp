@@ -14,8 +14,10 @@ void IndexFraming::Reset() {
 bool IndexFraming::Feed(const uint8_t* data, size_t size, size_t& pos) {
     while (pos < size) {
         const uint8_t byte = data[pos++];
-        if (stored_ == kBufferSize) overflowed_ = true;
-        else buffer_[stored_++] = byte;
+        if (stored_ == kBufferSize)
+            overflowed_ = true;
+        else
+            buffer_[stored_++] = byte;
 
         if (fieldLength_ == 0) {
             fieldLength_ = byte;
@@ -26,10 +28,17 @@ bool IndexFraming::Feed(const uint8_t* data, size_t size, size_t& pos) {
         fieldCount_ = 0;
         switch (field_) {
             case 3:
-            case 4: fieldLength_ = 4; break;
-            case 6: fieldLength_ = 8; break;
-            case 7: return true;
-            default: fieldLength_ = 0; break;  // a length byte follows
+            case 4:
+                fieldLength_ = 4;
+                break;
+            case 6:
+                fieldLength_ = 8;
+                break;
+            case 7:
+                return true;
+            default:
+                fieldLength_ = 0;
+                break;  // a length byte follows
         }
     }
     return false;

@@ -10,7 +10,7 @@ namespace loftwick {
 // (content type), 8 bytes. A length byte of 0 does not end its field: the next byte is its length
 // again. A record is assembled in a fixed 8192-byte buffer; bytes beyond that are parsed but dropped.
 class IndexFraming {
-public:
+  public:
     static constexpr size_t kBufferSize = 8192;
 
     IndexFraming() { Reset(); }
@@ -29,7 +29,7 @@ public:
     // Whether bytes of the current record had to be dropped because the buffer was full.
     bool Overflowed() const { return overflowed_; }
 
-private:
+  private:
     std::array<uint8_t, kBufferSize> buffer_{};
     size_t stored_ = 0;
     int field_ = 1;

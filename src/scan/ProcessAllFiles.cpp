@@ -11,8 +11,8 @@
 #include "support/Program.h"
 #include "support/RuntimeError.h"
 #include "support/TextCodec.h"
-#include "support/basErrorHandler.h"
 #include "support/Variant.h"
+#include "support/basErrorHandler.h"
 #include "support/basUtils.h"
 
 namespace loftwick {
@@ -69,15 +69,19 @@ void AppendTally(ScanHost& host, const char* what, const OperationTally& tally) 
 
 std::string SummaryLine(const ScanState& state, bool success, int64_t seconds) {
     std::string line = success ? "OK!" : "Ended with error(s).";
-    line += " " + std::to_string(state.FilesSelected) + " of " + std::to_string(state.FilesTotal) + " files selected";
+    line += " " + std::to_string(state.FilesSelected) + " of " + std::to_string(state.FilesTotal) +
+            " files selected";
     if (state.FilesDeleted > 0) line += ", " + std::to_string(state.FilesDeleted) + " files deleted";
     if (state.SwapFilesSkipped > 0) line += ", " + std::to_string(state.SwapFilesSkipped) + " files skipped";
-    if (state.EmptyDirsDeleted > 0) line += ", " + std::to_string(state.EmptyDirsDeleted) + " empty dirs deleted";
+    if (state.EmptyDirsDeleted > 0)
+        line += ", " + std::to_string(state.EmptyDirsDeleted) + " empty dirs deleted";
     line += ", " + std::to_string(seconds) + " seconds";
     return line;
 }
 
-bool RunWentWell(const ScanState& state, bool walkCompleted) { return walkCompleted && state.ErrorCount() == 0; }
+bool RunWentWell(const ScanState& state, bool walkCompleted) {
+    return walkCompleted && state.ErrorCount() == 0;
+}
 
 std::string SummaryWithVerdict(const ScanState& state, bool stepsCompleted, const std::string& summary) {
     static const std::string kOk = "OK!";
@@ -101,18 +105,22 @@ bool ProcessAllFiles(ScanState& state, const ScanInputs& inputs, ScanHost& host)
         host.Results().Clear();
         state.BreakRequested = false;
         state.Scanning = true;
-        state.EmptyDirsDeleted = state.FilesDeleted = state.FilesTotal = state.FilesNotFound = state.FilesSelected = 0;
+        state.EmptyDirsDeleted = state.FilesDeleted = state.FilesTotal = state.FilesNotFound =
+            state.FilesSelected = 0;
         state.FilesSkipped = state.SwapFilesSkipped = 0;
         state.DryRun = inputs.dryRun;
-        state.WouldFixTime = state.WouldFixPrefix = state.WouldSetTTL = state.WouldDelete = state.WouldDeleteAged =
-            state.WouldSaveTree = {};
+        state.WouldFixTime = state.WouldFixPrefix = state.WouldSetTTL = state.WouldDelete =
+            state.WouldDeleteAged = state.WouldSaveTree = {};
         state.WouldRemoveDirs = 0;
 
         // Typed filters are compared with cache bytes, so they become Latin-1 here.
-        state.HostFilter = WithoutLeadingStar(TrimBlanks(CacheBytesOf(inputs.hostFilter, state.HostFilterUnheld)));
+        state.HostFilter =
+            WithoutLeadingStar(TrimBlanks(CacheBytesOf(inputs.hostFilter, state.HostFilterUnheld)));
         state.HostFolderFilter = WithoutLeadingStar(TrimBlanks(inputs.hostFilter));
-        state.URLFilter = WithoutLeadingStar(TrimBlanks(CacheBytesOf(inputs.urlFilter, state.URLFilterUnheld)));
-        state.ContentTypeFilter = TrimBlanks(CacheBytesOf(inputs.contentTypeFilter, state.ContentTypeFilterUnheld));
+        state.URLFilter =
+            WithoutLeadingStar(TrimBlanks(CacheBytesOf(inputs.urlFilter, state.URLFilterUnheld)));
+        state.ContentTypeFilter =
+            TrimBlanks(CacheBytesOf(inputs.contentTypeFilter, state.ContentTypeFilterUnheld));
         std::vector<bool> unheld;
         const std::string contents = Utf8ToLatin1(inputs.contentsFilter, unheld);
         ParseFilter(contents, state.ContentsFilter, unheld);
@@ -130,9 +138,12 @@ bool ProcessAllFiles(ScanState& state, const ScanInputs& inputs, ScanHost& host)
         // Squid keeps its own times, and a renamed swap file is lost to it.
         if (Program().ProxyType == 3) state.FixTime = state.FixPrefix = state.SetTTL = false;
 
-        if (Program().ProxyType == 1) success = ProcessAllFiles_WinProxy(state, host);
-        else if (Program().ProxyType == 2) success = ProcessAllFiles_WinGate(state, host);
-        else if (Program().ProxyType == 3) success = ProcessAllFiles_Squid(state, host);
+        if (Program().ProxyType == 1)
+            success = ProcessAllFiles_WinProxy(state, host);
+        else if (Program().ProxyType == 2)
+            success = ProcessAllFiles_WinGate(state, host);
+        else if (Program().ProxyType == 3)
+            success = ProcessAllFiles_Squid(state, host);
         // Break within the last object's contents search cut it short: the run did not end.
         if (state.BreakRequested) success = false;
     } catch (...) {
@@ -146,8 +157,9 @@ bool ProcessAllFiles(ScanState& state, const ScanInputs& inputs, ScanHost& host)
         ParseFilter("", state.ContentsFilter);
         host.SetStatusText(state.BreakRequested ? "Interrupted" : "Ready");
         if (state.FilesNotFound > 0) {
-            host.AppendListLine("Warning! " + std::to_string(state.FilesNotFound) +
-                                " files were not found in cache. Maybe your proxy's cache index needs to be rebuilt.");
+            host.AppendListLine(
+                "Warning! " + std::to_string(state.FilesNotFound) +
+                " files were not found in cache. Maybe your proxy's cache index needs to be rebuilt.");
         }
         if (state.FilesSkipped > 0) {
             host.AppendListLine("Warning! " + std::to_string(state.FilesSkipped) +
@@ -165,7 +177,8 @@ bool ProcessAllFiles(ScanState& state, const ScanInputs& inputs, ScanHost& host)
             }
         }
         if (errorBoxes.MoreErrors() > 0) host.AppendListLine(errorBoxes.MoreErrorsLine());
-        std::string summary = SummaryLine(state, success, SecondBoundaries(state.ScanStart, TheClock().Now()));
+        std::string summary =
+            SummaryLine(state, success, SecondBoundaries(state.ScanStart, TheClock().Now()));
         if (state.DryRun) summary += " (preview: nothing was changed)";
         host.AppendListLine(summary);
         host.SelectListLine(host.ListCount() - 1);

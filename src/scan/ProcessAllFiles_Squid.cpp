@@ -50,21 +50,23 @@ void ReportDeletion(ScanState& state, ScanHost& host, const SquidDeletion& delet
         return;
     }
     if (deletion.purged > 0) {
-        host.AppendListLine("Purged through Squid at " + deletion.address + ": " + std::to_string(deletion.purged) +
-                            " objects");
+        host.AppendListLine("Purged through Squid at " + deletion.address + ": " +
+                            std::to_string(deletion.purged) + " objects");
     }
     if (deletion.refused > 0) {
-        AppendLines(host, "Squid at " + deletion.address + " refused to purge " + std::to_string(deletion.refused) +
-                              " objects (403 Forbidden). " + PurgeRefusedAdvice());
+        AppendLines(host, "Squid at " + deletion.address + " refused to purge " +
+                              std::to_string(deletion.refused) + " objects (403 Forbidden). " +
+                              PurgeRefusedAdvice());
     }
     if (deletion.failed > 0) {
-        AppendLines(host, std::to_string(deletion.failed) + " objects were not deleted: " + deletion.lastFailure);
+        AppendLines(host,
+                    std::to_string(deletion.failed) + " objects were not deleted: " + deletion.lastFailure);
     }
     if (deletion.removed == 0) return;
     try {
         const int64_t files = RemoveSwapState(Program().CacheDir);
-        host.AppendListLine("No Squid is running for this cache: removed " + std::to_string(deletion.removed) +
-                            " swap files and " + std::to_string(files) +
+        host.AppendListLine("No Squid is running for this cache: removed " +
+                            std::to_string(deletion.removed) + " swap files and " + std::to_string(files) +
                             " swap.state files; Squid rebuilds its index on its next start");
     } catch (...) {
         HandleError("frmMain:ProcessAllFiles_Squid", Program().CacheDir + "swap.state");
@@ -74,7 +76,8 @@ void ReportDeletion(ScanState& state, ScanHost& host, const SquidDeletion& delet
 }  // namespace
 
 std::string RockStoreMessage(const std::string& cacheDir) {
-    return "'" + cacheDir + "' holds a Squid rock store (one database file), which Loftwick does not read: only "
+    return "'" + cacheDir +
+           "' holds a Squid rock store (one database file), which Loftwick does not read: only "
            "ufs, aufs and diskd stores, with their L1 and L2 folders of swap files";
 }
 
@@ -91,7 +94,8 @@ bool ProcessAllFiles_Squid(ScanState& state, ScanHost& host) {
         });
         const std::vector<std::string> firstLevel = Named(top, EntryKind::Directory, 2);
         if (rock && firstLevel.empty()) {
-            TheDesktop().MessageBox(RockStoreMessage(Program().CacheDir), Program().AppTitle, MsgIcon::Information);
+            TheDesktop().MessageBox(RockStoreMessage(Program().CacheDir), Program().AppTitle,
+                                    MsgIcon::Information);
             return false;
         }
         const std::shared_ptr<SquidDeletion> deletion =
@@ -120,8 +124,9 @@ bool ProcessAllFiles_Squid(ScanState& state, ScanHost& host) {
             for (const std::string& l2 : secondLevel) {
                 const std::string dir = first.PathOf(l2) + "/";
                 host.SetStatusText(Latin1ToUtf8(dir));
-                host.ShowProgress((l1Done - 1) * kShare + l2Done++ * kShare / static_cast<int64_t>(secondLevel.size()),
-                                  total);
+                host.ShowProgress(
+                    (l1Done - 1) * kShare + l2Done++ * kShare / static_cast<int64_t>(secondLevel.size()),
+                    total);
                 HeldDir second;
                 std::vector<std::string> files;
                 try {

@@ -15,8 +15,9 @@ namespace {
 constexpr size_t kChunkSize = 8192;
 
 void ReportOverflow() {
-    TheDesktop().MessageBox("Too long cache object (>" + std::to_string(IndexFraming::kBufferSize) + " bytes)",
-                            Program().AppTitle, MsgIcon::Information);
+    TheDesktop().MessageBox(
+        "Too long cache object (>" + std::to_string(IndexFraming::kBufferSize) + " bytes)",
+        Program().AppTitle, MsgIcon::Information);
 }
 
 }  // namespace
@@ -46,7 +47,8 @@ bool ProcessAllFiles_WinGate(ScanState& state, ScanHost& host) {
             }
             if (!complete) {
                 if (charsRead >= indexSize) return true;  // a cut-short last record is not handed over
-                const size_t want = static_cast<size_t>(std::min<uint64_t>(kChunkSize, indexSize - charsRead));
+                const size_t want =
+                    static_cast<size_t>(std::min<uint64_t>(kChunkSize, indexSize - charsRead));
                 chunkLength = index->Read(reinterpret_cast<char*>(chunk.data()), want);
                 if (chunkLength == 0) return true;  // the index shrank while we read it
                 charsRead += chunkLength;

@@ -19,7 +19,8 @@ bool Hidden(const std::string& name) { return !name.empty() && name.front() == '
 // The names of the host folders to visit, in listing order. Links are never walked: a link to a system
 // folder must never have its files deleted; each folder is then opened with no link followed, so that
 // none can become one after the listing.
-std::vector<std::string> HostDirectories(ScanState& state, ScanHost& host, const HeldDir& cache, bool& interrupted) {
+std::vector<std::string> HostDirectories(ScanState& state, ScanHost& host, const HeldDir& cache,
+                                         bool& interrupted) {
     std::vector<std::string> dirs;
     for (const DirEntry& entry : TheFileSystem().ListAt(cache)) {
         host.LetEventsRun();
@@ -45,8 +46,9 @@ bool IsPlainFile(const DirEntry& entry) {
 // room.
 void PlainFiles(const HeldDir& dir, std::vector<DirEntry>& entries) {
     TheFileSystem().ListInto(dir, entries);
-    entries.erase(std::remove_if(entries.begin(), entries.end(), [](const DirEntry& e) { return !IsPlainFile(e); }),
-                  entries.end());
+    entries.erase(
+        std::remove_if(entries.begin(), entries.end(), [](const DirEntry& e) { return !IsPlainFile(e); }),
+        entries.end());
 }
 
 // A host folder with no plain file goes; only an empty folder is removed, never its contents.

@@ -59,8 +59,8 @@ bool Selected(ScanState& state, ScanHost& host, clsCache& object, int& score) {
 std::string ResultLine(const ScanState& state, const clsCache& object, int score) {
     std::string line = std::to_string(state.FilesSelected);
     if (state.ContentsFilter.Count > 0) line += " " + std::to_string(score) + "%";
-    line += " " + Latin1ToUtf8(object.ObjectName()) + " : " + FormatGeneralDate(object.DateRetrieved()) + " : " +
-            std::to_string(object.ContentLenActual());
+    line += " " + Latin1ToUtf8(object.ObjectName()) + " : " + FormatGeneralDate(object.DateRetrieved()) +
+            " : " + std::to_string(object.ContentLenActual());
     return line;
 }
 
@@ -125,11 +125,15 @@ bool ProcessOneFile(ScanState& state, ScanHost& host) {
                 added = true;
             }
             const std::string line = ResultLine(state, *object, score);
-            if (state.FilesSelected <= 500 || !host.ListIsCapped()) host.AppendListLine(line);
-            else host.SetStatusText(line);
+            if (state.FilesSelected <= 500 || !host.ListIsCapped())
+                host.AppendListLine(line);
+            else
+                host.SetStatusText(line);
             host.ObjectSelected(state.FilesSelected, object, state.ContentsFilter.Count > 0 ? score : -1);
-            if (state.DryRun) TallyOperations(state, *object);
-            else RunOperations(state, host, *object);
+            if (state.DryRun)
+                TallyOperations(state, *object);
+            else
+                RunOperations(state, host, *object);
             // A result keeps its name in the held folder, not an open file: a scan holds one at a time. An
             // object not kept is bound again to the next file.
             object->ReleaseFile();

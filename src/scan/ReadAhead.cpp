@@ -38,7 +38,10 @@ struct Failure {
 class PrefetchedFile final : public InputFile {
   public:
     PrefetchedFile(std::unique_ptr<InputFile> file, std::string head, Failure failure)
-        : file_(std::move(file)), head_(std::move(head)), failure_(std::move(failure)), filePos_(head_.size()) {}
+        : file_(std::move(file)),
+          head_(std::move(head)),
+          failure_(std::move(failure)),
+          filePos_(head_.size()) {}
 
     size_t Read(char* buffer, size_t count) override {
         size_t done = 0;
@@ -134,7 +137,9 @@ class ReadAhead::Window final : public FileSystem {
                                                 std::move(slot.readFailure));
     }
 
-    std::vector<DirEntry> ListDirectory(const std::string& path) override { return inner_.ListDirectory(path); }
+    std::vector<DirEntry> ListDirectory(const std::string& path) override {
+        return inner_.ListDirectory(path);
+    }
     std::optional<FileInfo> Stat(const std::string& path) override { return inner_.Stat(path); }
     std::optional<FileInfo> Lstat(const std::string& path) override { return inner_.Lstat(path); }
     std::unique_ptr<InputFile> OpenRead(const std::string& path, bool followLinks) override {
@@ -143,10 +148,14 @@ class ReadAhead::Window final : public FileSystem {
     std::unique_ptr<OutputFile> OpenWrite(const std::string& path, WriteMode mode) override {
         return inner_.OpenWrite(path, mode);
     }
-    std::unique_ptr<OutputFile> OpenStream(const std::string& path) override { return inner_.OpenStream(path); }
+    std::unique_ptr<OutputFile> OpenStream(const std::string& path) override {
+        return inner_.OpenStream(path);
+    }
     void Rename(const std::string& from, const std::string& to) override { inner_.Rename(from, to); }
     void RemoveFile(const std::string& path) override { inner_.RemoveFile(path); }
-    void MakeDirectory(const std::string& path, bool ownerOnly) override { inner_.MakeDirectory(path, ownerOnly); }
+    void MakeDirectory(const std::string& path, bool ownerOnly) override {
+        inner_.MakeDirectory(path, ownerOnly);
+    }
     void RemoveDirectory(const std::string& path) override { inner_.RemoveDirectory(path); }
     bool IsWritableDirectory(const std::string& path) override { return inner_.IsWritableDirectory(path); }
     HeldDir OpenDirectory(const std::string& path, bool followLinks) override {
@@ -156,14 +165,18 @@ class ReadAhead::Window final : public FileSystem {
         return inner_.OpenDirectoryAt(dir, name);
     }
     std::vector<DirEntry> ListAt(const HeldDir& dir) override { return inner_.ListAt(dir); }
-    void ListInto(const HeldDir& dir, std::vector<DirEntry>& entries) override { inner_.ListInto(dir, entries); }
+    void ListInto(const HeldDir& dir, std::vector<DirEntry>& entries) override {
+        inner_.ListInto(dir, entries);
+    }
     std::optional<FileInfo> LstatAt(const HeldDir& dir, const std::string& name) override {
         return inner_.LstatAt(dir, name);
     }
     std::unique_ptr<OutputFile> CreateAt(const HeldDir& dir, const std::string& name) override {
         return inner_.CreateAt(dir, name);
     }
-    void MakeDirectoryAt(const HeldDir& dir, const std::string& name) override { inner_.MakeDirectoryAt(dir, name); }
+    void MakeDirectoryAt(const HeldDir& dir, const std::string& name) override {
+        inner_.MakeDirectoryAt(dir, name);
+    }
     bool RemoveAt(const HeldDir& dir, const std::string& name, const FileInfo* expected) override {
         return inner_.RemoveAt(dir, name, expected);
     }
@@ -198,7 +211,9 @@ class ReadAhead::Window final : public FileSystem {
 
     // Once full, the window is let drain to half before the other thread reads on, so that the two
     // threads do not wake each other for every object.
-    bool Drained() const { return next_ < slots_.size() && next_ <= kWindowObjects / 2 && held_ <= kWindowBytes / 2; }
+    bool Drained() const {
+        return next_ < slots_.size() && next_ <= kWindowObjects / 2 && held_ <= kWindowBytes / 2;
+    }
 
     // The other thread: the queued names in order, while the window has room.
     void Run() {
@@ -275,11 +290,15 @@ ReadAhead::~ReadAhead() {
 }
 
 void ReadAhead::Queue(const HeldDir& dir, const std::vector<std::string>& names) {
-    if (window_) window_->Queue(dir, names.begin(), names.end(), [](const std::string& n) -> const std::string& { return n; });
+    if (window_)
+        window_->Queue(dir, names.begin(), names.end(),
+                       [](const std::string& n) -> const std::string& { return n; });
 }
 
 void ReadAhead::Queue(const HeldDir& dir, const std::vector<DirEntry>& entries) {
-    if (window_) window_->Queue(dir, entries.begin(), entries.end(), [](const DirEntry& e) -> const std::string& { return e.name; });
+    if (window_)
+        window_->Queue(dir, entries.begin(), entries.end(),
+                       [](const DirEntry& e) -> const std::string& { return e.name; });
 }
 
 }  // namespace loftwick

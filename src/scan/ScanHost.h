@@ -11,7 +11,7 @@ class clsSearchResults;
 // What the scan needs from the window that runs it. The GUI and the batch front end both implement it
 // through the same window model.
 class ScanHost {
-public:
+  public:
     virtual ~ScanHost() = default;
 
     virtual void ClearList() = 0;

@@ -1,7 +1,6 @@
 #include "scan/basParse.h"
 
 #include <algorithm>
-
 #include <cmath>
 #include <string_view>
 

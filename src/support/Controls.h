@@ -27,7 +27,7 @@ inline constexpr int32_t InvalidPropertyArrayIndex = 381;
 
 // What every control has.
 class Control {
-public:
+  public:
     virtual ~Control() = default;
 
     // The control's own visible/enabled setting; a control on a hidden window still reports true.
@@ -41,7 +41,7 @@ public:
 
 // A control whose text can be partly selected: text boxes and the edit part of combo boxes.
 class TextSelection {
-public:
+  public:
     virtual ~TextSelection() = default;
 
     virtual std::string Text() const = 0;
@@ -56,13 +56,13 @@ public:
 
 // Which text control of the active window has the keyboard focus (nullptr when none has).
 class FocusTracker {
-public:
+  public:
     virtual ~FocusTracker() = default;
     virtual TextSelection* ActiveTextControl() = 0;
 };
 
 class Label : public Control {
-public:
+  public:
     virtual std::string Caption() const = 0;
     virtual void SetCaption(const std::string& caption) = 0;
     // Repaints now, so a status text shows while long work keeps the event loop waiting.
@@ -70,14 +70,14 @@ public:
 };
 
 class TextBox : public Control, public TextSelection {
-public:
+  public:
     // Setting the text puts the caret at its end with nothing selected.
     virtual void SetText(const std::string& text) = 0;
 };
 
 // 0 unchecked, 1 checked, 2 grayed.
 class CheckBox : public Control {
-public:
+  public:
     virtual int32_t Value() const = 0;
     // Values other than 0, 1 and 2 are ignored.
     virtual void SetValue(int32_t value) = 0;
@@ -95,7 +95,7 @@ public:
 // Index arguments are 0-based. Reading an entry outside the list gives "" or 0. Inserting or removing
 // at an index that does not exist raises run-time error 5, selecting one 380, setting its data 381.
 class ComboBox : public Control, public TextSelection {
-public:
+  public:
     // Setting the text puts the caret at its end with nothing selected, and selects no entry.
     virtual void SetText(const std::string& text) = 0;
 
@@ -123,13 +123,13 @@ enum class MouseButton { Left = 1, Right = 2, Middle = 4 };
 
 // A list of text lines, at most one of them selected.
 class ListBox : public Control {
-public:
+  public:
     virtual void AddLine(const std::string& line) = 0;
     // Empties the list and selects nothing; fires no handler.
     virtual void Clear() = 0;
     virtual int32_t ListCount() const = 0;
     virtual std::string LineText(int32_t index) const = 0;  // "" outside the list
-    virtual int32_t SelectedIndex() const = 0;               // -1 when none
+    virtual int32_t SelectedIndex() const = 0;              // -1 when none
     // Selects a line (-1: none) and fires onClick, as the user's click would; raises run-time error 380
     // for an index outside -1..ListCount-1.
     virtual void SetSelectedIndex(int32_t index) = 0;
@@ -141,7 +141,7 @@ public:
 };
 
 class Button : public Control {
-public:
+  public:
     virtual std::string Caption() const = 0;
     virtual void SetCaption(const std::string& caption) = 0;
     // The default button is pressed by Enter anywhere in its window, the cancel button by Escape.
@@ -154,7 +154,7 @@ public:
 };
 
 class MenuItem : public Control {
-public:
+  public:
     virtual std::string Caption() const = 0;
     virtual void SetCaption(const std::string& caption) = 0;
 
@@ -164,7 +164,7 @@ public:
 // Shows how far long work has come: `done` of `total` steps (the units are the work's own: bytes,
 // folders), and a short text on or beside the bar.
 class ProgressBar : public Control {
-public:
+  public:
     // Clamped to 0..total; a total of 0 or less shows an empty bar.
     virtual void SetProgress(int64_t done, int64_t total) = 0;
     // The share done, 0 to 100.
@@ -174,7 +174,7 @@ public:
 };
 
 class PopupMenu {
-public:
+  public:
     virtual ~PopupMenu() = default;
     // Shows the menu at the mouse pointer; its items report their own clicks.
     virtual void Popup() = 0;

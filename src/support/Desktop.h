@@ -26,7 +26,7 @@ struct BrowserStart {
 // screen needs. The Qt desktop, the batch desktop of loftwick-scan (messages on stderr) and the test
 // doubles override what they do differently.
 class Desktop {
-public:
+  public:
     virtual ~Desktop() = default;
 
     // A modal message box with an OK button.

@@ -16,7 +16,8 @@ struct HeldDir::Descriptor {
     Descriptor& operator=(const Descriptor&) = delete;
 };
 
-HeldDir::HeldDir(int fd, std::string path) : fd_(std::make_shared<const Descriptor>(fd)), path_(std::move(path)) {
+HeldDir::HeldDir(int fd, std::string path)
+    : fd_(std::make_shared<const Descriptor>(fd)), path_(std::move(path)) {
     // "" stands for the current directory and stays "", so that names below it read as relative paths.
     if (!path_.empty() && path_.back() != '/') path_ += '/';
 }

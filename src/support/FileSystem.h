@@ -18,7 +18,7 @@ struct DirEntry {
 };
 
 struct FileTimeSpec {
-    int64_t seconds = 0;   // since 1970-01-01 00:00 UTC
+    int64_t seconds = 0;  // since 1970-01-01 00:00 UTC
     int32_t nanoseconds = 0;
     friend bool operator==(const FileTimeSpec&, const FileTimeSpec&) = default;
 };
@@ -34,7 +34,9 @@ struct FileInfo {
 };
 
 // Whether two facts name the same file (device and inode).
-inline bool SameFile(const FileInfo& a, const FileInfo& b) { return a.device == b.device && a.inode == b.inode; }
+inline bool SameFile(const FileInfo& a, const FileInfo& b) {
+    return a.device == b.device && a.inode == b.inode;
+}
 // Whether the file is also unchanged: the same file, with the same size and last-write time.
 inline bool SameFileUnchanged(const FileInfo& a, const FileInfo& b) {
     return SameFile(a, b) && a.size == b.size && a.writeTime == b.writeTime;
@@ -48,7 +50,7 @@ class HeldDir {
     HeldDir() = default;
     HeldDir(int fd, std::string path);  // takes the descriptor; `path` gets a trailing "/"
     explicit operator bool() const { return static_cast<bool>(fd_); }
-    int fd() const;                                  // -1 when nothing is held
+    int fd() const;                                    // -1 when nothing is held
     const std::string& path() const { return path_; }  // for messages and result lines only
     std::string PathOf(const std::string& name) const { return path_ + name; }
     // Holds nothing any more; the path's room stays for the next folder assigned.
@@ -65,12 +67,12 @@ class HeldDir {
 
 // An open file for reading. Reads return fewer bytes than asked only at the end of the file.
 class InputFile {
-public:
+  public:
     virtual ~InputFile() = default;
     virtual size_t Read(char* buffer, size_t count) = 0;  // throws RuntimeError on a read error
     virtual void Seek(uint64_t offset) = 0;
-    virtual uint64_t Size() = 0;  // the present size of the open file
-    virtual FileInfo Info() = 0;  // what was opened, as it was at the open (device, inode, size, times)
+    virtual uint64_t Size() = 0;     // the present size of the open file
+    virtual FileInfo Info() = 0;     // what was opened, as it was at the open (device, inode, size, times)
     virtual FileInfo Current() = 0;  // the same facts as they are now
     // The first stretch at or after `at` that holds data, as [first, end); what lies before `first` is
     // a hole (reads as zeros, nothing stored). {max, max} when only a hole is left; a file system that
@@ -88,21 +90,21 @@ public:
 
 // An open file for writing. Close() reports a failed flush; the destructor closes silently.
 class OutputFile {
-public:
+  public:
     virtual ~OutputFile() = default;
     virtual void Write(const char* data, size_t count) = 0;  // throws RuntimeError
     // Adds `count` zero bytes, as a hole where the file system keeps them so (nothing stored).
     virtual void Skip(uint64_t count);
-    virtual void Sync() = 0;                                  // flush to the device
+    virtual void Sync() = 0;  // flush to the device
     virtual void Close() = 0;
     // Sets the last-write time of the file being written.
     virtual void SetWriteTime(FileTimeSpec time) = 0;
 };
 
 enum class WriteMode {
-    Truncate,     // create or empty an existing file
-    Append,       // create or add at the end
-    CreateNew,    // fail with "File already exists" when anything is at the path
+    Truncate,   // create or empty an existing file
+    Append,     // create or add at the end
+    CreateNew,  // fail with "File already exists" when anything is at the path
 };
 
 // All access to files goes through this interface so that tests can run the program over a fault-
@@ -115,7 +117,7 @@ enum class WriteMode {
 // after the check cannot lead anywhere. Paths serve the folders the user names and the program's own
 // files.
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
 
     // Every entry of a directory in listing order, "." and ".." included.

@@ -92,11 +92,13 @@ class ForwardedOutput final : public OutputFile {
 
 }  // namespace
 
-std::unique_ptr<InputFile> ForwardingFileSystem::Wrapped(std::unique_ptr<InputFile> file, const std::string& path) {
+std::unique_ptr<InputFile> ForwardingFileSystem::Wrapped(std::unique_ptr<InputFile> file,
+                                                         const std::string& path) {
     return std::make_unique<ForwardedInput>(*this, std::move(file), path);
 }
 
-std::unique_ptr<OutputFile> ForwardingFileSystem::Wrapped(std::unique_ptr<OutputFile> file, const std::string& path) {
+std::unique_ptr<OutputFile> ForwardingFileSystem::Wrapped(std::unique_ptr<OutputFile> file,
+                                                          const std::string& path) {
     return std::make_unique<ForwardedOutput>(*this, std::move(file), path);
 }
 

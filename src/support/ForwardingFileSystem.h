@@ -12,8 +12,23 @@ namespace loftwick {
 // The kinds of file-system calls, as the forwarding file system tells them apart. The calls relative to
 // a held folder count as their path-based kin (ListAt as List, OpenReadAt as OpenRead, ...).
 enum class FsOp {
-    List, Stat, Lstat, OpenRead, Read, OpenWrite, Write, Sync, Close, Rename, RemoveFile, MakeDir,
-    RemoveDir, SetTimes, GetCreation, SetCreation, OpenDir
+    List,
+    Stat,
+    Lstat,
+    OpenRead,
+    Read,
+    OpenWrite,
+    Write,
+    Sync,
+    Close,
+    Rename,
+    RemoveFile,
+    MakeDir,
+    RemoveDir,
+    SetTimes,
+    GetCreation,
+    SetCreation,
+    OpenDir
 };
 
 // The real file system with a say before every call, and the one base of the file systems that check

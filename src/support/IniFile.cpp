@@ -54,7 +54,9 @@ std::optional<KeyLine> ParseKeyLine(std::string_view content) {
     return KeyLine{Trim(content.substr(0, equals)), Trim(content.substr(equals + 1))};
 }
 
-bool HasLineBreakOrNul(const std::string& text) { return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos; }
+bool HasLineBreakOrNul(const std::string& text) {
+    return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
+}
 
 }  // namespace
 
@@ -85,7 +87,8 @@ IniDocument::Located IniDocument::Find(const std::string& section, const std::st
         if (found.sectionLine == npos) continue;
         if (!Trim(content).empty()) found.lastLine = i;
         if (found.keyLine == npos) {
-            if (const auto line = ParseKeyLine(content); line && EqualsNoCase(line->key, wantedKey)) found.keyLine = i;
+            if (const auto line = ParseKeyLine(content); line && EqualsNoCase(line->key, wantedKey))
+                found.keyLine = i;
         }
     }
     return found;
@@ -97,13 +100,16 @@ std::optional<std::string> IniDocument::Get(const std::string& section, const st
     return std::string(ParseKeyLine(Content(lines_[found.keyLine], found.keyLine))->value);
 }
 
-std::string IniDocument::NewLine(const std::string& content) const { return crlf_ ? content + "\r" : content; }
+std::string IniDocument::NewLine(const std::string& content) const {
+    return crlf_ ? content + "\r" : content;
+}
 
 bool IniDocument::Set(const std::string& section, const std::string& key, const std::string& value) {
     const std::string trimmedSection(Trim(section)), trimmedKey(Trim(key));
     if (trimmedSection.empty() || trimmedKey.empty()) return false;
     if (HasLineBreakOrNul(section) || HasLineBreakOrNul(key) || HasLineBreakOrNul(value)) return false;
-    if (trimmedSection.find(']') != std::string::npos || trimmedKey.find('=') != std::string::npos) return false;
+    if (trimmedSection.find(']') != std::string::npos || trimmedKey.find('=') != std::string::npos)
+        return false;
     if (trimmedKey.front() == '[' || trimmedKey.front() == ';') return false;
 
     const Located found = Find(section, key);
@@ -120,7 +126,8 @@ bool IniDocument::Set(const std::string& section, const std::string& key, const 
                       NewLine(trimmedKey + "=" + value));
         return true;
     }
-    if (!lines_.empty() && !Trim(Content(lines_.back(), lines_.size() - 1)).empty()) lines_.push_back(NewLine(""));
+    if (!lines_.empty() && !Trim(Content(lines_.back(), lines_.size() - 1)).empty())
+        lines_.push_back(NewLine(""));
     lines_.push_back(NewLine("[" + trimmedSection + "]"));
     lines_.push_back(NewLine(trimmedKey + "=" + value));
     return true;

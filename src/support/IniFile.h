@@ -12,7 +12,7 @@ namespace loftwick {
 // to ASCII case; the first section of a name and its first key of a name count, as with the classic
 // profile calls. Values are UTF-8 and of any length.
 class IniDocument {
-public:
+  public:
     IniDocument() = default;
     explicit IniDocument(const std::string& text);
 
@@ -25,7 +25,7 @@ public:
 
     std::string Text() const;
 
-private:
+  private:
     struct Located {
         size_t sectionLine = npos;  // the "[Section]" line
         size_t lastLine = npos;     // the last non-blank line of that section

@@ -15,7 +15,7 @@ namespace loftwick {
 // Visibility, enabled state and tooltip, shared by every in-memory control.
 template <class Interface>
 class MemoryControl : public Interface {
-public:
+  public:
     bool Visible() const override { return visible_; }
     void SetVisible(bool visible) override { visible_ = visible; }
     bool Enabled() const override { return enabled_; }
@@ -23,7 +23,7 @@ public:
     std::string ToolTipText() const override { return toolTip_; }
     void SetToolTipText(const std::string& text) override { toolTip_ = text; }
 
-private:
+  private:
     bool visible_ = true;
     bool enabled_ = true;
     std::string toolTip_;
@@ -31,7 +31,7 @@ private:
 
 // A text with a caret and a selection, positions in characters.
 class MemoryTextField {
-public:
+  public:
     const std::string& Text() const { return text_; }
     void SetText(const std::string& text);  // caret to the end, nothing selected
     int32_t SelStart() const { return selStart_; }
@@ -46,7 +46,7 @@ public:
     bool DeleteBackward();
     bool DeleteForward();
 
-private:
+  private:
     int32_t CharCount() const;
     void Erase(int32_t start, int32_t length);
 
@@ -56,19 +56,19 @@ private:
 };
 
 class MemoryLabel final : public MemoryControl<Label> {
-public:
+  public:
     std::string Caption() const override { return caption_; }
     void SetCaption(const std::string& caption) override { caption_ = caption; }
     void Refresh() override { ++refreshCount; }
 
     int refreshCount = 0;
 
-private:
+  private:
     std::string caption_;
 };
 
 class MemoryTextBox final : public MemoryControl<TextBox> {
-public:
+  public:
     std::string Text() const override { return field_.Text(); }
     void SetText(const std::string& text) override { field_.SetText(text); }
     int32_t SelStart() const override { return field_.SelStart(); }
@@ -79,24 +79,24 @@ public:
     // The user types (a text box has no change handler).
     void TypeText(const std::string& typed) { field_.ReplaceSelection(typed); }
 
-private:
+  private:
     MemoryTextField field_;
 };
 
 class MemoryCheckBox final : public MemoryControl<CheckBox> {
-public:
+  public:
     int32_t Value() const override { return value_; }
     void SetValue(int32_t value) override;
     std::string Caption() const override { return caption_; }
     void SetCaption(const std::string& caption) override { caption_ = caption; }
 
-private:
+  private:
     int32_t value_ = 0;
     std::string caption_;
 };
 
 class MemoryComboBox final : public MemoryControl<ComboBox> {
-public:
+  public:
     std::string Text() const override { return field_.Text(); }
     void SetText(const std::string& text) override;
     int32_t SelStart() const override { return field_.SelStart(); }
@@ -123,7 +123,7 @@ public:
     // The focus moves elsewhere; fires onLostFocus.
     void LoseFocus();
 
-private:
+  private:
     struct Entry {
         std::string text;
         int32_t data = 0;
@@ -137,7 +137,7 @@ private:
 };
 
 class MemoryListBox final : public MemoryControl<ListBox> {
-public:
+  public:
     void AddLine(const std::string& line) override { lines_.push_back(line); }
     void Clear() override;
     int32_t ListCount() const override { return static_cast<int32_t>(lines_.size()); }
@@ -154,13 +154,13 @@ public:
 
     int refreshCount = 0;
 
-private:
+  private:
     std::vector<std::string> lines_;
     int32_t selected_ = -1;
 };
 
 class MemoryButton final : public MemoryControl<Button> {
-public:
+  public:
     std::string Caption() const override { return caption_; }
     void SetCaption(const std::string& caption) override { caption_ = caption; }
     bool IsDefault() const override { return default_; }
@@ -171,38 +171,38 @@ public:
     // The user clicks the button (or presses Enter or Escape for its role); fires onClick when enabled.
     void Click();
 
-private:
+  private:
     std::string caption_;
     bool default_ = false;
     bool cancel_ = false;
 };
 
 class MemoryMenuItem final : public MemoryControl<MenuItem> {
-public:
+  public:
     std::string Caption() const override { return caption_; }
     void SetCaption(const std::string& caption) override { caption_ = caption; }
 
     // The user chooses the item; fires onClick when it is enabled and shown.
     void Click();
 
-private:
+  private:
     std::string caption_;
 };
 
 class MemoryProgressBar final : public MemoryControl<ProgressBar> {
-public:
+  public:
     void SetProgress(int64_t done, int64_t total) override { percent_ = PercentOf(done, total); }
     int32_t Percent() const override { return percent_; }
     std::string Text() const override { return text_; }
     void SetText(const std::string& text) override { text_ = text; }
 
-private:
+  private:
     int32_t percent_ = 0;
     std::string text_;
 };
 
 class MemoryPopupMenu final : public PopupMenu {
-public:
+  public:
     void Popup() override { ++popupCount; }
 
     int popupCount = 0;
@@ -210,7 +210,7 @@ public:
 
 // The window model's view of the focus, set by whoever moves it (a test, or nobody in loftwick-scan).
 class MemoryFocusTracker final : public FocusTracker {
-public:
+  public:
     TextSelection* ActiveTextControl() override { return active; }
 
     TextSelection* active = nullptr;

@@ -94,9 +94,15 @@ DateParts SplitDate(OleDate date) {
     return parts;
 }
 
-OleDate AddDays(OleDate date, int64_t days) { return FromLinearSeconds(ToLinearSeconds(date) + days * kSecondsPerDay); }
-OleDate AddHours(OleDate date, int64_t hours) { return FromLinearSeconds(ToLinearSeconds(date) + hours * 3600); }
-OleDate AddSeconds(OleDate date, int64_t seconds) { return FromLinearSeconds(ToLinearSeconds(date) + seconds); }
+OleDate AddDays(OleDate date, int64_t days) {
+    return FromLinearSeconds(ToLinearSeconds(date) + days * kSecondsPerDay);
+}
+OleDate AddHours(OleDate date, int64_t hours) {
+    return FromLinearSeconds(ToLinearSeconds(date) + hours * 3600);
+}
+OleDate AddSeconds(OleDate date, int64_t seconds) {
+    return FromLinearSeconds(ToLinearSeconds(date) + seconds);
+}
 
 int64_t DayBoundaries(OleDate from, OleDate to) {
     return FloorDiv(ToLinearSeconds(to), kSecondsPerDay) - FloorDiv(ToLinearSeconds(from), kSecondsPerDay);
@@ -171,8 +177,8 @@ std::string FormatIsoLocal(OleDate date) {
     const char sign = offset < 0 ? '-' : '+';
     const long abs = offset < 0 ? -offset : offset;
     char buf[80];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d%c%02ld:%02ld", p.year, p.month, p.day, p.hour,
-                  p.minute, p.second, sign, abs / 3600, (abs % 3600) / 60);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d%c%02ld:%02ld", p.year, p.month, p.day,
+                  p.hour, p.minute, p.second, sign, abs / 3600, (abs % 3600) / 60);
     return buf;
 }
 

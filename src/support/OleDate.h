@@ -10,7 +10,7 @@ namespace loftwick {
 // cache object reports one. Negative values follow the same convention as positive ones: the whole part
 // is the day and the absolute value of the fraction is the time of that day.
 class OleDate {
-public:
+  public:
     constexpr OleDate() = default;
     constexpr explicit OleDate(double serial) : serial_(serial) {}
 
@@ -20,7 +20,7 @@ public:
     friend constexpr bool operator==(OleDate a, OleDate b) { return a.serial_ == b.serial_; }
     friend constexpr auto operator<=>(OleDate a, OleDate b) { return a.serial_ <=> b.serial_; }
 
-private:
+  private:
     double serial_ = 0.0;
 };
 
@@ -59,8 +59,8 @@ std::string FormatGeneralDate(OleDate date);
 std::string FormatIsoLocal(OleDate date);
 
 // Conversions through the machine's time zone rules (TZ).
-OleDate EpochToUtcDate(int64_t seconds);          // calendar moment of UTC
-OleDate EpochToLocalDate(int64_t seconds);        // local wall clock at that instant
+OleDate EpochToUtcDate(int64_t seconds);                     // calendar moment of UTC
+OleDate EpochToLocalDate(int64_t seconds);                   // local wall clock at that instant
 std::optional<int64_t> LocalDateToEpoch(OleDate localDate);  // local wall clock to instant
 int64_t UtcDateToEpoch(OleDate utcDate);
 

@@ -57,7 +57,9 @@ void RequireOnePart(const std::string& name, const std::string& path) {
 }
 
 // A link met where no link may be followed is reported as access denied, as it always was.
-[[noreturn]] void RaiseOpenError(int err, const std::string& path) { RaiseFromErrno(err == ELOOP ? EACCES : err, path); }
+[[noreturn]] void RaiseOpenError(int err, const std::string& path) {
+    RaiseFromErrno(err == ELOOP ? EACCES : err, path);
+}
 
 // Opens a regular file for reading relative to `dirFd` (AT_FDCWD for a path). O_NONBLOCK: a FIFO planted
 // where a file is expected must not hang the open; it stays on, changing nothing for a regular file.
@@ -66,7 +68,10 @@ int OpenRegularFile(int dirFd, const std::string& name, const std::string& path,
     const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (followLinks ? 0 : O_NOFOLLOW);
     const int fd = ::openat(dirFd, name.c_str(), flags);
     if (fd < 0) RaiseOpenError(errno, path);
-    const int err = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : S_ISREG(st.st_mode) ? 0 : EACCES;
+    const int err = ::fstat(fd, &st) != 0 ? errno
+                    : S_ISDIR(st.st_mode) ? EISDIR
+                    : S_ISREG(st.st_mode) ? 0
+                                          : EACCES;
     if (err != 0) {
         ::close(fd);
         RaiseFromErrno(err, path);
@@ -98,7 +103,10 @@ void ListOpenDirectory(int fd, const std::string& path, std::vector<DirEntry>& e
         if (type == DT_UNKNOWN) {
             struct stat st {};
             if (::fstatat(own, ent->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-                type = S_ISLNK(st.st_mode) ? DT_LNK : S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
+                type = S_ISLNK(st.st_mode)   ? DT_LNK
+                       : S_ISDIR(st.st_mode) ? DT_DIR
+                       : S_ISREG(st.st_mode) ? DT_REG
+                                             : DT_UNKNOWN;
             }
         }
         e.isLink = type == DT_LNK;
@@ -121,7 +129,7 @@ std::vector<DirEntry> ListOpenDirectory(int fd, const std::string& path) {
 // the next ones (per thread, a few at most), and a path of usual length is kept inline, so that opening a
 // file allocates nothing in the steady state.
 class PosixInputFile final : public InputFile {
-public:
+  public:
     PosixInputFile(int fd, const std::string& path, const FileInfo& opened) : fd_(fd), opened_(opened) {
         if (path.size() < sizeof inline_) {
             std::memcpy(inline_, path.data(), path.size());
@@ -213,7 +221,7 @@ public:
         }
     }
 
-private:
+  private:
     struct Spare {
         static constexpr int kKept = 8;
         void* blocks[kKept];
@@ -236,7 +244,7 @@ private:
 thread_local PosixInputFile::Spare PosixInputFile::spares;
 
 class PosixOutputFile final : public OutputFile {
-public:
+  public:
     PosixOutputFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
     ~PosixOutputFile() override {
         if (fd_ >= 0) ::close(fd_);
@@ -276,7 +284,7 @@ public:
         if (fd_ >= 0 && ::futimens(fd_, times) != 0) RaiseFromErrno(errno, path_);
     }
 
-private:
+  private:
     int fd_;
     std::string path_;
 };
@@ -316,9 +324,15 @@ std::unique_ptr<OutputFile> PosixFileSystem::OpenWrite(const std::string& path, 
     // it, and what opens must be a regular file, so nothing is ever written into a device or a pipe.
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
     switch (mode) {
-        case WriteMode::Truncate: flags |= O_TRUNC; break;
-        case WriteMode::Append: flags |= O_APPEND; break;
-        case WriteMode::CreateNew: flags |= O_EXCL; break;
+        case WriteMode::Truncate:
+            flags |= O_TRUNC;
+            break;
+        case WriteMode::Append:
+            flags |= O_APPEND;
+            break;
+        case WriteMode::CreateNew:
+            flags |= O_EXCL;
+            break;
     }
     const int fd = ::open(path.c_str(), flags, 0644);
     if (fd < 0) RaiseOpenError(errno == ENXIO ? EACCES : errno, path);
@@ -361,9 +375,9 @@ std::unique_ptr<OutputFile> PosixFileSystem::OpenStream(const std::string& path)
     const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) RaiseFromErrno(errno, path);
     struct stat st {};
-    const int err = ::fstat(fd, &st) != 0 ? errno
+    const int err = ::fstat(fd, &st) != 0                                                   ? errno
                     : (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode) || S_ISSOCK(st.st_mode)) ? 0
-                                                                                             : EACCES;
+                                                                                            : EACCES;
     if (err != 0) {
         ::close(fd);
         RaiseFromErrno(err, path);
@@ -372,7 +386,8 @@ std::unique_ptr<OutputFile> PosixFileSystem::OpenStream(const std::string& path)
 }
 
 HeldDir PosixFileSystem::OpenDirectory(const std::string& path, bool followLinks) {
-    const int fd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW));
+    const int fd = ::open(path.empty() ? "." : path.c_str(),
+                          O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW));
     if (fd < 0) RaiseOpenError(errno, path);
     return HeldDir(fd, path);
 }
@@ -385,7 +400,9 @@ HeldDir PosixFileSystem::OpenDirectoryAt(const HeldDir& dir, const std::string& 
     return HeldDir(fd, path);
 }
 
-std::vector<DirEntry> PosixFileSystem::ListAt(const HeldDir& dir) { return ListOpenDirectory(dir.fd(), dir.path()); }
+std::vector<DirEntry> PosixFileSystem::ListAt(const HeldDir& dir) {
+    return ListOpenDirectory(dir.fd(), dir.path());
+}
 
 void PosixFileSystem::ListInto(const HeldDir& dir, std::vector<DirEntry>& entries) {
     ListOpenDirectory(dir.fd(), dir.path(), entries);
@@ -414,7 +431,8 @@ std::unique_ptr<InputFile> PosixFileSystem::OpenReadAt(const HeldDir& dir, const
 std::unique_ptr<OutputFile> PosixFileSystem::CreateAt(const HeldDir& dir, const std::string& name) {
     const std::string path = dir.PathOf(name);
     RequireOnePart(name, path);
-    const int fd = ::openat(dir.fd(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    const int fd =
+        ::openat(dir.fd(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) RaiseOpenError(errno, path);
     return std::make_unique<PosixOutputFile>(fd, path);
 }

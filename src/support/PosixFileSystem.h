@@ -6,7 +6,7 @@ namespace loftwick {
 // The real file system, through POSIX calls. Symbolic links in the last path component are never
 // followed when writing, renaming, removing or changing times.
 class PosixFileSystem final : public FileSystem {
-public:
+  public:
     std::vector<DirEntry> ListDirectory(const std::string& path) override;
     std::optional<FileInfo> Stat(const std::string& path) override;
     std::optional<FileInfo> Lstat(const std::string& path) override;

@@ -11,14 +11,14 @@ class ProxyControl;
 
 // The program-wide values, set by Main (or by loftwick-scan from its flags) and read everywhere.
 struct ProgramValues {
-    std::string AppTitle;      // "Loftwick v. 2.1.20": title of every message and input box
-    std::string AppExeName;    // the executable's name without extension
-    std::string ProgramDir;    // the folder of the executable, ending in "/"
-    std::string AppParentDir;  // the folder that holds ProgramDir, ending in "/"; the log folder
-    std::string IniFileName;   // the settings file
+    std::string AppTitle;       // "Loftwick v. 2.1.20": title of every message and input box
+    std::string AppExeName;     // the executable's name without extension
+    std::string ProgramDir;     // the folder of the executable, ending in "/"
+    std::string AppParentDir;   // the folder that holds ProgramDir, ending in "/"; the log folder
+    std::string IniFileName;    // the settings file
     bool IsUnattended = false;  // no user at the screen: no message boxes (loftwick-scan)
-    int32_t ProxyType = 0;     // 1 = WinProxy, 2 = WinGate, 3 = Squid, 0 = none chosen
-    std::string CacheDir;      // the proxy's cache folder, ending in a separator once checked
+    int32_t ProxyType = 0;      // 1 = WinProxy, 2 = WinGate, 3 = Squid, 0 = none chosen
+    std::string CacheDir;       // the proxy's cache folder, ending in a separator once checked
     bool RestartRequested = false;
     // Squid only: where a running Squid answers ("host:port"), and the configuration that names its
     // pid file and cache folders.

@@ -18,8 +18,8 @@ class ProxyControl {
     // Sends "PURGE url" to the Squid at the address with the given request header lines (the object's
     // Vary headers, so that the very variant is purged). Returns the HTTP status of the answer, 0 when
     // nothing answered; `failure` then says why. Never throws.
-    virtual int Purge(const std::string& address, const std::string& url, const std::vector<std::string>& headers,
-                      std::string& failure) = 0;
+    virtual int Purge(const std::string& address, const std::string& url,
+                      const std::vector<std::string>& headers, std::string& failure) = 0;
 };
 
 // Over libcurl for the requests; the pid file is read and its process looked for with kill(pid, 0).

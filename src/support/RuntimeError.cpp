@@ -9,23 +9,40 @@ thread_local uint32_t tLastError = 0;
 
 std::string VbErrorDescription(int32_t number) {
     switch (number) {
-        case vberr::InvalidProcedureCall: return "Invalid procedure call or argument";
-        case vberr::Overflow: return "Overflow";
-        case vberr::OutOfMemory: return "Out of memory";
-        case vberr::SubscriptOutOfRange: return "Subscript out of range";
-        case vberr::TypeMismatch: return "Type mismatch";
-        case vberr::InternalError: return "Internal error";
-        case vberr::BadFileNameOrNumber: return "Bad file name or number";
-        case vberr::FileNotFound: return "File not found";
-        case vberr::FileAlreadyExists: return "File already exists";
-        case vberr::DiskFull: return "Disk full";
-        case vberr::InputPastEnd: return "Input past end of file";
-        case vberr::TooManyFiles: return "Too many files";
-        case vberr::PermissionDenied: return "Permission denied";
-        case vberr::PathFileAccessError: return "Path/File access error";
-        case vberr::PathNotFound: return "Path not found";
-        case vberr::ObjectNotSet: return "Object variable or With block variable not set";
-        default: return "Application-defined or object-defined error";
+        case vberr::InvalidProcedureCall:
+            return "Invalid procedure call or argument";
+        case vberr::Overflow:
+            return "Overflow";
+        case vberr::OutOfMemory:
+            return "Out of memory";
+        case vberr::SubscriptOutOfRange:
+            return "Subscript out of range";
+        case vberr::TypeMismatch:
+            return "Type mismatch";
+        case vberr::InternalError:
+            return "Internal error";
+        case vberr::BadFileNameOrNumber:
+            return "Bad file name or number";
+        case vberr::FileNotFound:
+            return "File not found";
+        case vberr::FileAlreadyExists:
+            return "File already exists";
+        case vberr::DiskFull:
+            return "Disk full";
+        case vberr::InputPastEnd:
+            return "Input past end of file";
+        case vberr::TooManyFiles:
+            return "Too many files";
+        case vberr::PermissionDenied:
+            return "Permission denied";
+        case vberr::PathFileAccessError:
+            return "Path/File access error";
+        case vberr::PathNotFound:
+            return "Path not found";
+        case vberr::ObjectNotSet:
+            return "Object variable or With block variable not set";
+        default:
+            return "Application-defined or object-defined error";
     }
 }
 
@@ -41,44 +58,70 @@ void SetLastError(uint32_t code) { tLastError = code; }
 
 uint32_t Win32FromErrno(int err) {
     switch (err) {
-        case 0: return 0;
-        case ENOENT: return 2;
-        case ENOTDIR: return 3;
+        case 0:
+            return 0;
+        case ENOENT:
+            return 2;
+        case ENOTDIR:
+            return 3;
         case EMFILE:
-        case ENFILE: return 4;
+        case ENFILE:
+            return 4;
         case EACCES:
         case EPERM:
-        case EROFS: return 5;
-        case EBADF: return 6;
-        case ENOMEM: return 8;
-        case EXDEV: return 17;
-        case EBUSY: return 32;
-        case EEXIST: return 183;
-        case ENOSPC: return 112;
-        case ENOTEMPTY: return 145;
-        case ENAMETOOLONG: return 206;
-        case ELOOP: return 1921;
-        case EINVAL: return 87;
-        default: return 31;  // ERROR_GEN_FAILURE
+        case EROFS:
+            return 5;
+        case EBADF:
+            return 6;
+        case ENOMEM:
+            return 8;
+        case EXDEV:
+            return 17;
+        case EBUSY:
+            return 32;
+        case EEXIST:
+            return 183;
+        case ENOSPC:
+            return 112;
+        case ENOTEMPTY:
+            return 145;
+        case ENAMETOOLONG:
+            return 206;
+        case ELOOP:
+            return 1921;
+        case EINVAL:
+            return 87;
+        default:
+            return 31;  // ERROR_GEN_FAILURE
     }
 }
 
 int32_t VbErrorFromErrno(int err) {
     switch (err) {
-        case ENOENT: return vberr::FileNotFound;
-        case ENOTDIR: return vberr::PathNotFound;
+        case ENOENT:
+            return vberr::FileNotFound;
+        case ENOTDIR:
+            return vberr::PathNotFound;
         case EMFILE:
-        case ENFILE: return vberr::TooManyFiles;
+        case ENFILE:
+            return vberr::TooManyFiles;
         case EACCES:
         case EPERM:
-        case EROFS: return vberr::PermissionDenied;
-        case EEXIST: return vberr::FileAlreadyExists;
-        case ENOSPC: return vberr::DiskFull;
-        case ENOMEM: return vberr::OutOfMemory;
-        case EBADF: return vberr::BadFileNameOrNumber;
+        case EROFS:
+            return vberr::PermissionDenied;
+        case EEXIST:
+            return vberr::FileAlreadyExists;
+        case ENOSPC:
+            return vberr::DiskFull;
+        case ENOMEM:
+            return vberr::OutOfMemory;
+        case EBADF:
+            return vberr::BadFileNameOrNumber;
         case ENAMETOOLONG:
-        case EINVAL: return vberr::BadFileNameOrNumber;
-        default: return vberr::PathFileAccessError;
+        case EINVAL:
+            return vberr::BadFileNameOrNumber;
+        default:
+            return vberr::PathFileAccessError;
     }
 }
 

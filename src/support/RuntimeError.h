@@ -31,7 +31,7 @@ std::string VbErrorDescription(int32_t number);
 
 // A run-time error: what low-level operations throw and what `HandleError` reports.
 class RuntimeError : public std::exception {
-public:
+  public:
     explicit RuntimeError(int32_t number, std::string description = {}, std::string source = "Loftwick");
 
     int32_t Number() const { return number_; }
@@ -39,7 +39,7 @@ public:
     const std::string& Source() const { return source_; }
     const char* what() const noexcept override { return description_.c_str(); }
 
-private:
+  private:
     int32_t number_;
     std::string description_;
     std::string source_;

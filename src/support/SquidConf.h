@@ -6,8 +6,8 @@ namespace loftwick {
 
 // The few lines of a squid.conf this program needs.
 struct SquidConfFacts {
-    std::string cacheDir;   // the folder of the first ufs, aufs or diskd cache_dir ("" when none)
-    std::string rockDir;    // the folder of the first rock cache_dir ("" when none)
+    std::string cacheDir;  // the folder of the first ufs, aufs or diskd cache_dir ("" when none)
+    std::string rockDir;   // the folder of the first rock cache_dir ("" when none)
     std::string pidFile = "/run/squid.pid";  // pid_filename, else Squid's default
 };
 

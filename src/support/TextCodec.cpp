@@ -84,8 +84,10 @@ std::string Utf8ToNameBytes(std::string_view text) {
             ++i;
             continue;
         }
-        if (ch.cp < 0x100) out += static_cast<char>(ch.cp);
-        else out.append(text.substr(i, ch.len));
+        if (ch.cp < 0x100)
+            out += static_cast<char>(ch.cp);
+        else
+            out.append(text.substr(i, ch.len));
         i += ch.len;
     }
     return out;

@@ -42,17 +42,23 @@ OleDate Variant::AsDate() const {
 std::optional<double> Variant::ToNumber() const {
     switch (kind()) {
         case Kind::Integer:
-        case Kind::Double: return AsDouble();
-        case Kind::Text: return ParseNumber(AsText());
-        default: return std::nullopt;
+        case Kind::Double:
+            return AsDouble();
+        case Kind::Text:
+            return ParseNumber(AsText());
+        default:
+            return std::nullopt;
     }
 }
 
 std::string Variant::ToText() const {
     switch (kind()) {
-        case Kind::Empty: return {};
-        case Kind::Null: Raise(kInvalidUseOfNull, "Invalid use of Null");
-        case Kind::Integer: return std::to_string(AsInteger());
+        case Kind::Empty:
+            return {};
+        case Kind::Null:
+            Raise(kInvalidUseOfNull, "Invalid use of Null");
+        case Kind::Integer:
+            return std::to_string(AsInteger());
         case Kind::Double: {
             const double d = AsDouble();
             char buffer[40];
@@ -64,8 +70,10 @@ std::string Variant::ToText() const {
             }
             return buffer;
         }
-        case Kind::Text: return AsText();
-        case Kind::Date: return FormatGeneralDate(AsDate());
+        case Kind::Text:
+            return AsText();
+        case Kind::Date:
+            return FormatGeneralDate(AsDate());
     }
     return {};
 }
@@ -110,7 +118,8 @@ std::optional<double> ParseNumber(const std::string& text) {
 
     double value = 0;
     const auto [ptr, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
-    if (ec != std::errc() || ptr != number.data() + number.size() || !std::isfinite(value)) return std::nullopt;
+    if (ec != std::errc() || ptr != number.data() + number.size() || !std::isfinite(value))
+        return std::nullopt;
     return value;
 }
 

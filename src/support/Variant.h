@@ -12,13 +12,13 @@ namespace loftwick {
 // The loosely typed value that settings reads, list item data and the tolerant conversions of basUtils
 // pass around: Empty (never set), Null (no value), a whole or a fractional number, a text or a date.
 class Variant {
-public:
+  public:
     enum class Kind { Empty, Null, Integer, Double, Text, Date };
 
     Variant() = default;
     template <std::integral T>
-        requires(!std::same_as<T, bool> && !std::same_as<T, char>)
-    Variant(T value) : value_(static_cast<int64_t>(value)) {}
+    requires(!std::same_as<T, bool> && !std::same_as<T, char>) Variant(T value)
+        : value_(static_cast<int64_t>(value)) {}
     Variant(double value) : value_(value) {}
     Variant(std::string text) : value_(std::move(text)) {}
     Variant(const char* text) : value_(std::string(text)) {}
@@ -51,7 +51,7 @@ public:
 
     friend bool operator==(const Variant&, const Variant&) = default;
 
-private:
+  private:
     struct EmptyTag {
         friend bool operator==(EmptyTag, EmptyTag) = default;
     };

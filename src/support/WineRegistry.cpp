@@ -56,7 +56,7 @@ void AppendUtf8(std::string& out, uint32_t cp) {
 
 // Joins UTF-16 code units into UTF-8; a surrogate without its partner becomes U+FFFD.
 class Utf16Sink {
-public:
+  public:
     explicit Utf16Sink(std::string& out) : out_(out) {}
     void Unit(uint32_t unit) {
         if (unit >= 0xDC00 && unit <= 0xDFFF && high_) {
@@ -83,7 +83,7 @@ public:
         high_ = 0;
     }
 
-private:
+  private:
     std::string& out_;
     uint32_t high_ = 0;
 };
@@ -128,7 +128,8 @@ bool IsTextType(uint32_t type) {
 
 }  // namespace
 
-std::optional<std::string> DecodeRegistryText(std::string_view text, size_t start, char terminator, size_t& end) {
+std::optional<std::string> DecodeRegistryText(std::string_view text, size_t start, char terminator,
+                                              size_t& end) {
     std::string out;
     Utf16Sink sink(out);
     size_t i = start;
@@ -147,14 +148,30 @@ std::optional<std::string> DecodeRegistryText(std::string_view text, size_t star
         if (++i >= text.size()) break;
         const char e = text[i++];
         switch (e) {
-            case 'a': sink.Unit('\a'); break;
-            case 'b': sink.Unit('\b'); break;
-            case 'e': sink.Unit(0x1B); break;
-            case 'f': sink.Unit('\f'); break;
-            case 'n': sink.Unit('\n'); break;
-            case 'r': sink.Unit('\r'); break;
-            case 't': sink.Unit('\t'); break;
-            case 'v': sink.Unit('\v'); break;
+            case 'a':
+                sink.Unit('\a');
+                break;
+            case 'b':
+                sink.Unit('\b');
+                break;
+            case 'e':
+                sink.Unit(0x1B);
+                break;
+            case 'f':
+                sink.Unit('\f');
+                break;
+            case 'n':
+                sink.Unit('\n');
+                break;
+            case 'r':
+                sink.Unit('\r');
+                break;
+            case 't':
+                sink.Unit('\t');
+                break;
+            case 'v':
+                sink.Unit('\v');
+                break;
             case 'x': {
                 uint32_t unit = 0;
                 int digits = 0;
@@ -169,15 +186,25 @@ std::optional<std::string> DecodeRegistryText(std::string_view text, size_t star
                 }
                 break;
             }
-            case '0': case '1': case '2': case '3': case '4': case '5': case '6': case '7': {
+            case '0':
+            case '1':
+            case '2':
+            case '3':
+            case '4':
+            case '5':
+            case '6':
+            case '7': {
                 uint32_t unit = static_cast<uint32_t>(e - '0');
-                for (int digits = 1; digits < 3 && i < text.size() && text[i] >= '0' && text[i] <= '7'; ++digits) {
+                for (int digits = 1; digits < 3 && i < text.size() && text[i] >= '0' && text[i] <= '7';
+                     ++digits) {
                     unit = unit * 8 + static_cast<uint32_t>(text[i++] - '0');
                 }
                 sink.Unit(unit);
                 break;
             }
-            default: sink.Byte(e); break;  // \\ \" \] and any other character stand for themselves
+            default:
+                sink.Byte(e);
+                break;  // \\ \" \] and any other character stand for themselves
         }
     }
     return std::nullopt;

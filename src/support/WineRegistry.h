@@ -32,7 +32,7 @@ struct RegValue {
 // costs time in proportion to its size and nothing more. Keys and value names match without regard to ASCII
 // case; key paths are given with single "\" separators. When a key or value appears twice, the later wins.
 class WineRegistryLookup {
-public:
+  public:
     static constexpr size_t kMaxLine = 1 << 20;
     static constexpr size_t kMaxData = 1 << 20;
 
@@ -48,21 +48,21 @@ public:
     // Reads a whole file through the file system; throws RuntimeError when it cannot be read.
     void FeedFile(InputFile& file);
 
-private:
+  private:
     void HandleLine(std::string_view line);
     void HandleSection(std::string_view line);
     void HandleValue(std::string_view line);
     void HandleHexContinuation(std::string_view line);
     void Store(uint32_t type, std::string data);
 
-    std::vector<std::string> keys_;   // lower-cased
-    std::string valueName_;           // lower-cased
+    std::vector<std::string> keys_;  // lower-cased
+    std::string valueName_;          // lower-cased
     std::vector<std::optional<RegValue>> results_;
 
     std::string line_;
     bool lineTooLong_ = false;
     bool headerSeen_ = false;
-    bool rejected_ = false;           // not a registry file: everything after is ignored
+    bool rejected_ = false;            // not a registry file: everything after is ignored
     std::vector<size_t> currentKeys_;  // indexes of keys_ matching the current section
 
     // A hex value continued over several lines ("...,\").
@@ -77,6 +77,7 @@ private:
 // are those Wine writes (\\ \" \n \r \t \a \b \e \f \v, \x with up to four hex digits, \ with up to three
 // octal digits), \x code units being UTF-16. Returns the text and sets `end` just past the terminator, or
 // nothing when the terminator is missing.
-std::optional<std::string> DecodeRegistryText(std::string_view text, size_t start, char terminator, size_t& end);
+std::optional<std::string> DecodeRegistryText(std::string_view text, size_t start, char terminator,
+                                              size_t& end);
 
 }  // namespace loftwick

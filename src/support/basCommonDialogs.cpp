@@ -14,7 +14,8 @@ std::vector<std::pair<std::string, std::string>> ParseDialogFilter(const std::st
     size_t start = 0;
     while (start < filter.size()) {
         const size_t nul = filter.find('\0', start);
-        const std::string part = filter.substr(start, nul == std::string::npos ? std::string::npos : nul - start);
+        const std::string part =
+            filter.substr(start, nul == std::string::npos ? std::string::npos : nul - start);
         if (part.empty()) break;  // the second NUL ends the list
         parts.push_back(part);
         if (nul == std::string::npos) break;
@@ -30,7 +31,9 @@ int32_t ShowOpenDialog(std::string& fileName, const std::string& title, std::str
     request.title = title;
     request.initialFolder = initialFolder;
     const size_t first = fileName.find_first_not_of(' ');
-    request.fileName = first == std::string::npos ? std::string() : fileName.substr(first, fileName.find_last_not_of(' ') - first + 1);
+    request.fileName = first == std::string::npos
+                           ? std::string()
+                           : fileName.substr(first, fileName.find_last_not_of(' ') - first + 1);
     request.filters = ParseDialogFilter(filter);
     std::optional<std::string> chosen;
     try {

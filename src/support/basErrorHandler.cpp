@@ -18,7 +18,7 @@ namespace {
 const char* const kCrLf = "\r\n";
 constexpr int32_t kCustomErrorEnd = -2147155968;  // 0x80050000
 // The code of an entry that has neither a Win32 error nor a run-time error behind it.
-constexpr int32_t kNullEntryCode = -2147221503;   // 0x80040001
+constexpr int32_t kNullEntryCode = -2147221503;  // 0x80040001
 
 int64_t& ReportCount() {
     static int64_t count = 0;
@@ -72,7 +72,7 @@ std::string PlaceLines(const std::string& location, const std::string& notes, co
 // The codes already reported in one report: room for 20, as many as any report could need; codes past
 // that are still reported, only no longer remembered.
 class ReportedCodes {
-public:
+  public:
     bool Contains(int32_t code) const {
         for (size_t i = 0; i < count_; ++i) {
             if (codes_[i] == code) return true;
@@ -83,7 +83,7 @@ public:
         if (count_ < codes_.size()) codes_[count_++] = code;
     }
 
-private:
+  private:
     std::array<int32_t, 20> codes_{};
     size_t count_ = 0;
 };
@@ -96,13 +96,27 @@ std::string Win32ErrorText(int64_t code) {
     const char* name = nullptr;
     const char* description = nullptr;
     switch (code) {
-        case 0: description = "The operation completed successfully"; break;
-        case 1: name = "ERROR_INVALID_FUNCTION"; break;
-        case 2: name = "ERROR_FILE_NOT_FOUND"; break;
-        case 3: name = "ERROR_PATH_NOT_FOUND"; break;
-        case 4: name = "ERROR_TOO_MANY_OPEN_FILES"; break;
-        case 5: name = "ERROR_ACCESS_DENIED"; break;
-        case 6: name = "ERROR_INVALID_HANDLE"; break;
+        case 0:
+            description = "The operation completed successfully";
+            break;
+        case 1:
+            name = "ERROR_INVALID_FUNCTION";
+            break;
+        case 2:
+            name = "ERROR_FILE_NOT_FOUND";
+            break;
+        case 3:
+            name = "ERROR_PATH_NOT_FOUND";
+            break;
+        case 4:
+            name = "ERROR_TOO_MANY_OPEN_FILES";
+            break;
+        case 5:
+            name = "ERROR_ACCESS_DENIED";
+            break;
+        case 6:
+            name = "ERROR_INVALID_HANDLE";
+            break;
         case 87:
             name = "ERROR_INVALID_PARAMETER";
             description = "The parameter is incorrect";
@@ -115,7 +129,8 @@ std::string Win32ErrorText(int64_t code) {
             name = "ERROR_IO_PENDING";
             description = "Overlapped I/O operation is in progress.";
             break;
-        default: return "Unknown error " + std::to_string(code);
+        default:
+            return "Unknown error " + std::to_string(code);
     }
     if (name && description) return std::string(name) + ": " + description;
     return name ? name : description;
@@ -165,7 +180,9 @@ std::string FormatErrorReport(const std::string& location, const std::string& no
         // Taken first, before anything below can overwrite it.
         const int32_t win32 = static_cast<int32_t>(GetLastError());
         const std::optional<RuntimeError> pending = PendingRuntimeError();
-        LatestReason() = pending ? pending->Description() : win32 != 0 ? Win32ErrorText(win32) : std::string();
+        LatestReason() = pending      ? pending->Description()
+                         : win32 != 0 ? Win32ErrorText(win32)
+                                      : std::string();
 
         std::string entryNotes = notes;
         ReportedCodes reported;
@@ -186,10 +203,12 @@ std::string FormatErrorReport(const std::string& location, const std::string& no
             addEntry(win32, [&] { return FormatErrorEntry(Variant(win32), location, entryNotes, kCrLf); });
         }
         if (pending) {
-            addEntry(pending->Number(), [&] { return FormatErrorEntry(*pending, location, entryNotes, kCrLf); });
+            addEntry(pending->Number(),
+                     [&] { return FormatErrorEntry(*pending, location, entryNotes, kCrLf); });
         }
         if (report.empty()) {
-            addEntry(kNullEntryCode, [&] { return FormatErrorEntry(Variant::Null(), location, entryNotes, kCrLf); });
+            addEntry(kNullEntryCode,
+                     [&] { return FormatErrorEntry(Variant::Null(), location, entryNotes, kCrLf); });
         }
 
         WriteToLog(report);
@@ -197,8 +216,9 @@ std::string FormatErrorReport(const std::string& location, const std::string& no
         if (!unattended) TheDesktop().SetBusy(false);
         // After the log, so that the entry is kept even when the box is never dismissed.
         if (showMessage && !unattended && OneErrorBox::TakeBox()) {
-            TheDesktop().MessageBox(report + kCrLf + kCrLf + "Текущее время: " + FormatGeneralDate(TheClock().Now()),
-                                    Program().AppTitle, MsgIcon::None);
+            TheDesktop().MessageBox(
+                report + kCrLf + kCrLf + "Текущее время: " + FormatGeneralDate(TheClock().Now()),
+                Program().AppTitle, MsgIcon::None);
         } else if (showMessage) {
             TheDesktop().ReportUnattended(report);
         }
@@ -286,7 +306,8 @@ void WriteToLog(const std::string& text) {
         // An empty folder would mean the current directory, which is nobody's log folder.
         const bool written = !folder.empty() && String2File(kCrLf + time + " " + text, folder + file) != 0;
         if (!written) {
-            String2File(kCrLf + time + " " + "couldn't write to the log file: '" + file + "'" + text, TempFolder() + file);
+            String2File(kCrLf + time + " " + "couldn't write to the log file: '" + file + "'" + text,
+                        TempFolder() + file);
         }
         if (!Program().IsUnattended) TheDesktop().DoEvents();
     } catch (...) {

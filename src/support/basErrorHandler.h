@@ -63,7 +63,7 @@ void ResetLogFolder();
 // failure repeating for every object of a long run asks for one click, not one per object. The innermost
 // one counts.
 class OneErrorBox {
-public:
+  public:
     OneErrorBox();
     ~OneErrorBox();
     OneErrorBox(const OneErrorBox&) = delete;
@@ -76,7 +76,7 @@ public:
     // Whether the report being made may show its box (called by the reporter).
     static bool TakeBox();
 
-private:
+  private:
     OneErrorBox* outer_;
     bool shown_ = false;
     int64_t more_ = 0;

@@ -145,7 +145,8 @@ std::string WindowsPathToNative(const std::string& windowsPath) {
                           ((path[0] >= 'a' && path[0] <= 'z') || (path[0] >= 'A' && path[0] <= 'Z'));
     const std::string prefix = WinePrefix();
     if (hasDrive && !prefix.empty()) {
-        const char letter = static_cast<char>(path[0] >= 'A' && path[0] <= 'Z' ? path[0] - 'A' + 'a' : path[0]);
+        const char letter =
+            static_cast<char>(path[0] >= 'A' && path[0] <= 'Z' ? path[0] - 'A' + 'a' : path[0]);
         root = DriveRoot(prefix, letter);
         while (!root.empty() && root.back() == '/') root.pop_back();
         path.erase(0, 2);

@@ -44,7 +44,7 @@ bool WriteIniValue(const std::string& section, const std::string& key, const std
 // Gathers the WriteIniValue calls made to one settings file while it lives and writes the file once, when
 // it ends: saving a window's settings replaces the file one time instead of once per key.
 class IniWriteBatch {
-public:
+  public:
     explicit IniWriteBatch(const std::string& file = "");
     ~IniWriteBatch();
     IniWriteBatch(const IniWriteBatch&) = delete;
@@ -53,7 +53,7 @@ public:
     // Writes what was gathered; true when the file holds it. Called by the destructor too.
     bool Commit();
 
-private:
+  private:
     friend bool WriteIniValue(const std::string&, const std::string&, const std::string&, const std::string&);
     std::string path_;
     std::string before_;

@@ -64,7 +64,8 @@ bool WildcardMatch(const std::string& pattern, const std::string& name) {
 std::string PrivateTempFolder() {
     std::string base = Environ("XDG_CACHE_HOME");
     // Relative values are to be ignored, as the base-directory rules say.
-    if (base.empty() || base.front() != '/') base = Environ("HOME").empty() ? std::string() : Environ("HOME") + "/.cache";
+    if (base.empty() || base.front() != '/')
+        base = Environ("HOME").empty() ? std::string() : Environ("HOME") + "/.cache";
     if (base.empty()) return {};
     AddPathSeparator(base);
     const std::string folder = base + "loftwick/";
@@ -84,7 +85,8 @@ std::string PrivateTempFolder() {
 // Candidate temporary folders in order of preference, each with a trailing "/".
 std::vector<std::string> TempFolders() {
     std::vector<std::string> folders;
-    for (const std::string& candidate : {PrivateTempFolder(), Environ("TEMP"), Environ("TMPDIR"), std::string("/tmp")}) {
+    for (const std::string& candidate :
+         {PrivateTempFolder(), Environ("TEMP"), Environ("TMPDIR"), std::string("/tmp")}) {
         if (candidate.empty()) continue;
         std::string folder = candidate;
         AddPathSeparator(folder);
@@ -103,13 +105,17 @@ Variant NumOrDefault(const Variant& value, const Variant& defaultValue) {
     try {
         switch (value.kind()) {
             case Variant::Kind::Empty:
-            case Variant::Kind::Null: return defaultValue;
+            case Variant::Kind::Null:
+                return defaultValue;
             case Variant::Kind::Integer:
-            case Variant::Kind::Double: return value;
-            case Variant::Kind::Date: return Variant(value.AsDate().Serial());
+            case Variant::Kind::Double:
+                return value;
+            case Variant::Kind::Date:
+                return Variant(value.AsDate().Serial());
             case Variant::Kind::Text: {
                 if (ParseNumber(value.AsText())) return value;
-                if (const auto date = ParseDateOrTime(TrimBlanks(value.AsText()))) return Variant(date->Serial());
+                if (const auto date = ParseDateOrTime(TrimBlanks(value.AsText())))
+                    return Variant(date->Serial());
                 return defaultValue;
             }
         }
@@ -133,13 +139,18 @@ std::string FormatWhole(const Variant& value) {
     std::optional<double> number;
     switch (value.kind()) {
         case Variant::Kind::Empty:
-        case Variant::Kind::Null: return {};
-        case Variant::Kind::Date: number = value.AsDate().Serial(); break;
+        case Variant::Kind::Null:
+            return {};
+        case Variant::Kind::Date:
+            number = value.AsDate().Serial();
+            break;
         case Variant::Kind::Text:
             number = ParseNumber(value.AsText());
             if (!number) return value.AsText();
             break;
-        default: number = value.AsDouble(); break;
+        default:
+            number = value.AsDouble();
+            break;
     }
     const double whole = std::round(*number);
     if (whole == 0) return "0";  // never "-0"
@@ -157,7 +168,9 @@ void Increment(Variant& value) {
                 value = Variant(static_cast<double>(value.AsInteger()) + 1);
             }
             return;
-        case Variant::Kind::Double: value = Variant(value.AsDouble() + 1); return;
+        case Variant::Kind::Double:
+            value = Variant(value.AsDouble() + 1);
+            return;
         case Variant::Kind::Text:
             if (const auto number = ParseNumber(value.AsText())) {
                 const double next = *number + 1;
@@ -169,7 +182,8 @@ void Increment(Variant& value) {
                 return;
             }
             break;
-        default: break;
+        default:
+            break;
     }
     value = Variant(1);
 }
@@ -398,7 +412,8 @@ void Wait(const Variant& ms) {
         if (!first && now == previous) return;
         previous = now;
         const double remaining = *wanted - passed;
-        std::this_thread::sleep_for(std::chrono::milliseconds(remaining < 10 ? static_cast<int>(remaining) + 1 : 10));
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(remaining < 10 ? static_cast<int>(remaining) + 1 : 10));
     }
 }
 

@@ -92,13 +92,13 @@ void Wait(const Variant& ms);
 // Keeps the thread's last error as it was across a call that may fail on purpose (an existence test, a
 // lookup that answers "no value"), so that a later report does not show a stale code.
 class PreserveLastError {
-public:
+  public:
     PreserveLastError();
     ~PreserveLastError();
     PreserveLastError(const PreserveLastError&) = delete;
     PreserveLastError& operator=(const PreserveLastError&) = delete;
 
-private:
+  private:
     uint32_t saved_;
 };
 

@@ -16,7 +16,7 @@ namespace {
 // preview (HandleKeyDown) before it reaches the field, whose change handler completes and whose
 // focus loss files the text into the history.
 class FilterField : public ::testing::Test {
-protected:
+  protected:
     FilterField() {
         LastKeyCode = 0;
         combo.onTextChanged = [this] { ComboAutoComplete(combo); };
@@ -76,7 +76,7 @@ TEST_F(FilterField, TypedTextCompletesToTheFirstLongerEntryThatBeginsWithItWithT
         {{"abx", "AB"}, "ab", "abx", "x", 0},
         {{"AB"}, "ab", "AB", "", 0},  // same length: the entry in its own case, nothing highlighted
         {{"AB", "other", "abcd"}, "ab", "abcd", "cd", 2},  // ... and the search goes on for a longer one
-        {{"image/gif"}, "imx", "imx", "", -1},              // the next keystroke replaces the tail
+        {{"image/gif"}, "imx", "imx", "", -1},             // the next keystroke replaces the tail
         {{"a", "www.example.org"}, "ab", "ab", "", -1},
         {{"a", "www.example.org"}, "example", "example", "", -1},
         {{"Ärger", "Öl"}, "ä", "Ärger", "rger", 0},  // Latin-1 letters regardless of case
@@ -131,8 +131,8 @@ TEST_F(FilterField, LeavingTheFieldPutsItsTextOnTopOfTheHistoryOnce) {
         {{"one", "two", "three", "four"}, 2, "", "", {"three", "one", "two", "four"}},
         {{"one", "two", "three"}, -1, "three", "", {"three", "one", "two"}},
         {{"a", "b"}, -1, "cd", "", {"cd", "a", "b"}},
-        {{"a", "b"}, -1, "", "", {"a", "b"}},                      // an empty field changes nothing
-        {{"Alpha"}, -1, "", "alpha", {"alpha", "Alpha"}},          // another case is another entry
+        {{"a", "b"}, -1, "", "", {"a", "b"}},              // an empty field changes nothing
+        {{"Alpha"}, -1, "", "alpha", {"alpha", "Alpha"}},  // another case is another entry
         {{"x", "dup", "y", "dup"}, -1, "", "dup", {"dup", "x", "dup", "y"}},  // the last equal one goes
     };
     for (const Case& c : cases) {
@@ -193,7 +193,7 @@ TEST_F(FilterField, F2WithShiftCtrlOrAltAndOtherKeysOnlyRecordTheKey) {
 
 // A control whose selection cannot be read, as a control without a text selection would behave.
 class NoSelection final : public TextSelection {
-public:
+  public:
     std::string Text() const override { return ""; }
     int32_t SelStart() const override { Raise(438, "Object doesn't support this property or method"); }
     int32_t SelLength() const override { Raise(438, "Object doesn't support this property or method"); }

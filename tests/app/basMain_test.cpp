@@ -17,7 +17,7 @@ namespace {
 const char* const kNotSpecified = "Cache Directory was not specified";
 
 class SetProxyTypeTest : public test::ProgramFixture {
-protected:
+  protected:
     SetProxyTypeTest() : prefix_(dir_ / "wine"), wine_("WINEPREFIX", prefix_) {
         Platform().desktop = &desktop_;
         Program().IniFileName = dir_ / "loftwick.ini";
@@ -27,7 +27,8 @@ protected:
     }
 
     void WriteRegistry(const std::string& body) {
-        dir_.WriteFile("wine/system.reg", "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n" + body);
+        dir_.WriteFile("wine/system.reg",
+                       "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n" + body);
     }
     std::string Ini() const { return dir_.Exists("loftwick.ini") ? dir_.ReadFile("loftwick.ini") : ""; }
     std::vector<std::string> MessageTexts() const {
@@ -50,9 +51,10 @@ TEST_F(SetProxyTypeTest, FirstStartCancelledOrAnsweredWithAnythingButOneTwoOrThr
         EXPECT_EQ(Program().ProxyType, 0) << answer.value_or("cancel");
     }
     EXPECT_EQ(MessageTexts().at(0), kNotSpecified);
-    EXPECT_EQ(desktop_.prompts.at(0).prompt,
-              "Select Proxy Server, that you are using (type 1, 2 or 3)\r\n1 - WinProxy 1.4\r\n2 - WinGate 4\r\n"
-              "3 - Squid (ufs, aufs or diskd cache_dir)\r\nEnything else - none of them (to Exit)\r\n");
+    EXPECT_EQ(
+        desktop_.prompts.at(0).prompt,
+        "Select Proxy Server, that you are using (type 1, 2 or 3)\r\n1 - WinProxy 1.4\r\n2 - WinGate 4\r\n"
+        "3 - Squid (ufs, aufs or diskd cache_dir)\r\nEnything else - none of them (to Exit)\r\n");
     EXPECT_EQ(desktop_.prompts[0].title, Program().AppTitle);
     EXPECT_FALSE(dir_.Exists("loftwick.ini"));
 }
@@ -64,7 +66,8 @@ TEST_F(SetProxyTypeTest, WinProxyWithoutRegistryOffersTheDefaultFolderAndStoresT
     ASSERT_EQ(desktop_.prompts.size(), 2u);
     EXPECT_EQ(desktop_.prompts[1].defaultText, prefix_ + "/drive_c/winproxy/cache/");
     EXPECT_EQ(desktop_.prompts[1].prompt,
-              "Please type the folder of the Cache manually (it then will be saved in " + Program().IniFileName + ")");
+              "Please type the folder of the Cache manually (it then will be saved in " +
+                  Program().IniFileName + ")");
     EXPECT_EQ(Program().ProxyType, 1);
     EXPECT_EQ(Program().CacheDir, dir_ / "cache/");
     EXPECT_EQ(GetIniValue("Common", "ProxyType", ""), "1");
@@ -72,7 +75,8 @@ TEST_F(SetProxyTypeTest, WinProxyWithoutRegistryOffersTheDefaultFolderAndStoresT
 }
 
 TEST_F(SetProxyTypeTest, WinProxyRegistryFolderIsMappedThroughThePrefix) {
-    WriteRegistry("[Software\\\\M&Msoft\\\\WinProxy] 1700000000\n\"CacheDir\"=\"C:\\\\proxy\\\\store\\\\\"\n");
+    WriteRegistry(
+        "[Software\\\\M&Msoft\\\\WinProxy] 1700000000\n\"CacheDir\"=\"C:\\\\proxy\\\\store\\\\\"\n");
     dir_.MakeDirs("wine/drive_c/proxy/store");
     desktop_.inputAnswers = {std::string("1"), std::nullopt};
     SetProxyType(false);
@@ -107,8 +111,9 @@ TEST_F(SetProxyTypeTest, WinGateFolderWithoutIndexIsRefusedUntilOneHasIt) {
     dir_.MakeDirs("wg");
     desktop_.inputAnswers = {std::string("2"), dir_ / "wg", std::nullopt};
     SetProxyType(false);
-    EXPECT_EQ(MessageTexts(), (std::vector<std::string>{
-                                  kNotSpecified, "Cache index file was not found in the '" + (dir_ / "wg/") + "' direcory"}));
+    EXPECT_EQ(MessageTexts(),
+              (std::vector<std::string>{
+                  kNotSpecified, "Cache index file was not found in the '" + (dir_ / "wg/") + "' direcory"}));
     EXPECT_EQ(Program().ProxyType, 0);
 
     dir_.WriteFile("wg/cache.idx", "");
@@ -122,10 +127,13 @@ TEST_F(SetProxyTypeTest, WinGateFolderWithoutIndexIsRefusedUntilOneHasIt) {
 // such folder), else Squid's default; a folder this user cannot read names the group to join.
 TEST_F(SetProxyTypeTest, SquidFolderComesFromSquidConfAndAnUnreadableOneNamesItsGroup) {
     dir_.MakeDirs("spool/squid");
-    dir_.WriteFile("squid.conf", "# cache_dir ufs /commented 100 16 256\ncache_dir rock /rock 100\n"
-                                 "  cache_dir\taufs " + (dir_ / "spool/squid") + " 100 16 256 # the disk one\n");
-    for (const auto& [conf, offered] : {std::pair<std::string, std::string>{dir_ / "squid.conf", dir_ / "spool/squid/"},
-                                        {dir_ / "missing.conf", "/var/spool/squid/"}}) {
+    dir_.WriteFile("squid.conf",
+                   "# cache_dir ufs /commented 100 16 256\ncache_dir rock /rock 100\n"
+                   "  cache_dir\taufs " +
+                       (dir_ / "spool/squid") + " 100 16 256 # the disk one\n");
+    for (const auto& [conf, offered] :
+         {std::pair<std::string, std::string>{dir_ / "squid.conf", dir_ / "spool/squid/"},
+          {dir_ / "missing.conf", "/var/spool/squid/"}}) {
         Program().SquidConf = conf;
         desktop_.prompts.clear();
         desktop_.inputAnswers = {std::string("3"), std::nullopt};
@@ -142,11 +150,12 @@ TEST_F(SetProxyTypeTest, SquidFolderComesFromSquidConfAndAnUnreadableOneNamesIts
     SetProxyType(false);
     EXPECT_EQ(Program().ProxyType, 0);
     ASSERT_EQ(desktop_.messages.size(), 2u);
-    EXPECT_EQ(desktop_.messages[1].text.rfind("Cache Directory '" + (dir_ / "spool/squid/") +
-                                                  "' cannot be read by this user. Squid's cache folders belong to "
-                                                  "the group 'root': join it",
-                                              0),
-              0u)
+    EXPECT_EQ(
+        desktop_.messages[1].text.rfind("Cache Directory '" + (dir_ / "spool/squid/") +
+                                            "' cannot be read by this user. Squid's cache folders belong to "
+                                            "the group 'root': join it",
+                                        0),
+        0u)
         << desktop_.messages[1].text;
 
     Platform().fileSystem = nullptr;
@@ -211,9 +220,15 @@ TEST_F(SetProxyTypeTest, ChangeTypeAsksAtOnceKeepsTheOldValuesOnCancelAndWritesO
 }
 
 class FakeHost final : public MainWindowHost {
-public:
-    void ShowMainWindow() override { ++shown; open = true; }
-    void UnloadMainWindow() override { ++unloaded; open = false; }
+  public:
+    void ShowMainWindow() override {
+        ++shown;
+        open = true;
+    }
+    void UnloadMainWindow() override {
+        ++unloaded;
+        open = false;
+    }
     bool HasMainWindow() const override { return open; }
     int shown = 0, unloaded = 0;
     bool open = false;

@@ -16,7 +16,7 @@ namespace loftwick {
 namespace {
 
 class RecordingShell final : public frmMainShell {
-public:
+  public:
     void SetCaption(const std::string& text) override { caption = text; }
     void RequestClose() override {
         ++closeRequests;
@@ -30,7 +30,7 @@ public:
 };
 
 class MainWindowTest : public test::ProgramFixture {
-protected:
+  protected:
     MainWindowTest() {
         Platform().desktop = &desktop_;
         Program().IniFileName = dir_ / "loftwick.ini";
@@ -52,9 +52,10 @@ protected:
     }
     int ResultCommandsEnabled() const {
         int enabled = 0;
-        for (const MemoryMenuItem* item : {&window_.mnuFileOpen, &window_.mnuFileOpenLocal, &window_.mnuFileOpenText,
-                                           &window_.mnuFileSave, &window_.mnuSaveTree, &window_.mnuFileDelete,
-                                           &window_.mnuResourceInfo, &window_.mnuCopyShortcut})
+        for (const MemoryMenuItem* item :
+             {&window_.mnuFileOpen, &window_.mnuFileOpenLocal, &window_.mnuFileOpenText, &window_.mnuFileSave,
+              &window_.mnuSaveTree, &window_.mnuFileDelete, &window_.mnuResourceInfo,
+              &window_.mnuCopyShortcut})
             enabled += item->Enabled() ? 1 : 0;
         return enabled;
     }
@@ -110,7 +111,8 @@ TEST_F(MainWindowTest, HistoriesStopAtTheFirstGapAndAtForty) {
     WriteIniValue("DataBase", "Host2", "zweite \xC3\xA9 = \"quoted\"");
     WriteIniValue("DataBase", "Host3", "third");
     WriteIniValue("DataBase", "Host5", "after the gap");
-    for (int i = 1; i <= 45; ++i) WriteIniValue("DataBase", "URL" + std::to_string(i), "u" + std::to_string(i));
+    for (int i = 1; i <= 45; ++i)
+        WriteIniValue("DataBase", "URL" + std::to_string(i), "u" + std::to_string(i));
     Load();
     EXPECT_EQ(Entries(window_.cboHostFilter),
               (std::vector<std::string>{"first", "zweite \xC3\xA9 = \"quoted\"", "third"}));
@@ -162,7 +164,8 @@ TEST_F(MainWindowTest, CurrentResultFollowsTheSelectedLine) {
     window_.lstStatus.AddLine("Warning! 3 files were not found in cache.");
     window_.lstStatus.AddLine("OK! 2 of 9 files selected, 0 seconds");
     window_.lstStatus.AddLine("Deleting dir: /x/y/");
-    const std::vector<std::pair<int, int64_t>> cases = {{1, 7}, {2, 12}, {3, 0}, {4, 0}, {5, 0}, {0, 0}, {1, 7}};
+    const std::vector<std::pair<int, int64_t>> cases = {{1, 7}, {2, 12}, {3, 0}, {4, 0},
+                                                        {5, 0}, {0, 0},  {1, 7}};
     for (const auto& [line, expected] : cases) {
         window_.lstStatus.ClickLine(line);
         EXPECT_EQ(model_->CurrentResult(), expected) << line;

@@ -41,8 +41,9 @@ class DecodedContent : public CacheFixture {
         o.url = "http://www.example.com/page.html";
         o.Header("Content-Type", "text/html");
         for (const std::string& line : headerLines) o.headerLines.push_back(line);
-        o.content = sparseSize > stored.size() ? Content::Sized(sparseSize, builder::Fill::Sparse).Patch(0, stored)
-                                               : Content::Bytes(stored);
+        o.content = sparseSize > stored.size()
+                        ? Content::Sized(sparseSize, builder::Fill::Sparse).Patch(0, stored)
+                        : Content::Bytes(stored);
         auto object = NewCacheObject(1);
         object->setFileName(cache_.Add(o));
         return object;

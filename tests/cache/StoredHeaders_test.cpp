@@ -30,7 +30,8 @@ std::string Describe(const StoredHeaderBlock& b) {
 
 // Each folder holds the start of a cache file (input.bin) and what the parse makes of it (expected.txt).
 TEST(StoredHeaderBlock, GoldenCases) {
-    const std::filesystem::path root = std::filesystem::path(LOFTWICK_SOURCE_DIR) / "tests/cache/golden/StoredHeaders";
+    const std::filesystem::path root =
+        std::filesystem::path(LOFTWICK_SOURCE_DIR) / "tests/cache/golden/StoredHeaders";
     int cases = 0;
     for (const auto& entry : std::filesystem::directory_iterator(root)) {
         SCOPED_TRACE(entry.path().filename().string());
@@ -96,7 +97,8 @@ TEST_F(InternetDate, UtcZonesFollowTheMachinesRulesNotAFixedShift) {
     // The test main runs in UTC: a GMT date is the wall clock as written.
     EXPECT_EQ(InternetDateTime2Date("Sun, 06 Nov 1994 08:49:37 GMT"), MakeDate(1994, 11, 6, 8, 49, 37));
     for (const char* zone : {"UTC", "UT", "Z"}) {
-        EXPECT_EQ(InternetDateTime2Date(std::string("06 Nov 1994 08:49:37 ") + zone), MakeDate(1994, 11, 6, 8, 49, 37));
+        EXPECT_EQ(InternetDateTime2Date(std::string("06 Nov 1994 08:49:37 ") + zone),
+                  MakeDate(1994, 11, 6, 8, 49, 37));
     }
     test::ScopedTimeZone tz("America/New_York");
     EXPECT_EQ(InternetDateTime2Date("Tue, 15 Jul 2003 12:00:00 GMT"), MakeDate(2003, 7, 15, 8, 0, 0));
@@ -105,7 +107,9 @@ TEST_F(InternetDate, UtcZonesFollowTheMachinesRulesNotAFixedShift) {
 
 TEST_F(InternetDate, NamedAndNumericZonesUseTheirRealOffsets) {
     test::ScopedTimeZone tz("Europe/Berlin");
-    const auto at = [](const std::string& zone) { return InternetDateTime2Date("Tue, 15 Jul 2003 12:00:00 " + zone); };
+    const auto at = [](const std::string& zone) {
+        return InternetDateTime2Date("Tue, 15 Jul 2003 12:00:00 " + zone);
+    };
     EXPECT_EQ(at("PDT"), MakeDate(2003, 7, 15, 21, 0, 0));  // 19:00 UTC, summer in Berlin
     EXPECT_EQ(at("EST"), MakeDate(2003, 7, 15, 19, 0, 0));
     EXPECT_EQ(at("CDT"), MakeDate(2003, 7, 15, 19, 0, 0));

@@ -68,7 +68,8 @@ TEST_F(WinProxyObjectTest, CopyOfAnObjectRewrittenSinceBindingReadsTheNewHeaderB
         rewritten.Header("X-Longer", std::string(300, 'h'));
         rewritten.content = Content::Bytes("NEW CONTENT");
         const std::string file = object->fileName();
-        builder::WriteObjectFile(inPlace ? file : root_ / "fresh", builder::HeaderBlock(rewritten), rewritten.content);
+        builder::WriteObjectFile(inPlace ? file : root_ / "fresh", builder::HeaderBlock(rewritten),
+                                 rewritten.content);
         if (!inPlace) fs::rename(root_ / "fresh", file);
         ASSERT_TRUE(object->FileCopy(root_ / "copy"));
         EXPECT_EQ(root_.ReadFile("copy"), "NEW CONTENT");

@@ -1,16 +1,7 @@
 // loftwick-scan over hostile caches and a failing file system: it never stops half-way without its
 // summary, its exit status says whether something failed, and nothing outside the cache is touched.
-#include <gtest/gtest.h>
-
-#include <cerrno>
-#include <filesystem>
-#include <sstream>
-#include <fstream>
-#include <thread>
-#include <atomic>
-#include <chrono>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -18,6 +9,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <zlib.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
 
 #include "cachebuilder/WinGateBuilder.h"
 #include "cachebuilder/WinProxyBuilder.h"
@@ -141,14 +140,19 @@ TEST_F(BatchScanHostile, WarcTargetsAreReplacedStreamedOrRefused) {
         std::string target;
         int status;
     } rows[] = {
-        {dir_ / "new.warc.gz", kExitOk},    {dir_ / "old.warc.gz", kExitOk},   {dir_ / "fifo", kExitOk},
-        {"/dev/null", kExitOk},             {dir_ / "link.warc.gz", kExitErrors},
-        {dir_ / "outside", kExitErrors},    {dir_ / "wp/a.example/x.warc.gz", kExitErrors},
+        {dir_ / "new.warc.gz", kExitOk},
+        {dir_ / "old.warc.gz", kExitOk},
+        {dir_ / "fifo", kExitOk},
+        {"/dev/null", kExitOk},
+        {dir_ / "link.warc.gz", kExitErrors},
+        {dir_ / "outside", kExitErrors},
+        {dir_ / "wp/a.example/x.warc.gz", kExitErrors},
         {object, kExitErrors},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.target);
-        const std::string before = fs::is_regular_file(row.target) ? dir_.ReadFile(fs::relative(row.target, dir_.path())) : "";
+        const std::string before =
+            fs::is_regular_file(row.target) ? dir_.ReadFile(fs::relative(row.target, dir_.path())) : "";
         EXPECT_EQ(Run({"--warc", row.target}), row.status) << err_.str();
         if (row.status == kExitOk && fs::is_regular_file(row.target)) {
             EXPECT_EQ(fs::symlink_status(row.target).type(), fs::file_type::regular);
@@ -192,11 +196,13 @@ TEST_F(BatchScanHostile, ExportWithAHostFolderSwappedAtAnyCallCopiesNothingFromO
             std::string archive;
             if (gzFile gz = gzopen((dir_ / "out.warc.gz").c_str(), "rb")) {
                 char buffer[4096];
-                for (int n; (n = gzread(gz, buffer, sizeof buffer)) > 0;) archive.append(buffer, static_cast<size_t>(n));
+                for (int n; (n = gzread(gz, buffer, sizeof buffer)) > 0;)
+                    archive.append(buffer, static_cast<size_t>(n));
                 gzclose(gz);
             }
             EXPECT_EQ(archive.find("SECRET"), std::string::npos);
-            EXPECT_EQ(status == kExitErrors, !err_.str().empty() && LastLine().rfind("OK!", 0) != 0) << err_.str();
+            EXPECT_EQ(status == kExitErrors, !err_.str().empty() && LastLine().rfind("OK!", 0) != 0)
+                << err_.str();
         });
     RecordProperty("swaps", swaps);
     EXPECT_GT(swaps, 5);
@@ -223,13 +229,15 @@ TEST_F(BatchScanHostile, RealScanWhileAHostFolderFlipsWithALinkNeverReachesOutsi
         std::thread flipper([&] {
             const std::string host = dir_ / "wp/a.example", flip = dir_ / "flip";
             while (!stop) {
-                if (syscall(SYS_renameat2, AT_FDCWD, host.c_str(), AT_FDCWD, flip.c_str(), RENAME_EXCHANGE) == 0) ++flips;
+                if (syscall(SYS_renameat2, AT_FDCWD, host.c_str(), AT_FDCWD, flip.c_str(), RENAME_EXCHANGE) ==
+                    0)
+                    ++flips;
             }
         });
         pid_t child = 0;
         const std::string program = LOFTWICK_SCAN_PROGRAM, cache = dir_ / "wp", warc = dir_ / "out.warc.gz";
-        std::vector<std::string> words = {program, "--proxy", "winproxy", "--cache", cache, "--fix-time", "--ttl", "-5",
-                                          "--delete", "--warc", warc};
+        std::vector<std::string> words = {program, "--proxy", "winproxy", "--cache", cache, "--fix-time",
+                                          "--ttl", "-5",      "--delete", "--warc",  warc};
         std::vector<char*> argv;
         for (std::string& word : words) argv.push_back(word.data());
         argv.push_back(nullptr);

@@ -25,7 +25,7 @@ namespace {
 constexpr int64_t kNow = 1733479200;  // the fixture's clock: 2024-12-06 10:00:00 UTC
 
 class BatchScanTest : public test::ProgramFixture {
-protected:
+  protected:
     BatchScanTest() : proxy_(dir_ / "wp") {
         Add("a.example", "/index.html", kNow - 3 * 86400, "text/html", "<html>hello</html>");
         Add("a.example", "/logo.gif", kNow - 10 * 86400, "image/gif", "GIF89a....");
@@ -69,12 +69,15 @@ TEST_F(BatchScanTest, TextFormatPrintsEveryListLineAndExitsZero) {
 }
 
 TEST_F(BatchScanTest, FiltersAndUnitsReachTheScan) {
-    EXPECT_EQ(Run({"--proxy", "winproxy", "--cache", dir_ / "wp", "--host", "a.", "--content-type", "IMAGE"}), kExitOk);
-    EXPECT_EQ(OutLines().back(), "OK! 1 of 2 files selected, 0 seconds");
-    EXPECT_EQ(Run({"--proxy", "winproxy", "--cache", dir_ / "wp", "--unit", "hours", "--min", "48"}), kExitOk);
-    EXPECT_EQ(OutLines().back(), "OK! 2 of 3 files selected, 0 seconds");
-    EXPECT_EQ(Run({"--proxy", "winproxy", "--cache", dir_ / "wp", "--contents", "+hello", "--url", "a.example"}),
+    EXPECT_EQ(Run({"--proxy", "winproxy", "--cache", dir_ / "wp", "--host", "a.", "--content-type", "IMAGE"}),
               kExitOk);
+    EXPECT_EQ(OutLines().back(), "OK! 1 of 2 files selected, 0 seconds");
+    EXPECT_EQ(Run({"--proxy", "winproxy", "--cache", dir_ / "wp", "--unit", "hours", "--min", "48"}),
+              kExitOk);
+    EXPECT_EQ(OutLines().back(), "OK! 2 of 3 files selected, 0 seconds");
+    EXPECT_EQ(
+        Run({"--proxy", "winproxy", "--cache", dir_ / "wp", "--contents", "+hello", "--url", "a.example"}),
+        kExitOk);
     EXPECT_EQ(OutLines().front().rfind("1 100% http://a.example/index.html", 0), 0u);
 }
 
@@ -93,8 +96,10 @@ TEST_F(BatchScanTest, TypedTextIsMatchedAsTypedNeverByAccident) {
     EXPECT_EQ(Run(with({"--contents", "-mail"})), kExitOk);
     EXPECT_NE(out_.str().find("OK! 4 of 5 files selected"), std::string::npos) << out_.str();
     // A character no cache byte holds matches nothing, and never stands for "?".
-    for (const std::vector<std::string>& filter : {std::vector<std::string>{"--url", "ё"}, {"--content-type", "ё"},
-                                                   {"--contents", "ё"}, {"--contents", "+ё mail"}}) {
+    for (const std::vector<std::string>& filter : {std::vector<std::string>{"--url", "ё"},
+                                                   {"--content-type", "ё"},
+                                                   {"--contents", "ё"},
+                                                   {"--contents", "+ё mail"}}) {
         EXPECT_EQ(Run(with(filter)), kExitOk);
         EXPECT_NE(out_.str().find("OK! 0 of 5 files selected"), std::string::npos) << filter[1] << out_.str();
     }
@@ -104,7 +109,8 @@ TEST_F(BatchScanTest, TypedTextIsMatchedAsTypedNeverByAccident) {
     EXPECT_EQ(Run(with({"--host", "bücher"})), kExitOk);
     EXPECT_NE(out_.str().find("OK! 1 of 1 files selected"), std::string::npos) << out_.str();
     EXPECT_EQ(Run(with({"--host", "café"})), kExitOk);
-    EXPECT_NE(out_.str().find("Would delete dir: " + dir_ / "wp/café.example/\n"), std::string::npos) << out_.str();
+    EXPECT_NE(out_.str().find("Would delete dir: " + dir_ / "wp/café.example/\n"), std::string::npos)
+        << out_.str();
 }
 
 TEST_F(BatchScanTest, DatesAreEmptyTextsOrWithinTheDateType) {
@@ -124,7 +130,8 @@ TEST_F(BatchScanTest, DatesAreEmptyTextsOrWithinTheDateType) {
 }
 
 TEST_F(BatchScanTest, CsvHoldsRecordsOnlyAndTheSummaryGoesToStderr) {
-    EXPECT_EQ(Run({"--proxy", "winproxy", "--cache", dir_ / "wp", "--host", "b.example", "--format", "csv"}), kExitOk);
+    EXPECT_EQ(Run({"--proxy", "winproxy", "--cache", dir_ / "wp", "--host", "b.example", "--format", "csv"}),
+              kExitOk);
     const std::string csv = out_.str();
     EXPECT_EQ(csv.substr(0, csv.find("\r\n")),
               "number,score,url,host,content_type,retrieved,modified,reported_length,actual_length,file");
@@ -135,7 +142,8 @@ TEST_F(BatchScanTest, CsvHoldsRecordsOnlyAndTheSummaryGoesToStderr) {
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 2) << csv;
     EXPECT_EQ(err_.str(), "OK! 1 of 1 files selected, 0 seconds\n");
 
-    EXPECT_EQ(Run({"--proxy", "winproxy", "--cache", dir_ / "wp", "--format", "csv", "--contents", "hello nowhere"}),
+    EXPECT_EQ(Run({"--proxy", "winproxy", "--cache", dir_ / "wp", "--format", "csv", "--contents",
+                   "hello nowhere"}),
               kExitOk);
     EXPECT_NE(out_.str().find("\r\n1,50,http://a.example/index.html,"), std::string::npos) << out_.str();
 }
@@ -151,11 +159,15 @@ TEST_F(BatchScanTest, ControlBytesAreEscapedAndFileNamesKeptExact) {
     o.content = builder::Content::Bytes("x");
     proxy_.Add(o);
     EXPECT_EQ(Run({"--proxy", "winproxy", "--cache", dir_ / "wp", "--host", "c.example"}), kExitOk);
-    EXPECT_EQ(OutLines().front().rfind("1 http://c.example/\\x1B[2J\\x7F\\\\x\\x09y : ", 0), 0u) << out_.str();
-    EXPECT_EQ(Run({"--proxy", "winproxy", "--cache", dir_ / "wp", "--host", "c.example", "--format", "csv"}), kExitOk);
-    EXPECT_NE(out_.str().find(",http://c.example/\\x1B[2J\\x7F\\\\x\\x09y,"), std::string::npos) << out_.str();
+    EXPECT_EQ(OutLines().front().rfind("1 http://c.example/\\x1B[2J\\x7F\\\\x\\x09y : ", 0), 0u)
+        << out_.str();
+    EXPECT_EQ(Run({"--proxy", "winproxy", "--cache", dir_ / "wp", "--host", "c.example", "--format", "csv"}),
+              kExitOk);
+    EXPECT_NE(out_.str().find(",http://c.example/\\x1B[2J\\x7F\\\\x\\x09y,"), std::string::npos)
+        << out_.str();
     EXPECT_NE(out_.str().find("/c.example/caf\xC3\xA9_50%25_%E9\r\n"), std::string::npos) << out_.str();
-    EXPECT_EQ(Run({"--proxy", "winproxy", "--cache", dir_ / "wp", "--host", "c.example", "--format", "json"}), kExitOk);
+    EXPECT_EQ(Run({"--proxy", "winproxy", "--cache", dir_ / "wp", "--host", "c.example", "--format", "json"}),
+              kExitOk);
     EXPECT_NE(out_.str().find("\"url\": \"http://c.example/\\u001b[2J\\u007f\\\\x\\ty\""), std::string::npos)
         << out_.str();
     EXPECT_NE(out_.str().find("\"score\": null"), std::string::npos);
@@ -176,7 +188,8 @@ TEST_F(BatchScanTest, ControlBytesAreEscapedAndFileNamesKeptExact) {
 }
 
 TEST_F(BatchScanTest, JsonHoldsOneRecordPerObjectAndTheSummary) {
-    EXPECT_EQ(Run({"--proxy", "winproxy", "--cache", dir_ / "wp", "--format", "json", "--url", "logo"}), kExitOk);
+    EXPECT_EQ(Run({"--proxy", "winproxy", "--cache", dir_ / "wp", "--format", "json", "--url", "logo"}),
+              kExitOk);
     const std::string json = out_.str();
     EXPECT_NE(json.find("\"url\": \"http://a.example/logo.gif\""), std::string::npos) << json;
     EXPECT_NE(json.find("\"modified\": null"), std::string::npos);
@@ -192,8 +205,10 @@ TEST_F(BatchScanTest, DryRunChangesNothingAndDeleteDoes) {
               6);
     EXPECT_EQ(OutLines().back(), "OK! 3 of 3 files selected, 0 seconds (preview: nothing was changed)");
 
-    EXPECT_EQ(Run({"--proxy", "winproxy", "--cache", dir_ / "wp", "--delete", "--content-type", "text"}), kExitOk);
-    EXPECT_EQ(OutLines().back(), "OK! 2 of 3 files selected, 2 files deleted, 1 empty dirs deleted, 0 seconds");
+    EXPECT_EQ(Run({"--proxy", "winproxy", "--cache", dir_ / "wp", "--delete", "--content-type", "text"}),
+              kExitOk);
+    EXPECT_EQ(OutLines().back(),
+              "OK! 2 of 3 files selected, 2 files deleted, 1 empty dirs deleted, 0 seconds");
     EXPECT_FALSE(dir_.Exists("wp/empty.example"));
 }
 
@@ -263,13 +278,15 @@ TEST_F(BatchScanTest, SaveAllWritesTheTreeBelowTheTempDir) {
     o.host = "s.example";
     o.url = "http://s.example/sparse.bin";
     const uint64_t size = uint64_t{2} << 30;
-    o.content = builder::Content::Sized(size, builder::Fill::Sparse).Patch(1 << 20, "DATA").Patch(size - 4, "TAIL");
+    o.content =
+        builder::Content::Sized(size, builder::Fill::Sparse).Patch(1 << 20, "DATA").Patch(size - 4, "TAIL");
     const std::string stored = proxy_.Add(o);
     EXPECT_EQ(Run({"--proxy", "winproxy", "--cache", dir_ / "wp", "--url", "s.example", "--save-all", "tree",
                    "--temp-dir", dir_ / "out"}),
               kExitOk)
         << err_.str();
-    struct stat original {}, copy {};
+    struct stat original {
+    }, copy{};
     ASSERT_EQ(::stat(stored.c_str(), &original), 0);
     ASSERT_EQ(::stat((dir_ / "out/s.example/sparse.bin").c_str(), &copy), 0);
     EXPECT_EQ(static_cast<uint64_t>(copy.st_size), size);
@@ -291,7 +308,8 @@ TEST_F(BatchScanTest, ErrorsGiveExitOneWithTheReportOnStderr) {
     dir_.WriteFile("wp/hidden.example/.only-hidden", "x");
     EXPECT_EQ(Run({"--proxy", "winproxy", "--cache", dir_ / "wp"}), kExitErrors);
     EXPECT_EQ(OutLines().back(), "Ended with error(s). 3 of 3 files selected, 0 seconds");
-    EXPECT_NE(err_.str().find("Code module: frmMain:ProcessAllFiles_WinProxy"), std::string::npos) << err_.str();
+    EXPECT_NE(err_.str().find("Code module: frmMain:ProcessAllFiles_WinProxy"), std::string::npos)
+        << err_.str();
 
     EXPECT_EQ(Run({"--proxy", "wingate", "--cache", dir_ / "wp"}), kExitErrors);
     EXPECT_NE(err_.str().find("Cache index file was not found"), std::string::npos);
@@ -323,11 +341,16 @@ TEST_F(BatchScanTest, AnyReportedErrorEndsTheRunWithErrors) {
 
 TEST_F(BatchScanTest, UsageErrorsGiveExitTwoWithHelp) {
     for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"--cache", "x"}, {"--proxy", "rock", "--cache", "x"},
-          {"--proxy", "squid", "--cache", "x", "--fix-time"}, {"--proxy", "squid", "--cache", "x", "--ttl", "5"},
-          {"--proxy", "winproxy", "--cache", "x", "--max", "ten"}, {"--proxy", "winproxy", "--cache", "x", "--bogus"},
-          {"--proxy", "winproxy", "--cache"}, {"--proxy", "winproxy", "--cache", "x", "--min", "2147483648"},
-          {"--proxy", "winproxy", "--cache", "x", "--max", "1e300"}, {"--proxy", "winproxy", "--cache", "x", "--min", "-1"},
+         {std::vector<std::string>{"--cache", "x"},
+          {"--proxy", "rock", "--cache", "x"},
+          {"--proxy", "squid", "--cache", "x", "--fix-time"},
+          {"--proxy", "squid", "--cache", "x", "--ttl", "5"},
+          {"--proxy", "winproxy", "--cache", "x", "--max", "ten"},
+          {"--proxy", "winproxy", "--cache", "x", "--bogus"},
+          {"--proxy", "winproxy", "--cache"},
+          {"--proxy", "winproxy", "--cache", "x", "--min", "2147483648"},
+          {"--proxy", "winproxy", "--cache", "x", "--max", "1e300"},
+          {"--proxy", "winproxy", "--cache", "x", "--min", "-1"},
           {"--proxy", "winproxy", "--cache", "x", "--ttl", "1e10"}}) {
         EXPECT_EQ(Run(args), kExitUsage);
         EXPECT_EQ(err_.str().rfind("loftwick-scan: ", 0), 0u);
@@ -379,7 +402,7 @@ TEST_F(BatchScanTest, ContentsSearchDecodesUnlessRaw) {
 }
 
 TEST_F(BatchScanTest, WarcExportFollowsTheScanButNotADryRun) {
-    const std::vector<std::string> args = {"--proxy", "winproxy", "--cache", dir_ / "wp",
+    const std::vector<std::string> args = {"--proxy", "winproxy",  "--cache", dir_ / "wp",
                                            "--url",   "a.example", "--warc",  dir_ / "a.warc.gz"};
     std::vector<std::string> dry = args;
     dry.push_back("--dry-run");

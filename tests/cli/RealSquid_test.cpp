@@ -101,7 +101,8 @@ class Origin {
         addr.sin_family = AF_INET;
         addr.sin_port = htons(static_cast<uint16_t>(port_));
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(listener_, 16) != 0)
+        if (bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+            listen(listener_, 16) != 0)
             ADD_FAILURE() << "the origin cannot listen on port " << port_;
         thread_ = std::thread([this] { Serve(); });
     }
@@ -113,7 +114,9 @@ class Origin {
 
     void Add(const std::string& path, OriginReply reply) { replies_[path] = std::move(reply); }
     const OriginReply& Reply(const std::string& path) const { return replies_.at(path); }
-    std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+    std::string Url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(port_) + path;
+    }
 
   private:
     void Serve() {
@@ -148,7 +151,8 @@ class Origin {
             const OriginReply& r = found->second;
             answer = "HTTP/1.1 " + r.status + "\r\nDate: " + HttpNow() + "\r\n";
             for (const std::string& h : r.headers) answer += h + "\r\n";
-            answer += "Content-Length: " + std::to_string(r.body.size()) + "\r\nConnection: close\r\n\r\n" + r.body;
+            answer +=
+                "Content-Length: " + std::to_string(r.body.size()) + "\r\nConnection: close\r\n\r\n" + r.body;
         }
         for (size_t sent = 0; sent < answer.size();) {
             const ssize_t n = write(fd, answer.data() + sent, answer.size() - sent);
@@ -233,7 +237,8 @@ class SquidRun {
         conf.close();
         fs::create_directory(dir_ + "/cache");
         if (user) {
-            for (const auto& e : fs::recursive_directory_iterator(dir_)) chown(e.path().c_str(), user->pw_uid, user->pw_gid);
+            for (const auto& e : fs::recursive_directory_iterator(dir_))
+                chown(e.path().c_str(), user->pw_uid, user->pw_gid);
             chown(dir_.c_str(), user->pw_uid, user->pw_gid);
         }
         chmod(dir_.c_str(), 0755);
@@ -256,7 +261,8 @@ class SquidRun {
         if (pid_ <= 0) return false;
         ++starts_;
         for (const auto until = Clock::now() + kStartLimit; Clock::now() < until;) {
-            if (Accepts(port_) && Count(Log("cache.log"), "Completed Validation Procedure") >= starts_) return true;
+            if (Accepts(port_) && Count(Log("cache.log"), "Completed Validation Procedure") >= starts_)
+                return true;
             int status = 0;
             if (waitpid(pid_, &status, WNOHANG) == pid_) {
                 pid_ = 0;
@@ -334,8 +340,8 @@ std::set<Swapped> SwappedOut(const std::string& storeLog, const std::string& cac
     for (std::string line; std::getline(in, line);) {
         std::istringstream fields(line);
         std::string time, action, dir, number, key, status, date, lastmod, expires, type, sizes, method, url;
-        fields >> time >> action >> dir >> number >> key >> status >> date >> lastmod >> expires >> type >> sizes >>
-            method >> url;
+        fields >> time >> action >> dir >> number >> key >> status >> date >> lastmod >> expires >> type >>
+            sizes >> method >> url;
         if (dir == "-1") continue;
         if (action == "RELEASE") files.erase(number);
         if (action != "SWAPOUT" || type.rfind("x-squid-internal/", 0) == 0) continue;
@@ -371,9 +377,11 @@ class RealSquid : public test::ProgramFixture {
     RealSquid() {
         Platform().proxyControl = nullptr;  // the real one: libcurl towards the Squid started here
         const std::string page = "<html><body>A page kept by Squid, with SELECTEDPAGE in it.</body></html>";
-        origin_.Add("/sel-index.html", {"200 OK", {"Content-Type: text/html", "Cache-Control: max-age=3600"}, page, page});
+        origin_.Add("/sel-index.html",
+                    {"200 OK", {"Content-Type: text/html", "Cache-Control: max-age=3600"}, page, page});
         std::string script;
-        for (int i = 0; i < 200; ++i) script += "function f" + std::to_string(i) + "() { return 'lorem ipsum'; }\n";
+        for (int i = 0; i < 200; ++i)
+            script += "function f" + std::to_string(i) + "() { return 'lorem ipsum'; }\n";
         script += "// INSIDEGZIP\n";
         origin_.Add("/sel-app.js", {"200 OK",
                                     {"Content-Type: application/javascript", "Content-Encoding: gzip",
@@ -382,11 +390,14 @@ class RealSquid : public test::ProgramFixture {
                                     script});
         std::string image = "\x89PNG\r\n\x1a\n";
         for (int i = 0; i < 3000; ++i) image += static_cast<char>((i * 7919) & 0xff);
-        origin_.Add("/img.png", {"200 OK", {"Content-Type: image/png", "Cache-Control: max-age=3600"}, image, image});
+        origin_.Add("/img.png",
+                    {"200 OK", {"Content-Type: image/png", "Cache-Control: max-age=3600"}, image, image});
         std::string big;
-        for (int i = 0; big.size() < 1536 * 1024; ++i) big += "block " + std::to_string(i) + " of a big object\n";
-        origin_.Add("/big.bin",
-                    {"200 OK", {"Content-Type: application/octet-stream", "Cache-Control: max-age=3600"}, big, big});
+        for (int i = 0; big.size() < 1536 * 1024; ++i)
+            big += "block " + std::to_string(i) + " of a big object\n";
+        origin_.Add(
+            "/big.bin",
+            {"200 OK", {"Content-Type: application/octet-stream", "Cache-Control: max-age=3600"}, big, big});
         const std::string found = "results for squid, page 2";
         origin_.Add("/search?q=squid&page=2",
                     {"200 OK", {"Content-Type: text/plain", "Cache-Control: max-age=3600"}, found, found});
@@ -406,7 +417,8 @@ class RealSquid : public test::ProgramFixture {
         }
     }
     static std::vector<std::string> Headers(const std::string& path) {
-        return path == "/sel-app.js" ? std::vector<std::string>{"Accept-Encoding: gzip"} : std::vector<std::string>{};
+        return path == "/sel-app.js" ? std::vector<std::string>{"Accept-Encoding: gzip"}
+                                     : std::vector<std::string>{};
     }
 
     int Scan(std::vector<std::string> flags) {
@@ -417,8 +429,8 @@ class RealSquid : public test::ProgramFixture {
         return BatchMain(args, out_, err_);
     }
 
-    const std::vector<std::string> kPaths = {"/sel-index.html", "/sel-app.js", "/img.png",
-                                             "/big.bin",        "/search?q=squid&page=2", "/old"};
+    const std::vector<std::string> kPaths = {"/sel-index.html",        "/sel-app.js", "/img.png", "/big.bin",
+                                             "/search?q=squid&page=2", "/old"};
     Origin origin_;
     SquidRun squid_;
     std::ostringstream out_, err_;
@@ -444,8 +456,9 @@ TEST_F(RealSquid, ListsSearchesCopiesAndPurgesWhatSquidStored) {
     // A word inside the gzip-encoded script is found; the Vary marker beside it is no object.
     ASSERT_EQ(Scan({"--contents", "INSIDEGZIP"}), kExitOk) << err_.str();
     EXPECT_NE(out_.str().find("100% " + origin_.Url("/sel-app.js")), std::string::npos) << out_.str();
-    EXPECT_NE(out_.str().find("1 of " + std::to_string(swapped.size() + 1) + " files selected, 1 files skipped"),
-              std::string::npos)
+    EXPECT_NE(
+        out_.str().find("1 of " + std::to_string(swapped.size() + 1) + " files selected, 1 files skipped"),
+        std::string::npos)
         << out_.str();
 
     // Copies hold the bodies the origin sent: as sent, and decoded.
@@ -460,17 +473,22 @@ TEST_F(RealSquid, ListsSearchesCopiesAndPurgesWhatSquidStored) {
             EXPECT_EQ(copies.ReadFile("copy"), decode ? reply.decoded : reply.body) << s.url;
         }
     }
-    ASSERT_EQ(Scan({"--save-all", "domain", "--temp-dir", copies / "saved", "--warc", copies / "all.warc.gz"}), kExitOk)
+    ASSERT_EQ(
+        Scan({"--save-all", "domain", "--temp-dir", copies / "saved", "--warc", copies / "all.warc.gz"}),
+        kExitOk)
         << err_.str();
-    EXPECT_NE(err_.str().find("Exported " + std::to_string(swapped.size()) + " objects"), std::string::npos) << err_.str();
+    EXPECT_NE(err_.str().find("Exported " + std::to_string(swapped.size()) + " objects"), std::string::npos)
+        << err_.str();
 
     // With Squid running again, the selection is purged through it and the rest stays cached.
     ASSERT_TRUE(squid_.Start()) << squid_.Log("cache.log");
-    ASSERT_EQ(Scan({"--url", "/sel-", "--delete", "--squid-address", "127.0.0.1:" + std::to_string(squid_.Port())}),
-              kExitOk)
+    ASSERT_EQ(
+        Scan({"--url", "/sel-", "--delete", "--squid-address", "127.0.0.1:" + std::to_string(squid_.Port())}),
+        kExitOk)
         << out_.str() << err_.str();
-    EXPECT_NE(out_.str().find("Purged through Squid at 127.0.0.1:" + std::to_string(squid_.Port()) + ": 2 objects"),
-              std::string::npos)
+    EXPECT_NE(
+        out_.str().find("Purged through Squid at 127.0.0.1:" + std::to_string(squid_.Port()) + ": 2 objects"),
+        std::string::npos)
         << out_.str();
     for (const Swapped& s : swapped) {
         const std::string path = s.url.substr(s.url.find('/', 7));

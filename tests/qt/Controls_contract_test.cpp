@@ -7,7 +7,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWidget>
-
 #include <functional>
 #include <memory>
 #include <string>
@@ -26,7 +25,7 @@ namespace {
 // ---- The two kits: one control of each kind, and what a user does to them.
 
 class MemoryKit {
-public:
+  public:
     MemoryLabel label;
     MemoryTextBox textBox;
     MemoryCheckBox checkBox;
@@ -55,7 +54,7 @@ class QtKit {
     QMenu* menu_ = new QMenu(window_.get());
     QAction* action_ = menu_->addAction("item");
 
-public:
+  public:
     // Declared after the window: destroyed first, while their widgets still exist.
     qt::QtLabel label{new QLabel(window_.get())};
     qt::QtTextBox textBox{new QLineEdit(window_.get())};
@@ -109,7 +108,7 @@ public:
     void UserChoosesMenuItem() { action_->trigger(); }
     bool PopupShown() const { return menu_->isVisible(); }
 
-private:
+  private:
     void Mouse(QEvent::Type type, int32_t index, Qt::MouseButton b) {
         const QPointF at = listWidget_->visualItemRect(listWidget_->item(index)).center();
         const Qt::MouseButtons held =
@@ -121,7 +120,7 @@ private:
 
 template <class Kit>
 class ControlsContract : public ::testing::Test {
-protected:
+  protected:
     std::vector<std::string> Entries() {
         std::vector<std::string> entries;
         for (int32_t i = 0; i < kit.combo.ListCount(); ++i) entries.push_back(kit.combo.ItemText(i));
@@ -163,7 +162,7 @@ int32_t ErrorNumberOf(const std::function<void()>& call) {
 
 using Kits = ::testing::Types<MemoryKit, QtKit>;
 class KitNames {
-public:
+  public:
     template <class T>
     static std::string GetName(int) {
         return std::is_same_v<T, MemoryKit> ? "Memory" : "Qt";
@@ -172,7 +171,9 @@ public:
 TYPED_TEST_SUITE(ControlsContract, Kits, KitNames);
 
 const std::string kUmlauts = "Grüße aus Zürich";  // 16 characters, 19 bytes
-const std::string kBeyondBmp = "a\xF0\x9F\x98\x80" "b";  // a, U+1F600, b
+const std::string kBeyondBmp =
+    "a\xF0\x9F\x98\x80"
+    "b";  // a, U+1F600, b
 using Lines = std::vector<std::string>;
 
 TYPED_TEST(ControlsContract, EveryControlStartsShownEnabledWithoutTooltipAndKeepsWhatItIsSet) {
@@ -210,8 +211,13 @@ TYPED_TEST(ControlsContract, CaptionsAndTextsRoundTripUtf8) {
     k.progress.SetText("12%, 3 selected " + kUmlauts);
     EXPECT_EQ(k.progress.Text(), "12%, 3 selected " + kUmlauts);
     // Whole percents of any range, clamped; the units are the work's own (bytes of a large index).
-    for (const auto& [done, total, percent] : std::vector<std::tuple<int64_t, int64_t, int32_t>>{
-             {0, 0, 0}, {5, 0, 0}, {1, 3, 33}, {-1, 10, 0}, {11, 10, 100}, {int64_t{3} << 40, int64_t{4} << 40, 75}}) {
+    for (const auto& [done, total, percent] :
+         std::vector<std::tuple<int64_t, int64_t, int32_t>>{{0, 0, 0},
+                                                            {5, 0, 0},
+                                                            {1, 3, 33},
+                                                            {-1, 10, 0},
+                                                            {11, 10, 100},
+                                                            {int64_t{3} << 40, int64_t{4} << 40, 75}}) {
         k.progress.SetProgress(done, total);
         EXPECT_EQ(k.progress.Percent(), percent) << done << " of " << total;
     }

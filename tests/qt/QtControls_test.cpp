@@ -1,5 +1,7 @@
 // What the Qt adapters must do beyond the shared contract: the filter field's completion working in a
 // real QComboBox, focus tracking for F2, the Enter and Escape roles, and adapters outliving widgets.
+#include "qt/QtControls.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -7,12 +9,10 @@
 #include <QKeyEvent>
 #include <QShortcut>
 #include <QWidget>
-
 #include <memory>
 
 #include "QtTestApp.h"
 #include "app/basKeyboard.h"
-#include "qt/QtControls.h"
 #include "support/Program.h"
 #include "support/RuntimeError.h"
 #include "support/ScriptedDesktop.h"
@@ -24,7 +24,7 @@ namespace {
 // A shown window with one filter field wired the way the main window wires it: key preview first
 // (HandleKeyDown), then the keystroke reaches the field, whose change handler completes.
 class QtFilterField : public ::testing::Test {
-protected:
+  protected:
     QtFilterField() {
         LastKeyCode = 0;
         window_.resize(300, 100);
@@ -103,7 +103,7 @@ TEST_F(QtFilterField, F2TogglesTheSelectionOfTheFocusedField) {
 // ---- Buttons
 
 class QtButtonRoles : public ::testing::Test {
-protected:
+  protected:
     QtButtonRoles() : widget_(new QPushButton("Exit", &window_)), button_(widget_) {
         button_.onClick = [this] { ++clicks_; };
     }
@@ -166,7 +166,7 @@ TEST(QtAdapterLifetime, NeitherAdapterNorWidgetOutlivingTheOtherCallsIntoWhatIsG
 }
 
 class QtHandlerFailure : public test::ProgramFixture {
-protected:
+  protected:
     QtHandlerFailure() {
         Platform().desktop = &desktop_;
         Program().AppParentDir = logs_.path() + "/";

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -14,13 +12,13 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
-#include <QPixmap>
 #include <QTest>
 #include <QTimer>
-
 #include <filesystem>
+#include <tuple>
 
 #include "app/frmMain.h"
 #include "cachebuilder/WinProxyBuilder.h"
@@ -32,8 +30,8 @@
 #include "support/Program.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TestEnv.h"
-#include "support/basRegistry.h"
 #include "support/WebBrowser.h"
+#include "support/basRegistry.h"
 
 namespace loftwick {
 namespace {
@@ -52,7 +50,7 @@ struct LoadedWindow {
 };
 
 class QtMainWindowTest : public test::ProgramFixture {
-protected:
+  protected:
     QtMainWindowTest() {
         Platform().desktop = &desktop_;
         Program().IniFileName = dir_ / "loftwick.ini";
@@ -63,7 +61,8 @@ protected:
         for (int i = 0; i < 30; ++i) {
             builder::WinProxyObject o;
             o.host = hosts[i % 3];
-            o.url = "http://" + o.host + "/section" + std::to_string(i % 4) + "/page-" + std::to_string(i) + ".html";
+            o.url = "http://" + o.host + "/section" + std::to_string(i % 4) + "/page-" + std::to_string(i) +
+                    ".html";
             o.Header("Date", builder::HttpDate(1733479200 - i * 7200)).Header("Content-Type", "text/html");
             o.content = builder::Content::Sized(1000 + static_cast<uint64_t>(i) * 37);
             cache.Add(o);
@@ -87,7 +86,8 @@ protected:
             QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(top).center());
             QMenu* menu = top->menu();
             ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }));
-            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(Action(*menu, caption)).center());
+            QTest::mouseClick(menu, Qt::LeftButton, {},
+                              menu->actionGeometry(Action(*menu, caption)).center());
             return;
         }
         FAIL() << title;
@@ -193,7 +193,10 @@ TEST_F(QtMainWindowTest, SaveAllRefusesClosingAndEveryStartingCommandWhileItRuns
 
     int scans = 0, changes = 0, polls = 0;
     const auto countScans = window.Controls().cmdOK->onClick;
-    window.Controls().cmdOK->onClick = [&] { ++scans; countScans(); };
+    window.Controls().cmdOK->onClick = [&] {
+        ++scans;
+        countScans();
+    };
     window.Controls().mnuChangeProxyType->onClick = [&] { ++changes; };
     desktop_.onDoEvents = [&] {
         clock_.AdvanceMilliseconds(50);  // past the window's throttle, so every object polls
@@ -202,8 +205,9 @@ TEST_F(QtMainWindowTest, SaveAllRefusesClosingAndEveryStartingCommandWhileItRuns
             EXPECT_FALSE(Button(window, caption)->isEnabled()) << caption;
             QTest::mouseClick(Button(window, caption), Qt::LeftButton);
         }
-        for (const char* caption : {"Open", "Save As...", "Save All to single temp dir", "Export All as WARC...",
-                                    "Delete selected file from cache", "Change Type of Proxy Server"}) {
+        for (const char* caption :
+             {"Open", "Save As...", "Save All to single temp dir", "Export All as WARC...",
+              "Delete selected file from cache", "Change Type of Proxy Server"}) {
             EXPECT_FALSE(Action(window, caption)->isEnabled()) << caption;
         }
         ClickMenuItem(window, "&Tools", "Change Type of Proxy Server");

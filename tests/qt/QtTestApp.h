@@ -5,13 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-
 #include <memory>
 
 namespace loftwick::test {
 
 class QtApplicationEnvironment final : public ::testing::Environment {
-public:
+  public:
     void SetUp() override {
         static int argc = 1;
         static char name[] = "loftwick_qt_tests";
@@ -20,7 +19,7 @@ public:
     }
     void TearDown() override { app_.reset(); }
 
-private:
+  private:
     std::unique_ptr<QApplication> app_;
 };
 

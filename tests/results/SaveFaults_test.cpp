@@ -17,7 +17,6 @@
 namespace loftwick {
 namespace {
 
-
 constexpr const char* kEarlierCopy = "an earlier copy the user keeps";
 
 struct SaveRun {

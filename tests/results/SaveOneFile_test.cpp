@@ -157,7 +157,8 @@ TEST_F(SaveOneFileTest, DisplacedFileTakesTheAnsweredDefaultName) {
     EXPECT_EQ(host_.defaultName, "start.htm");
     // A typed name keeps its characters, Latin-1 or beyond, and still goes through the name rules.
     for (const auto& [typed, saved] : std::vector<std::pair<std::string, std::string>>{
-             {"\xD0\xB8\xD0\xBD\xD0\xB4\xD0\xB5\xD0\xBA\xD1\x81.html", "\xD0\xB8\xD0\xBD\xD0\xB4\xD0\xB5\xD0\xBA\xD1\x81.html"},
+             {"\xD0\xB8\xD0\xBD\xD0\xB4\xD0\xB5\xD0\xBA\xD1\x81.html",
+              "\xD0\xB8\xD0\xBD\xD0\xB4\xD0\xB5\xD0\xBA\xD1\x81.html"},
              {"caf\xC3\xA9 \xE2\x82\xAC.htm", "caf\xC3\xA9 \xE2\x82\xAC.html"},
              {"a\tb\xF0\x9F\x93\x84", "a_b\xF0\x9F\x93\x84.html"}}) {
         host_.defaultName = typed;

@@ -115,8 +115,8 @@ TEST_F(ViewCommandsTest, TextCopyGoesIntoReservedFilesAndOpensAsDocument) {
     Select("http://www.example.com/app.exe", "MZ body");
     mnuFileOpenText_Click(host_);
     mnuFileOpenText_Click(host_);
-    EXPECT_EQ(desktop_.openedDocuments,
-              (std::vector<std::string>{dir_ / "loftwick/loftwick_temp.txt", dir_ / "loftwick/loftwick_temp1.txt"}));
+    EXPECT_EQ(desktop_.openedDocuments, (std::vector<std::string>{dir_ / "loftwick/loftwick_temp.txt",
+                                                                  dir_ / "loftwick/loftwick_temp1.txt"}));
     EXPECT_EQ(dir_.ReadFile("loftwick/loftwick_temp.txt"), "MZ body");
     EXPECT_EQ(dir_.ReadFile("loftwick/loftwick_temp1.txt"), "MZ body");
     // A failed copy opens nothing and leaves no empty file.

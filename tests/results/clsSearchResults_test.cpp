@@ -13,7 +13,7 @@ namespace loftwick {
 namespace {
 
 class SearchResults : public ::testing::Test {
-protected:
+  protected:
     void AddAll(const std::vector<std::string>& urls) {
         for (const auto& url : urls) results.Add(std::make_shared<test::FakeCache>(url, "", "", &destroyed));
     }

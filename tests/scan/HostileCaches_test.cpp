@@ -376,8 +376,8 @@ SquidObject SwapPage(const std::string& url, const std::string& body = "BODY") {
 SquidCache SmallStore(const std::string& root) { return SquidCache(root + "/cache/", 1, 2); }
 
 std::string Skipped(int selected, int total, int skipped, const std::string& more = "") {
-    return "OK! " + std::to_string(selected) + " of " + std::to_string(total) + " files selected" + more + ", " +
-           std::to_string(skipped) + " files skipped, 0 seconds";
+    return "OK! " + std::to_string(selected) + " of " + std::to_string(total) + " files selected" + more +
+           ", " + std::to_string(skipped) + " files skipped, 0 seconds";
 }
 
 // A swap file cut after every byte: within the metadata it is skipped; after it the object is listed with
@@ -446,7 +446,8 @@ void OddSwapFiles(std::vector<HostileCase>& cases) {
         c.proxyType = 3;
         c.build = [](const std::string& root) {
             SquidObject o = SwapPage("http://odd.example/x");
-            o.extraEntries = {{0, ""}, {1, "old key"}, {7, "valid"}, {12, "vary id"}, {200, std::string(65536, 'v')}};
+            o.extraEntries = {
+                {0, ""}, {1, "old key"}, {7, "valid"}, {12, "vary id"}, {200, std::string(65536, 'v')}};
             SmallStore(root).Add(o);
         };
         c.lines = {Line(1, "http://odd.example/x", kYesterday, 4), Ok(1, 1)};
@@ -534,7 +535,8 @@ void SquidStoreShapes(std::vector<HostileCase>& cases) {
             fs::create_directory_symlink(root + "/outside/00/00", root + "/cache/00/02");
         };
         c.options = [](ScanInputs& in) { in.deleteOld = 1; };
-        c.lines = {Line(1, "http://n.example/first", kYesterday, 4), Line(2, "http://n.example/later", kYesterday, 4),
+        c.lines = {Line(1, "http://n.example/first", kYesterday, 4),
+                   Line(2, "http://n.example/later", kYesterday, 4),
                    "No Squid is running for this cache: removed 2 swap files and 1 swap.state files; Squid "
                    "rebuilds its index on its next start",
                    Ok(2, 2, ", 2 files deleted")};
@@ -564,18 +566,21 @@ void SquidDeletions(std::vector<HostileCase>& cases) {
         c.build = store;
         c.options = [](ScanInputs& in) { in.deleteOld = 1; };
         c.squidRunning = true;
-        c.purgeAnswers = {{"http://d.example/purged", 200}, {"http://d.example/refused", 403},
+        c.purgeAnswers = {{"http://d.example/purged", 200},
+                          {"http://d.example/refused", 403},
                           {"http://d.example/silent", 0}};
         c.lines = listed;
-        c.lines.insert(c.lines.end(),
-                       {"Purged through Squid at 127.0.0.1:3128: 1 objects",
-                        "Squid at 127.0.0.1:3128 refused to purge 1 objects (403 Forbidden). Squid's configuration "
-                        "must allow PURGE from this host, for example with these two lines in squid.conf, before "
-                        "its first \"http_access deny\":",
-                        "    acl purge method PURGE", "    http_access allow localhost purge",
-                        "1 objects were not deleted: no answer from Squid at 127.0.0.1:3128: Connection refused",
-                        "Ended with error(s). 3 of 3 files selected, 1 files deleted, 0 seconds"});
-        c.survivors = {"cache/00/00/00000000", "cache/00/00/00000001", "cache/00/01/00000002", "cache/swap.state"};
+        c.lines.insert(
+            c.lines.end(),
+            {"Purged through Squid at 127.0.0.1:3128: 1 objects",
+             "Squid at 127.0.0.1:3128 refused to purge 1 objects (403 Forbidden). Squid's configuration "
+             "must allow PURGE from this host, for example with these two lines in squid.conf, before "
+             "its first \"http_access deny\":",
+             "    acl purge method PURGE", "    http_access allow localhost purge",
+             "1 objects were not deleted: no answer from Squid at 127.0.0.1:3128: Connection refused",
+             "Ended with error(s). 3 of 3 files selected, 1 files deleted, 0 seconds"});
+        c.survivors = {"cache/00/00/00000000", "cache/00/00/00000001", "cache/00/01/00000002",
+                       "cache/swap.state"};
         c.purges = {"http://d.example/purged", "http://d.example/refused",
                     "http://d.example/silent | accept-encoding: gzip, br | cookie: a=b"};
         cases.push_back(c);
@@ -604,11 +609,12 @@ void SquidDeletions(std::vector<HostileCase>& cases) {
             in.dryRun = true;
         };
         c.lines = listed;
-        c.lines.insert(c.lines.end(),
-                       {"Would remove the swap files and the store's swap.state files: no Squid is running for this "
-                        "cache, and it rebuilds its index on its next start",
-                        "Would delete: 3 files, 12 bytes",
-                        "OK! 3 of 3 files selected, 0 seconds (preview: nothing was changed)"});
+        c.lines.insert(
+            c.lines.end(),
+            {"Would remove the swap files and the store's swap.state files: no Squid is running for this "
+             "cache, and it rebuilds its index on its next start",
+             "Would delete: 3 files, 12 bytes",
+             "OK! 3 of 3 files selected, 0 seconds (preview: nothing was changed)"});
         c.survivors = {"cache/00/00/00000000", "cache/swap.state"};
         cases.push_back(c);
     }
@@ -628,7 +634,8 @@ void SquidDeletions(std::vector<HostileCase>& cases) {
             cache.Add(SwapPage("http://e.example/never"));
         };
         c.options = [](ScanInputs& in) { in.deleteAged = 1; };
-        c.lines = {Line(1, "http://e.example/expired", kYesterday, 4), Line(2, "http://e.example/fresh", kYesterday, 4),
+        c.lines = {Line(1, "http://e.example/expired", kYesterday, 4),
+                   Line(2, "http://e.example/fresh", kYesterday, 4),
                    Line(3, "http://e.example/never", kYesterday, 4),
                    "No Squid is running for this cache: removed 1 swap files and 1 swap.state files; Squid "
                    "rebuilds its index on its next start",
@@ -656,67 +663,67 @@ class HostileCache : public test::ProgramFixture, public ::testing::WithParamInt
 
 // Read ahead or not, the same lines, the same survivors, the same messages.
 TEST_P(HostileCache, ScanEndsAsExpected) {
-  for (const bool readAhead : {false, true}) {
-    SCOPED_TRACE(readAhead ? "read ahead" : "one thread");
-    const HostileCase& c = GetParam();
-    test::TempDir dir;
-    c.build(dir.path());
-    // Everything outside the cache folder must be there afterwards, whatever the case.
-    std::vector<std::string> before;
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(dir / "outside", ec);
-         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        before.push_back(it->path().string());
-    }
-
-    Program().ProxyType = c.proxyType;
-    Program().CacheDir = dir / "cache/";
-    Program().AppParentDir = dir / "";
-    ResetLogFolder();
-    test::ScriptedDesktop desktop;
-    Platform().desktop = &desktop;
-    test::FaultFileSystem faults;
-    if (c.faults) c.faults(faults, dir.path());
-    if (readAhead) faults.AllowThreads();
-    Program().ReadAhead = readAhead;
-    Platform().fileSystem = &faults;
-    proxy_.purges.clear();
-    proxy_.running = c.squidRunning;
-    proxy_.answers = c.purgeAnswers;
-    ScanInputs inputs;
-    c.options(inputs);
-    test::RecordingScanHost host;
-    ScanState state;
-    ProcessAllFiles(state, inputs, host);
-
-    std::vector<std::string> lines;
-    for (std::string line : host.lines) {
-        if (const size_t at = line.find(dir / "cache"); at != std::string::npos) {
-            line.replace(at, (dir / "cache").size(), "<cache>");
+    for (const bool readAhead : {false, true}) {
+        SCOPED_TRACE(readAhead ? "read ahead" : "one thread");
+        const HostileCase& c = GetParam();
+        test::TempDir dir;
+        c.build(dir.path());
+        // Everything outside the cache folder must be there afterwards, whatever the case.
+        std::vector<std::string> before;
+        std::error_code ec;
+        for (auto it = fs::recursive_directory_iterator(dir / "outside", ec);
+             !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+            before.push_back(it->path().string());
         }
-        lines.push_back(line);
+
+        Program().ProxyType = c.proxyType;
+        Program().CacheDir = dir / "cache/";
+        Program().AppParentDir = dir / "";
+        ResetLogFolder();
+        test::ScriptedDesktop desktop;
+        Platform().desktop = &desktop;
+        test::FaultFileSystem faults;
+        if (c.faults) c.faults(faults, dir.path());
+        if (readAhead) faults.AllowThreads();
+        Program().ReadAhead = readAhead;
+        Platform().fileSystem = &faults;
+        proxy_.purges.clear();
+        proxy_.running = c.squidRunning;
+        proxy_.answers = c.purgeAnswers;
+        ScanInputs inputs;
+        c.options(inputs);
+        test::RecordingScanHost host;
+        ScanState state;
+        ProcessAllFiles(state, inputs, host);
+
+        std::vector<std::string> lines;
+        for (std::string line : host.lines) {
+            if (const size_t at = line.find(dir / "cache"); at != std::string::npos) {
+                line.replace(at, (dir / "cache").size(), "<cache>");
+            }
+            lines.push_back(line);
+        }
+        EXPECT_EQ(lines, c.lines);
+        for (const std::string& survivor : c.survivors) {
+            EXPECT_TRUE(dir.Exists(survivor)) << survivor << " was removed";
+        }
+        for (const std::string& path : before)
+            EXPECT_TRUE(fs::exists(fs::symlink_status(path))) << path << " was removed";
+        std::vector<std::string> purges;
+        for (const auto& call : proxy_.purges) {
+            std::string text = call.url;
+            for (const std::string& header : call.headers) text += " | " + header;
+            purges.push_back(text);
+        }
+        EXPECT_EQ(purges, c.purges);
+        ASSERT_EQ(desktop.messages.size(), c.messages.size());
+        for (size_t i = 0; i < c.messages.size(); ++i) {
+            if (c.messages[i] == "*") continue;
+            EXPECT_EQ(desktop.messages[i].text.rfind(c.messages[i], 0), 0u) << desktop.messages[i].text;
+        }
+        Platform().fileSystem = nullptr;
+        Platform().desktop = nullptr;
     }
-    EXPECT_EQ(lines, c.lines);
-    for (const std::string& survivor : c.survivors) {
-        EXPECT_TRUE(dir.Exists(survivor)) << survivor << " was removed";
-    }
-    for (const std::string& path : before)
-        EXPECT_TRUE(fs::exists(fs::symlink_status(path))) << path << " was removed";
-    std::vector<std::string> purges;
-    for (const auto& call : proxy_.purges) {
-        std::string text = call.url;
-        for (const std::string& header : call.headers) text += " | " + header;
-        purges.push_back(text);
-    }
-    EXPECT_EQ(purges, c.purges);
-    ASSERT_EQ(desktop.messages.size(), c.messages.size());
-    for (size_t i = 0; i < c.messages.size(); ++i) {
-        if (c.messages[i] == "*") continue;
-        EXPECT_EQ(desktop.messages[i].text.rfind(c.messages[i], 0), 0u) << desktop.messages[i].text;
-    }
-    Platform().fileSystem = nullptr;
-    Platform().desktop = nullptr;
-  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, HostileCache, ::testing::ValuesIn(AllCases()),

@@ -37,7 +37,7 @@ WinProxyObject Object(const std::string& host, const std::string& path, int64_t 
 }
 
 class ScanTest : public test::ProgramFixture {
-protected:
+  protected:
     ScanTest() : proxy_(dir_ / "cache") {
         Platform().desktop = &desktop_;
         Program().ProxyType = 1;
@@ -95,8 +95,9 @@ TEST_F(ScanTest, DeletionRemovesFilesAndEmptyHostFoldersAreReported) {
     EXPECT_TRUE(Scan());
     EXPECT_FALSE(std::filesystem::exists(a));
     EXPECT_FALSE(dir_.Exists("cache/empty.example"));
-    EXPECT_NE(std::find(host_.lines.begin(), host_.lines.end(), "Deleting dir: " + (dir_ / "cache/empty.example/")),
-              host_.lines.end());
+    EXPECT_NE(
+        std::find(host_.lines.begin(), host_.lines.end(), "Deleting dir: " + (dir_ / "cache/empty.example/")),
+        host_.lines.end());
     EXPECT_EQ(host_.Summary(), "OK! 1 of 2 files selected, 1 files deleted, 1 empty dirs deleted, 0 seconds");
 }
 
@@ -194,7 +195,8 @@ TEST_F(ScanTest, BreakStopsBeforeTheNextObjectAndTheStatusSaysInterrupted) {
 }
 
 TEST_F(ScanTest, AgeBoundsInDaysAreInclusive) {
-    for (int age = 1; age <= 6; ++age) proxy_.Add(Object("a.example", "/" + std::to_string(age), kNow - age * kDay));
+    for (int age = 1; age <= 6; ++age)
+        proxy_.Add(Object("a.example", "/" + std::to_string(age), kNow - age * kDay));
     inputs_.ageMin = "2";
     inputs_.ageMax = "5";
     EXPECT_TRUE(Scan());
@@ -264,7 +266,7 @@ TEST_F(ScanTest, PreviewChangesNothingButCountsWhatWouldBeTouched) {
 }
 
 class WinGateScanTest : public ScanTest {
-protected:
+  protected:
     WinGateScanTest() : gate_(dir_ / "wg") {
         Program().ProxyType = 2;
         Program().CacheDir = gate_.CacheDir();
@@ -303,13 +305,16 @@ TEST_F(WinGateScanTest, RecordsAcrossManyChunksAreAllExaminedAndMissingFilesWarn
     inputs_.hostFilter = "host3";
     EXPECT_TRUE(Scan());
     const std::vector<std::string> tail(host_.lines.end() - 2, host_.lines.end());
-    EXPECT_EQ(tail[0], "Warning! 4 files were not found in cache. Maybe your proxy's cache index needs to be rebuilt.");
+    EXPECT_EQ(
+        tail[0],
+        "Warning! 4 files were not found in cache. Maybe your proxy's cache index needs to be rebuilt.");
     EXPECT_EQ(tail[1], "OK! 57 of 400 files selected, 0 seconds");
     // Bytes of the index read, chunk by chunk, up to the whole index.
     ASSERT_GT(host_.progress.size(), 2u);
     EXPECT_EQ(host_.progress.front().first, 8192);
     EXPECT_EQ(host_.progress.back().first, host_.progress.back().second);
-    EXPECT_EQ(host_.progress.back().second, static_cast<int64_t>(std::filesystem::file_size(gate_.CacheDir() + "cache.idx")));
+    EXPECT_EQ(host_.progress.back().second,
+              static_cast<int64_t>(std::filesystem::file_size(gate_.CacheDir() + "cache.idx")));
 }
 
 TEST_F(WinGateScanTest, FailedObjectDoesNotEndTheIndexWalk) {

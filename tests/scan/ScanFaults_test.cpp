@@ -96,9 +96,8 @@ class ScanFaults : public test::ProgramFixture {
 
     void Check(const Outcome& run, const Outcome& baseline, const std::vector<std::string>& originals) {
         ASSERT_FALSE(run.lines.empty());
-        static const std::regex summary(
-            R"((OK!|Ended with error\(s\)\.) (\d+) of (\d+) files selected)"
-            R"((, (\d+) files deleted)?(, \d+ empty dirs deleted)?, 0 seconds)");
+        static const std::regex summary(R"((OK!|Ended with error\(s\)\.) (\d+) of (\d+) files selected)"
+                                        R"((, (\d+) files deleted)?(, \d+ empty dirs deleted)?, 0 seconds)");
         std::smatch m;
         ASSERT_TRUE(std::regex_match(run.Summary(), m, summary)) << run.Summary();
         EXPECT_EQ(std::stoll(m[2]), run.selected);

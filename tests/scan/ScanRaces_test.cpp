@@ -108,7 +108,8 @@ TEST_F(ScanRaces, FileReplacedAtAnyMomentIsNeverDeletedUnlessItMatched) {
             ReplaceWithPng(file);
             replaced = file;
         };
-        for (FsOp op : {FsOp::List, FsOp::Lstat, FsOp::GetCreation, FsOp::OpenRead, FsOp::Read, FsOp::RemoveFile})
+        for (FsOp op :
+             {FsOp::List, FsOp::Lstat, FsOp::GetCreation, FsOp::OpenRead, FsOp::Read, FsOp::RemoveFile})
             faults.SetHook(op, look);
         Platform().fileSystem = &faults;
         EXPECT_TRUE(Scan()) << host_.Summary();

@@ -10,7 +10,7 @@
 namespace loftwick::test {
 
 class RecordingScanHost final : public ScanHost {
-public:
+  public:
     std::vector<std::string> lines;
     std::vector<std::string> statusTexts;
     std::vector<int64_t> savedAsTree;

@@ -126,7 +126,7 @@ TEST(FilterScore, SharesOfSatisfiedTermsWithHalvesToEven) {
     EXPECT_EQ(Score(Words(4), {"W2"}), 25);
     EXPECT_EQ(Score("-pie cake", {"CAKE"}), 100);
     // Halves round to even.
-    EXPECT_EQ(Score(Words(40), {"W1"}), 2);  // 250 / 100 = 2.5
+    EXPECT_EQ(Score(Words(40), {"W1"}), 2);              // 250 / 100 = 2.5
     EXPECT_EQ(Score(Words(40), {"W1", "W2", "W3"}), 8);  // 7.5
     std::vector<std::string> all;
     for (int i = 1; i <= 160; ++i) all.push_back("W" + std::to_string(i));

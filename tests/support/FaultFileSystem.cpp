@@ -12,7 +12,9 @@ void FaultFileSystem::FailPath(FsOp op, const std::string& pathPart, int err) {
     pathFaults_.push_back({op, {pathPart, err}});
 }
 
-void FaultFileSystem::SetHook(FsOp op, std::function<void(const std::string&)> hook) { hooks_[op] = std::move(hook); }
+void FaultFileSystem::SetHook(FsOp op, std::function<void(const std::string&)> hook) {
+    hooks_[op] = std::move(hook);
+}
 
 void FaultFileSystem::HookNthCall(int n, std::function<void()> hook) {
     nthCall_ = static_cast<int>(calls_.size()) + n;

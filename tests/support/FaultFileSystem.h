@@ -13,7 +13,7 @@ namespace loftwick::test {
 // before a call (to delete or replace a file, or swap a folder for a link, between two calls), and every
 // call is recorded. Tests run as root, so this is how permission denials are made.
 class FaultFileSystem final : public ForwardingFileSystem {
-public:
+  public:
     struct Call {
         FsOp op;
         std::string path;
@@ -44,7 +44,7 @@ public:
         return std::make_pair(writeLimit_, writeLimitErr_);
     }
 
-private:
+  private:
     struct Plan {
         int countdown = 0;  // fails when it reaches 1
         int times = 0;

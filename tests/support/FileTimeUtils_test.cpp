@@ -34,7 +34,7 @@ TEST(TimeDateStamp, StampsBeyondTheDateTypeGiveNoDate) {
 }
 
 class ModifyFileStampTest : public test::ProgramFixture {
-protected:
+  protected:
     ModifyFileStampTest() {
         dir_.WriteFile("object", "content");
         fs_.SetFileTimes(path_, kOld, kOld);
@@ -118,7 +118,8 @@ TEST_F(ModifyFileStampTest, RefusedCreationTimeIsLoggedOnceAndTheOtherTimesStill
         if (entry.path().extension() == ".log") log += dir_.ReadFile(entry.path().filename().string());
     }
     size_t entries = 0;
-    for (size_t at = log.find("creation times"); at != std::string::npos; at = log.find("creation times", at + 1)) {
+    for (size_t at = log.find("creation times"); at != std::string::npos;
+         at = log.find("creation times", at + 1)) {
         ++entries;
     }
     EXPECT_EQ(entries, 1u) << log;

@@ -67,7 +67,8 @@ class HugeCopyFileSystem final : public ForwardingFileSystem {
         renamed[toDir.PathOf(to)] = fromDir.PathOf(from);
     }
     std::optional<FileInfo> LstatAt(const HeldDir& dir, const std::string& name) override {
-        return renamed.count(dir.PathOf(name)) ? std::optional<FileInfo>(FileInfo{}) : real_.LstatAt(dir, name);
+        return renamed.count(dir.PathOf(name)) ? std::optional<FileInfo>(FileInfo{})
+                                               : real_.LstatAt(dir, name);
     }
 };
 

@@ -1,4 +1,6 @@
 // The settings file: profile-string semantics, edits that keep the rest of the file, atomic replacement.
+#include "support/IniFile.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -6,7 +8,6 @@
 #include <filesystem>
 
 #include "support/FaultFileSystem.h"
-#include "support/IniFile.h"
 #include "support/TestEnv.h"
 #include "support/basRegistry.h"
 
@@ -14,7 +15,7 @@ namespace loftwick {
 namespace {
 
 class SettingsTest : public test::ProgramFixture {
-protected:
+  protected:
     SettingsTest() { Program().IniFileName = dir_ / "loftwick.ini"; }
 
     std::string Content() const { return dir_.ReadFile("loftwick.ini"); }
@@ -33,7 +34,8 @@ TEST_F(SettingsTest, SectionsAndKeysMatchWithoutCaseAndValuesAreTrimmed) {
 
 TEST_F(SettingsTest, MissingOrEmptyValuesGiveTheDefault) {
     EXPECT_EQ(GetIniValue("Common", "ProxyType", "dflt"), "dflt");  // no file at all
-    dir_.WriteFile("loftwick.ini", "[Common]\nProxyType=\nBlank=   \n; CacheDir=commented\n[Other]\nCacheDir=x\n");
+    dir_.WriteFile("loftwick.ini",
+                   "[Common]\nProxyType=\nBlank=   \n; CacheDir=commented\n[Other]\nCacheDir=x\n");
     EXPECT_EQ(GetIniValue("Common", "ProxyType", "dflt"), "dflt");
     EXPECT_EQ(GetIniValue("Common", "Blank", "dflt"), "dflt");
     EXPECT_EQ(GetIniValue("Common", "CacheDir", "dflt"), "dflt");
@@ -93,7 +95,7 @@ TEST_F(SettingsTest, TextsThatWouldBreakTheFileAreRefused) {
 }
 
 class SettingsFaultTest : public SettingsTest {
-protected:
+  protected:
     SettingsFaultTest() {
         dir_.WriteFile("loftwick.ini", kBefore);
         Platform().fileSystem = &fs_;

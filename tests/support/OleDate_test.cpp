@@ -1,8 +1,9 @@
+#include "support/OleDate.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "support/OleDate.h"
 #include "support/TestEnv.h"
 
 namespace loftwick {

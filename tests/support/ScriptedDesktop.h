@@ -12,7 +12,7 @@ namespace loftwick::test {
 // A desktop for tests: questions are answered from queues (an empty queue answers "cancel"), and every
 // call is recorded so tests can check what the user would have seen.
 class ScriptedDesktop final : public Desktop {
-public:
+  public:
     struct Message {
         std::string text, title;
         MsgIcon icon;
@@ -71,13 +71,17 @@ public:
         return openSucceeds;
     }
     void SetClipboardText(const std::string& text) override { clipboard.push_back(text); }
-    std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) override { return Dialog(request); }
-    std::optional<std::string> SaveFileDialog(const FileDialogRequest& request) override { return Dialog(request); }
+    std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) override {
+        return Dialog(request);
+    }
+    std::optional<std::string> SaveFileDialog(const FileDialogRequest& request) override {
+        return Dialog(request);
+    }
     void SetBusy(bool busy) override { busyChanges.push_back(busy); }
     void ReportUnattended(const std::string& report) override { unattendedReports.push_back(report); }
     std::vector<std::string> unattendedReports;
 
-private:
+  private:
     std::optional<std::string> Dialog(const FileDialogRequest& request) {
         fileDialogs.push_back(request);
         if (fileDialogAnswers.empty()) return std::nullopt;

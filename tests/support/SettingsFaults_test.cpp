@@ -14,7 +14,6 @@
 namespace loftwick {
 namespace {
 
-
 constexpr const char* kBefore =
     "\xEF\xBB\xBF[Common]\r\nProxyType=1\r\nCacheDir=/srv/cache/\r\n\r\n; kept as typed\r\n[Persistence]\r\n"
     "TempDir=/tmp/old\r\n[DataBase]\r\nHost0=example\r\n";

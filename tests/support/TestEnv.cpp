@@ -45,7 +45,9 @@ bool TempDir::Exists(const std::string& relative) const {
     return fs::exists(fs::symlink_status(fs::path(path_) / relative, ec));
 }
 
-void TempDir::MakeDirs(const std::string& relative) const { fs::create_directories(fs::path(path_) / relative); }
+void TempDir::MakeDirs(const std::string& relative) const {
+    fs::create_directories(fs::path(path_) / relative);
+}
 
 ScopedTimeZone::ScopedTimeZone(const std::string& tz) {
     const char* old = getenv("TZ");
@@ -56,8 +58,10 @@ ScopedTimeZone::ScopedTimeZone(const std::string& tz) {
 }
 
 ScopedTimeZone::~ScopedTimeZone() {
-    if (hadOld_) setenv("TZ", old_.c_str(), 1);
-    else unsetenv("TZ");
+    if (hadOld_)
+        setenv("TZ", old_.c_str(), 1);
+    else
+        unsetenv("TZ");
     tzset();
 }
 
@@ -69,8 +73,10 @@ ScopedEnv::ScopedEnv(const std::string& name, const std::string& value) : name_(
 }
 
 ScopedEnv::~ScopedEnv() {
-    if (hadOld_) setenv(name_.c_str(), old_.c_str(), 1);
-    else unsetenv(name_.c_str());
+    if (hadOld_)
+        setenv(name_.c_str(), old_.c_str(), 1);
+    else
+        unsetenv(name_.c_str());
 }
 
 ProgramFixture::ProgramFixture() : savedValues_(Program()), savedServices_(Platform()) {

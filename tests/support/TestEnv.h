@@ -12,13 +12,13 @@ namespace loftwick::test {
 
 // A fresh folder below the test sandbox, removed with everything in it at the end of the scope.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
-    const std::string& path() const { return path_; }        // no trailing "/"
+    const std::string& path() const { return path_; }  // no trailing "/"
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
     void WriteFile(const std::string& relative, const std::string& content) const;
@@ -26,35 +26,35 @@ public:
     bool Exists(const std::string& relative) const;
     void MakeDirs(const std::string& relative) const;
 
-private:
+  private:
     std::string path_;
 };
 
 // Sets TZ for the scope and restores the previous value.
 class ScopedTimeZone {
-public:
+  public:
     explicit ScopedTimeZone(const std::string& tz);
     ~ScopedTimeZone();
 
-private:
+  private:
     std::string old_;
     bool hadOld_;
 };
 
 // Sets an environment variable for the scope.
 class ScopedEnv {
-public:
+  public:
     ScopedEnv(const std::string& name, const std::string& value);
     ~ScopedEnv();
 
-private:
+  private:
     std::string name_, old_;
     bool hadOld_;
 };
 
 // Saves the program-wide values and seams and restores them when the test ends; installs a fixed clock.
 class ProgramFixture : public ::testing::Test {
-protected:
+  protected:
     ProgramFixture();
     ~ProgramFixture() override;
 
@@ -62,7 +62,7 @@ protected:
     // No Squid runs, whatever runs on the machine; a test that wants one fills the table.
     TableProxyControl proxy_;
 
-private:
+  private:
     ProgramValues savedValues_;
     Services savedServices_;
 };

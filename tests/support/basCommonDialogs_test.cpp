@@ -1,9 +1,10 @@
 // The open-file dialog through the desktop.
+#include "support/basCommonDialogs.h"
+
 #include <gtest/gtest.h>
 
 #include "support/ScriptedDesktop.h"
 #include "support/TestEnv.h"
-#include "support/basCommonDialogs.h"
 
 namespace loftwick {
 namespace {
@@ -19,7 +20,7 @@ TEST(DialogFilter, PackedPairsEndAtTheDoubleNul) {
 }
 
 class OpenDialogTest : public test::ProgramFixture {
-protected:
+  protected:
     OpenDialogTest() { Platform().desktop = &desktop_; }
     test::ScriptedDesktop desktop_;
     std::string filter_ = std::string("All Files\0*.*\0\0", 15);

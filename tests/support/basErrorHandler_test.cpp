@@ -1,4 +1,6 @@
 // Error reports, the daily log and its fallbacks.
+#include "support/basErrorHandler.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -9,7 +11,6 @@
 #include "support/FaultFileSystem.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TestEnv.h"
-#include "support/basErrorHandler.h"
 
 namespace loftwick {
 namespace {
@@ -25,7 +26,7 @@ std::string ReportThrown(const E& error, const std::string& location, const std:
 }
 
 class ErrorReportTest : public test::ProgramFixture {
-protected:
+  protected:
     ErrorReportTest() {
         Platform().desktop = &desktop_;
         Program().AppParentDir = parent_.path() + "/";
@@ -70,7 +71,8 @@ TEST_F(ErrorReportTest, NothingPendingGivesAReasonAndTheSameCodeFromWindowsAndRu
     EXPECT_EQ(HandleError("", "a note"), "reason: \r\nNotes: \r\na note\r\n");
     SetLastError(5);
     EXPECT_EQ(ReportThrown(RuntimeError(5), "basMain:Main"),
-              "error code: 5\r\nCode module: basMain:Main\r\nNotes: \r\nWindows reported error:ERROR_ACCESS_DENIED\r\n");
+              "error code: 5\r\nCode module: basMain:Main\r\nNotes: \r\nWindows reported "
+              "error:ERROR_ACCESS_DENIED\r\n");
 }
 
 TEST_F(ErrorReportTest, CustomErrorShowsItsDistanceAboveTheBase) {
@@ -85,11 +87,13 @@ TEST_F(ErrorReportTest, CustomErrorShowsItsDistanceAboveTheBase) {
 }
 
 TEST_F(ErrorReportTest, OtherExceptionsBecomeRunTimeErrors) {
-    EXPECT_NE(ReportThrown(std::bad_alloc(), "A").find("error number: 7\r\nsource: Loftwick\r\nCode module: A\r\n"
-                                                      "description: Out of memory\r\n"),
+    EXPECT_NE(ReportThrown(std::bad_alloc(), "A")
+                  .find("error number: 7\r\nsource: Loftwick\r\nCode module: A\r\n"
+                        "description: Out of memory\r\n"),
               std::string::npos);
-    EXPECT_NE(ReportThrown(std::runtime_error("boom"), "B").find("error number: 51\r\nsource: Loftwick\r\n"
-                                                               "Code module: B\r\ndescription: boom\r\n"),
+    EXPECT_NE(ReportThrown(std::runtime_error("boom"), "B")
+                  .find("error number: 51\r\nsource: Loftwick\r\n"
+                        "Code module: B\r\ndescription: boom\r\n"),
               std::string::npos);
     EXPECT_NE(ReportThrown(42, "C").find("description: Internal error\r\n"), std::string::npos);
 }
@@ -136,7 +140,8 @@ TEST_F(ErrorReportTest, UnattendedRunLogsToTheStateFolderAndShowsNothing) {
     EXPECT_TRUE(desktop_.messages.empty());
     EXPECT_TRUE(desktop_.busyChanges.empty());
     EXPECT_EQ(desktop_.doEvents, 0);
-    EXPECT_EQ(state.ReadFile("s/loftwick/ex241206.log"), "\r\n10:00:00 reason: \r\nCode module: loftwick-scan\r\n");
+    EXPECT_EQ(state.ReadFile("s/loftwick/ex241206.log"),
+              "\r\n10:00:00 reason: \r\nCode module: loftwick-scan\r\n");
     EXPECT_FALSE(parent_.Exists("ex241206.log"));
 }
 
@@ -166,9 +171,12 @@ TEST_F(ErrorReportTest, UnusableProgramFolderSendsTheLogToTheStateFolder) {
 
 TEST_F(ErrorReportTest, DesktopThatFailsDoesNotTurnTheReportIntoAFailure) {
     class Failing final : public Desktop {
-    public:
-        void MessageBox(const std::string&, const std::string&, MsgIcon) override { throw std::runtime_error("gone"); }
-        std::optional<std::string> InputBox(const std::string&, const std::string&, const std::string&) override {
+      public:
+        void MessageBox(const std::string&, const std::string&, MsgIcon) override {
+            throw std::runtime_error("gone");
+        }
+        std::optional<std::string> InputBox(const std::string&, const std::string&,
+                                            const std::string&) override {
             return std::nullopt;
         }
         void Beep() override {}

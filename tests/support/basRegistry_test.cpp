@@ -1,4 +1,6 @@
 // The registry reader over hand-made Wine registry files, and drive letters through the prefix.
+#include "support/basRegistry.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -11,7 +13,6 @@
 #include "support/ScriptedDesktop.h"
 #include "support/TestEnv.h"
 #include "support/WineRegistry.h"
-#include "support/basRegistry.h"
 
 namespace loftwick {
 namespace {
@@ -19,11 +20,13 @@ namespace {
 const char* const kWinProxyKey = "SOFTWARE\\M&Msoft\\WinProxy";
 
 class RegistryTest : public test::ProgramFixture {
-protected:
+  protected:
     RegistryTest() { Platform().desktop = &desktop_; }
 
     void WriteRegistry(const std::string& body) {
-        prefix_.WriteFile("system.reg", "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win32\n\n" + body);
+        prefix_.WriteFile(
+            "system.reg",
+            "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win32\n\n" + body);
     }
     std::string Query(const std::string& key, const std::string& value) {
         return MyRegQueryStringValue(HKEY_LOCAL_MACHINE, key, value);
@@ -90,7 +93,8 @@ TEST_F(RegistryTest, KeysAndValuesAreFoundAsTheRegistryWouldFindThem) {
         {proxy + "\"Hex\"=\"ab\\x0000cd\"\n", kWinProxyKey, "Hex", "ab"},
         // Subkeys and neighbouring keys do not leak values.
         {"[Software\\\\M&Msoft\\\\WinProxy\\\\Sub] 1\n\"CacheDir\"=\"sub\"\n"
-         "[Software\\\\M&Msoft\\\\WinProxyX] 1\n\"CacheDir\"=\"neighbour\"\n" + proxy + "\"Other\"=\"o\"\n",
+         "[Software\\\\M&Msoft\\\\WinProxyX] 1\n\"CacheDir\"=\"neighbour\"\n" +
+             proxy + "\"Other\"=\"o\"\n",
          kWinProxyKey, "CacheDir", ""},
         // The 32-bit view of a 64-bit prefix is asked first.
         {proxy + "\"CacheDir\"=\"n\"\n" + wow + "\"CacheDir\"=\"wow\"\n", kWinProxyKey, "CacheDir", "wow"},
@@ -112,10 +116,10 @@ TEST_F(RegistryTest, GarbageAroundTheKeyIsPassedOver) {
     const std::string garbage(raw, sizeof raw - 1);
     WriteRegistry(garbage + "\n" +
                   "not a line of the format\n"
-                  "[Software\\\\Broken\n"             // a key line without "]"
+                  "[Software\\\\Broken\n"  // a key line without "]"
                   "\"CacheDir\"=\"belongs to no key\"\n"
                   "[Software\\\\M&Msoft\\\\WinProxy] 1\n"
-                  "\"Blob\"=hex:00,01,\\\n"          // a hex value continued over lines
+                  "\"Blob\"=hex:00,01,\\\n"  // a hex value continued over lines
                   "  \"CacheDir\"=\"inside the hex value\"\n"
                   "\"Half\"=\"no closing quote\n"
                   "\"Odd\"=str(zz):\"bad type\"\n"
@@ -164,7 +168,7 @@ TEST(WineRegistryLookup, ValuesSplitAcrossFeedsAtEveryByte) {
 }
 
 class DrivePathTest : public test::ProgramFixture {
-protected:
+  protected:
     test::TempDir prefix_;
     test::ScopedEnv wine_{"WINEPREFIX", prefix_.path() + "/"};
 };
@@ -175,7 +179,8 @@ TEST_F(DrivePathTest, DriveLinkOfThePrefixIsFollowedToItsTarget) {
     ASSERT_EQ(symlink("../drive_c", (prefix_ / "dosdevices/c:").c_str()), 0);
     ASSERT_EQ(symlink("/srv/data", (prefix_ / "dosdevices/d:").c_str()), 0);
     EXPECT_EQ(WindowsPathToNative("c:\\winproxy\\cache\\"), prefix_ / "drive_c/winproxy/cache/");
-    EXPECT_EQ(WindowsPathToNative("C:\\Program Files\\WinGate\\cache"), prefix_ / "drive_c/Program Files/WinGate/cache");
+    EXPECT_EQ(WindowsPathToNative("C:\\Program Files\\WinGate\\cache"),
+              prefix_ / "drive_c/Program Files/WinGate/cache");
     EXPECT_EQ(WindowsPathToNative("D:\\x\\"), "/srv/data/x/");
     EXPECT_EQ(WindowsPathToNative("c:"), prefix_ / "drive_c/");
 }

@@ -1,4 +1,6 @@
 // Tolerant conversions, path splitting, files and folders, temporary names, whole-file copies, waiting.
+#include "support/basUtils.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,7 +14,6 @@
 #include "support/RuntimeError.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TestEnv.h"
-#include "support/basUtils.h"
 
 namespace loftwick {
 namespace {
@@ -57,7 +58,7 @@ TEST(Conversions, ToLongRoundsHalvesToEvenAndOverflowRaisesFormatWholeRoundsThem
 
 TEST(Conversions, IncrementCountsNumbersAndRestartsAnythingElseAtOne) {
     const std::pair<Variant, Variant> cases[] = {
-        {Variant(), Variant(1)},    {Variant(1), Variant(2)},       {Variant("41"), Variant(42)},
+        {Variant(), Variant(1)},       {Variant(1), Variant(2)},     {Variant("41"), Variant(42)},
         {Variant("many"), Variant(1)}, {Variant(0.5), Variant(1.5)}, {Variant::Null(), Variant(1)},
     };
     for (auto [value, expected] : cases) {
@@ -101,7 +102,7 @@ TEST(Paths, GetFolderAndGetFileNameSplitAtTheLastSeparatorOrDriveColon) {
 }
 
 class FilesTest : public test::ProgramFixture {
-protected:
+  protected:
     FilesTest() { Platform().desktop = &desktop_; }
     test::TempDir dir_;
     test::ScriptedDesktop desktop_;
@@ -257,11 +258,11 @@ TEST_F(FilesTest, CopiesBeyondFourGibibytesCountAndSeekIn64Bits) {
 
 // A clock that moves a little every time it is read, as a real one does between two looks.
 class SteppingClock final : public Clock {
-public:
+  public:
     int64_t EpochSeconds() override { return 0; }
     uint64_t Milliseconds() override { return now_ += 4; }
 
-private:
+  private:
     uint64_t now_ = 1000;
 };
 

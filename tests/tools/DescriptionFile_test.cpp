@@ -92,7 +92,8 @@ TEST(DescriptionFile, SquidStoreWithVariantMarkerAndOddEntries) {
     EXPECT_EQ(meta.lastModified, 1700000000);
     EXPECT_EQ(meta.referenceCount, 3);
     EXPECT_EQ(meta.varyHeaders, "accept-encoding=\"gzip\"");
-    EXPECT_EQ(file.substr(meta.length), "HTTP/1.1 200 OK\r\nContent-Type: application/javascript\r\n\r\nvar a;");
+    EXPECT_EQ(file.substr(meta.length),
+              "HTTP/1.1 200 OK\r\nContent-Type: application/javascript\r\n\r\nvar a;");
     EXPECT_EQ(meta.objectSize, file.size() - meta.length);
     EXPECT_NE(dir.ReadFile("00/00/00000000").find("x-squid-internal/vary"), std::string::npos);
     EXPECT_EQ(dir.ReadFile("00/01/0000012C"), "\x03");  // 300 = 0x12C, in L2 folder 300 / 256 = 1

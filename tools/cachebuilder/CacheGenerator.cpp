@@ -237,7 +237,9 @@ void WriteWinGate(WinGateCache& cache, const PlannedObject& o, uint64_t number) 
 void WriteSquid(SquidCache& cache, SeededRandom& rng, const PlannedObject& o) {
     SquidObject s;
     s.url = "http://" + o.host + o.path;
-    s.Header("Date", HttpDate(o.retrieved)).Header("Server", "demo").Header("Content-Type", o.kind->contentType);
+    s.Header("Date", HttpDate(o.retrieved))
+        .Header("Server", "demo")
+        .Header("Content-Type", o.kind->contentType);
     if (o.gzipped) s.Header("Content-Encoding", "gzip").Header("Vary", "Accept-Encoding");
     if (o.claimedLength) s.Header("Content-Length", std::to_string(*o.claimedLength));
     if (o.modified) s.Header("Last-Modified", HttpDate(*o.modified));

@@ -29,7 +29,8 @@ void AddHostileObjects(WinProxyCache& cache, int64_t now) {
         o.fileName = "hostile" + std::to_string(n) + "_object";
         o.url = h.url;
         o.Header("Date", HttpDate(now - 3600 * (n + 1))).Header("Content-Type", h.type);
-        o.content = Content::Bytes("This object's URL is meant to make trouble: " + std::string(h.url) + "\n");
+        o.content =
+            Content::Bytes("This object's URL is meant to make trouble: " + std::string(h.url) + "\n");
         cache.Add(o);
         ++n;
     }

@@ -20,7 +20,8 @@ std::string Native(T value) {
 }
 
 std::string Entry(uint8_t type, const std::string& value) {
-    return std::string(1, static_cast<char>(type)) + Native<int32_t>(static_cast<int32_t>(value.size())) + value;
+    return std::string(1, static_cast<char>(type)) + Native<int32_t>(static_cast<int32_t>(value.size())) +
+           value;
 }
 
 std::string Hex(uint32_t value, int digits) {
@@ -59,8 +60,8 @@ std::string SwapMetadataOf(const SquidObject& object) {
     const std::string head = ReplyHeadOf(object);
     std::string entries = Entry(3, KeyOf(object.url));
     entries += Entry(9, Native(object.timestamp) + Native(object.lastReference) + Native(object.expires) +
-                            Native(object.lastModified) + Native<uint64_t>(0) + Native(object.referenceCount) +
-                            Native(object.flags));
+                            Native(object.lastModified) + Native<uint64_t>(0) +
+                            Native(object.referenceCount) + Native(object.flags));
     if (object.writeUrl) entries += Entry(4, object.url + std::string(1, '\0'));
     entries += Entry(10, Native<uint64_t>(head.size() + object.content.Size()));
     if (!object.varyHeaders.empty()) entries += Entry(8, object.varyHeaders);
@@ -76,7 +77,8 @@ SquidCache::SquidCache(std::string dir, int firstLevel, int secondLevel)
     fs::create_directories(dir_);
     // The log header Squid begins swap.state with: version 2, 72-byte entries.
     std::ofstream state(dir_ + "/swap.state", std::ios::binary | std::ios::trunc);
-    std::string header = std::string(1, '\x03') + std::string(3, '\0') + Native<int32_t>(2) + Native<int32_t>(72);
+    std::string header =
+        std::string(1, '\x03') + std::string(3, '\0') + Native<int32_t>(2) + Native<int32_t>(72);
     header.resize(72, '\0');
     state << header;
 }
@@ -90,7 +92,8 @@ std::string SquidCache::PathOf(uint32_t fileNumber) const {
 std::string SquidCache::CacheDir() const { return dir_ + "/"; }
 
 void SquidCache::AppendState(uint32_t fileNumber, const SquidObject& object, uint64_t fileSize) {
-    std::string entry = std::string(1, '\x01') + std::string(3, '\0') + Native<int32_t>(static_cast<int32_t>(fileNumber));
+    std::string entry =
+        std::string(1, '\x01') + std::string(3, '\0') + Native<int32_t>(static_cast<int32_t>(fileNumber));
     entry += Native(object.timestamp) + Native(object.lastReference) + Native(object.expires) +
              Native(object.lastModified) + Native<uint64_t>(fileSize) + Native(object.referenceCount) +
              Native(object.flags) + KeyOf(object.url);
@@ -113,11 +116,14 @@ std::string SquidCache::Add(const SquidObject& object) {
     return path;
 }
 
-std::string SquidCache::AddVaryMarker(const std::string& url, const std::string& varyHeader, int64_t timestamp) {
+std::string SquidCache::AddVaryMarker(const std::string& url, const std::string& varyHeader,
+                                      int64_t timestamp) {
     SquidObject marker;
     marker.url = url;
     marker.statusLine = "HTTP/1.1 200 Internal marker object";
-    marker.Header("Server", "squid").Header("Content-Type", "x-squid-internal/vary").Header("Vary", varyHeader);
+    marker.Header("Server", "squid")
+        .Header("Content-Type", "x-squid-internal/vary")
+        .Header("Vary", varyHeader);
     marker.timestamp = marker.lastReference = timestamp;
     marker.referenceCount = 0;
     return Add(marker);
