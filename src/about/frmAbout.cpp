@@ -54,11 +54,6 @@ std::string ExistingFileNoCase(const std::string& path) {
     return {};
 }
 
-bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
-    return text.size() >= suffix.size() &&
-           UpperAscii(text.substr(text.size() - suffix.size())) == UpperAscii(suffix);
-}
-
 // Starts a program the registry names by its Windows path. A Windows program runs under Wine when Wine
 // is installed; started directly it only runs where the system is set up to hand it to Wine.
 bool StartRegisteredProgram(const std::string& windowsPath) {

@@ -8,6 +8,7 @@
 #include "support/Program.h"
 #include "support/RuntimeError.h"
 #include "support/SquidConf.h"
+#include "support/TextCodec.h"
 #include "support/basErrorHandler.h"
 #include "support/basInternational.h"
 #include "support/basRegistry.h"
@@ -28,8 +29,6 @@ const char* const kWinGateDefaultDir = "c:\\Program Files\\WinGate\\cache\\";
 void Inform(const std::string& text) {
     TheDesktop().MessageBox(text, Program().AppTitle, MsgIcon::Information);
 }
-
-bool EndsInSeparator(const std::string& s) { return !s.empty() && (s.back() == '\\' || s.back() == '/'); }
 
 // The directory part of a path: up to and including the last "\", "/" or ":" (a separator added after
 // a ":"); empty when there is none.

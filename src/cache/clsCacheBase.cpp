@@ -10,6 +10,7 @@
 #include "support/Clock.h"
 #include "support/FileTimeUtils.h"
 #include "support/Program.h"
+#include "support/TextCodec.h"
 #include "support/basErrorHandler.h"
 #include "support/basUtils.h"
 
@@ -24,13 +25,6 @@ constexpr size_t kSearchBlock = 65536;
 constexpr size_t kDecodeReadBlock = 65536;
 // A search lets events run (and Break end it) after this many bytes of one object.
 constexpr size_t kSearchPollBytes = size_t{4} << 20;
-
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-std::string UpperAscii(std::string text) {
-    for (char& c : text) c = UpperAscii(c);
-    return text;
-}
 
 // The contents search folds every byte it reads: plain pointers that cannot overlap let the compiler
 // fold many bytes per instruction instead of appending them one at a time.
@@ -132,25 +126,20 @@ class clsCacheBase::WordSearch {
 };
 
 std::string ContentTypePrefix(const std::string& contentType) {
-    auto trimmed = [](const std::string& text) {
-        const size_t first = text.find_first_not_of(' ');
-        if (first == std::string::npos) return std::string();
-        return text.substr(first, text.find_last_not_of(' ') - first + 1);
-    };
-    auto cut = [](std::string text) {
+    auto cut = [](std::string_view text) {
         text = text.substr(0, text.find(';'));
         return text.substr(0, text.find('*'));
     };
     std::string type, subtype;
     const size_t slash = contentType.find('/');
     if (slash != std::string::npos && slash > 0) {
-        type = cut(trimmed(contentType.substr(0, slash)));
-        subtype = cut(trimmed(contentType.substr(slash + 1)));
+        type = cut(Trim(std::string_view(contentType).substr(0, slash)));
+        subtype = cut(Trim(std::string_view(contentType).substr(slash + 1)));
     }
     std::string word = subtype.empty() ? type : subtype;
     for (char& c : word) {
         const unsigned char u = static_cast<unsigned char>(c);
-        if (c == '_' || c == '/' || c == '\\' || u < 32 || u == 127) c = '-';
+        if (c == '_' || IsPathSeparator(c) || u < 32 || u == 127) c = '-';
     }
     return word + "_";
 }

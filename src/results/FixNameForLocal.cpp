@@ -15,12 +15,6 @@
 namespace loftwick {
 namespace {
 
-std::string TrimSpaces(const std::string& text) {
-    const size_t begin = text.find_first_not_of(' ');
-    if (begin == std::string::npos) return {};
-    return text.substr(begin, text.find_last_not_of(' ') - begin + 1);
-}
-
 struct SplitUrl {
     std::string path;       // "\" separated
     bool hasQuery = false;  // a "?" was met (it decides whether the extension is checked)
@@ -90,7 +84,7 @@ std::string FixNameForLocal(SaveHost& host, int64_t index) {
     try {
         const std::shared_ptr<clsCache> object = host.Results().Item(index);
         if (!object) Raise(vberr::ObjectNotSet);
-        url = TrimSpaces(object->ObjectName());
+        url = Trim(object->ObjectName());
 
         std::string text = url;
         const size_t schemeEnd = text.find("//");
@@ -101,7 +95,7 @@ std::string FixNameForLocal(SaveHost& host, int64_t index) {
         std::string local = FixDefaultName(host, split.path, index, split.hasQuery);
         if (!split.query.empty()) {
             std::string dir = GetFolder(local);
-            if (!dir.empty() && dir.back() != '\\' && dir.back() != '/') dir += '\\';
+            if (!dir.empty() && !EndsInSeparator(dir)) dir += '\\';
             local = dir + split.query + "_" + GetFileName(local);
         }
         return local;

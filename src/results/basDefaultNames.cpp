@@ -73,7 +73,7 @@ std::string FixDefaultName(SaveHost& host, const std::string& path, int64_t inde
             if (extensionNeeded) name += "." + fitting;
         }
 
-        if (!dir.empty() && dir.back() != '\\' && dir.back() != '/') dir += '\\';
+        if (!dir.empty() && !EndsInSeparator(dir)) dir += '\\';
         return dir + name;
     } catch (...) {
         HandleError("frmMain:FixDefaultName", "file name: '" + Latin1ToUtf8(path) + "'");

@@ -16,9 +16,8 @@ namespace loftwick {
 namespace {
 
 bool HexName(const std::string& name, size_t digits) {
-    return name.size() == digits && std::all_of(name.begin(), name.end(), [](char c) {
-               return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-           });
+    return name.size() == digits &&
+           std::all_of(name.begin(), name.end(), [](char c) { return HexDigitValue(c) >= 0; });
 }
 
 // The entries of one kind with hex names of `digits` digits, sorted by name, never a link.

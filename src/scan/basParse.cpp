@@ -4,7 +4,9 @@
 #include <cmath>
 #include <string_view>
 
+#include "support/TextCodec.h"
 #include "support/basErrorHandler.h"
+#include "support/basUtils.h"
 
 namespace loftwick {
 namespace {
@@ -13,24 +15,6 @@ bool IsQuote(char c) { return c == '"' || c == '#'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsSeparator(char c) { return std::string_view(" ,;/[]{}*!").find(c) != std::string_view::npos; }
 bool IsOperator(char c) { return std::string_view("+:()='").find(c) != std::string_view::npos; }
-
-std::string UpperAscii(const std::string& text) {
-    std::string upper(text);
-    for (char& c : upper) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return upper;
-}
-
-// Banker's rounding, independent of the floating-point environment.
-int64_t RoundHalfEven(double x) {
-    const double lower = std::floor(x);
-    const double fraction = x - lower;
-    const int64_t whole = static_cast<int64_t>(lower);
-    if (fraction > 0.5) return whole + 1;
-    if (fraction < 0.5) return whole;
-    return whole % 2 == 0 ? whole : whole + 1;
-}
 
 // A quoted token as the text searched for: the enclosing quotes go, a doubled quote stands for one.
 std::string Unquoted(const std::string& token) {
@@ -201,7 +185,7 @@ void ResetFilterFound(ParsedFilter& f) {
 
 int16_t FilterScore(const ParsedFilter& f) {
     if (f.Count <= 0) return 0;
-    const int64_t weight = RoundHalfEven(10000.0 / f.Count);
+    const auto weight = static_cast<int64_t>(RoundHalfEven(10000.0 / f.Count));
     int64_t sum = 0;
     for (size_t k = 0; k < static_cast<size_t>(f.Count); ++k) {
         const bool found = FlagAt(f.Found, k);
@@ -211,7 +195,8 @@ int16_t FilterScore(const ParsedFilter& f) {
         if (found || excluded) sum += weight;
     }
     // With many terms the rounded weights can add up past 10000: a score is a share, never above 100.
-    return static_cast<int16_t>(std::min<int64_t>(100, RoundHalfEven(static_cast<double>(sum) / 100.0)));
+    return static_cast<int16_t>(
+        std::min<int64_t>(100, static_cast<int64_t>(RoundHalfEven(static_cast<double>(sum) / 100.0))));
 }
 
 }  // namespace loftwick

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "support/TextCodec.h"
+
 namespace loftwick {
 namespace {
 
@@ -241,15 +243,6 @@ bool ScanFields(const char*& at, const int (&widths)[N], char separator, int* (&
         const std::optional<int> field = ScanField(at, widths[i]);
         if (!field) return false;
         *into[i] = *field;
-    }
-    return true;
-}
-
-bool EqualsNoCase(std::string_view text, std::string_view upper) {
-    if (text.size() != upper.size()) return false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i] >= 'a' && text[i] <= 'z' ? static_cast<char>(text[i] - 32) : text[i];
-        if (c != upper[i]) return false;
     }
     return true;
 }

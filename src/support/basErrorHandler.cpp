@@ -10,6 +10,7 @@
 #include "support/Desktop.h"
 #include "support/FileSystem.h"
 #include "support/Program.h"
+#include "support/TextCodec.h"
 #include "support/basUtils.h"
 
 namespace loftwick {
@@ -48,12 +49,6 @@ std::optional<RuntimeError> PendingRuntimeError() {
     }
 }
 
-std::string TrimSpaces(const std::string& text) {
-    const size_t begin = text.find_first_not_of(' ');
-    if (begin == std::string::npos) return {};
-    return text.substr(begin, text.find_last_not_of(' ') - begin + 1);
-}
-
 std::string TimeText(OleDate now) {
     const DateParts p = SplitDate(now);
     char buffer[16];
@@ -65,7 +60,7 @@ std::string TimeText(OleDate now) {
 std::string PlaceLines(const std::string& location, const std::string& notes, const std::string& lineEnd) {
     std::string lines;
     if (!location.empty()) lines += "Code module: " + location + lineEnd;
-    if (!notes.empty()) lines += "Notes: " + lineEnd + TrimSpaces(notes) + lineEnd;
+    if (!notes.empty()) lines += "Notes: " + lineEnd + std::string(Trim(notes)) + lineEnd;
     return lines;
 }
 
@@ -260,11 +255,7 @@ namespace {
 
 // $XDG_STATE_HOME/loftwick/ (default ~/.local/state/loftwick/), created when missing; "" without a home.
 std::string StateFolder() {
-    // Relative values are to be ignored, as the base-directory rules say.
-    std::string stateHome = Environ("XDG_STATE_HOME");
-    if (stateHome.empty() || stateHome.front() != '/') {
-        stateHome = Environ("HOME").empty() ? std::string() : Environ("HOME") + "/.local/state";
-    }
+    std::string stateHome = XdgFolder("XDG_STATE_HOME", ".local/state");
     if (stateHome.empty()) return "";
     AddPathSeparator(stateHome);
     const std::string folder = stateHome + "loftwick/";

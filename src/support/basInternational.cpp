@@ -7,6 +7,7 @@
 #include "support/Controls.h"
 #include "support/FileSystem.h"
 #include "support/Program.h"
+#include "support/TextCodec.h"
 #include "support/basErrorHandler.h"
 #include "support/basRegistry.h"
 #include "support/basUtils.h"
@@ -27,8 +28,6 @@ constexpr int32_t kLangNeutral = 0;
 // Texts are read into a buffer of this many characters; longer values are cut, as they always were.
 constexpr size_t kMaxTextChars = 799;
 
-bool EndsInSeparator(const std::string& s) { return !s.empty() && (s.back() == '/' || s.back() == '\\'); }
-
 std::string WithSeparator(const std::string& folder) {
     return EndsInSeparator(folder) ? folder : folder + "/";
 }
@@ -37,27 +36,10 @@ std::string StringsFile(const std::string& code) {
     return LanguageRoot + WithSeparator(code) + "strings.txt";
 }
 
-bool IsDirectory(const std::string& path) {
-    PreserveLastError keep;
-    try {
-        const std::optional<FileInfo> info = TheFileSystem().Stat(path);
-        return info && info->kind == EntryKind::Directory;
-    } catch (...) {
-        return false;
-    }
-}
-
 std::string ReadText(const std::string& file, const std::string& key) {
     std::string text = GetIniValue("Common", key, "", file);
     const size_t cut = utf8::ByteOffset(text, kMaxTextChars);
     if (cut < text.size()) text.erase(cut);
-    return text;
-}
-
-std::string LowerAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
     return text;
 }
 
@@ -130,8 +112,7 @@ std::string GetString(int32_t number) {
 
 int32_t LanguageNumber(const Variant& value, int32_t defaultValue) {
     if (const std::optional<double> number = value.ToNumber()) {
-        const double whole =
-            std::nearbyint(*number);  // halves to even, as every whole-number conversion here
+        const double whole = RoundHalfEven(*number);
         if (whole == 1.0) return 1;
         if (whole == 2.0) return 2;
         return defaultValue;

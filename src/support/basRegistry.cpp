@@ -8,6 +8,7 @@
 #include "support/IniFile.h"
 #include "support/Program.h"
 #include "support/RuntimeError.h"
+#include "support/TextCodec.h"
 #include "support/WineRegistry.h"
 #include "support/basUtils.h"
 
@@ -16,16 +17,6 @@ namespace {
 
 // A settings file larger than this is not a settings file; it is not read (nor rewritten).
 constexpr uint64_t kMaxSettingsSize = 64ull << 20;
-
-bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != prefix[i]) return false;
-    }
-    return true;
-}
 
 // The keys to look in for a key under HKEY_LOCAL_MACHINE. The proxies are 32-bit programs: in a 64-bit
 // prefix their keys lie in the 32-bit view below Software\Wow6432Node, which is what they themselves see,
@@ -141,13 +132,11 @@ std::string MyRegQueryStringValue(uint32_t rootKey, const std::string& subKey, c
 std::string WindowsPathToNative(const std::string& windowsPath) {
     std::string path = windowsPath;
     std::string root;
-    const bool hasDrive = path.size() >= 2 && path[1] == ':' &&
-                          ((path[0] >= 'a' && path[0] <= 'z') || (path[0] >= 'A' && path[0] <= 'Z'));
+    const bool hasDrive =
+        path.size() >= 2 && path[1] == ':' && LowerAscii(path[0]) >= 'a' && LowerAscii(path[0]) <= 'z';
     const std::string prefix = WinePrefix();
     if (hasDrive && !prefix.empty()) {
-        const char letter =
-            static_cast<char>(path[0] >= 'A' && path[0] <= 'Z' ? path[0] - 'A' + 'a' : path[0]);
-        root = DriveRoot(prefix, letter);
+        root = DriveRoot(prefix, LowerAscii(path[0]));
         while (!root.empty() && root.back() == '/') root.pop_back();
         path.erase(0, 2);
     }
@@ -243,9 +232,8 @@ std::string ChooseIniFileName(const std::string& programDir, const std::string& 
         PreserveLastError keep;
         if (!folder.empty() && TheFileSystem().IsWritableDirectory(folder)) return folder + name;
     }
-    // Relative values are to be ignored, as the base-directory rules say.
-    std::string config = Environ("XDG_CONFIG_HOME");
-    if (config.empty() || config.front() != '/') config = Environ("HOME") + "/.config";
+    std::string config = XdgFolder("XDG_CONFIG_HOME", ".config");
+    if (config.empty()) config = "/.config";  // no home: where the settings have always gone then
     AddPathSeparator(config);
     config += "loftwick/";
     MakeDirs(config);
