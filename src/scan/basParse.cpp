@@ -68,8 +68,7 @@ bool FlagAt(const std::vector<bool>& flags, size_t k) { return k < flags.size() 
 
 std::string GetNextWord(const std::string& text, int32_t& position, int32_t& tokenStart) {
     const std::string s = UpperAscii(text);
-    const size_t lastNonBlank = s.find_last_not_of(' ');
-    const int64_t length = lastNonBlank == std::string::npos ? 0 : static_cast<int64_t>(lastNonBlank) + 1;
+    const auto length = static_cast<int64_t>(TrimRight(s).size());
     const auto at = [&s](int64_t i) { return s[static_cast<size_t>(i - 1)]; };  // 1-based
 
     int64_t i = position < 1 ? 0 : int64_t{position} - 1;

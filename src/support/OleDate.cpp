@@ -276,9 +276,7 @@ std::optional<OleDate> ParseDateOrTime(const std::string& text) {
         s = *ScanField(at, 2);
         pos = static_cast<size_t>(at - str);
     }
-    std::string_view rest(text);
-    rest.remove_prefix(pos);
-    while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+    const std::string_view rest = TrimLeft(std::string_view(text).substr(pos));
     if (!rest.empty()) {
         const bool am = EqualsNoCase(rest, "AM");
         if (!am && !EqualsNoCase(rest, "PM")) return std::nullopt;

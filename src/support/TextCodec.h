@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -8,6 +9,8 @@ namespace loftwick {
 // Cache and index bytes are one byte per character and are shown as Latin-1; everything the program
 // writes for people (controls, messages, the log, settings) is UTF-8. These convert at that edge.
 std::string Latin1ToUtf8(std::string_view bytes);
+// One code point (at most U+10FFFF) as its UTF-8 sequence.
+void AppendUtf8(std::string& out, uint32_t cp);
 // Characters beyond Latin-1 (and malformed sequences) become "?", so a typed filter never matches
 // by accident.
 std::string Utf8ToLatin1(std::string_view text);

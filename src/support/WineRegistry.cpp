@@ -14,24 +14,6 @@ constexpr std::string_view kBlanks = " \t";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // Joins UTF-16 code units into UTF-8; a surrogate without its partner becomes U+FFFD.
 class Utf16Sink {
   public:
@@ -191,10 +173,7 @@ std::optional<std::string> DecodeRegistryText(std::string_view text, size_t star
 WineRegistryLookup::WineRegistryLookup(std::vector<std::string> keyPaths, std::string valueName)
     : valueName_(LowerAscii(valueName)), results_(keyPaths.size()) {
     for (const std::string& key : keyPaths) {
-        std::string_view k = key;
-        while (!k.empty() && k.front() == '\\') k.remove_prefix(1);
-        while (!k.empty() && k.back() == '\\') k.remove_suffix(1);
-        keys_.push_back(LowerAscii(k));
+        keys_.push_back(LowerAscii(Trim(key, "\\")));
     }
 }
 
@@ -276,10 +255,7 @@ void WineRegistryLookup::HandleSection(std::string_view line) {
     size_t end = 0;
     const std::optional<std::string> path = DecodeRegistryText(line, 1, ']', end);
     if (!path) return;  // a broken key line: the values after it belong to no key we know
-    std::string_view key = *path;
-    while (!key.empty() && key.front() == '\\') key.remove_prefix(1);
-    while (!key.empty() && key.back() == '\\') key.remove_suffix(1);
-    const std::string lowered = LowerAscii(key);
+    const std::string lowered = LowerAscii(Trim(*path, "\\"));
     for (size_t i = 0; i < keys_.size(); ++i) {
         if (keys_[i] == lowered) currentKeys_.push_back(i);
     }
