@@ -88,7 +88,7 @@ void frmAbout::Form_Load() {
     controls_.lblDisclaimer.SetCaption("Freeware");
     controls_.lblHomePage.SetCaption(GetString(128));
     std::string link = HomePageBase();
-    if (LanguageIndex == 1) link += "index_ru.html";
+    if (Program().LanguageIndex == 1) link += "index_ru.html";
     controls_.lnkHomePage.SetCaption(link);
 }
 
@@ -119,7 +119,9 @@ void frmAbout::StartSysInfo() {
                             MsgIcon::Information);
 }
 
-std::string HomePageBase() { return LanguageIndex == 1 ? LanguageDir : LanguageDir + "index.html"; }
+std::string HomePageBase() {
+    return Program().LanguageIndex == 1 ? Program().LanguageDir : Program().LanguageDir + "index.html";
+}
 
 bool GetKeyValue(uint32_t KeyRoot, const std::string& KeyName, const std::string& SubKeyRef,
                  std::string& KeyVal) {

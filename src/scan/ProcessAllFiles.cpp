@@ -83,7 +83,7 @@ bool ProcessAllFiles(ScanState& state, const ScanInputs& inputs, ScanHost& host)
     bool success = false;
     state.ErrorsAtStart = ErrorsReported();
     OneErrorBox errorBoxes;
-    try {
+    success = Trapped("frmMain:ProcessAllFiles", "", false, [&] {
         host.ClearList();
         host.SetStatusText("Starting...");
         state.ScanStart = TheClock().Now();
@@ -130,10 +130,9 @@ bool ProcessAllFiles(ScanState& state, const ScanInputs& inputs, ScanHost& host)
             success = ProcessAllFiles_Squid(state, host);
         // Break within the last object's contents search cut it short: the run did not end.
         if (state.BreakRequested) success = false;
-    } catch (...) {
-        HandleError("frmMain:ProcessAllFiles");
-        success = false;
-    }
+        return success;
+    });
+
     success = RunWentWell(state, success);
 
     try {

@@ -99,9 +99,6 @@ DateParts SplitDate(OleDate date) {
 OleDate AddDays(OleDate date, int64_t days) {
     return FromLinearSeconds(ToLinearSeconds(date) + days * kSecondsPerDay);
 }
-OleDate AddHours(OleDate date, int64_t hours) {
-    return FromLinearSeconds(ToLinearSeconds(date) + hours * 3600);
-}
 OleDate AddSeconds(OleDate date, int64_t seconds) {
     return FromLinearSeconds(ToLinearSeconds(date) + seconds);
 }

@@ -14,10 +14,6 @@
 
 namespace loftwick {
 
-std::string LanguageRoot;
-std::string LanguageDir;
-int32_t LanguageIndex = 2;
-
 namespace {
 
 constexpr int32_t kLangEnglishUS = 1033;
@@ -33,7 +29,7 @@ std::string WithSeparator(const std::string& folder) {
 }
 
 std::string StringsFile(const std::string& code) {
-    return LanguageRoot + WithSeparator(code) + "strings.txt";
+    return Program().LanguageRoot + WithSeparator(code) + "strings.txt";
 }
 
 std::string ReadText(const std::string& file, const std::string& key) {
@@ -81,28 +77,27 @@ int32_t GetUserDefaultLangID() {
 }
 
 void GetUserLanguage() {
-    try {
-        LanguageRoot = FindLanguageRoot(Program().ProgramDir);
+    TrappedVoid("basInternational:GetUserLanguage", "", [] {
+        Program().LanguageRoot = FindLanguageRoot(Program().ProgramDir);
         std::string code = GetIniValue("Common", "Language", "");
         if (!code.empty() && !FileExists(StringsFile(code))) code.clear();
         if (code.empty()) code = GetUserDefaultLangID() == kLangRussian ? "ru" : "en";
         // The language of the system may have no file either; English is then the answer all the same.
         if (!FileExists(StringsFile(code))) code = "en";
-        LanguageDir = LanguageRoot + WithSeparator(code);
-        LanguageIndex = LanguageNumber(Variant(code), 2);
-        if (LanguageIndex == 0) LanguageIndex = 2;
-    } catch (...) {
-        HandleError("basInternational:GetUserLanguage");
-    }
+        Program().LanguageDir = Program().LanguageRoot + WithSeparator(code);
+        Program().LanguageIndex = LanguageNumber(Variant(code), 2);
+        if (Program().LanguageIndex == 0) Program().LanguageIndex = 2;
+    });
 }
 
 std::string GetString(int32_t number) {
     const std::string key = std::to_string(number);
     std::string text;
     try {
-        text = ReadText(LanguageDir + "strings.txt", key);
+        text = ReadText(Program().LanguageDir + "strings.txt", key);
         // Only a Russian text falls back to English: any other language stands on its own file.
-        if (text.empty() && LanguageIndex != 2) text = ReadText(LanguageRoot + "en/strings.txt", key);
+        if (text.empty() && Program().LanguageIndex != 2)
+            text = ReadText(Program().LanguageRoot + "en/strings.txt", key);
     } catch (...) {
         text.clear();
     }

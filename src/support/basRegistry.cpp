@@ -69,7 +69,7 @@ std::string ReadSettings(const std::string& path) {
         // Only a file that is not there reads as empty; one that cannot be looked at must not be
         // replaced by a file holding nothing but the key being written.
         const uint32_t err = GetLastError();
-        if (err == 2 || err == 3) return {};
+        if (err == win32err::FileNotFound || err == win32err::PathNotFound) return {};
         Raise(vberr::PathFileAccessError);
     }
     if (info->kind != EntryKind::File || info->size > kMaxSettingsSize) Raise(vberr::PathFileAccessError);
@@ -161,64 +161,34 @@ std::string GetIniValue(const std::string& section, const std::string& key, cons
     }
 }
 
-namespace {
-IniWriteBatch* gActiveBatch = nullptr;
-}  // namespace
-
-IniWriteBatch::IniWriteBatch(const std::string& file) : outer_(gActiveBatch) {
-    PreserveLastError keep;
-    path_ = SettingsFile(file);
-    try {
-        if (!path_.empty()) {
-            before_ = ReadSettings(path_);
-            readable_ = true;
-        }
-    } catch (...) {
-        readable_ = false;
-    }
-    text_ = before_;
-    gActiveBatch = this;
-}
-
-IniWriteBatch::~IniWriteBatch() {
-    Commit();
-    gActiveBatch = outer_;
-}
-
-bool IniWriteBatch::Commit() {
-    PreserveLastError keep;
-    if (!readable_ || path_.empty()) return false;
-    if (text_ == before_) return true;
-    try {
-        WriteFileAtomically(TheFileSystem(), path_, text_);
-        before_ = text_;
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
 bool WriteIniValue(const std::string& section, const std::string& key, const std::string& value,
                    const std::string& file) {
+    return WriteIniValues({{section, key, value}}, file);
+}
+
+bool WriteIniValues(const std::vector<IniValue>& values, const std::string& file) {
     PreserveLastError keep;
     try {
         const std::string path = SettingsFile(file);
         if (path.empty()) return false;
-        if (gActiveBatch && gActiveBatch->path_ == path) {
-            if (!gActiveBatch->readable_) return false;
-            IniDocument document(gActiveBatch->text_);
-            if (!document.Set(section, key, value)) return false;
-            gActiveBatch->text_ = document.Text();
-            return true;
+        std::string before;
+        bool readable = true;
+        try {
+            before = ReadSettings(path);
+        } catch (...) {
+            readable = false;
         }
-        // A file that exists but cannot be read is left alone rather than replaced by one key.
-        const std::string before = ReadSettings(path);
+        // A file that exists but cannot be read is left alone rather than replaced by these keys alone.
+        if (!readable) return false;
         IniDocument document(before);
-        if (!document.Set(section, key, value)) return false;
+        // A value the file cannot hold (a line break in it) is left out; the others are still written.
+        bool allSet = true;
+        for (const IniValue& v : values) allSet = document.Set(v.section, v.key, v.value) && allSet;
         const std::string after = document.Text();
-        if (after == before) return true;
+        if (after == before) return allSet;
         WriteFileAtomically(TheFileSystem(), path, after);
-        return true;
+        return allSet;
+
     } catch (...) {
         return false;
     }

@@ -358,10 +358,6 @@ std::string MakeTempFileName(const std::string& ext) {
     return {};
 }
 
-void CopyWholeFile(const std::string& from, const std::string& to, size_t blockSize) {
-    CopyFilePart(from, 0, to, blockSize);
-}
-
 void CopyContent(InputFile& in, uint64_t offset, OutputFile& out, size_t blockSize) {
     const uint64_t size = in.Size();
     if (offset >= size) return;

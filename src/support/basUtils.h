@@ -80,13 +80,11 @@ std::string MakeTempFileName(const std::string& ext);
 // directory:" field, where saved copies go.
 std::string TempFolder();
 
-// Copies a file as a whole, whatever its size: streamed in blocks into a new file beside `to`, renamed
-// over `to` only when complete, so a failed copy leaves `to` as it was (missing or old). Links are not
-// followed, neither at `from` nor at `to` (a link at `to` is replaced, not written through). Throws
-// RuntimeError; the partial file is removed.
+// Copies a file from byte `offset` to its end (an offset at or past the end gives an empty `to`), whatever
+// its size: streamed in blocks into a new file beside `to`, renamed over `to` only when complete, so a
+// failed copy leaves `to` as it was (missing or old). Links are not followed, neither at `from` nor at
+// `to` (a link at `to` is replaced, not written through). Throws RuntimeError; the partial file is removed.
 inline constexpr size_t kCopyBlockSize = 1 << 20;
-void CopyWholeFile(const std::string& from, const std::string& to, size_t blockSize = kCopyBlockSize);
-// The same from byte `offset` of `from` to its end (an offset at or past the end gives an empty `to`).
 void CopyFilePart(const std::string& from, uint64_t offset, const std::string& to,
                   size_t blockSize = kCopyBlockSize);
 // Streams an open file from byte `offset` to its end into an open one.

@@ -169,10 +169,10 @@ TEST_F(ViewCommandsTest, DeleteAsksNothingAndLeavesTheResultInPlace) {
 }
 
 TEST_F(ViewCommandsTest, HelpContentsShowsTheLanguagePageInTheBrowser) {
-    const std::string saved = LanguageDir;
-    LanguageDir = "/opt/loftwick/Language/ru/";
+    const std::string saved = Program().LanguageDir;
+    Program().LanguageDir = "/opt/loftwick/Language/ru/";
     mnuHelpContents_Click(browser_);
-    LanguageDir = saved;
+    Program().LanguageDir = saved;
     EXPECT_EQ(desktop_.browserPages, std::vector<std::string>{"/opt/loftwick/Language/ru/index.html"});
 }
 

@@ -25,9 +25,9 @@ class LanguageTest : public test::ProgramFixture {
         WriteStrings("ru", "102=Описание по-русски\n");
     }
     ~LanguageTest() override {
-        LanguageRoot = savedRoot_;
-        LanguageDir = savedDir_;
-        LanguageIndex = savedIndex_;
+        Program().LanguageRoot = savedRoot_;
+        Program().LanguageDir = savedDir_;
+        Program().LanguageIndex = savedIndex_;
     }
 
     void WriteStrings(const std::string& code, const std::string& body) {
@@ -46,15 +46,15 @@ class LanguageTest : public test::ProgramFixture {
     test::ScopedEnv lcMessages_{"LC_MESSAGES", ""};
 
   private:
-    std::string savedRoot_ = LanguageRoot, savedDir_ = LanguageDir;
-    int32_t savedIndex_ = LanguageIndex;
+    std::string savedRoot_ = Program().LanguageRoot, savedDir_ = Program().LanguageDir;
+    int32_t savedIndex_ = Program().LanguageIndex;
 };
 
 TEST_F(LanguageTest, RussianLocaleChoosesRussianAndMissingTextsComeFromEnglish) {
     Choose("", "ru_RU.UTF-8");
-    EXPECT_EQ(LanguageRoot, program_.path() + "/Language/");
-    EXPECT_EQ(LanguageDir, program_.path() + "/Language/ru/");
-    EXPECT_EQ(LanguageIndex, 1);
+    EXPECT_EQ(Program().LanguageRoot, program_.path() + "/Language/");
+    EXPECT_EQ(Program().LanguageDir, program_.path() + "/Language/ru/");
+    EXPECT_EQ(Program().LanguageIndex, 1);
     EXPECT_EQ(GetString(102), "Описание по-русски");
     EXPECT_EQ(GetString(103), "About");
     EXPECT_EQ(GetString(999), "String resource # 999 was not found");
@@ -63,14 +63,14 @@ TEST_F(LanguageTest, RussianLocaleChoosesRussianAndMissingTextsComeFromEnglish) 
 TEST_F(LanguageTest, ThirdLanguageFromTheSettingStandsOnItsOwnFile) {
     WriteStrings("de", "102=Deutsche Beschreibung\n");
     Choose("de", "ru_RU.UTF-8");
-    EXPECT_EQ(LanguageDir, program_.path() + "/Language/de/");
-    EXPECT_EQ(LanguageIndex, 2);
+    EXPECT_EQ(Program().LanguageDir, program_.path() + "/Language/de/");
+    EXPECT_EQ(Program().LanguageIndex, 2);
     EXPECT_EQ(GetString(102), "Deutsche Beschreibung");
     // English has 103, but only a Russian interface borrows from it.
     EXPECT_EQ(GetString(103), "String resource # 103 was not found");
     WriteStrings("1", "102=one\n");  // but a folder named "1" counts as Russian
     Choose("1", "");
-    EXPECT_EQ(LanguageIndex, 1);
+    EXPECT_EQ(Program().LanguageIndex, 1);
     EXPECT_EQ(GetString(103), "About");
 }
 
@@ -78,17 +78,17 @@ TEST_F(LanguageTest, LocalesOtherThanRussianGiveEnglishEvenWithTheirOwnFolder) {
     WriteStrings("de", "102=Deutsch\n");
     for (const char* lang : {"de_DE.UTF-8", "en_GB.UTF-8", "C.UTF-8", "POSIX", ""}) {
         Choose("", lang);
-        EXPECT_EQ(LanguageDir, program_.path() + "/Language/en/") << lang;
-        EXPECT_EQ(LanguageIndex, 2) << lang;
+        EXPECT_EQ(Program().LanguageDir, program_.path() + "/Language/en/") << lang;
+        EXPECT_EQ(Program().LanguageIndex, 2) << lang;
     }
 }
 
 TEST_F(LanguageTest, SettingWithoutItsFileEndsInEnglish) {
     std::remove((program_ / "Language/ru/strings.txt").c_str());
     Choose("ru", "ru_RU.UTF-8");  // the system's Russian has no file either
-    EXPECT_EQ(LanguageDir, program_.path() + "/Language/en/");
+    EXPECT_EQ(Program().LanguageDir, program_.path() + "/Language/en/");
     Choose("xx", "en_US.UTF-8");
-    EXPECT_EQ(LanguageDir, program_.path() + "/Language/en/");
+    EXPECT_EQ(Program().LanguageDir, program_.path() + "/Language/en/");
 }
 
 TEST_F(LanguageTest, LanguageOfTheEnvironmentFollowsTheLocaleOrder) {
@@ -156,7 +156,7 @@ TEST_F(LanguageTest, ShippedLanguageFilesHoldEveryTextTheProgramUses) {
     Choose("ru", "");
     EXPECT_EQ(GetString(103), "О программе");
     for (const char* page : {"en/index.html", "ru/index.html", "ru/index_ru.html"}) {
-        std::ifstream in(LanguageRoot + page);
+        std::ifstream in(Program().LanguageRoot + page);
         std::stringstream text;
         text << in.rdbuf();
         EXPECT_NE(text.str().find("</html>"), std::string::npos) << page;

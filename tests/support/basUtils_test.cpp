@@ -184,7 +184,7 @@ TEST_F(FilesTest, WholeFileCopyInSmallBlocksReplacesTheTarget) {
     for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 131 % 251);
     dir_.WriteFile("src.bin", content);
     dir_.WriteFile("dst.bin", "old");
-    CopyWholeFile(dir_ / "src.bin", dir_ / "dst.bin", 4096);
+    CopyFilePart(dir_ / "src.bin", 0, dir_ / "dst.bin", 4096);
     EXPECT_EQ(dir_.ReadFile("dst.bin"), content);
     CopyFilePart(dir_ / "src.bin", 3 * 1024 * 1024, dir_ / "tail.bin", 5);
     EXPECT_EQ(dir_.ReadFile("tail.bin"), content.substr(3 * 1024 * 1024));
@@ -214,7 +214,7 @@ TEST_F(FilesTest, CopyFailingMidwayLeavesTheOldTargetAndNoPartialFile) {
     faults.FailWritesAfterBytes(50000, ENOSPC);
     Platform().fileSystem = &faults;
     try {
-        CopyWholeFile(dir_ / "src.bin", dir_ / "dst.bin", 8192);
+        CopyFilePart(dir_ / "src.bin", 0, dir_ / "dst.bin", 8192);
         FAIL() << "the copy did not fail";
     } catch (const RuntimeError& e) {
         EXPECT_EQ(e.Number(), vberr::DiskFull);
@@ -223,7 +223,7 @@ TEST_F(FilesTest, CopyFailingMidwayLeavesTheOldTargetAndNoPartialFile) {
     EXPECT_FALSE(dir_.Exists("dst.bin.part"));
     faults.Reset();
     faults.FailNth(FsOp::Rename, 1, EIO);
-    EXPECT_THROW(CopyWholeFile(dir_ / "src.bin", dir_ / "new.bin"), RuntimeError);
+    EXPECT_THROW(CopyFilePart(dir_ / "src.bin", 0, dir_ / "new.bin"), RuntimeError);
     EXPECT_FALSE(dir_.Exists("new.bin"));
     EXPECT_FALSE(dir_.Exists("new.bin.part"));
 }
@@ -232,12 +232,12 @@ TEST_F(FilesTest, CopyNeverGoesThroughLinks) {
     dir_.WriteFile("src.bin", "data");
     dir_.WriteFile("victim", "precious");
     fs::create_symlink(dir_ / "victim", dir_ / "dst.bin");
-    CopyWholeFile(dir_ / "src.bin", dir_ / "dst.bin");
+    CopyFilePart(dir_ / "src.bin", 0, dir_ / "dst.bin");
     EXPECT_EQ(dir_.ReadFile("victim"), "precious");
     EXPECT_FALSE(fs::is_symlink(dir_ / "dst.bin"));
     EXPECT_EQ(dir_.ReadFile("dst.bin"), "data");
     fs::create_symlink(dir_ / "victim", dir_ / "srclink");
-    EXPECT_THROW(CopyWholeFile(dir_ / "srclink", dir_ / "out.bin"), RuntimeError);
+    EXPECT_THROW(CopyFilePart(dir_ / "srclink", 0, dir_ / "out.bin"), RuntimeError);
     EXPECT_FALSE(dir_.Exists("out.bin"));
 }
 
@@ -247,7 +247,7 @@ TEST_F(FilesTest, CopiesBeyondFourGibibytesCountAndSeekIn64Bits) {
                              builder::Content::Sized(size, builder::Fill::Sparse).Patch(size - 4, "TAIL"));
     test::HugeCopyFileSystem huge;
     Platform().fileSystem = &huge;
-    CopyWholeFile(dir_ / "big.wgc", dir_ / "copy.wgc", 64 << 20);
+    CopyFilePart(dir_ / "big.wgc", 0, dir_ / "copy.wgc", 64 << 20);
     EXPECT_EQ(huge.written, size);
     EXPECT_EQ(huge.renamed[dir_ / "copy.wgc"], dir_ / "copy.wgc.part");
     huge.written = 0;
