@@ -84,8 +84,12 @@ class BatchScanHostile : public test::ProgramFixture {
 // walked; one that comes later changes nothing, the folder being held.
 TEST_F(BatchScanHostile, HostFolderSwappedForALinkAtAnyCallNeverReachesOutside) {
     int swaps = 0;
-    for (const std::vector<std::string>& flags : std::vector<std::vector<std::string>>{
-             {"--warc", dir_ / "out.warc.gz"}, {"--delete"}, {"--delete-aged"}, {"--fix-time"}, {"--ttl=-400"}}) {
+    for (const std::vector<std::string>& flags :
+         std::vector<std::vector<std::string>>{{"--warc", dir_ / "out.warc.gz"},
+                                               {"--delete"},
+                                               {"--delete-aged"},
+                                               {"--fix-time"},
+                                               {"--ttl=-400"}}) {
         SCOPED_TRACE(flags.front());
         test::FolderState before;
         swaps += test::SweepCallBoundaries(
@@ -98,7 +102,8 @@ TEST_F(BatchScanHostile, HostFolderSwappedForALinkAtAnyCallNeverReachesOutside) 
                 fs::remove_all(dir_ / "secret");
                 BuildCache();
                 for (const auto& entry : fs::directory_iterator(dir_ / "wp/a.example"))
-                    if (!entry.is_symlink()) dir_.WriteFile("secret/" + entry.path().filename().string(), "SECRET");
+                    if (!entry.is_symlink())
+                        dir_.WriteFile("secret/" + entry.path().filename().string(), "SECRET");
                 before = test::SnapshotFolder(dir_ / "secret");
                 Platform().fileSystem = &faults;
                 const int status = Run(flags);

@@ -94,7 +94,9 @@ class Origin {
     }
 
     std::map<std::string, OriginReply> replies;  // by path
-    std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(PortOf(listener_)) + path; }
+    std::string Url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(PortOf(listener_)) + path;
+    }
 
   private:
     void Serve() {
@@ -110,7 +112,8 @@ class Origin {
                               (got = read(fd, buffer, sizeof buffer)) > 0;)
                 request.append(buffer, static_cast<size_t>(got));
             const size_t space = request.find(' ');
-            const auto found = replies.find(request.substr(space + 1, request.find(' ', space + 1) - space - 1));
+            const auto found =
+                replies.find(request.substr(space + 1, request.find(' ', space + 1) - space - 1));
             const std::string answer =
                 found == replies.end()
                     ? "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"
@@ -152,7 +155,8 @@ std::pair<std::string, std::string> Fetch(int proxyPort, const std::string& url)
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, TakeXCache);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &xCache);
-    curl_slist* headers = url.ends_with(".js") ? curl_slist_append(nullptr, "Accept-Encoding: gzip") : nullptr;
+    curl_slist* headers =
+        url.ends_with(".js") ? curl_slist_append(nullptr, "Accept-Encoding: gzip") : nullptr;
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
     curl_easy_perform(curl);
     curl_slist_free_all(headers);
@@ -168,8 +172,10 @@ class SquidRun {
         if (!mkdtemp(pattern.data())) ADD_FAILURE() << "no temporary folder";
         dir_ = pattern;
         std::string conf = ReadFile(LOFTWICK_SOURCE_DIR "/tests/cli/RealSquid.conf");
-        for (const auto& [name, value] : {std::pair<std::string, std::string>{"@DIR@", dir_}, {"@PORT@", std::to_string(port_)}})
-            for (size_t at; (at = conf.find(name)) != std::string::npos;) conf.replace(at, name.size(), value);
+        for (const auto& [name, value] :
+             {std::pair<std::string, std::string>{"@DIR@", dir_}, {"@PORT@", std::to_string(port_)}})
+            for (size_t at; (at = conf.find(name)) != std::string::npos;)
+                conf.replace(at, name.size(), value);
         std::ofstream(dir_ + "/squid.conf") << conf;
         fs::create_directory(dir_ + "/cache");
         const passwd* user = getpwnam("proxy");
@@ -229,8 +235,8 @@ class SquidRun {
     pid_t Spawn(const std::vector<std::string>& args) {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, (dir_ + "/squid.out").c_str(), O_WRONLY | O_CREAT | O_APPEND,
-                                         0644);
+        posix_spawn_file_actions_addopen(&actions, 1, (dir_ + "/squid.out").c_str(),
+                                         O_WRONLY | O_CREAT | O_APPEND, 0644);
         posix_spawn_file_actions_adddup2(&actions, 1, 2);
         std::vector<char*> argv;
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -308,7 +314,8 @@ class RealSquid : public test::ProgramFixture {
         for (int i = 0; i < 200; ++i) script += "function f" + std::to_string(i) + "() { return 'lorem'; }\n";
         script += "// INSIDEGZIP\n";
         for (int i = 0; i < 3000; ++i) image += static_cast<char>((i * 7919) & 0xff);
-        for (int i = 0; big.size() < 1536 * 1024; ++i) big += "block " + std::to_string(i) + " of a big object\n";
+        for (int i = 0; big.size() < 1536 * 1024; ++i)
+            big += "block " + std::to_string(i) + " of a big object\n";
         // HTML, gzip-encoded JavaScript with variants, an image, an object over 1 MB, a query, a redirect.
         const std::string page = "<html><body>A page kept by Squid, with SELECTEDPAGE in it.</body></html>";
         const struct {
@@ -320,14 +327,15 @@ class RealSquid : public test::ProgramFixture {
             {"/img.png", "200 OK", "image/png", image, ""},
             {"/big.bin", "200 OK", "application/octet-stream", big, ""},
             {"/search?q=squid&page=2", "200 OK", "text/plain", "results for squid, page 2", ""},
-            {"/old", "301 Moved Permanently", "text/plain", "moved", "Location: " + origin_.Url("/sel-index.html") + "\r\n"},
+            {"/old", "301 Moved Permanently", "text/plain", "moved",
+             "Location: " + origin_.Url("/sel-index.html") + "\r\n"},
         };
         char date[64];
         const time_t now = time(nullptr);
         strftime(date, sizeof date, "%a, %d %b %Y %H:%M:%S GMT", gmtime(&now));
         for (const auto& o : objects) {
-            origin_.replies[o.path] = {"HTTP/1.1 " + o.status + "\r\nDate: " + date + "\r\nContent-Type: " + o.type +
-                                           "\r\nCache-Control: max-age=3600\r\n" + o.more,
+            origin_.replies[o.path] = {"HTTP/1.1 " + o.status + "\r\nDate: " + date + "\r\nContent-Type: " +
+                                           o.type + "\r\nCache-Control: max-age=3600\r\n" + o.more,
                                        o.body, o.path.ends_with(".js") ? script : o.body};
         }
     }
@@ -339,7 +347,9 @@ class RealSquid : public test::ProgramFixture {
         err_.str("");
         return BatchMain(args, out_, err_);
     }
-    const OriginReply& ReplyOf(const std::string& url) { return origin_.replies.at(url.substr(url.find('/', 7))); }
+    const OriginReply& ReplyOf(const std::string& url) {
+        return origin_.replies.at(url.substr(url.find('/', 7)));
+    }
 
     Origin origin_;
     SquidRun squid_;
@@ -365,8 +375,9 @@ TEST_F(RealSquid, ListsSearchesCopiesAndPurgesWhatSquidStored) {
     // A word inside the gzip-encoded script is found; the Vary marker beside it is no object.
     ASSERT_EQ(Scan({"--contents", "INSIDEGZIP"}), kExitOk) << err_.str();
     EXPECT_NE(out_.str().find("100% " + origin_.Url("/sel-app.js")), std::string::npos) << out_.str();
-    EXPECT_NE(out_.str().find("1 of " + std::to_string(swapped.size() + 1) + " files selected, 1 files skipped"),
-              std::string::npos)
+    EXPECT_NE(
+        out_.str().find("1 of " + std::to_string(swapped.size() + 1) + " files selected, 1 files skipped"),
+        std::string::npos)
         << out_.str();
 
     // Copies hold the bodies the origin sent: as sent, and decoded.
@@ -384,11 +395,14 @@ TEST_F(RealSquid, ListsSearchesCopiesAndPurgesWhatSquidStored) {
     // With Squid running again, the selection is purged through it and the rest stays cached.
     ASSERT_TRUE(squid_.Start()) << squid_.Log("cache.log");
     const std::string address = "127.0.0.1:" + std::to_string(squid_.Port());
-    ASSERT_EQ(Scan({"--url", "/sel-", "--delete", "--squid-address", address}), kExitOk) << out_.str() << err_.str();
-    EXPECT_NE(out_.str().find("Purged through Squid at " + address + ": 2 objects"), std::string::npos) << out_.str();
+    ASSERT_EQ(Scan({"--url", "/sel-", "--delete", "--squid-address", address}), kExitOk)
+        << out_.str() << err_.str();
+    EXPECT_NE(out_.str().find("Purged through Squid at " + address + ": 2 objects"), std::string::npos)
+        << out_.str();
     for (const auto& [url, length, file] : swapped) {
         const std::string xCache = Fetch(squid_.Port(), url).second;
-        EXPECT_EQ(xCache.rfind(url.find("/sel-") != std::string::npos ? "MISS" : "HIT", 0), 0u) << url << ": " << xCache;
+        EXPECT_EQ(xCache.rfind(url.find("/sel-") != std::string::npos ? "MISS" : "HIT", 0), 0u)
+            << url << ": " << xCache;
     }
     squid_.Stop();
 }

@@ -91,16 +91,17 @@ TEST_F(CutAtEveryByte, WinGateIndexCutWithinItsLastRecord) {
     const std::string second = builder::EncodeRecord(Record("b.example/cut", "bb"));
     for (size_t cut = 0; cut < second.size(); ++cut) {
         SCOPED_TRACE("cut after " + std::to_string(cut) + " bytes");
-        EXPECT_EQ(Scan(2,
-                       [&](const std::string& cache) {
-                           builder::WinGateCache index(cache);
-                           builder::WinGateContent body{Content::Bytes("BODY"), false, {}};
-                           index.Add(Record("a.example/whole", "aa"), body);
-                           builder::WinGateRecord r = Record("b.example/cut", "bb");
-                           r.cutAfter = cut;
-                           index.Add(r, body);
-                       },
-                       "bb.wgc"),
+        EXPECT_EQ(Scan(
+                      2,
+                      [&](const std::string& cache) {
+                          builder::WinGateCache index(cache);
+                          builder::WinGateContent body{Content::Bytes("BODY"), false, {}};
+                          index.Add(Record("a.example/whole", "aa"), body);
+                          builder::WinGateRecord r = Record("b.example/cut", "bb");
+                          r.cutAfter = cut;
+                          index.Add(r, body);
+                      },
+                      "bb.wgc"),
                   (std::vector<std::string>{Line("http://a.example/whole", kYesterday, 4),
                                             "OK! 1 of 1 files selected, 1 files deleted, 0 seconds"}));
     }
@@ -111,7 +112,9 @@ TEST_F(CutAtEveryByte, WinGateIndexCutWithinItsLastRecord) {
 TEST_F(CutAtEveryByte, SquidSwapFileCutAnywhere) {
     builder::SquidObject page;
     page.url = "http://s.example/page";
-    page.Header("Date", HttpDate(kNow - kDay)).Header("Content-Type", "text/html").Header("Content-Length", "4");
+    page.Header("Date", HttpDate(kNow - kDay))
+        .Header("Content-Type", "text/html")
+        .Header("Content-Length", "4");
     page.timestamp = page.lastReference = kNow - kDay;
     page.content = Content::Bytes("BODY");
     const std::string meta = builder::SwapMetadataOf(page), head = builder::ReplyHeadOf(page);
@@ -123,17 +126,19 @@ TEST_F(CutAtEveryByte, SquidSwapFileCutAnywhere) {
         SCOPED_TRACE("cut after " + std::to_string(cut) + " bytes");
         const size_t reply = cut < meta.size() ? 0 : cut - meta.size();
         const std::vector<std::string> expected =
-            cut < meta.size() ? std::vector<std::string>{"OK! 0 of 1 files selected, 1 files skipped, 0 seconds"}
-                              : std::vector<std::string>{
-                                    Line(page.url, kYesterday, reply >= head.size() ? reply - head.size() : reply),
-                                    removed, "OK! 1 of 1 files selected, 1 files deleted, 0 seconds"};
-        EXPECT_EQ(Scan(3,
-                       [&](const std::string& cache) {
-                           builder::SquidObject o = page;
-                           o.rawFile = whole.substr(0, cut);
-                           builder::SquidCache(cache, 1, 2).Add(o);
-                       },
-                       cut < meta.size() ? "00/00/00000000" : ""),
+            cut < meta.size()
+                ? std::vector<std::string>{"OK! 0 of 1 files selected, 1 files skipped, 0 seconds"}
+                : std::vector<std::string>{
+                      Line(page.url, kYesterday, reply >= head.size() ? reply - head.size() : reply), removed,
+                      "OK! 1 of 1 files selected, 1 files deleted, 0 seconds"};
+        EXPECT_EQ(Scan(
+                      3,
+                      [&](const std::string& cache) {
+                          builder::SquidObject o = page;
+                          o.rawFile = whole.substr(0, cut);
+                          builder::SquidCache(cache, 1, 2).Add(o);
+                      },
+                      cut < meta.size() ? "00/00/00000000" : ""),
                   expected);
     }
 }

@@ -110,9 +110,10 @@ TEST_F(ScanRaces, FileReplacedOrRemovedAtAnyMomentIsNeverDeletedUnlessItMatched)
                 changed = file;
             };
             // A removal is looked for where the scan binds a file: the open and the checks after it.
-            const std::vector<FsOp> ops = vanish ? std::vector<FsOp>{FsOp::Lstat, FsOp::OpenRead}
-                                                 : std::vector<FsOp>{FsOp::List, FsOp::Lstat, FsOp::GetCreation,
-                                                                     FsOp::OpenRead, FsOp::Read, FsOp::RemoveFile};
+            const std::vector<FsOp> ops =
+                vanish ? std::vector<FsOp>{FsOp::Lstat, FsOp::OpenRead}
+                       : std::vector<FsOp>{FsOp::List,     FsOp::Lstat, FsOp::GetCreation,
+                                           FsOp::OpenRead, FsOp::Read,  FsOp::RemoveFile};
             for (FsOp op : ops) faults.SetHook(op, look);
             Platform().fileSystem = &faults;
             EXPECT_TRUE(Scan()) << host_.Summary();

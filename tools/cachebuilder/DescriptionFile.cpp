@@ -124,7 +124,8 @@ class DescriptionReader {
             if (levels.empty()) {
                 squid_.emplace(outDir_);
             } else {
-                squid_.emplace(outDir_, static_cast<int>(ToNumber(levels)), static_cast<int>(ToNumber(second)));
+                squid_.emplace(outDir_, static_cast<int>(ToNumber(levels)),
+                               static_cast<int>(ToNumber(second)));
             }
         } else {
             throw DescriptionError("unknown format \"" + value + "\" (winproxy, wingate, squid)");
