@@ -211,8 +211,15 @@ class DescriptionReader {
             proxy_.emplace(outDir_);
         } else if (value == "wingate") {
             gate_.emplace(outDir_);
-        } else if (value == "squid") {
-            squid_.emplace(outDir_);
+        } else if (value.rfind("squid", 0) == 0 && (value.size() == 5 || value[5] == ' ')) {
+            // "squid 1 2": a store of that many L1 and L2 folders instead of Squid's 16 and 256.
+            const auto [levels, second] = SplitFirst(SplitFirst(value).second);
+            if (levels.empty()) {
+                squid_.emplace(outDir_);
+            } else {
+                squid_.emplace(outDir_, static_cast<int>(ToNumber(levels)),
+                               static_cast<int>(ToNumber(second)));
+            }
         } else {
             throw DescriptionError("unknown format \"" + value + "\" (winproxy, wingate, squid)");
         }
