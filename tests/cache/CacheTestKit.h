@@ -7,6 +7,8 @@
 
 #include <memory>
 #include <optional>
+#include <cstdio>
+#include <sstream>
 #include <string>
 
 #include "cache/clsCache.h"
@@ -147,6 +149,26 @@ struct WinGateKit {
 
     builder::WinGateCache cache;
 };
+
+// Bytes as text: printable ASCII as it is, the rest as \xNN.
+inline std::string Escaped(const std::string& bytes) {
+    std::string out;
+    for (const unsigned char c : bytes) {
+        char hex[5];
+        std::snprintf(hex, sizeof hex, "\\x%02X", c);
+        out += c >= 0x20 && c < 0x7F && c != '\\' ? std::string(1, static_cast<char>(c)) : hex;
+    }
+    return out;
+}
+
+// What a bound object tells of itself, one line per fact.
+inline std::string FactsOf(const clsCache& o) {
+    std::ostringstream ss;
+    ss << "name=" << Escaped(o.ObjectName()) << "\ntype=" << o.ContentType() << "\nlength=" << o.ContentLen()
+       << "\nactual=" << o.ContentLenActual() << "\nretrieved=" << FormatGeneralDate(o.DateRetrieved())
+       << "\nmodified=" << FormatGeneralDate(o.DateModified()) << "\nhost=" << o.Host() << "\n";
+    return ss.str();
+}
 
 inline ParsedFilter Filter(std::initializer_list<std::string> words) {
     ParsedFilter f;
