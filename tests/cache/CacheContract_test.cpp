@@ -42,10 +42,11 @@ TYPED_TEST(CacheContract, BindingReadsTheStoredMetadata) {
 
     EXPECT_EQ(object->ProxyType(), TypeParam::kProxyType);
     EXPECT_EQ(object->fileName(), this->kit_.PathOf(desc));
-    EXPECT_EQ(FactsOf(*object),
-              std::string("name=http://www.example.com/dir/page.html\ntype=text/html\nlength=4096\nactual=31\n"
-                          "retrieved=2024-11-26 10:00:00\nmodified=2024-10-27 10:00:00\nhost=") +
-                  (TypeParam::kProxyType == 2 ? "www.example.com\n" : "\n"));
+    EXPECT_EQ(
+        FactsOf(*object),
+        std::string("name=http://www.example.com/dir/page.html\ntype=text/html\nlength=4096\nactual=31\n"
+                    "retrieved=2024-11-26 10:00:00\nmodified=2024-10-27 10:00:00\nhost=") +
+            (TypeParam::kProxyType == 2 ? "www.example.com\n" : "\n"));
     EXPECT_EQ(object->AgeRetrieved(), 10);
     EXPECT_FALSE(object->MetaGathered());
     EXPECT_TRUE(object->StillSameFile());
@@ -91,7 +92,6 @@ TYPED_TEST(CacheContract, StillSameFileTurnsFalseOnceTheFileIsReplacedOrGone) {
     EXPECT_FALSE(again->StillSameFile());
     EXPECT_FALSE(this->kit_.BindWritten(desc)->StillSameFile());
 }
-
 
 TYPED_TEST(CacheContract, FixFileTimeSetsTheWriteTimeAndSetFileTTLTheCreationTimeEachAlone) {
     ObjectSpec desc;
@@ -143,7 +143,6 @@ TYPED_TEST(CacheContract, DeleteRemovesTheFileAndReportsWhenItIsAlreadyGone) {
     EXPECT_EQ(this->ReportsAt("DeleteIfAged").size(), 1u);
 }
 
-
 // The content-type word takes the place of the prefix; a second run finds the prefix it would give; a
 // file of the new name is never replaced.
 TYPED_TEST(CacheContract, FixFileNamePutsTheContentTypeWordInPlaceOfThePrefix) {
@@ -173,8 +172,8 @@ TYPED_TEST(CacheContract, FixFileNamePutsTheContentTypeWordInPlaceOfThePrefix) {
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "already here");
     const auto reports = this->ReportsAt("FixFileName");
     ASSERT_EQ(reports.size(), 1u);
-    EXPECT_NE(reports[0].find("Content-Type: text/html; charset=utf-8 Name:\"" + rest + "\" -> \"html_\"\r\nFile: " +
-                              before),
+    EXPECT_NE(reports[0].find("Content-Type: text/html; charset=utf-8 Name:\"" + rest +
+                              "\" -> \"html_\"\r\nFile: " + before),
               std::string::npos)
         << reports[0];
 }
@@ -219,7 +218,6 @@ TYPED_TEST(CacheContract, FindInContentsMarksWhatItFoundFromTheGivenPositionWith
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_NE(reports[0].find("http://www.example.com/dir/page.html"), std::string::npos);
 }
-
 
 TYPED_TEST(CacheContract, FileCopyWritesTheContentAndStampsTheModificationDate) {
     ObjectSpec desc;

@@ -75,16 +75,26 @@ TEST_F(WinGateObjectTest, RecordsReadFieldByField) {
         {"2 GiB", raw6(Bytes({0, 0, 0, 0x80, 0, 0, 0, 0})), {"length=2147483648"}},
         {"all bytes", raw6(Bytes({8, 7, 6, 5, 4, 3, 2, 1})), {"length=72623859790382856"}},
         // Time stamps are UTC seconds shown in local time.
-        {"1e9 s", edited([](WinGateRecord& r) { r.Raw(3, Bytes({0x00, 0xCA, 0x9A, 0x3B})); }),
+        {"1e9 s",
+         edited([](WinGateRecord& r) {
+             r.Raw(3, Bytes({0x00, 0xCA, 0x9A, 0x3B}));
+         }),
          {"retrieved=2001-09-09 01:46:40"}},
-        {"1e9 s in Berlin", edited([](WinGateRecord& r) { r.Raw(3, Bytes({0x00, 0xCA, 0x9A, 0x3B})); }),
-         {"retrieved=2001-09-09 03:46:40"}, "Europe/Berlin"},
+        {"1e9 s in Berlin",
+         edited([](WinGateRecord& r) {
+             r.Raw(3, Bytes({0x00, 0xCA, 0x9A, 0x3B}));
+         }),
+         {"retrieved=2001-09-09 03:46:40"},
+         "Europe/Berlin"},
         // Zero length bytes are skipped as the index framing skips them.
-        {"zeros", edited([](WinGateRecord& r) { r.ZerosBefore(1, 2).ZerosBefore(2, 1).ZerosBefore(5, 3); }),
+        {"zeros",
+         edited([](WinGateRecord& r) { r.ZerosBefore(1, 2).ZerosBefore(2, 1).ZerosBefore(5, 3); }),
          {"name=http://www.example.com/dir/page.html", "type=text/plain", "length=3", "ok=1",
           "file=0000002A.wgc", "reports=0"}},
         {"bytes after field 6",
-         edited([](WinGateRecord& r) { r.trailing = Bytes({0xFF, 0x00, 0x05}) + std::string(5000, 'z'); }),
+         edited([](WinGateRecord& r) {
+             r.trailing = Bytes({0xFF, 0x00, 0x05}) + std::string(5000, 'z');
+         }),
          {"length=3", "ok=1", "reports=0"}},
         // The host is the text between the slashes and the next slash.
         {"h/p", url("h/p"), {"host=h"}},
@@ -100,7 +110,8 @@ TEST_F(WinGateObjectTest, RecordsReadFieldByField) {
           "ok=0", "reports=1"}},
         {"zeros only", std::string(8192, '\0'), {"name=", "ok=0", "reports=1"}},
         // A missing content file keeps the metadata without a report.
-        {"no content file", edited([](WinGateRecord& r) { r.baseName = "MISSING"; }),
+        {"no content file",
+         edited([](WinGateRecord& r) { r.baseName = "MISSING"; }),
          {"name=http://www.example.com/dir/page.html", "length=3", "actual=0", "file=", "ok=1", "reports=0"}},
     };
     AddContent("0000002A");
@@ -111,20 +122,23 @@ TEST_F(WinGateObjectTest, RecordsReadFieldByField) {
         bool ok = false;
         const auto object = Take(row.bytes, &ok);
         const std::string file = object->fileName();
-        const std::string facts = "\n" + FactsOf(*object) + "ok=" + (ok ? "1" : "0") + "\nfile=" +
-                                  file.substr(std::min(file.size(), cache_.CacheDir().size())) +
+        const std::string facts = "\n" + FactsOf(*object) + "ok=" + (ok ? "1" : "0") +
+                                  "\nfile=" + file.substr(std::min(file.size(), cache_.CacheDir().size())) +
                                   "\nreports=" + std::to_string(ReportCount() - reportsBefore) + "\n";
-        for (const std::string& fact : row.facts) EXPECT_NE(facts.find("\n" + fact + "\n"), std::string::npos) << fact << facts;
+        for (const std::string& fact : row.facts)
+            EXPECT_NE(facts.find("\n" + fact + "\n"), std::string::npos) << fact << facts;
     }
 }
 
 TEST_F(WinGateObjectTest, BaseNamesThatWouldLeaveTheCacheFolderBindNothing) {
     // Decoys where each hostile name would lead if it were joined to the cache folder.
     const std::pair<std::string, std::string> decoys[] = {
-        {"x.wgc", "outside"},   {"cache/a/b.wgc", "in a subfolder"}, {"cache/..wgc", "dot"},
-        {"cache/...wgc", "dot dot"}, {"cache/n", "cut at the NUL"},   {"cache/back\\slash.wgc", "backslash"}};
+        {"x.wgc", "outside"},          {"cache/a/b.wgc", "in a subfolder"},
+        {"cache/..wgc", "dot"},        {"cache/...wgc", "dot dot"},
+        {"cache/n", "cut at the NUL"}, {"cache/back\\slash.wgc", "backslash"}};
     for (const auto& [path, content] : decoys) root_.WriteFile(path, content);
-    for (const std::string name : {"../x", "a/b", ".", "..", std::string("n\0.wgc", 6), std::string("back\\slash")}) {
+    for (const std::string& name :
+         std::vector<std::string>{"../x", "a/b", ".", "..", std::string("n\0.wgc", 6), "back\\slash"}) {
         SCOPED_TRACE(name);
         WinGateRecord r = Record();
         r.baseName = name;

@@ -156,11 +156,13 @@ TEST_F(WinProxyObjectTest, FolderOrUnreadableFileBindsNothing) {
 }
 
 TEST(ContentTypePrefix, WordIsTheSubtypeElseTheTypeAndNeverEndsThePrefixEarly) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"text/html; charset=utf-8", "html_"}, {" image / gif ", "gif_"},
-        {"image/*", "image_"},                 {"application/x_shock/wave", "x-shock-wave_"},
-        {"/html", "_"},                        {"nonsense", "_"},
-        {std::string("a/b\0c\\d", 7), "b-c-d_"}};
+    const std::pair<std::string, std::string> cases[] = {{"text/html; charset=utf-8", "html_"},
+                                                         {" image / gif ", "gif_"},
+                                                         {"image/*", "image_"},
+                                                         {"application/x_shock/wave", "x-shock-wave_"},
+                                                         {"/html", "_"},
+                                                         {"nonsense", "_"},
+                                                         {std::string("a/b\0c\\d", 7), "b-c-d_"}};
     for (const auto& [type, prefix] : cases) EXPECT_EQ(ContentTypePrefix(type), prefix) << type;
 }
 

@@ -49,7 +49,8 @@ TEST_F(DefaultNames, Table) {
         if (line.empty() || line[0] == '#') continue;
         const size_t first = line.find(" | "), last = line.rfind(" | ");
         ASSERT_NE(first, last) << line;
-        EXPECT_EQ(Call(line.substr(0, first), line.substr(first + 3, last - first - 3)), line.substr(last + 3))
+        EXPECT_EQ(Call(line.substr(0, first), line.substr(first + 3, last - first - 3)),
+                  line.substr(last + 3))
             << line;
         ++rows;
     }

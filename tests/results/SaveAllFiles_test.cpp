@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+
 #include <cerrno>
 
 #include "results/SaveObjects.h"
@@ -74,7 +75,8 @@ TEST_F(SaveAllFilesTest, PromptSkippedBeforeIsAskedAgainOnceForTheWholeRun) {
     EXPECT_TRUE(dir_.Exists("out/h/c/index.gif"));
 }
 
-TEST_F(SaveAllFilesTest, SecondSaveAllDuringTheRunOnlyBeeps) {
+// While events run: a second Save All only beeps; results cleared count as failures.
+TEST_F(SaveAllFilesTest, WhileEventsRun) {
     Add("http://h/1.gif", "image/gif");
     Add("http://h/2.gif", "image/gif");
     int nested = 0;
@@ -82,28 +84,20 @@ TEST_F(SaveAllFilesTest, SecondSaveAllDuringTheRunOnlyBeeps) {
         ++nested;
         SaveAllFiles(host_, "none");
     };
-
     SaveAllFiles(host_, "tree");
-
     EXPECT_EQ(nested, 2);
     EXPECT_EQ(desktop_.beeps, 2);
     EXPECT_FALSE(dir_.Exists("out/1.gif"));
     EXPECT_TRUE(dir_.Exists("out/h/2.gif"));
     EXPECT_EQ(host_.statuses.back(), "Saved 2 of 2 files, 0 failed");
-}
 
-TEST_F(SaveAllFilesTest, ResultsClearedWhileEventsRunCountAsFailures) {
-    Add("http://h/1.gif", "image/gif");
-    Add("http://h/2.gif", "image/gif");
     Add("http://h/3.gif", "image/gif");
     host_.onEvents = [&] {
         if (host_.statuses.back() == "Saving 2 of 3") host_.results.Clear();
     };
-
-    SaveAllFiles(host_, "tree");
-
+    SaveAllFiles(host_, "domain");
     EXPECT_TRUE(dir_.Exists("out/h/1.gif"));
-    EXPECT_FALSE(dir_.Exists("out/h/2.gif"));
+    EXPECT_FALSE(dir_.Exists("out/h/3.gif"));
     EXPECT_EQ(host_.statuses.back(), "Saved 1 of 3 files, 2 failed");
 }
 
@@ -121,10 +115,7 @@ TEST_F(SaveAllFilesTest, MenuCommandsPickTheirModes) {
     EXPECT_TRUE(dir_.Exists("out/h/d/2.gif"));
 }
 
-
-class SaveAsTest : public SaveFixture {};
-
-TEST_F(SaveAsTest, ChosenPathGetsTheCopyAndBecomesTheNextStartingFolder) {
+TEST_F(SaveAllFilesTest, ChosenPathGetsTheCopyAndBecomesTheNextStartingFolder) {
     Add("proto://server:81/a/b.gif?x=1#top", "image/gif", "picture");
     host_.selectedLine = 1;
     host_.current = 0;
@@ -145,7 +136,7 @@ TEST_F(SaveAsTest, ChosenPathGetsTheCopyAndBecomesTheNextStartingFolder) {
     EXPECT_EQ(host_.current, 1);
 }
 
-TEST_F(SaveAsTest, NoSelectedResultOrACancelledDialogSavesNothing) {
+TEST_F(SaveAllFilesTest, NoSelectedResultOrACancelledDialogSavesNothing) {
     Add("http://h/a.gif", "image/gif");
     host_.dirPrev = "/kept/";
     host_.selectedLine = 0;

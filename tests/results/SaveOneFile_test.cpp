@@ -53,7 +53,6 @@ class SaveOneFileTest : public SaveFixture {
     std::string Read(const std::string& relative) const { return dir_.ReadFile("out/" + relative); }
 };
 
-
 struct GoldenCase {
     std::string name;
     std::map<std::string, std::string> fields;  // url, type, local, tree, domain, none, default name
@@ -82,7 +81,8 @@ std::vector<GoldenCase> GoldenCases() {
         std::ifstream in(entry.path() / "case.txt");
         for (std::string line; std::getline(in, line);) {
             const size_t colon = line.find(": ");
-            if (colon != std::string::npos) c.fields[line.substr(0, colon)] = Unescaped(line.substr(colon + 2));
+            if (colon != std::string::npos)
+                c.fields[line.substr(0, colon)] = Unescaped(line.substr(colon + 2));
         }
         cases.push_back(c);
     }
@@ -209,7 +209,6 @@ TEST_F(SaveOneFileTest, LinksBelowTheRootAreRefusedOrReplacedNeverFollowed) {
     EXPECT_FALSE(fs::is_symlink(Out("server/c.gif")));
 }
 
-
 TEST_F(SaveOneFileTest, NothingIsEverWrittenOutsideTheRoot) {
     std::vector<std::string> hostile;
     std::ifstream in(fs::path(LOFTWICK_SOURCE_DIR) / "tests/results/golden/HostileUrls.txt");
@@ -246,7 +245,6 @@ TEST_F(SaveOneFileTest, NothingIsEverWrittenOutsideTheRoot) {
     }
     EXPECT_TRUE(ReportLocations().empty());
 }
-
 
 TEST(SafeNameParts, OneLeadingSeparatorJoinsTheRootOthersBecomeUnderscores) {
     EXPECT_EQ(SafeNameParts("\\a\\b"), (std::vector<std::string>{"a", "b"}));

@@ -54,7 +54,8 @@ TEST_F(ViewCommandsTest, OpenHandsOnlyWebAddresses) {
         desktop_.messages.clear();
         Select(url);
         lstStatus_DblClick(host_);
-        EXPECT_EQ(desktop_.openedUrls, opened.empty() ? std::vector<std::string>{} : std::vector{opened}) << url;
+        EXPECT_EQ(desktop_.openedUrls, opened.empty() ? std::vector<std::string>{} : std::vector{opened})
+            << url;
         EXPECT_TRUE(desktop_.browserPages.empty() && desktop_.openedDocuments.empty());
         ASSERT_EQ(desktop_.messages.size(), opened.empty() ? 1u : 0u) << url;
         if (opened.empty()) {
@@ -132,7 +133,6 @@ TEST_F(ViewCommandsTest, ResourceInfoShowsTheStoredMetadata) {
               "Reported size:          4096 bytes\r\n"
               "Cache file name: 3f2a_page.html");
 }
-
 
 TEST_F(ViewCommandsTest, NavigateSendsWebAddressesAndLocalPagesTheirOwnWayOnlyWhileThereIsADesktop) {
     browser_.Navigate("");
