@@ -219,51 +219,36 @@ TYPED_TEST(CacheContract, FindInContentsMarksWhatItFoundFromTheGivenPositionWith
     EXPECT_NE(reports[0].find("http://www.example.com/dir/page.html"), std::string::npos);
 }
 
-TYPED_TEST(CacheContract, FileCopyWritesTheContentAndStampsTheModificationDate) {
+// A copy holds the content and the modification date, over an older copy or in place of a link (never
+// written through); a failed copy leaves nothing under its name and the previous copy as it was.
+TYPED_TEST(CacheContract, FileCopy) {
     ObjectSpec desc;
-    desc.content = Content::Sized(100000).Patch(0, "FIRST").Patch(100000 - 4, "LAST");
+    desc.content = Content::Sized(300000).Patch(0, "FIRST").Patch(300000 - 4, "LAST");
     const auto object = this->kit_.Bind(desc);
-    const std::string destination = this->root_ / "saved/page.html";
-    fs::create_directories(this->root_ / "saved");
-    this->root_.WriteFile("saved/page.html", "an older copy that is longer than nothing");
-
-    EXPECT_TRUE(object->FileCopy(destination));
-    EXPECT_EQ(this->root_.ReadFile("saved/page.html"), desc.content.Slice(0, desc.content.Size()));
-    EXPECT_EQ(this->WriteTimeOf(destination), kNow - 40 * kDay);
-    EXPECT_EQ(this->FilesIn(this->root_ / "saved"), std::vector<std::string>{"page.html"});
-}
-
-TYPED_TEST(CacheContract, FileCopyReplacesALinkAtTheDestinationInsteadOfWritingThroughIt) {
-    ObjectSpec desc;
-    const auto object = this->kit_.Bind(desc);
-    this->root_.WriteFile("elsewhere.txt", "not to be touched");
-    fs::create_symlink(this->root_ / "elsewhere.txt", this->root_ / "copy.html");
-
-    EXPECT_TRUE(object->FileCopy(this->root_ / "copy.html"));
-    EXPECT_FALSE(fs::is_symlink(this->root_ / "copy.html"));
-    EXPECT_EQ(this->root_.ReadFile("copy.html"), desc.content.bytes);
-    EXPECT_EQ(this->root_.ReadFile("elsewhere.txt"), "not to be touched");
-}
-
-TYPED_TEST(CacheContract, FailedCopyLeavesNothingUnderTheFinalName) {
-    ObjectSpec desc;
-    desc.content = Content::Sized(300000);
-    const auto object = this->kit_.Bind(desc);
-    fs::create_directories(this->root_ / "saved");
+    const std::string saved = this->root_ / "saved/";
+    fs::create_directories(saved);
+    this->root_.WriteFile("saved/older.html", std::string(400000, 'o'));
     this->root_.WriteFile("saved/kept.html", "the previous copy");
+    this->root_.WriteFile("elsewhere.txt", "not to be touched");
+    fs::create_symlink(this->root_ / "elsewhere.txt", saved + "link.html");
+    for (const std::string name : {"older.html", "link.html"}) {
+        EXPECT_TRUE(object->FileCopy(saved + name));
+        EXPECT_EQ(this->root_.ReadFile("saved/" + name), desc.content.Slice(0, desc.content.Size()));
+        EXPECT_EQ(this->WriteTimeOf(saved + name), kNow - 40 * kDay);
+    }
+    EXPECT_FALSE(fs::is_symlink(saved + "link.html"));
+    EXPECT_EQ(this->root_.ReadFile("elsewhere.txt"), "not to be touched");
 
     FaultFileSystem faults;
     Platform().fileSystem = &faults;
     faults.FailWritesAfterBytes(70000, ENOSPC);
-    EXPECT_FALSE(object->FileCopy(this->root_ / "saved/new.html"));
-    EXPECT_FALSE(object->FileCopy(this->root_ / "saved/kept.html"));
-
-    EXPECT_EQ(this->FilesIn(this->root_ / "saved"), std::vector<std::string>{"kept.html"});
+    EXPECT_FALSE(object->FileCopy(saved + "new.html"));
+    EXPECT_FALSE(object->FileCopy(saved + "kept.html"));
+    EXPECT_EQ(this->FilesIn(saved), (std::vector<std::string>{"kept.html", "link.html", "older.html"}));
     EXPECT_EQ(this->root_.ReadFile("saved/kept.html"), "the previous copy");
     const auto reports = this->ReportsAt(TypeParam::kFileCopyLocation);
     ASSERT_EQ(reports.size(), 2u);
-    EXPECT_NE(reports[0].find(object->fileName() + " to " + (this->root_ / "saved/new.html")),
-              std::string::npos);
+    EXPECT_NE(reports[0].find(object->fileName() + " to " + saved + "new.html"), std::string::npos);
 }
 
 }  // namespace

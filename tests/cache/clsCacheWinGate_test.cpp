@@ -54,7 +54,9 @@ TEST_F(WinGateObjectTest, RecordsReadFieldByField) {
         edit(r);
         return builder::EncodeRecord(r);
     };
-    const auto raw6 = [&](std::string field) { return edited([=](WinGateRecord& r) { r.Raw(6, field); }); };
+    const auto raw = [&](int n, std::string field) {
+        return edited([=](WinGateRecord& r) { r.Raw(n, field); });
+    };
     const auto url = [&](std::string text) { return edited([=](WinGateRecord& r) { r.url = text; }); };
     const std::string full = builder::EncodeRecord(Record());
     const size_t field5 = 1 + 29 + 1 + 8 + 4 + 4;  // where field 5's length byte lies
@@ -70,20 +72,14 @@ TEST_F(WinGateObjectTest, RecordsReadFieldByField) {
           "retrieved=2024-11-26 10:00:00", "modified=2024-10-27 10:00:00", "host=www.example.com", "ok=1",
           "file=0000002A.wgc", "reports=0"}},
         // The content length is a full 64-bit number.
-        {"4096", raw6(Bytes({0x00, 0x10, 0, 0, 0, 0, 0, 0})), {"length=4096"}},
-        {"4 GiB", raw6(Bytes({0, 0, 0, 0, 0x01, 0, 0, 0})), {"length=4294967296"}},
-        {"2 GiB", raw6(Bytes({0, 0, 0, 0x80, 0, 0, 0, 0})), {"length=2147483648"}},
-        {"all bytes", raw6(Bytes({8, 7, 6, 5, 4, 3, 2, 1})), {"length=72623859790382856"}},
+        {"4096", raw(6, Bytes({0x00, 0x10, 0, 0, 0, 0, 0, 0})), {"length=4096"}},
+        {"4 GiB", raw(6, Bytes({0, 0, 0, 0, 0x01, 0, 0, 0})), {"length=4294967296"}},
+        {"2 GiB", raw(6, Bytes({0, 0, 0, 0x80, 0, 0, 0, 0})), {"length=2147483648"}},
+        {"all bytes", raw(6, Bytes({8, 7, 6, 5, 4, 3, 2, 1})), {"length=72623859790382856"}},
         // Time stamps are UTC seconds shown in local time.
-        {"1e9 s",
-         edited([](WinGateRecord& r) {
-             r.Raw(3, Bytes({0x00, 0xCA, 0x9A, 0x3B}));
-         }),
-         {"retrieved=2001-09-09 01:46:40"}},
+        {"1e9 s", raw(3, Bytes({0x00, 0xCA, 0x9A, 0x3B})), {"retrieved=2001-09-09 01:46:40"}},
         {"1e9 s in Berlin",
-         edited([](WinGateRecord& r) {
-             r.Raw(3, Bytes({0x00, 0xCA, 0x9A, 0x3B}));
-         }),
+         raw(3, Bytes({0x00, 0xCA, 0x9A, 0x3B})),
          {"retrieved=2001-09-09 03:46:40"},
          "Europe/Berlin"},
         // Zero length bytes are skipped as the index framing skips them.
@@ -92,9 +88,7 @@ TEST_F(WinGateObjectTest, RecordsReadFieldByField) {
          {"name=http://www.example.com/dir/page.html", "type=text/plain", "length=3", "ok=1",
           "file=0000002A.wgc", "reports=0"}},
         {"bytes after field 6",
-         edited([](WinGateRecord& r) {
-             r.trailing = Bytes({0xFF, 0x00, 0x05}) + std::string(5000, 'z');
-         }),
+         full + Bytes({0xFF, 0x00, 0x05}) + std::string(5000, 'z'),
          {"length=3", "ok=1", "reports=0"}},
         // The host is the text between the slashes and the next slash.
         {"h/p", url("h/p"), {"host=h"}},
