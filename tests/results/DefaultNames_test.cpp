@@ -2,9 +2,7 @@
 // prompt.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-
+#include "cache/CacheTestKit.h"
 #include "results/ContentTypes.h"
 #include "results/SaveTestSupport.h"
 #include "results/basDefaultNames.h"
@@ -43,17 +41,9 @@ class DefaultNames : public SaveFixture {
 };
 
 TEST_F(DefaultNames, Table) {
-    std::ifstream in(std::filesystem::path(LOFTWICK_SOURCE_DIR) / "tests/results/golden/DefaultNames.txt");
-    int rows = 0;
-    for (std::string line; std::getline(in, line);) {
-        if (line.empty() || line[0] == '#') continue;
-        const size_t first = line.find(" | "), last = line.rfind(" | ");
-        ASSERT_NE(first, last) << line;
-        EXPECT_EQ(Call(line.substr(0, first), line.substr(first + 3, last - first - 3)),
-                  line.substr(last + 3))
-            << line;
-        ++rows;
-    }
+    const int rows =
+        CheckTable("results/golden/DefaultNames.txt",
+                   [&](const std::string& call, const std::string& arg) { return Call(call, arg); });
     EXPECT_GE(rows, 70);
     EXPECT_TRUE(desktop_.messages.empty());
 }
