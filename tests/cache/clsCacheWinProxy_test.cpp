@@ -110,6 +110,8 @@ TEST_F(WinProxyObjectTest, BindingAnotherFileForgetsEverythingOfTheFirst) {
     auto object = Bind(a);
     object->setFileName(cache_.Add(b));
     EXPECT_EQ(FactsOf(*object), FactsOf(*Bind(b)));
+    EXPECT_EQ(object->StoredResponseHead(), "HTTP/1.0 200 OK\r\n\r\n");
+    EXPECT_FALSE(object->TakeMetadata(nullptr, 0));  // a WinProxy object is bound by its file alone
     object->setFileName("");
     EXPECT_EQ(object->fileName() + object->ObjectName(), "");
 }
