@@ -5,6 +5,7 @@
 // with each file-system call failing in turn. LOFTWICK_UPDATE_GOLDEN=1 writes the expected files anew.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -87,6 +88,10 @@ class World {
             if (verb == "dir") fs::create_directories(dir_ / a);
             if (verb == "file") dir_.WriteFile(a, builder::Unescape(b));
             EXPECT_TRUE(verb != "fifo" || mkfifo((dir_ / a).c_str(), 0600) == 0);
+            // A private null device: a fault that replaced the export target then replaces this node,
+            // never the machine's /dev/null (the tests run as root).
+            EXPECT_TRUE(verb != "null-device" ||
+                        mknod((dir_ / a).c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0);
             if (verb == "remove") fs::remove(dir_ / a);
             if (verb == "copy") fs::copy_file(dir_ / a, dir_ / b);
             if (verb == "link") fs::create_symlink(a, dir_ / b);  // link TARGET NAME
