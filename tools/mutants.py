@@ -51,9 +51,9 @@ def read_list(path):
                 current = Mutant(*fields)
                 mutants.append(current)
             elif line.startswith("-") and current and current.original is None:
-                current.original = line[1:].strip()
+                current.original = line[1:].strip().replace("\\n", "\n")
             elif line.startswith("+") and current and current.original is not None and current.replacement is None:
-                current.replacement = line[1:].strip()
+                current.replacement = line[1:].strip().replace("\\n", "\n")
             else:
                 sys.exit(f"{path}:{number}: unexpected line")
     for m in mutants:
