@@ -23,7 +23,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 # the same relative paths and hits for everything not mutated.
 COPY = os.path.join(ROOT, "build", "mutant-tree")
 BUILD = os.path.join(COPY, "build", "m")
-COPIED = ["CMakeLists.txt", "cmake", "src", "tests", "tools", "fuzz", "Language", "data"]
+COPIED = ["CMakeLists.txt", "cmake", "src", "tests", "tools", "fuzz", "Language", "data", "man"]
 # The test program that runs first for a mutant in each source folder: most mutants fail there fast.
 FIRST_PROGRAM = {"cache": "loftwick_cache_tests", "scan": "loftwick_scan_tests",
                  "results": "loftwick_results_tests", "support": "loftwick_support_tests",
