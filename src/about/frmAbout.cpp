@@ -54,11 +54,6 @@ std::string ExistingFileNoCase(const std::string& path) {
     return {};
 }
 
-bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
-    return text.size() >= suffix.size() &&
-           UpperAscii(text.substr(text.size() - suffix.size())) == UpperAscii(suffix);
-}
-
 // Starts a program the registry names by its Windows path. A Windows program runs under Wine when Wine
 // is installed; started directly it only runs where the system is set up to hand it to Wine.
 bool StartRegisteredProgram(const std::string& windowsPath) {
@@ -93,7 +88,7 @@ void frmAbout::Form_Load() {
     controls_.lblDisclaimer.SetCaption("Freeware");
     controls_.lblHomePage.SetCaption(GetString(128));
     std::string link = HomePageBase();
-    if (LanguageIndex == 1) link += "index_ru.html";
+    if (Program().LanguageIndex == 1) link += "index_ru.html";
     controls_.lnkHomePage.SetCaption(link);
 }
 
@@ -124,7 +119,9 @@ void frmAbout::StartSysInfo() {
                             MsgIcon::Information);
 }
 
-std::string HomePageBase() { return LanguageIndex == 1 ? LanguageDir : LanguageDir + "index.html"; }
+std::string HomePageBase() {
+    return Program().LanguageIndex == 1 ? Program().LanguageDir : Program().LanguageDir + "index.html";
+}
 
 bool GetKeyValue(uint32_t KeyRoot, const std::string& KeyName, const std::string& SubKeyRef,
                  std::string& KeyVal) {

@@ -3,11 +3,10 @@
 #include <string>
 #include <string_view>
 
+#include "support/Program.h"
 #include "support/basErrorHandler.h"
 
 namespace loftwick {
-
-int16_t LastKeyCode = 0;
 
 namespace {
 
@@ -45,7 +44,7 @@ bool StartsWithNoCase(std::string_view entry, std::string_view typed, size_t cha
 
 void ComboAutoComplete(ComboBox& combo) {
     TrappedVoid("basKeyboard:ComboAutoComplete", "", [&] {
-        if (LastKeyCode == keycode::Delete || LastKeyCode == keycode::Backspace) return;
+        if (Program().LastKeyCode == keycode::Delete || Program().LastKeyCode == keycode::Backspace) return;
         const std::string typed = combo.Text();
         const size_t length = utf8::CharCount(typed);
         if (length == 0) return;
@@ -92,7 +91,7 @@ void ComboAddToHistory(ComboBox& combo) {
 }
 
 void HandleKeyDown(int16_t keyCode, int16_t shift, FocusTracker& focus) {
-    LastKeyCode = keyCode;
+    Program().LastKeyCode = keyCode;
     const int16_t modifiers = shiftstate::Shift | shiftstate::Ctrl | shiftstate::Alt;
     if (keyCode == keycode::F2 && (shift & modifiers) == 0) ToggleSelectAll(focus.ActiveTextControl());
 }

@@ -18,16 +18,11 @@ inline constexpr int16_t Ctrl = 2;
 inline constexpr int16_t Alt = 4;
 }  // namespace shiftstate
 
-// The key code of the last key-down the main window saw; 0 until a key is pressed. The window sees a
-// key before the focused field does, so while a field's change handler runs this is the key that
-// changed it.
-extern int16_t LastKeyCode;
-
 // Completes a filter field's text from its history while the user types: the first entry that starts
 // with the text (letter case ignored) is selected, and if it is longer its added tail is highlighted
 // so the next keystroke overwrites it. Does nothing after Delete or Backspace, so that deleting the
-// highlighted tail does not bring it straight back. Letter case is folded for ASCII and Latin-1
-// letters only; other characters must match exactly.
+// highlighted tail does not bring it straight back (LastKeyCode of the program values). Letter case is folded
+// for ASCII and Latin-1 letters only; other characters must match exactly.
 void ComboAutoComplete(ComboBox& combo);
 
 // Moves the field's text to the top of its history (most recently used first). A typed text replaces

@@ -8,6 +8,7 @@
 #include "support/Program.h"
 #include "support/RuntimeError.h"
 #include "support/SquidConf.h"
+#include "support/TextCodec.h"
 #include "support/basErrorHandler.h"
 #include "support/basInternational.h"
 #include "support/basRegistry.h"
@@ -16,7 +17,6 @@
 namespace loftwick {
 namespace {
 
-std::string gExecutablePath;
 MainWindowHost* gHost = nullptr;
 
 const char* const kWinProxyKey = "SOFTWARE\\M&Msoft\\WinProxy";
@@ -28,8 +28,6 @@ const char* const kWinGateDefaultDir = "c:\\Program Files\\WinGate\\cache\\";
 void Inform(const std::string& text) {
     TheDesktop().MessageBox(text, Program().AppTitle, MsgIcon::Information);
 }
-
-bool EndsInSeparator(const std::string& s) { return !s.empty() && (s.back() == '\\' || s.back() == '/'); }
 
 // The directory part of a path: up to and including the last "\", "/" or ":" (a separator added after
 // a ":"); empty when there is none.
@@ -87,12 +85,11 @@ std::string UnreadableSquidFolder(const std::string& dir) {
 
 }  // namespace
 
-void SetExecutablePath(const std::string& path) { gExecutablePath = path; }
 void SetMainWindowHost(MainWindowHost* host) { gHost = host; }
 
 void InitProgramValues(bool unattended) {
     ProgramValues& p = Program();
-    const std::string exe = gExecutablePath.empty() ? std::string("loftwick") : gExecutablePath;
+    const std::string exe = p.ExecutablePath.empty() ? std::string("loftwick") : p.ExecutablePath;
     const size_t slash = exe.find_last_of('/');
     std::string name = slash == std::string::npos ? exe : exe.substr(slash + 1);
     if (const size_t dot = name.find_last_of('.'); dot != std::string::npos && dot > 0) name.erase(dot);
@@ -151,8 +148,7 @@ void SetProxyType(bool askAgain) {
     ProgramValues& p = Program();
     int32_t storedType = 0;
     std::string storedDir;
-    bool success = false;
-    try {
+    const bool success = Trapped("basMain:SetProxyType", "", false, [&] {
         storedType = static_cast<int32_t>(ToLong(Variant(GetIniValue("Common", "ProxyType", "")), 0));
         p.ProxyType = storedType;
         storedDir = GetIniValue("Common", "CacheDir", "");
@@ -160,10 +156,7 @@ void SetProxyType(bool askAgain) {
         p.SquidAddress = GetIniValue("Common", "SquidAddress", p.SquidAddress);
         p.SquidConf = GetIniValue("Common", "SquidConf", p.SquidConf);
         for (int attempt = 1;; ++attempt) {
-            if (!(askAgain && attempt == 1) && CheckCacheDir()) {
-                success = true;
-                break;
-            }
+            if (!(askAgain && attempt == 1) && CheckCacheDir()) return true;
             const auto answer = TheDesktop().InputBox(ProxyTypePrompt(), p.AppTitle, "");
             p.ProxyType = static_cast<int32_t>(ToLong(Variant(answer.value_or("")), 0));
             if (p.ProxyType == 1) {
@@ -173,7 +166,7 @@ void SetProxyType(bool askAgain) {
             } else if (p.ProxyType == 3) {
                 p.CacheDir = SquidCacheDir();
             } else {
-                break;
+                return false;
             }
             const auto dir = TheDesktop().InputBox(
                 "Please type the folder of the Cache manually (it then will be saved in " + p.IniFileName +
@@ -181,10 +174,7 @@ void SetProxyType(bool askAgain) {
                 p.AppTitle, p.CacheDir);
             p.CacheDir = dir.value_or("");
         }
-    } catch (...) {
-        HandleError("basMain:SetProxyType");
-        success = false;
-    }
+    });
     try {
         if (success) {
             if (p.ProxyType != storedType) WriteIniValue("Common", "ProxyType", std::to_string(p.ProxyType));
@@ -200,17 +190,16 @@ void SetProxyType(bool askAgain) {
 }
 
 void Main() {
-    try {
+    const bool shown = Trapped("basMain:Main", "", false, [] {
         InitProgramValues(Program().IsUnattended);
         GetUserLanguage();
         SetProxyType(false);
-        if (Program().ProxyType != 0 && gHost) {
-            gHost->ShowMainWindow();
-            return;
-        }
-    } catch (...) {
-        HandleError("basMain:Main");
-    }
+        if (Program().ProxyType == 0 || !gHost) return false;
+        gHost->ShowMainWindow();
+        return true;
+    });
+    if (shown) return;
+
     try {
         if (Program().ProxyType == 0) ReleaseProgram();
     } catch (...) {

@@ -16,11 +16,9 @@ class MainWindowHost {
     virtual bool HasMainWindow() const = 0;
 };
 
-// Where the running executable lives; the front end tells this once before Main.
-void SetExecutablePath(const std::string& path);
 void SetMainWindowHost(MainWindowHost* host);
 
-// Sets AppExeName, AppTitle, ProgramDir, AppParentDir and IniFileName from the executable path.
+// Sets AppExeName, AppTitle, ProgramDir, AppParentDir and IniFileName from ExecutablePath.
 void InitProgramValues(bool unattended);
 
 // The program's entry: program values, language, proxy type; then the main window, or the end.

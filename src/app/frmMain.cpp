@@ -137,7 +137,7 @@ void frmMain::Form_Load() {
         if (box->Enabled() == squid) box->SetEnabled(!squid);
     }
     c_.lstStatus->AddLine(ProxyName(proxyType) + " cache at " + Program().CacheDir);
-    results_ = std::make_unique<clsSearchResults>();
+    results_.Clear();
     LoadSettings();
     c_.chkSaveTree->SetToolTipText("Save files to \"" + c_.txtTempDir->Text() +
                                    "\"directory with tree structure");
@@ -161,8 +161,7 @@ void frmMain::Release() {
     releasing_ = true;
     try {
         scan_.CurrentCache.reset();
-        if (results_) results_->Clear();
-        results_.reset();
+        results_.Clear();
         ReleaseProgram();
     } catch (...) {
     }
@@ -241,15 +240,11 @@ void frmMain::mnuChangeProxyType_Click() {
 void frmMain::Form_KeyDown(int16_t keyCode, int16_t shift) { HandleKeyDown(keyCode, shift, *c_.focus); }
 
 void frmMain::setCurrentResult() {
-    int64_t candidate = 0;
-    try {
+    const int64_t candidate = Trapped("setCurrentResult", "", int64_t{0}, [&] {
         const int32_t selected = c_.lstStatus->SelectedIndex();
         const std::string line = selected >= 0 ? c_.lstStatus->LineText(selected) : std::string();
-        candidate = ResultNumberOfLine(line);
-    } catch (...) {
-        HandleError("setCurrentResult", "");
-        candidate = 0;
-    }
+        return ResultNumberOfLine(line);
+    });
     EnableResultCommands(candidate > 0);
     currentResult_ = candidate;
 }
@@ -285,8 +280,8 @@ void frmMain::RunCommand(const std::string& failure, bool onObject, const std::f
     const int64_t errorsAtStart = ErrorsReported();
     std::string object;
     try {
-        if (onObject && results_) {
-            if (const std::shared_ptr<clsCache> current = results_->Item(currentResult_))
+        if (onObject) {
+            if (const std::shared_ptr<clsCache> current = results_.Item(currentResult_))
                 object = " " + Latin1ToUtf8(current->ObjectName());
         }
         SetStatusText("");
@@ -295,7 +290,7 @@ void frmMain::RunCommand(const std::string& failure, bool onObject, const std::f
     } catch (...) {
     }
     commandRunning_ = false;
-    try {
+    TrappedVoid("frmMain:RunCommand", "", [&] {
         EnableStartingCommands(true);
         if (ErrorsReported() > errorsAtStart) {
             std::string reason = LastErrorReason();
@@ -311,17 +306,11 @@ void frmMain::RunCommand(const std::string& failure, bool onObject, const std::f
         }
         if (errorBoxes.MoreErrors() > 0)
             SetStatusText(c_.lblStatus->Caption() + "; " + errorBoxes.MoreErrorsLine());
-    } catch (...) {
-        HandleError("frmMain:RunCommand");
-    }
+    });
 }
 
 void frmMain::lstStatus_Click() {
-    try {
-        setCurrentResult();
-    } catch (...) {
-        HandleError("lstStatus_Click");
-    }
+    TrappedVoid("lstStatus_Click", "", [&] { setCurrentResult(); });
 }
 
 void frmMain::lstStatus_MouseUp(MouseButton button) {

@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/frmMainControls.h"
 #include "results/SaveHost.h"
@@ -10,6 +11,7 @@
 #include "scan/ProcessAllFiles.h"
 #include "scan/ScanHost.h"
 #include "scan/ScanState.h"
+#include "support/basRegistry.h"
 
 namespace loftwick {
 
@@ -52,7 +54,7 @@ class frmMain final : public ScanHost, public SaveHost {
     void LoadSettings();
     void SaveSettings();
     static void LoadComboHistory(ComboBox& combo, const std::string& prefix);
-    static void SaveComboHistory(ComboBox& combo, const std::string& prefix);
+    static void SaveComboHistory(ComboBox& combo, const std::string& prefix, std::vector<IniValue>& values);
 
     // Runs a scan with the window's fields; a preview changes nothing on disk. True when it ended "OK!".
     bool RunScan(bool dryRun);
@@ -80,7 +82,7 @@ class frmMain final : public ScanHost, public SaveHost {
     void LetEventsRun() override;
     bool ListIsCapped() const override { return listCapped_; }
     bool KeepsResults() const override { return keepResults_; }
-    clsSearchResults& Results() override { return *results_; }
+    clsSearchResults& Results() override { return results_; }
     void SaveResultAsTree(int64_t index) override;
     void ObjectSelected(int64_t number, const std::shared_ptr<clsCache>& object, int score) override;
 
@@ -118,7 +120,7 @@ class frmMain final : public ScanHost, public SaveHost {
     frmMainShell& shell_;
     clsBrowser* browser_;
     ScanState scan_;
-    std::unique_ptr<clsSearchResults> results_;
+    clsSearchResults results_;
     int64_t currentResult_ = 0;
     std::string dirPrev_;
     std::string defaultDocumentName_;

@@ -49,7 +49,7 @@ void frmMain::SaveResultAsTree(int64_t index) {
 }
 
 void frmMain::mnuExportCsv_Click() {
-    try {
+    TrappedVoid("mnuExportCsv_Click", "", [&] {
         FileDialogRequest request;
         request.title = "Export list as CSV";
         request.initialFolder = dirPrev_;
@@ -58,17 +58,16 @@ void frmMain::mnuExportCsv_Click() {
         const std::optional<std::string> path = TheDesktop().SaveFileDialog(request);
         if (!path || path->empty()) return;
         std::ostringstream csv;
-        WriteCsv(csv, RecordsOf(*results_));
+        WriteCsv(csv, RecordsOf(results_));
         const std::string text = csv.str();
         WriteExport(*path, [&](OutputFile& out) { out.Write(text.data(), text.size()); });
-        SetStatusText("Exported " + std::to_string(results_->Count()) + " records to " + *path);
-    } catch (...) {
-        HandleError("mnuExportCsv_Click");
-    }
+        SetStatusText("Exported " + std::to_string(results_.Count()) + " records to " + *path);
+    });
 }
 
 void frmMain::mnuExportWarc_Click() {
-    try {
+    // A failure's report takes the busy pointer away itself.
+    TrappedVoid("mnuExportWarc_Click", "", [&] {
         FileDialogRequest request;
         request.title = "Export All as WARC";
         request.initialFolder = dirPrev_;
@@ -77,16 +76,14 @@ void frmMain::mnuExportWarc_Click() {
         const std::optional<std::string> path = TheDesktop().SaveFileDialog(request);
         if (!path || path->empty()) return;
         TheDesktop().SetBusy(true);
-        const WarcResult result = WriteWarc(*path, *results_);
+        const WarcResult result = WriteWarc(*path, results_);
         TheDesktop().SetBusy(false);
         if (!result.ok) return;  // reported by the writer
+
         std::string status = "Exported " + std::to_string(result.written) + " objects to " + *path;
         if (result.skipped > 0) status += ", " + std::to_string(result.skipped) + " skipped (file gone)";
         SetStatusText(status);
-    } catch (...) {
-        TheDesktop().SetBusy(false);
-        HandleError("mnuExportWarc_Click");
-    }
+    });
 }
 
 void frmMain::lstStatus_DblClick() { loftwick::lstStatus_DblClick(*this); }

@@ -54,10 +54,9 @@ void frmMain::LoadComboHistory(ComboBox& combo, const std::string& prefix) {
     }
 }
 
-void frmMain::SaveComboHistory(ComboBox& combo, const std::string& prefix) {
-    for (int32_t i = 0; i < combo.ListCount(); ++i) {
-        WriteIniValue("DataBase", prefix + std::to_string(i + 1), combo.ItemText(i));
-    }
+void frmMain::SaveComboHistory(ComboBox& combo, const std::string& prefix, std::vector<IniValue>& values) {
+    for (int32_t i = 0; i < combo.ListCount(); ++i)
+        values.push_back({"DataBase", prefix + std::to_string(i + 1), combo.ItemText(i)});
 }
 
 void frmMain::LoadSettings() {
@@ -78,20 +77,22 @@ void frmMain::LoadSettings() {
 }
 
 void frmMain::SaveSettings() {
-    IniWriteBatch batch;
-    for (const HistoryField& field : kHistories) SaveComboHistory(*(c_.*field.combo), field.prefix);
-    WriteIniValue("Persistence", "DirPrev", dirPrev_);
-    WriteIniValue("Persistence", "DefaultDocumentName", defaultDocumentName_);
-    WriteIniValue("Persistence", "TempDir", c_.txtTempDir->Text());
-    WriteIniValue("Persistence", "DecodeContent", c_.chkDecodeContent->Value() != 0 ? "1" : "0");
+    // Read, set and written once: the file holds all of the window's settings or the old ones.
+    std::vector<IniValue> values;
+    for (const HistoryField& field : kHistories) SaveComboHistory(*(c_.*field.combo), field.prefix, values);
+    values.push_back({"Persistence", "DirPrev", dirPrev_});
+    values.push_back({"Persistence", "DefaultDocumentName", defaultDocumentName_});
+    values.push_back({"Persistence", "TempDir", c_.txtTempDir->Text()});
+    values.push_back({"Persistence", "DecodeContent", c_.chkDecodeContent->Value() != 0 ? "1" : "0"});
     const WindowPlacement placement = shell_.Placement();
     if (placement.width > 0 && placement.height > 0) {
-        WriteIniValue("Persistence", "WindowLeft", std::to_string(placement.left));
-        WriteIniValue("Persistence", "WindowTop", std::to_string(placement.top));
-        WriteIniValue("Persistence", "WindowWidth", std::to_string(placement.width));
-        WriteIniValue("Persistence", "WindowHeight", std::to_string(placement.height));
-        WriteIniValue("Persistence", "WindowMaximized", placement.maximized ? "1" : "0");
+        values.push_back({"Persistence", "WindowLeft", std::to_string(placement.left)});
+        values.push_back({"Persistence", "WindowTop", std::to_string(placement.top)});
+        values.push_back({"Persistence", "WindowWidth", std::to_string(placement.width)});
+        values.push_back({"Persistence", "WindowHeight", std::to_string(placement.height)});
+        values.push_back({"Persistence", "WindowMaximized", placement.maximized ? "1" : "0"});
     }
+    WriteIniValues(values);
 }
 
 }  // namespace loftwick

@@ -8,6 +8,8 @@
 #include <limits>
 #include <memory>
 
+#include "support/TextCodec.h"
+
 namespace loftwick {
 namespace {
 
@@ -23,13 +25,6 @@ constexpr size_t kMostCodings = 8;
 
 enum class Coding { Gzip, Deflate, Brotli, Chunked };
 
-std::string LowerAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
 // The codings a header value lists, in the order they were applied; "identity" and empty items name no
 // coding. False when an item is one this program cannot undo (or "chunked" among content codings).
 bool ParseCodings(const std::string& value, bool transfer, std::vector<Coding>& codings) {
@@ -39,10 +34,7 @@ bool ParseCodings(const std::string& value, bool transfer, std::vector<Coding>& 
         if (end == std::string::npos) end = value.size();
         std::string item = value.substr(start, end - start);
         item = item.substr(0, item.find(';'));  // parameters change nothing for these codings
-        const size_t first = item.find_first_not_of(" \t");
-        item = first == std::string::npos
-                   ? std::string()
-                   : LowerAscii(item.substr(first, item.find_last_not_of(" \t") - first + 1));
+        item = LowerAscii(Trim(item, " \t"));
         if (item == "gzip" || item == "x-gzip") {
             codings.push_back(Coding::Gzip);
         } else if (item == "deflate") {
@@ -256,7 +248,7 @@ class ChunkedStage final : public DecodeStage {
                 uint64_t value = 0;
                 size_t digits = 0;
                 for (; digits < line_.size(); ++digits) {
-                    const int d = HexDigit(line_[digits]);
+                    const int d = HexDigitValue(line_[digits]);
                     if (d < 0) break;
                     value = value * 16 + static_cast<uint64_t>(d);
                     if (value > kLargestChunk) throw DecodeError("damaged chunked framing");
@@ -279,13 +271,6 @@ class ChunkedStage final : public DecodeStage {
             case State::Done:
                 break;
         }
-    }
-
-    static int HexDigit(char c) {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        return -1;
     }
 
     DecodeStage& next_;

@@ -6,6 +6,7 @@
 
 #include "support/Clock.h"
 #include "support/Program.h"
+#include "support/TextCodec.h"
 
 namespace loftwick {
 namespace {
@@ -14,15 +15,6 @@ constexpr size_t kLeadInLength = 9;
 constexpr size_t kShortestParsedText = 20;
 
 bool IsLineBreak(char c) { return c == '\r' || c == '\n' || c == '\0'; }
-
-char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-// Only blanks are trimmed: a tab inside a stored header is part of its value.
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-    return text;
-}
 
 // A signed decimal integer and nothing else; anything else (including a value beyond 64 bits) is "no
 // reported length" rather than a broken object: the length is only informative.
@@ -42,34 +34,25 @@ void AppendListValue(std::string& list, std::string_view value) {
     list += value;
 }
 
-// Whether `text` is `upper` (upper-case ASCII) but for letter case: compared in place, as every header
-// line of every object goes through here.
-bool EqualsUpper(std::string_view text, std::string_view upper) {
-    if (text.size() != upper.size()) return false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (UpperAscii(text[i]) != upper[i]) return false;
-    }
-    return true;
-}
-
 void TakeHeaderLine(std::string_view line, StoredHeaderBlock& block) {
     const size_t colon = line.find(':');
     if (colon == std::string_view::npos) return;
-    const std::string_view name = TrimBlanks(line.substr(0, colon));
-    const std::string_view value = TrimBlanks(line.substr(colon + 1));
-    if (EqualsUpper(name, "DATE")) {
+    // Only blanks are trimmed: a tab inside a stored header is part of its value.
+    const std::string_view name = Trim(line.substr(0, colon));
+    const std::string_view value = Trim(line.substr(colon + 1));
+    if (EqualsNoCase(name, "DATE")) {
         block.date = value;
         block.hasDate = true;
-    } else if (EqualsUpper(name, "LAST-MODIFIED")) {
+    } else if (EqualsNoCase(name, "LAST-MODIFIED")) {
         block.lastModified = value;
         block.hasLastModified = true;
-    } else if (EqualsUpper(name, "CONTENT-TYPE")) {
+    } else if (EqualsNoCase(name, "CONTENT-TYPE")) {
         block.contentType = value;
-    } else if (EqualsUpper(name, "CONTENT-LENGTH")) {
+    } else if (EqualsNoCase(name, "CONTENT-LENGTH")) {
         block.contentLength = ParseContentLength(value);
-    } else if (EqualsUpper(name, "CONTENT-ENCODING")) {
+    } else if (EqualsNoCase(name, "CONTENT-ENCODING")) {
         AppendListValue(block.contentEncoding, value);
-    } else if (EqualsUpper(name, "TRANSFER-ENCODING")) {
+    } else if (EqualsNoCase(name, "TRANSFER-ENCODING")) {
         AppendListValue(block.transferEncoding, value);
     }
 }
@@ -191,10 +174,8 @@ struct DateFindings {
 
 // Case-insensitive 1-based position of `token` in `list`, 0 when absent (InStr's answer).
 size_t FindIgnoringCase(std::string_view list, std::string_view token) {
-    if (token.empty()) return 1;
-    const auto at = std::search(list.begin(), list.end(), token.begin(), token.end(),
-                                [](char a, char b) { return UpperAscii(a) == UpperAscii(b); });
-    return at == list.end() ? 0 : static_cast<size_t>(at - list.begin()) + 1;
+    const size_t at = FindNoCase(list, token);
+    return at == std::string_view::npos ? 0 : at + 1;
 }
 
 bool AllDigits(std::string_view token) {
@@ -290,7 +271,7 @@ void TakeDateToken(std::string_view token, DateFindings& found) {
 }  // namespace
 
 OleDate InternetDateTime2Date(const std::string& text) {
-    const std::string_view t = TrimBlanks(text);
+    const std::string_view t = Trim(text);
     const size_t n = t.size();
     DateFindings found;
 

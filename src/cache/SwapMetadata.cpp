@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "support/TextCodec.h"
+
 namespace loftwick {
 namespace {
 
@@ -12,17 +14,6 @@ T ReadNative(std::string_view bytes, size_t at) {
     T value{};
     std::memcpy(&value, bytes.data() + at, sizeof value);
     return value;
-}
-
-std::string HexKey(std::string_view key) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    for (const char c : key) {
-        const auto u = static_cast<unsigned char>(c);
-        text += kDigits[u >> 4];
-        text += kDigits[u & 15];
-    }
-    return text;
 }
 
 // The standard fields: four times of time_t width, the swap file size (32 bits in the old form, 64 in
@@ -40,19 +31,12 @@ bool TakeStandard(std::string_view value, bool lfs, SwapMetadata& meta) {
     return true;
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 std::string Unescaped(std::string_view text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-            HexValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+        if (text[i] == '%' && i + 2 < text.size() && HexDigitValue(text[i + 1]) >= 0 &&
+            HexDigitValue(text[i + 2]) >= 0) {
+            out += static_cast<char>(HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2]));
             i += 2;
         } else {
             out += text[i];
@@ -111,7 +95,7 @@ SwapMetadata ParseSwapMetadata(std::string_view bytes) {
         at += value.size();
         switch (static_cast<SwapMetaType>(type)) {
             case SwapMetaType::KeyMd5:
-                if (value.size() == 16) meta.key = HexKey(value);
+                if (value.size() == 16) meta.key = HexOf(value);
                 break;
             case SwapMetaType::Url:
                 // The NUL ends the URL; bytes after it (there should be none) are not part of it.

@@ -10,6 +10,7 @@
 #include "support/Clock.h"
 #include "support/FileTimeUtils.h"
 #include "support/Program.h"
+#include "support/TextCodec.h"
 #include "support/basErrorHandler.h"
 #include "support/basUtils.h"
 
@@ -24,13 +25,6 @@ constexpr size_t kSearchBlock = 65536;
 constexpr size_t kDecodeReadBlock = 65536;
 // A search lets events run (and Break end it) after this many bytes of one object.
 constexpr size_t kSearchPollBytes = size_t{4} << 20;
-
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-std::string UpperAscii(std::string text) {
-    for (char& c : text) c = UpperAscii(c);
-    return text;
-}
 
 // The contents search folds every byte it reads: plain pointers that cannot overlap let the compiler
 // fold many bytes per instruction instead of appending them one at a time.
@@ -132,25 +126,20 @@ class clsCacheBase::WordSearch {
 };
 
 std::string ContentTypePrefix(const std::string& contentType) {
-    auto trimmed = [](const std::string& text) {
-        const size_t first = text.find_first_not_of(' ');
-        if (first == std::string::npos) return std::string();
-        return text.substr(first, text.find_last_not_of(' ') - first + 1);
-    };
-    auto cut = [](std::string text) {
+    auto cut = [](std::string_view text) {
         text = text.substr(0, text.find(';'));
         return text.substr(0, text.find('*'));
     };
     std::string type, subtype;
     const size_t slash = contentType.find('/');
     if (slash != std::string::npos && slash > 0) {
-        type = cut(trimmed(contentType.substr(0, slash)));
-        subtype = cut(trimmed(contentType.substr(slash + 1)));
+        type = cut(Trim(std::string_view(contentType).substr(0, slash)));
+        subtype = cut(Trim(std::string_view(contentType).substr(slash + 1)));
     }
     std::string word = subtype.empty() ? type : subtype;
     for (char& c : word) {
         const unsigned char u = static_cast<unsigned char>(c);
-        if (c == '_' || c == '/' || c == '\\' || u < 32 || u == 127) c = '-';
+        if (c == '_' || IsPathSeparator(c) || u < 32 || u == 127) c = '-';
     }
     return word + "_";
 }
@@ -463,49 +452,50 @@ bool clsCacheBase::FindInContents(ParsedFilter& filter, int64_t lngStart) {
     WordSearch search(filter);
     // A start before the content's first byte counts as its first byte.
     const int64_t start = std::max<int64_t>(lngStart, 1);
-    try {
-        const std::shared_ptr<InputFile> in = OpenContent();
-        if (!in) RaiseGone(path_);
-        const int64_t contentLength = static_cast<int64_t>(in->Size()) - headerLength_;
-        if (contentLength < 1) return false;
-        if (Decodes() && SearchDecoded(*in, search, start, static_cast<uint64_t>(contentLength)))
-            return search.AllFound();
-        if (contentLength < start) return false;
-        in->Seek(static_cast<uint64_t>(headerLength_ + start - 1));
+    // A search cut short by a failure still counts the words it had found.
+    const auto notes = [&] { return url_; };
+    const std::optional<bool> found =
+        Trapped("FindInContents", notes, std::optional<bool>(), [&]() -> std::optional<bool> {
+            const std::shared_ptr<InputFile> in = OpenContent();
+            if (!in) RaiseGone(path_);
+            const int64_t contentLength = static_cast<int64_t>(in->Size()) - headerLength_;
+            if (contentLength < 1) return false;
+            if (Decodes() && SearchDecoded(*in, search, start, static_cast<uint64_t>(contentLength)))
+                return search.AllFound();
+            if (contentLength < start) return false;
+            in->Seek(static_cast<uint64_t>(headerLength_ + start - 1));
 
-        // One block for every object this thread searches.
-        thread_local const std::unique_ptr<char[]> searchBlock =
-            std::make_unique_for_overwrite<char[]>(kSearchBlock);
-        char* const block = searchBlock.get();
-        // A sparse file's holes read as zeros: they are passed over, not read, when no word can match
-        // there. Asked only of a file that stores less than its size, so other files cost nothing more.
-        const FileInfo opened = in->Info();
-        const bool skipHoles = opened.allocated < opened.size && search.ZerosNeverMatch();
-        const uint64_t contentEnd = static_cast<uint64_t>(headerLength_ + contentLength);
-        uint64_t dataEnd = 0;  // where the stretch being read ends
-        for (int64_t position = start - 1; position < contentLength;) {
-            if (skipHoles && static_cast<uint64_t>(headerLength_ + position) >= dataEnd) {
-                const uint64_t at = static_cast<uint64_t>(headerLength_ + position);
-                const auto [first, end] = in->DataExtent(at);
-                dataEnd = end;
-                if (first > at) {
-                    search.Restart();
-                    if (first >= contentEnd) break;
-                    position = static_cast<int64_t>(first) - headerLength_;
+            // One block for every object this thread searches.
+            thread_local const std::unique_ptr<char[]> searchBlock =
+                std::make_unique_for_overwrite<char[]>(kSearchBlock);
+            char* const block = searchBlock.get();
+            // A sparse file's holes read as zeros: they are passed over, not read, when no word can match
+            // there. Asked only of a file that stores less than its size, so other files cost nothing more.
+            const FileInfo opened = in->Info();
+            const bool skipHoles = opened.allocated < opened.size && search.ZerosNeverMatch();
+            const uint64_t contentEnd = static_cast<uint64_t>(headerLength_ + contentLength);
+            uint64_t dataEnd = 0;  // where the stretch being read ends
+            for (int64_t position = start - 1; position < contentLength;) {
+                if (skipHoles && static_cast<uint64_t>(headerLength_ + position) >= dataEnd) {
+                    const uint64_t at = static_cast<uint64_t>(headerLength_ + position);
+                    const auto [first, end] = in->DataExtent(at);
+                    dataEnd = end;
+                    if (first > at) {
+                        search.Restart();
+                        if (first >= contentEnd) break;
+                        position = static_cast<int64_t>(first) - headerLength_;
+                    }
+                    in->Seek(static_cast<uint64_t>(headerLength_ + position));
                 }
-                in->Seek(static_cast<uint64_t>(headerLength_ + position));
+                const size_t wanted =
+                    static_cast<size_t>(std::min<int64_t>(kSearchBlock, contentLength - position));
+                const size_t got = in->Read(block, wanted);
+                if (search.Feed(block, got) || got < wanted) break;  // done, or the file has shrunk
+                position += static_cast<int64_t>(wanted);
             }
-            const size_t wanted =
-                static_cast<size_t>(std::min<int64_t>(kSearchBlock, contentLength - position));
-            const size_t got = in->Read(block, wanted);
-            if (search.Feed(block, got) || got < wanted) break;  // done, or the file has shrunk
-            position += static_cast<int64_t>(wanted);
-        }
-        return search.AllFound();
-    } catch (...) {
-        HandleError("FindInContents", url_);
-        return search.AllFound();
-    }
+            return search.AllFound();
+        });
+    return found ? *found : search.AllFound();
 }
 
 bool clsCacheBase::SearchDecoded(InputFile& in, WordSearch& search, int64_t start, uint64_t storedLength) {

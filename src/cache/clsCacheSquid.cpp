@@ -9,6 +9,7 @@
 #include "support/Program.h"
 #include "support/ProxyControl.h"
 #include "support/SquidConf.h"
+#include "support/TextCodec.h"
 #include "support/basErrorHandler.h"
 #include "support/basUtils.h"
 
@@ -21,15 +22,6 @@ constexpr uint64_t kExaminedReply = 10000;
 constexpr uint64_t kFirstRead = clsCacheSquid::kFirstRead;
 
 constexpr std::string_view kInternalType = "x-squid-internal/";
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        const char a = text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] - 'A' + 'a') : text[i];
-        if (a != prefix[i]) return false;
-    }
-    return true;
-}
 
 // The swap metadata and as much of the reply as binding examines; fewer bytes when the file is shorter.
 std::string ReadSwapFileStart(InputFile& in, uint64_t size) {

@@ -5,6 +5,7 @@
 
 #include "support/FileTimeUtils.h"
 #include "support/Program.h"
+#include "support/TextCodec.h"
 #include "support/basErrorHandler.h"
 
 namespace loftwick {
@@ -113,13 +114,11 @@ bool clsCacheWinGate::TakeMetadata(const uint8_t* aBuffer, size_t size) {
     });
 }
 
+// A host with no path after it is none.
 std::string clsCacheWinGate::Host() const {
-    const size_t slashes = url_.find("//");
-    if (slashes == std::string::npos) return {};
-    const size_t start = slashes + 2;
-    const size_t end = url_.find('/', start);
-    if (end == std::string::npos) return {};
-    return url_.substr(start, end - start);
+    std::string host = HostOfUrl(url_);
+    if (host.empty() || url_.find('/', url_.find("//") + 2 + host.size()) == std::string::npos) return {};
+    return host;
 }
 
 }  // namespace loftwick

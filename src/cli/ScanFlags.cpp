@@ -20,7 +20,7 @@ CLI::Validator WholeNumberIn(int64_t lowest, int64_t highest) {
         [lowest, highest, range](std::string& value) {
             const std::optional<double> number = ParseNumber(value);
             if (!number) return "'" + value + "' is not a number";
-            const double rounded = std::nearbyint(*number);
+            const double rounded = RoundHalfEven(*number);
             if (!(rounded >= static_cast<double>(lowest) && rounded <= static_cast<double>(highest)))
                 return "'" + value + "' is out of range " + range;
             return std::string();

@@ -33,11 +33,7 @@ using detail::Live;
 template <class... Args>
 void Fire(const std::function<void(Args...)>& handler, const char* event, Args... args) {
     if (!handler) return;
-    try {
-        handler(args...);
-    } catch (...) {
-        HandleError(std::string("QtControls:") + event);
-    }
+    TrappedVoid(std::string("QtControls:") + event, "", [&] { handler(args...); });
 }
 
 // The interface counts characters; QString counts UTF-16 units, two for a character beyond the BMP.

@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
     {
         loftwick::qt::QtMainWindowHost host(desktop);
         loftwick::SetMainWindowHost(&host);
-        loftwick::SetExecutablePath(QCoreApplication::applicationFilePath().toStdString());
+        loftwick::Program().ExecutablePath = QCoreApplication::applicationFilePath().toStdString();
         loftwick::Main();
         if (host.HasMainWindow()) rc = app.exec();
         loftwick::SetMainWindowHost(nullptr);

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "support/RuntimeError.h"
+#include "support/TextCodec.h"
 
 namespace loftwick {
 namespace {
@@ -68,13 +69,6 @@ const ContentTypeRow kContentTypes[] = {
     {"zip", "application/zip", "zip"},
 };
 
-std::string TrimSpaces(std::string_view text) {
-    const size_t begin = text.find_first_not_of(' ');
-    if (begin == std::string_view::npos) return {};
-    const size_t end = text.find_last_not_of(' ');
-    return std::string(text.substr(begin, end - begin + 1));
-}
-
 bool ListsExtension(std::string_view list, std::string_view extension) {
     while (!list.empty()) {
         const size_t blank = list.find(' ');
@@ -106,7 +100,7 @@ std::string ExtensionFromContentType(const std::string& contentType, const std::
 std::string GetFileExtension(const std::string& name, const std::string& defaultValue) {
     const size_t dot = name.rfind('.');
     if (dot == std::string::npos) return defaultValue;
-    std::string extension = TrimSpaces(std::string_view(name).substr(dot + 1));
+    std::string extension(Trim(std::string_view(name).substr(dot + 1)));
     const size_t query = extension.find('?');
     if (query != std::string::npos) extension.resize(query);
     if (extension.find_first_of("/\\ ") != std::string::npos) return defaultValue;

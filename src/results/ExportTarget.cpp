@@ -17,14 +17,16 @@ bool IsStream(const std::optional<FileInfo>& info) {
 bool InsideCache(const std::string& folder) {
     FileSystem& fs = TheFileSystem();
     if (Program().CacheDir.empty()) return false;
+    // A folder that cannot be told apart from the cache folder counts as inside it: an export never
+    // replaces a cache file because a look at a folder failed.
     const std::optional<FileInfo> cache = fs.Stat(Program().CacheDir);
-    if (!cache) return false;
+    if (!cache) return true;
     std::string up = folder.empty() ? std::string(".") : folder;
     std::optional<FileInfo> previous;
     // A folder tree deeper than this is no save root anybody chose.
     for (int depth = 0; depth < 256; ++depth) {
         const std::optional<FileInfo> here = fs.Stat(up);
-        if (!here) return false;
+        if (!here) return true;
         if (SameFile(*here, *cache)) return true;
         if (previous && SameFile(*here, *previous)) return false;  // the root is its own parent
         previous = here;

@@ -15,12 +15,6 @@
 namespace loftwick {
 namespace {
 
-std::string TrimSpaces(const std::string& text) {
-    const size_t begin = text.find_first_not_of(' ');
-    if (begin == std::string::npos) return {};
-    return text.substr(begin, text.find_last_not_of(' ') - begin + 1);
-}
-
 struct SplitUrl {
     std::string path;       // "\" separated
     bool hasQuery = false;  // a "?" was met (it decides whether the extension is checked)
@@ -87,28 +81,27 @@ SplitUrl RewriteUrl(std::string text) {
 
 std::string FixNameForLocal(SaveHost& host, int64_t index) {
     std::string url;
-    try {
-        const std::shared_ptr<clsCache> object = host.Results().Item(index);
-        if (!object) Raise(vberr::ObjectNotSet);
-        url = TrimSpaces(object->ObjectName());
+    return Trapped(
+        "frmMain:FixNameForLocal", [&] { return "file name: '" + Latin1ToUtf8(url) + "'"; }, std::string(),
+        [&]() -> std::string {
+            const std::shared_ptr<clsCache> object = host.Results().Item(index);
+            if (!object) Raise(vberr::ObjectNotSet);
+            url = Trim(object->ObjectName());
 
-        std::string text = url;
-        const size_t schemeEnd = text.find("//");
-        if (schemeEnd != std::string::npos) text.erase(0, schemeEnd + 2);
+            std::string text = url;
+            const size_t schemeEnd = text.find("//");
+            if (schemeEnd != std::string::npos) text.erase(0, schemeEnd + 2);
 
-        SplitUrl split = RewriteUrl(std::move(text));
-        // With a query the URL's extension says little about what came back, so it is checked too.
-        std::string local = FixDefaultName(host, split.path, index, split.hasQuery);
-        if (!split.query.empty()) {
-            std::string dir = GetFolder(local);
-            if (!dir.empty() && dir.back() != '\\' && dir.back() != '/') dir += '\\';
-            local = dir + split.query + "_" + GetFileName(local);
-        }
-        return local;
-    } catch (...) {
-        HandleError("frmMain:FixNameForLocal", "file name: '" + Latin1ToUtf8(url) + "'");
-        return {};
-    }
+            SplitUrl split = RewriteUrl(std::move(text));
+            // With a query the URL's extension says little about what came back, so it is checked too.
+            std::string local = FixDefaultName(host, split.path, index, split.hasQuery);
+            if (!split.query.empty()) {
+                std::string dir = GetFolder(local);
+                if (!dir.empty() && !EndsInSeparator(dir)) dir += '\\';
+                local = dir + split.query + "_" + GetFileName(local);
+            }
+            return local;
+        });
 }
 
 }  // namespace loftwick

@@ -12,14 +12,6 @@ std::string IsoOrEmpty(OleDate date) { return date.IsZero() ? std::string() : Fo
 
 }  // namespace
 
-std::string HostOfUrl(const std::string& url) {
-    const size_t slashes = url.find("//");
-    if (slashes == std::string::npos) return "";
-    const size_t start = slashes + 2;
-    const size_t end = url.find('/', start);
-    return url.substr(start, end == std::string::npos ? std::string::npos : end - start);
-}
-
 ObjectRecord MakeRecord(int64_t number, const clsCache& object, int score) {
     ObjectRecord r;
     r.number = number;
@@ -43,48 +35,12 @@ std::vector<ObjectRecord> RecordsOf(const clsSearchResults& results) {
     return records;
 }
 
-namespace {
-
-// The length of the valid UTF-8 sequence at `at` (shortest form, no surrogates, at most U+10FFFF), 0 when
-// the bytes there are none.
-size_t Utf8SequenceAt(const std::string& text, size_t at) {
-    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char c = byte(at);
-    if (c < 0x80) return 1;
-    size_t length = 0;
-    uint32_t cp = 0;
-    if (c >= 0xC2 && c <= 0xDF) {
-        length = 2;
-        cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        length = 3;
-        cp = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        length = 4;
-        cp = c & 0x07;
-    } else {
-        return 0;
-    }
-    if (at + length > text.size()) return 0;
-    for (size_t k = 1; k < length; ++k) {
-        if ((byte(at + k) & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (byte(at + k) & 0x3F);
-    }
-    const bool overlong = (length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000);
-    if (overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-    return length;
-}
-
-}  // namespace
-
 std::string PathText(const std::string& bytes) {
     std::string out;
     for (size_t i = 0; i < bytes.size();) {
         const size_t length = Utf8SequenceAt(bytes, i);
         if (length == 0 || bytes[i] == '%') {
-            char buf[4];
-            std::snprintf(buf, sizeof buf, "%%%02X", static_cast<unsigned char>(bytes[i]));
-            out += buf;
+            out += '%' + HexOf(std::string_view(&bytes[i], 1));
             ++i;
             continue;
         }
@@ -102,9 +58,7 @@ std::string EscapeControls(const std::string& text) {
         if (c == '\\') {
             out += "\\\\";
         } else if (u < 0x20 || u == 0x7F) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\x%02X", u);
-            out += buf;
+            out += "\\x" + HexOf(std::string_view(&c, 1));
         } else {
             out += c;
         }

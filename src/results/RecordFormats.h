@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cache/clsCache.h"
+#include "support/TextCodec.h"  // HostOfUrl, as the records show it
 
 namespace loftwick {
 
@@ -28,9 +29,6 @@ std::string PathText(const std::string& bytes);
 // Text for a terminal or a CSV field: C0 controls and DEL as "\xNN", a backslash as "\\", the rest
 // unchanged, so that no byte of a cached URL can move the cursor or forge a line.
 std::string EscapeControls(const std::string& text);
-
-// The host part of a URL: after "//" up to the next "/" (the whole rest when there is none).
-std::string HostOfUrl(const std::string& url);
 
 class clsSearchResults;
 

@@ -172,7 +172,8 @@ SaveOutcome SaveResult(SaveHost& host, const std::string& mode, bool overwrite) 
     const int64_t index = host.CurrentResult();
     if (index == 0) return {};
     std::string target;
-    try {
+    const auto notes = [&] { return "Saving file: " + target + "\r\n mode: " + mode; };
+    return Trapped("frmMain:SaveOneFile", notes, SaveOutcome{}, [&]() -> SaveOutcome {
         const std::string root = SaveRoot(host.TempDirText());
         const std::string local = FixNameForLocal(host, index);
         if (local.empty()) return {};  // its own trap has reported why
@@ -207,10 +208,7 @@ SaveOutcome SaveResult(SaveHost& host, const std::string& mode, bool overwrite) 
             return {target, object->FileCopyAt(place.folder, place.name)};
         }
         return {target, true};
-    } catch (...) {
-        HandleError("frmMain:SaveOneFile", "Saving file: " + target + "\r\n mode: " + mode);
-        return {};
-    }
+    });
 }
 
 }  // namespace
@@ -240,15 +238,13 @@ int64_t SaveAllFiles(SaveHost& host, const std::string& mode) {
         // An error report resets the pointer; the run is not over yet.
         TheDesktop().SetBusy(true);
         std::string lastFile;
-        bool copied = false;
-        try {
+        const auto notes = [&] { return "Last file: '" + Latin1ToUtf8(lastFile) + "'\r\n mode: " + mode; };
+        const bool copied = Trapped("SaveAllFiles", notes, false, [&] {
             host.SetCurrentResult(i);
             if (const std::shared_ptr<clsCache> object = host.Results().Item(i))
                 lastFile = object->ObjectName();
-            copied = SaveResult(host, mode, true).copied;
-        } catch (...) {
-            HandleError("SaveAllFiles", "Last file: '" + Latin1ToUtf8(lastFile) + "'\r\n mode: " + mode);
-        }
+            return SaveResult(host, mode, true).copied;
+        });
         ++(copied ? saved : failed);
     }
     host.SetStatusText("Saved " + std::to_string(saved) + " of " + std::to_string(count) + " files, " +

@@ -8,8 +8,6 @@
 namespace loftwick {
 namespace {
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
 // 64-bit FNV-1a: short, stable across runs and platforms, and plenty to tell two long URLs apart.
 uint64_t Fnv1a64(std::string_view text) {
     uint64_t hash = 14695981039346656037ull;
@@ -28,7 +26,7 @@ std::string Hex16(uint64_t value) {
 
 // Never cuts a UTF-8 sequence in two.
 size_t Utf8Boundary(const std::string& text, size_t at) {
-    while (at > 0 && at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) --at;
+    while (at > 0 && at < text.size() && IsUtf8Continuation(text[at])) --at;
     return at;
 }
 
@@ -46,9 +44,8 @@ std::string ShortenedName(const std::string& name) {
 }  // namespace
 
 std::string SaveRoot(const std::string& tempDirText) {
-    const size_t begin = tempDirText.find_first_not_of(' ');
-    if (begin == std::string::npos) return {};
-    std::string root = tempDirText.substr(begin, tempDirText.find_last_not_of(' ') - begin + 1);
+    std::string root(Trim(tempDirText));
+    if (root.empty()) return {};
     for (char& c : root) {
         if (c == '\\') c = '/';
     }
@@ -73,10 +70,10 @@ std::string SafeNamePart(std::string_view latin1Part) {
 std::vector<std::string> SafeNameParts(std::string_view localPath) {
     std::vector<std::string> parts;
     if (localPath.empty()) return parts;
-    if (IsSeparator(localPath.front())) localPath.remove_prefix(1);
+    if (IsPathSeparator(localPath.front())) localPath.remove_prefix(1);
     size_t start = 0;
     for (size_t i = 0; i <= localPath.size(); ++i) {
-        if (i == localPath.size() || IsSeparator(localPath[i])) {
+        if (i == localPath.size() || IsPathSeparator(localPath[i])) {
             parts.push_back(SafeNamePart(localPath.substr(start, i - start)));
             start = i + 1;
         }

@@ -146,6 +146,6 @@ void mnuFileDelete_Click(SaveHost& host) {
     });
 }
 
-void mnuHelpContents_Click(clsBrowser& browser) { browser.Navigate(LanguageDir + "index.html", 0); }
+void mnuHelpContents_Click(clsBrowser& browser) { browser.Navigate(Program().LanguageDir + "index.html", 0); }
 
 }  // namespace loftwick

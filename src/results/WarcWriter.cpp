@@ -20,6 +20,7 @@
 #include "support/FileSystem.h"
 #include "support/Program.h"
 #include "support/Sha1.h"
+#include "support/TextCodec.h"
 #include "support/basErrorHandler.h"
 #include "support/basUtils.h"
 
@@ -67,13 +68,7 @@ class GzipMember {
 };
 
 std::string Hex(const uint8_t* data, size_t size) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string text;
-    for (size_t i = 0; i < size; ++i) {
-        text += kDigits[data[i] >> 4];
-        text += kDigits[data[i] & 15];
-    }
-    return text;
+    return HexOf(std::string_view(reinterpret_cast<const char*>(data), size), true);
 }
 
 // A record ID derived from what the record holds (a name-based UUID, version 5), so that exporting the
@@ -110,9 +105,7 @@ std::string UriFieldValue(const std::string& url) {
     for (const char c : url) {
         const auto u = static_cast<unsigned char>(c);
         if (u <= 0x20 || u >= 0x7f) {
-            char escaped[4];
-            std::snprintf(escaped, sizeof escaped, "%%%02X", u);
-            text += escaped;
+            text += '%' + HexOf(std::string_view(&c, 1));
         } else {
             text += c;
         }

@@ -39,7 +39,8 @@ void AskForDefaultName(SaveHost& host, const std::string& path) {
 }  // namespace
 
 std::string FixDefaultName(SaveHost& host, const std::string& path, int64_t index, bool checkExtension) {
-    try {
+    const auto notes = [&] { return "file name: '" + Latin1ToUtf8(path) + "'"; };
+    return Trapped("frmMain:FixDefaultName", notes, std::string(), [&]() -> std::string {
         std::string dir = GetFolder(path);
         std::string name = GetFileName(path);
         const std::string extension = GetFileExtension(name, "");
@@ -73,12 +74,9 @@ std::string FixDefaultName(SaveHost& host, const std::string& path, int64_t inde
             if (extensionNeeded) name += "." + fitting;
         }
 
-        if (!dir.empty() && dir.back() != '\\' && dir.back() != '/') dir += '\\';
+        if (!dir.empty() && !EndsInSeparator(dir)) dir += '\\';
         return dir + name;
-    } catch (...) {
-        HandleError("frmMain:FixDefaultName", "file name: '" + Latin1ToUtf8(path) + "'");
-        return {};
-    }
+    });
 }
 
 }  // namespace loftwick

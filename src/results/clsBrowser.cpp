@@ -14,25 +14,11 @@
 namespace loftwick {
 namespace {
 
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && UpperAscii(text.substr(0, prefix.size())) == UpperAscii(prefix);
-}
-
-bool IsFolder(const std::string& path) {
-    PreserveLastError keep;
-    try {
-        const std::optional<FileInfo> info = TheFileSystem().Stat(path);
-        return info && info->kind == EntryKind::Directory;
-    } catch (...) {
-        return false;
-    }
-}
-
 // When the browser cannot show an address. A generic opener would open any document, a saved program
 // included, so only a folder (in the file manager) or a web address is let through.
 bool ShowWithoutBrowser(const std::string& address, bool urlTried) {
     if (IsWebAddress(address)) return !urlTried && TheDesktop().OpenUrl(address);
-    if (IsFolder(address)) return TheDesktop().OpenDocument(address);
+    if (IsDirectory(address)) return TheDesktop().OpenDocument(address);
     return false;
 }
 

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "support/Variant.h"
+#include "support/basUtils.h"
 
 namespace loftwick {
 
@@ -48,11 +49,7 @@ int64_t ResultNumberOfLine(const std::string& line) {
     if (blank == std::string::npos || blank == 0) return 0;
     const std::optional<double> number = ParseNumber(line.substr(0, blank));
     if (!number) return 0;
-    const double whole = std::nearbyint(*number);
-    if (!(whole >= std::numeric_limits<int32_t>::min() && whole <= std::numeric_limits<int32_t>::max())) {
-        return 0;
-    }
-    return static_cast<int64_t>(whole);
+    return RoundedLong(*number).value_or(0);
 }
 
 }  // namespace loftwick

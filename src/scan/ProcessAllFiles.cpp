@@ -18,15 +18,9 @@
 namespace loftwick {
 namespace {
 
-std::string TrimBlanks(const std::string& s) {
-    const size_t first = s.find_first_not_of(' ');
-    if (first == std::string::npos) return "";
-    return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
-
-std::string WithoutLeadingStar(std::string s) {
-    if (!s.empty() && s.front() == '*') s.erase(0, 1);
-    return s;
+std::string WithoutLeadingStar(std::string_view s) {
+    if (!s.empty() && s.front() == '*') s.remove_prefix(1);
+    return std::string(s);
 }
 
 // A typed filter as the cache bytes it is compared with; `unheld` tells whether it holds a character that
@@ -38,25 +32,17 @@ std::string CacheBytesOf(const std::string& typed, bool& unheld) {
     return bytes;
 }
 
-int32_t RoundToLong(double value) {
-    const double rounded = std::nearbyint(value);  // halves to even
-    if (!(rounded >= std::numeric_limits<int32_t>::min() && rounded <= std::numeric_limits<int32_t>::max())) {
-        Raise(vberr::Overflow);
-    }
-    return static_cast<int32_t>(rounded);
-}
-
 // An age field: its number when the text is numeric, else 0.
 int32_t AgeFieldValue(const std::string& text) {
     const auto number = ParseNumber(text);
-    return number ? RoundToLong(*number) : 0;
+    return number ? ToLong(*number, 0) : 0;
 }
 
 // The TTL field must hold a number: an empty or non-numeric text is a type mismatch.
 int32_t TtlFieldValue(const std::string& text) {
     const auto number = ParseNumber(text);
     if (!number) Raise(vberr::TypeMismatch);
-    return RoundToLong(*number);
+    return ToLong(*number, 0);
 }
 
 void AppendTally(ScanHost& host, const char* what, const OperationTally& tally) {
@@ -97,7 +83,7 @@ bool ProcessAllFiles(ScanState& state, const ScanInputs& inputs, ScanHost& host)
     bool success = false;
     state.ErrorsAtStart = ErrorsReported();
     OneErrorBox errorBoxes;
-    try {
+    success = Trapped("frmMain:ProcessAllFiles", "", false, [&] {
         host.ClearList();
         host.SetStatusText("Starting...");
         state.ScanStart = TheClock().Now();
@@ -114,13 +100,11 @@ bool ProcessAllFiles(ScanState& state, const ScanInputs& inputs, ScanHost& host)
         state.WouldRemoveDirs = 0;
 
         // Typed filters are compared with cache bytes, so they become Latin-1 here.
-        state.HostFilter =
-            WithoutLeadingStar(TrimBlanks(CacheBytesOf(inputs.hostFilter, state.HostFilterUnheld)));
-        state.HostFolderFilter = WithoutLeadingStar(TrimBlanks(inputs.hostFilter));
-        state.URLFilter =
-            WithoutLeadingStar(TrimBlanks(CacheBytesOf(inputs.urlFilter, state.URLFilterUnheld)));
+        state.HostFilter = WithoutLeadingStar(Trim(CacheBytesOf(inputs.hostFilter, state.HostFilterUnheld)));
+        state.HostFolderFilter = WithoutLeadingStar(Trim(inputs.hostFilter));
+        state.URLFilter = WithoutLeadingStar(Trim(CacheBytesOf(inputs.urlFilter, state.URLFilterUnheld)));
         state.ContentTypeFilter =
-            TrimBlanks(CacheBytesOf(inputs.contentTypeFilter, state.ContentTypeFilterUnheld));
+            std::string(Trim(CacheBytesOf(inputs.contentTypeFilter, state.ContentTypeFilterUnheld)));
         std::vector<bool> unheld;
         const std::string contents = Utf8ToLatin1(inputs.contentsFilter, unheld);
         ParseFilter(contents, state.ContentsFilter, unheld);
@@ -146,10 +130,9 @@ bool ProcessAllFiles(ScanState& state, const ScanInputs& inputs, ScanHost& host)
             success = ProcessAllFiles_Squid(state, host);
         // Break within the last object's contents search cut it short: the run did not end.
         if (state.BreakRequested) success = false;
-    } catch (...) {
-        HandleError("frmMain:ProcessAllFiles");
-        success = false;
-    }
+        return success;
+    });
+
     success = RunWentWell(state, success);
 
     try {

@@ -16,9 +16,8 @@ namespace loftwick {
 namespace {
 
 bool HexName(const std::string& name, size_t digits) {
-    return name.size() == digits && std::all_of(name.begin(), name.end(), [](char c) {
-               return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-           });
+    return name.size() == digits &&
+           std::all_of(name.begin(), name.end(), [](char c) { return HexDigitValue(c) >= 0; });
 }
 
 // The entries of one kind with hex names of `digits` digits, sorted by name, never a link.
@@ -63,14 +62,15 @@ void ReportDeletion(ScanState& state, ScanHost& host, const SquidDeletion& delet
                     std::to_string(deletion.failed) + " objects were not deleted: " + deletion.lastFailure);
     }
     if (deletion.removed == 0) return;
-    try {
-        const int64_t files = RemoveSwapState(Program().CacheDir);
-        host.AppendListLine("No Squid is running for this cache: removed " +
-                            std::to_string(deletion.removed) + " swap files and " + std::to_string(files) +
-                            " swap.state files; Squid rebuilds its index on its next start");
-    } catch (...) {
-        HandleError("frmMain:ProcessAllFiles_Squid", Program().CacheDir + "swap.state");
-    }
+    TrappedVoid(
+        "frmMain:ProcessAllFiles_Squid", [] { return Program().CacheDir + "swap.state"; },
+        [&] {
+            const int64_t files = RemoveSwapState(Program().CacheDir);
+            host.AppendListLine("No Squid is running for this cache: removed " +
+                                std::to_string(deletion.removed) + " swap files and " +
+                                std::to_string(files) +
+                                " swap.state files; Squid rebuilds its index on its next start");
+        });
 }
 
 }  // namespace
@@ -85,7 +85,7 @@ std::string RockStoreMessage(const std::string& cacheDir) {
 // the swap files (eight) by name in the L2 folder held: a folder swapped for a link after it was listed
 // leads nowhere.
 bool ProcessAllFiles_Squid(ScanState& state, ScanHost& host) {
-    try {
+    return Trapped("frmMain:ProcessAllFiles_Squid", "", false, [&] {
         FileSystem& fs = TheFileSystem();
         const HeldDir cache = fs.OpenDirectory(Program().CacheDir);
         const std::vector<DirEntry> top = fs.ListAt(cache);
@@ -113,13 +113,14 @@ bool ProcessAllFiles_Squid(ScanState& state, ScanHost& host) {
             ++l1Done;
             HeldDir first;
             std::vector<std::string> secondLevel;
-            try {
-                first = fs.OpenDirectoryAt(cache, l1);
-                secondLevel = Named(fs.ListAt(first), EntryKind::Directory, 2);
-            } catch (...) {
-                HandleError("frmMain:ProcessAllFiles_Squid", cache.PathOf(l1) + "/");
-                continue;
-            }
+            const bool listed = Trapped(
+                "frmMain:ProcessAllFiles_Squid", [&] { return cache.PathOf(l1) + "/"; }, false,
+                [&] {
+                    first = fs.OpenDirectoryAt(cache, l1);
+                    secondLevel = Named(fs.ListAt(first), EntryKind::Directory, 2);
+                    return true;
+                });
+            if (!listed) continue;
             int64_t l2Done = 0;
             for (const std::string& l2 : secondLevel) {
                 const std::string dir = first.PathOf(l2) + "/";
@@ -129,14 +130,15 @@ bool ProcessAllFiles_Squid(ScanState& state, ScanHost& host) {
                     total);
                 HeldDir second;
                 std::vector<std::string> files;
-                try {
-                    second = fs.OpenDirectoryAt(first, l2);
-                    files = Named(fs.ListAt(second), EntryKind::File, 8);
-                } catch (...) {
-                    // An unreadable folder is reported and passed over; the others are still scanned.
-                    HandleError("frmMain:ProcessAllFiles_Squid", dir);
-                    continue;
-                }
+                // An unreadable folder is reported and passed over; the others are still scanned.
+                const bool listed = Trapped(
+                    "frmMain:ProcessAllFiles_Squid", [&] { return dir; }, false,
+                    [&] {
+                        second = fs.OpenDirectoryAt(first, l2);
+                        files = Named(fs.ListAt(second), EntryKind::File, 8);
+                        return true;
+                    });
+                if (!listed) continue;
                 ahead.Queue(second, files);
                 for (const std::string& name : files) {
                     host.LetEventsRun();
@@ -161,10 +163,7 @@ bool ProcessAllFiles_Squid(ScanState& state, ScanHost& host) {
         if (deletion) ReportDeletion(state, host, *deletion);
         // Objects Squid did not purge, or swap files that stayed, are failures of the run too.
         return ended && (!deletion || (deletion->refused == 0 && deletion->failed == 0));
-    } catch (...) {
-        HandleError("frmMain:ProcessAllFiles_Squid");
-        return false;
-    }
+    });
 }
 
 }  // namespace loftwick

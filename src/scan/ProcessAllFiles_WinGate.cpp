@@ -23,7 +23,7 @@ void ReportOverflow() {
 }  // namespace
 
 bool ProcessAllFiles_WinGate(ScanState& state, ScanHost& host) {
-    try {
+    return Trapped("frmMain:ProcessAllFiles_WinGate", "", false, [&] {
         FileSystem& fs = TheFileSystem();
         // The content files are opened in the folder the index was read from, whatever its path leads to
         // by then.
@@ -64,10 +64,7 @@ bool ProcessAllFiles_WinGate(ScanState& state, ScanHost& host) {
             framing.Reset();
             overflowReported = false;
         }
-    } catch (...) {
-        HandleError("frmMain:ProcessAllFiles_WinGate");
-        return false;
-    }
+    });
 }
 
 }  // namespace loftwick

@@ -60,12 +60,13 @@ void RemoveEmptyHostDir(ScanState& state, ScanHost& host, const HeldDir& cache, 
         return;
     }
     host.AppendListLine("Deleting dir: " + dir);
-    try {
-        TheFileSystem().RemoveDirectoryAt(cache, name);
-    } catch (...) {
-        HandleError("frmMain:ProcessAllFiles_WinProxy", dir);
-        return;
-    }
+    const bool removed = Trapped(
+        "frmMain:ProcessAllFiles_WinProxy", [&] { return dir; }, false,
+        [&] {
+            TheFileSystem().RemoveDirectoryAt(cache, name);
+            return true;
+        });
+    if (!removed) return;
     Wait(1000);
     ++state.EmptyDirsDeleted;
 }
@@ -73,7 +74,7 @@ void RemoveEmptyHostDir(ScanState& state, ScanHost& host, const HeldDir& cache, 
 }  // namespace
 
 bool ProcessAllFiles_WinProxy(ScanState& state, ScanHost& host) {
-    try {
+    return Trapped("frmMain:ProcessAllFiles_WinProxy", "", false, [&] {
         FileSystem& fs = TheFileSystem();
         // The cache folder is the user's choice, links along its path included; below it nothing is
         // looked up by path again.
@@ -91,15 +92,16 @@ bool ProcessAllFiles_WinProxy(ScanState& state, ScanHost& host) {
             host.SetStatusText(dir);
             host.ShowProgress(visited++, total);
             HeldDir held;
-            try {
-                held = fs.OpenDirectoryAt(cache, hostName);
-                PlainFiles(held, files);
-            } catch (...) {
-                // An unreadable host folder (or one that became a link) is reported and passed over; the
-                // others are still scanned.
-                HandleError("frmMain:ProcessAllFiles_WinProxy", dir);
-                continue;
-            }
+            // An unreadable host folder (or one that became a link) is reported and passed over; the
+            // others are still scanned.
+            const bool listed = Trapped(
+                "frmMain:ProcessAllFiles_WinProxy", [&] { return dir; }, false,
+                [&] {
+                    held = fs.OpenDirectoryAt(cache, hostName);
+                    PlainFiles(held, files);
+                    return true;
+                });
+            if (!listed) continue;
             if (files.empty()) {
                 RemoveEmptyHostDir(state, host, cache, hostName);
                 continue;
@@ -116,10 +118,7 @@ bool ProcessAllFiles_WinProxy(ScanState& state, ScanHost& host) {
         }
         host.ShowProgress(total, total);
         return true;
-    } catch (...) {
-        HandleError("frmMain:ProcessAllFiles_WinProxy");
-        return false;
-    }
+    });
 }
 
 }  // namespace loftwick

@@ -111,8 +111,9 @@ void RunOperations(ScanState& state, ScanHost& host, clsCache& object) {
 bool ProcessOneFile(ScanState& state, ScanHost& host) {
     bool added = false;
     std::shared_ptr<clsCache> object = state.CurrentCache;
-    try {
+    const bool done = Trapped("frmMain:ProcessOneFile", "", false, [&] {
         ++state.FilesTotal;
+
         if (!object) return true;
         int score = -1;
         if (Selected(state, host, *object, score)) {
@@ -140,14 +141,12 @@ bool ProcessOneFile(ScanState& state, ScanHost& host) {
             if (added) state.CurrentCache.reset();
         }
         return true;
-    } catch (...) {
-        HandleError("frmMain:ProcessOneFile");
-        if (added) {
-            object->ReleaseFile();
-            state.CurrentCache.reset();
-        }
-        return false;
+    });
+    if (!done && added) {
+        object->ReleaseFile();
+        state.CurrentCache.reset();
     }
+    return done;
 }
 
 }  // namespace loftwick

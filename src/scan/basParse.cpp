@@ -4,7 +4,9 @@
 #include <cmath>
 #include <string_view>
 
+#include "support/TextCodec.h"
 #include "support/basErrorHandler.h"
+#include "support/basUtils.h"
 
 namespace loftwick {
 namespace {
@@ -13,24 +15,6 @@ bool IsQuote(char c) { return c == '"' || c == '#'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsSeparator(char c) { return std::string_view(" ,;/[]{}*!").find(c) != std::string_view::npos; }
 bool IsOperator(char c) { return std::string_view("+:()='").find(c) != std::string_view::npos; }
-
-std::string UpperAscii(const std::string& text) {
-    std::string upper(text);
-    for (char& c : upper) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return upper;
-}
-
-// Banker's rounding, independent of the floating-point environment.
-int64_t RoundHalfEven(double x) {
-    const double lower = std::floor(x);
-    const double fraction = x - lower;
-    const int64_t whole = static_cast<int64_t>(lower);
-    if (fraction > 0.5) return whole + 1;
-    if (fraction < 0.5) return whole;
-    return whole % 2 == 0 ? whole : whole + 1;
-}
 
 // A quoted token as the text searched for: the enclosing quotes go, a doubled quote stands for one.
 std::string Unquoted(const std::string& token) {
@@ -84,8 +68,7 @@ bool FlagAt(const std::vector<bool>& flags, size_t k) { return k < flags.size() 
 
 std::string GetNextWord(const std::string& text, int32_t& position, int32_t& tokenStart) {
     const std::string s = UpperAscii(text);
-    const size_t lastNonBlank = s.find_last_not_of(' ');
-    const int64_t length = lastNonBlank == std::string::npos ? 0 : static_cast<int64_t>(lastNonBlank) + 1;
+    const auto length = static_cast<int64_t>(TrimRight(s).size());
     const auto at = [&s](int64_t i) { return s[static_cast<size_t>(i - 1)]; };  // 1-based
 
     int64_t i = position < 1 ? 0 : int64_t{position} - 1;
@@ -150,48 +133,47 @@ std::string GetNextWord(const std::string& text, int32_t& position, int32_t& tok
 }
 
 bool ParseFilter(const std::string& text, ParsedFilter& f, const std::vector<bool>& unheld) {
-    try {
-        f = ParsedFilter{};
-        int32_t position = 1;
-        int32_t start = 0;
-        for (;;) {
-            std::string token = GetNextWord(text, position, start);
-            if (start == 0) break;
-            AddTerm(f);
-            const size_t term = f.Words.size() - 1;
-            if (token == "-") {
-                f.Excluded[term] = true;
-                token.clear();
-            } else if (token == "+") {
-                f.Required[term] = true;
-                token.clear();
-            } else if (IsGluedMinus(text, start, token)) {
-                f.Excluded[term] = true;
-                token.erase(0, 1);
-            }
-            if (token.empty()) {
-                token = GetNextWord(text, position, start);
-                if (token.empty()) {  // a sign at the very end
+    return Trapped(
+        "ParseFilter", [&] { return text; }, false,
+        [&] {
+            f = ParsedFilter{};
+            int32_t position = 1;
+            int32_t start = 0;
+            for (;;) {
+                std::string token = GetNextWord(text, position, start);
+                if (start == 0) break;
+                AddTerm(f);
+                const size_t term = f.Words.size() - 1;
+                if (token == "-") {
+                    f.Excluded[term] = true;
+                    token.clear();
+                } else if (token == "+") {
+                    f.Required[term] = true;
+                    token.clear();
+                } else if (IsGluedMinus(text, start, token)) {
+                    f.Excluded[term] = true;
+                    token.erase(0, 1);
+                }
+                if (token.empty()) {
+                    token = GetNextWord(text, position, start);
+                    if (token.empty()) {  // a sign at the very end
+                        DropLastTerm(f);
+                        break;
+                    }
+                }
+                token = Unquoted(token);
+                if (token.empty()) {  // "" would match every body
                     DropLastTerm(f);
-                    break;
+                    continue;
+                }
+                f.Words[term] = token;
+                // The token ran from `start` to just before `position` (both 1-based).
+                for (int32_t k = start; k < position && static_cast<size_t>(k) <= unheld.size(); ++k) {
+                    if (unheld[static_cast<size_t>(k - 1)]) f.Unfindable[term] = true;
                 }
             }
-            token = Unquoted(token);
-            if (token.empty()) {  // "" would match every body
-                DropLastTerm(f);
-                continue;
-            }
-            f.Words[term] = token;
-            // The token ran from `start` to just before `position` (both 1-based).
-            for (int32_t k = start; k < position && static_cast<size_t>(k) <= unheld.size(); ++k) {
-                if (unheld[static_cast<size_t>(k - 1)]) f.Unfindable[term] = true;
-            }
-        }
-        return true;
-    } catch (...) {
-        HandleError("ParseFilter", text);
-        return false;
-    }
+            return true;
+        });
 }
 
 void ResetFilterFound(ParsedFilter& f) {
@@ -201,7 +183,7 @@ void ResetFilterFound(ParsedFilter& f) {
 
 int16_t FilterScore(const ParsedFilter& f) {
     if (f.Count <= 0) return 0;
-    const int64_t weight = RoundHalfEven(10000.0 / f.Count);
+    const auto weight = static_cast<int64_t>(RoundHalfEven(10000.0 / f.Count));
     int64_t sum = 0;
     for (size_t k = 0; k < static_cast<size_t>(f.Count); ++k) {
         const bool found = FlagAt(f.Found, k);
@@ -211,7 +193,8 @@ int16_t FilterScore(const ParsedFilter& f) {
         if (found || excluded) sum += weight;
     }
     // With many terms the rounded weights can add up past 10000: a score is a share, never above 100.
-    return static_cast<int16_t>(std::min<int64_t>(100, RoundHalfEven(static_cast<double>(sum) / 100.0)));
+    return static_cast<int16_t>(
+        std::min<int64_t>(100, static_cast<int64_t>(RoundHalfEven(static_cast<double>(sum) / 100.0))));
 }
 
 }  // namespace loftwick

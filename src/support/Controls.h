@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "support/TextCodec.h"
+
 namespace loftwick {
 
 // The controls the window models talk to. Implementations: in-memory (tests and loftwick-scan) and the
@@ -192,13 +194,8 @@ namespace utf8 {
 
 // Bytes taken by the character that begins at `pos` (at least 1, never past the end).
 inline size_t CharSize(std::string_view text, size_t pos) {
-    const auto lead = static_cast<unsigned char>(text[pos]);
-    const size_t size = lead < 0xC2 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 1;
-    if (size == 1 || pos + size > text.size()) return 1;
-    for (size_t i = 1; i < size; ++i) {
-        if ((static_cast<unsigned char>(text[pos + i]) & 0xC0) != 0x80) return 1;
-    }
-    return size;
+    const size_t size = Utf8SequenceAt(text, pos);
+    return size == 0 ? 1 : size;
 }
 
 inline size_t CharCount(std::string_view text) {

@@ -8,6 +8,7 @@
 #include "support/FileSystem.h"
 #include "support/Program.h"
 #include "support/ProxyControl.h"
+#include "support/TextCodec.h"
 
 namespace loftwick {
 namespace {
@@ -53,10 +54,10 @@ bool ProcessAlive(const std::string& pidFile) {
     } catch (...) {
         return false;
     }
-    const size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return false;
+    const std::string_view digits = TrimLeft(text, " \t\r\n");
+    if (digits.empty()) return false;
     long pid = 0;
-    const auto [end, ec] = std::from_chars(text.data() + first, text.data() + text.size(), pid);
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), pid);
     (void)end;
     if (ec != std::errc() || pid <= 1) return false;
     // EPERM: the process exists and belongs to someone else, as Squid's does.

@@ -2,31 +2,16 @@
 
 #include <string_view>
 
+#include "support/TextCodec.h"
+
 namespace loftwick {
 namespace {
 
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+std::string_view Trimmed(std::string_view text) { return Trim(text, " \t\r\v\f"); }
 
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-    return text;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
-// The line without the byte-order mark that may open the file; the "\r" of a CR LF end is left to Trim.
+// The line without the byte-order mark that may open the file; the "\r" of a CR LF end is left to Trimmed.
 std::string_view Content(const std::string& line, size_t index) {
     std::string_view view = line;
     if (index == 0 && view.substr(0, kBom.size()) == kBom) view.remove_prefix(kBom.size());
@@ -35,11 +20,11 @@ std::string_view Content(const std::string& line, size_t index) {
 
 // The name of a "[name]" line (to its last "]"), or nothing for any other line.
 std::optional<std::string_view> SectionName(std::string_view content) {
-    content = Trim(content);
+    content = Trimmed(content);
     if (content.empty() || content.front() != '[') return std::nullopt;
     const size_t close = content.rfind(']');
-    if (close == std::string_view::npos || close == 0) return Trim(content.substr(1));
-    return Trim(content.substr(1, close - 1));
+    if (close == std::string_view::npos || close == 0) return Trimmed(content.substr(1));
+    return Trimmed(content.substr(1, close - 1));
 }
 
 struct KeyLine {
@@ -47,11 +32,11 @@ struct KeyLine {
 };
 
 std::optional<KeyLine> ParseKeyLine(std::string_view content) {
-    content = Trim(content);
+    content = Trimmed(content);
     if (content.empty() || content.front() == ';' || content.front() == '[') return std::nullopt;
     const size_t equals = content.find('=');
     if (equals == std::string_view::npos) return std::nullopt;
-    return KeyLine{Trim(content.substr(0, equals)), Trim(content.substr(equals + 1))};
+    return KeyLine{Trimmed(content.substr(0, equals)), Trimmed(content.substr(equals + 1))};
 }
 
 bool HasLineBreakOrNul(const std::string& text) {
@@ -76,7 +61,7 @@ IniDocument::IniDocument(const std::string& text) {
 
 IniDocument::Located IniDocument::Find(const std::string& section, const std::string& key) const {
     Located found;
-    const std::string_view wantedSection = Trim(section), wantedKey = Trim(key);
+    const std::string_view wantedSection = Trimmed(section), wantedKey = Trimmed(key);
     for (size_t i = 0; i < lines_.size(); ++i) {
         const std::string_view content = Content(lines_[i], i);
         if (const auto name = SectionName(content)) {
@@ -85,7 +70,7 @@ IniDocument::Located IniDocument::Find(const std::string& section, const std::st
             continue;
         }
         if (found.sectionLine == npos) continue;
-        if (!Trim(content).empty()) found.lastLine = i;
+        if (!Trimmed(content).empty()) found.lastLine = i;
         if (found.keyLine == npos) {
             if (const auto line = ParseKeyLine(content); line && EqualsNoCase(line->key, wantedKey))
                 found.keyLine = i;
@@ -105,7 +90,7 @@ std::string IniDocument::NewLine(const std::string& content) const {
 }
 
 bool IniDocument::Set(const std::string& section, const std::string& key, const std::string& value) {
-    const std::string trimmedSection(Trim(section)), trimmedKey(Trim(key));
+    const std::string trimmedSection(Trimmed(section)), trimmedKey(Trimmed(key));
     if (trimmedSection.empty() || trimmedKey.empty()) return false;
     if (HasLineBreakOrNul(section) || HasLineBreakOrNul(key) || HasLineBreakOrNul(value)) return false;
     if (trimmedSection.find(']') != std::string::npos || trimmedKey.find('=') != std::string::npos)
@@ -126,7 +111,7 @@ bool IniDocument::Set(const std::string& section, const std::string& key, const 
                       NewLine(trimmedKey + "=" + value));
         return true;
     }
-    if (!lines_.empty() && !Trim(Content(lines_.back(), lines_.size() - 1)).empty())
+    if (!lines_.empty() && !Trimmed(Content(lines_.back(), lines_.size() - 1)).empty())
         lines_.push_back(NewLine(""));
     lines_.push_back(NewLine("[" + trimmedSection + "]"));
     lines_.push_back(NewLine(trimmedKey + "=" + value));

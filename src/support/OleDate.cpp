@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "support/TextCodec.h"
+
 namespace loftwick {
 namespace {
 
@@ -96,9 +98,6 @@ DateParts SplitDate(OleDate date) {
 
 OleDate AddDays(OleDate date, int64_t days) {
     return FromLinearSeconds(ToLinearSeconds(date) + days * kSecondsPerDay);
-}
-OleDate AddHours(OleDate date, int64_t hours) {
-    return FromLinearSeconds(ToLinearSeconds(date) + hours * 3600);
 }
 OleDate AddSeconds(OleDate date, int64_t seconds) {
     return FromLinearSeconds(ToLinearSeconds(date) + seconds);
@@ -245,15 +244,6 @@ bool ScanFields(const char*& at, const int (&widths)[N], char separator, int* (&
     return true;
 }
 
-bool EqualsNoCase(std::string_view text, std::string_view upper) {
-    if (text.size() != upper.size()) return false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i] >= 'a' && text[i] <= 'z' ? static_cast<char>(text[i] - 32) : text[i];
-        if (c != upper[i]) return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 std::optional<OleDate> ParseDateOrTime(const std::string& text) {
@@ -283,9 +273,7 @@ std::optional<OleDate> ParseDateOrTime(const std::string& text) {
         s = *ScanField(at, 2);
         pos = static_cast<size_t>(at - str);
     }
-    std::string_view rest(text);
-    rest.remove_prefix(pos);
-    while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+    const std::string_view rest = TrimLeft(std::string_view(text).substr(pos));
     if (!rest.empty()) {
         const bool am = EqualsNoCase(rest, "AM");
         if (!am && !EqualsNoCase(rest, "PM")) return std::nullopt;

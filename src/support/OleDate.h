@@ -45,7 +45,6 @@ DateParts SplitDate(OleDate date);
 OleDate NoDatePastYear9999(OleDate date);
 
 OleDate AddDays(OleDate date, int64_t days);
-OleDate AddHours(OleDate date, int64_t hours);
 OleDate AddSeconds(OleDate date, int64_t seconds);
 
 // Number of day / hour / second boundaries crossed from `from` to `to` (negative when `to` is earlier).

@@ -59,40 +59,40 @@ void SetLastError(uint32_t code) { tLastError = code; }
 uint32_t Win32FromErrno(int err) {
     switch (err) {
         case 0:
-            return 0;
+            return win32err::Success;
         case ENOENT:
-            return 2;
+            return win32err::FileNotFound;
         case ENOTDIR:
-            return 3;
+            return win32err::PathNotFound;
         case EMFILE:
         case ENFILE:
-            return 4;
+            return win32err::TooManyOpenFiles;
         case EACCES:
         case EPERM:
         case EROFS:
-            return 5;
+            return win32err::AccessDenied;
         case EBADF:
-            return 6;
+            return win32err::InvalidHandle;
         case ENOMEM:
-            return 8;
+            return win32err::NotEnoughMemory;
         case EXDEV:
-            return 17;
+            return win32err::NotSameDevice;
         case EBUSY:
-            return 32;
+            return win32err::SharingViolation;
         case EEXIST:
-            return 183;
+            return win32err::AlreadyExists;
         case ENOSPC:
-            return 112;
+            return win32err::DiskFull;
         case ENOTEMPTY:
-            return 145;
+            return win32err::DirNotEmpty;
         case ENAMETOOLONG:
-            return 206;
+            return win32err::FilenameExcedRange;
         case ELOOP:
-            return 1921;
+            return win32err::CantResolveFilename;
         case EINVAL:
-            return 87;
+            return win32err::InvalidParameter;
         default:
-            return 31;  // ERROR_GEN_FAILURE
+            return win32err::GenFailure;
     }
 }
 

@@ -26,6 +26,36 @@ inline constexpr int32_t PathNotFound = 76;
 inline constexpr int32_t ObjectNotSet = 91;
 }  // namespace vberr
 
+// The Win32 codes the platform layer stores as the last error (see GetLastError) and reports name.
+namespace win32err {
+inline constexpr uint32_t Success = 0;
+inline constexpr uint32_t InvalidFunction = 1;
+inline constexpr uint32_t FileNotFound = 2;
+inline constexpr uint32_t PathNotFound = 3;
+inline constexpr uint32_t TooManyOpenFiles = 4;
+inline constexpr uint32_t AccessDenied = 5;
+inline constexpr uint32_t InvalidHandle = 6;
+inline constexpr uint32_t NotEnoughMemory = 8;
+inline constexpr uint32_t NotSameDevice = 17;
+inline constexpr uint32_t GenFailure = 31;
+inline constexpr uint32_t SharingViolation = 32;
+inline constexpr uint32_t InvalidParameter = 87;
+inline constexpr uint32_t DiskFull = 112;
+inline constexpr uint32_t DirNotEmpty = 145;
+inline constexpr uint32_t AlreadyExists = 183;
+inline constexpr uint32_t FilenameExcedRange = 206;
+inline constexpr uint32_t PipeListening = 536;
+inline constexpr uint32_t IoPending = 997;
+inline constexpr uint32_t CantResolveFilename = 1921;
+}  // namespace win32err
+
+// Numbers a component raises above 0x80040000 (exclusive) and below 0x80050000; reports show them as
+// the distance above 0x80040000.
+inline constexpr int32_t kCustomErrorBase = -2147221504;  // 0x80040000
+inline constexpr int32_t kCustomErrorEnd = -2147155968;   // 0x80050000
+// The code of a report entry that has neither a Win32 error nor a run-time error behind it.
+inline constexpr int32_t kNullEntryCode = -2147221503;  // 0x80040001
+
 // The standard description of a run-time error number ("File not found" for 53).
 std::string VbErrorDescription(int32_t number);
 

@@ -5,7 +5,6 @@
 
 namespace loftwick {
 namespace {
-char Up(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // The UTF-8 sequence that begins at `i`: its length and code point, or a length of 0 when none does.
 struct Utf8Char {
@@ -26,26 +25,45 @@ Utf8Char DecodeAt(std::string_view text, size_t i) {
     return {len, cp};
 }
 
-// A sequence only a typed character beyond Latin-1 puts into a name: shortest form, a real character.
-bool IsTypedWideChar(const Utf8Char& ch) {
+// Shortest form, a real character.
+bool IsWellFormed(const Utf8Char& ch) {
     static constexpr uint32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
-    return ch.len >= 2 && ch.cp >= 0x100 && ch.cp >= kShortest[ch.len] && ch.cp <= 0x10FFFF &&
+    return ch.len >= 2 && ch.cp >= kShortest[ch.len] && ch.cp <= 0x10FFFF &&
            (ch.cp < 0xD800 || ch.cp > 0xDFFF);
 }
+
+// A sequence only a typed character beyond Latin-1 puts into a name.
+bool IsTypedWideChar(const Utf8Char& ch) { return ch.cp >= 0x100 && IsWellFormed(ch); }
+
+bool SameNoCase(char a, char b) { return UpperAscii(a) == UpperAscii(b); }
+
+constexpr char kUpperHex[] = "0123456789ABCDEF";
+constexpr char kLowerHex[] = "0123456789abcdef";
 }  // namespace
 
 std::string Latin1ToUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size());
-    for (unsigned char c : bytes) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
+    for (const unsigned char c : bytes) AppendUtf8(out, c);
     return out;
+}
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
 }
 
 std::string Utf8ToLatin1(std::string_view text) {
@@ -110,7 +128,6 @@ std::string NameBytesToUtf8(std::string_view bytes) {
 }
 
 std::string PercentEncode(std::string_view text, std::string_view plain) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(text.size());
     for (const char ch : text) {
@@ -121,8 +138,8 @@ std::string PercentEncode(std::string_view text, std::string_view plain) {
             out += ch;
         } else {
             out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 0x0F];
+            out += kUpperHex[c >> 4];
+            out += kUpperHex[c & 0x0F];
         }
     }
     return out;
@@ -130,14 +147,78 @@ std::string PercentEncode(std::string_view text, std::string_view plain) {
 
 std::string UpperAscii(std::string_view text) {
     std::string out(text);
-    for (char& c : out) c = Up(c);
+    for (char& c : out) c = UpperAscii(c);
     return out;
 }
 
+std::string LowerAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = LowerAscii(c);
+    return out;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), SameNoCase);
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() && EqualsNoCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+size_t FindNoCase(std::string_view haystack, std::string_view needle) {
+    const auto at = std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end(), SameNoCase);
+    return needle.empty()         ? 0
+           : at == haystack.end() ? std::string_view::npos
+                                  : static_cast<size_t>(at - haystack.begin());
+}
+
 bool ContainsNoCase(std::string_view haystack, std::string_view needle) {
-    if (needle.empty()) return true;
-    return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end(),
-                       [](char a, char b) { return Up(a) == Up(b); }) != haystack.end();
+    return FindNoCase(haystack, needle) != std::string_view::npos;
+}
+
+std::string_view TrimLeft(std::string_view text, std::string_view blanks) {
+    const size_t first = text.find_first_not_of(blanks);
+    return first == std::string_view::npos ? std::string_view() : text.substr(first);
+}
+
+std::string_view TrimRight(std::string_view text, std::string_view blanks) {
+    const size_t last = text.find_last_not_of(blanks);
+    return last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1);
+}
+
+std::string_view Trim(std::string_view text, std::string_view blanks) {
+    return TrimRight(TrimLeft(text, blanks), blanks);
+}
+
+std::string HexOf(std::string_view bytes, bool lower) {
+    const char* const digits = lower ? kLowerHex : kUpperHex;
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    for (const char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        text += digits[u >> 4];
+        text += digits[u & 0x0F];
+    }
+    return text;
+}
+
+size_t Utf8SequenceAt(std::string_view text, size_t at) {
+    if (static_cast<unsigned char>(text[at]) < 0x80) return 1;
+    const Utf8Char ch = DecodeAt(text, at);
+    return IsWellFormed(ch) ? ch.len : 0;
+}
+
+std::string HostOfUrl(std::string_view url) {
+    const size_t slashes = url.find("//");
+    if (slashes == std::string_view::npos) return "";
+    const size_t start = slashes + 2;
+    const size_t end = url.find('/', start);
+    return std::string(
+        url.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
 }
 
 }  // namespace loftwick

@@ -39,11 +39,7 @@ std::vector<std::string> SplitOn(std::string_view text, char separator) {
     }
 }
 
-std::string_view Trimmed(std::string_view text) {
-    const size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
+std::string_view Trimmed(std::string_view text) { return Trim(text, " \t\r\n"); }
 
 // One $BROWSER entry, split at blanks as the shell does for an unquoted variable. "%s" is the page and
 // "%%" a percent sign; without "%s" the page goes last.

@@ -3,56 +3,16 @@
 #include <algorithm>
 
 #include "support/RuntimeError.h"
+#include "support/TextCodec.h"
 
 namespace loftwick {
 namespace {
 
 constexpr std::string_view kHeader = "WINE REGISTRY Version 2";
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string LowerAscii(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), Lower);
-    return out;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
+constexpr std::string_view kBlanks = " \t";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view TrimLeft(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    return text;
-}
-
-std::string_view TrimRight(std::string_view text) {
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-    return text;
-}
-
-void AppendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
 
 // Joins UTF-16 code units into UTF-8; a surrogate without its partner becomes U+FFFD.
 class Utf16Sink {
@@ -91,7 +51,7 @@ class Utf16Sink {
 // "hex:" / "hex(N):" byte lists: pairs of hex digits separated by commas and blanks. Returns false for
 // anything else; `continued` tells whether the line ends in the "\" that carries the list on.
 bool ParseHexBytes(std::string_view text, std::string& out, bool& continued, size_t limit) {
-    text = TrimRight(text);
+    text = TrimRight(text, kBlanks);
     continued = !text.empty() && text.back() == '\\';
     if (continued) text.remove_suffix(1);
     size_t i = 0;
@@ -102,7 +62,7 @@ bool ParseHexBytes(std::string_view text, std::string& out, bool& continued, siz
             continue;
         }
         if (i + 1 >= text.size()) return false;
-        const int hi = HexDigit(text[i]), lo = HexDigit(text[i + 1]);
+        const int hi = HexDigitValue(text[i]), lo = HexDigitValue(text[i + 1]);
         if (hi < 0 || lo < 0) return false;
         if (out.size() >= limit) return false;
         out += static_cast<char>(hi * 16 + lo);
@@ -175,8 +135,8 @@ std::optional<std::string> DecodeRegistryText(std::string_view text, size_t star
             case 'x': {
                 uint32_t unit = 0;
                 int digits = 0;
-                while (digits < 4 && i < text.size() && HexDigit(text[i]) >= 0) {
-                    unit = unit * 16 + static_cast<uint32_t>(HexDigit(text[i++]));
+                while (digits < 4 && i < text.size() && HexDigitValue(text[i]) >= 0) {
+                    unit = unit * 16 + static_cast<uint32_t>(HexDigitValue(text[i++]));
                     ++digits;
                 }
                 if (digits == 0) {
@@ -213,10 +173,7 @@ std::optional<std::string> DecodeRegistryText(std::string_view text, size_t star
 WineRegistryLookup::WineRegistryLookup(std::vector<std::string> keyPaths, std::string valueName)
     : valueName_(LowerAscii(valueName)), results_(keyPaths.size()) {
     for (const std::string& key : keyPaths) {
-        std::string_view k = key;
-        while (!k.empty() && k.front() == '\\') k.remove_prefix(1);
-        while (!k.empty() && k.back() == '\\') k.remove_suffix(1);
-        keys_.push_back(LowerAscii(k));
+        keys_.push_back(LowerAscii(Trim(key, "\\")));
     }
 }
 
@@ -283,7 +240,7 @@ void WineRegistryLookup::HandleLine(std::string_view line) {
         HandleHexContinuation(line);
         return;
     }
-    line = TrimLeft(line);
+    line = TrimLeft(line, kBlanks);
     if (line.empty() || line.front() == ';' || line.front() == '#') return;
     if (line.front() == '[') {
         HandleSection(line);
@@ -298,10 +255,7 @@ void WineRegistryLookup::HandleSection(std::string_view line) {
     size_t end = 0;
     const std::optional<std::string> path = DecodeRegistryText(line, 1, ']', end);
     if (!path) return;  // a broken key line: the values after it belong to no key we know
-    std::string_view key = *path;
-    while (!key.empty() && key.front() == '\\') key.remove_prefix(1);
-    while (!key.empty() && key.back() == '\\') key.remove_suffix(1);
-    const std::string lowered = LowerAscii(key);
+    const std::string lowered = LowerAscii(Trim(*path, "\\"));
     for (size_t i = 0; i < keys_.size(); ++i) {
         if (keys_[i] == lowered) currentKeys_.push_back(i);
     }
@@ -317,9 +271,9 @@ void WineRegistryLookup::HandleValue(std::string_view line) {
         if (!decoded) return;
         name = *decoded;
     }
-    std::string_view rest = TrimLeft(line.substr(pos));
+    std::string_view rest = TrimLeft(line.substr(pos), kBlanks);
     if (rest.empty() || rest.front() != '=') return;
-    rest = TrimLeft(rest.substr(1));
+    rest = TrimLeft(rest.substr(1), kBlanks);
     const bool wanted = !currentKeys_.empty() && LowerAscii(name) == valueName_;
 
     // Quoted text, plain or with its type: "..." or str(N):"..."
@@ -333,7 +287,7 @@ void WineRegistryLookup::HandleValue(std::string_view line) {
         if (close == std::string_view::npos || close == 4 || close > 12) return;
         uint32_t type = 0;
         for (size_t i = 4; i < close; ++i) {
-            const int d = HexDigit(rest[i]);
+            const int d = HexDigitValue(rest[i]);
             if (d < 0) return;
             type = type * 16 + static_cast<uint32_t>(d);
         }
@@ -348,11 +302,11 @@ void WineRegistryLookup::HandleValue(std::string_view line) {
     }
 
     if (rest.substr(0, 6) == "dword:") {
-        const std::string_view digits = TrimRight(rest.substr(6));
+        const std::string_view digits = TrimRight(rest.substr(6), kBlanks);
         if (digits.empty() || digits.size() > 8) return;
         uint32_t number = 0;
         for (char c : digits) {
-            const int d = HexDigit(c);
+            const int d = HexDigitValue(c);
             if (d < 0) return;
             number = number * 16 + static_cast<uint32_t>(d);
         }
@@ -373,7 +327,7 @@ void WineRegistryLookup::HandleValue(std::string_view line) {
         const size_t close = rest.find("):");
         if (close == std::string_view::npos || close == 4 || close > 12) return;
         for (size_t i = 4; i < close; ++i) {
-            const int d = HexDigit(rest[i]);
+            const int d = HexDigitValue(rest[i]);
             if (d < 0) return;
             hexType = hexType * 16 + static_cast<uint32_t>(d);
         }
@@ -399,7 +353,7 @@ void WineRegistryLookup::HandleHexContinuation(std::string_view line) {
             hexData_.clear();
         }
     } else {
-        const std::string_view trimmed = TrimRight(line);
+        const std::string_view trimmed = TrimRight(line, kBlanks);
         continued = !trimmed.empty() && trimmed.back() == '\\';
     }
     if (continued) return;

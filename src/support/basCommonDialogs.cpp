@@ -4,6 +4,7 @@
 
 #include "support/Desktop.h"
 #include "support/Program.h"
+#include "support/TextCodec.h"
 #include "support/basUtils.h"
 
 namespace loftwick {
@@ -30,10 +31,7 @@ int32_t ShowOpenDialog(std::string& fileName, const std::string& title, std::str
     FileDialogRequest request;
     request.title = title;
     request.initialFolder = initialFolder;
-    const size_t first = fileName.find_first_not_of(' ');
-    request.fileName = first == std::string::npos
-                           ? std::string()
-                           : fileName.substr(first, fileName.find_last_not_of(' ') - first + 1);
+    request.fileName = Trim(fileName);
     request.filters = ParseDialogFilter(filter);
     std::optional<std::string> chosen;
     try {

@@ -1,24 +1,22 @@
 #include "support/basErrorHandler.h"
 
-#include <array>
 #include <cstdio>
 #include <exception>
 #include <new>
 #include <optional>
+#include <set>
 
 #include "support/Clock.h"
 #include "support/Desktop.h"
 #include "support/FileSystem.h"
 #include "support/Program.h"
+#include "support/TextCodec.h"
 #include "support/basUtils.h"
 
 namespace loftwick {
 namespace {
 
 const char* const kCrLf = "\r\n";
-constexpr int32_t kCustomErrorEnd = -2147155968;  // 0x80050000
-// The code of an entry that has neither a Win32 error nor a run-time error behind it.
-constexpr int32_t kNullEntryCode = -2147221503;  // 0x80040001
 
 int64_t& ReportCount() {
     static int64_t count = 0;
@@ -48,12 +46,6 @@ std::optional<RuntimeError> PendingRuntimeError() {
     }
 }
 
-std::string TrimSpaces(const std::string& text) {
-    const size_t begin = text.find_first_not_of(' ');
-    if (begin == std::string::npos) return {};
-    return text.substr(begin, text.find_last_not_of(' ') - begin + 1);
-}
-
 std::string TimeText(OleDate now) {
     const DateParts p = SplitDate(now);
     char buffer[16];
@@ -65,28 +57,9 @@ std::string TimeText(OleDate now) {
 std::string PlaceLines(const std::string& location, const std::string& notes, const std::string& lineEnd) {
     std::string lines;
     if (!location.empty()) lines += "Code module: " + location + lineEnd;
-    if (!notes.empty()) lines += "Notes: " + lineEnd + TrimSpaces(notes) + lineEnd;
+    if (!notes.empty()) lines += "Notes: " + lineEnd + std::string(Trim(notes)) + lineEnd;
     return lines;
 }
-
-// The codes already reported in one report: room for 20, as many as any report could need; codes past
-// that are still reported, only no longer remembered.
-class ReportedCodes {
-  public:
-    bool Contains(int32_t code) const {
-        for (size_t i = 0; i < count_; ++i) {
-            if (codes_[i] == code) return true;
-        }
-        return false;
-    }
-    void Add(int32_t code) {
-        if (count_ < codes_.size()) codes_[count_++] = code;
-    }
-
-  private:
-    std::array<int32_t, 20> codes_{};
-    size_t count_ = 0;
-};
 
 }  // namespace
 
@@ -96,36 +69,36 @@ std::string Win32ErrorText(int64_t code) {
     const char* name = nullptr;
     const char* description = nullptr;
     switch (code) {
-        case 0:
+        case win32err::Success:
             description = "The operation completed successfully";
             break;
-        case 1:
+        case win32err::InvalidFunction:
             name = "ERROR_INVALID_FUNCTION";
             break;
-        case 2:
+        case win32err::FileNotFound:
             name = "ERROR_FILE_NOT_FOUND";
             break;
-        case 3:
+        case win32err::PathNotFound:
             name = "ERROR_PATH_NOT_FOUND";
             break;
-        case 4:
+        case win32err::TooManyOpenFiles:
             name = "ERROR_TOO_MANY_OPEN_FILES";
             break;
-        case 5:
+        case win32err::AccessDenied:
             name = "ERROR_ACCESS_DENIED";
             break;
-        case 6:
+        case win32err::InvalidHandle:
             name = "ERROR_INVALID_HANDLE";
             break;
-        case 87:
+        case win32err::InvalidParameter:
             name = "ERROR_INVALID_PARAMETER";
             description = "The parameter is incorrect";
             break;
-        case 536:
+        case win32err::PipeListening:
             name = "ERROR_PIPE_LISTENING";
             description = "Waiting for a process to open the other end of the pipe";
             break;
-        case 997:
+        case win32err::IoPending:
             name = "ERROR_IO_PENDING";
             description = "Overlapped I/O operation is in progress.";
             break;
@@ -173,7 +146,7 @@ std::string& LatestReason() {
 
 std::string LastErrorReason() { return LatestReason(); }
 
-std::string FormatErrorReport(const std::string& location, const std::string& notes, bool showMessage) {
+std::string HandleError(const std::string& location, const std::string& notes, bool showMessage) {
     ++ReportCount();
     std::string report;
     try {
@@ -185,10 +158,10 @@ std::string FormatErrorReport(const std::string& location, const std::string& no
                                       : std::string();
 
         std::string entryNotes = notes;
-        ReportedCodes reported;
+        // A code the report holds already is not told twice.
+        std::set<int32_t> reported;
         auto addEntry = [&](int32_t code, auto&& format) {
-            if (reported.Contains(code)) return;
-            reported.Add(code);
+            if (!reported.insert(code).second) return;
             if (!report.empty()) {
                 report += kCrLf;
                 report += kCrLf;
@@ -248,23 +221,11 @@ std::string OneErrorBox::MoreErrorsLine() const {
     return "More errors: " + std::to_string(more_) + ", written to the log " + LogFolder() + LogFileName();
 }
 
-std::string HandleError(const std::string& location, const std::string& notes, bool showMessage) {
-    try {
-        return FormatErrorReport(location, notes, showMessage);
-    } catch (...) {
-        return {};
-    }
-}
-
 namespace {
 
 // $XDG_STATE_HOME/loftwick/ (default ~/.local/state/loftwick/), created when missing; "" without a home.
 std::string StateFolder() {
-    // Relative values are to be ignored, as the base-directory rules say.
-    std::string stateHome = Environ("XDG_STATE_HOME");
-    if (stateHome.empty() || stateHome.front() != '/') {
-        stateHome = Environ("HOME").empty() ? std::string() : Environ("HOME") + "/.local/state";
-    }
+    std::string stateHome = XdgFolder("XDG_STATE_HOME", ".local/state");
     if (stateHome.empty()) return "";
     AddPathSeparator(stateHome);
     const std::string folder = stateHome + "loftwick/";

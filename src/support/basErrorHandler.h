@@ -1,7 +1,9 @@
 #pragma once
+#include <concepts>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "support/RuntimeError.h"
 #include "support/Variant.h"
@@ -10,8 +12,9 @@ namespace loftwick {
 
 // Reports the failure being handled: call it from inside a catch block (it reads the current
 // exception, a RuntimeError or any other) or with no exception pending. It collects the last Win32
-// error, builds the report, appends it to the daily log and shows it in a message box titled AppTitle
-// (not when IsUnattended). Never throws. Returns the report text.
+// error (and clears it, so that it is not reported again) and the exception being handled, builds the
+// report of one entry per distinct code, appends it to the daily log and shows it in a message box
+// titled AppTitle (not when IsUnattended or showMessage is false). Never throws. Returns the report text.
 std::string HandleError(const std::string& location, const std::string& notes = "", bool showMessage = true);
 
 // The reason given by the latest report (the error's description, or the system's error text), for
@@ -22,11 +25,6 @@ std::string LastErrorReason();
 // report made since then means the run did not go well, whatever else it got done.
 int64_t ErrorsReported();
 
-// What HandleError does: collects the last Win32 error (and clears it, so that it is not reported again)
-// and the exception being handled, builds the report of one entry per distinct code, logs it, and shows
-// it unless IsUnattended or showMessage is false. Never throws.
-std::string FormatErrorReport(const std::string& location, const std::string& notes, bool showMessage);
-
 // One entry of a report, each line ended by lineEnd. For a run-time error: "error object: ...", "error
 // number: ...", "source: ...", then the location and notes lines, then "description: ...". For a number:
 // "error code: ...". For Null: "reason: " (a text value follows the label).
@@ -35,9 +33,7 @@ std::string FormatErrorEntry(const RuntimeError& error, const std::string& locat
 std::string FormatErrorEntry(const Variant& value, const std::string& location, const std::string& notes,
                              const std::string& lineEnd);
 
-// Numbers a component raises above 0x80040000 (exclusive) and below 0x80050000; reports show them as the
-// distance above 0x80040000.
-inline constexpr int32_t kCustomErrorBase = -2147221504;  // 0x80040000
+// Whether a number lies in the components' range above kCustomErrorBase.
 bool IsCustomError(int32_t number);
 
 // "ERROR_FILE_NOT_FOUND" for 2, "ERROR_INVALID_PARAMETER: The parameter is incorrect" for 87, ...
@@ -82,27 +78,41 @@ class OneErrorBox {
     int64_t more_ = 0;
 };
 
-// Runs `body`; on any exception reports it with HandleError(location, notes) and returns `neutral`.
-// This is the program's one shape of error trap.
-template <class R, class F>
-R Trapped(std::string_view location, std::string_view notes, R neutral, F&& body) {
-    // Views, so that a trap that never springs costs no text: most of them guard every object of a scan.
+// Runs `body`; on any exception reports it with HandleError(location, notes()) and returns `neutral`.
+// This is the program's one shape of error trap. The notes are a callable evaluated only in the catch,
+// so that a trap that never springs costs no text: most of them guard every object of a scan.
+template <class R, class N, class F>
+requires std::invocable<N&> R Trapped(std::string_view location, N&& notes, R neutral, F&& body) {
     try {
         return body();
     } catch (...) {
-        HandleError(std::string(location), std::string(notes));
+        HandleError(std::string(location), std::string(notes()));
         return neutral;
     }
 }
 
+// The same with fixed notes.
+template <class R, class F>
+R Trapped(std::string_view location, std::string_view notes, R neutral, F&& body) {
+    return Trapped(
+        location, [notes] { return notes; }, std::move(neutral), std::forward<F>(body));
+}
+
 // The same for a procedure without a result.
-template <class F>
-void TrappedVoid(std::string_view location, std::string_view notes, F&& body) {
+template <class N, class F>
+requires std::invocable<N&>
+void TrappedVoid(std::string_view location, N&& notes, F&& body) {
     try {
         body();
     } catch (...) {
-        HandleError(std::string(location), std::string(notes));
+        HandleError(std::string(location), std::string(notes()));
     }
+}
+
+template <class F>
+void TrappedVoid(std::string_view location, std::string_view notes, F&& body) {
+    TrappedVoid(
+        location, [notes] { return notes; }, std::forward<F>(body));
 }
 
 }  // namespace loftwick

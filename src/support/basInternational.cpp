@@ -7,15 +7,12 @@
 #include "support/Controls.h"
 #include "support/FileSystem.h"
 #include "support/Program.h"
+#include "support/TextCodec.h"
 #include "support/basErrorHandler.h"
 #include "support/basRegistry.h"
 #include "support/basUtils.h"
 
 namespace loftwick {
-
-std::string LanguageRoot;
-std::string LanguageDir;
-int32_t LanguageIndex = 2;
 
 namespace {
 
@@ -27,37 +24,18 @@ constexpr int32_t kLangNeutral = 0;
 // Texts are read into a buffer of this many characters; longer values are cut, as they always were.
 constexpr size_t kMaxTextChars = 799;
 
-bool EndsInSeparator(const std::string& s) { return !s.empty() && (s.back() == '/' || s.back() == '\\'); }
-
 std::string WithSeparator(const std::string& folder) {
     return EndsInSeparator(folder) ? folder : folder + "/";
 }
 
 std::string StringsFile(const std::string& code) {
-    return LanguageRoot + WithSeparator(code) + "strings.txt";
-}
-
-bool IsDirectory(const std::string& path) {
-    PreserveLastError keep;
-    try {
-        const std::optional<FileInfo> info = TheFileSystem().Stat(path);
-        return info && info->kind == EntryKind::Directory;
-    } catch (...) {
-        return false;
-    }
+    return Program().LanguageRoot + WithSeparator(code) + "strings.txt";
 }
 
 std::string ReadText(const std::string& file, const std::string& key) {
     std::string text = GetIniValue("Common", key, "", file);
     const size_t cut = utf8::ByteOffset(text, kMaxTextChars);
     if (cut < text.size()) text.erase(cut);
-    return text;
-}
-
-std::string LowerAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
     return text;
 }
 
@@ -99,28 +77,27 @@ int32_t GetUserDefaultLangID() {
 }
 
 void GetUserLanguage() {
-    try {
-        LanguageRoot = FindLanguageRoot(Program().ProgramDir);
+    TrappedVoid("basInternational:GetUserLanguage", "", [] {
+        Program().LanguageRoot = FindLanguageRoot(Program().ProgramDir);
         std::string code = GetIniValue("Common", "Language", "");
         if (!code.empty() && !FileExists(StringsFile(code))) code.clear();
         if (code.empty()) code = GetUserDefaultLangID() == kLangRussian ? "ru" : "en";
         // The language of the system may have no file either; English is then the answer all the same.
         if (!FileExists(StringsFile(code))) code = "en";
-        LanguageDir = LanguageRoot + WithSeparator(code);
-        LanguageIndex = LanguageNumber(Variant(code), 2);
-        if (LanguageIndex == 0) LanguageIndex = 2;
-    } catch (...) {
-        HandleError("basInternational:GetUserLanguage");
-    }
+        Program().LanguageDir = Program().LanguageRoot + WithSeparator(code);
+        Program().LanguageIndex = LanguageNumber(Variant(code), 2);
+        if (Program().LanguageIndex == 0) Program().LanguageIndex = 2;
+    });
 }
 
 std::string GetString(int32_t number) {
     const std::string key = std::to_string(number);
     std::string text;
     try {
-        text = ReadText(LanguageDir + "strings.txt", key);
+        text = ReadText(Program().LanguageDir + "strings.txt", key);
         // Only a Russian text falls back to English: any other language stands on its own file.
-        if (text.empty() && LanguageIndex != 2) text = ReadText(LanguageRoot + "en/strings.txt", key);
+        if (text.empty() && Program().LanguageIndex != 2)
+            text = ReadText(Program().LanguageRoot + "en/strings.txt", key);
     } catch (...) {
         text.clear();
     }
@@ -130,8 +107,7 @@ std::string GetString(int32_t number) {
 
 int32_t LanguageNumber(const Variant& value, int32_t defaultValue) {
     if (const std::optional<double> number = value.ToNumber()) {
-        const double whole =
-            std::nearbyint(*number);  // halves to even, as every whole-number conversion here
+        const double whole = RoundHalfEven(*number);
         if (whole == 1.0) return 1;
         if (whole == 2.0) return 2;
         return defaultValue;

@@ -12,17 +12,9 @@ namespace loftwick {
 // (settings-file format, section "Common", the key being the text's number in decimal) and the help page.
 // Texts are UTF-8.
 
-// The folder of the language folders, ending in "/": "Language/" beside the executable, or in an
-// installed layout <prefix>/share/loftwick/Language/ when the executable lives in <prefix>/bin.
-extern std::string LanguageRoot;
-// LanguageRoot + the chosen code + "/".
-extern std::string LanguageDir;
-// 1 when the chosen language is Russian ("ru", or a folder named 1), 2 for any other.
-extern int32_t LanguageIndex;
-
 // Chooses the language: the "Language" setting of section "Common" when its folder holds a
-// "strings.txt", else "ru" for a Russian user, else "en". Sets the three globals; an error is reported
-// and leaves them as far as they were set.
+// "strings.txt", else "ru" for a Russian user, else "en". Sets the three language program values; an error is
+// reported and leaves them as far as they were set.
 void GetUserLanguage();
 
 // Text number `number` of the chosen language; a Russian text that is missing is taken from the English

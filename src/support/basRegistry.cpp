@@ -8,6 +8,7 @@
 #include "support/IniFile.h"
 #include "support/Program.h"
 #include "support/RuntimeError.h"
+#include "support/TextCodec.h"
 #include "support/WineRegistry.h"
 #include "support/basUtils.h"
 
@@ -16,16 +17,6 @@ namespace {
 
 // A settings file larger than this is not a settings file; it is not read (nor rewritten).
 constexpr uint64_t kMaxSettingsSize = 64ull << 20;
-
-bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != prefix[i]) return false;
-    }
-    return true;
-}
 
 // The keys to look in for a key under HKEY_LOCAL_MACHINE. The proxies are 32-bit programs: in a 64-bit
 // prefix their keys lie in the 32-bit view below Software\Wow6432Node, which is what they themselves see,
@@ -78,7 +69,7 @@ std::string ReadSettings(const std::string& path) {
         // Only a file that is not there reads as empty; one that cannot be looked at must not be
         // replaced by a file holding nothing but the key being written.
         const uint32_t err = GetLastError();
-        if (err == 2 || err == 3) return {};
+        if (err == win32err::FileNotFound || err == win32err::PathNotFound) return {};
         Raise(vberr::PathFileAccessError);
     }
     if (info->kind != EntryKind::File || info->size > kMaxSettingsSize) Raise(vberr::PathFileAccessError);
@@ -141,13 +132,11 @@ std::string MyRegQueryStringValue(uint32_t rootKey, const std::string& subKey, c
 std::string WindowsPathToNative(const std::string& windowsPath) {
     std::string path = windowsPath;
     std::string root;
-    const bool hasDrive = path.size() >= 2 && path[1] == ':' &&
-                          ((path[0] >= 'a' && path[0] <= 'z') || (path[0] >= 'A' && path[0] <= 'Z'));
+    const bool hasDrive =
+        path.size() >= 2 && path[1] == ':' && LowerAscii(path[0]) >= 'a' && LowerAscii(path[0]) <= 'z';
     const std::string prefix = WinePrefix();
     if (hasDrive && !prefix.empty()) {
-        const char letter =
-            static_cast<char>(path[0] >= 'A' && path[0] <= 'Z' ? path[0] - 'A' + 'a' : path[0]);
-        root = DriveRoot(prefix, letter);
+        root = DriveRoot(prefix, LowerAscii(path[0]));
         while (!root.empty() && root.back() == '/') root.pop_back();
         path.erase(0, 2);
     }
@@ -172,64 +161,34 @@ std::string GetIniValue(const std::string& section, const std::string& key, cons
     }
 }
 
-namespace {
-IniWriteBatch* gActiveBatch = nullptr;
-}  // namespace
-
-IniWriteBatch::IniWriteBatch(const std::string& file) : outer_(gActiveBatch) {
-    PreserveLastError keep;
-    path_ = SettingsFile(file);
-    try {
-        if (!path_.empty()) {
-            before_ = ReadSettings(path_);
-            readable_ = true;
-        }
-    } catch (...) {
-        readable_ = false;
-    }
-    text_ = before_;
-    gActiveBatch = this;
-}
-
-IniWriteBatch::~IniWriteBatch() {
-    Commit();
-    gActiveBatch = outer_;
-}
-
-bool IniWriteBatch::Commit() {
-    PreserveLastError keep;
-    if (!readable_ || path_.empty()) return false;
-    if (text_ == before_) return true;
-    try {
-        WriteFileAtomically(TheFileSystem(), path_, text_);
-        before_ = text_;
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
 bool WriteIniValue(const std::string& section, const std::string& key, const std::string& value,
                    const std::string& file) {
+    return WriteIniValues({{section, key, value}}, file);
+}
+
+bool WriteIniValues(const std::vector<IniValue>& values, const std::string& file) {
     PreserveLastError keep;
     try {
         const std::string path = SettingsFile(file);
         if (path.empty()) return false;
-        if (gActiveBatch && gActiveBatch->path_ == path) {
-            if (!gActiveBatch->readable_) return false;
-            IniDocument document(gActiveBatch->text_);
-            if (!document.Set(section, key, value)) return false;
-            gActiveBatch->text_ = document.Text();
-            return true;
+        std::string before;
+        bool readable = true;
+        try {
+            before = ReadSettings(path);
+        } catch (...) {
+            readable = false;
         }
-        // A file that exists but cannot be read is left alone rather than replaced by one key.
-        const std::string before = ReadSettings(path);
+        // A file that exists but cannot be read is left alone rather than replaced by these keys alone.
+        if (!readable) return false;
         IniDocument document(before);
-        if (!document.Set(section, key, value)) return false;
+        // A value the file cannot hold (a line break in it) is left out; the others are still written.
+        bool allSet = true;
+        for (const IniValue& v : values) allSet = document.Set(v.section, v.key, v.value) && allSet;
         const std::string after = document.Text();
-        if (after == before) return true;
+        if (after == before) return allSet;
         WriteFileAtomically(TheFileSystem(), path, after);
-        return true;
+        return allSet;
+
     } catch (...) {
         return false;
     }
@@ -243,9 +202,8 @@ std::string ChooseIniFileName(const std::string& programDir, const std::string& 
         PreserveLastError keep;
         if (!folder.empty() && TheFileSystem().IsWritableDirectory(folder)) return folder + name;
     }
-    // Relative values are to be ignored, as the base-directory rules say.
-    std::string config = Environ("XDG_CONFIG_HOME");
-    if (config.empty() || config.front() != '/') config = Environ("HOME") + "/.config";
+    std::string config = XdgFolder("XDG_CONFIG_HOME", ".config");
+    if (config.empty()) config = "/.config";  // no home: where the settings have always gone then
     AddPathSeparator(config);
     config += "loftwick/";
     MakeDirs(config);

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "support/WineRegistry.h"
 
@@ -39,29 +40,20 @@ std::string GetIniValue(const std::string& section, const std::string& key, cons
 bool WriteIniValue(const std::string& section, const std::string& key, const std::string& value,
                    const std::string& file = "");
 
-// The settings file for an executable: exeName + ".ini" beside it when its folder is writable, else in
-// $XDG_CONFIG_HOME/loftwick/ (~/.config/loftwick/), which is created when missing.
-// Gathers the WriteIniValue calls made to one settings file while it lives and writes the file once, when
-// it ends: saving a window's settings replaces the file one time instead of once per key.
-class IniWriteBatch {
-  public:
-    explicit IniWriteBatch(const std::string& file = "");
-    ~IniWriteBatch();
-    IniWriteBatch(const IniWriteBatch&) = delete;
-    IniWriteBatch& operator=(const IniWriteBatch&) = delete;
-
-    // Writes what was gathered; true when the file holds it. Called by the destructor too.
-    bool Commit();
-
-  private:
-    friend bool WriteIniValue(const std::string&, const std::string&, const std::string&, const std::string&);
-    std::string path_;
-    std::string before_;
-    std::string text_;
-    bool readable_ = false;
-    IniWriteBatch* outer_ = nullptr;
+// One value of a settings file.
+struct IniValue {
+    std::string section;
+    std::string key;
+    std::string value;
 };
 
+// Sets every value in one read-set-write of the settings file: saving a window's settings replaces the
+// file one time instead of once per key, all of them or none. A file that exists but cannot be read is
+// left as it is; a value it cannot hold (a line break in it) is left out. True when every value is written.
+bool WriteIniValues(const std::vector<IniValue>& values, const std::string& file = "");
+
+// The settings file for an executable: exeName + ".ini" beside it when its folder is writable, else in
+// $XDG_CONFIG_HOME/loftwick/ (~/.config/loftwick/), which is created when missing.
 std::string ChooseIniFileName(const std::string& programDir, const std::string& exeName);
 
 }  // namespace loftwick

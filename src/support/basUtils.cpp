@@ -18,24 +18,12 @@
 #include "support/FileSystem.h"
 #include "support/Program.h"
 #include "support/RuntimeError.h"
+#include "support/TextCodec.h"
 
 namespace loftwick {
 namespace {
 
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
-
-std::string TrimBlanks(const std::string& text) {
-    size_t begin = 0, end = text.size();
-    while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) ++begin;
-    while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
-    return text.substr(begin, end - begin);
-}
-
-size_t RightTrimmedLength(const std::string& path) {
-    size_t end = path.size();
-    while (end > 0 && path[end - 1] == ' ') --end;
-    return end;
-}
+size_t RightTrimmedLength(const std::string& path) { return TrimRight(path).size(); }
 
 // "*" any run of characters, "?" exactly one; names compare exactly, as file names do here.
 bool WildcardMatch(const std::string& pattern, const std::string& name) {
@@ -62,10 +50,7 @@ bool WildcardMatch(const std::string& pattern, const std::string& name) {
 // system's temporary folder anyone can plant the names a save or a temporary file will use. "" when
 // there is no home, or the name is taken by anything but a folder.
 std::string PrivateTempFolder() {
-    std::string base = Environ("XDG_CACHE_HOME");
-    // Relative values are to be ignored, as the base-directory rules say.
-    if (base.empty() || base.front() != '/')
-        base = Environ("HOME").empty() ? std::string() : Environ("HOME") + "/.cache";
+    std::string base = XdgFolder("XDG_CACHE_HOME", ".cache");
     if (base.empty()) return {};
     AddPathSeparator(base);
     const std::string folder = base + "loftwick/";
@@ -114,7 +99,7 @@ Variant NumOrDefault(const Variant& value, const Variant& defaultValue) {
                 return Variant(value.AsDate().Serial());
             case Variant::Kind::Text: {
                 if (ParseNumber(value.AsText())) return value;
-                if (const auto date = ParseDateOrTime(TrimBlanks(value.AsText())))
+                if (const auto date = ParseDateOrTime(std::string(Trim(value.AsText(), " \t"))))
                     return Variant(date->Serial());
                 return defaultValue;
             }
@@ -127,10 +112,18 @@ Variant NumOrDefault(const Variant& value, const Variant& defaultValue) {
 int32_t ToLong(const Variant& value, int32_t defaultValue) {
     const std::optional<double> number = NumOrDefault(value, Variant(defaultValue)).ToNumber();
     if (!number) Raise(vberr::TypeMismatch);
-    // The default rounding mode rounds halves to even, as the classic conversion does.
-    const double whole = std::nearbyint(*number);
+    const std::optional<int32_t> whole = RoundedLong(*number);
+    if (!whole) Raise(vberr::Overflow);
+    return *whole;
+}
+
+// The default rounding mode rounds halves to even, as the classic conversion does.
+double RoundHalfEven(double number) { return std::nearbyint(number); }
+
+std::optional<int32_t> RoundedLong(double number) {
+    const double whole = RoundHalfEven(number);
     if (!(whole >= std::numeric_limits<int32_t>::min() && whole <= std::numeric_limits<int32_t>::max())) {
-        Raise(vberr::Overflow);
+        return std::nullopt;
     }
     return static_cast<int32_t>(whole);
 }
@@ -192,15 +185,22 @@ std::string StripNulls(const std::string& text) { return text.substr(0, text.fin
 
 // --- Paths ------------------------------------------------------------------------------------------
 
+std::string XdgFolder(const std::string& variable, const std::string& underHome) {
+    const std::string value = Environ(variable);
+    if (!value.empty() && value.front() == '/') return value;
+    const std::string home = Environ("HOME");
+    return home.empty() ? std::string() : home + "/" + underHome;
+}
+
 std::string AddPathSeparator(std::string& path) {
     path.resize(RightTrimmedLength(path));
-    if (!path.empty() && !IsSeparator(path.back())) path += '/';
+    if (!path.empty() && !EndsInSeparator(path)) path += '/';
     return path;
 }
 
 std::string GetFolder(const std::string& path) {
     for (size_t i = RightTrimmedLength(path); i-- > 0;) {
-        if (IsSeparator(path[i])) return path.substr(0, i + 1);
+        if (IsPathSeparator(path[i])) return path.substr(0, i + 1);
         // "c:name" lies in the root of drive c.
         if (path[i] == ':') return path.substr(0, i + 1) + "\\";
     }
@@ -215,7 +215,7 @@ std::string GetFolder(const Variant& path) {
 std::string GetFileName(const std::string& path) {
     const size_t end = RightTrimmedLength(path);
     for (size_t i = end; i-- > 0;) {
-        if (IsSeparator(path[i]) || path[i] == ':') return path.substr(i + 1, end - i - 1);
+        if (IsPathSeparator(path[i]) || path[i] == ':') return path.substr(i + 1, end - i - 1);
     }
     return path;
 }
@@ -231,6 +231,16 @@ bool FileExists(const std::string& path) {
     PreserveLastError keep;
     try {
         return TheFileSystem().OpenRead(path, true) != nullptr;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool IsDirectory(const std::string& path) {
+    PreserveLastError keep;
+    try {
+        const std::optional<FileInfo> info = TheFileSystem().Stat(path);
+        return info && info->kind == EntryKind::Directory;
     } catch (...) {
         return false;
     }
@@ -346,10 +356,6 @@ std::string MakeTempFileName(const std::string& ext) {
         }
     }
     return {};
-}
-
-void CopyWholeFile(const std::string& from, const std::string& to, size_t blockSize) {
-    CopyFilePart(from, 0, to, blockSize);
 }
 
 void CopyContent(InputFile& in, uint64_t offset, OutputFile& out, size_t blockSize) {

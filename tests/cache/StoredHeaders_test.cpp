@@ -1,21 +1,40 @@
+// Stored header blocks and date texts as data: each golden folder holds the start of a cache file
+// (input.bin) and what the parse and an object bound to the file make of it (expected.txt); Dates.txt
+// holds one date text or date per row.
 #include "cache/StoredHeaders.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
-#include "support/TestEnv.h"
+#include "cache/CacheTestKit.h"
 
-namespace loftwick {
+namespace loftwick::test {
 namespace {
 
-std::string Slurp(const std::filesystem::path& path) {
+namespace fs = std::filesystem;
+const fs::path kGolden = fs::path(LOFTWICK_SOURCE_DIR) / "tests/cache/golden";
+
+std::string Slurp(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream ss;
     ss << in.rdbuf();
     return ss.str();
+}
+
+// Bytes as text: printable ASCII as it is, the rest as \xNN.
+inline std::string Escaped(const std::string& bytes) {
+    std::string out;
+    for (const unsigned char c : bytes) {
+        char hex[5];
+        std::snprintf(hex, sizeof hex, "\\x%02X", c);
+        out += c >= 0x20 && c < 0x7F && c != '\\' ? std::string(1, static_cast<char>(c)) : hex;
+    }
+    return out;
 }
 
 std::string Describe(const StoredHeaderBlock& b) {
@@ -28,18 +47,32 @@ std::string Describe(const StoredHeaderBlock& b) {
     return ss.str();
 }
 
-// Each folder holds the start of a cache file (input.bin) and what the parse makes of it (expected.txt).
-TEST(StoredHeaderBlock, GoldenCases) {
-    const std::filesystem::path root =
-        std::filesystem::path(LOFTWICK_SOURCE_DIR) / "tests/cache/golden/StoredHeaders";
+TEST_F(CacheFixture, StoredHeaderGoldenCasesParseAndBind) {
+    builder::WinProxyCache cache(root_ / "cache");
+    Program().CacheDir = cache.CacheDir();
     int cases = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(root)) {
-        SCOPED_TRACE(entry.path().filename().string());
-        EXPECT_EQ(Describe(ParseStoredHeaderBlock(Slurp(entry.path() / "input.bin"))),
-                  Slurp(entry.path() / "expected.txt"));
+    for (const auto& entry : fs::directory_iterator(kGolden / "StoredHeaders")) {
+        const std::string name = entry.path().filename().string();
+        SCOPED_TRACE(name);
+        const std::string input = Slurp(entry.path() / "input.bin");
+        builder::WinProxyObject file;
+        file.host = "h";
+        file.fileName = name;
+        file.rawFile = input;
+        const auto object = NewCacheObject(WinProxyKit::kProxyType);
+        object->setFileName(cache.Add(file));
+        EXPECT_EQ(object->fileName(), cache.PathOf(file));
+        std::string got = Describe(ParseStoredHeaderBlock(input)) + "bound:\n" + FactsOf(*object);
+        ASSERT_TRUE(object->FileCopy(root_ / "copy"));
+        const std::string copy = root_.ReadFile("copy");
+        got += "copy=" + std::to_string(copy.size()) + " bytes: " + Escaped(copy.substr(0, 24)) + "\n";
+        if (!object->DateModified().IsZero() || !object->DateRetrieved().IsZero())
+            got += "copy stamped=" + FormatGeneralDate(EpochToLocalDate(WriteTimeOf(root_ / "copy"))) + "\n";
+        EXPECT_EQ(got, Slurp(entry.path() / "expected.txt"));
         ++cases;
     }
-    EXPECT_GE(cases, 10);
+    EXPECT_GE(cases, 12);
+    EXPECT_EQ(ReportCount(), 0u);
 }
 
 // Cut a complete block short at every length: nothing may read past the text, the URL appears only once
@@ -70,85 +103,73 @@ TEST(StoredHeaderBlock, EveryTruncationIsSafeAndEndsOnlyWhenTheBlockDoes) {
     }
 }
 
-TEST(StoredHeaderBlock, CarriageReturnTwoAfterACarriageReturnEndsTheBlock) {
-    const std::string text = std::string(9, 'x') + "http://a/\r\nHTTP/1.0 200\r\nDate: d\r\n\r\nbody";
-    EXPECT_EQ(ParseStoredHeaderBlock(text).headerLength, static_cast<int64_t>(text.size() - 4));
-    // CR LF CR with only two characters after the first CR is not enough.
-    EXPECT_EQ(ParseStoredHeaderBlock(text.substr(0, text.size() - 5)).headerLength, 0);
+// "YYYY-MM-DD hh:mm:ss", "YYYY-MM-DD" or "hh:mm:ss".
+OleDate DateOf(const std::string& text) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &h, &mi, &s) >= 3)
+        return MakeDate(y, mo, d, h, mi, s);
+    if (std::sscanf(text.c_str(), "%d:%d:%d", &h, &mi, &s) == 3) return OleDate(TimeSerial(h, mi, s));
+    ADD_FAILURE() << "not a date: " << text;
+    return {};
 }
 
-// The clock stands at 2024-12-06; two-digit years are read relative to it.
-class InternetDate : public test::ProgramFixture {};
-
-TEST_F(InternetDate, WorkedExamplesInMoscow1994) {
-    test::ScopedTimeZone tz("Europe/Moscow");  // UTC+3 in 1994
-    EXPECT_EQ(InternetDateTime2Date("Sun, 06 Nov 1994 08:49:37 GMT"), MakeDate(1994, 11, 6, 11, 49, 37));
-    EXPECT_EQ(InternetDateTime2Date("Sun Nov  6 08:49:37 1994"), MakeDate(1994, 11, 6, 8, 49, 37));
-    EXPECT_EQ(InternetDateTime2Date("Sunday, 06-Nov-94 08:49:37 GMT"), MakeDate(1994, 11, 6, 11, 49, 37));
-    EXPECT_EQ(InternetDateTime2Date("  Sun, 06 Nov 1994 08:49:37 GMT  "), MakeDate(1994, 11, 6, 11, 49, 37));
-    // Unknown or lower-case zones leave the time as written; only the first zone counts.
-    EXPECT_EQ(InternetDateTime2Date("Sun, 06 Nov 1994 08:49:37 gmt"), MakeDate(1994, 11, 6, 8, 49, 37));
-    EXPECT_EQ(InternetDateTime2Date("Sun, 06 Nov 1994 08:49:37 CET"), MakeDate(1994, 11, 6, 8, 49, 37));
-    EXPECT_EQ(InternetDateTime2Date("Sun, 06 Nov 1994 08:49:37 +2400x"), MakeDate(1994, 11, 6, 8, 49, 37));
-    EXPECT_EQ(InternetDateTime2Date("06 Nov 1994 08:49:37 GMT PST"), MakeDate(1994, 11, 6, 11, 49, 37));
+// A date as the program shows it, marked when the text does not give the date back exactly.
+std::string Shown(std::optional<OleDate> date) {
+    if (!date) return "none";
+    const std::string text = FormatGeneralDate(*date);
+    return DateOf(text) == *date ? text : text + " (not whole seconds)";
 }
 
-TEST_F(InternetDate, UtcZonesFollowTheMachinesRulesNotAFixedShift) {
-    // The test main runs in UTC: a GMT date is the wall clock as written.
-    EXPECT_EQ(InternetDateTime2Date("Sun, 06 Nov 1994 08:49:37 GMT"), MakeDate(1994, 11, 6, 8, 49, 37));
-    for (const char* zone : {"UTC", "UT", "Z"}) {
-        EXPECT_EQ(InternetDateTime2Date(std::string("06 Nov 1994 08:49:37 ") + zone),
-                  MakeDate(1994, 11, 6, 8, 49, 37));
+std::string Call(const std::string& call, const std::string& arg) {
+    const size_t semicolon = arg.find(" ; ");
+    const std::string first = arg.substr(0, semicolon);
+    const std::string second = semicolon == std::string::npos ? "" : arg.substr(semicolon + 3);
+    int n[6] = {};
+    std::istringstream(arg) >> n[0] >> n[1] >> n[2] >> n[3] >> n[4] >> n[5];
+    if (call == "internet") return Shown(InternetDateTime2Date(arg));
+    if (call == "parse") return Shown(ParseDateOrTime(arg));
+    if (call == "utc") return Shown(EpochToUtcDate(std::stoll(arg)));
+    if (call == "local") return Shown(EpochToLocalDate(std::stoll(arg)));
+    if (call == "stamp" || call == "stamplocal")
+        return Shown(TimeDateStampToDate(std::stoll(arg), call == "stamplocal"));
+    if (call == "tolocal") return Shown(DateToLocalDate(DateOf(arg)));
+    if (call == "fromfiletime") return Shown(FileTimeToLocalDate(FileTimeSpec{std::stoll(arg), 0}));
+    if (call == "filetime") return std::to_string(LocalDateToFileTime(DateOf(arg)).seconds);
+    if (call == "epoch") {
+        const auto e = LocalDateToEpoch(DateOf(arg));
+        return e ? std::to_string(*e) : "none";
     }
-    test::ScopedTimeZone tz("America/New_York");
-    EXPECT_EQ(InternetDateTime2Date("Tue, 15 Jul 2003 12:00:00 GMT"), MakeDate(2003, 7, 15, 8, 0, 0));
-    EXPECT_EQ(InternetDateTime2Date("Wed, 15 Jan 2003 12:00:00 GMT"), MakeDate(2003, 1, 15, 7, 0, 0));
+    if (call == "iso") return FormatIsoLocal(DateOf(arg));
+    if (call == "serial") return (std::ostringstream() << DateOf(arg).Serial()).str();
+    if (call == "dateserial") return Shown(DateSerial(n[0], n[1], n[2]));
+    if (call == "makedate") return Shown(MakeDate(n[0], n[1], n[2], n[3], n[4], n[5]));
+    if (call == "days") return std::to_string(DayBoundaries(DateOf(first), DateOf(second)));
+    if (call == "hours") return std::to_string(HourBoundaries(DateOf(first), DateOf(second)));
+    if (call == "seconds") return std::to_string(SecondBoundaries(DateOf(first), DateOf(second)));
+    if (call == "adddays") return Shown(AddDays(DateOf(first), std::stoll(second)));
+    if (call == "addseconds") return Shown(AddSeconds(DateOf(first), std::stoll(second)));
+    if (call == "parts") {
+        const DateParts p = SplitDate(DateOf(arg));
+        return (std::ostringstream() << p.year << ' ' << p.month << ' ' << p.day << ' ' << p.hour << ' '
+                                     << p.minute << ' ' << p.second << " weekday " << p.weekday)
+            .str();
+    }
+    ADD_FAILURE() << "unknown call " << call;
+    return {};
 }
 
-TEST_F(InternetDate, NamedAndNumericZonesUseTheirRealOffsets) {
-    test::ScopedTimeZone tz("Europe/Berlin");
-    const auto at = [](const std::string& zone) {
-        return InternetDateTime2Date("Tue, 15 Jul 2003 12:00:00 " + zone);
-    };
-    EXPECT_EQ(at("PDT"), MakeDate(2003, 7, 15, 21, 0, 0));  // 19:00 UTC, summer in Berlin
-    EXPECT_EQ(at("EST"), MakeDate(2003, 7, 15, 19, 0, 0));
-    EXPECT_EQ(at("CDT"), MakeDate(2003, 7, 15, 19, 0, 0));
-    EXPECT_EQ(at("MST"), MakeDate(2003, 7, 15, 21, 0, 0));
-    EXPECT_EQ(at("+0230"), MakeDate(2003, 7, 15, 11, 30, 0));
-    EXPECT_EQ(at("-0500"), MakeDate(2003, 7, 15, 19, 0, 0));  // last token: the "-" stays with it
-    EXPECT_EQ(InternetDateTime2Date("Wed, 15 Jan 2003 12:00:00 PDT"), MakeDate(2003, 1, 15, 20, 0, 0));
-}
-
-TEST_F(InternetDate, MissingPartsDefaultAndOutOfRangePartsRollOver) {
-    EXPECT_EQ(InternetDateTime2Date(""), DateSerial(1990, 1, 1));
-    EXPECT_EQ(InternetDateTime2Date("qq xyz"), DateSerial(1990, 1, 1));
-    EXPECT_EQ(InternetDateTime2Date("no 12:30:00"), MakeDate(1990, 11, 1, 12, 30, 0));  // "no" as in "Nov"
-    EXPECT_EQ(InternetDateTime2Date("31 Feb 2001"), DateSerial(2001, 3, 3));
-    // A "-" in the last token does not cut it, so the whole token is unrecognised.
-    EXPECT_EQ(InternetDateTime2Date("06-Nov-1994"), DateSerial(1990, 1, 1));
-    // Too large for 32 bits: not a number, skipped without complaint.
-    EXPECT_EQ(InternetDateTime2Date("06 Nov 99999999999 08:49:37"), MakeDate(1990, 11, 6, 8, 49, 37));
-    // Beyond the date type: no date, also when a zone shift or a rolled-over day carries 9999 past its end.
-    EXPECT_EQ(InternetDateTime2Date("06 Nov 10000"), OleDate());
-    EXPECT_EQ(InternetDateTime2Date("Fri, 31 Dec 9999 23:59:59 -2359"), OleDate());
-    EXPECT_EQ(InternetDateTime2Date("31 Dec 9999 23:59:59 -0001"), OleDate());
-    EXPECT_EQ(InternetDateTime2Date("31 Dec 9999 23:59:59 GMT"), MakeDate(9999, 12, 31, 23, 59, 59));
-    // After the weekday, a month fragment counts: "n" sits at 3, (3 + 3) / 4 = 1.5 rounds to even, February.
-    EXPECT_EQ(InternetDateTime2Date("Sun, 6 n 2001"), DateSerial(2001, 2, 6));
-    // A second number under 32 is neither day nor (with more than two digits) year.
-    EXPECT_EQ(InternetDateTime2Date("6 Mar 007 2001"), DateSerial(2001, 3, 6));
-}
-
-TEST_F(InternetDate, TwoDigitYearsAreTheNearestWithinFiftyYears) {
-    EXPECT_EQ(InternetDateTime2Date("Sunday, 06-Nov-94 08:49:37"), MakeDate(1994, 11, 6, 8, 49, 37));
-    EXPECT_EQ(InternetDateTime2Date("06 Nov 74"), DateSerial(2074, 11, 6));
-    EXPECT_EQ(InternetDateTime2Date("06 Nov 75"), DateSerial(1975, 11, 6));
-    EXPECT_EQ(InternetDateTime2Date("06 Nov 07"), DateSerial(2007, 11, 6));
-    clock_.Set(2871763200);  // 2061-01-01
-    EXPECT_EQ(InternetDateTime2Date("06 Nov 94"), DateSerial(2094, 11, 6));
-    EXPECT_EQ(InternetDateTime2Date("06 Nov 11"), DateSerial(2111, 11, 6));
-    EXPECT_EQ(InternetDateTime2Date("06 Nov 12"), DateSerial(2012, 11, 6));
+TEST_F(CacheFixture, DateTable) {
+    std::optional<ScopedTimeZone> zone;
+    const int rows = CheckTable("cache/golden/Dates.txt", Call, [&](const std::string& directive) {
+        if (directive.rfind("zone ", 0) == 0) {
+            zone.reset();
+            zone.emplace(directive.substr(5));
+        } else {
+            clock_.Set(std::stoll(directive.substr(6)));  // "clock SECONDS"
+        }
+    });
+    EXPECT_GE(rows, 85);
 }
 
 }  // namespace
-}  // namespace loftwick
+}  // namespace loftwick::test

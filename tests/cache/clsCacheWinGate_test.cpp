@@ -4,16 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <functional>
 
 #include "cache/CacheTestKit.h"
 
 namespace loftwick::test {
 namespace {
 
-namespace fs = std::filesystem;
-using builder::Content;
-using builder::WinGateContent;
 using builder::WinGateRecord;
 
 std::string Bytes(std::initializer_list<int> values) {
@@ -36,79 +33,111 @@ class WinGateObjectTest : public CacheFixture {
         r.contentLength = 3;
         return r;
     }
-
-    // Writes the record with a 3-byte content file (unless told otherwise) and binds a fresh object.
-    std::shared_ptr<clsCacheWinGate> Take(const WinGateRecord& record, bool* result = nullptr,
-                                          bool writeContent = true) {
-        cache_.Add(record, WinGateContent{Content::Bytes("abc"), !writeContent, {}});
-        return TakeOnly(builder::EncodeRecord(record), result);
+    void AddContent(const std::string& name, const std::string& content = "abc") {
+        cache_.Add(Record(name), builder::WinGateContent{builder::Content::Bytes(content), false, {}});
     }
-    static std::shared_ptr<clsCacheWinGate> TakeOnly(const std::string& bytes, bool* result = nullptr) {
+    static std::shared_ptr<clsCacheWinGate> Take(const std::string& bytes, bool* ok = nullptr) {
         auto object = std::make_shared<clsCacheWinGate>();
-        const bool ok = object->TakeMetadata(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-        if (result) *result = ok;
+        const bool taken = object->TakeMetadata(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+        if (ok) *ok = taken;
         return object;
     }
 
     builder::WinGateCache cache_;
 };
 
-TEST_F(WinGateObjectTest, ContentLengthIsReadAsAFullSixtyFourBitNumber) {
-    const std::pair<std::string, int64_t> cases[] = {
-        {Bytes({0x00, 0x10, 0, 0, 0, 0, 0, 0}), 4096},
-        {Bytes({0, 0, 0, 0, 0x01, 0, 0, 0}), 4294967296},
-        {Bytes({0, 0, 0, 0x80, 0, 0, 0, 0}), 2147483648},
-        {Bytes({0x08, 0x07, 0x06, 0x05, 0x04, 0x03, 0x02, 0x01}), 0x0102030405060708},
-    };
-    for (const auto& [field, expected] : cases) {
+// One record per row, bound by a fresh object: the facts it must tell (besides those of the plain record,
+// which the first row lists).
+TEST_F(WinGateObjectTest, RecordsReadFieldByField) {
+    const auto edited = [](std::function<void(WinGateRecord&)> edit) {
         WinGateRecord r = Record();
-        r.Raw(6, field);
-        EXPECT_EQ(Take(r)->ContentLen(), expected);
+        edit(r);
+        return builder::EncodeRecord(r);
+    };
+    const auto raw = [&](int n, std::string field) {
+        return edited([=](WinGateRecord& r) { r.Raw(n, field); });
+    };
+    const auto url = [&](std::string text) { return edited([=](WinGateRecord& r) { r.url = text; }); };
+    const std::string full = builder::EncodeRecord(Record());
+    const size_t field5 = 1 + 29 + 1 + 8 + 4 + 4;  // where field 5's length byte lies
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::vector<std::string> facts;
+        const char* zone = "UTC";
+    } rows[] = {
+        {"plain",
+         full,
+         {"name=http://www.example.com/dir/page.html", "type=text/plain", "length=3", "actual=3",
+          "retrieved=2024-11-26 10:00:00", "modified=2024-10-27 10:00:00", "host=www.example.com", "ok=1",
+          "file=0000002A.wgc", "reports=0"}},
+        // The content length is a full 64-bit number.
+        {"4096", raw(6, Bytes({0x00, 0x10, 0, 0, 0, 0, 0, 0})), {"length=4096"}},
+        {"4 GiB", raw(6, Bytes({0, 0, 0, 0, 0x01, 0, 0, 0})), {"length=4294967296"}},
+        {"2 GiB", raw(6, Bytes({0, 0, 0, 0x80, 0, 0, 0, 0})), {"length=2147483648"}},
+        {"all bytes", raw(6, Bytes({8, 7, 6, 5, 4, 3, 2, 1})), {"length=72623859790382856"}},
+        // Time stamps are UTC seconds shown in local time.
+        {"1e9 s", raw(3, Bytes({0x00, 0xCA, 0x9A, 0x3B})), {"retrieved=2001-09-09 01:46:40"}},
+        {"1e9 s in Berlin",
+         raw(3, Bytes({0x00, 0xCA, 0x9A, 0x3B})),
+         {"retrieved=2001-09-09 03:46:40"},
+         "Europe/Berlin"},
+        // Zero length bytes are skipped as the index framing skips them.
+        {"zeros",
+         edited([](WinGateRecord& r) { r.ZerosBefore(1, 2).ZerosBefore(2, 1).ZerosBefore(5, 3); }),
+         {"name=http://www.example.com/dir/page.html", "type=text/plain", "length=3", "ok=1",
+          "file=0000002A.wgc", "reports=0"}},
+        {"bytes after field 6",
+         full + Bytes({0xFF, 0x00, 0x05}) + std::string(5000, 'z'),
+         {"length=3", "ok=1", "reports=0"}},
+        // The host is the text between the slashes and the next slash.
+        {"h/p", url("h/p"), {"host=h"}},
+        {"port", url("www.example.com:8080/a//b"), {"host=www.example.com:8080"}},
+        {"host only", url("hostonly"), {"host="}},
+        {"h/", url("h/"), {"host=h"}},
+        // Cut inside field 5's text: the text and field 6 stop early, and that is not a failure.
+        {"cut in field 5", full.substr(0, field5 + 3), {"type=te", "length=0", "ok=1"}},
+        // Cut before field 5's length byte: a failure, reported; fields 1 to 4 stay.
+        {"cut before field 5",
+         full.substr(0, field5),
+         {"name=http://www.example.com/dir/page.html", "modified=2024-10-27 10:00:00", "file=0000002A.wgc",
+          "ok=0", "reports=1"}},
+        {"zeros only", std::string(8192, '\0'), {"name=", "ok=0", "reports=1"}},
+        // A missing content file keeps the metadata without a report.
+        {"no content file",
+         edited([](WinGateRecord& r) { r.baseName = "MISSING"; }),
+         {"name=http://www.example.com/dir/page.html", "length=3", "actual=0", "file=", "ok=1", "reports=0"}},
+    };
+    AddContent("0000002A");
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScopedTimeZone zone(row.zone);
+        const size_t reportsBefore = ReportCount();
+        bool ok = false;
+        const auto object = Take(row.bytes, &ok);
+        const std::string file = object->fileName();
+        const std::string facts = "\n" + FactsOf(*object) + "ok=" + (ok ? "1" : "0") +
+                                  "\nfile=" + file.substr(std::min(file.size(), cache_.CacheDir().size())) +
+                                  "\nreports=" + std::to_string(ReportCount() - reportsBefore) + "\n";
+        for (const std::string& fact : row.facts)
+            EXPECT_NE(facts.find("\n" + fact + "\n"), std::string::npos) << fact << facts;
     }
-    EXPECT_EQ(Take(Record())->ContentLenActual(), 3);
-}
-
-TEST_F(WinGateObjectTest, TimeStampsAreUtcSecondsShownInLocalTime) {
-    WinGateRecord r = Record();
-    r.Raw(3, Bytes({0x00, 0xCA, 0x9A, 0x3B}));  // 1,000,000,000 s
-    EXPECT_EQ(Take(r)->DateRetrieved(), MakeDate(2001, 9, 9, 1, 46, 40));
-    EXPECT_EQ(Take(r)->DateModified(), EpochToLocalDate(kNow - 40 * kDay));
-    EXPECT_EQ(Take(Record())->AgeRetrieved(), 10);
-
-    ScopedTimeZone berlin("Europe/Berlin");
-    EXPECT_EQ(Take(r)->DateRetrieved(), MakeDate(2001, 9, 9, 3, 46, 40));
-}
-
-TEST_F(WinGateObjectTest, ZeroLengthBytesAreSkippedAsTheIndexFramingSkipsThem) {
-    WinGateRecord r = Record();
-    r.ZerosBefore(1, 2).ZerosBefore(2, 1).ZerosBefore(5, 3);
-    bool ok = false;
-    const auto object = Take(r, &ok);
-    EXPECT_TRUE(ok);
-    EXPECT_EQ(object->ObjectName(), "http://www.example.com/dir/page.html");
-    EXPECT_EQ(object->fileName(), cache_.ContentPath("0000002A"));
-    EXPECT_EQ(object->DateRetrieved(), EpochToLocalDate(kNow - 10 * kDay));
-    EXPECT_EQ(object->ContentType(), "text/plain");
-    EXPECT_EQ(object->ContentLen(), 3);  // field 6 read from where the framing says it starts
-    EXPECT_EQ(ReportCount(), 0u);
 }
 
 TEST_F(WinGateObjectTest, BaseNamesThatWouldLeaveTheCacheFolderBindNothing) {
     // Decoys where each hostile name would lead if it were joined to the cache folder.
-    root_.WriteFile("x.wgc", "outside");
-    root_.WriteFile("cache/a/b.wgc", "in a subfolder");
-    root_.WriteFile("cache/..wgc", "dot");
-    root_.WriteFile("cache/...wgc", "dot dot");
-    root_.WriteFile("cache/n", "cut at the NUL");
-    root_.WriteFile("cache/back\\slash.wgc", "backslash");
-    const std::vector<std::string> hostile = {"../x",       "a/b", ".", "..", std::string("n\0.wgc", 6),
-                                              "back\\slash"};
-    for (const std::string& name : hostile) {
+    const std::pair<std::string, std::string> decoys[] = {
+        {"x.wgc", "outside"},          {"cache/a/b.wgc", "in a subfolder"},
+        {"cache/..wgc", "dot"},        {"cache/...wgc", "dot dot"},
+        {"cache/n", "cut at the NUL"}, {"cache/back\\slash.wgc", "backslash"}};
+    for (const auto& [path, content] : decoys) root_.WriteFile(path, content);
+    for (const std::string& name :
+         std::vector<std::string>{"../x", "a/b", ".", "..", std::string("n\0.wgc", 6), "back\\slash"}) {
         SCOPED_TRACE(name);
         WinGateRecord r = Record();
         r.baseName = name;
         bool ok = false;
-        const auto object = TakeOnly(builder::EncodeRecord(r), &ok);
+        const auto object = Take(builder::EncodeRecord(r), &ok);
         EXPECT_TRUE(ok);
         EXPECT_EQ(object->fileName(), "");
         EXPECT_EQ(object->ObjectName(), "http://www.example.com/dir/page.html");
@@ -116,104 +145,33 @@ TEST_F(WinGateObjectTest, BaseNamesThatWouldLeaveTheCacheFolderBindNothing) {
         object->FixFileTime();
         object->FileCopy(root_ / "copy");
     }
-    EXPECT_EQ(root_.ReadFile("x.wgc"), "outside");
-    EXPECT_EQ(root_.ReadFile("cache/a/b.wgc"), "in a subfolder");
-    EXPECT_EQ(root_.ReadFile("cache/..wgc"), "dot");
-    EXPECT_EQ(root_.ReadFile("cache/...wgc"), "dot dot");
-    EXPECT_EQ(root_.ReadFile("cache/n"), "cut at the NUL");
-    EXPECT_EQ(root_.ReadFile("cache/back\\slash.wgc"), "backslash");
+    for (const auto& [path, content] : decoys) EXPECT_EQ(root_.ReadFile(path), content);
     EXPECT_FALSE(root_.Exists("copy"));
     EXPECT_FALSE(IsPlainContentName(""));
     EXPECT_TRUE(IsPlainContentName("..x"));
 }
 
-TEST_F(WinGateObjectTest, MissingContentFileKeepsTheMetadataWithoutAReport) {
-    bool ok = false;
-    const auto object = Take(Record(), &ok, /*writeContent=*/false);
-    EXPECT_TRUE(ok);
-    EXPECT_EQ(object->fileName(), "");
-    EXPECT_EQ(object->ObjectName(), "http://www.example.com/dir/page.html");
-    EXPECT_EQ(object->ContentLen(), 3);
-    EXPECT_EQ(object->ContentLenActual(), 0);
-    EXPECT_EQ(ReportCount(), 0u);
-}
-
-TEST_F(WinGateObjectTest, RecordCutShortKeepsWhatItHas) {
-    const std::string full = builder::EncodeRecord(Record());
-    const size_t field5 = 1 + 29 + 1 + 8 + 4 + 4;  // where field 5's length byte lies
-
-    // Inside field 5's text: the text and field 6 stop early, and that is not a failure.
-    bool ok = false;
-    auto object = TakeOnly(full.substr(0, field5 + 3), &ok);
-    EXPECT_TRUE(ok);
-    EXPECT_EQ(object->ContentType(), "te");
-    EXPECT_EQ(object->ContentLen(), 0);
-
-    // Before field 5's length byte: a failure, reported; fields 1 to 4 stay.
-    cache_.Add(Record(), WinGateContent{Content::Bytes("abc"), false, {}});
-    object = TakeOnly(full.substr(0, field5), &ok);
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(object->ObjectName(), "http://www.example.com/dir/page.html");
-    EXPECT_EQ(object->fileName(), cache_.ContentPath("0000002A"));
-    EXPECT_EQ(object->DateModified(), EpochToLocalDate(kNow - 40 * kDay));
-    EXPECT_EQ(ReportsAt("clsCacheWinGate:clsCache_Filename").size(), 1u);
-
-    // A buffer of zeros holds no length byte at all.
-    object = TakeOnly(std::string(8192, '\0'), &ok);
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(object->ObjectName(), "");
-    EXPECT_EQ(ReportsAt("clsCacheWinGate:clsCache_Filename").size(), 2u);
-}
-
-TEST_F(WinGateObjectTest, BytesAfterFieldSixAreNotRead) {
-    WinGateRecord r = Record();
-    r.trailing = Bytes({0xFF, 0x00, 0x05}) + std::string(5000, 'z');
-    bool ok = false;
-    const auto object = Take(r, &ok);
-    EXPECT_TRUE(ok);
-    EXPECT_EQ(object->ContentLen(), 3);
-    EXPECT_EQ(ReportCount(), 0u);
-}
-
-TEST_F(WinGateObjectTest, EachRecordStartsFromNothing) {
-    auto object = Take(Record());
-    ASSERT_EQ(object->fileName(), cache_.ContentPath("0000002A"));
+// Each record starts from nothing; binding by path keeps the record's fields.
+TEST_F(WinGateObjectTest, EachRecordStartsFromNothingAndAPathKeepsTheRecord) {
+    AddContent("0000002A");
+    AddContent("OTHER", "12345");
     WinGateRecord second = Record("GONE");
     second.url = "other.example.org/x";
     second.contentType = "image/gif";
-    cache_.AppendRaw(builder::EncodeRecord(second));
     const std::string bytes = builder::EncodeRecord(second);
+    auto object = Take(builder::EncodeRecord(Record()));
+    ASSERT_EQ(object->fileName(), cache_.ContentPath("0000002A"));
     EXPECT_TRUE(object->TakeMetadata(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+    EXPECT_EQ(FactsOf(*object), FactsOf(*Take(bytes)));
     EXPECT_EQ(object->fileName(), "");
-    EXPECT_EQ(object->ContentLenActual(), 0);
-    EXPECT_EQ(object->ObjectName(), "http://other.example.org/x");
-    EXPECT_EQ(object->ContentType(), "image/gif");
-}
 
-TEST_F(WinGateObjectTest, BindingByPathKeepsTheRecordsFields) {
-    auto object = Take(Record());
-    cache_.Add(Record("OTHER"), WinGateContent{Content::Bytes("12345"), false, {}});
     object->setFileName(cache_.ContentPath("OTHER"));
     EXPECT_EQ(object->fileName(), cache_.ContentPath("OTHER"));
     EXPECT_EQ(object->ContentLenActual(), 5);
-    EXPECT_EQ(object->ObjectName(), "http://www.example.com/dir/page.html");
+    EXPECT_EQ(object->ObjectName(), "http://other.example.org/x");
     object->setFileName(cache_.ContentPath("NOWHERE"));
     EXPECT_EQ(object->fileName(), "");
-    EXPECT_EQ(object->ContentType(), "text/plain");
-}
-
-TEST_F(WinGateObjectTest, HostIsTheTextBetweenTheSlashesAndTheNextSlash) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"h/p", "h"},
-        {"www.example.com:8080/a//b", "www.example.com:8080"},
-        {"hostonly", ""},
-        {"h/", "h"},
-    };
-    for (const auto& [field1, host] : cases) {
-        WinGateRecord r = Record();
-        r.url = field1;
-        EXPECT_EQ(Take(r)->Host(), host) << field1;
-    }
+    EXPECT_EQ(object->ContentType(), "image/gif");
 }
 
 }  // namespace

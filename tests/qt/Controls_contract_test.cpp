@@ -11,7 +11,6 @@
 #include <memory>
 #include <string>
 #include <tuple>
-#include <type_traits>
 #include <vector>
 
 #include "QtTestApp.h"
@@ -151,24 +150,8 @@ class ControlsContract : public ::testing::Test {
     std::vector<std::string> events;
 };
 
-int32_t ErrorNumberOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const RuntimeError& e) {
-        return e.Number();
-    }
-    return 0;
-}
-
 using Kits = ::testing::Types<MemoryKit, QtKit>;
-class KitNames {
-  public:
-    template <class T>
-    static std::string GetName(int) {
-        return std::is_same_v<T, MemoryKit> ? "Memory" : "Qt";
-    }
-};
-TYPED_TEST_SUITE(ControlsContract, Kits, KitNames);
+TYPED_TEST_SUITE(ControlsContract, Kits);
 
 const std::string kUmlauts = "Grüße aus Zürich";  // 16 characters, 19 bytes
 const std::string kBeyondBmp =
@@ -176,189 +159,114 @@ const std::string kBeyondBmp =
     "b";  // a, U+1F600, b
 using Lines = std::vector<std::string>;
 
-TYPED_TEST(ControlsContract, EveryControlStartsShownEnabledWithoutTooltipAndKeepsWhatItIsSet) {
+TYPED_TEST(ControlsContract, ControlsKeepWhatTheyAreSetInUtf8) {
     TypeParam& k = this->kit;
-    for (Control* control : std::vector<Control*>{&k.label, &k.textBox, &k.checkBox, &k.combo, &k.list,
-                                                  &k.button, &k.menuItem, &k.progress}) {
-        EXPECT_TRUE(control->Visible() && control->Enabled());
-        EXPECT_EQ(control->ToolTipText(), "");
-        control->SetVisible(false);
-        control->SetEnabled(false);
-        control->SetToolTipText("Doubleclick to view in Browser – ü");
-        EXPECT_FALSE(control->Visible() || control->Enabled());
-        EXPECT_EQ(control->ToolTipText(), "Doubleclick to view in Browser – ü");
-        control->SetVisible(true);
-        control->SetEnabled(true);
-        EXPECT_TRUE(control->Visible() && control->Enabled());
-    }
-}
+    const std::vector<std::pair<std::function<void(const std::string&)>, std::function<std::string()>>>
+        texts = {
+            {[&](const std::string& t) { k.label.SetCaption(t); }, [&] { return k.label.Caption(); }},
+            {[&](const std::string& t) { k.checkBox.SetCaption(t); }, [&] { return k.checkBox.Caption(); }},
+            {[&](const std::string& t) { k.button.SetCaption(t); }, [&] { return k.button.Caption(); }},
+            {[&](const std::string& t) { k.menuItem.SetCaption(t); }, [&] { return k.menuItem.Caption(); }},
+            {[&](const std::string& t) { k.textBox.SetText(t); }, [&] { return k.textBox.Text(); }},
+            {[&](const std::string& t) { k.combo.SetText(t); }, [&] { return k.combo.Text(); }},
+            {[&](const std::string& t) { k.progress.SetText(t); }, [&] { return k.progress.Text(); }},
+            {[&](const std::string& t) { k.list.SetToolTipText(t); }, [&] { return k.list.ToolTipText(); }},
 
-TYPED_TEST(ControlsContract, CaptionsAndTextsRoundTripUtf8) {
-    TypeParam& k = this->kit;
-    k.label.SetCaption(kUmlauts);
-    k.checkBox.SetCaption("Set TimeToLive to ... days");
-    k.button.SetCaption("Go!");
-    k.menuItem.SetCaption("&About Loftwick");
-    k.textBox.SetText(kBeyondBmp);
-    k.combo.SetText(kUmlauts);
-    k.label.Refresh();
-    EXPECT_EQ(k.label.Caption(), kUmlauts);
-    EXPECT_EQ(k.checkBox.Caption(), "Set TimeToLive to ... days");
-    EXPECT_EQ(k.button.Caption(), "Go!");
-    EXPECT_EQ(k.menuItem.Caption(), "&About Loftwick");
-    EXPECT_EQ(k.textBox.Text(), kBeyondBmp);
-    EXPECT_EQ(k.combo.Text(), kUmlauts);
-    k.progress.SetText("12%, 3 selected " + kUmlauts);
-    EXPECT_EQ(k.progress.Text(), "12%, 3 selected " + kUmlauts);
+        };
+    for (const auto& [set, get] : texts) {
+        for (const std::string& text : {kUmlauts, kBeyondBmp, std::string("&About Loftwick")}) {
+            set(text);
+            EXPECT_EQ(get(), text);
+        }
+    }
     // Whole percents of any range, clamped; the units are the work's own (bytes of a large index).
-    for (const auto& [done, total, percent] :
-         std::vector<std::tuple<int64_t, int64_t, int32_t>>{{0, 0, 0},
-                                                            {5, 0, 0},
-                                                            {1, 3, 33},
-                                                            {-1, 10, 0},
-                                                            {11, 10, 100},
-                                                            {int64_t{3} << 40, int64_t{4} << 40, 75}}) {
+    for (const auto& [done, total, percent] : std::vector<std::tuple<int64_t, int64_t, int32_t>>{
+             {5, 0, 0}, {1, 3, 33}, {-1, 10, 0}, {11, 10, 100}, {int64_t{3} << 40, int64_t{4} << 40, 75}}) {
         k.progress.SetProgress(done, total);
         EXPECT_EQ(k.progress.Percent(), percent) << done << " of " << total;
     }
-}
-
-// Positions count characters, not bytes or UTF-16 units, and never leave the text.
-TYPED_TEST(ControlsContract, SelectionsCountCharactersAndStayInsideTheText) {
-    TextBox& box = this->kit.textBox;
-    box.SetText(kBeyondBmp);
-    EXPECT_EQ(box.SelStart(), 3);  // a new text puts the caret at its end
-    box.SetText("200");
-    box.SetSelStart(1);
-    box.SetSelLength(100);
-    EXPECT_EQ(box.SelLength(), 2);
-    box.SetSelStart(50);  // moving the caret drops the selection
-    EXPECT_EQ(box.SelStart(), 3);
-    EXPECT_EQ(box.SelLength(), 0);
-    box.SetSelStart(-4);
-    box.SetSelLength(-1);
-    EXPECT_EQ(box.SelStart() + box.SelLength(), 0);
-
-    ComboBox& combo = this->kit.combo;
-    combo.SetText(kUmlauts);
-    combo.SetSelStart(10);  // "Zürich", to the end
-    combo.SetSelLength(7);
-    EXPECT_EQ(combo.SelLength(), 6);
-    this->kit.UserTypes("Bern");
-    EXPECT_EQ(combo.Text(), "Grüße aus Bern");
-    combo.SetText(kBeyondBmp);
-    combo.SetSelStart(1);
-    combo.SetSelLength(1);
-    this->kit.UserTypes("ö");
-    EXPECT_EQ(combo.Text(), "aöb");
-    EXPECT_EQ(combo.SelStart(), 2);
-}
-
-TYPED_TEST(ControlsContract, CheckBoxHoldsUncheckedCheckedAndGrayedAndIgnoresOtherValues) {
-    CheckBox& box = this->kit.checkBox;
-    EXPECT_EQ(box.Value(), 0);
-    for (int32_t value : {2, 0, 1}) {
-        box.SetValue(value);
-        EXPECT_EQ(box.Value(), value);
+    for (const auto& [set, shown] :
+         std::vector<std::pair<int32_t, int32_t>>{{2, 2}, {0, 0}, {1, 1}, {3, 1}, {-1, 1}}) {
+        k.checkBox.SetValue(set);
+        EXPECT_EQ(k.checkBox.Value(), shown) << set;
     }
-    box.SetValue(3);
-    box.SetValue(-1);
-    EXPECT_EQ(box.Value(), 1);
 }
 
-// ---- Combo box list
-
-TYPED_TEST(ControlsContract, ComboEntriesAndTheirDataInsertAndRemoveAtAnyPositionWithinRange) {
+// Positions count characters, not bytes or UTF-16 units, and never leave the text; typing replaces the
+// selection.
+TYPED_TEST(ControlsContract, SelectionsCountCharactersAndStayInsideTheText) {
+    struct Row {
+        std::string text;
+        int32_t start, length;
+        std::string typed;
+        int32_t shownStart, shownLength;
+        std::string after;
+    };
+    const Row rows[] = {
+        {"200", 1, 100, "", 1, 2, "200"},
+        {"200", 50, 0, "", 3, 0, "200"},
+        {"200", -4, -1, "", 0, 0, "200"},
+        {kUmlauts, 10, 7, "", 10, 6, kUmlauts},
+        {kUmlauts, 10, 7, "Bern", 14, 0, "Grüße aus Bern"},
+        {kBeyondBmp, 1, 1, "ö", 2, 0, "aöb"},
+    };
     ComboBox& combo = this->kit.combo;
-    this->FillCombo({"b", "d"});
-    combo.SetItemData(1, -39);
-    combo.InsertItem(0, "a");
-    combo.InsertItem(2, "c");
-    combo.InsertItem(4, "e");  // at the count: appends
-    EXPECT_EQ(this->Entries(), (Lines{"a", "b", "c", "d", "e"}));
-    EXPECT_EQ(combo.ItemData(0), 0);
-    EXPECT_EQ(combo.ItemData(3), -39);
-    combo.RemoveItem(4);
-    combo.RemoveItem(0);
-    combo.RemoveItem(1);
-    EXPECT_EQ(this->Entries(), (Lines{"b", "d"}));
-    EXPECT_EQ(combo.ItemData(1), -39);
-    EXPECT_EQ(combo.ItemText(2) + combo.ItemText(-1), "");
-    EXPECT_EQ(combo.ItemData(2), 0);
-    EXPECT_EQ(ErrorNumberOf([&] { combo.InsertItem(3, "x"); }), vberr::InvalidProcedureCall);
-    EXPECT_EQ(ErrorNumberOf([&] { combo.InsertItem(-1, "x"); }), vberr::InvalidProcedureCall);
-    EXPECT_EQ(ErrorNumberOf([&] { combo.RemoveItem(2); }), vberr::InvalidProcedureCall);
-    EXPECT_EQ(ErrorNumberOf([&] { combo.SetSelectedIndex(2); }), ctlerr::InvalidPropertyValue);
-    EXPECT_EQ(ErrorNumberOf([&] { combo.SetSelectedIndex(-2); }), ctlerr::InvalidPropertyValue);
-    EXPECT_EQ(ErrorNumberOf([&] { combo.SetItemData(2, 1); }), ctlerr::InvalidPropertyArrayIndex);
-    EXPECT_EQ(this->Entries(), (Lines{"b", "d"}));
+    for (const Row& row : rows) {
+        combo.SetText(row.text);
+        combo.SetSelStart(row.start);
+        combo.SetSelLength(row.length);
+        if (!row.typed.empty()) this->kit.UserTypes(row.typed);
+        EXPECT_EQ(combo.Text(), row.after);
+
+        EXPECT_EQ(combo.SelStart(), row.shownStart) << row.text << " " << row.start;
+        EXPECT_EQ(combo.SelLength(), row.shownLength) << row.text << " " << row.start;
+    }
+    this->kit.textBox.SetText(kBeyondBmp);
+    EXPECT_EQ(this->kit.textBox.SelStart(), 3);  // a new text puts the caret at its end
 }
 
-TYPED_TEST(ControlsContract, SelectingAnEntryShowsItWithTheCaretAtTheEndAndFillingSelectsNothing) {
+TYPED_TEST(ControlsContract, ComboEntriesKeepTheirDataSelectionAndTextWithinRange) {
     ComboBox& combo = this->kit.combo;
     combo.SetText("typed");
-    this->FillCombo({"one", "Zürich"});
-    EXPECT_EQ(combo.Text(), "typed");
+    this->FillCombo({"b", "d"});
+    EXPECT_EQ(combo.Text(), "typed");  // filling selects nothing
+    combo.SetItemData(1, -39);
+    combo.InsertItem(0, "a");
+    combo.InsertItem(3, "e");  // at the count: appends
+    EXPECT_EQ(this->Entries(), (Lines{"a", "b", "d", "e"}));
+    EXPECT_EQ(combo.ItemData(2), -39);
+    for (const auto& call : std::vector<std::function<void()>>{
+             [&] { combo.InsertItem(5, "x"); }, [&] { combo.InsertItem(-1, "x"); },
+             [&] { combo.RemoveItem(4); }, [&] { combo.SetSelectedIndex(4); },
+             [&] { combo.SetSelectedIndex(-2); }, [&] { combo.SetItemData(4, 1); }})
+        EXPECT_THROW(call(), RuntimeError);
+    EXPECT_EQ(combo.ItemText(4) + combo.ItemText(-1), "");
+    combo.SetSelectedIndex(2);
+    EXPECT_EQ(combo.Text(), "d");
+    EXPECT_EQ(combo.SelStart(), 1);
+    combo.InsertItem(0, "new");  // the selection follows its entry
+    EXPECT_EQ(combo.SelectedIndex(), 3);
+    combo.RemoveItem(3);  // and removing it keeps the text
     EXPECT_EQ(combo.SelectedIndex(), -1);
-    combo.SetSelectedIndex(1);
-    EXPECT_EQ(combo.Text(), "Zürich");
-    EXPECT_EQ(combo.SelStart(), 6);
-    EXPECT_EQ(combo.SelLength(), 0);
-    this->kit.UserTypes("x");  // an edited text is no entry; selecting the entry again restores it
-    EXPECT_EQ(combo.SelectedIndex(), -1);
-    combo.SetSelectedIndex(1);
-    EXPECT_EQ(combo.Text(), "Zürich");
+    EXPECT_EQ(combo.Text(), "d");
+    this->kit.UserTypes("x");
     combo.SetSelectedIndex(-1);
     EXPECT_EQ(combo.Text(), "");
-    combo.SetSelectedIndex(0);
     combo.Clear();
     EXPECT_EQ(combo.ListCount(), 0);
-    EXPECT_EQ(combo.Text(), "");
 }
 
-TYPED_TEST(ControlsContract, SelectionFollowsItsEntryAndRemovingItKeepsTheText) {
-    ComboBox& combo = this->kit.combo;
-    this->FillCombo({"a", "three", "c"});
-    combo.SetSelectedIndex(1);
-    combo.InsertItem(0, "new");
-    EXPECT_EQ(combo.SelectedIndex(), 2);
-    combo.RemoveItem(0);
-    combo.RemoveItem(2);
-    EXPECT_EQ(combo.SelectedIndex(), 1);
-    combo.SetSelStart(2);
-    combo.SetSelLength(2);
-    combo.RemoveItem(1);
-    EXPECT_EQ(combo.SelectedIndex(), -1);
-    EXPECT_EQ(combo.Text(), "three");
-    EXPECT_EQ(combo.SelStart(), 2);
-    EXPECT_EQ(combo.SelLength(), 2);
-    EXPECT_EQ(this->Entries(), Lines{"a"});
-}
-
-// ---- Combo box events
-
+// Only the user's edits fire the handlers, and a change handler may rewrite the text (completion)
+// without being called again.
 TYPED_TEST(ControlsContract, UserEditsFireTheirHandlersAndProgramChangesNone) {
     ComboBox& combo = this->kit.combo;
     this->Record(combo);
     combo.SetText("abc");
     this->FillCombo({"abcd", "y"});
     combo.SetSelectedIndex(1);
-    combo.InsertItem(0, "z");
-    combo.RemoveItem(2);
-    combo.SetSelectedIndex(0);
+    combo.RemoveItem(1);
     combo.Clear();
     EXPECT_TRUE(this->events.empty());
-
-    combo.SetText("abcd");
-    combo.SetSelStart(1);
-    combo.SetSelLength(3);
-    this->kit.UserTypes("xy");  // replaces the selection
-    EXPECT_EQ(combo.Text(), "axy");
-    EXPECT_EQ(combo.SelStart(), 3);
-    EXPECT_GE(this->events.size(), 1u);
-    for (const auto& event : this->events) EXPECT_EQ(event, "change");
-
-    this->events.clear();
     combo.SetText("Zürich");
     combo.SetSelStart(3);
     combo.SetSelLength(3);
@@ -369,10 +277,7 @@ TYPED_TEST(ControlsContract, UserEditsFireTheirHandlersAndProgramChangesNone) {
     this->kit.UserPressesBackspace();  // nothing to delete, nothing changed
     this->kit.UserLeavesCombo();
     EXPECT_EQ(this->events, (Lines{"change", "change", "lostfocus"}));
-}
 
-TYPED_TEST(ControlsContract, AChangeHandlerMayRewriteTheTextWithoutBeingCalledAgain) {
-    ComboBox& combo = this->kit.combo;
     this->FillCombo({"abx"});
     int calls = 0;
     combo.onTextChanged = [&] {
@@ -384,54 +289,30 @@ TYPED_TEST(ControlsContract, AChangeHandlerMayRewriteTheTextWithoutBeingCalledAg
     this->kit.UserTypes("a");
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(combo.Text(), "abx");
-    EXPECT_EQ(combo.SelStart(), 1);
     EXPECT_EQ(combo.SelLength(), 2);
 }
 
-// ---- List box
-
-TYPED_TEST(ControlsContract, ListLinesKeepTheirOrderAndProgramSelectionFiresClickEveryTime) {
+TYPED_TEST(ControlsContract, ListSelectionsByProgramAndByMouseFireTheirHandlersInOrder) {
     ListBox& list = this->kit.list;
-    list.AddLine("WinProxy cache at /var/cache/");
-    list.AddLine(kUmlauts);
-    list.AddLine("third");
-    list.Refresh();
-    EXPECT_EQ(list.ListCount(), 3);
-    EXPECT_EQ(list.LineText(1), kUmlauts);
+    this->FillList(3);
+    EXPECT_EQ(list.LineText(1), "line 2");
     EXPECT_EQ(list.LineText(3) + list.LineText(-1), "");
-    EXPECT_EQ(list.SelectedIndex(), -1);
     std::vector<int32_t> seen;
     list.onClick = [&] { seen.push_back(list.SelectedIndex()); };
-    list.SetSelectedIndex(2);
-    list.SetSelectedIndex(2);
-    list.SetSelectedIndex(-1);
-    list.SetSelectedIndex(1);
-    EXPECT_EQ(ErrorNumberOf([&] { list.SetSelectedIndex(3); }), ctlerr::InvalidPropertyValue);
-    EXPECT_EQ(ErrorNumberOf([&] { list.SetSelectedIndex(-2); }), ctlerr::InvalidPropertyValue);
+    for (int32_t index : {2, 2, -1, 1}) list.SetSelectedIndex(index);
+    EXPECT_THROW(list.SetSelectedIndex(3), RuntimeError);
     EXPECT_EQ(seen, (std::vector<int32_t>{2, 2, -1, 1}));
     this->Record(list);
+    this->kit.UserClicksLine(1, MouseButton::Left);  // already selected: no selection change
+    this->kit.UserClicksLine(2, MouseButton::Right);
+    this->kit.UserDoubleClicksLine(0);
+    EXPECT_EQ(this->events,
+              (Lines{"up:left", "click", "up:right", "click", "up:left", "dblclick", "up:left"}));
+    this->events.clear();
     list.Clear();  // fires nothing
-    EXPECT_EQ(list.ListCount(), 0);
     EXPECT_EQ(list.SelectedIndex(), -1);
     EXPECT_TRUE(this->events.empty());
 }
-
-TYPED_TEST(ControlsContract, ClickingALineSelectsItThenReportsTheButtonRelease) {
-    ListBox& list = this->kit.list;
-    this->Record(list);
-    this->FillList(3);
-    this->kit.UserClicksLine(1, MouseButton::Left);
-    this->kit.UserClicksLine(1, MouseButton::Left);  // already selected: no selection change
-    this->kit.UserClicksLine(2, MouseButton::Right);
-    EXPECT_EQ(list.SelectedIndex(), 2);
-    EXPECT_EQ(this->events, (Lines{"click", "up:left", "up:left", "click", "up:right"}));
-    this->events.clear();
-    this->kit.UserDoubleClicksLine(0);
-    EXPECT_EQ(list.SelectedIndex(), 0);
-    EXPECT_EQ(this->events, (Lines{"click", "up:left", "dblclick", "up:left"}));
-}
-
-// ---- Button, menu item, popup
 
 TYPED_TEST(ControlsContract, ButtonsAndMenuItemsReportClicksOnlyWhileEnabledAndShown) {
     Button& button = this->kit.button;
@@ -439,12 +320,10 @@ TYPED_TEST(ControlsContract, ButtonsAndMenuItemsReportClicksOnlyWhileEnabledAndS
     int clicks = 0;
     button.onClick = [&] { ++clicks; };
     item.onClick = [&] { clicks += 10; };
-    EXPECT_FALSE(button.IsDefault() || button.IsCancel());
     button.SetDefault(true);
     button.SetCancel(true);
     button.SetCancel(false);
-    EXPECT_TRUE(button.IsDefault());
-    EXPECT_FALSE(button.IsCancel());
+    EXPECT_TRUE(button.IsDefault() && !button.IsCancel());
     this->kit.UserClicksButton();
     this->kit.UserChoosesMenuItem();
     button.SetEnabled(false);
@@ -455,8 +334,6 @@ TYPED_TEST(ControlsContract, ButtonsAndMenuItemsReportClicksOnlyWhileEnabledAndS
     item.SetVisible(false);
     this->kit.UserChoosesMenuItem();
     EXPECT_EQ(clicks, 11);
-
-    EXPECT_FALSE(this->kit.PopupShown());
     this->kit.popup.Popup();
     EXPECT_TRUE(this->kit.PopupShown());
 }

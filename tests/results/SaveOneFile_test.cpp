@@ -2,11 +2,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
 
+#include "results/FixNameForLocal.h"
 #include "results/SaveObjects.h"
 #include "results/SavePath.h"
 #include "results/SaveTestSupport.h"
@@ -51,12 +53,25 @@ class SaveOneFileTest : public SaveFixture {
     std::string Read(const std::string& relative) const { return dir_.ReadFile("out/" + relative); }
 };
 
-// --- Naming, one folder per case -------------------------------------------------------------------------
-
 struct GoldenCase {
     std::string name;
-    std::map<std::string, std::string> fields;  // url, type, tree, domain, none
+    std::map<std::string, std::string> fields;  // url, type, local, tree, domain, none, default name
 };
+
+// "\xNN" in a field stands for that byte.
+std::string Unescaped(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text.compare(i, 2, "\\x") == 0 && i + 4 <= text.size() && std::isxdigit(text[i + 2]) &&
+            std::isxdigit(text[i + 3])) {
+            out += static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16));
+            i += 3;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
 
 std::vector<GoldenCase> GoldenCases() {
     std::vector<GoldenCase> cases;
@@ -66,7 +81,8 @@ std::vector<GoldenCase> GoldenCases() {
         std::ifstream in(entry.path() / "case.txt");
         for (std::string line; std::getline(in, line);) {
             const size_t colon = line.find(": ");
-            if (colon != std::string::npos) c.fields[line.substr(0, colon)] = line.substr(colon + 2);
+            if (colon != std::string::npos)
+                c.fields[line.substr(0, colon)] = Unescaped(line.substr(colon + 2));
         }
         cases.push_back(c);
     }
@@ -74,47 +90,49 @@ std::vector<GoldenCase> GoldenCases() {
     return cases;
 }
 
-// Each case is saved in each mode into an empty root, with the default-name prompt cancelled: the copy
-// lands at the expected path, and it is the only file anywhere below the sandbox.
+// Each case: the local-copy name, then a save in each mode into an empty root, with the default-name
+// prompt cancelled (or skipped for the case's default name): the copy lands at the expected path, and it
+// is the only file anywhere below the sandbox.
 TEST_F(SaveOneFileTest, GoldenCasesLandAtTheirPathInEveryMode) {
     const std::vector<GoldenCase> cases = GoldenCases();
-    ASSERT_GE(cases.size(), 10u);
+    ASSERT_GE(cases.size(), 30u);
     const std::set<std::string> sandboxBefore = Tree(dir_.path());
     for (const GoldenCase& c : cases) {
+        const std::string url = c.fields.at("url");
+        host_.results.Clear();
+        host_.skipPrompt = c.fields.count("default name") > 0;
+        host_.defaultName = host_.skipPrompt ? c.fields.at("default name") : "";
+        Add(url, c.fields.at("type"));
+        EXPECT_EQ(FixNameForLocal(host_, 1), c.fields.at("local")) << c.name;
         for (const std::string mode : {"tree", "domain", "none"}) {
             SCOPED_TRACE(c.name + " / " + mode);
             fs::remove_all(root());
             host_.results.Clear();
-            host_.skipPrompt = false;
-            const std::string saved = Save(c.fields.at("url"), c.fields.at("type"), mode);
+            host_.skipPrompt = c.fields.count("default name") > 0;
+            const std::string saved = Save(url, c.fields.at("type"), mode);
             EXPECT_EQ(saved, Out(c.fields.at(mode)));
             EXPECT_EQ(FilesIn(root()), std::set<std::string>{c.fields.at(mode)});
-            EXPECT_EQ(Read(c.fields.at(mode)), "body of " + c.fields.at("url"));
+            EXPECT_EQ(Read(c.fields.at(mode)), "body of " + url);
             fs::remove_all(root());
             EXPECT_EQ(Tree(dir_.path()), sandboxBefore) << "written outside the root";
         }
     }
     EXPECT_TRUE(ReportLocations().empty());
+    EXPECT_EQ(FixNameForLocal(host_, 3), "");
+    EXPECT_EQ(ReportLocations(), std::vector<std::string>{"frmMain:FixNameForLocal"});
+    EXPECT_NE(desktop_.messages.at(0).text.find("file name: ''"), std::string::npos);
 }
 
-TEST_F(SaveOneFileTest, UnknownModeSavesLikeNoneAndModesAreCaseSensitive) {
-    EXPECT_EQ(Save("http://h/a/b.gif", "image/gif", "Tree"), Out("b.gif"));
-    EXPECT_EQ(Save("http://h/a/c.gif", "image/gif", "flat"), Out("c.gif"));
-}
-
-// --- The save root -----------------------------------------------------------------------------------
-
-TEST_F(SaveOneFileTest, RootTextIsTrimmedAndMayEndInEitherSeparator) {
+// The root text is trimmed and may end in either separator; an empty one saves below the current
+// directory; an unknown mode (modes are case-sensitive) saves like "none"; no current result saves nothing.
+TEST_F(SaveOneFileTest, RootAndMode) {
     host_.tempDir = "  " + root() + "  ";
     EXPECT_EQ(Save("http://h/a.gif", "image/gif"), Out("h/a.gif"));
     host_.tempDir = root() + "\\";
-    EXPECT_EQ(Save("http://h/b.gif", "image/gif"), Out("h/b.gif"));
+    EXPECT_EQ(Save("http://h/b.gif", "image/gif", "Tree"), Out("b.gif"));
     host_.tempDir = root() + "/new/deeper";
     EXPECT_EQ(Save("http://h/c.gif", "image/gif"), Out("new/deeper/h/c.gif"));
-    EXPECT_EQ(FilesIn(root()), (std::set<std::string>{"h/a.gif", "h/b.gif", "new/deeper/h/c.gif"}));
-}
-
-TEST_F(SaveOneFileTest, EmptyRootSavesBelowTheCurrentDirectory) {
+    EXPECT_EQ(FilesIn(root()), (std::set<std::string>{"h/a.gif", "b.gif", "new/deeper/h/c.gif"}));
     dir_.MakeDirs("cwd");
     const std::string previous = fs::current_path().string();
     ASSERT_EQ(chdir((dir_ / "cwd").c_str()), 0);
@@ -123,67 +141,32 @@ TEST_F(SaveOneFileTest, EmptyRootSavesBelowTheCurrentDirectory) {
     ASSERT_EQ(chdir(previous.c_str()), 0);
     EXPECT_EQ(saved, "h/a/b.gif");
     EXPECT_EQ(dir_.ReadFile("cwd/h/a/b.gif"), "body of http://h/a/b.gif");
-}
-
-TEST_F(SaveOneFileTest, NoCurrentResultSavesNothing) {
-    Add("http://h/a.gif", "image/gif");
     host_.current = 0;
     EXPECT_EQ(SaveOneFile(host_, "tree", true), "");
-    EXPECT_FALSE(dir_.Exists("out"));
     EXPECT_TRUE(desktop_.messages.empty());
 }
 
-// --- Files and folders in the way -------------------------------------------------------------------
-
-TEST_F(SaveOneFileTest, FileStandingWhereDirectoryIsNeededMovesInsideUnderTheDefaultName) {
+// A file standing where a folder is needed moves inside under the default name of the object being saved
+// (the parking name and similar names beside it undisturbed); a folder standing at the target gets the
+// default name inside.
+TEST_F(SaveOneFileTest, FilesAndFoldersInTheWay) {
+    Save("proto://server/a.b_tmp", "text/html");
     EXPECT_EQ(Save("proto://server/a.b", "text/html"), Out("server/a.b"));
     EXPECT_EQ(Save("proto://server/a.b/c.gif", "image/gif"), Out("server/a.b/c.gif"));
-
-    EXPECT_EQ(Tree(root()),
-              (std::set<std::string>{"server/", "server/a.b/", "server/a.b/c.gif", "server/a.b/index.gif"}));
-    // The displaced file keeps its content; its new name comes from the object being saved.
-    EXPECT_EQ(Read("server/a.b/index.gif"), "body of proto://server/a.b");
-    EXPECT_EQ(Read("server/a.b/c.gif"), "body of proto://server/a.b/c.gif");
     ASSERT_EQ(desktop_.prompts.size(), 1u);
     EXPECT_EQ(desktop_.prompts[0].prompt, Out("server/a.b/") + "\r\nType name for default file: ");
-    EXPECT_TRUE(ReportLocations().empty());
-}
-
-TEST_F(SaveOneFileTest, DisplacedFileTakesTheAnsweredDefaultName) {
-    Save("proto://server/a.b", "text/html");
-    desktop_.inputAnswers = {std::string("start.htm")};
-    Save("proto://server/a.b/c.gif", "image/gif");
-    EXPECT_EQ(Read("server/a.b/start.gif"), "body of proto://server/a.b");
-    EXPECT_EQ(host_.defaultName, "start.htm");
-    // A typed name keeps its characters, Latin-1 or beyond, and still goes through the name rules.
-    for (const auto& [typed, saved] : std::vector<std::pair<std::string, std::string>>{
-             {"\xD0\xB8\xD0\xBD\xD0\xB4\xD0\xB5\xD0\xBA\xD1\x81.html",
-              "\xD0\xB8\xD0\xBD\xD0\xB4\xD0\xB5\xD0\xBA\xD1\x81.html"},
-             {"caf\xC3\xA9 \xE2\x82\xAC.htm", "caf\xC3\xA9 \xE2\x82\xAC.html"},
-             {"a\tb\xF0\x9F\x93\x84", "a_b\xF0\x9F\x93\x84.html"}}) {
-        host_.defaultName = typed;
-        host_.skipPrompt = true;
-        EXPECT_EQ(Save("proto://server/dir/", "text/html", "none"), Out(saved)) << typed;
-    }
-}
-
-TEST_F(SaveOneFileTest, NeitherTheParkingNameNorASimilarNameBesideTheDirectoryIsDisturbed) {
-    Save("proto://server/a.b_tmp", "text/html");
-    Save("proto://server/a.b", "text/html");
-    Save("proto://server/a.b/c.gif", "image/gif");
     EXPECT_EQ(Save("proto://server/a", "text/html"), Out("server/a.html"));
     EXPECT_EQ(Save("proto://server/a/b.gif", "image/gif"), Out("server/a/b.gif"));
-    EXPECT_EQ(Tree(root()), (std::set<std::string>{"server/", "server/a.b_tmp", "server/a.b/",
-                                                   "server/a.b/c.gif", "server/a.b/index.gif",
-                                                   "server/a.html", "server/a/", "server/a/b.gif"}));
-    EXPECT_EQ(Read("server/a.b_tmp"), "body of proto://server/a.b_tmp");
-    EXPECT_EQ(Read("server/a.b/index.gif"), "body of proto://server/a.b");
-}
-
-TEST_F(SaveOneFileTest, TargetThatIsAnExistingFolderGetsTheDefaultNameInside) {
     dir_.MakeDirs("out/server/x.htm");
     EXPECT_EQ(Save("proto://server/x.htm", "text/html"), Out("server/x.htm/index.html"));
+    EXPECT_EQ(Tree(root()),
+              (std::set<std::string>{"server/", "server/a.b_tmp", "server/a.b/", "server/a.b/c.gif",
+                                     "server/a.b/index.gif", "server/a.html", "server/a/", "server/a/b.gif",
+                                     "server/x.htm/", "server/x.htm/index.html"}));
+    EXPECT_EQ(Read("server/a.b_tmp"), "body of proto://server/a.b_tmp");
+    EXPECT_EQ(Read("server/a.b/index.gif"), "body of proto://server/a.b");
     EXPECT_EQ(Read("server/x.htm/index.html"), "body of proto://server/x.htm");
+    EXPECT_TRUE(ReportLocations().empty());
 }
 
 TEST_F(SaveOneFileTest, FailedMoveOfADisplacedFilePutsItBackAndIsReported) {
@@ -198,129 +181,41 @@ TEST_F(SaveOneFileTest, FailedMoveOfADisplacedFilePutsItBackAndIsReported) {
         std::string::npos);
 }
 
-TEST_F(SaveOneFileTest, FailedCopyIsReportedByTheObjectAndThePathIsStillReturned) {
-    auto object = Add("http://h/a.gif", "image/gif");
-    object->failCopy = true;
-    EXPECT_EQ(SaveOneFile(host_, "tree", true), Out("h/a.gif"));
-    EXPECT_EQ(ReportLocations(), std::vector<std::string>{"clsCacheWinProxy:clsCache_FileCopy"});
-    EXPECT_FALSE(dir_.Exists("out/h/a.gif"));
-}
-
-// --- Open Local Copy: no overwriting ----------------------------------------------------------------------
-
-TEST_F(SaveOneFileTest, WithoutOverwriteAnExistingCopyIsKept) {
-    dir_.WriteFile("out/h/a.gif", "older copy");
-    auto object = Add("http://h/a.gif", "image/gif", "new");
-    EXPECT_EQ(SaveOneFile(host_, "tree", false), Out("h/a.gif"));
-    EXPECT_EQ(Read("h/a.gif"), "older copy");
-    EXPECT_TRUE(object->copies.empty());
-
-    EXPECT_EQ(SaveOneFile(host_, "tree", true), Out("h/a.gif"));
-    EXPECT_EQ(Read("h/a.gif"), "new");
-}
-
-// --- Symbolic links below the root ---------------------------------------------------------------------
-
-class SaveThroughLinks : public SaveOneFileTest {
-  protected:
-    SaveThroughLinks() { dir_.MakeDirs("elsewhere"); }
-};
-
-TEST_F(SaveThroughLinks, LinkOrDanglingLinkPlantedWhereTheHostDirectoryGoesIsRefused) {
+// A link planted where a folder goes (dangling or not, at the host or deeper) is refused, in the modes
+// that pass through it; a link at the file name is replaced, not followed, even without overwriting: a
+// link is not a kept copy.
+TEST_F(SaveOneFileTest, LinksBelowTheRootAreRefusedOrReplacedNeverFollowed) {
+    dir_.MakeDirs("elsewhere");
     dir_.MakeDirs("out");
     for (const std::string target : {"elsewhere", "elsewhere/new"}) {
         fs::remove(Out("server"));
         ASSERT_EQ(symlink((dir_ / target).c_str(), Out("server").c_str()), 0);
         EXPECT_EQ(Save("proto://server/a/b.gif", "image/gif"), "");
-        EXPECT_TRUE(Tree(dir_ / "elsewhere").empty());
         EXPECT_EQ(Tree(root()), std::set<std::string>{"server@"});
     }
-    EXPECT_EQ(ReportLocations(), (std::vector<std::string>{"frmMain:SaveOneFile", "frmMain:SaveOneFile"}));
-}
-
-TEST_F(SaveThroughLinks, LinkDeeperDownIsRefusedInEveryMode) {
+    fs::remove(Out("server"));
     dir_.MakeDirs("out/server");
     ASSERT_EQ(symlink((dir_ / "elsewhere").c_str(), Out("server/a").c_str()), 0);
     EXPECT_EQ(Save("proto://server/a/b.gif", "image/gif", "tree"), "");
-    // Domain mode does not go through "a", so it saves.
     EXPECT_EQ(Save("proto://server/a/b.gif", "image/gif", "domain"), Out("server/b.gif"));
     EXPECT_TRUE(Tree(dir_ / "elsewhere").empty());
-}
+    EXPECT_EQ(ReportLocations(), std::vector<std::string>(3, "frmMain:SaveOneFile"));
 
-TEST_F(SaveThroughLinks, LinkAtTheFileNameIsReplacedNotFollowed) {
     dir_.WriteFile("elsewhere/victim", "precious");
-    dir_.MakeDirs("out/h");
-    ASSERT_EQ(symlink((dir_ / "elsewhere/victim").c_str(), Out("h/a.gif").c_str()), 0);
-    // Even without overwriting: a link is not a kept copy.
-    EXPECT_EQ(Save("http://h/a.gif", "image/gif", "tree", false), Out("h/a.gif"));
+    ASSERT_EQ(symlink((dir_ / "elsewhere/victim").c_str(), Out("server/c.gif").c_str()), 0);
+    EXPECT_EQ(Save("http://server/c.gif", "image/gif", "tree", false), Out("server/c.gif"));
     EXPECT_EQ(dir_.ReadFile("elsewhere/victim"), "precious");
-    EXPECT_EQ(Tree(root()), (std::set<std::string>{"h/", "h/a.gif"}));
-    EXPECT_EQ(Read("h/a.gif"), "body of http://h/a.gif");
-}
-
-// --- Hostile URLs -----------------------------------------------------------------------------------
-
-TEST_F(SaveOneFileTest, ControlCharactersAndNulBecomeUnderscoresAndCacheBytesUtf8) {
-    EXPECT_EQ(Save("http://h/a\x01"
-                   "b\x7f\tc.gif",
-                   "image/gif"),
-              Out("h/a_b__c.gif"));
-    EXPECT_EQ(Save(std::string("http://h/x") + '\0' + "y/z.gif", "image/gif"), Out("h/x_y/z.gif"));
-    EXPECT_EQ(Save("http://h/line\r\nbreak.gif", "image/gif"), Out("h/line__break.gif"));
-    EXPECT_EQ(Save("http://h/caf\xe9.gif", "image/gif"), Out("h/caf\xc3\xa9.gif"));
-    EXPECT_EQ(Read("h/caf\xc3\xa9.gif"), "body of http://h/caf\xe9.gif");
-}
-
-TEST_F(SaveOneFileTest, VeryLongNamesAreShortenedAndStayDistinct) {
-    const std::string longDir(400, 'd');
-    const std::string common(300, 'n');
-    const std::string first = Save("http://h/" + longDir + "/" + common + "1.gif", "image/gif");
-    const std::string second = Save("http://h/" + longDir + "/" + common + "2.gif", "image/gif");
-    const std::string longQuery = Save("http://h/p.gif?" + std::string(500, 'q'), "image/gif");
-    ASSERT_NE(first, "");
-    ASSERT_NE(second, "");
-    ASSERT_NE(longQuery, "");
-    EXPECT_NE(first, second);
-
-    const std::set<std::string> files = FilesIn(root());
-    EXPECT_EQ(files.size(), 3u);
-    for (const std::string& file : files) {
-        for (const auto& part : fs::path(file)) {
-            EXPECT_LE(part.string().size(), kMaxSavedNameBytes) << file;
-        }
-        EXPECT_EQ(fs::path(file).extension(), ".gif") << file;
-    }
-    EXPECT_EQ(dir_.ReadFile(first.substr(dir_.path().size() + 1)),
-              "body of http://h/" + longDir + "/" + common + "1.gif");
+    EXPECT_EQ(Read("server/c.gif"), "body of http://server/c.gif");
+    EXPECT_FALSE(fs::is_symlink(Out("server/c.gif")));
 }
 
 TEST_F(SaveOneFileTest, NothingIsEverWrittenOutsideTheRoot) {
-    const std::vector<std::string> hostile = {
-        "http://h/../../etc/passwd",
-        "http://h/a?../../x",
-        "http://h/%2e%2e/%2e%2e/x",
-        "http://h//..//..//x",
-        "../../x",
-        "..",
-        ".",
-        "/",
-        "//",
-        "///",
-        "\\..\\..\\x",
-        "http://..",
-        "http://../..",
-        "http://h/..\\x",
-        "http://h/a/..",
-        "http://h/a?/..",
-        "http://h/.%2e/x",
-        "ftp://h/\x01..",
-        std::string(1, '\0'),
-        "http://h/x/../../../../../../../tmp/evil",
-        "c:/../x",
-        "c:..",
-        "http://h/" + std::string(300, '.'),
-        "http://h/" + std::string(300, '/') + "x",
-    };
+    std::vector<std::string> hostile;
+    std::ifstream in(fs::path(LOFTWICK_SOURCE_DIR) / "tests/results/golden/HostileUrls.txt");
+    for (std::string line; std::getline(in, line);) {
+        if (line[0] != '#') hostile.push_back(Unescaped(line));
+    }
+    ASSERT_GE(hostile.size(), 25u);
     dir_.WriteFile("sentinel", "unchanged");
     const std::set<std::string> before = Tree(dir_.path());
     for (const std::string mode : {"tree", "domain", "none"}) {
@@ -345,12 +240,11 @@ TEST_F(SaveOneFileTest, NothingIsEverWrittenOutsideTheRoot) {
         for (const auto& part : fs::path(entry)) {
             EXPECT_NE(part, "..") << entry;
             EXPECT_NE(part, ".") << entry;
+            EXPECT_LE(part.string().size(), kMaxSavedNameBytes) << entry;
         }
     }
     EXPECT_TRUE(ReportLocations().empty());
 }
-
-// --- The naming of file-system parts --------------------------------------------------------------------
 
 TEST(SafeNameParts, OneLeadingSeparatorJoinsTheRootOthersBecomeUnderscores) {
     EXPECT_EQ(SafeNameParts("\\a\\b"), (std::vector<std::string>{"a", "b"}));
@@ -375,20 +269,8 @@ TEST(SafeNamePart, LongPartKeepsItsHeadAShortExtensionAndAHashOfTheWhole) {
     EXPECT_EQ(tail.size(), 200u + 1 + 16);
     // Exactly at the limit nothing changes.
     EXPECT_EQ(SafeNamePart(std::string(kMaxSavedNameBytes, 'z')), std::string(kMaxSavedNameBytes, 'z'));
-}
-
-TEST(SafeNamePart, ShorteningNeverSplitsACharacter) {
-    const std::string name = "a" + std::string(150, '\xe9');  // 301 bytes once UTF-8
-    const std::string shortened = SafeNamePart(name);
-    const size_t tilde = shortened.find('~');
-    ASSERT_NE(tilde, std::string::npos);
-    EXPECT_EQ(tilde, 199u);  // 1 + 99 two-byte characters; the 100th would cross byte 200
-}
-
-TEST(SaveRoot, TrimmedWithASlashAndEmptyStaysEmpty) {
-    EXPECT_EQ(SaveRoot("rel\\dir"), "rel/dir/");
-    EXPECT_EQ(SaveRoot("/tmp/x/"), "/tmp/x/");
-    EXPECT_EQ(SaveRoot("   "), "");
+    // Shortening never splits a character: 1 + 99 two-byte characters; the 100th would cross byte 200.
+    EXPECT_EQ(SafeNamePart("a" + std::string(150, '\xe9')).find('~'), 199u);
 }
 
 }  // namespace

@@ -21,25 +21,16 @@
 
 namespace loftwick::test {
 
-// A cache object whose metadata a test sets. Delete only counts; the destructor counts into `destroyed`.
+// A cache object whose metadata a test sets; it deletes nothing.
 class FakeCache final : public clsCache {
   public:
-    FakeCache(std::string url, std::string contentType = "text/html", std::string content = "content",
-              int* destroyed = nullptr)
-        : url(std::move(url)),
-          contentType(std::move(contentType)),
-          content(std::move(content)),
-          destroyed_(destroyed) {}
-    ~FakeCache() override {
-        if (destroyed_) ++*destroyed_;
-    }
+    FakeCache(std::string url, std::string contentType = "text/html", std::string content = "content")
+        : url(std::move(url)), contentType(std::move(contentType)), content(std::move(content)) {}
 
     std::string url, contentType, content, file = "/cache/" + url;
     OleDate retrieved, modified;
     std::optional<int64_t> reportedLength;  // unset: the content's size
     bool failCopy = false;
-    int deletes = 0;
-    std::vector<std::string> copies;  // every destination asked for
 
     int32_t ProxyType() const override { return 1; }
     const std::string& fileName() const override { return file; }
@@ -57,14 +48,13 @@ class FakeCache final : public clsCache {
     const std::string& ObjectName() const override { return url; }
     std::string Host() const override { return {}; }
     bool DeleteIfAged() override { return false; }
-    bool Delete() override { return ++deletes > 0; }
+    bool Delete() override { return true; }
     bool FindInContents(ParsedFilter&, int64_t) override { return false; }
     bool MetaGathered() const override { return true; }
     bool StillSameFile() const override { return true; }
 
     // Writes the content the way the real objects do: a temporary file beside the target, renamed.
     bool FileCopy(const std::string& Destination) override {
-        copies.push_back(Destination);
         try {
             if (failCopy) Raise(vberr::PermissionDenied, "Permission denied: " + Destination);
             WriteFileAtomically(TheFileSystem(), Destination, content);
@@ -74,9 +64,6 @@ class FakeCache final : public clsCache {
             return false;
         }
     }
-
-  private:
-    int* destroyed_;
 };
 
 struct TestSaveHost final : SaveHost {

@@ -48,14 +48,6 @@ TEST(IndexFraming, RecordsComeOutWholeWhateverTheChunkBoundaries) {
     }
 }
 
-TEST(IndexFraming, ZeroLengthByteIsReadAgainAndKeptInTheRecord) {
-    std::string r = Record("abcde", "n", "t");
-    r.insert(0, 1, '\0');  // 00 05 a b c d e ...
-    const auto records = Frame(r, 4);
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0], r);
-}
-
 TEST(IndexFraming, RunOfZerosFillsTheBufferWithoutOverrunningIt) {
     const std::string zeros(20000, '\0');
     IndexFraming framing;

@@ -88,14 +88,12 @@ TEST_F(SettingsFaults, WindowSettingsSavedTogetherAreAllOrNothingAtEveryFault) {
     int points = 0;
     Sweep(
         [] {
-            // As the window saves its settings: the batch writes once, when it ends.
-            IniWriteBatch batch;
-            WriteIniValue("Persistence", "TempDir", "/tmp/new");
-            WriteIniValue("Persistence", "DirPrev", "/home/someone/");
-            WriteIniValue("DataBase", "Host1", "other.example");
-            return true;
+            // As the window saves its settings: every value in one write.
+            return WriteIniValues({{"Persistence", "TempDir", "/tmp/new"},
+                                   {"Persistence", "DirPrev", "/home/someone/"},
+                                   {"DataBase", "Host1", "other.example"}});
         },
-        false, points);
+        true, points);
     RecordProperty("faultPoints", points);
     EXPECT_GT(points, 100);
 }

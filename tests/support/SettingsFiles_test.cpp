@@ -11,6 +11,7 @@
 //   fail <call> <n> <errno>              the n-th such call from now fails
 //   fail <call> path:<part> <errno>      every such call on a path holding <part> fails
 //   messages                             the titles of the messages shown so far, or "none"
+//   nofile                               no settings file is named from now on
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -88,6 +89,8 @@ class SettingsFiles : public test::ProgramFixture {
                 faults.FailPath(kCalls.at(f[0]), f[1].substr(5), kErrnos.at(f[2]));
             } else if (verb == "fail") {
                 faults.FailNth(kCalls.at(f[0]), std::stoi(f[1]), kErrnos.at(f[2]));
+            } else if (verb == "nofile") {
+                Program().IniFileName.clear();
             } else if (verb == "messages") {
                 std::string titles;
                 for (const auto& message : desktop.messages)

@@ -26,9 +26,9 @@ class LanguageTest : public test::ProgramFixture {
         WriteStrings("ru", "102=Описание по-русски\n");
     }
     ~LanguageTest() override {
-        LanguageRoot = savedRoot_;
-        LanguageDir = savedDir_;
-        LanguageIndex = savedIndex_;
+        Program().LanguageRoot = savedRoot_;
+        Program().LanguageDir = savedDir_;
+        Program().LanguageIndex = savedIndex_;
     }
 
     void WriteStrings(const std::string& code, const std::string& body) {
@@ -47,8 +47,8 @@ class LanguageTest : public test::ProgramFixture {
     test::ScopedEnv lcMessages_{"LC_MESSAGES", ""};
 
   private:
-    std::string savedRoot_ = LanguageRoot, savedDir_ = LanguageDir;
-    int32_t savedIndex_ = LanguageIndex;
+    std::string savedRoot_ = Program().LanguageRoot, savedDir_ = Program().LanguageDir;
+    int32_t savedIndex_ = Program().LanguageIndex;
 };
 
 // Only a Russian interface borrows missing texts from English; a folder named "1" counts as Russian.
@@ -77,12 +77,13 @@ TEST_F(LanguageTest, SettingThenLocaleChooseTheLanguageAndMissingTextsComeFromEn
     for (const Row& row : rows) {
         if (!row.russianFile) std::remove((program_ / "Language/ru/strings.txt").c_str());
         Choose(row.setting, row.lang);
-        EXPECT_EQ(LanguageDir, program_.path() + "/Language/" + row.folder + "/") << row.setting << row.lang;
-        EXPECT_EQ(LanguageIndex, row.index) << row.setting << row.lang;
+        EXPECT_EQ(Program().LanguageDir, program_.path() + "/Language/" + row.folder + "/")
+            << row.setting << row.lang;
+        EXPECT_EQ(Program().LanguageIndex, row.index) << row.setting << row.lang;
         EXPECT_EQ(GetString(102), row.text102) << row.setting << row.lang;
         EXPECT_EQ(GetString(103), row.text103) << row.setting << row.lang;
     }
-    EXPECT_EQ(LanguageRoot, program_.path() + "/Language/");
+    EXPECT_EQ(Program().LanguageRoot, program_.path() + "/Language/");
 }
 
 TEST_F(LanguageTest, LanguageOfTheEnvironmentFollowsTheLocaleOrder) {
@@ -151,7 +152,7 @@ TEST_F(LanguageTest, ShippedLanguageFilesHoldEveryTextTheProgramUses) {
     Choose("ru", "");
     EXPECT_EQ(GetString(103), "О программе");
     for (const char* page : {"en/index.html", "ru/index.html", "ru/index_ru.html"}) {
-        std::ifstream in(LanguageRoot + page);
+        std::ifstream in(Program().LanguageRoot + page);
         std::stringstream text;
         text << in.rdbuf();
         EXPECT_NE(text.str().find("</html>"), std::string::npos) << page;

@@ -1,12 +1,11 @@
 #include "cachebuilder/CacheGenerator.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <stdexcept>
 
+#include "cachebuilder/Encodings.h"
 #include "cachebuilder/SquidBuilder.h"
 #include "cachebuilder/WinGateBuilder.h"
 #include "cachebuilder/WinProxyBuilder.h"
@@ -126,24 +125,6 @@ std::string MakeBinary(SeededRandom& rng, const Kind& kind, uint64_t size) {
     }
     bytes.resize(static_cast<size_t>(size));
     return bytes;
-}
-
-// The gzip form of a text, as a server sends it with "Content-Encoding: gzip".
-std::string Gzip(const std::string& text) {
-    z_stream zs{};
-    if (deflateInit2(&zs, 9, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-        throw std::runtime_error("zlib cannot start");
-    }
-    std::string out(deflateBound(&zs, static_cast<uLong>(text.size())), '\0');
-    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    zs.avail_in = static_cast<uInt>(text.size());
-    zs.next_out = reinterpret_cast<Bytef*>(out.data());
-    zs.avail_out = static_cast<uInt>(out.size());
-    const int rc = deflate(&zs, Z_FINISH);
-    out.resize(zs.total_out);
-    deflateEnd(&zs);
-    if (rc != Z_STREAM_END) throw std::runtime_error("zlib cannot compress");
-    return out;
 }
 
 struct PlannedObject {

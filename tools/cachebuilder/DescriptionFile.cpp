@@ -3,12 +3,16 @@
 #include <time.h>
 
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <stdexcept>
+#include <string_view>
+#include <vector>
 
 #include "cachebuilder/SquidBuilder.h"
 #include "cachebuilder/WinGateBuilder.h"
 #include "cachebuilder/WinProxyBuilder.h"
+#include "support/TextCodec.h"
 
 namespace loftwick::builder {
 
@@ -18,13 +22,6 @@ class DescriptionError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 uint64_t ToNumber(const std::string& text) {
     if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
@@ -77,6 +74,102 @@ std::pair<std::string, std::string> SplitFirst(const std::string& text) {
     return {text.substr(0, space), rest == std::string::npos ? std::string() : text.substr(rest)};
 }
 
+template <class N>
+N NumberAs(const std::string& text) {
+    return static_cast<N>(ToNumber(text));
+}
+
+template <class N>
+N TimeAs(const std::string& text) {
+    return static_cast<N>(ToTime(text));
+}
+
+// Seconds since 1970, a UTC date and time, or -1 for "none".
+int64_t ToSquidTime(const std::string& value) { return value == "-1" ? -1 : ToTime(value); }
+
+std::string Verbatim(const std::string& text) { return text; }
+
+// The lines one kind of object knows: each keyword with how its value goes into the object.
+template <class T>
+using LineRules = std::vector<std::pair<std::string_view, std::function<void(T&, const std::string&)>>>;
+
+// The rule that reads a value with `read` into `member`, or appends it when the member is a list.
+template <class T, class M, class Read>
+std::function<void(T&, const std::string&)> Into(M T::*member, Read read) {
+    return [member, read](T& target, const std::string& value) {
+        if constexpr (requires { (target.*member).push_back(read(value)); }) {
+            (target.*member).push_back(read(value));
+        } else {
+            target.*member = read(value);
+        }
+    };
+}
+
+template <class T>
+bool TakeLine(const LineRules<T>& rules, const std::string& keyword, const std::string& value, T& target) {
+    for (const auto& [name, take] : rules) {
+        if (name != keyword) continue;
+        take(target, value);
+        return true;
+    }
+    return false;
+}
+
+const LineRules<WinProxyObject> kObjectRules = {
+    {"host", Into(&WinProxyObject::host, Verbatim)},
+    {"file", Into(&WinProxyObject::fileName, Verbatim)},
+    {"leadin", Into(&WinProxyObject::leadIn, Unescape)},
+    {"url", Into(&WinProxyObject::url, Unescape)},
+    {"status", Into(&WinProxyObject::statusLine, Unescape)},
+    {"header", Into(&WinProxyObject::headerLines, Unescape)},
+    {"break", Into(&WinProxyObject::lineBreak, ToBreak)},
+    {"blockend", Into(&WinProxyObject::blockEnd, Unescape)},
+    {"raw", Into(&WinProxyObject::rawFile, Unescape)},
+};
+
+const LineRules<SquidObject> kSwapRules = {
+    {"url", Into(&SquidObject::url, Unescape)},
+    {"status", Into(&SquidObject::statusLine, Unescape)},
+    {"header", Into(&SquidObject::headerLines, Unescape)},
+    {"timestamp", Into(&SquidObject::timestamp, ToSquidTime)},
+    {"lastref", Into(&SquidObject::lastReference, ToSquidTime)},
+    {"expires", Into(&SquidObject::expires, ToSquidTime)},
+    {"lastmod", Into(&SquidObject::lastModified, ToSquidTime)},
+    {"refcount", Into(&SquidObject::referenceCount, NumberAs<uint16_t>)},
+    {"flags", Into(&SquidObject::flags, NumberAs<uint16_t>)},
+    {"vary", Into(&SquidObject::varyHeaders, Unescape)},
+    {"entry",
+     [](SquidObject& o, const std::string& value) {
+         const auto [type, bytes] = SplitFirst(value);
+         o.extraEntries.emplace_back(NumberAs<uint8_t>(type), Unescape(bytes));
+     }},
+    {"nourl", [](SquidObject& o, const std::string&) { o.writeUrl = false; }},
+    {"metalength", Into(&SquidObject::metaLength, NumberAs<int64_t>)},
+    {"number", Into(&SquidObject::fileNumber, NumberAs<uint32_t>)},
+    {"raw", Into(&SquidObject::rawFile, Unescape)},
+};
+
+const LineRules<WinGateRecord> kRecordRules = {
+    {"url", Into(&WinGateRecord::url, Unescape)},
+    {"name", Into(&WinGateRecord::baseName, Unescape)},
+    {"retrieved", Into(&WinGateRecord::retrieved, TimeAs<uint32_t>)},
+    {"modified", Into(&WinGateRecord::modified, TimeAs<uint32_t>)},
+    {"type", Into(&WinGateRecord::contentType, Unescape)},
+    {"length", Into(&WinGateRecord::contentLength, ToNumber)},
+    {"rawfield",
+     [](WinGateRecord& r, const std::string& value) {
+         const auto [field, bytes] = SplitFirst(value);
+         r.Raw(NumberAs<int>(field), Unescape(bytes));
+     }},
+    {"zeros",
+     [](WinGateRecord& r, const std::string& value) {
+         const auto [field, count] = SplitFirst(value);
+         r.ZerosBefore(NumberAs<int>(field), NumberAs<int>(count));
+     }},
+    {"cut", Into(&WinGateRecord::cutAfter, NumberAs<size_t>)},
+    {"trailing", Into(&WinGateRecord::trailing, Unescape)},
+};
+
 class DescriptionReader {
   public:
     explicit DescriptionReader(std::string outDir) : outDir_(std::move(outDir)) {}
@@ -118,8 +211,15 @@ class DescriptionReader {
             proxy_.emplace(outDir_);
         } else if (value == "wingate") {
             gate_.emplace(outDir_);
-        } else if (value == "squid") {
-            squid_.emplace(outDir_);
+        } else if (value.rfind("squid", 0) == 0 && (value.size() == 5 || value[5] == ' ')) {
+            // "squid 1 2": a store of that many L1 and L2 folders instead of Squid's 16 and 256.
+            const auto [levels, second] = SplitFirst(SplitFirst(value).second);
+            if (levels.empty()) {
+                squid_.emplace(outDir_);
+            } else {
+                squid_.emplace(outDir_, static_cast<int>(ToNumber(levels)),
+                               static_cast<int>(ToNumber(second)));
+            }
         } else {
             throw DescriptionError("unknown format \"" + value + "\" (winproxy, wingate, squid)");
         }
@@ -186,102 +286,26 @@ class DescriptionReader {
     void ObjectLine(const std::string& keyword, const std::string& value) {
         WinProxyObject& o = *object_;
         if (ContentLine(keyword, value, o.content, o.stamp)) return;
-        if (keyword == "host") {
-            o.host = value;
-        } else if (keyword == "file") {
-            o.fileName = value;
-        } else if (keyword == "leadin") {
-            o.leadIn = Unescape(value);
-        } else if (keyword == "url") {
-            o.url = Unescape(value);
-        } else if (keyword == "status") {
-            o.statusLine = Unescape(value);
-        } else if (keyword == "header") {
-            o.headerLines.push_back(Unescape(value));
-        } else if (keyword == "break") {
-            o.lineBreak = ToBreak(value);
-        } else if (keyword == "blockend") {
-            o.blockEnd = Unescape(value);
-        } else if (keyword == "raw") {
-            o.rawFile = Unescape(value);
-        } else {
+        if (!TakeLine(kObjectRules, keyword, value, o))
             throw DescriptionError("unknown object line \"" + keyword + "\"");
-        }
     }
-
-    // Seconds since 1970, a UTC date and time, or -1 for "none".
-    static int64_t ToSquidTime(const std::string& value) { return value == "-1" ? -1 : ToTime(value); }
 
     void SwapLine(const std::string& keyword, const std::string& value) {
         SquidObject& o = *swap_;
         if (ContentLine(keyword, value, o.content, o.stamp)) return;
-        if (keyword == "url") {
-            o.url = Unescape(value);
-        } else if (keyword == "status") {
-            o.statusLine = Unescape(value);
-        } else if (keyword == "header") {
-            o.headerLines.push_back(Unescape(value));
-        } else if (keyword == "timestamp") {
-            o.timestamp = ToSquidTime(value);
-        } else if (keyword == "lastref") {
-            o.lastReference = ToSquidTime(value);
-        } else if (keyword == "expires") {
-            o.expires = ToSquidTime(value);
-        } else if (keyword == "lastmod") {
-            o.lastModified = ToSquidTime(value);
-        } else if (keyword == "refcount") {
-            o.referenceCount = static_cast<uint16_t>(ToNumber(value));
-        } else if (keyword == "flags") {
-            o.flags = static_cast<uint16_t>(ToNumber(value));
-        } else if (keyword == "vary") {
-            o.varyHeaders = Unescape(value);
-        } else if (keyword == "entry") {
-            const auto [type, bytes] = SplitFirst(value);
-            o.extraEntries.emplace_back(static_cast<uint8_t>(ToNumber(type)), Unescape(bytes));
-        } else if (keyword == "nourl") {
-            o.writeUrl = false;
-        } else if (keyword == "metalength") {
-            o.metaLength = static_cast<int64_t>(ToNumber(value));
-        } else if (keyword == "number") {
-            o.fileNumber = static_cast<uint32_t>(ToNumber(value));
-        } else if (keyword == "raw") {
-            o.rawFile = Unescape(value);
-        } else {
+        if (!TakeLine(kSwapRules, keyword, value, o))
             throw DescriptionError("unknown swap file line \"" + keyword + "\"");
-        }
     }
 
     void RecordLine(const std::string& keyword, const std::string& value) {
-        WinGateRecord& r = *record_;
         if (ContentLine(keyword, value, recordContent_.content, recordContent_.stamp)) return;
+        if (keyword == "missing") {
+            recordContent_.missing = true;
+            return;
+        }
         try {
-            if (keyword == "url") {
-                r.url = Unescape(value);
-            } else if (keyword == "name") {
-                r.baseName = Unescape(value);
-            } else if (keyword == "retrieved") {
-                r.retrieved = static_cast<uint32_t>(ToTime(value));
-            } else if (keyword == "modified") {
-                r.modified = static_cast<uint32_t>(ToTime(value));
-            } else if (keyword == "type") {
-                r.contentType = Unescape(value);
-            } else if (keyword == "length") {
-                r.contentLength = ToNumber(value);
-            } else if (keyword == "rawfield") {
-                const auto [field, bytes] = SplitFirst(value);
-                r.Raw(static_cast<int>(ToNumber(field)), Unescape(bytes));
-            } else if (keyword == "zeros") {
-                const auto [field, count] = SplitFirst(value);
-                r.ZerosBefore(static_cast<int>(ToNumber(field)), static_cast<int>(ToNumber(count)));
-            } else if (keyword == "cut") {
-                r.cutAfter = static_cast<size_t>(ToNumber(value));
-            } else if (keyword == "trailing") {
-                r.trailing = Unescape(value);
-            } else if (keyword == "missing") {
-                recordContent_.missing = true;
-            } else {
+            if (!TakeLine(kRecordRules, keyword, value, *record_))
                 throw DescriptionError("unknown record line \"" + keyword + "\"");
-            }
         } catch (const std::invalid_argument& e) {
             throw DescriptionError(e.what());
         }
@@ -325,8 +349,8 @@ std::string Unescape(const std::string& text) {
                 out += '\\';
                 break;
             case 'x': {
-                const int high = i + 1 < text.size() ? HexDigit(text[i + 1]) : -1;
-                const int low = i + 2 < text.size() ? HexDigit(text[i + 2]) : -1;
+                const int high = i + 1 < text.size() ? HexDigitValue(text[i + 1]) : -1;
+                const int low = i + 2 < text.size() ? HexDigitValue(text[i + 2]) : -1;
                 if (high < 0 || low < 0) throw DescriptionError("\\x needs two hex digits");
                 out += static_cast<char>(high * 16 + low);
                 i += 2;

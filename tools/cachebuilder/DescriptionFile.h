@@ -2,7 +2,7 @@
 // A small line-based description of a cache, for demo caches and hand-made cases outside C++.
 //
 //   # a comment; blank lines are ignored
-//   format winproxy                       (or wingate, or squid; must come first)
+//   format winproxy                       (or wingate, or squid [L1 L2]; must come first)
 //   object                                (WinProxy: starts an object)
 //     host www.example.com
 //     file 1a2b3c4d_index.html            (optional: made from the URL)

@@ -1,0 +1,80 @@
+// Names, content types and result numbers as data (golden/DefaultNames.txt), and the default-name
+// prompt.
+#include <gtest/gtest.h>
+
+#include "cache/CacheTestKit.h"
+#include "results/ContentTypes.h"
+#include "results/SaveTestSupport.h"
+#include "results/basDefaultNames.h"
+
+namespace loftwick::test {
+namespace {
+
+class DefaultNames : public SaveFixture {
+  protected:
+    // The name for a single result of the given content type.
+    std::string Fix(const std::string& path, const std::string& contentType, bool checkExtension = false) {
+        host_.results.Clear();
+        Add("http://server/any", contentType);
+        return FixDefaultName(host_, path, 1, checkExtension);
+    }
+
+    std::string Call(const std::string& call, const std::string& arg) {
+        std::vector<std::string> parts;
+        for (size_t at = 0;;) {
+            const size_t semicolon = arg.find(" ; ", at);
+            parts.push_back(arg.substr(at, semicolon - at));
+            if (semicolon == std::string::npos) break;
+            at = semicolon + 3;
+        }
+        parts.resize(3);
+        if (call == "extension") return GetFileExtension(arg, "x");
+        if (call == "type") return ContentTypeFromFileName(arg, "?");
+        if (call == "extensionof") return ExtensionFromContentType(arg, "?");
+        if (call == "number") return std::to_string(ResultNumberOfLine(arg));
+        host_.skipPrompt = !parts[2].empty();
+        host_.defaultName = parts[2];
+        if (call == "default" || call == "checked") return Fix(parts[0], parts[1], call == "checked");
+        ADD_FAILURE() << "unknown call " << call;
+        return {};
+    }
+};
+
+TEST_F(DefaultNames, Table) {
+    const int rows =
+        CheckTable("results/golden/DefaultNames.txt",
+                   [&](const std::string& call, const std::string& arg) { return Call(call, arg); });
+    EXPECT_GE(rows, 70);
+    EXPECT_TRUE(desktop_.messages.empty());
+}
+
+TEST_F(DefaultNames, PromptOffersTheLastAnswerAndACancelStopsTheQuestions) {
+    host_.defaultName = "index.htm";
+    desktop_.inputAnswers = {std::string("default.asp")};
+    EXPECT_EQ(Fix("server\\dir\\", "image/gif"), "server\\dir\\default.gif");
+    ASSERT_EQ(desktop_.prompts.size(), 1u);
+    EXPECT_EQ(desktop_.prompts[0].prompt, "server\\dir\\\r\nType name for default file: ");
+    EXPECT_EQ(desktop_.prompts[0].title, Program().AppTitle);
+    EXPECT_EQ(desktop_.prompts[0].defaultText, "index.htm");
+    EXPECT_EQ(host_.defaultName, "default.asp");
+    EXPECT_FALSE(host_.skipPrompt);
+    // Not skipped, so the next directory asks again, offering the last answer; cancelled, the stored
+    // name still serves and the questions stop.
+    EXPECT_EQ(Fix("server\\other\\", "text/html"), "server\\other\\default.html");
+    EXPECT_EQ(Fix("server\\third\\", "text/html"), "server\\third\\default.html");
+    ASSERT_EQ(desktop_.prompts.size(), 2u);
+    EXPECT_EQ(desktop_.prompts[1].defaultText, "default.asp");
+    EXPECT_TRUE(host_.skipPrompt);
+}
+
+TEST_F(DefaultNames, ResultThatIsGoneIsReportedOnlyWhenItsContentTypeIsNeeded) {
+    Add("http://server/x", "text/html");
+    EXPECT_EQ(FixDefaultName(host_, "server\\x.gif", 7, false), "server\\x.gif");
+    EXPECT_TRUE(desktop_.messages.empty());
+    EXPECT_EQ(FixDefaultName(host_, "server\\x", 7, false), "");
+    EXPECT_EQ(ReportLocations(), std::vector<std::string>{"frmMain:FixDefaultName"});
+    EXPECT_NE(desktop_.messages.at(0).text.find("file name: 'server\\x'"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace loftwick::test

@@ -1,0 +1,325 @@
+// The scan's golden cases: each folder below golden/ holds a cache description (the cache builder's
+// description format), the arguments of loftwick-scan, optionally the faults to inject and what a running
+// Squid answers, and the expected output: stdout, stderr, the exit status and the state of the folder
+// afterwards. Each case runs through the batch front end, on one thread and reading ahead, and then once
+// with each file-system call failing in turn. LOFTWICK_UPDATE_GOLDEN=1 writes the expected files anew.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "cachebuilder/CacheBuilder.h"
+#include "cachebuilder/DescriptionFile.h"
+#include "cli/BatchScan.h"
+#include "support/FaultSweep.h"
+#include "support/FileSystem.h"
+#include "support/RuntimeError.h"
+#include "support/TestEnv.h"
+#include "support/basUtils.h"
+
+namespace loftwick {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kGolden = LOFTWICK_SOURCE_DIR "/tests/scan/golden";
+
+bool Updating() { return Environ("LOFTWICK_UPDATE_GOLDEN") == "1"; }
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// "OP", "ERRNO" of a faults file.
+FsOp OpNamed(const std::string& name) {
+    for (int op = 0; op <= static_cast<int>(FsOp::OpenDir); ++op)
+        if (name == test::FsOpName(static_cast<FsOp>(op))) return static_cast<FsOp>(op);
+    ADD_FAILURE() << "no file-system call " << name;
+    return FsOp::List;
+}
+int ErrnoNamed(const std::string& name) {
+    static const std::map<std::string, int> names = {
+        {"EACCES", EACCES}, {"EIO", EIO},         {"EPERM", EPERM},   {"ENOSPC", ENOSPC},
+        {"EBUSY", EBUSY},   {"ENOTSUP", ENOTSUP}, {"ENOENT", ENOENT}, {"ENOTDIR", ENOTDIR}};
+    return names.at(name);
+}
+
+struct Outcome {
+    int status = 0;
+    std::string out, err, tree, purges;
+    test::FolderState before, cache;  // the cache folder before and after the run
+};
+
+// A case's world, built afresh below a temporary folder: the cache from cache.txt, a folder outside it
+// from outside.txt, and the shapes the description cannot make from setup.
+class World {
+  public:
+    explicit World(const std::string& folder) : folder_(folder) {
+        for (const char* part : {"cache", "outside"}) {
+            const std::string description = folder + "/" + part + ".txt";
+            if (!fs::exists(description)) continue;
+            std::istringstream in(Replaced(Slurp(description), "<root>", dir_.path()));
+            builder::BuildFromDescription(in, dir_ / part);
+        }
+        for (const std::string& line : Lines(Replaced(Slurp(folder + "/setup"), "<root>", dir_.path()))) {
+            std::istringstream words(line);
+            std::string verb, a, b;
+            words >> verb >> a;
+            std::getline(words >> std::ws, b);
+            if (verb == "dir") fs::create_directories(dir_ / a);
+            if (verb == "file") dir_.WriteFile(a, builder::Unescape(b));
+            EXPECT_TRUE(verb != "fifo" || mkfifo((dir_ / a).c_str(), 0600) == 0);
+            // A private null device: a fault that replaced the export target then replaces this node,
+            // never the machine's /dev/null (the tests run as root).
+            EXPECT_TRUE(verb != "null-device" ||
+                        mknod((dir_ / a).c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0);
+            if (verb == "remove") fs::remove(dir_ / a);
+            if (verb == "copy") fs::copy_file(dir_ / a, dir_ / b);
+            if (verb == "link") fs::create_symlink(a, dir_ / b);  // link TARGET NAME
+            if (verb == "hardlink") fs::create_hard_link(dir_ / a, dir_ / b);
+        }
+        for (const auto& entry : fs::recursive_directory_iterator(dir_.path()))
+            if (entry.is_regular_file(ec_) && !entry.is_symlink())
+                stamps_[entry.path()] = Stamps(entry.path());
+    }
+
+    Outcome Run(test::FaultFileSystem* faults, test::TableProxyControl& proxy) {
+        std::vector<std::string> args = {dir_ / "bin/loftwick-scan"};
+        for (const std::string& line : Lines(Slurp(folder_ + "/args")))
+            args.push_back(Replaced(line, "<root>", dir_.path()));
+        for (const std::string& line : Lines(Slurp(folder_ + "/squid"))) {
+            std::istringstream words(line);
+            std::string verb, url;
+            int answer = 0;
+            words >> verb >> url >> answer;
+            if (verb == "running") proxy.running = true;
+            if (verb == "answer") proxy.answers[url] = answer;
+        }
+        const test::FolderState outside = test::SnapshotFolder(dir_ / "outside");
+        Outcome o;
+        o.before = test::SnapshotFolder(dir_ / "cache");
+        std::ostringstream out, err;
+        SetLastError(0);  // a batch run starts a process of its own
+        Platform().fileSystem = faults;
+        o.status = cli::BatchMain(args, out, err);
+        Platform().fileSystem = nullptr;
+        o.out = Replaced(Replaced(out.str(), dir_.path(), "<root>"), GetVersion(), "<version>");
+        o.err = Replaced(Replaced(err.str(), dir_.path(), "<root>"), GetVersion(), "<version>");
+        o.tree = Tree();
+        for (const auto& call : proxy.purges) {
+            o.purges += call.url;
+            for (const std::string& header : call.headers) o.purges += " | " + header;
+            o.purges += "\n";
+        }
+        o.cache = test::SnapshotFolder(dir_ / "cache");
+        EXPECT_EQ(test::SnapshotFolder(dir_ / "outside"), outside) << "the folder outside the cache changed";
+        return o;
+    }
+
+  private:
+    std::string Stamps(const std::string& path) const {
+        struct stat st {};
+        lstat(path.c_str(), &st);
+        const std::optional<FileTimeSpec> created = TheFileSystem().GetCreationTime(path);
+        return " written " + std::to_string(st.st_mtime) + " created " +
+               (created ? std::to_string(created->seconds) : "none");
+    }
+
+    // Every entry below the world, one a line; a file's stamps only where the run changed them.
+    std::string Tree() {
+        std::vector<std::string> lines;
+        for (auto it = fs::recursive_directory_iterator(dir_.path(), ec_);
+             it != fs::recursive_directory_iterator(); it.increment(ec_)) {
+            const std::string name = it->path().string().substr(dir_.path().size() + 1);
+            const fs::file_status status = it->symlink_status();
+            if (fs::is_symlink(status)) {
+                lines.push_back("link " + name + " -> " +
+                                Replaced(fs::read_symlink(it->path()), dir_.path(), "<root>"));
+            } else if (fs::is_directory(status)) {
+                lines.push_back("dir " + name);
+            } else if (fs::is_regular_file(status)) {
+                const std::string now = Stamps(it->path());
+                const auto before = stamps_.find(it->path());
+                std::string line = "file " + name + " " + std::to_string(fs::file_size(it->path()));
+                if (name.ends_with(".warc.gz")) {  // its records hold the real time and random ids
+                    line = "file " + name + " (archive)";
+                } else if (before != stamps_.end()) {
+                    line += before->second == now ? "" : now;
+                } else if (fs::last_write_time(it->path()) <
+                           fs::file_time_type::clock::now() - std::chrono::hours(1)) {
+                    line += now.substr(0, now.find(" created"));  // a new file's stamps, where they were set
+                }
+                lines.push_back(line);
+            } else {
+                lines.push_back("other " + name);
+            }
+        }
+        std::sort(lines.begin(), lines.end());
+        std::string tree;
+        for (const std::string& line : lines) tree += line + "\n";
+        return tree;
+    }
+
+    std::string folder_;
+    test::TempDir dir_;
+    std::map<std::string, std::string> stamps_;
+    std::error_code ec_;
+};
+
+std::vector<std::string> CaseNames() {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(kGolden)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class ScanGolden : public test::ProgramFixture, public ::testing::WithParamInterface<std::string> {
+  protected:
+    std::string Folder() const { return kGolden + "/" + GetParam(); }
+
+    Outcome Run(test::FaultFileSystem* faults, bool readAhead) {
+        Program().ReadAhead = readAhead;
+        if (faults && readAhead) faults->AllowThreads();
+        proxy_ = test::TableProxyControl();
+        World world(Folder());
+        return world.Run(faults, proxy_);
+    }
+
+    void Expect(const std::string& name, const std::string& actual) {
+        const std::string path = Folder() + "/" + name;
+        if (Updating()) {
+            if (!actual.empty() || fs::exists(path)) std::ofstream(path, std::ios::binary) << actual;
+            return;
+        }
+        EXPECT_EQ(actual, Slurp(path)) << GetParam() << "/" << name;
+    }
+};
+
+// Read ahead or not, the same output, the same status, the same folder afterwards.
+TEST_P(ScanGolden, EndsAsExpected) {
+    for (const bool readAhead : {false, true}) {
+        SCOPED_TRACE(readAhead ? "read ahead" : "one thread");
+        test::FaultFileSystem faults;
+        for (const std::string& line : Lines(Replaced(Slurp(Folder() + "/faults"), "<root>", ""))) {
+            std::istringstream words(line);
+            std::string how, op, what, err;
+            words >> how >> op >> what >> err;
+            if (how == "path") faults.FailPath(OpNamed(op), what, ErrnoNamed(err));
+            if (how == "nth") faults.FailNth(OpNamed(op), std::stoi(what), ErrnoNamed(err));
+        }
+        const Outcome o = Run(&faults, readAhead);
+        Expect("stdout", o.out);
+        Expect("stderr", o.err);
+        Expect("status", std::to_string(o.status) + "\n");
+        Expect("tree", o.tree);
+        Expect("purges", o.purges);
+        if (Updating()) return;
+    }
+}
+
+// The files a cache holds by content, and how many; a scan may only remove whole files.
+std::multiset<std::string> Contents(const test::FolderState& state) {
+    std::multiset<std::string> contents;
+    for (const auto& [path, file] : state) {
+        if (path.find("swap.state") != std::string::npos) continue;
+        contents.insert(file.content.rfind("-> ", 0) == 0 ? "link " + path : file.content);
+    }
+    return contents;
+}
+
+// Each kind of call failing in turn (on a long case only every few calls): the run ends with its summary
+// and a status that follows it, an object that failed turns the summary, the files left are whole and
+// exactly those not counted deleted, and a fault nobody was told about leaves the very result of none.
+TEST_P(ScanGolden, SurvivesEveryFault) {
+    if (Slurp(Folder() + "/status") == "2\n" || fs::exists(Folder() + "/faults")) GTEST_SKIP() << "no scan";
+    static const std::regex summary(
+        R"((OK!|Ended with error\(s\)\.) \d+ of \d+ files selected(, (\d+) files deleted)?.*)");
+    const std::pair<FsOp, int> kinds[] = {
+        {FsOp::List, EACCES},     {FsOp::Stat, EIO},
+        {FsOp::Lstat, EIO},       {FsOp::OpenRead, EIO},
+        {FsOp::Read, EIO},        {FsOp::GetCreation, EIO},
+        {FsOp::SetTimes, EPERM},  {FsOp::SetCreation, ENOTSUP},
+        {FsOp::Rename, EIO},      {FsOp::RemoveFile, EACCES},
+        {FsOp::RemoveDir, EBUSY}, {FsOp::OpenWrite, ENOSPC},
+        {FsOp::Write, ENOSPC},    {FsOp::Close, EIO},
+    };
+    const bool text = Slurp(Folder() + "/args").find("--format") == std::string::npos;
+    const bool purging = fs::exists(Folder() + "/squid");
+    for (const bool readAhead : {false, true}) {
+        SCOPED_TRACE(readAhead ? "read ahead" : "one thread");
+        test::FaultFileSystem counter;
+        const Outcome baseline = Run(&counter, readAhead);
+        if (counter.calls().size() > 1000)
+            GTEST_SKIP() << "a long case: its shapes are swept in the short ones";
+        for (const auto& [op, err] : kinds) {
+            const int calls = counter.CountOf(op);
+            const int stride = std::max(1, calls / 5);
+            for (int n = 1 + (readAhead ? stride / 2 : 0); n <= calls; n += stride) {
+                SCOPED_TRACE(std::string("call ") + std::to_string(n) + " of " + test::FsOpName(op) +
+                             " fails");
+                test::FaultFileSystem faults;
+                faults.FailNth(op, n, err);
+                const Outcome o = Run(&faults, readAhead);
+                ASSERT_TRUE(o.status == cli::kExitOk || o.status == cli::kExitErrors) << o.err;
+                const std::vector<std::string> lines = Lines(o.out);
+                if (!text) continue;
+                if (lines.empty()) {  // the cache folder itself could not be checked
+                    EXPECT_EQ(o.status, cli::kExitErrors);
+                    EXPECT_FALSE(o.err.empty());
+                    continue;
+                }
+                std::smatch m;
+                ASSERT_TRUE(std::regex_match(lines.back(), m, summary)) << o.out;
+                EXPECT_EQ(o.status == cli::kExitErrors, m[1] != "OK!") << o.out << o.err;
+                EXPECT_TRUE(o.status == cli::kExitErrors ||
+                            o.err.find("Code module: frmMain:Process") == std::string::npos)
+                    << "an object failed but the scan says OK\n"
+                    << o.err;
+                const std::multiset<std::string> left = Contents(o.cache), before = Contents(o.before);
+                for (const std::string& content : left)
+                    EXPECT_TRUE(before.contains(content))
+                        << "a file changed its content: " << content.substr(0, 60);
+                if (!purging) {
+                    const size_t deleted = m[3].matched ? std::stoul(m[3]) : 0;
+                    EXPECT_EQ(left.size() + deleted, before.size()) << o.out;
+                }
+                const bool noticed = o.status != cli::kExitOk || o.err != baseline.err ||
+                                     o.out.find("Warning!") != std::string::npos;
+                if (!noticed) {
+                    EXPECT_EQ(o.out, baseline.out) << "an unreported fault changed the report";
+                    EXPECT_EQ(Contents(o.cache), Contents(baseline.cache))
+                        << "an unreported fault changed the cache";
+                }
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ScanGolden, ::testing::ValuesIn(CaseNames()),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                             std::string name = info.param;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
+
+}  // namespace
+}  // namespace loftwick
