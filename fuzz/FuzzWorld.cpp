@@ -1,11 +1,8 @@
 #include "FuzzWorld.h"
 
-#include <stdlib.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "support/Clock.h"
 #include "support/Program.h"
@@ -31,15 +28,8 @@ class DroppedOutput final : public OutputFile {
 // A folder in memory when there is one: the targets rewrite small files thousands of times a second, and
 // truncating a file on a journalling disk can take milliseconds.
 std::string MakeRoot() {
-    const char* base = getenv("TMPDIR");
-    std::string folder = base && *base ? base : "/tmp";
-    if (stdfs::is_directory("/dev/shm") && access("/dev/shm", W_OK) == 0) folder = "/dev/shm";
-    std::string pattern = folder + "/loftwick-fuzz-XXXXXX";
-    if (!mkdtemp(pattern.data())) {
-        std::perror("mkdtemp");
-        std::abort();
-    }
-    return pattern;
+    const bool shm = stdfs::is_directory("/dev/shm") && access("/dev/shm", W_OK) == 0;
+    return test::MakeTempFolder("loftwick-fuzz", shm ? "/dev/shm" : "");
 }
 
 void RemoveRootAtExit() {
@@ -48,14 +38,6 @@ void RemoveRootAtExit() {
 }
 
 }  // namespace
-
-bool LiesBelow(const std::string& path, const std::string& folder) {
-    const std::string p = stdfs::path(path).lexically_normal().string();
-    std::string f = stdfs::path(folder).lexically_normal().string();
-    if (f.empty()) return false;
-    if (f.back() != '/') f += '/';
-    return p.size() > f.size() && p.compare(0, f.size(), f) == 0;
-}
 
 void GuardedFileSystem::Fence(const std::string& path) const {
     if (LiesBelow(path, writable_)) return;
@@ -121,22 +103,14 @@ World& TheWorld() {
         auto* w = new World;
         w->root = MakeRoot();
         w->fileSystem.SetWritableFolder(w->root);
-        setenv("TZ", "UTC", 1);
-        tzset();
-        setenv("HOME", w->root.c_str(), 1);
-        setenv("TEMP", w->root.c_str(), 1);
-        setenv("TMPDIR", w->root.c_str(), 1);
-        setenv("XDG_STATE_HOME", (w->root + "/state").c_str(), 1);
+        test::PinEnvironment(w->root);
         // Made now, so that the first error report finds it whatever folder a target allows changes in.
         stdfs::create_directories(w->root + "/state/loftwick");
-        setenv("XDG_CONFIG_HOME", (w->root + "/config").c_str(), 1);
-        setenv("WINEPREFIX", (w->root + "/no-wine-prefix").c_str(), 1);
-        static FixedClock clock(1733479200);  // 2024-12-06 10:00:00 UTC
+        static FixedClock clock(test::kTestEpochSeconds);
         Platform().clock = &clock;
         Platform().fileSystem = &w->fileSystem;
         ProgramValues& program = Program();
-        program.AppTitle = "Loftwick v. 2.1.20";
-        program.AppExeName = "loftwick";
+        test::NameTheProgram(program);
         program.ProgramDir = w->root + "/program/";
         program.AppParentDir = w->root + "/";
         program.IsUnattended = true;
@@ -145,18 +119,6 @@ World& TheWorld() {
         return w;
     }();
     return *world;
-}
-
-void EmptyFolder(const std::string& folder) {
-    std::error_code ec;
-    stdfs::remove_all(folder, ec);
-    stdfs::create_directories(folder);
-}
-
-void WriteRealFile(const std::string& path, const std::string& content) {
-    stdfs::create_directories(stdfs::path(path).parent_path());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
 }
 
 }  // namespace loftwick::fuzz

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/ForwardingFileSystem.h"
+#include "support/Kit.h"
 
 namespace loftwick::fuzz {
 
@@ -21,8 +22,9 @@ namespace loftwick::fuzz {
         }                                                                                   \
     } while (0)
 
-// Whether `path`, taken lexically ("..", "." and doubled separators resolved), lies below `folder`.
-bool LiesBelow(const std::string& path, const std::string& folder);
+using test::EmptyFolder;
+using test::LiesBelow;
+using test::WriteRealFile;
 
 // The real file system with a fence: every call that changes something must name a path below the
 // writable folder, or the run aborts. Log entries are dropped (a fuzzer provokes thousands of reports a
@@ -60,10 +62,5 @@ struct World {
     GuardedFileSystem fileSystem;
 };
 World& TheWorld();
-
-// Removes everything below `folder` and makes it again, empty.
-void EmptyFolder(const std::string& folder);
-// Writes a file directly (not through the program's seam), creating its folders.
-void WriteRealFile(const std::string& path, const std::string& content);
 
 }  // namespace loftwick::fuzz

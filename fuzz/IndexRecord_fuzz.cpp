@@ -11,6 +11,7 @@
 #include "results/clsSearchResults.h"
 #include "scan/IndexFraming.h"
 #include "scan/ProcessAllFiles.h"
+#include "scan/ScanTestSupport.h"
 #include "support/Program.h"
 
 using namespace loftwick;
@@ -18,21 +19,6 @@ using namespace loftwick;
 namespace {
 
 constexpr size_t kChunkSizes[] = {8192, 1, 2, 3, 7, 19, 64, 784};
-
-class QuietScanHost final : public ScanHost {
-  public:
-    std::vector<std::string> lines;
-    clsSearchResults results;
-    void ClearList() override { lines.clear(); }
-    void AppendListLine(const std::string& line) override { lines.push_back(line); }
-    int64_t ListCount() const override { return static_cast<int64_t>(lines.size()); }
-    void SelectListLine(int64_t) override {}
-    void SetStatusText(const std::string&) override {}
-    void LetEventsRun() override {}
-    bool ListIsCapped() const override { return false; }
-    clsSearchResults& Results() override { return results; }
-    void SaveResultAsTree(int64_t) override {}
-};
 
 // A cache folder with a few content files, a folder and a link that merely look like content files, and
 // a file beside the cache folder that an index naming "../outside" would reach.
@@ -110,7 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     inputs.setTTL = (flags >> 5) & 1;
     inputs.fixPrefix = (flags >> 6) & 1;
     inputs.hostFilter = (flags & 0x80) ? "a" : "";
-    QuietScanHost host;
+    test::RecordingScanHost host;
+    host.capped = false;
     ProcessAllFiles(state, inputs, host);
 
     FUZZ_REQUIRE(!host.lines.empty(), "a scan always ends with its summary");

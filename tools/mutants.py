@@ -103,12 +103,23 @@ def sync_copy():
     wanted = set()
     for top in COPIED:
         source = os.path.join(ROOT, top)
+        # Links (golden folders hold some) are copied as links, whatever they point to.
         paths = [source] if os.path.isfile(source) else [
-            os.path.join(d, f) for d, _, files in os.walk(source) for f in files]
+            os.path.join(d, f) for d, dirs, files in os.walk(source) for f in files + [
+                e for e in dirs if os.path.islink(os.path.join(d, e))]]
         for path in paths:
             relative = os.path.relpath(path, ROOT)
             wanted.add(relative)
             copy = os.path.join(COPY, relative)
+            if os.path.islink(path):
+                if not os.path.islink(copy) or os.readlink(copy) != os.readlink(path):
+                    if os.path.lexists(copy):
+                        os.remove(copy)
+                    os.makedirs(os.path.dirname(copy), exist_ok=True)
+                    os.symlink(os.readlink(path), copy)
+                continue
+            if os.path.islink(copy):
+                os.remove(copy)
             with open(path, "rb") as f:
                 content = f.read()
             if os.path.exists(copy):
@@ -119,10 +130,10 @@ def sync_copy():
             # A fresh time, newer than any object built from an earlier copy.
             shutil.copyfile(path, copy)
             shutil.copymode(path, copy)
-    for d, _, files in os.walk(COPY):
+    for d, dirs, files in os.walk(COPY):
         if os.path.relpath(d, COPY).split(os.sep)[0] == "build":
             continue
-        for f in files:
+        for f in files + [e for e in dirs if os.path.islink(os.path.join(d, e))]:
             if os.path.relpath(os.path.join(d, f), COPY) not in wanted:
                 os.remove(os.path.join(d, f))
 

@@ -5,9 +5,9 @@
 #include <sys/xattr.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <iterator>
 
+#include "support/Kit.h"
 #include "support/PosixFileSystem.h"
 
 namespace loftwick::test {
@@ -48,43 +48,12 @@ int SweepCallBoundaries(const std::function<void()>& change, const FaultRun& run
 }
 
 const char* FsOpName(FsOp op) {
-    switch (op) {
-        case FsOp::List:
-            return "List";
-        case FsOp::Stat:
-            return "Stat";
-        case FsOp::Lstat:
-            return "Lstat";
-        case FsOp::OpenRead:
-            return "OpenRead";
-        case FsOp::Read:
-            return "Read";
-        case FsOp::OpenWrite:
-            return "OpenWrite";
-        case FsOp::Write:
-            return "Write";
-        case FsOp::Sync:
-            return "Sync";
-        case FsOp::Close:
-            return "Close";
-        case FsOp::Rename:
-            return "Rename";
-        case FsOp::RemoveFile:
-            return "RemoveFile";
-        case FsOp::MakeDir:
-            return "MakeDir";
-        case FsOp::RemoveDir:
-            return "RemoveDir";
-        case FsOp::SetTimes:
-            return "SetTimes";
-        case FsOp::GetCreation:
-            return "GetCreation";
-        case FsOp::SetCreation:
-            return "SetCreation";
-        case FsOp::OpenDir:
-            return "OpenDir";
-    }
-    return "?";
+    static const char* const kNames[] = {"List",        "Stat",    "Lstat",     "OpenRead", "Read",
+                                         "OpenWrite",   "Write",   "Sync",      "Close",    "Rename",
+                                         "RemoveFile",  "MakeDir", "RemoveDir", "SetTimes", "GetCreation",
+                                         "SetCreation", "OpenDir"};
+    static_assert(std::size(kNames) == static_cast<size_t>(FsOp::OpenDir) + 1);
+    return kNames[static_cast<size_t>(op)];
 }
 
 FolderState SnapshotFolder(const std::string& folder) {
@@ -100,10 +69,7 @@ FolderState SnapshotFolder(const std::string& folder) {
         }
         if (!it->is_regular_file()) continue;
         FileState& file = state[relative];
-        std::ifstream in(it->path(), std::ios::binary);
-        std::ostringstream bytes;
-        bytes << in.rdbuf();
-        file.content = bytes.str();
+        file.content = ReadRealFile(it->path());
         struct stat st {};
         if (stat(it->path().c_str(), &st) == 0) file.writeTime = st.st_mtim.tv_sec;
         char created[64];

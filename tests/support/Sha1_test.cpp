@@ -18,29 +18,32 @@ std::string Base32Of(const std::string& text) {
     return Base32(reinterpret_cast<const uint8_t*>(text.data()), text.size());
 }
 
-TEST(Sha1, StandardVectors) {
-    EXPECT_EQ(HexOf(Sha1Of("")), "da39a3ee5e6b4b0d3255bfef95601890afd80709");
-    EXPECT_EQ(HexOf(Sha1Of("abc")), "a9993e364706816aba3e25717850c26c9cd0d89d");
-    EXPECT_EQ(HexOf(Sha1Of("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq")),
-              "84983e441c3bd26ebaae4aa1f95129e5e54670f1");
-}
-
-TEST(Sha1, PiecesOfAnySizeGiveTheDigestOfTheWhole) {
-    const std::string million(1000000, 'a');
-    Sha1 sha;
-    for (size_t at = 0, piece = 1; at < million.size(); at += piece, piece = piece % 131 + 7)
-        sha.Update(million.data() + at, std::min(piece, million.size() - at));
-    EXPECT_EQ(HexOf(sha.Final()), "34aa973cd4c4daa4f61eeb2bdbad27316534016f");
+TEST(Sha1, StandardVectorsWholeAndInPiecesOfAnySize) {
+    const std::pair<std::string, const char*> rows[] = {
+        {"", "da39a3ee5e6b4b0d3255bfef95601890afd80709"},
+        {"abc", "a9993e364706816aba3e25717850c26c9cd0d89d"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "84983e441c3bd26ebaae4aa1f95129e5e54670f1"},
+        {std::string(1000000, 'a'), "34aa973cd4c4daa4f61eeb2bdbad27316534016f"},
+    };
+    for (const auto& [text, digest] : rows) {
+        EXPECT_EQ(HexOf(Sha1Of(text)), digest);
+        Sha1 sha;
+        for (size_t at = 0, piece = 1; at < text.size(); at += piece, piece = piece % 131 + 7)
+            sha.Update(text.data() + at, std::min(piece, text.size() - at));
+        EXPECT_EQ(HexOf(sha.Final()), digest);
+    }
 }
 
 TEST(Base32, StandardVectorsWithPadding) {
-    EXPECT_EQ(Base32Of(""), "");
-    EXPECT_EQ(Base32Of("f"), "MY======");
-    EXPECT_EQ(Base32Of("fo"), "MZXQ====");
-    EXPECT_EQ(Base32Of("foo"), "MZXW6===");
-    EXPECT_EQ(Base32Of("foob"), "MZXW6YQ=");
-    EXPECT_EQ(Base32Of("fooba"), "MZXW6YTB");
-    EXPECT_EQ(Base32Of("foobar"), "MZXW6YTBOI======");
+    const std::pair<const char*, const char*> rows[] = {{"", ""},
+                                                        {"f", "MY======"},
+                                                        {"fo", "MZXQ===="},
+                                                        {"foo", "MZXW6==="},
+                                                        {"foob", "MZXW6YQ="},
+                                                        {"fooba", "MZXW6YTB"},
+                                                        {"foobar", "MZXW6YTBOI======"}};
+    for (const auto& [text, encoded] : rows) EXPECT_EQ(Base32Of(text), encoded);
 }
 
 }  // namespace

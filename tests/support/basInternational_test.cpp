@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 #include "support/ScriptedDesktop.h"
 #include "support/TestEnv.h"
@@ -34,7 +35,7 @@ class LanguageTest : public test::ProgramFixture {
         program_.WriteFile("Language/" + code + "/strings.txt", "; texts\n[Common]\n" + body);
     }
     void Choose(const std::string& setting, const std::string& lang) {
-        if (!setting.empty()) WriteIniValue("Common", "Language", setting);
+        WriteIniValue("Common", "Language", setting);
         test::ScopedEnv lang_("LANG", lang);
         GetUserLanguage();
     }
@@ -50,66 +51,61 @@ class LanguageTest : public test::ProgramFixture {
     int32_t savedIndex_ = Program().LanguageIndex;
 };
 
-TEST_F(LanguageTest, RussianLocaleChoosesRussianAndMissingTextsComeFromEnglish) {
-    Choose("", "ru_RU.UTF-8");
-    EXPECT_EQ(Program().LanguageRoot, program_.path() + "/Language/");
-    EXPECT_EQ(Program().LanguageDir, program_.path() + "/Language/ru/");
-    EXPECT_EQ(Program().LanguageIndex, 1);
-    EXPECT_EQ(GetString(102), "Описание по-русски");
-    EXPECT_EQ(GetString(103), "About");
-    EXPECT_EQ(GetString(999), "String resource # 999 was not found");
-}
-
-TEST_F(LanguageTest, ThirdLanguageFromTheSettingStandsOnItsOwnFile) {
+// Only a Russian interface borrows missing texts from English; a folder named "1" counts as Russian.
+TEST_F(LanguageTest, SettingThenLocaleChooseTheLanguageAndMissingTextsComeFromEnglishForRussianOnly) {
+    struct Row {
+        const char *setting, *lang;
+        bool russianFile;
+        const char* folder;
+        int32_t index;
+        std::string text102, text103;
+    };
+    const std::string missing = "String resource # 103 was not found";
+    const Row rows[] = {
+        {"", "ru_RU.UTF-8", true, "ru", 1, "Описание по-русски", "About"},
+        {"de", "ru_RU.UTF-8", true, "de", 2, "Deutsche Beschreibung", missing},
+        {"1", "", true, "1", 1, "one", "About"},
+        {"", "de_DE.UTF-8", true, "en", 2, "English description", "About"},
+        {"", "en_GB.UTF-8", true, "en", 2, "English description", "About"},
+        {"", "POSIX", true, "en", 2, "English description", "About"},
+        {"", "", true, "en", 2, "English description", "About"},
+        {"ru", "ru_RU.UTF-8", false, "en", 2, "English description", "About"},
+        {"xx", "en_US.UTF-8", true, "en", 2, "English description", "About"},
+    };
     WriteStrings("de", "102=Deutsche Beschreibung\n");
-    Choose("de", "ru_RU.UTF-8");
-    EXPECT_EQ(Program().LanguageDir, program_.path() + "/Language/de/");
-    EXPECT_EQ(Program().LanguageIndex, 2);
-    EXPECT_EQ(GetString(102), "Deutsche Beschreibung");
-    // English has 103, but only a Russian interface borrows from it.
-    EXPECT_EQ(GetString(103), "String resource # 103 was not found");
-    WriteStrings("1", "102=one\n");  // but a folder named "1" counts as Russian
-    Choose("1", "");
-    EXPECT_EQ(Program().LanguageIndex, 1);
-    EXPECT_EQ(GetString(103), "About");
-}
-
-TEST_F(LanguageTest, LocalesOtherThanRussianGiveEnglishEvenWithTheirOwnFolder) {
-    WriteStrings("de", "102=Deutsch\n");
-    for (const char* lang : {"de_DE.UTF-8", "en_GB.UTF-8", "C.UTF-8", "POSIX", ""}) {
-        Choose("", lang);
-        EXPECT_EQ(Program().LanguageDir, program_.path() + "/Language/en/") << lang;
-        EXPECT_EQ(Program().LanguageIndex, 2) << lang;
+    WriteStrings("1", "102=one\n");
+    for (const Row& row : rows) {
+        if (!row.russianFile) std::remove((program_ / "Language/ru/strings.txt").c_str());
+        Choose(row.setting, row.lang);
+        EXPECT_EQ(Program().LanguageDir, program_.path() + "/Language/" + row.folder + "/")
+            << row.setting << row.lang;
+        EXPECT_EQ(Program().LanguageIndex, row.index) << row.setting << row.lang;
+        EXPECT_EQ(GetString(102), row.text102) << row.setting << row.lang;
+        EXPECT_EQ(GetString(103), row.text103) << row.setting << row.lang;
     }
-}
-
-TEST_F(LanguageTest, SettingWithoutItsFileEndsInEnglish) {
-    std::remove((program_ / "Language/ru/strings.txt").c_str());
-    Choose("ru", "ru_RU.UTF-8");  // the system's Russian has no file either
-    EXPECT_EQ(Program().LanguageDir, program_.path() + "/Language/en/");
-    Choose("xx", "en_US.UTF-8");
-    EXPECT_EQ(Program().LanguageDir, program_.path() + "/Language/en/");
+    EXPECT_EQ(Program().LanguageRoot, program_.path() + "/Language/");
 }
 
 TEST_F(LanguageTest, LanguageOfTheEnvironmentFollowsTheLocaleOrder) {
-    {
-        test::ScopedEnv all("LC_ALL", "ru_RU.UTF-8");
-        test::ScopedEnv lang("LANG", "en_US.UTF-8");
-        EXPECT_EQ(GetUserDefaultLangID(), 1049);
-    }
-    {
-        test::ScopedEnv messages("LC_MESSAGES", "en_US");
-        test::ScopedEnv lang("LANG", "ru_RU.UTF-8");
-        EXPECT_EQ(GetUserDefaultLangID(), 1033);
-    }
-    const std::pair<const char*, int32_t> cases[] = {
-        {"", 1033},      {"C", 1033},    {"C.UTF-8", 1033},      {"POSIX", 1033},    {"en_US.UTF-8", 1033},
-        {"en_US", 1033}, {"ru", 1049},   {"ru_UA.KOI8-U", 1049}, {"en_GB.UTF-8", 9}, {"en", 9},
-        {"de_DE", 0},    {"russian", 0},
+    const std::tuple<const char*, const char*, const char*, int32_t> cases[] = {
+        // LC_ALL, LC_MESSAGES, LANG
+        {"ru_RU.UTF-8", "", "en_US.UTF-8", 1049},
+        {"", "en_US", "ru_RU.UTF-8", 1033},
+        {"", "", "", 1033},
+        {"", "", "C", 1033},
+        {"", "", "C.UTF-8", 1033},
+        {"", "", "POSIX", 1033},
+        {"", "", "en_US", 1033},
+        {"", "", "ru", 1049},
+        {"", "", "ru_UA.KOI8-U", 1049},
+        {"", "", "en_GB.UTF-8", 9},
+        {"", "", "en", 9},
+        {"", "", "de_DE", 0},
+        {"", "", "russian", 0},
     };
-    for (const auto& [lang, id] : cases) {
-        test::ScopedEnv env("LANG", lang);
-        EXPECT_EQ(GetUserDefaultLangID(), id) << lang;
+    for (const auto& [all, messages, lang, id] : cases) {
+        test::ScopedEnv a("LC_ALL", all), m("LC_MESSAGES", messages), l("LANG", lang);
+        EXPECT_EQ(GetUserDefaultLangID(), id) << all << messages << lang;
     }
 }
 

@@ -1,0 +1,171 @@
+// Settings files and Wine registry files as golden folders. Each case below golden/Settings or
+// golden/Registry holds the files it starts from (loftwick.ini or system.reg, and any other file or
+// link), "edits" (one command a line), "answers" (one line for each get, set and native, with the escapes
+// of the cache builder's description files; $DIR stands for the case's folder) and, for a settings case
+// whose file changes, "after.ini". At the end the folder holds the same names as at the start: no
+// temporary file is left behind. The commands:
+//   get <section>|<key>|<default>        a settings value
+//   get <key>|<value>[|<root key, hex>]  a registry text (the machine root when none is given)
+//   set <section>|<key>|<value>          a settings value written: "true" or "false"
+//   native <windows path>                the path in the prefix
+//   fail <call> <n> <errno>              the n-th such call from now fails
+//   fail <call> path:<part> <errno>      every such call on a path holding <part> fails
+//   messages                             the titles of the messages shown so far, or "none"
+//   nofile                               no settings file is named from now on
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "cachebuilder/DescriptionFile.h"
+#include "support/FaultFileSystem.h"
+#include "support/ScriptedDesktop.h"
+#include "support/TestEnv.h"
+#include "support/WineRegistry.h"
+#include "support/basRegistry.h"
+
+namespace loftwick {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::map<std::string, FsOp> kCalls = {{"Stat", FsOp::Stat},   {"OpenRead", FsOp::OpenRead},
+                                            {"Read", FsOp::Read},   {"OpenWrite", FsOp::OpenWrite},
+                                            {"Write", FsOp::Write}, {"Rename", FsOp::Rename}};
+const std::map<std::string, int> kErrnos = {{"EIO", EIO}, {"EACCES", EACCES}, {"ENOSPC", ENOSPC}};
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::istringstream in(text);
+    for (std::string part; std::getline(in, part, separator);) parts.push_back(part);
+    if (text.empty() || text.back() == separator) parts.emplace_back();
+    return parts;
+}
+
+std::set<std::string> NamesIn(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) names.insert(entry.path().string());
+    return names;
+}
+
+class SettingsFiles : public test::ProgramFixture {
+  protected:
+    void Run(const fs::path& golden, bool registry) {
+        SCOPED_TRACE(golden.filename().string());
+        test::TempDir dir;
+        fs::copy(golden, dir.path(), fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+        for (const char* name : {"edits", "answers", "after.ini"}) fs::remove(dir / name);
+        test::ScopedEnv prefix("WINEPREFIX", dir.path());
+        Program().IniFileName = dir / "loftwick.ini";
+        test::ScriptedDesktop desktop;
+        test::FaultFileSystem faults;
+        FileSystem* const real = Platform().fileSystem;
+        Platform().desktop = &desktop;
+        Platform().fileSystem = &faults;
+        const std::set<std::string> names = NamesIn(dir.path());
+        const std::string before = dir.ReadFile("loftwick.ini");
+
+        std::vector<std::string> answers;
+        std::istringstream edits(test::ReadRealFile(golden / "edits"));
+        for (std::string line; std::getline(edits, line);) {
+            const size_t space = line.find(' ');
+            const std::string verb = line.substr(0, space);
+            const std::string rest =
+                space == std::string::npos ? "" : builder::Unescape(line.substr(space + 1));
+            const std::vector<std::string> f = Split(rest, verb == "fail" ? ' ' : '|');
+            if (verb == "get" && registry) {
+                const uint32_t root = f.size() > 2 ? std::stoul(f[2], nullptr, 16) : HKEY_LOCAL_MACHINE;
+                answers.push_back(MyRegQueryStringValue(root, f[0], f[1]));
+            } else if (verb == "get") {
+                answers.push_back(GetIniValue(f[0], f[1], f[2]));
+            } else if (verb == "set") {
+                answers.push_back(WriteIniValue(f[0], f[1], f[2]) ? "true" : "false");
+            } else if (verb == "native") {
+                answers.push_back(WindowsPathToNative(rest));
+            } else if (verb == "fail" && f[1].rfind("path:", 0) == 0) {
+                faults.FailPath(kCalls.at(f[0]), f[1].substr(5), kErrnos.at(f[2]));
+            } else if (verb == "fail") {
+                faults.FailNth(kCalls.at(f[0]), std::stoi(f[1]), kErrnos.at(f[2]));
+            } else if (verb == "nofile") {
+                Program().IniFileName.clear();
+            } else if (verb == "messages") {
+                std::string titles;
+                for (const auto& message : desktop.messages)
+                    titles += (titles.empty() ? "" : ",") + message.title;
+                answers.push_back(titles.empty() ? "none" : titles);
+            } else {
+                ADD_FAILURE() << "unknown edit: " << line;
+            }
+        }
+        Platform().fileSystem = real;
+        std::vector<std::string> expected;
+        std::istringstream lines(test::ReadRealFile(golden / "answers"));
+        for (std::string line; std::getline(lines, line);) {
+            for (size_t at; (at = line.find("$DIR")) != std::string::npos;) line.replace(at, 4, dir.path());
+            expected.push_back(builder::Unescape(line));
+        }
+        EXPECT_EQ(answers, expected);
+        const bool changes = fs::exists(golden / "after.ini");
+        EXPECT_EQ(dir.ReadFile("loftwick.ini"), changes ? test::ReadRealFile(golden / "after.ini") : before);
+        std::set<std::string> expectedNames = names;
+        if (changes) expectedNames.insert(dir / "loftwick.ini");
+        EXPECT_EQ(NamesIn(dir.path()), expectedNames);
+    }
+    void RunAll(const std::string& kind) {
+        int cases = 0;
+        for (const auto& entry :
+             fs::directory_iterator(std::string(LOFTWICK_SOURCE_DIR) + "/tests/support/golden/" + kind)) {
+            Run(entry.path(), kind == "Registry");
+            ++cases;
+        }
+        EXPECT_GT(cases, 5);
+    }
+};
+
+TEST_F(SettingsFiles, SettingsCases) { RunAll("Settings"); }
+TEST_F(SettingsFiles, RegistryCases) { RunAll("Registry"); }
+
+// A value is found the same whichever two pieces the file arrives in; an overlong line is passed over.
+TEST(WineRegistryLookup, ValuesSplitAcrossFeedsAtEveryByte) {
+    const std::string text =
+        "WINE REGISTRY Version 2\n[A\\\\B] 1\n\"V\"=hex(1):68,00,\\\n  69,00\n\"W\"=\"x\\\\y\"";
+    for (size_t cut = 0; cut <= text.size(); ++cut) {
+        WineRegistryLookup lookup({"a\\b"}, "w");
+        lookup.Feed(std::string_view(text).substr(0, cut));
+        lookup.Feed(std::string_view(text).substr(cut));
+        lookup.Finish();
+        ASSERT_TRUE(lookup.Result(0)) << cut;
+        EXPECT_EQ(lookup.Result(0)->data, "x\\y") << cut;
+    }
+    WineRegistryLookup hex({"A\\B"}, "V");
+    hex.Feed(text);
+    hex.Finish();
+    ASSERT_TRUE(hex.Result(0));
+    EXPECT_EQ(hex.Result(0)->type, 1u);
+    EXPECT_EQ(hex.Result(0)->data, "hi");
+    const std::string overlong = "WINE REGISTRY Version 2\n[A\\\\B] 1\n\"L\"=\"" +
+                                 std::string(3 * WineRegistryLookup::kMaxLine, 'A') + "\"\n\"X\"=\"after\"\n";
+    for (const auto& [name, found] : {std::pair<const char*, bool>{"L", false}, {"X", true}}) {
+        WineRegistryLookup lookup({"A\\B"}, name);
+        lookup.Feed(overlong);
+        lookup.Finish();
+        EXPECT_EQ(lookup.Result(0).has_value(), found) << name;
+    }
+}
+
+TEST_F(SettingsFiles, SettingsFileGoesToTheConfigFolderWhenTheProgramFolderIsReadOnly) {
+    test::TempDir dir, config;
+    test::ScopedEnv xdg("XDG_CONFIG_HOME", config / "deeper");
+    EXPECT_EQ(ChooseIniFileName(dir.path(), "loftwick"), dir / "loftwick.ini");
+    test::FaultFileSystem faults;
+    Platform().fileSystem = &faults;
+    faults.FailPath(FsOp::Stat, dir.path(), EACCES);
+    EXPECT_EQ(ChooseIniFileName(dir.path() + "/", "loftwick"), config / "deeper/loftwick/loftwick.ini");
+    EXPECT_TRUE(fs::is_directory(config / "deeper/loftwick"));
+}
+
+}  // namespace
+}  // namespace loftwick
