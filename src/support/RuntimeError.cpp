@@ -9,38 +9,11 @@ thread_local uint32_t tLastError = 0;
 
 std::string VbErrorDescription(int32_t number) {
     switch (number) {
-        case vberr::InvalidProcedureCall:
-            return "Invalid procedure call or argument";
-        case vberr::Overflow:
-            return "Overflow";
-        case vberr::OutOfMemory:
-            return "Out of memory";
-        case vberr::SubscriptOutOfRange:
-            return "Subscript out of range";
-        case vberr::TypeMismatch:
-            return "Type mismatch";
-        case vberr::InternalError:
-            return "Internal error";
-        case vberr::BadFileNameOrNumber:
-            return "Bad file name or number";
-        case vberr::FileNotFound:
-            return "File not found";
-        case vberr::FileAlreadyExists:
-            return "File already exists";
-        case vberr::DiskFull:
-            return "Disk full";
-        case vberr::InputPastEnd:
-            return "Input past end of file";
-        case vberr::TooManyFiles:
-            return "Too many files";
-        case vberr::PermissionDenied:
-            return "Permission denied";
-        case vberr::PathFileAccessError:
-            return "Path/File access error";
-        case vberr::PathNotFound:
-            return "Path not found";
-        case vberr::ObjectNotSet:
-            return "Object variable or With block variable not set";
+#define LOFTWICK_VB_DESCRIPTION(name, number, description) \
+    case vberr::name:                                      \
+        return description;
+        LOFTWICK_VB_ERRORS(LOFTWICK_VB_DESCRIPTION)
+#undef LOFTWICK_VB_DESCRIPTION
         default:
             return "Application-defined or object-defined error";
     }

@@ -5,48 +5,60 @@
 
 namespace loftwick {
 
-// Run-time error numbers the program raises and reports; they keep the classic numbering so that
-// reports and logs read the same as users know them.
+// The run-time errors the program raises and reports, each with its standard description: one list for
+// the numbers and their texts. They keep the classic numbering so that reports and logs read the same as
+// users know them.
+#define LOFTWICK_VB_ERRORS(X)                                        \
+    X(InvalidProcedureCall, 5, "Invalid procedure call or argument") \
+    X(Overflow, 6, "Overflow")                                       \
+    X(OutOfMemory, 7, "Out of memory")                               \
+    X(SubscriptOutOfRange, 9, "Subscript out of range")              \
+    X(TypeMismatch, 13, "Type mismatch")                             \
+    X(InternalError, 51, "Internal error")                           \
+    X(BadFileNameOrNumber, 52, "Bad file name or number")            \
+    X(FileNotFound, 53, "File not found")                            \
+    X(FileAlreadyExists, 58, "File already exists")                  \
+    X(DiskFull, 61, "Disk full")                                     \
+    X(InputPastEnd, 62, "Input past end of file")                    \
+    X(TooManyFiles, 67, "Too many files")                            \
+    X(PermissionDenied, 70, "Permission denied")                     \
+    X(PathFileAccessError, 75, "Path/File access error")             \
+    X(PathNotFound, 76, "Path not found")                            \
+    X(ObjectNotSet, 91, "Object variable or With block variable not set")
+
 namespace vberr {
-inline constexpr int32_t InvalidProcedureCall = 5;
-inline constexpr int32_t Overflow = 6;
-inline constexpr int32_t OutOfMemory = 7;
-inline constexpr int32_t SubscriptOutOfRange = 9;
-inline constexpr int32_t TypeMismatch = 13;
-inline constexpr int32_t InternalError = 51;
-inline constexpr int32_t BadFileNameOrNumber = 52;
-inline constexpr int32_t FileNotFound = 53;
-inline constexpr int32_t FileAlreadyExists = 58;
-inline constexpr int32_t DiskFull = 61;
-inline constexpr int32_t InputPastEnd = 62;
-inline constexpr int32_t TooManyFiles = 67;
-inline constexpr int32_t PermissionDenied = 70;
-inline constexpr int32_t PathFileAccessError = 75;
-inline constexpr int32_t PathNotFound = 76;
-inline constexpr int32_t ObjectNotSet = 91;
+#define LOFTWICK_ERROR_NUMBER(name, number, ...) inline constexpr int32_t name = number;
+LOFTWICK_VB_ERRORS(LOFTWICK_ERROR_NUMBER)
+#undef LOFTWICK_ERROR_NUMBER
 }  // namespace vberr
 
-// The Win32 codes the platform layer stores as the last error (see GetLastError) and reports name.
+// The Win32 codes the platform layer stores as the last error (see GetLastError), with the name and the
+// text a report gives them (Win32ErrorText); a code with neither reads as an unknown one there.
+#define LOFTWICK_WIN32_ERRORS(X)                                                                             \
+    X(Success, 0, nullptr, "The operation completed successfully")                                           \
+    X(InvalidFunction, 1, "ERROR_INVALID_FUNCTION", nullptr)                                                 \
+    X(FileNotFound, 2, "ERROR_FILE_NOT_FOUND", nullptr)                                                      \
+    X(PathNotFound, 3, "ERROR_PATH_NOT_FOUND", nullptr)                                                      \
+    X(TooManyOpenFiles, 4, "ERROR_TOO_MANY_OPEN_FILES", nullptr)                                             \
+    X(AccessDenied, 5, "ERROR_ACCESS_DENIED", nullptr)                                                       \
+    X(InvalidHandle, 6, "ERROR_INVALID_HANDLE", nullptr)                                                     \
+    X(NotEnoughMemory, 8, nullptr, nullptr)                                                                  \
+    X(NotSameDevice, 17, nullptr, nullptr)                                                                   \
+    X(GenFailure, 31, nullptr, nullptr)                                                                      \
+    X(SharingViolation, 32, nullptr, nullptr)                                                                \
+    X(InvalidParameter, 87, "ERROR_INVALID_PARAMETER", "The parameter is incorrect")                         \
+    X(DiskFull, 112, nullptr, nullptr)                                                                       \
+    X(DirNotEmpty, 145, nullptr, nullptr)                                                                    \
+    X(AlreadyExists, 183, nullptr, nullptr)                                                                  \
+    X(FilenameExcedRange, 206, nullptr, nullptr)                                                             \
+    X(PipeListening, 536, "ERROR_PIPE_LISTENING", "Waiting for a process to open the other end of the pipe") \
+    X(IoPending, 997, "ERROR_IO_PENDING", "Overlapped I/O operation is in progress.")                        \
+    X(CantResolveFilename, 1921, nullptr, nullptr)
+
 namespace win32err {
-inline constexpr uint32_t Success = 0;
-inline constexpr uint32_t InvalidFunction = 1;
-inline constexpr uint32_t FileNotFound = 2;
-inline constexpr uint32_t PathNotFound = 3;
-inline constexpr uint32_t TooManyOpenFiles = 4;
-inline constexpr uint32_t AccessDenied = 5;
-inline constexpr uint32_t InvalidHandle = 6;
-inline constexpr uint32_t NotEnoughMemory = 8;
-inline constexpr uint32_t NotSameDevice = 17;
-inline constexpr uint32_t GenFailure = 31;
-inline constexpr uint32_t SharingViolation = 32;
-inline constexpr uint32_t InvalidParameter = 87;
-inline constexpr uint32_t DiskFull = 112;
-inline constexpr uint32_t DirNotEmpty = 145;
-inline constexpr uint32_t AlreadyExists = 183;
-inline constexpr uint32_t FilenameExcedRange = 206;
-inline constexpr uint32_t PipeListening = 536;
-inline constexpr uint32_t IoPending = 997;
-inline constexpr uint32_t CantResolveFilename = 1921;
+#define LOFTWICK_WIN32_CODE(name, code, ...) inline constexpr uint32_t name = code;
+LOFTWICK_WIN32_ERRORS(LOFTWICK_WIN32_CODE)
+#undef LOFTWICK_WIN32_CODE
 }  // namespace win32err
 
 // Numbers a component raises above 0x80040000 (exclusive) and below 0x80050000; reports show them as

@@ -69,44 +69,17 @@ std::string Win32ErrorText(int64_t code) {
     const char* name = nullptr;
     const char* description = nullptr;
     switch (code) {
-        case win32err::Success:
-            description = "The operation completed successfully";
-            break;
-        case win32err::InvalidFunction:
-            name = "ERROR_INVALID_FUNCTION";
-            break;
-        case win32err::FileNotFound:
-            name = "ERROR_FILE_NOT_FOUND";
-            break;
-        case win32err::PathNotFound:
-            name = "ERROR_PATH_NOT_FOUND";
-            break;
-        case win32err::TooManyOpenFiles:
-            name = "ERROR_TOO_MANY_OPEN_FILES";
-            break;
-        case win32err::AccessDenied:
-            name = "ERROR_ACCESS_DENIED";
-            break;
-        case win32err::InvalidHandle:
-            name = "ERROR_INVALID_HANDLE";
-            break;
-        case win32err::InvalidParameter:
-            name = "ERROR_INVALID_PARAMETER";
-            description = "The parameter is incorrect";
-            break;
-        case win32err::PipeListening:
-            name = "ERROR_PIPE_LISTENING";
-            description = "Waiting for a process to open the other end of the pipe";
-            break;
-        case win32err::IoPending:
-            name = "ERROR_IO_PENDING";
-            description = "Overlapped I/O operation is in progress.";
-            break;
-        default:
-            return "Unknown error " + std::to_string(code);
+#define LOFTWICK_WIN32_TEXT(constant, value, nameText, descriptionText) \
+    case win32err::constant:                                            \
+        name = nameText;                                                \
+        description = descriptionText;                                  \
+        break;
+        LOFTWICK_WIN32_ERRORS(LOFTWICK_WIN32_TEXT)
+#undef LOFTWICK_WIN32_TEXT
     }
     if (name && description) return std::string(name) + ": " + description;
-    return name ? name : description;
+    if (name || description) return name ? name : description;
+    return "Unknown error " + std::to_string(code);
 }
 
 std::string FormatErrorEntry(const RuntimeError& error, const std::string& location, const std::string& notes,
