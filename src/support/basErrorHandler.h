@@ -98,21 +98,13 @@ R Trapped(std::string_view location, std::string_view notes, R neutral, F&& body
         location, [notes] { return notes; }, std::move(neutral), std::forward<F>(body));
 }
 
-// The same for a procedure without a result.
+// The same for a procedure without a result, with either kind of notes.
 template <class N, class F>
-requires std::invocable<N&>
 void TrappedVoid(std::string_view location, N&& notes, F&& body) {
-    try {
+    Trapped(location, std::forward<N>(notes), 0, [&] {
         body();
-    } catch (...) {
-        HandleError(std::string(location), std::string(notes()));
-    }
-}
-
-template <class F>
-void TrappedVoid(std::string_view location, std::string_view notes, F&& body) {
-    TrappedVoid(
-        location, [notes] { return notes; }, std::forward<F>(body));
+        return 0;
+    });
 }
 
 }  // namespace loftwick
