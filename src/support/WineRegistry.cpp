@@ -82,6 +82,18 @@ std::string Utf16LeToUtf8(const std::string& bytes) {
     return out;
 }
 
+// Up to eight hex digits and nothing else, as the value types and dwords are written.
+std::optional<uint32_t> HexNumber(std::string_view digits) {
+    if (digits.empty() || digits.size() > 8) return std::nullopt;
+    uint32_t number = 0;
+    for (const char c : digits) {
+        const int d = HexDigitValue(c);
+        if (d < 0) return std::nullopt;
+        number = number * 16 + static_cast<uint32_t>(d);
+    }
+    return number;
+}
+
 bool IsTextType(uint32_t type) {
     return type == regtype::String || type == regtype::ExpandString || type == regtype::MultiString;
 }
@@ -107,31 +119,14 @@ std::optional<std::string> DecodeRegistryText(std::string_view text, size_t star
         }
         if (++i >= text.size()) break;
         const char e = text[i++];
+        // The one-letter escapes: each letter and the code unit it stands for, at the same place.
+        static constexpr std::string_view kLetters = "abefnrtv";
+        static constexpr std::string_view kUnits = "\a\b\x1B\f\n\r\t\v";
+        if (const size_t letter = kLetters.find(e); letter != std::string_view::npos) {
+            sink.Unit(static_cast<unsigned char>(kUnits[letter]));
+            continue;
+        }
         switch (e) {
-            case 'a':
-                sink.Unit('\a');
-                break;
-            case 'b':
-                sink.Unit('\b');
-                break;
-            case 'e':
-                sink.Unit(0x1B);
-                break;
-            case 'f':
-                sink.Unit('\f');
-                break;
-            case 'n':
-                sink.Unit('\n');
-                break;
-            case 'r':
-                sink.Unit('\r');
-                break;
-            case 't':
-                sink.Unit('\t');
-                break;
-            case 'v':
-                sink.Unit('\v');
-                break;
             case 'x': {
                 uint32_t unit = 0;
                 int digits = 0;
@@ -284,14 +279,10 @@ void WineRegistryLookup::HandleValue(std::string_view line) {
         quote = 0;
     } else if (rest.substr(0, 4) == "str(") {
         const size_t close = rest.find("):\"");
-        if (close == std::string_view::npos || close == 4 || close > 12) return;
-        uint32_t type = 0;
-        for (size_t i = 4; i < close; ++i) {
-            const int d = HexDigitValue(rest[i]);
-            if (d < 0) return;
-            type = type * 16 + static_cast<uint32_t>(d);
-        }
-        textType = type;
+        if (close == std::string_view::npos) return;
+        const std::optional<uint32_t> type = HexNumber(rest.substr(4, close - 4));
+        if (!type) return;
+        textType = *type;
         quote = close + 2;
     }
     if (quote != std::string_view::npos) {
@@ -302,17 +293,11 @@ void WineRegistryLookup::HandleValue(std::string_view line) {
     }
 
     if (rest.substr(0, 6) == "dword:") {
-        const std::string_view digits = TrimRight(rest.substr(6), kBlanks);
-        if (digits.empty() || digits.size() > 8) return;
-        uint32_t number = 0;
-        for (char c : digits) {
-            const int d = HexDigitValue(c);
-            if (d < 0) return;
-            number = number * 16 + static_cast<uint32_t>(d);
-        }
+        const std::optional<uint32_t> number = HexNumber(TrimRight(rest.substr(6), kBlanks));
+        if (!number) return;
         if (wanted) {
             std::string bytes;
-            for (int i = 0; i < 4; ++i) bytes += static_cast<char>((number >> (8 * i)) & 0xFF);
+            for (int i = 0; i < 4; ++i) bytes += static_cast<char>((*number >> (8 * i)) & 0xFF);
             Store(regtype::Dword, std::move(bytes));
         }
         return;
@@ -325,12 +310,10 @@ void WineRegistryLookup::HandleValue(std::string_view line) {
         bytes = rest.substr(4);
     } else if (rest.substr(0, 4) == "hex(") {
         const size_t close = rest.find("):");
-        if (close == std::string_view::npos || close == 4 || close > 12) return;
-        for (size_t i = 4; i < close; ++i) {
-            const int d = HexDigitValue(rest[i]);
-            if (d < 0) return;
-            hexType = hexType * 16 + static_cast<uint32_t>(d);
-        }
+        if (close == std::string_view::npos) return;
+        const std::optional<uint32_t> type = HexNumber(rest.substr(4, close - 4));
+        if (!type) return;
+        hexType = *type;
         bytes = rest.substr(close + 2);
     } else {
         return;
