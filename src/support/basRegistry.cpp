@@ -171,15 +171,9 @@ bool WriteIniValues(const std::vector<IniValue>& values, const std::string& file
     try {
         const std::string path = SettingsFile(file);
         if (path.empty()) return false;
-        std::string before;
-        bool readable = true;
-        try {
-            before = ReadSettings(path);
-        } catch (...) {
-            readable = false;
-        }
-        // A file that exists but cannot be read is left alone rather than replaced by these keys alone.
-        if (!readable) return false;
+        // A file that exists but cannot be read is left alone rather than replaced by these keys alone:
+        // ReadSettings throws for it.
+        const std::string before = ReadSettings(path);
         IniDocument document(before);
         // A value the file cannot hold (a line break in it) is left out; the others are still written.
         bool allSet = true;
@@ -188,7 +182,6 @@ bool WriteIniValues(const std::vector<IniValue>& values, const std::string& file
         if (after == before) return allSet;
         WriteFileAtomically(TheFileSystem(), path, after);
         return allSet;
-
     } catch (...) {
         return false;
     }
