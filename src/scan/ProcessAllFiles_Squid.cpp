@@ -131,13 +131,11 @@ bool ProcessAllFiles_Squid(ScanState& state, ScanHost& host) {
                 HeldDir second;
                 std::vector<std::string> files;
                 // An unreadable folder is reported and passed over; the others are still scanned.
-                const bool listed = Trapped(
-                    "frmMain:ProcessAllFiles_Squid", [&] { return dir; }, false,
-                    [&] {
-                        second = fs.OpenDirectoryAt(first, l2);
-                        files = Named(fs.ListAt(second), EntryKind::File, 8);
-                        return true;
-                    });
+                const bool listed = Trapped("frmMain:ProcessAllFiles_Squid", dir, false, [&] {
+                    second = fs.OpenDirectoryAt(first, l2);
+                    files = Named(fs.ListAt(second), EntryKind::File, 8);
+                    return true;
+                });
                 if (!listed) continue;
                 ahead.Queue(second, files);
                 for (const std::string& name : files) {

@@ -60,12 +60,10 @@ void RemoveEmptyHostDir(ScanState& state, ScanHost& host, const HeldDir& cache, 
         return;
     }
     host.AppendListLine("Deleting dir: " + dir);
-    const bool removed = Trapped(
-        "frmMain:ProcessAllFiles_WinProxy", [&] { return dir; }, false,
-        [&] {
-            TheFileSystem().RemoveDirectoryAt(cache, name);
-            return true;
-        });
+    const bool removed = Trapped("frmMain:ProcessAllFiles_WinProxy", dir, false, [&] {
+        TheFileSystem().RemoveDirectoryAt(cache, name);
+        return true;
+    });
     if (!removed) return;
     Wait(1000);
     ++state.EmptyDirsDeleted;
@@ -94,13 +92,11 @@ bool ProcessAllFiles_WinProxy(ScanState& state, ScanHost& host) {
             HeldDir held;
             // An unreadable host folder (or one that became a link) is reported and passed over; the
             // others are still scanned.
-            const bool listed = Trapped(
-                "frmMain:ProcessAllFiles_WinProxy", [&] { return dir; }, false,
-                [&] {
-                    held = fs.OpenDirectoryAt(cache, hostName);
-                    PlainFiles(held, files);
-                    return true;
-                });
+            const bool listed = Trapped("frmMain:ProcessAllFiles_WinProxy", dir, false, [&] {
+                held = fs.OpenDirectoryAt(cache, hostName);
+                PlainFiles(held, files);
+                return true;
+            });
             if (!listed) continue;
             if (files.empty()) {
                 RemoveEmptyHostDir(state, host, cache, hostName);

@@ -133,47 +133,45 @@ std::string GetNextWord(const std::string& text, int32_t& position, int32_t& tok
 }
 
 bool ParseFilter(const std::string& text, ParsedFilter& f, const std::vector<bool>& unheld) {
-    return Trapped(
-        "ParseFilter", [&] { return text; }, false,
-        [&] {
-            f = ParsedFilter{};
-            int32_t position = 1;
-            int32_t start = 0;
-            for (;;) {
-                std::string token = GetNextWord(text, position, start);
-                if (start == 0) break;
-                AddTerm(f);
-                const size_t term = f.Words.size() - 1;
-                if (token == "-") {
-                    f.Excluded[term] = true;
-                    token.clear();
-                } else if (token == "+") {
-                    f.Required[term] = true;
-                    token.clear();
-                } else if (IsGluedMinus(text, start, token)) {
-                    f.Excluded[term] = true;
-                    token.erase(0, 1);
-                }
-                if (token.empty()) {
-                    token = GetNextWord(text, position, start);
-                    if (token.empty()) {  // a sign at the very end
-                        DropLastTerm(f);
-                        break;
-                    }
-                }
-                token = Unquoted(token);
-                if (token.empty()) {  // "" would match every body
+    return Trapped("ParseFilter", text, false, [&] {
+        f = ParsedFilter{};
+        int32_t position = 1;
+        int32_t start = 0;
+        for (;;) {
+            std::string token = GetNextWord(text, position, start);
+            if (start == 0) break;
+            AddTerm(f);
+            const size_t term = f.Words.size() - 1;
+            if (token == "-") {
+                f.Excluded[term] = true;
+                token.clear();
+            } else if (token == "+") {
+                f.Required[term] = true;
+                token.clear();
+            } else if (IsGluedMinus(text, start, token)) {
+                f.Excluded[term] = true;
+                token.erase(0, 1);
+            }
+            if (token.empty()) {
+                token = GetNextWord(text, position, start);
+                if (token.empty()) {  // a sign at the very end
                     DropLastTerm(f);
-                    continue;
-                }
-                f.Words[term] = token;
-                // The token ran from `start` to just before `position` (both 1-based).
-                for (int32_t k = start; k < position && static_cast<size_t>(k) <= unheld.size(); ++k) {
-                    if (unheld[static_cast<size_t>(k - 1)]) f.Unfindable[term] = true;
+                    break;
                 }
             }
-            return true;
-        });
+            token = Unquoted(token);
+            if (token.empty()) {  // "" would match every body
+                DropLastTerm(f);
+                continue;
+            }
+            f.Words[term] = token;
+            // The token ran from `start` to just before `position` (both 1-based).
+            for (int32_t k = start; k < position && static_cast<size_t>(k) <= unheld.size(); ++k) {
+                if (unheld[static_cast<size_t>(k - 1)]) f.Unfindable[term] = true;
+            }
+        }
+        return true;
+    });
 }
 
 void ResetFilterFound(ParsedFilter& f) {
