@@ -116,9 +116,9 @@ bool clsCacheWinGate::TakeMetadata(const uint8_t* aBuffer, size_t size) {
 
 // A host with no path after it is none.
 std::string clsCacheWinGate::Host() const {
-    std::string host = HostOfUrl(url_);
-    if (host.empty() || url_.find('/', url_.find("//") + 2 + host.size()) == std::string::npos) return {};
-    return host;
+    const size_t slashes = url_.find("//");
+    if (slashes == std::string::npos || url_.find('/', slashes + 2) == std::string::npos) return {};
+    return HostOfUrl(url_);
 }
 
 }  // namespace loftwick
