@@ -12,8 +12,6 @@ constexpr std::string_view kHeader = "WINE REGISTRY Version 2";
 
 constexpr std::string_view kBlanks = " \t";
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
 // Joins UTF-16 code units into UTF-8; a surrogate without its partner becomes U+FFFD.
 class Utf16Sink {
   public:
@@ -57,7 +55,7 @@ bool ParseHexBytes(std::string_view text, std::string& out, bool& continued, siz
     size_t i = 0;
     while (i < text.size()) {
         const char c = text[i];
-        if (IsBlank(c) || c == ',') {
+        if (c == ',' || kBlanks.find(c) != std::string_view::npos) {
             ++i;
             continue;
         }
