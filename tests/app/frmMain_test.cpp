@@ -98,20 +98,6 @@ TEST_F(MainWindowTest, SettingsSurviveACloseAndAReload) {
     EXPECT_EQ(dir_.ReadFile("loftwick.ini"), before);
 }
 
-TEST_F(MainWindowTest, CurrentResultFollowsTheSelectedLine) {
-    Load();
-    for (const char* line : {"7 http://h/x : 2024-01-01 : 5", "12 40% http://h/y : 2024-01-01 : 5",
-                             "Warning! 3 files were not found in cache."})
-        window_->lstStatus.AddLine(line);
-    for (const auto& [line, expected] :
-         std::vector<std::pair<int, int64_t>>{{1, 7}, {2, 12}, {3, 0}, {0, 0}}) {
-        window_->lstStatus.ClickLine(line, MouseButton::Right);
-        EXPECT_EQ(model_->CurrentResult(), expected) << line;
-        EXPECT_EQ(window_->mnuFileSave.Enabled(), expected > 0) << line;
-    }
-    EXPECT_EQ(window_->mnuFile.popupCount, 2);  // only on a result
-}
-
 // Every command says in the status line what came of it, a failure naming the object and the reason,
 // and shows one error box at most, however many of its objects fail.
 TEST_F(MainWindowTest, EveryCommandReportsItsOutcomeInTheStatusLine) {
