@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
