@@ -174,6 +174,25 @@ TYPED_TEST(ControlsContract, ProgramChangesFireNoHandlerAndUserActionsTheirOwn) 
              return followed + " " + Shown(k) + " " + std::to_string(k.combo.SelectedIndex());
          },
          " => 2 d 1+0 -1"},
+        {"every text in UTF-8",
+         [](K& k) {
+             const std::string t = "&" + kUmlauts + kBeyondBmp;
+             k.label.SetCaption(t);
+             k.checkBox.SetCaption(t);
+             k.button.SetCaption(t);
+             k.menuItem.SetCaption(t);
+             k.textBox.SetText(t);
+             k.progress.SetText(t);
+             k.list.SetToolTipText(t);
+             for (const std::string& got :
+                  {k.label.Caption(), k.checkBox.Caption(), k.button.Caption(), k.menuItem.Caption(),
+                   k.textBox.Text(), k.progress.Text(), k.list.ToolTipText()})
+                 EXPECT_EQ(got, t);
+             k.progress.SetProgress(int64_t{3} << 40,
+                                    int64_t{4} << 40);  // the work's units: bytes of an index
+             return std::to_string(k.progress.Percent());
+         },
+         " => 75"},
         {"selection clamped", [](K& k) { return Select(k, "200", 1, 100, ""); }, " => 200 1+2"},
         {"caret past the end", [](K& k) { return Select(k, "200", 50, 0, ""); }, " => 200 3+0"},
         {"negative selection", [](K& k) { return Select(k, "200", -4, -1, ""); }, " => 200 0+0"},
@@ -242,27 +261,6 @@ TYPED_TEST(ControlsContract, ProgramChangesFireNoHandlerAndUserActionsTheirOwn) 
         for (const std::string& e : wired.events) shown += (shown.empty() ? "" : " ") + e;
         EXPECT_EQ(shown + " => " + result, expected) << what;
     }
-}
-
-TYPED_TEST(ControlsContract, ControlsKeepWhatTheyAreSetInUtf8) {
-    TypeParam k;
-    const std::vector<std::pair<std::function<void(const std::string&)>, std::function<std::string()>>>
-        texts = {
-            {[&](const std::string& t) { k.label.SetCaption(t); }, [&] { return k.label.Caption(); }},
-            {[&](const std::string& t) { k.checkBox.SetCaption(t); }, [&] { return k.checkBox.Caption(); }},
-            {[&](const std::string& t) { k.button.SetCaption(t); }, [&] { return k.button.Caption(); }},
-            {[&](const std::string& t) { k.menuItem.SetCaption(t); }, [&] { return k.menuItem.Caption(); }},
-            {[&](const std::string& t) { k.textBox.SetText(t); }, [&] { return k.textBox.Text(); }},
-            {[&](const std::string& t) { k.combo.SetText(t); }, [&] { return k.combo.Text(); }},
-            {[&](const std::string& t) { k.progress.SetText(t); }, [&] { return k.progress.Text(); }},
-            {[&](const std::string& t) { k.list.SetToolTipText(t); }, [&] { return k.list.ToolTipText(); }},
-        };
-    for (const auto& [set, get] : texts) {
-        set("&" + kUmlauts + kBeyondBmp);
-        EXPECT_EQ(get(), "&" + kUmlauts + kBeyondBmp);
-    }
-    k.progress.SetProgress(int64_t{3} << 40, int64_t{4} << 40);  // the work's own units: bytes of an index
-    EXPECT_EQ(k.progress.Percent(), 75);
 }
 
 class QtAdapterLifetime : public test::ProgramFixture {
