@@ -68,16 +68,13 @@ TEST_F(FilterField, TypedTextCompletesToTheFirstLongerEntryAndDeletingDoesNotCom
         int32_t selected;
     };
     const Case cases[] = {
-        {{"abx", "AB"}, "a", "abx", "bx", 0},
         {{"AB"}, "ab", "AB", "", 0},  // same length: the entry in its own case, nothing highlighted
         {{"AB", "other", "abcd"}, "ab", "abcd", "cd", 2},  // ... and the search goes on for a longer one
-        {{"image/gif"}, "imx", "imx", "", -1},             // the next keystroke replaces the tail
         {{"a", "www.example.org"}, "example", "example", "", -1},
         {{"Ärger", "Öl"}, "ä", "Ärger", "rger", 0},  // Latin-1 letters regardless of case
         {{"Δelta"}, "δe", "δe", "", -1},             // letters beyond Latin-1 must match in case
         {{"abx"}, "ab\b", "ab", "", -1},             // Backspace takes the tail and completes nothing
-        {{"abx"}, "ab\b\b", "a", "", -1},
-        {{"abx"}, "ab\b\bb", "abx", "x", 0},  // the next letter completes again
+        {{"abx"}, "ab\b\bb", "abx", "x", 0},         // the next letter completes again
         {{"abx"}, "ab\x7f", "ab", "", -1},
     };
     for (const Case& c : cases) {

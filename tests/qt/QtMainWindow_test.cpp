@@ -5,9 +5,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QGuiApplication>
-#include <QImage>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -63,15 +61,17 @@ class QtMainWindowTest : public test::ProgramFixture {
             cache.Add(o);
         }
     }
-    QPushButton* Button(const QWidget& window, const char* caption) const {
-        for (QPushButton* b : window.findChildren<QPushButton*>())
-            if (b->text() == caption) return b;
+    template <class T>
+    static T* Find(const QObject& in, const char* caption) {
+        for (T* found : in.findChildren<T*>())
+            if (found->text() == caption) return found;
         return nullptr;
     }
-    QAction* Action(const QWidget& window, const char* caption) const {
-        for (QAction* a : window.findChildren<QAction*>())
-            if (a->text() == caption) return a;
-        return nullptr;
+    static void ShowActive(QWidget& window) {
+        window.resize(860, 700);
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     }
     // Opens the menu bar's menu `title` with the mouse and clicks its item `caption`, as a user does.
     void ClickMenuItem(QMainWindow& window, const char* title, const char* caption) {
@@ -82,7 +82,7 @@ class QtMainWindowTest : public test::ProgramFixture {
             QMenu* menu = top->menu();
             ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }));
             QTest::mouseClick(menu, Qt::LeftButton, {},
-                              menu->actionGeometry(Action(*menu, caption)).center());
+                              menu->actionGeometry(Find<QAction>(*menu, caption)).center());
             return;
         }
         FAIL() << title;
@@ -92,60 +92,44 @@ class QtMainWindowTest : public test::ProgramFixture {
     test::ScriptedDesktop desktop_;
 };
 
-// Renders the real window offscreen after a scan; the picture is kept under build/ for people to look at.
-TEST_F(QtMainWindowTest, WindowRendersWithEveryControlAfterAScan) {
-    LoadedWindow loaded;
-    auto& [window, model] = loaded;
-    window.resize(860, 700);
-    window.show();
-    model.cmdOK_Click();
-
-    const QImage image = window.grab().toImage();
-    ASSERT_EQ(image.size(), QSize(860, 700));
-    const QString folder = QString(LOFTWICK_BINARY_DIR) + "/screenshots";
-    QDir().mkpath(folder);
-    EXPECT_TRUE(image.save(folder + "/main-window.png"));
-
-    auto* list = window.findChild<QListWidget*>();
-    EXPECT_EQ(list->currentItem()->text().toStdString(), "OK! 30 of 30 files selected, 0 seconds");
-}
-
 // Real key events on the shown window: F2 toggles once per press, and while a drop-down list has the
 // keyboard Enter and Escape act on the list only.
 TEST_F(QtMainWindowTest, KeysReachTheWindowOnceAndNeverPastAnOpenList) {
     LoadedWindow loaded;
     auto& [window, model] = loaded;
-    window.show();
-    window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    ShowActive(window);
     window.Controls().cboHostFilter->AddItem("news");
     window.Controls().cboHostFilter->SetText("example");
-    auto* host = qobject_cast<QComboBox*>(window.findChildren<QComboBox*>().at(1));
-    ASSERT_NE(host, nullptr);
+    auto* host = window.findChildren<QComboBox*>().at(1);
     host->setFocus();
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F2);
-    EXPECT_EQ(host->lineEdit()->selectedText().toStdString(), "example");
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F2);
-    EXPECT_EQ(host->lineEdit()->selectedText().toStdString(), "");
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F2, Qt::ShiftModifier);  // F2 alone, no modifier
-    EXPECT_EQ(host->lineEdit()->selectedText().toStdString(), "");
-
     int exits = 0, scans = 0;
     window.Controls().cmdExit->onClick = [&] { ++exits; };
     window.Controls().cmdOK->onClick = [&] { ++scans; };
-    host->showPopup();
-    ASSERT_NE(QApplication::activePopupWidget(), nullptr);
-    QTest::keyClick(QApplication::activePopupWidget()->focusWidget(), Qt::Key_Escape);
-    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
-    host->showPopup();
-    QTest::keyClick(QApplication::activePopupWidget()->focusWidget(), Qt::Key_Return);
-    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
-    EXPECT_EQ(exits, 0);
-    EXPECT_EQ(scans, 0);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    EXPECT_EQ(scans, 1);
-    EXPECT_EQ(exits, 1);
+    struct Row {
+        bool listOpen;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        std::string after;  // the field's selection, scans and exits
+    };
+    const Row rows[] = {
+        {false, Qt::Key_F2, {}, "example 0 0"},
+        {false, Qt::Key_F2, {}, " 0 0"},
+        {false, Qt::Key_F2, Qt::ShiftModifier, " 0 0"},  // F2 alone, no modifier
+        {true, Qt::Key_Escape, {}, " 0 0"},
+        {true, Qt::Key_Return, {}, " 0 0"},
+        {false, Qt::Key_Return, {}, " 1 0"},
+        {false, Qt::Key_Escape, {}, " 1 1"},
+    };
+    for (const Row& row : rows) {
+        if (row.listOpen) host->showPopup();
+        QWidget* popup = QApplication::activePopupWidget();
+        ASSERT_EQ(popup != nullptr, row.listOpen);
+        QTest::keyClick(popup ? popup->focusWidget() : QApplication::focusWidget(), row.key, row.modifiers);
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+        EXPECT_EQ(host->lineEdit()->selectedText().toStdString() + " " + std::to_string(scans) + " " +
+                      std::to_string(exits),
+                  row.after);
+    }
 
     // A message box opened from the About box gives the keyboard back to the About box.
     clsBrowser browser;
@@ -166,9 +150,7 @@ TEST_F(QtMainWindowTest, KeysReachTheWindowOnceAndNeverPastAnOpenList) {
 TEST_F(QtMainWindowTest, SaveAllRefusesClosingAndEveryStartingCommandWhileItRuns) {
     LoadedWindow loaded;
     auto& [window, model] = loaded;
-    window.show();
-    window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    ShowActive(window);
     dir_.MakeDirs("saves");
     window.Controls().txtTempDir->SetText(dir_ / "saves/");
     // Typed and started with Enter, the filter joins its history without ever leaving its field.
@@ -177,28 +159,28 @@ TEST_F(QtMainWindowTest, SaveAllRefusesClosingAndEveryStartingCommandWhileItRuns
     QTest::keyClicks(url, "example");
     QTest::keyClick(url, Qt::Key_Return);
     ASSERT_EQ(model.Results().Count(), 30);
+    // The picture after the scan is kept under build/ for people to look at.
+    const QString folder = QString(LOFTWICK_BINARY_DIR) + "/screenshots";
+    QDir().mkpath(folder);
+    EXPECT_TRUE(window.grab().toImage().save(folder + "/main-window.png"));
     EXPECT_EQ(window.Controls().cboURLFilter->ItemText(0), "example");
     EXPECT_TRUE(url->hasFocus());
     window.Controls().lstStatus->SetSelectedIndex(3);
 
     int scans = 0, changes = 0, polls = 0;
-    const auto countScans = window.Controls().cmdOK->onClick;
-    window.Controls().cmdOK->onClick = [&] {
-        ++scans;
-        countScans();
-    };
+    window.Controls().cmdOK->onClick = [&] { ++scans; };
     window.Controls().mnuChangeProxyType->onClick = [&] { ++changes; };
     desktop_.onDoEvents = [&] {
         clock_.AdvanceMilliseconds(50);  // past the window's throttle, so every object polls
         if (++polls != 3) return;
         for (const char* caption : {"Go!", "Preview"}) {
-            EXPECT_FALSE(Button(window, caption)->isEnabled()) << caption;
-            QTest::mouseClick(Button(window, caption), Qt::LeftButton);
+            EXPECT_FALSE(Find<QPushButton>(window, caption)->isEnabled()) << caption;
+            QTest::mouseClick(Find<QPushButton>(window, caption), Qt::LeftButton);
         }
         for (const char* caption :
              {"Open", "Save As...", "Save All to single temp dir", "Export All as WARC...",
               "Delete selected file from cache", "Change Type of Proxy Server"}) {
-            EXPECT_FALSE(Action(window, caption)->isEnabled()) << caption;
+            EXPECT_FALSE(Find<QAction>(window, caption)->isEnabled()) << caption;
         }
         ClickMenuItem(window, "&Tools", "Change Type of Proxy Server");
         QTest::keyClick(&window, Qt::Key_Escape);
@@ -212,9 +194,9 @@ TEST_F(QtMainWindowTest, SaveAllRefusesClosingAndEveryStartingCommandWhileItRuns
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(model.Results().Count(), 30);
     EXPECT_EQ(window.Controls().lblStatus->Caption(), "Saved 2 of 30 files, 0 failed, stopped");
-    EXPECT_TRUE(Button(window, "Go!")->isEnabled());
-    EXPECT_TRUE(Action(window, "Open")->isEnabled());
-    EXPECT_TRUE(Action(window, "Change Type of Proxy Server")->isEnabled());
+    EXPECT_TRUE(Find<QPushButton>(window, "Go!")->isEnabled());
+    EXPECT_TRUE(Find<QAction>(window, "Open")->isEnabled());
+    EXPECT_TRUE(Find<QAction>(window, "Change Type of Proxy Server")->isEnabled());
 
     desktop_.onDoEvents = nullptr;
 }
@@ -255,12 +237,11 @@ TEST_F(QtMainWindowTest, PlacementIsRememberedAndAlwaysFitsTheScreen) {
         // A maximised window keeps the place it returns to.
         const QRect kept = expect == Expect::KeptMaximized ? stored : window.geometry();
         model.SaveSettings();
-        const std::string place = GetIniValue("Persistence", "WindowLeft", "") + " " +
-                                  GetIniValue("Persistence", "WindowTop", "") + " " +
-                                  GetIniValue("Persistence", "WindowWidth", "") + " " +
-                                  GetIniValue("Persistence", "WindowHeight", "");
-        EXPECT_EQ(place, std::to_string(kept.x()) + " " + std::to_string(kept.y()) + " " +
-                             std::to_string(kept.width()) + " " + std::to_string(kept.height()));
+        EXPECT_EQ(QRect(std::stoi(GetIniValue("Persistence", "WindowLeft", "")),
+                        std::stoi(GetIniValue("Persistence", "WindowTop", "")),
+                        std::stoi(GetIniValue("Persistence", "WindowWidth", "")),
+                        std::stoi(GetIniValue("Persistence", "WindowHeight", ""))),
+                  kept);
     }
 }
 
