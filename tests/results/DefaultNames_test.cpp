@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "cache/CacheTestKit.h"
+#include "cache/clsCacheBase.h"
 #include "results/ContentTypes.h"
+#include "results/SavePath.h"
 #include "results/SaveTestSupport.h"
 #include "results/basDefaultNames.h"
 
@@ -32,6 +34,12 @@ class DefaultNames : public SaveFixture {
         if (call == "type") return ContentTypeFromFileName(arg, "?");
         if (call == "extensionof") return ExtensionFromContentType(arg, "?");
         if (call == "number") return std::to_string(ResultNumberOfLine(arg));
+        if (call == "prefix") return ContentTypePrefix(arg);
+        if (call == "parts") {
+            std::string joined;
+            for (const std::string& part : SafeNameParts(arg)) joined += (joined.empty() ? "" : "/") + part;
+            return joined;
+        }
         host_.skipPrompt = !parts[2].empty();
         host_.defaultName = parts[2];
         if (call == "default" || call == "checked") return Fix(parts[0], parts[1], call == "checked");
@@ -44,7 +52,7 @@ TEST_F(DefaultNames, Table) {
     const int rows =
         CheckTable("results/golden/DefaultNames.txt",
                    [&](const std::string& call, const std::string& arg) { return Call(call, arg); });
-    EXPECT_GE(rows, 70);
+    EXPECT_GE(rows, 80);
     EXPECT_TRUE(desktop_.messages.empty());
 }
 

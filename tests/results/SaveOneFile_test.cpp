@@ -246,15 +246,6 @@ TEST_F(SaveOneFileTest, NothingIsEverWrittenOutsideTheRoot) {
     EXPECT_TRUE(ReportLocations().empty());
 }
 
-TEST(SafeNameParts, OneLeadingSeparatorJoinsTheRootOthersBecomeUnderscores) {
-    EXPECT_EQ(SafeNameParts("\\a\\b"), (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(SafeNameParts("/a/b"), (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(SafeNameParts("\\\\a"), (std::vector<std::string>{"_", "a"}));
-    EXPECT_EQ(SafeNameParts("a\\\\b\\"), (std::vector<std::string>{"a", "_", "b", "_"}));
-    EXPECT_EQ(SafeNameParts("..\\.\\..."), (std::vector<std::string>{"%2E%2E", "%2E", "..."}));
-    EXPECT_TRUE(SafeNameParts("").empty());
-}
-
 TEST(SafeNamePart, LongPartKeepsItsHeadAShortExtensionAndAHashOfTheWhole) {
     const std::string name = std::string(250, 'a') + ".gif";
     const std::string shortened = SafeNamePart(name);
