@@ -34,6 +34,7 @@ struct ObjectSpec {
     std::optional<uint64_t> reportedLength;  // unset: the content's size
     builder::Content content = builder::Content::Bytes("<html>the cached content</html>");
     builder::FileStamp stamp;
+    builder::LineBreak lineBreak = builder::LineBreak::CrLf;  // WinProxy: of the header block
 };
 
 class CacheFixture : public ProgramFixture {
@@ -89,6 +90,7 @@ struct WinProxyKit {
         o.Header("Last-Modified", builder::HttpDate(kNow - 40 * kDay));
         o.content = desc.content;
         o.stamp = desc.stamp;
+        o.lineBreak = desc.lineBreak;
         return o;
     }
     std::string Write(const ObjectSpec& desc) { return cache.Add(ObjectOf(desc)); }

@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <sstream>
 
@@ -18,13 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 const fs::path kGolden = fs::path(LOFTWICK_SOURCE_DIR) / "tests/cache/golden";
-
-std::string Slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 // Bytes as text: printable ASCII as it is, the rest as \xNN.
 inline std::string Escaped(const std::string& bytes) {
@@ -56,7 +48,7 @@ TEST_F(CacheFixture, StoredHeaderGoldenCasesParseAndBind) {
     for (const auto& entry : fs::directory_iterator(kGolden / "StoredHeaders")) {
         const std::string name = entry.path().filename().string();
         SCOPED_TRACE(name);
-        const std::string input = Slurp(entry.path() / "input.bin");
+        const std::string input = ReadRealFile((entry.path() / "input.bin").string());
         builder::WinProxyObject file;
         file.host = "h";
         file.fileName = name;
@@ -78,7 +70,7 @@ TEST_F(CacheFixture, StoredHeaderGoldenCasesParseAndBind) {
                (object->FixFileName() ? object->fileName().substr(kit.cache.CacheDir().size())
                                       : std::string("(none)")) +
                "\n";
-        EXPECT_EQ(got, Slurp(entry.path() / "expected.txt"));
+        EXPECT_EQ(got, ReadRealFile((entry.path() / "expected.txt").string()));
         ++cases;
     }
     EXPECT_GE(cases, 12);

@@ -1,5 +1,5 @@
-// What only the WinGate object does: read an index record field by field, agree with the index framing
-// on where each field starts, and never bind a file outside the cache folder.
+// What only the WinGate object does: read an index record field by field and agree with the index framing
+// on where each field starts. (Content names that would leave the cache folder: the scan golden cases.)
 #include "cache/clsCacheWinGate.h"
 
 #include <gtest/gtest.h>
@@ -57,9 +57,7 @@ TEST_F(WinGateObjectTest, RecordsReadFieldByField) {
           "retrieved=2024-11-26 10:00:00", "modified=2024-10-27 10:00:00", "host=www.example.com", "ok=1",
           "file=3f2a_page.html.wgc", "reports=0"}},
         // The content length is a full 64-bit number.
-        {"4096", raw(6, Bytes({0x00, 0x10, 0, 0, 0, 0, 0, 0})), {"length=4096"}},
         {"4 GiB", raw(6, Bytes({0, 0, 0, 0, 0x01, 0, 0, 0})), {"length=4294967296"}},
-        {"2 GiB", raw(6, Bytes({0, 0, 0, 0x80, 0, 0, 0, 0})), {"length=2147483648"}},
         {"all bytes", raw(6, Bytes({8, 7, 6, 5, 4, 3, 2, 1})), {"length=72623859790382856"}},
         // Time stamps are UTC seconds shown in local time.
         {"1e9 s", raw(3, Bytes({0x00, 0xCA, 0x9A, 0x3B})), {"retrieved=2001-09-09 01:46:40"}},
@@ -108,33 +106,6 @@ TEST_F(WinGateObjectTest, RecordsReadFieldByField) {
         for (const std::string& fact : row.facts)
             EXPECT_NE(facts.find("\n" + fact + "\n"), std::string::npos) << fact << facts;
     }
-}
-
-TEST_F(WinGateObjectTest, BaseNamesThatWouldLeaveTheCacheFolderBindNothing) {
-    // Decoys where each hostile name would lead if it were joined to the cache folder.
-    const std::pair<std::string, std::string> decoys[] = {
-        {"x.wgc", "outside"},          {"cache/a/b.wgc", "in a subfolder"},
-        {"cache/..wgc", "dot"},        {"cache/...wgc", "dot dot"},
-        {"cache/n", "cut at the NUL"}, {"cache/back\\slash.wgc", "backslash"}};
-    for (const auto& [path, content] : decoys) root_.WriteFile(path, content);
-    for (const std::string& name :
-         std::vector<std::string>{"../x", "a/b", ".", "..", std::string("n\0.wgc", 6), "back\\slash"}) {
-        SCOPED_TRACE(name);
-        WinGateRecord r = WinGateKit::RecordOf({});
-        r.baseName = name;
-        bool ok = false;
-        const auto object = Take(builder::EncodeRecord(r), &ok);
-        EXPECT_TRUE(ok);
-        EXPECT_EQ(object->fileName(), "");
-        EXPECT_EQ(object->ObjectName(), "http://www.example.com/dir/page.html");
-        object->Delete();
-        object->FixFileTime();
-        object->FileCopy(root_ / "copy");
-    }
-    for (const auto& [path, content] : decoys) EXPECT_EQ(root_.ReadFile(path), content);
-    EXPECT_FALSE(root_.Exists("copy"));
-    EXPECT_FALSE(IsPlainContentName(""));
-    EXPECT_TRUE(IsPlainContentName("..x"));
 }
 
 // Each record starts from nothing; binding by path keeps the record's fields.

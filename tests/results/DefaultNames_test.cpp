@@ -75,14 +75,5 @@ TEST_F(DefaultNames, PromptOffersTheLastAnswerAndACancelStopsTheQuestions) {
     EXPECT_TRUE(host_.skipPrompt);
 }
 
-TEST_F(DefaultNames, ResultThatIsGoneIsReportedOnlyWhenItsContentTypeIsNeeded) {
-    Add("http://server/x", "text/html");
-    EXPECT_EQ(FixDefaultName(host_, "server\\x.gif", 7, false), "server\\x.gif");
-    EXPECT_TRUE(desktop_.messages.empty());
-    EXPECT_EQ(FixDefaultName(host_, "server\\x", 7, false), "");
-    EXPECT_EQ(ReportLocations(), std::vector<std::string>{"frmMain:FixDefaultName"});
-    EXPECT_NE(desktop_.messages.at(0).text.find("file name: 'server\\x'"), std::string::npos);
-}
-
 }  // namespace
 }  // namespace loftwick::test
