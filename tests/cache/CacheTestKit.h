@@ -54,6 +54,16 @@ class CacheFixture : public ProgramFixture {
         }
         return found;
     }
+    // The locations of the error reports shown so far.
+    std::vector<std::string> ReportLocations() const {
+        std::vector<std::string> found;
+        for (const auto& message : desktop_.messages) {
+            const size_t at = message.text.find("Code module: ");
+            if (at != std::string::npos)
+                found.push_back(message.text.substr(at + 13, message.text.find('\r', at) - at - 13));
+        }
+        return found;
+    }
     size_t ReportCount() const { return desktop_.messages.size(); }
     static int64_t WriteTimeOf(const std::string& path) {
         struct stat st {};

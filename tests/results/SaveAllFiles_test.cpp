@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cerrno>
-
 #include "results/SaveObjects.h"
 #include "results/SaveTestSupport.h"
 
@@ -35,28 +33,6 @@ TEST_F(SaveAllFilesTest, EveryResultIsSavedWithProgressAndASummary) {
     ASSERT_FALSE(desktop_.busyChanges.empty());
     EXPECT_TRUE(desktop_.busyChanges.front());
     EXPECT_FALSE(desktop_.busyChanges.back());
-}
-
-TEST_F(SaveAllFilesTest, FailedCopyOrSaveStepIsReportedAndTheRestAreStillSaved) {
-    fs_.FailPath(FsOp::MakeDir, "trap", EACCES);
-    Add("http://h/1.gif", "image/gif");
-    Add("http://h/2.gif", "image/gif")->failCopy = true;
-    Add("http://trap/3.gif", "image/gif");
-    Add("http://h/4.gif", "image/gif");
-
-    SaveAllFiles(host_, "tree");
-
-    EXPECT_TRUE(dir_.Exists("out/h/1.gif"));
-    EXPECT_FALSE(dir_.Exists("out/h/2.gif"));
-    EXPECT_FALSE(dir_.Exists("out/trap"));
-    EXPECT_TRUE(dir_.Exists("out/h/4.gif"));
-    EXPECT_EQ(host_.statuses.back(), "Saved 2 of 4 files, 2 failed");
-    EXPECT_EQ(ReportLocations(),
-              (std::vector<std::string>{"clsCacheWinProxy:clsCache_FileCopy", "frmMain:SaveOneFile"}));
-    // A report resets the pointer; the run sets it again for the objects that follow.
-    ASSERT_GE(desktop_.busyChanges.size(), 4u);
-    EXPECT_FALSE(desktop_.busyChanges.back());
-    EXPECT_TRUE(desktop_.busyChanges[desktop_.busyChanges.size() - 2]);
 }
 
 TEST_F(SaveAllFilesTest, PromptSkippedBeforeIsAskedAgainOnceForTheWholeRun) {

@@ -2,23 +2,18 @@
 // The fixture of the results and save tests.
 #include <gtest/gtest.h>
 
+#include "cache/CacheTestKit.h"
 #include "results/SaveDoubles.h"
 #include "support/FaultFileSystem.h"
-#include "support/ScriptedDesktop.h"
-#include "support/TestEnv.h"
 
 namespace loftwick::test {
 
-// The program set up for saving: a scripted desktop, the real file system behind a fault injector, the
-// log in the sandbox, and a save root "out" below a sandbox folder that nothing else writes to.
-class SaveFixture : public ProgramFixture {
+// The program set up for saving: the real file system behind a fault injector, and a save root "out"
+// below a sandbox folder that nothing else writes to.
+class SaveFixture : public CacheFixture {
   protected:
     SaveFixture() {
-        Platform().desktop = &desktop_;
         Platform().fileSystem = &fs_;
-        Program().IsUnattended = false;
-        dir_.MakeDirs("log");
-        Program().AppParentDir = dir_ / "log/";
         host_.tempDir = root();
     }
 
@@ -33,20 +28,7 @@ class SaveFixture : public ProgramFixture {
         return object;
     }
 
-    // The locations of the error reports shown so far.
-    std::vector<std::string> ReportLocations() const {
-        std::vector<std::string> found;
-        for (const auto& message : desktop_.messages) {
-            const size_t at = message.text.find("Code module: ");
-            if (at == std::string::npos) continue;
-            const size_t end = message.text.find('\r', at);
-            found.push_back(message.text.substr(at + 13, end - at - 13));
-        }
-        return found;
-    }
-
-    TempDir dir_;
-    ScriptedDesktop desktop_;
+    const TempDir& dir_ = root_;
     FaultFileSystem fs_;
     TestSaveHost host_;
 };
