@@ -34,6 +34,7 @@ struct ObjectSpec {
     std::optional<uint64_t> reportedLength;  // unset: the content's size
     builder::Content content = builder::Content::Bytes("<html>the cached content</html>");
     builder::FileStamp stamp;
+    builder::LineBreak lineBreak = builder::LineBreak::CrLf;  // WinProxy: of the header block
 };
 
 class CacheFixture : public ProgramFixture {
@@ -50,6 +51,16 @@ class CacheFixture : public ProgramFixture {
         for (const auto& m : desktop_.messages) {
             if (m.text.find("Code module: " + location + "\r\n") != std::string::npos)
                 found.push_back(m.text);
+        }
+        return found;
+    }
+    // The locations of the error reports shown so far.
+    std::vector<std::string> ReportLocations() const {
+        std::vector<std::string> found;
+        for (const auto& message : desktop_.messages) {
+            const size_t at = message.text.find("Code module: ");
+            if (at != std::string::npos)
+                found.push_back(message.text.substr(at + 13, message.text.find('\r', at) - at - 13));
         }
         return found;
     }
@@ -89,18 +100,11 @@ struct WinProxyKit {
         o.Header("Last-Modified", builder::HttpDate(kNow - 40 * kDay));
         o.content = desc.content;
         o.stamp = desc.stamp;
+        o.lineBreak = desc.lineBreak;
         return o;
     }
     std::string Write(const ObjectSpec& desc) { return cache.Add(ObjectOf(desc)); }
-    std::shared_ptr<clsCache> BindWritten(const ObjectSpec& desc) {
-        auto object = NewCacheObject(kProxyType);
-        object->setFileName(cache.PathOf(ObjectOf(desc)));
-        return object;
-    }
-    std::shared_ptr<clsCache> Bind(const ObjectSpec& desc) {
-        Write(desc);
-        return BindWritten(desc);
-    }
+    void BindTo(clsCache& object, const ObjectSpec& desc) const { object.setFileName(PathOf(desc)); }
     std::string PathOf(const ObjectSpec& desc) const { return cache.PathOf(ObjectOf(desc)); }
 
     builder::WinProxyCache cache;
@@ -128,20 +132,27 @@ struct WinGateKit {
     std::string Write(const ObjectSpec& desc) {
         return cache.Add(RecordOf(desc), builder::WinGateContent{desc.content, false, desc.stamp});
     }
-    std::shared_ptr<clsCache> BindWritten(const ObjectSpec& desc) {
-        auto object = NewCacheObject(kProxyType);
+    static void BindTo(clsCache& object, const ObjectSpec& desc) {
         const std::string bytes = builder::EncodeRecord(RecordOf(desc));
-        object->TakeMetadata(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-        return object;
-    }
-    std::shared_ptr<clsCache> Bind(const ObjectSpec& desc) {
-        Write(desc);
-        return BindWritten(desc);
+        object.TakeMetadata(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     }
     std::string PathOf(const ObjectSpec& desc) const { return cache.ContentPath(desc.name); }
 
     builder::WinGateCache cache;
 };
+
+// A fresh object bound to an object already written, or written first.
+template <class Kit>
+std::shared_ptr<clsCache> BindWritten(const Kit& kit, const ObjectSpec& desc) {
+    auto object = NewCacheObject(Kit::kProxyType);
+    kit.BindTo(*object, desc);
+    return object;
+}
+template <class Kit>
+std::shared_ptr<clsCache> Bind(Kit& kit, const ObjectSpec& desc) {
+    kit.Write(desc);
+    return BindWritten(kit, desc);
+}
 
 // What a bound object tells of itself, one line per fact.
 inline std::string FactsOf(const clsCache& o) {
@@ -177,13 +188,11 @@ inline int CheckTable(const std::string& relative,
     return rows;
 }
 
-inline ParsedFilter Filter(std::initializer_list<std::string> words) {
+inline ParsedFilter Filter(const std::vector<std::string>& words) {
     ParsedFilter f;
     f.Words = words;
-    f.Count = static_cast<int32_t>(f.Words.size());
-    f.Excluded.assign(f.Words.size(), false);
-    f.Required.assign(f.Words.size(), false);
-    f.Found.assign(f.Words.size(), false);
+    f.Count = static_cast<int32_t>(words.size());
+    f.Excluded = f.Required = f.Found = std::vector<bool>(words.size(), false);
     return f;
 }
 

@@ -158,18 +158,5 @@ TEST_F(SaveFaults, FolderSwappedForALinkAtAnyCallWritesNothingOutsideTheRoot) {
     EXPECT_GT(swaps, 20);
 }
 
-TEST_F(SaveFaults, DiskFillingUpAtAnyByteLeavesNoPartialCopy) {
-    const SaveRun baseline = SaveAll(nullptr);
-    int points = 0;
-    for (uint64_t bytes : {0ull, 1ull, 9ull, 4095ull, 4096ull, 8192ull, 20000ull, 40002ull}) {
-        SCOPED_TRACE("writes fail after " + std::to_string(bytes) + " bytes");
-        test::FaultFileSystem faults;
-        faults.FailWritesAfterBytes(bytes, ENOSPC);
-        Check(SaveAll(&faults), baseline);
-        ++points;
-    }
-    RecordProperty("faultPoints", points);
-}
-
 }  // namespace
 }  // namespace loftwick

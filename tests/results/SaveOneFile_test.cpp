@@ -181,25 +181,17 @@ TEST_F(SaveOneFileTest, FailedMoveOfADisplacedFilePutsItBackAndIsReported) {
         std::string::npos);
 }
 
-// A link planted where a folder goes (dangling or not, at the host or deeper) is refused, in the modes
-// that pass through it; a link at the file name is replaced, not followed, even without overwriting: a
-// link is not a kept copy.
+// A link planted where a folder goes is refused, in the modes that pass through it (links swapped in at
+// any moment: SaveFaults); a link at the file name is replaced, not followed, even without overwriting:
+// a link is not a kept copy.
 TEST_F(SaveOneFileTest, LinksBelowTheRootAreRefusedOrReplacedNeverFollowed) {
     dir_.MakeDirs("elsewhere");
-    dir_.MakeDirs("out");
-    for (const std::string target : {"elsewhere", "elsewhere/new"}) {
-        fs::remove(Out("server"));
-        ASSERT_EQ(symlink((dir_ / target).c_str(), Out("server").c_str()), 0);
-        EXPECT_EQ(Save("proto://server/a/b.gif", "image/gif"), "");
-        EXPECT_EQ(Tree(root()), std::set<std::string>{"server@"});
-    }
-    fs::remove(Out("server"));
     dir_.MakeDirs("out/server");
     ASSERT_EQ(symlink((dir_ / "elsewhere").c_str(), Out("server/a").c_str()), 0);
     EXPECT_EQ(Save("proto://server/a/b.gif", "image/gif", "tree"), "");
     EXPECT_EQ(Save("proto://server/a/b.gif", "image/gif", "domain"), Out("server/b.gif"));
     EXPECT_TRUE(Tree(dir_ / "elsewhere").empty());
-    EXPECT_EQ(ReportLocations(), std::vector<std::string>(3, "frmMain:SaveOneFile"));
+    EXPECT_EQ(ReportLocations(), std::vector<std::string>{"frmMain:SaveOneFile"});
 
     dir_.WriteFile("elsewhere/victim", "precious");
     ASSERT_EQ(symlink((dir_ / "elsewhere/victim").c_str(), Out("server/c.gif").c_str()), 0);
@@ -223,15 +215,12 @@ TEST_F(SaveOneFileTest, NothingIsEverWrittenOutsideTheRoot) {
             SCOPED_TRACE(mode + " " + url);
             const std::string saved = Save(url, "text/html", mode);
             ASSERT_EQ(saved.rfind(root() + "/", 0), 0u);
-            const fs::path canonical = fs::weakly_canonical(saved);
-            EXPECT_EQ(canonical.string().rfind(fs::canonical(root()).string() + "/", 0), 0u) << canonical;
             EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(saved)));
         }
     }
-    // The sandbox apart from the root and the log folder.
+    // The sandbox apart from the root.
     auto outside = [](std::set<std::string> entries) {
-        std::erase_if(
-            entries, [](const std::string& p) { return p.rfind("out/", 0) == 0 || p.rfind("log/", 0) == 0; });
+        std::erase_if(entries, [](const std::string& p) { return p.rfind("out/", 0) == 0; });
         return entries;
     };
     EXPECT_EQ(outside(Tree(dir_.path())), outside(before));
@@ -244,15 +233,6 @@ TEST_F(SaveOneFileTest, NothingIsEverWrittenOutsideTheRoot) {
         }
     }
     EXPECT_TRUE(ReportLocations().empty());
-}
-
-TEST(SafeNameParts, OneLeadingSeparatorJoinsTheRootOthersBecomeUnderscores) {
-    EXPECT_EQ(SafeNameParts("\\a\\b"), (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(SafeNameParts("/a/b"), (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(SafeNameParts("\\\\a"), (std::vector<std::string>{"_", "a"}));
-    EXPECT_EQ(SafeNameParts("a\\\\b\\"), (std::vector<std::string>{"a", "_", "b", "_"}));
-    EXPECT_EQ(SafeNameParts("..\\.\\..."), (std::vector<std::string>{"%2E%2E", "%2E", "..."}));
-    EXPECT_TRUE(SafeNameParts("").empty());
 }
 
 TEST(SafeNamePart, LongPartKeepsItsHeadAShortExtensionAndAHashOfTheWhole) {
