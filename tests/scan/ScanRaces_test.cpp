@@ -93,66 +93,70 @@ TEST_F(ScanRaces, FileChangedAtAnyMomentIsNeverDeletedUnlessItMatched) {
     int moments = 0;
     enum Change { kReplace, kRemove, kGrow, kCutShort, kEmpty };
     for (const Change change : {kReplace, kRemove, kGrow, kCutShort, kEmpty}) {
-      for (const bool aged : {false, true}) {
-        inputs_.deleteOld = !aged;
-        inputs_.deleteAged = aged;
-        for (int n = 1;; ++n) {
-            SCOPED_TRACE("change " + std::to_string(change) + (aged ? " deleting aged" : "") + " at look " +
-                         std::to_string(n));
-            fs::remove_all(dir_ / "cache");
-            BuildWinProxy();
-            desktop_.messages.clear();
-            inputs_.contentsFilter = change >= kGrow ? "hello" : "";  // the growing file is read to its end
-            test::FaultFileSystem faults;
-            int looks = 0;
-            std::string changed;
-            const auto look = [&](const std::string& path, FsOp op) {
-                if (++looks != n) return;
-                std::string file = path;
-                if (fs::is_directory(path)) {  // a listing: the proxy changes the folder's last file
-                    for (const auto& entry : fs::directory_iterator(path))
-                        if (entry.is_regular_file()) file = entry.path().string();
+        for (const bool aged : {false, true}) {
+            inputs_.deleteOld = !aged;
+            inputs_.deleteAged = aged;
+            for (int n = 1;; ++n) {
+                SCOPED_TRACE("change " + std::to_string(change) + (aged ? " deleting aged" : "") +
+                             " at look " + std::to_string(n));
+                fs::remove_all(dir_ / "cache");
+                BuildWinProxy();
+                desktop_.messages.clear();
+                inputs_.contentsFilter =
+                    change >= kGrow ? "hello" : "";  // the growing file is read to its end
+                test::FaultFileSystem faults;
+                int looks = 0;
+                std::string changed;
+                const auto look = [&](const std::string& path, FsOp op) {
+                    if (++looks != n) return;
+                    std::string file = path;
+                    if (fs::is_directory(path)) {  // a listing: the proxy changes the folder's last file
+                        for (const auto& entry : fs::directory_iterator(path))
+                            if (entry.is_regular_file()) file = entry.path().string();
+                    }
+                    if (!InCache(file)) return;
+                    // Only a selected file is told of when it vanishes after it was opened.
+                    if (change == kRemove && op == FsOp::Read && file.find(".html") == std::string::npos)
+                        return;
+                    if (change == kReplace) ReplaceWithPng(file);
+                    if (change == kRemove) fs::remove(file);
+                    if (change == kGrow)
+                        std::ofstream(file, std::ios::app) << std::string(50000, 'g') << "hello";
+                    if (change >= kCutShort) fs::resize_file(file, change == kCutShort ? 3 : 0);
+                    changed = file;
+                };
+                // A removal is looked for where the scan binds a file and reads it, before it deletes it.
+                const std::vector<FsOp> ops =
+                    change == kRemove ? std::vector<FsOp>{FsOp::Lstat, FsOp::OpenRead, FsOp::Read}
+                                      : std::vector<FsOp>{FsOp::List,     FsOp::Lstat, FsOp::GetCreation,
+                                                          FsOp::OpenRead, FsOp::Read,  FsOp::RemoveFile};
+                for (FsOp op : ops) faults.SetHook(op, [&, op](const std::string& path) { look(path, op); });
+                Platform().fileSystem = &faults;
+                EXPECT_TRUE(Scan()) << host_.Summary();
+                Platform().fileSystem = nullptr;
+                if (looks < n) break;
+                if (changed.empty()) continue;
+                ++moments;
+                EXPECT_EQ(state_.ErrorCount(), 0) << host_.Summary();
+                const bool wasHtml = changed.find(".html") != std::string::npos;
+                if (change >= kGrow) {
+                    EXPECT_TRUE(desktop_.messages.empty()) << desktop_.messages.front().text;
+                    for (const std::string& line : host_.lines)
+                        EXPECT_EQ(line.find(": -"), std::string::npos) << "a negative length: " << line;
+                    continue;
                 }
-                if (!InCache(file)) return;
-                // Only a selected file is told of when it vanishes after it was opened.
-                if (change == kRemove && op == FsOp::Read && file.find(".html") == std::string::npos) return;
-                if (change == kReplace) ReplaceWithPng(file);
-                if (change == kRemove) fs::remove(file);
-                if (change == kGrow) std::ofstream(file, std::ios::app) << std::string(50000, 'g') << "hello";
-                if (change >= kCutShort) fs::resize_file(file, change == kCutShort ? 3 : 0);
-                changed = file;
-            };
-            // A removal is looked for where the scan binds a file and reads it, before it deletes it.
-            const std::vector<FsOp> ops =
-                change == kRemove ? std::vector<FsOp>{FsOp::Lstat, FsOp::OpenRead, FsOp::Read}
-                                  : std::vector<FsOp>{FsOp::List,     FsOp::Lstat, FsOp::GetCreation,
-                                                      FsOp::OpenRead, FsOp::Read,  FsOp::RemoveFile};
-            for (FsOp op : ops) faults.SetHook(op, [&, op](const std::string& path) { look(path, op); });
-            Platform().fileSystem = &faults;
-            EXPECT_TRUE(Scan()) << host_.Summary();
-            Platform().fileSystem = nullptr;
-            if (looks < n) break;
-            if (changed.empty()) continue;
-            ++moments;
-            EXPECT_EQ(state_.ErrorCount(), 0) << host_.Summary();
-            const bool wasHtml = changed.find(".html") != std::string::npos;
-            if (change >= kGrow) {
-                EXPECT_TRUE(desktop_.messages.empty()) << desktop_.messages.front().text;
-                for (const std::string& line : host_.lines)
-                    EXPECT_EQ(line.find(": -"), std::string::npos) << "a negative length: " << line;
-                continue;
+                EXPECT_EQ(state_.FilesDeleted, wasHtml ? 2 : 3);
+                if (change == kRemove) {
+                    EXPECT_TRUE(std::any_of(host_.lines.begin(), host_.lines.end(), [](const std::string& l) {
+                        return l.rfind("Warning! 1 files", 0) == 0;
+                    })) << "nobody heard of the vanished file";
+                    continue;
+                }
+                ASSERT_TRUE(fs::exists(changed)) << "the proxy's new file was deleted";
+                EXPECT_EQ(Has(host_.lines, kLeftAlone), wasHtml && state_.FilesSelected == 3)
+                    << host_.Summary();
             }
-            EXPECT_EQ(state_.FilesDeleted, wasHtml ? 2 : 3);
-            if (change == kRemove) {
-                EXPECT_TRUE(std::any_of(host_.lines.begin(), host_.lines.end(), [](const std::string& l) {
-                    return l.rfind("Warning! 1 files", 0) == 0;
-                })) << "nobody heard of the vanished file";
-                continue;
-            }
-            ASSERT_TRUE(fs::exists(changed)) << "the proxy's new file was deleted";
-            EXPECT_EQ(Has(host_.lines, kLeftAlone), wasHtml && state_.FilesSelected == 3) << host_.Summary();
         }
-      }
     }
     RecordProperty("moments", moments);
     EXPECT_GT(moments, 40);
