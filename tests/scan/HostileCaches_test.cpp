@@ -26,30 +26,6 @@ std::string Line(const std::string& url, const std::string& date, size_t length)
     return "1 " + url + " : " + date + " : " + std::to_string(length);
 }
 
-class CutAtEveryByte : public test::ProgramFixture {
-  protected:
-    // Scans the cache `build` writes below a fresh folder, deleting what it selects, and returns the list;
-    // `unselected` is a file below the cache that must be left.
-    std::vector<std::string> Scan(int32_t proxyType, const std::function<void(const std::string&)>& build,
-                                  const std::string& unselected = "") {
-        test::TempDir dir;
-        build(dir / "cache/");
-        Program().ProxyType = proxyType;
-        Program().CacheDir = dir / "cache/";
-        test::ScriptedDesktop desktop;
-        Platform().desktop = &desktop;
-        ScanInputs inputs;
-        inputs.deleteOld = 1;
-        test::RecordingScanHost host;
-        ScanState state;
-        ProcessAllFiles(state, inputs, host);
-        Platform().desktop = nullptr;
-        EXPECT_TRUE(desktop.messages.empty()) << desktop.messages.front().text;
-        EXPECT_TRUE(unselected.empty() || dir.Exists("cache/" + unselected)) << unselected;
-        return host.lines;
-    }
-};
-
 builder::WinGateRecord Record(const std::string& url, const std::string& base) {
     builder::WinGateRecord r;
     r.url = url;
@@ -63,13 +39,15 @@ builder::WinGateRecord Record(const std::string& url, const std::string& base) {
 // One good file of each format cut after every byte, each cut with the list it must give.
 struct CutFile {
     int32_t proxyType;
-    size_t size;                                            // the cuts go from 0 to this
-    std::function<void(const std::string&, size_t)> build;  // writes the cache with the file cut there
+    size_t size;  // the cuts go from 0 to this
+    // Writes the cache with the file cut there; returns a file that must be left, or "".
+    std::function<std::string(const std::string&, size_t)> build;
     std::function<std::vector<std::string>(size_t)> list;
-    std::function<std::string(size_t)> unselected;  // a file that must be left, or ""
 };
 
-TEST_F(CutAtEveryByte, EachFormatGivesTheListOfWhatIsThere) {
+using CutAtEveryByte = test::ProgramFixture;
+
+TEST_F(CutAtEveryByte, EachFormatListsWhatIsThere) {
     const std::string deleted = "OK! 1 of 1 files selected, 1 files deleted, 0 seconds";
     // WinProxy: nothing is read from fewer than 20 bytes; a line counts once its line break is there; the
     // content starts after the block only when the whole block is there.
@@ -99,14 +77,14 @@ TEST_F(CutAtEveryByte, EachFormatGivesTheListOfWhatIsThere) {
              builder::WinProxyObject o = page;
              o.rawFile = file.substr(0, cut);
              builder::WinProxyCache(cache).Add(o);
+             return "";
          },
          [&](size_t cut) {
              return std::vector<std::string>{Line(cut >= 20 && cut > urlEnd ? page.url : "",
                                                   cut >= 20 && cut > dateEnd ? kYesterday : kNoDate,
                                                   cut >= block.size() ? cut - block.size() : cut),
                                              deleted};
-         },
-         [](size_t) { return ""; }},
+         }},
         {2, second.size() - 1,
          [&](const std::string& cache, size_t cut) {
              builder::WinGateCache index(cache);
@@ -115,16 +93,17 @@ TEST_F(CutAtEveryByte, EachFormatGivesTheListOfWhatIsThere) {
              builder::WinGateRecord r = Record("b.example/cut", "bb");
              r.cutAfter = cut;
              index.Add(r, body);
+             return "bb.wgc";
          },
          [&](size_t) {
              return std::vector<std::string>{Line("http://a.example/whole", kYesterday, 4), deleted};
-         },
-         [](size_t) { return "bb.wgc"; }},
+         }},
         {3, swapFile.size(),
          [&](const std::string& cache, size_t cut) {
              builder::SquidObject o = swap;
              o.rawFile = swapFile.substr(0, cut);
              builder::SquidCache(cache, 1, 2).Add(o);
+             return cut < meta.size() ? "00/00/00000000" : "";
          },
          [&](size_t cut) {
              if (cut < meta.size())
@@ -135,17 +114,28 @@ TEST_F(CutAtEveryByte, EachFormatGivesTheListOfWhatIsThere) {
                  "No Squid is running for this cache: removed 1 swap files and 1 swap.state files; Squid "
                  "rebuilds its index on its next start",
                  deleted};
-         },
-         [&](size_t cut) { return cut < meta.size() ? "00/00/00000000" : ""; }},
+         }},
     };
+    // Each cut scanned below a fresh folder, deleting what it selects.
     for (const CutFile& f : files) {
         for (size_t cut = 0; cut <= f.size; ++cut) {
             SCOPED_TRACE("format " + std::to_string(f.proxyType) + " cut after " + std::to_string(cut) +
                          " bytes");
-            EXPECT_EQ(
-                Scan(
-                    f.proxyType, [&](const std::string& cache) { f.build(cache, cut); }, f.unselected(cut)),
-                f.list(cut));
+            test::TempDir dir;
+            const std::string unselected = f.build(dir / "cache/", cut);
+            Program().ProxyType = f.proxyType;
+            Program().CacheDir = dir / "cache/";
+            test::ScriptedDesktop desktop;
+            Platform().desktop = &desktop;
+            ScanInputs inputs;
+            inputs.deleteOld = 1;
+            test::RecordingScanHost host;
+            ScanState state;
+            ProcessAllFiles(state, inputs, host);
+            Platform().desktop = nullptr;
+            EXPECT_TRUE(desktop.messages.empty()) << desktop.messages.front().text;
+            EXPECT_TRUE(unselected.empty() || dir.Exists("cache/" + unselected)) << unselected;
+            EXPECT_EQ(host.lines, f.list(cut));
         }
     }
 }
