@@ -178,7 +178,7 @@ TEST_F(ScanRaces, BreakStopsAtTheSameObjectReadingAheadOrNot) {
                 if (n == 3) state.BreakRequested = true;
             };
             EXPECT_FALSE(ProcessAllFiles(state, inputs_, host));
-            EXPECT_EQ(host.Status(), "Interrupted");
+            EXPECT_EQ(host.status, "Interrupted");
             EXPECT_EQ(host.Summary().rfind("Ended with error(s). ", 0), 0u);
             lines[readAhead] = host.lines;
         }
