@@ -39,11 +39,6 @@ using Clock = std::chrono::steady_clock;
 const std::string kSquid = "/usr/sbin/squid";
 constexpr auto kLimit = std::chrono::seconds(40);  // for Squid to start or to stop
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // A TCP socket on 127.0.0.1:port (0: a free port), listening or connected; -1 when that failed.
 int LoopbackSocket(int port, bool listening) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -156,7 +151,7 @@ class SquidRun {
         std::string pattern = "/tmp/loftwick-squid-XXXXXX";
         if (!mkdtemp(pattern.data())) ADD_FAILURE() << "no temporary folder";
         dir_ = pattern;
-        std::string conf = ReadFile(LOFTWICK_SOURCE_DIR "/tests/cli/RealSquid.conf");
+        std::string conf = test::ReadRealFile(LOFTWICK_SOURCE_DIR "/tests/cli/RealSquid.conf");
         for (const auto& [name, value] :
              {std::pair<std::string, std::string>{"@DIR@", dir_}, {"@PORT@", std::to_string(port_)}})
             for (size_t at; (at = conf.find(name)) != std::string::npos;)
@@ -186,7 +181,7 @@ class SquidRun {
     bool Start() {
         const std::string log = dir_ + "/cache.log", conf = dir_ + "/squid.conf", out = dir_ + "/squid.out";
         const auto validations = [&] {
-            const std::string text = ReadFile(log);
+            const std::string text = test::ReadRealFile(log);
             size_t n = 0;
             for (size_t at = text.find("Completed Validation"); at != std::string::npos;
                  at = text.find("Completed Validation", at + 1))
@@ -226,7 +221,7 @@ class SquidRun {
 
     int Port() const { return port_; }
     std::string CacheDir() const { return dir_ + "/cache"; }
-    std::string Log(const std::string& name) const { return ReadFile(dir_ + "/" + name); }
+    std::string Log(const std::string& name) const { return test::ReadRealFile(dir_ + "/" + name); }
 
   private:
     int port_ = 0;
