@@ -10,14 +10,13 @@
 #include <poll.h>
 #include <pwd.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -31,22 +30,14 @@
 #include "support/Program.h"
 #include "support/TestEnv.h"
 
-extern char** environ;
-
 namespace loftwick::cli {
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr const char* kSquid = "/usr/sbin/squid";
-constexpr auto kLimit = std::chrono::seconds(40);  // for Squid to start, to make its store or to stop
-constexpr const char* kValidated = "Completed Validation Procedure";  // Squid has read its index
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+const std::string kSquid = "/usr/sbin/squid";
+constexpr auto kLimit = std::chrono::seconds(40);  // for Squid to start or to stop
 
 // A TCP socket on 127.0.0.1:port (0: a free port), listening or connected; -1 when that failed.
 int LoopbackSocket(int port, bool listening) {
@@ -69,13 +60,6 @@ int PortOf(int fd) {
     return ntohs(addr.sin_port);
 }
 
-int FreePort() {
-    const int fd = LoopbackSocket(0, true);
-    const int port = PortOf(fd);
-    close(fd);
-    return port;
-}
-
 // One reply of the origin: the header lines, the body as sent and with its coding undone.
 struct OriginReply {
     std::string head, body, decoded;
@@ -84,9 +68,7 @@ struct OriginReply {
 // A tiny HTTP/1.1 origin on a free localhost port: one connection at a time, closed after each reply.
 class Origin {
   public:
-    Origin() : listener_(LoopbackSocket(0, true)), thread_([this] { Serve(); }) {
-        if (listener_ < 0) ADD_FAILURE() << "the origin cannot listen";
-    }
+    Origin() : listener_(LoopbackSocket(0, true)), thread_([this] { Serve(); }) {}
     ~Origin() {
         stop_ = true;
         thread_.join();
@@ -102,13 +84,11 @@ class Origin {
     void Serve() {
         while (!stop_) {
             pollfd p{listener_, POLLIN, 0};
-            if (poll(&p, 1, 100) <= 0) continue;
-            const int fd = accept(listener_, nullptr, nullptr);
+            const int fd = poll(&p, 1, 100) > 0 ? accept(listener_, nullptr, nullptr) : -1;
             if (fd < 0) continue;
             std::string request;
             char buffer[4096];
-            pollfd q{fd, POLLIN, 0};
-            for (ssize_t got; request.find("\r\n\r\n") == std::string::npos && poll(&q, 1, 10000) > 0 &&
+            for (ssize_t got; request.find("\r\n\r\n") == std::string::npos &&
                               (got = read(fd, buffer, sizeof buffer)) > 0;)
                 request.append(buffer, static_cast<size_t>(got));
             const size_t space = request.find(' ');
@@ -133,45 +113,45 @@ class Origin {
     std::thread thread_;
 };
 
-size_t TakeBody(char* data, size_t size, size_t count, void* to) {
+size_t Take(char* data, size_t size, size_t count, void* to) {
     static_cast<std::string*>(to)->append(data, size * count);
-    return size * count;
-}
-size_t TakeXCache(char* data, size_t size, size_t count, void* to) {
-    const std::string line(data, size * count);
-    if (line.rfind("X-Cache:", 0) == 0) *static_cast<std::string*>(to) = line.substr(9, line.find('\r') - 9);
     return size * count;
 }
 
 // Asks for a URL through Squid (the script as gzip, as a browser does); the body and the X-Cache answer.
 std::pair<std::string, std::string> Fetch(int proxyPort, const std::string& url) {
-    std::string body, xCache;
+    std::string body, head;
     CURL* curl = curl_easy_init();
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_PROXY, ("http://127.0.0.1:" + std::to_string(proxyPort)).c_str());
     curl_easy_setopt(curl, CURLOPT_NOPROXY, "");
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, 20L);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, TakeBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Take);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, TakeXCache);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &xCache);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, Take);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &head);
     curl_slist* headers =
         url.ends_with(".js") ? curl_slist_append(nullptr, "Accept-Encoding: gzip") : nullptr;
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
     curl_easy_perform(curl);
     curl_slist_free_all(headers);
     curl_easy_cleanup(curl);
-    return {body, xCache};
+    const size_t xCache = head.find("X-Cache: ");
+    return {body,
+            xCache == std::string::npos ? "" : head.substr(xCache + 9, head.find('\r', xCache) - xCache - 9)};
 }
 
 // A folder in /tmp that Squid's user owns, with the throw-away squid.conf, the store and the logs.
 class SquidRun {
   public:
-    SquidRun() : port_(FreePort()) {
+    SquidRun() {
+        const int fd = LoopbackSocket(0, true);
+        port_ = PortOf(fd);
+        close(fd);
         std::string pattern = "/tmp/loftwick-squid-XXXXXX";
         if (!mkdtemp(pattern.data())) ADD_FAILURE() << "no temporary folder";
         dir_ = pattern;
-        std::string conf = ReadFile(LOFTWICK_SOURCE_DIR "/tests/cli/RealSquid.conf");
+        std::string conf = test::ReadRealFile(LOFTWICK_SOURCE_DIR "/tests/cli/RealSquid.conf");
         for (const auto& [name, value] :
              {std::pair<std::string, std::string>{"@DIR@", dir_}, {"@PORT@", std::to_string(port_)}})
             for (size_t at; (at = conf.find(name)) != std::string::npos;)
@@ -192,24 +172,34 @@ class SquidRun {
 
     // Makes the store's folders ("squid -z"); false when Squid failed.
     bool MakeStore() {
-        pid_ = Spawn({kSquid, "-z", "-N", "-f", dir_ + "/squid.conf"});
-        return WaitFor(pid_) == 0 && fs::exists(dir_ + "/cache/00/00");
+        const std::string command =
+            kSquid + " -z -N -f " + dir_ + "/squid.conf >>" + dir_ + "/squid.out 2>&1";
+        return std::system(command.c_str()) == 0 && fs::exists(dir_ + "/cache/00/00");
     }
     // Starts Squid in the foreground; true once it accepts connections and has read its index (until
-    // then every request is a miss).
+    // then every request is a miss): once more "Completed Validation Procedure" in its log.
     bool Start() {
-        pid_ = Spawn({kSquid, "-N", "-f", dir_ + "/squid.conf"});
-        ++starts_;
+        const std::string log = dir_ + "/cache.log", conf = dir_ + "/squid.conf", out = dir_ + "/squid.out";
+        const auto validations = [&] {
+            const std::string text = test::ReadRealFile(log);
+            size_t n = 0;
+            for (size_t at = text.find("Completed Validation"); at != std::string::npos;
+                 at = text.find("Completed Validation", at + 1))
+                ++n;
+            return n;
+        };
+        const size_t before = validations();
+        pid_ = fork();
+        if (pid_ == 0) {
+            const int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+            dup2(fd, 1);
+            dup2(fd, 2);
+            execl(kSquid.c_str(), kSquid.c_str(), "-N", "-f", conf.c_str(), nullptr);
+            _exit(127);
+        }
         for (const auto until = Clock::now() + kLimit; pid_ > 0 && Clock::now() < until;) {
-            size_t validated = 0;
-            const std::string log = Log("cache.log");
-            for (size_t at = log.find(kValidated); at != std::string::npos; at = log.find(kValidated, at + 1))
-                ++validated;
-            const int fd = validated >= starts_ ? LoopbackSocket(port_, false) : -1;
-            if (fd >= 0) {
-                close(fd);
-                return true;
-            }
+            const int fd = validations() > before ? LoopbackSocket(port_, false) : -1;
+            if (fd >= 0) return close(fd) == 0;
             int status = 0;
             if (waitpid(pid_, &status, WNOHANG) == pid_) pid_ = 0;
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -218,52 +208,25 @@ class SquidRun {
     }
     // Stops it and waits until it has written its index and gone.
     void Stop() {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGTERM);
-        if (WaitFor(pid_) == -1) {
-            kill(pid_, SIGKILL);
-            WaitFor(pid_);
-            ADD_FAILURE() << "Squid did not stop";
+        for (const int signal : {SIGTERM, SIGKILL}) {
+            if (pid_ <= 0) return;
+            kill(pid_, signal);
+            int status = 0;
+            for (const auto until = Clock::now() + kLimit; Clock::now() < until && pid_ > 0;
+                 std::this_thread::sleep_for(std::chrono::milliseconds(50)))
+                if (waitpid(pid_, &status, WNOHANG) == pid_) pid_ = 0;
+            EXPECT_EQ(pid_, 0) << "Squid did not stop";
         }
     }
 
     int Port() const { return port_; }
     std::string CacheDir() const { return dir_ + "/cache"; }
-    std::string Log(const std::string& name) const { return ReadFile(dir_ + "/" + name); }
+    std::string Log(const std::string& name) const { return test::ReadRealFile(dir_ + "/" + name); }
 
   private:
-    pid_t Spawn(const std::vector<std::string>& args) {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, (dir_ + "/squid.out").c_str(),
-                                         O_WRONLY | O_CREAT | O_APPEND, 0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        pid_t pid = 0;
-        const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        return rc == 0 ? pid : -1;
-    }
-    // The exit status (128 for a signal), or -1 when the process has not ended in time; the process is
-    // then no longer waited for.
-    int WaitFor(pid_t pid) {
-        for (const auto until = Clock::now() + kLimit; pid > 0 && Clock::now() < until;) {
-            int status = 0;
-            if (waitpid(pid, &status, WNOHANG) == pid) {
-                pid_ = 0;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return -1;
-    }
-
-    int port_;
+    int port_ = 0;
     std::string dir_;
     pid_t pid_ = 0;
-    size_t starts_ = 0;
 };
 
 // A swap file: URL, body length and path below the store.
@@ -295,13 +258,12 @@ std::set<Swapped> SwappedOut(const std::string& storeLog, const std::string& cac
 std::set<Swapped> Listed(const std::string& csv) {
     std::set<Swapped> listed;
     std::istringstream in(csv);
-    std::string line;
-    std::getline(in, line);  // the column names
-    while (std::getline(in, line)) {
+    for (std::string line; std::getline(in, line);) {
         std::vector<std::string> fields;
         std::istringstream parts(line.substr(0, line.find('\r')));
         for (std::string field; std::getline(parts, field, ',');) fields.push_back(field);
-        if (fields.size() == 10) listed.insert({fields[2], std::stoll(fields[8]), fields[9]});
+        if (fields.size() == 10 && fields[0] != "number")
+            listed.insert({fields[2], std::stoll(fields[8]), fields[9]});
     }
     return listed;
 }
@@ -317,11 +279,10 @@ class RealSquid : public test::ProgramFixture {
         for (int i = 0; big.size() < 1536 * 1024; ++i)
             big += "block " + std::to_string(i) + " of a big object\n";
         // HTML, gzip-encoded JavaScript with variants, an image, an object over 1 MB, a query, a redirect.
-        const std::string page = "<html><body>A page kept by Squid, with SELECTEDPAGE in it.</body></html>";
         const struct {
             std::string path, status, type, body, more;
         } objects[] = {
-            {"/sel-index.html", "200 OK", "text/html", page, ""},
+            {"/sel-index.html", "200 OK", "text/html", "<html><body>A page kept by Squid.</body></html>", ""},
             {"/sel-app.js", "200 OK", "application/javascript", builder::Gzip(script),
              "Content-Encoding: gzip\r\nVary: Accept-Encoding\r\n"},
             {"/img.png", "200 OK", "image/png", image, ""},
@@ -333,11 +294,10 @@ class RealSquid : public test::ProgramFixture {
         char date[64];
         const time_t now = time(nullptr);
         strftime(date, sizeof date, "%a, %d %b %Y %H:%M:%S GMT", gmtime(&now));
-        for (const auto& o : objects) {
+        for (const auto& o : objects)
             origin_.replies[o.path] = {"HTTP/1.1 " + o.status + "\r\nDate: " + date + "\r\nContent-Type: " +
                                            o.type + "\r\nCache-Control: max-age=3600\r\n" + o.more,
                                        o.body, o.path.ends_with(".js") ? script : o.body};
-        }
     }
 
     int Scan(std::vector<std::string> flags) {
@@ -375,10 +335,9 @@ TEST_F(RealSquid, ListsSearchesCopiesAndPurgesWhatSquidStored) {
     // A word inside the gzip-encoded script is found; the Vary marker beside it is no object.
     ASSERT_EQ(Scan({"--contents", "INSIDEGZIP"}), kExitOk) << err_.str();
     EXPECT_NE(out_.str().find("100% " + origin_.Url("/sel-app.js")), std::string::npos) << out_.str();
-    EXPECT_NE(
-        out_.str().find("1 of " + std::to_string(swapped.size() + 1) + " files selected, 1 files skipped"),
-        std::string::npos)
-        << out_.str();
+    const std::string selected =
+        "1 of " + std::to_string(swapped.size() + 1) + " files selected, 1 files skipped";
+    EXPECT_NE(out_.str().find(selected), std::string::npos) << out_.str();
 
     // Copies hold the bodies the origin sent: as sent, and decoded.
     test::TempDir copies;

@@ -1,6 +1,6 @@
 // The hostile caches that are made by cutting one good file at every byte: a WinProxy file within and
-// just after its header block, the last record of a WinGate index, and a Squid swap file. Each cut has
-// the list it must give; the other hostile caches are golden cases (golden/).
+// just after its header block, the last record of a WinGate index, and a Squid swap file; the other
+// hostile caches are golden cases (golden/).
 #include <gtest/gtest.h>
 
 #include "cachebuilder/SquidBuilder.h"
@@ -26,56 +26,6 @@ std::string Line(const std::string& url, const std::string& date, size_t length)
     return "1 " + url + " : " + date + " : " + std::to_string(length);
 }
 
-class CutAtEveryByte : public test::ProgramFixture {
-  protected:
-    // Scans the cache `build` writes below a fresh folder, deleting what it selects, and returns the list;
-    // `unselected` is a file below the cache that must be left.
-    std::vector<std::string> Scan(int32_t proxyType, const std::function<void(const std::string&)>& build,
-                                  const std::string& unselected = "") {
-        test::TempDir dir;
-        build(dir / "cache/");
-        Program().ProxyType = proxyType;
-        Program().CacheDir = dir / "cache/";
-        test::ScriptedDesktop desktop;
-        Platform().desktop = &desktop;
-        ScanInputs inputs;
-        inputs.deleteOld = 1;
-        test::RecordingScanHost host;
-        ScanState state;
-        ProcessAllFiles(state, inputs, host);
-        Platform().desktop = nullptr;
-        EXPECT_TRUE(desktop.messages.empty()) << desktop.messages.front().text;
-        EXPECT_TRUE(unselected.empty() || dir.Exists("cache/" + unselected)) << unselected;
-        return host.lines;
-    }
-};
-
-// Nothing is read from fewer than 20 bytes; a line counts once its line break is there; the content
-// starts after the block only when the whole block is there.
-TEST_F(CutAtEveryByte, WinProxyFileCutWithinItsHeaderBlock) {
-    builder::WinProxyObject page;
-    page.host = "t.example";
-    page.url = "http://t.example/page";
-    page.Header("Date", HttpDate(kNow - kDay)).Header("Content-Type", "text/html");
-    const std::string head = builder::HeaderBlock(page), whole = head + "BODY";
-    const size_t urlEnd = builder::kLeadInSize + page.url.size();
-    const size_t dateEnd = whole.find('\r', whole.find("Date:"));
-    for (size_t cut = 0; cut <= head.size() + 1; ++cut) {
-        SCOPED_TRACE("cut after " + std::to_string(cut) + " bytes");
-        const std::string url = cut >= 20 && cut > urlEnd ? page.url : "";
-        const std::string date = cut >= 20 && cut > dateEnd ? kYesterday : kNoDate;
-        const size_t length = cut >= head.size() ? cut - head.size() : cut;
-        EXPECT_EQ(Scan(1,
-                       [&](const std::string& cache) {
-                           builder::WinProxyObject o = page;
-                           o.rawFile = whole.substr(0, cut);
-                           builder::WinProxyCache(cache).Add(o);
-                       }),
-                  (std::vector<std::string>{Line(url, date, length),
-                                            "OK! 1 of 1 files selected, 1 files deleted, 0 seconds"}));
-    }
-}
-
 builder::WinGateRecord Record(const std::string& url, const std::string& base) {
     builder::WinGateRecord r;
     r.url = url;
@@ -86,60 +36,107 @@ builder::WinGateRecord Record(const std::string& url, const std::string& base) {
     return r;
 }
 
-// A record cut short is no record: the one before it is deleted, its content file stays.
-TEST_F(CutAtEveryByte, WinGateIndexCutWithinItsLastRecord) {
-    const std::string second = builder::EncodeRecord(Record("b.example/cut", "bb"));
-    for (size_t cut = 0; cut < second.size(); ++cut) {
-        SCOPED_TRACE("cut after " + std::to_string(cut) + " bytes");
-        EXPECT_EQ(Scan(
-                      2,
-                      [&](const std::string& cache) {
-                          builder::WinGateCache index(cache);
-                          builder::WinGateContent body{Content::Bytes("BODY"), false, {}};
-                          index.Add(Record("a.example/whole", "aa"), body);
-                          builder::WinGateRecord r = Record("b.example/cut", "bb");
-                          r.cutAfter = cut;
-                          index.Add(r, body);
-                      },
-                      "bb.wgc"),
-                  (std::vector<std::string>{Line("http://a.example/whole", kYesterday, 4),
-                                            "OK! 1 of 1 files selected, 1 files deleted, 0 seconds"}));
-    }
-}
+// One good file of each format cut after every byte, each cut with the list it must give.
+struct CutFile {
+    int32_t proxyType;
+    size_t size;  // the cuts go from 0 to this
+    // Writes the cache with the file cut there; returns a file that must be left, or "".
+    std::function<std::string(const std::string&, size_t)> build;
+    std::function<std::vector<std::string>(size_t)> list;
+};
 
-// Within the metadata the file is skipped; after it the object is listed with the bytes there are, its
-// date from the metadata until the Date line is whole.
-TEST_F(CutAtEveryByte, SquidSwapFileCutAnywhere) {
-    builder::SquidObject page;
-    page.url = "http://s.example/page";
-    page.Header("Date", HttpDate(kNow - kDay))
+using CutAtEveryByte = test::ProgramFixture;
+
+TEST_F(CutAtEveryByte, EachFormatListsWhatIsThere) {
+    const std::string deleted = "OK! 1 of 1 files selected, 1 files deleted, 0 seconds";
+    // WinProxy: nothing is read from fewer than 20 bytes; a line counts once its line break is there; the
+    // content starts after the block only when the whole block is there.
+    builder::WinProxyObject page;
+    page.host = "t.example";
+    page.url = "http://t.example/page";
+    page.Header("Date", HttpDate(kNow - kDay)).Header("Content-Type", "text/html");
+    const std::string block = builder::HeaderBlock(page), file = block + "BODY";
+    const size_t urlEnd = builder::kLeadInSize + page.url.size(),
+                 dateEnd = file.find('\r', file.find("Date:"));
+    // WinGate: a record cut short is no record: the one before it is deleted, its content file stays.
+    const std::string second = builder::EncodeRecord(Record("b.example/cut", "bb"));
+    // Squid: within the metadata the file is skipped; after it the object is listed with the bytes there
+    // are, its date from the metadata until the Date line is whole.
+    builder::SquidObject swap;
+    swap.url = "http://s.example/page";
+    swap.Header("Date", HttpDate(kNow - kDay))
         .Header("Content-Type", "text/html")
         .Header("Content-Length", "4");
-    page.timestamp = page.lastReference = kNow - kDay;
-    page.content = Content::Bytes("BODY");
-    const std::string meta = builder::SwapMetadataOf(page), head = builder::ReplyHeadOf(page);
-    const std::string whole = meta + head + "BODY";
-    const std::string removed =
-        "No Squid is running for this cache: removed 1 swap files and 1 swap.state files; Squid rebuilds "
-        "its index on its next start";
-    for (size_t cut = 0; cut <= whole.size(); ++cut) {
-        SCOPED_TRACE("cut after " + std::to_string(cut) + " bytes");
-        const size_t reply = cut < meta.size() ? 0 : cut - meta.size();
-        const std::vector<std::string> expected =
-            cut < meta.size()
-                ? std::vector<std::string>{"OK! 0 of 1 files selected, 1 files skipped, 0 seconds"}
-                : std::vector<std::string>{
-                      Line(page.url, kYesterday, reply >= head.size() ? reply - head.size() : reply), removed,
-                      "OK! 1 of 1 files selected, 1 files deleted, 0 seconds"};
-        EXPECT_EQ(Scan(
-                      3,
-                      [&](const std::string& cache) {
-                          builder::SquidObject o = page;
-                          o.rawFile = whole.substr(0, cut);
-                          builder::SquidCache(cache, 1, 2).Add(o);
-                      },
-                      cut < meta.size() ? "00/00/00000000" : ""),
-                  expected);
+    swap.timestamp = swap.lastReference = kNow - kDay;
+    swap.content = Content::Bytes("BODY");
+    const std::string meta = builder::SwapMetadataOf(swap), head = builder::ReplyHeadOf(swap);
+    const std::string swapFile = meta + head + "BODY";
+    const CutFile files[] = {
+        {1, block.size() + 1,
+         [&](const std::string& cache, size_t cut) {
+             builder::WinProxyObject o = page;
+             o.rawFile = file.substr(0, cut);
+             builder::WinProxyCache(cache).Add(o);
+             return "";
+         },
+         [&](size_t cut) {
+             return std::vector<std::string>{Line(cut >= 20 && cut > urlEnd ? page.url : "",
+                                                  cut >= 20 && cut > dateEnd ? kYesterday : kNoDate,
+                                                  cut >= block.size() ? cut - block.size() : cut),
+                                             deleted};
+         }},
+        {2, second.size() - 1,
+         [&](const std::string& cache, size_t cut) {
+             builder::WinGateCache index(cache);
+             builder::WinGateContent body{Content::Bytes("BODY"), false, {}};
+             index.Add(Record("a.example/whole", "aa"), body);
+             builder::WinGateRecord r = Record("b.example/cut", "bb");
+             r.cutAfter = cut;
+             index.Add(r, body);
+             return "bb.wgc";
+         },
+         [&](size_t) {
+             return std::vector<std::string>{Line("http://a.example/whole", kYesterday, 4), deleted};
+         }},
+        {3, swapFile.size(),
+         [&](const std::string& cache, size_t cut) {
+             builder::SquidObject o = swap;
+             o.rawFile = swapFile.substr(0, cut);
+             builder::SquidCache(cache, 1, 2).Add(o);
+             return cut < meta.size() ? "00/00/00000000" : "";
+         },
+         [&](size_t cut) {
+             if (cut < meta.size())
+                 return std::vector<std::string>{"OK! 0 of 1 files selected, 1 files skipped, 0 seconds"};
+             const size_t reply = cut - meta.size();
+             return std::vector<std::string>{
+                 Line(swap.url, kYesterday, reply >= head.size() ? reply - head.size() : reply),
+                 "No Squid is running for this cache: removed 1 swap files and 1 swap.state files; Squid "
+                 "rebuilds its index on its next start",
+                 deleted};
+         }},
+    };
+    // Each cut scanned below a fresh folder, deleting what it selects.
+    for (const CutFile& f : files) {
+        for (size_t cut = 0; cut <= f.size; ++cut) {
+            SCOPED_TRACE("format " + std::to_string(f.proxyType) + " cut after " + std::to_string(cut) +
+                         " bytes");
+            test::TempDir dir;
+            const std::string unselected = f.build(dir / "cache/", cut);
+            Program().ProxyType = f.proxyType;
+            Program().CacheDir = dir / "cache/";
+            test::ScriptedDesktop desktop;
+            Platform().desktop = &desktop;
+            ScanInputs inputs;
+            inputs.deleteOld = 1;
+            test::RecordingScanHost host;
+            ScanState state;
+            ProcessAllFiles(state, inputs, host);
+            Platform().desktop = nullptr;
+            EXPECT_TRUE(desktop.messages.empty()) << desktop.messages.front().text;
+            EXPECT_TRUE(unselected.empty() || dir.Exists("cache/" + unselected)) << unselected;
+            EXPECT_EQ(host.lines, f.list(cut));
+        }
     }
 }
 

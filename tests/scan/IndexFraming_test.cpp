@@ -63,16 +63,5 @@ TEST(IndexFraming, RunOfZerosFillsTheBufferWithoutOverrunningIt) {
     EXPECT_EQ(framing.StoredLength(), IndexFraming::kBufferSize);
 }
 
-TEST(IndexFraming, ResetZeroesTheWholeBuffer) {
-    IndexFraming framing;
-    const std::string a = Record("host/page", "base", "type");
-    size_t pos = 0;
-    ASSERT_TRUE(framing.Feed(reinterpret_cast<const uint8_t*>(a.data()), a.size(), pos));
-    framing.Reset();
-    for (size_t i = 0; i < IndexFraming::kBufferSize; ++i) ASSERT_EQ(framing.Buffer()[i], 0) << i;
-    EXPECT_EQ(framing.StoredLength(), 0u);
-    EXPECT_FALSE(framing.Overflowed());
-}
-
 }  // namespace
 }  // namespace loftwick
