@@ -83,7 +83,6 @@ TEST_F(AboutTest, SystemInformationProgramIsFoundInTheRegistryThenOnThePath) {
     const Row rows[] = {
         {"", {}, {"-hardinfo"}, true, {}},
         {"", {}, {"hardinfo"}, false, {{"$W/bin/hardinfo"}}},
-        {"", {}, {"gnome-system-monitor", "xfce4-taskmanager"}, true, {{"$W/bin/gnome-system-monitor"}}},
         {msinfo + "\"C:\\\\Tools\\\\msinfo32.exe\"\n",
          {"drive_c/Tools/msinfo32.exe"},
          {"gnome-system-monitor"},

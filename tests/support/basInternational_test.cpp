@@ -102,14 +102,6 @@ TEST_F(LanguageTest, TextWithEmptyValueCountsAsMissingAndLongTextsAreCut) {
     EXPECT_EQ(GetString(-5), "String resource # -5 was not found");
 }
 
-TEST_F(LanguageTest, LanguageNumberReadsNumbersAndTheKnownCodes) {
-    const std::pair<Variant, int32_t> cases[] = {
-        {Variant(1.4), 1},  {Variant(2.5), 2},   {Variant(3), 7},    {Variant("0"), 7},
-        {Variant("en"), 2}, {Variant("any"), 0}, {Variant("RU"), 7}, {Variant::Null(), 7},
-    };
-    for (const auto& [value, number] : cases) EXPECT_EQ(LanguageNumber(value, 7), number);
-}
-
 TEST_F(LanguageTest, InstalledLayoutFindsTheSharedFolder) {
     test::TempDir prefix;
     prefix.MakeDirs("bin");
