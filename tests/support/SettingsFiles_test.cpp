@@ -59,16 +59,16 @@ std::set<std::string> NamesIn(const std::string& folder) {
 class SettingsFiles : public test::ProgramFixture {
   protected:
     struct Played {
+        std::string folder, before;  // the copy's folder, and its settings file at the start
+        std::set<std::string> namesBefore;
         std::vector<std::string> answers;
-        std::string ini;
-        std::set<std::string> names, namesBefore;
+        std::string ini;  // the settings file at the end
+        std::set<std::string> names;
     };
 
     // Plays the case's edits in a fresh copy of it over `faults`.
-    Played Play(const fs::path& golden, bool registry, test::FaultFileSystem& faults, std::string& before,
-                std::string& folder) {
+    Played Play(const fs::path& golden, bool registry, test::FaultFileSystem& faults) {
         test::TempDir dir;
-        folder = dir.path();
         fs::copy(golden, dir.path(), fs::copy_options::recursive | fs::copy_options::copy_symlinks);
         for (const char* name : {"edits", "answers", "after.ini", "sweep"}) fs::remove(dir / name);
         test::ScopedEnv prefix("WINEPREFIX", dir.path());
@@ -78,8 +78,9 @@ class SettingsFiles : public test::ProgramFixture {
         Platform().desktop = &desktop;
         Platform().fileSystem = &faults;
         Played played;
+        played.folder = dir.path();
+        played.before = dir.ReadFile("loftwick.ini");
         played.namesBefore = NamesIn(dir.path());
-        before = dir.ReadFile("loftwick.ini");
         std::istringstream edits(test::ReadRealFile(golden / "edits"));
         for (std::string line; std::getline(edits, line);) {
             const size_t space = line.find(' ');
@@ -125,25 +126,25 @@ class SettingsFiles : public test::ProgramFixture {
     void Run(const fs::path& golden, bool registry) {
         SCOPED_TRACE(golden.filename().string());
         test::FaultFileSystem faults;
-        std::string before, folder;
-        const Played played = Play(golden, registry, faults, before, folder);
+        const Played played = Play(golden, registry, faults);
         std::vector<std::string> expected;
         std::istringstream lines(test::ReadRealFile(golden / "answers"));
         for (std::string line; std::getline(lines, line);) {
-            for (size_t at; (at = line.find("$DIR")) != std::string::npos;) line.replace(at, 4, folder);
+            for (size_t at; (at = line.find("$DIR")) != std::string::npos;)
+                line.replace(at, 4, played.folder);
             expected.push_back(builder::Unescape(line));
         }
         EXPECT_EQ(played.answers, expected);
         const bool changes = fs::exists(golden / "after.ini");
-        const std::string after = changes ? test::ReadRealFile(golden / "after.ini") : before;
+        const std::string after = changes ? test::ReadRealFile(golden / "after.ini") : played.before;
         EXPECT_EQ(played.ini, after);
         std::set<std::string> names = played.namesBefore;
         if (changes) names.insert("loftwick.ini");
         EXPECT_EQ(played.names, names);
         if (!fs::exists(golden / "sweep")) return;
         const auto check = [&](test::FaultFileSystem& faults) {
-            const Played run = Play(golden, registry, faults, before, folder);
-            EXPECT_EQ(run.ini, run.answers.back() == "true" ? after : before);
+            const Played run = Play(golden, registry, faults);
+            EXPECT_EQ(run.ini, run.answers.back() == "true" ? after : run.before);
             EXPECT_EQ(run.names, names);
         };
         int points = 0;
