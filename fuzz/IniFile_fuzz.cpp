@@ -6,20 +6,15 @@
 #include "FuzzInput.h"
 #include "FuzzWorld.h"
 #include "support/IniFile.h"
+#include "support/TextCodec.h"
 #include "support/basRegistry.h"
 
 using namespace loftwick;
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
-
-std::string Trimmed(const std::string& text) {
-    size_t begin = 0, end = text.size();
-    while (begin < end && IsBlank(text[begin])) ++begin;
-    while (end > begin && IsBlank(text[end - 1])) --end;
-    return text.substr(begin, end - begin);
-}
+// What the settings file keeps of a value: its blanks at either end go.
+std::string Trimmed(const std::string& text) { return std::string(Trim(text, " \t\r\v\f")); }
 
 }  // namespace
 

@@ -26,14 +26,6 @@ void FaultFileSystem::FailWritesAfterBytes(uint64_t bytes, int err) {
     writeLimitErr_ = err;
 }
 
-void FaultFileSystem::Reset() {
-    plans_.clear();
-    pathFaults_.clear();
-    hooks_.clear();
-    nthHook_ = nullptr;
-    writeLimit_ = UINT64_MAX;
-}
-
 int FaultFileSystem::CountOf(FsOp op) const {
     auto it = counts_.find(op);
     return it == counts_.end() ? 0 : it->second;

@@ -29,7 +29,6 @@ class FaultFileSystem final : public ForwardingFileSystem {
     void HookNthCall(int n, std::function<void()> hook);
     // Output files fail after this many bytes have been written to them (each file counts on its own).
     void FailWritesAfterBytes(uint64_t bytes, int err);
-    void Reset();
     // Lets the scan read ahead on a second thread through it: its calls are then taken one at a time,
     // each counted and hooked on the thread that makes it.
     void AllowThreads() { threads_ = true; }

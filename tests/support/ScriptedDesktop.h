@@ -78,8 +78,6 @@ class ScriptedDesktop final : public Desktop {
         return Dialog(request);
     }
     void SetBusy(bool busy) override { busyChanges.push_back(busy); }
-    void ReportUnattended(const std::string& report) override { unattendedReports.push_back(report); }
-    std::vector<std::string> unattendedReports;
 
   private:
     std::optional<std::string> Dialog(const FileDialogRequest& request) {

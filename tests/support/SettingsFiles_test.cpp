@@ -3,10 +3,13 @@
 // link), "edits" (one command a line), "answers" (one line for each get, set and native, with the escapes
 // of the cache builder's description files; $DIR stands for the case's folder) and, for a settings case
 // whose file changes, "after.ini". At the end the folder holds the same names as at the start: no
-// temporary file is left behind. The commands:
+// temporary file is left behind. A case holding "sweep" is then played again with the file system
+// failing at every call of each kind, one call per run, and with the disk filling up after every byte
+// count: the settings file then holds the old text or the new one, as the last answer says. The commands:
 //   get <section>|<key>|<default>        a settings value
 //   get <key>|<value>[|<root key, hex>]  a registry text (the machine root when none is given)
 //   set <section>|<key>|<value>          a settings value written: "true" or "false"
+//   sets <section>|<key>|<value>|...     several written at once, as the window saves its settings
 //   native <windows path>                the path in the prefix
 //   fail <call> <n> <errno>              the n-th such call from now fails
 //   fail <call> path:<part> <errno>      every such call on a path holding <part> fails
@@ -21,7 +24,7 @@
 #include <sstream>
 
 #include "cachebuilder/DescriptionFile.h"
-#include "support/FaultFileSystem.h"
+#include "support/FaultSweep.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TestEnv.h"
 #include "support/WineRegistry.h"
@@ -45,30 +48,39 @@ std::vector<std::string> Split(const std::string& text, char separator) {
     return parts;
 }
 
+// The names below `folder`, relative to it.
 std::set<std::string> NamesIn(const std::string& folder) {
     std::set<std::string> names;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) names.insert(entry.path().string());
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        names.insert(fs::relative(entry.path(), folder).string());
     return names;
 }
 
 class SettingsFiles : public test::ProgramFixture {
   protected:
-    void Run(const fs::path& golden, bool registry) {
-        SCOPED_TRACE(golden.filename().string());
+    struct Played {
+        std::string folder, before;  // the copy's folder, and its settings file at the start
+        std::set<std::string> namesBefore;
+        std::vector<std::string> answers;
+        std::string ini;  // the settings file at the end
+        std::set<std::string> names;
+    };
+
+    // Plays the case's edits in a fresh copy of it over `faults`.
+    Played Play(const fs::path& golden, bool registry, test::FaultFileSystem& faults) {
         test::TempDir dir;
         fs::copy(golden, dir.path(), fs::copy_options::recursive | fs::copy_options::copy_symlinks);
-        for (const char* name : {"edits", "answers", "after.ini"}) fs::remove(dir / name);
+        for (const char* name : {"edits", "answers", "after.ini", "sweep"}) fs::remove(dir / name);
         test::ScopedEnv prefix("WINEPREFIX", dir.path());
         Program().IniFileName = dir / "loftwick.ini";
         test::ScriptedDesktop desktop;
-        test::FaultFileSystem faults;
         FileSystem* const real = Platform().fileSystem;
         Platform().desktop = &desktop;
         Platform().fileSystem = &faults;
-        const std::set<std::string> names = NamesIn(dir.path());
-        const std::string before = dir.ReadFile("loftwick.ini");
-
-        std::vector<std::string> answers;
+        Played played;
+        played.folder = dir.path();
+        played.before = dir.ReadFile("loftwick.ini");
+        played.namesBefore = NamesIn(dir.path());
         std::istringstream edits(test::ReadRealFile(golden / "edits"));
         for (std::string line; std::getline(edits, line);) {
             const size_t space = line.find(' ');
@@ -76,6 +88,7 @@ class SettingsFiles : public test::ProgramFixture {
             const std::string rest =
                 space == std::string::npos ? "" : builder::Unescape(line.substr(space + 1));
             const std::vector<std::string> f = Split(rest, verb == "fail" ? ' ' : '|');
+            std::vector<std::string>& answers = played.answers;
             if (verb == "get" && registry) {
                 const uint32_t root = f.size() > 2 ? std::stoul(f[2], nullptr, 16) : HKEY_LOCAL_MACHINE;
                 answers.push_back(MyRegQueryStringValue(root, f[0], f[1]));
@@ -83,6 +96,10 @@ class SettingsFiles : public test::ProgramFixture {
                 answers.push_back(GetIniValue(f[0], f[1], f[2]));
             } else if (verb == "set") {
                 answers.push_back(WriteIniValue(f[0], f[1], f[2]) ? "true" : "false");
+            } else if (verb == "sets") {
+                std::vector<IniValue> values;
+                for (size_t k = 0; k + 2 < f.size(); k += 3) values.push_back({f[k], f[k + 1], f[k + 2]});
+                answers.push_back(WriteIniValues(values) ? "true" : "false");
             } else if (verb == "native") {
                 answers.push_back(WindowsPathToNative(rest));
             } else if (verb == "fail" && f[1].rfind("path:", 0) == 0) {
@@ -101,18 +118,54 @@ class SettingsFiles : public test::ProgramFixture {
             }
         }
         Platform().fileSystem = real;
+        played.ini = dir.ReadFile("loftwick.ini");
+        played.names = NamesIn(dir.path());
+        return played;
+    }
+
+    void Run(const fs::path& golden, bool registry) {
+        SCOPED_TRACE(golden.filename().string());
+        test::FaultFileSystem faults;
+        const Played played = Play(golden, registry, faults);
         std::vector<std::string> expected;
         std::istringstream lines(test::ReadRealFile(golden / "answers"));
         for (std::string line; std::getline(lines, line);) {
-            for (size_t at; (at = line.find("$DIR")) != std::string::npos;) line.replace(at, 4, dir.path());
+            for (size_t at; (at = line.find("$DIR")) != std::string::npos;)
+                line.replace(at, 4, played.folder);
             expected.push_back(builder::Unescape(line));
         }
-        EXPECT_EQ(answers, expected);
+        EXPECT_EQ(played.answers, expected);
         const bool changes = fs::exists(golden / "after.ini");
-        EXPECT_EQ(dir.ReadFile("loftwick.ini"), changes ? test::ReadRealFile(golden / "after.ini") : before);
-        std::set<std::string> expectedNames = names;
-        if (changes) expectedNames.insert(dir / "loftwick.ini");
-        EXPECT_EQ(NamesIn(dir.path()), expectedNames);
+        const std::string after = changes ? test::ReadRealFile(golden / "after.ini") : played.before;
+        EXPECT_EQ(played.ini, after);
+        std::set<std::string> names = played.namesBefore;
+        if (changes) names.insert("loftwick.ini");
+        EXPECT_EQ(played.names, names);
+        if (!fs::exists(golden / "sweep")) return;
+        const auto check = [&](test::FaultFileSystem& faults) {
+            const Played run = Play(golden, registry, faults);
+            EXPECT_EQ(run.ini, run.answers.back() == "true" ? after : run.before);
+            EXPECT_EQ(run.names, names);
+        };
+        int points = 0;
+        for (const auto& [op, err] : std::vector<std::pair<FsOp, int>>{{FsOp::Stat, EIO},
+                                                                       {FsOp::OpenRead, EIO},
+                                                                       {FsOp::Read, EIO},
+                                                                       {FsOp::OpenWrite, ENOSPC},
+                                                                       {FsOp::Write, ENOSPC},
+                                                                       {FsOp::Sync, EIO},
+                                                                       {FsOp::Close, EIO},
+                                                                       {FsOp::Rename, EIO},
+                                                                       {FsOp::RemoveFile, EIO}}) {
+            points += test::SweepFaults(op, err, check);
+        }
+        for (uint64_t bytes = 0; bytes <= after.size(); ++bytes, ++points) {
+            SCOPED_TRACE("writes fail after " + std::to_string(bytes) + " bytes");
+            test::FaultFileSystem full;
+            full.FailWritesAfterBytes(bytes, ENOSPC);
+            check(full);
+        }
+        EXPECT_GT(points, 100);
     }
     void RunAll(const std::string& kind) {
         int cases = 0;

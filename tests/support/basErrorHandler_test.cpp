@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <functional>
 #include <new>
 #include <stdexcept>
@@ -99,17 +100,20 @@ TEST_F(ErrorReportTest, LogFallsBackToTheStateOrTemporaryFolderAndLosingItStopsN
     EXPECT_NE(other.ReadFile("state/loftwick/ex241206.log").find("Code module: unattended"),
               std::string::npos);
 
+    // A link planted at the log's name is not written through.
     Program().IsUnattended = false;
     ResetLogFolder();
-    test::FaultFileSystem fs;
-    fs.FailPath(FsOp::OpenWrite, parent_.path(), EACCES);
-    Platform().fileSystem = &fs;
+    parent_.WriteFile("victim", "precious");
+    std::filesystem::create_symlink(parent_ / "victim", parent_ / "ex241206.log");
     HandleError("Loc");
+    EXPECT_EQ(parent_.ReadFile("victim"), "precious");
     EXPECT_EQ(other.ReadFile("loftwick/ex241206.log"),
               "\r\n10:00:00 couldn't write to the log file: 'ex241206.log'reason: \r\nCode module: Loc\r\n");
+    test::FaultFileSystem fs;
+    Platform().fileSystem = &fs;
     fs.FailPath(FsOp::OpenWrite, other.path(), EACCES);
     EXPECT_NO_THROW(WriteToLog("lost"));
-    EXPECT_EQ(String2File("x", parent_ / "out.txt"), 0);
+    EXPECT_EQ(String2File("x", other / "out.txt"), 0);
 }
 
 TEST_F(ErrorReportTest, DesktopThatFailsDoesNotTurnTheReportIntoAFailure) {
