@@ -9,7 +9,7 @@
 #include "results/FixNameForLocal.h"
 #include "results/SaveObjects.h"
 #include "results/SavePath.h"
-#include "support/SaveDoubles.h"
+#include "results/SaveDoubles.h"
 #include "support/TextCodec.h"
 
 using namespace loftwick;
