@@ -7,9 +7,9 @@
 #include "FuzzInput.h"
 #include "FuzzWorld.h"
 #include "results/FixNameForLocal.h"
+#include "results/SaveDoubles.h"
 #include "results/SaveObjects.h"
 #include "results/SavePath.h"
-#include "results/SaveDoubles.h"
 #include "support/TextCodec.h"
 
 using namespace loftwick;
