@@ -18,6 +18,7 @@
 #include "support/FileTimeUtils.h"
 #include "support/PosixFileSystem.h"
 #include "support/ScriptedDesktop.h"
+#include "support/TableCheck.h"
 #include "support/TestEnv.h"
 
 namespace loftwick::test {
@@ -161,31 +162,6 @@ inline std::string FactsOf(const clsCache& o) {
        << "\nactual=" << o.ContentLenActual() << "\nretrieved=" << FormatGeneralDate(o.DateRetrieved())
        << "\nmodified=" << FormatGeneralDate(o.DateModified()) << "\nhost=" << o.Host() << "\n";
     return ss.str();
-}
-
-// Checks a table of "call | argument | expected" rows below tests/ (split at the first and the last
-// " | ", so a blank next to a separator belongs to the field): `call` answers a row; lines beginning
-// with "@ " go to `directive`, lines beginning with "#" are comments. Returns the number of rows.
-inline int CheckTable(const std::string& relative,
-                      const std::function<std::string(const std::string&, const std::string&)>& call,
-                      const std::function<void(const std::string&)>& directive = {}) {
-    std::ifstream in(std::string(LOFTWICK_SOURCE_DIR) + "/tests/" + relative);
-    int rows = 0;
-    for (std::string line; std::getline(in, line);) {
-        if (line.empty() || line[0] == '#') continue;
-        const size_t first = line.find(" | "), last = line.rfind(" | ");
-        if (line.rfind("@ ", 0) == 0) {
-            directive(line.substr(2));
-        } else if (first == last) {
-            ADD_FAILURE() << "not a row: " << line;
-        } else {
-            EXPECT_EQ(call(line.substr(0, first), line.substr(first + 3, last - first - 3)),
-                      line.substr(last + 3))
-                << line;
-            ++rows;
-        }
-    }
-    return rows;
 }
 
 inline ParsedFilter Filter(const std::vector<std::string>& words) {
