@@ -97,7 +97,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     inputs.fixPrefix = (flags >> 6) & 1;
     inputs.hostFilter = (flags & 0x80) ? "a" : "";
     test::RecordingScanHost host;
-    host.capped = false;
     ProcessAllFiles(state, inputs, host);
 
     FUZZ_REQUIRE(!host.lines.empty(), "a scan always ends with its summary");
