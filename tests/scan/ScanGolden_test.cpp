@@ -32,11 +32,6 @@ const std::string kGolden = LOFTWICK_SOURCE_DIR "/tests/scan/golden";
 
 bool Updating() { return Environ("LOFTWICK_UPDATE_GOLDEN") == "1"; }
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 std::string Replaced(std::string text, const std::string& from, const std::string& to) {
     for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
         text.replace(at, from.size(), to);
@@ -50,18 +45,15 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-// "OP", "ERRNO" of a faults file.
-FsOp OpNamed(const std::string& name) {
-    for (int op = 0; op <= static_cast<int>(FsOp::OpenDir); ++op)
-        if (name == test::FsOpName(static_cast<FsOp>(op))) return static_cast<FsOp>(op);
-    ADD_FAILURE() << "no file-system call " << name;
-    return FsOp::List;
-}
-int ErrnoNamed(const std::string& name) {
-    for (int err = 1; err < 200; ++err)
-        if (const char* known = strerrorname_np(err); known && name == known) return err;
-    ADD_FAILURE() << "no error " << name;
-    return EIO;
+// "OP" and "ERRNO" of a faults file: the call and the error of that name.
+std::pair<FsOp, int> FaultNamed(const std::string& op, const std::string& err) {
+    std::pair<FsOp, int> named{FsOp::List, 0};
+    for (int n = 0; n <= static_cast<int>(FsOp::OpenDir); ++n)
+        if (op == test::FsOpName(static_cast<FsOp>(n))) named.first = static_cast<FsOp>(n);
+    for (int n = 1; n < 200; ++n)
+        if (const char* known = strerrorname_np(n); known && err == known) named.second = n;
+    EXPECT_NE(named.second, 0) << "no error " << err;
+    return named;
 }
 
 struct Outcome {
@@ -78,10 +70,11 @@ class World {
         for (const char* part : {"cache", "outside"}) {
             const std::string description = folder + "/" + part + ".txt";
             if (!fs::exists(description)) continue;
-            std::istringstream in(Replaced(Slurp(description), "<root>", dir_.path()));
+            std::istringstream in(Replaced(test::ReadRealFile(description), "<root>", dir_.path()));
             builder::BuildFromDescription(in, dir_ / part);
         }
-        for (const std::string& line : Lines(Replaced(Slurp(folder + "/setup"), "<root>", dir_.path()))) {
+        for (const std::string& line :
+             Lines(Replaced(test::ReadRealFile(folder + "/setup"), "<root>", dir_.path()))) {
             std::istringstream words(line);
             std::string verb, a, b;
             words >> verb >> a;
@@ -105,9 +98,9 @@ class World {
 
     Outcome Run(test::FaultFileSystem* faults, test::TableProxyControl& proxy) {
         std::vector<std::string> args = {dir_ / "bin/loftwick-scan"};
-        for (const std::string& line : Lines(Slurp(folder_ + "/args")))
+        for (const std::string& line : Lines(test::ReadRealFile(folder_ + "/args")))
             args.push_back(Replaced(line, "<root>", dir_.path()));
-        for (const std::string& line : Lines(Slurp(folder_ + "/squid"))) {
+        for (const std::string& line : Lines(test::ReadRealFile(folder_ + "/squid"))) {
             std::istringstream words(line);
             std::string verb, url;
             int answer = 0;
@@ -211,7 +204,7 @@ class ScanGolden : public test::ProgramFixture, public ::testing::WithParamInter
             if (!actual.empty() || fs::exists(path)) std::ofstream(path, std::ios::binary) << actual;
             return;
         }
-        EXPECT_EQ(actual, Slurp(path)) << GetParam() << "/" << name;
+        EXPECT_EQ(actual, test::ReadRealFile(path)) << GetParam() << "/" << name;
     }
 };
 
@@ -220,12 +213,14 @@ TEST_P(ScanGolden, EndsAsExpected) {
     for (const bool readAhead : {false, true}) {
         SCOPED_TRACE(readAhead ? "read ahead" : "one thread");
         test::FaultFileSystem faults;
-        for (const std::string& line : Lines(Replaced(Slurp(Folder() + "/faults"), "<root>", ""))) {
+        for (const std::string& line :
+             Lines(Replaced(test::ReadRealFile(Folder() + "/faults"), "<root>", ""))) {
             std::istringstream words(line);
             std::string how, op, what, err;
             words >> how >> op >> what >> err;
-            if (how == "path") faults.FailPath(OpNamed(op), what, ErrnoNamed(err));
-            if (how == "nth") faults.FailNth(OpNamed(op), std::stoi(what), ErrnoNamed(err));
+            const auto [call, errno_] = FaultNamed(op, err);
+            if (how == "path") faults.FailPath(call, what, errno_);
+            if (how == "nth") faults.FailNth(call, std::stoi(what), errno_);
         }
         const Outcome o = Run(&faults, readAhead);
         Expect("stdout", o.out);
@@ -251,7 +246,8 @@ std::multiset<std::string> Contents(const test::FolderState& state) {
 // and a status that follows it, an object that failed turns the summary, the files left are whole and
 // exactly those not counted deleted, and a fault nobody was told about leaves the very result of none.
 TEST_P(ScanGolden, SurvivesEveryFault) {
-    if (Slurp(Folder() + "/status") == "2\n" || fs::exists(Folder() + "/faults")) GTEST_SKIP() << "no scan";
+    if (test::ReadRealFile(Folder() + "/status") == "2\n" || fs::exists(Folder() + "/faults"))
+        GTEST_SKIP() << "no scan";
     static const std::regex summary(
         R"((OK!|Ended with error\(s\)\.) \d+ of \d+ files selected(, (\d+) files deleted)?.*)");
     const std::pair<FsOp, int> kinds[] = {
@@ -263,7 +259,7 @@ TEST_P(ScanGolden, SurvivesEveryFault) {
         {FsOp::RemoveDir, EBUSY}, {FsOp::OpenWrite, ENOSPC},
         {FsOp::Write, ENOSPC},    {FsOp::Close, EIO},
     };
-    const bool text = Slurp(Folder() + "/args").find("--format") == std::string::npos;
+    const bool text = test::ReadRealFile(Folder() + "/args").find("--format") == std::string::npos;
     const bool purging = fs::exists(Folder() + "/squid");
     for (const bool readAhead : {false, true}) {
         SCOPED_TRACE(readAhead ? "read ahead" : "one thread");
