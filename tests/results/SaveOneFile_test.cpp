@@ -2,7 +2,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -12,6 +11,7 @@
 #include "results/SaveObjects.h"
 #include "results/SavePath.h"
 #include "results/SaveTestSupport.h"
+#include "support/TextCodec.h"
 
 namespace loftwick::test {
 namespace {
@@ -62,13 +62,11 @@ struct GoldenCase {
 std::string Unescaped(const std::string& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text.compare(i, 2, "\\x") == 0 && i + 4 <= text.size() && std::isxdigit(text[i + 2]) &&
-            std::isxdigit(text[i + 3])) {
-            out += static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16));
-            i += 3;
-        } else {
-            out += text[i];
-        }
+        const int high =
+            i + 3 < text.size() && text.compare(i, 2, "\\x") == 0 ? HexDigitValue(text[i + 2]) : -1;
+        const int low = high < 0 ? -1 : HexDigitValue(text[i + 3]);
+        out += low < 0 ? text[i] : static_cast<char>(high * 16 + low);
+        if (low >= 0) i += 3;
     }
     return out;
 }
