@@ -47,7 +47,6 @@ TYPED_TEST(CacheContract, BindingReadsTheStoredMetadata) {
                     "retrieved=2024-11-26 10:00:00\nmodified=2024-10-27 10:00:00\nhost=") +
             (TypeParam::kProxyType == 2 ? "www.example.com\n" : "\n"));
     EXPECT_EQ(object->AgeRetrieved(), 10);
-    EXPECT_FALSE(object->MetaGathered());
     EXPECT_TRUE(object->StillSameFile());
 
     desc.name = "4444_missing.html";  // never written: unbound, and no report

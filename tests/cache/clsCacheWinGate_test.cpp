@@ -13,12 +13,6 @@ namespace {
 
 using builder::WinGateRecord;
 
-std::string Bytes(std::initializer_list<int> values) {
-    std::string out;
-    for (int v : values) out += static_cast<char>(v);
-    return out;
-}
-
 class WinGateObjectTest : public CacheFixture {
   protected:
     static std::shared_ptr<clsCacheWinGate> Take(const std::string& bytes, bool* ok = nullptr) {
@@ -57,12 +51,12 @@ TEST_F(WinGateObjectTest, RecordsReadFieldByField) {
           "retrieved=2024-11-26 10:00:00", "modified=2024-10-27 10:00:00", "host=www.example.com", "ok=1",
           "file=3f2a_page.html.wgc", "reports=0"}},
         // The content length is a full 64-bit number.
-        {"4 GiB", raw(6, Bytes({0, 0, 0, 0, 0x01, 0, 0, 0})), {"length=4294967296"}},
-        {"all bytes", raw(6, Bytes({8, 7, 6, 5, 4, 3, 2, 1})), {"length=72623859790382856"}},
+        {"4 GiB", raw(6, std::string("\0\0\0\0\x01\0\0\0", 8)), {"length=4294967296"}},
+        {"all bytes", raw(6, "\x08\x07\x06\x05\x04\x03\x02\x01"), {"length=72623859790382856"}},
         // Time stamps are UTC seconds shown in local time.
-        {"1e9 s", raw(3, Bytes({0x00, 0xCA, 0x9A, 0x3B})), {"retrieved=2001-09-09 01:46:40"}},
+        {"1e9 s", raw(3, std::string("\0\xCA\x9A\x3B", 4)), {"retrieved=2001-09-09 01:46:40"}},
         {"1e9 s in Berlin",
-         raw(3, Bytes({0x00, 0xCA, 0x9A, 0x3B})),
+         raw(3, std::string("\0\xCA\x9A\x3B", 4)),
          {"retrieved=2001-09-09 03:46:40"},
          "Europe/Berlin"},
         // Zero length bytes are skipped as the index framing skips them.
@@ -71,7 +65,7 @@ TEST_F(WinGateObjectTest, RecordsReadFieldByField) {
          {"name=http://www.example.com/dir/page.html", "type=text/html", "length=31", "ok=1",
           "file=3f2a_page.html.wgc", "reports=0"}},
         {"bytes after field 6",
-         full + Bytes({0xFF, 0x00, 0x05}) + std::string(5000, 'z'),
+         full + std::string("\xFF\0\x05", 3) + std::string(5000, 'z'),
          {"length=31", "ok=1", "reports=0"}},
         // The host is the text between the slashes and the next slash.
         {"h/p", url("h/p"), {"host=h"}},

@@ -1,5 +1,5 @@
-// Names, content types and result numbers as data (golden/DefaultNames.txt), and the default-name
-// prompt.
+// Names, content types, result numbers and the addresses Open hands on as data
+// (golden/DefaultNames.txt), and the default-name prompt.
 #include <gtest/gtest.h>
 
 #include "cache/CacheTestKit.h"
@@ -7,6 +7,7 @@
 #include "results/ContentTypes.h"
 #include "results/SavePath.h"
 #include "results/SaveTestSupport.h"
+#include "results/ViewCommands.h"
 #include "results/basDefaultNames.h"
 
 namespace loftwick::test {
@@ -19,6 +20,22 @@ class DefaultNames : public SaveFixture {
         host_.results.Clear();
         Add("http://server/any", contentType);
         return FixDefaultName(host_, path, 1, checkExtension);
+    }
+
+    // What Open hands on for a result of this address: the web address, never the cached file, or a
+    // refusal with a message naming the address.
+    std::string Open(const std::string& url) {
+        desktop_.openedUrls.clear();
+        Add(url, "text/html");
+        host_.selectedLine = static_cast<int32_t>(host_.current);
+        lstStatus_DblClick(host_);
+        if (!desktop_.browserPages.empty() || !desktop_.openedDocuments.empty()) return "not the opener";
+        if (!desktop_.openedUrls.empty())
+            return desktop_.openedUrls.size() == 1 ? desktop_.openedUrls[0] : "?";
+        if (desktop_.messages.size() != 1 || desktop_.messages[0].text.find(url) == std::string::npos)
+            return "refused without a message naming it";
+        desktop_.messages.clear();
+        return "refused";
     }
 
     std::string Call(const std::string& call, const std::string& arg) {
@@ -40,6 +57,7 @@ class DefaultNames : public SaveFixture {
             for (const std::string& part : SafeNameParts(arg)) joined += (joined.empty() ? "" : "/") + part;
             return joined;
         }
+        if (call == "open") return Open(arg);
         host_.skipPrompt = !parts[2].empty();
         host_.defaultName = parts[2];
         if (call == "default" || call == "checked") return Fix(parts[0], parts[1], call == "checked");
@@ -52,7 +70,7 @@ TEST_F(DefaultNames, Table) {
     const int rows =
         CheckTable("results/golden/DefaultNames.txt",
                    [&](const std::string& call, const std::string& arg) { return Call(call, arg); });
-    EXPECT_GE(rows, 80);
+    EXPECT_GE(rows, 90);
     EXPECT_TRUE(desktop_.messages.empty());
 }
 

@@ -21,7 +21,7 @@ TEST_F(SaveAllFilesTest, EveryResultIsSavedWithProgressAndASummary) {
     Add("http://g/3.txt", "text/plain");
     host_.current = 0;
 
-    SaveAllFiles(host_, "domain");
+    mnuSaveDomain_Click(host_);
 
     EXPECT_EQ(Read("h/1.gif"), "content");
     EXPECT_EQ(Read("h/2.gif"), "content");
@@ -41,7 +41,7 @@ TEST_F(SaveAllFilesTest, PromptSkippedBeforeIsAskedAgainOnceForTheWholeRun) {
     Add("http://h/b/", "text/html");
     Add("http://h/c/", "image/gif");
 
-    SaveAllFiles(host_, "tree");
+    mnuSaveTreeAll_Click(host_);
 
     // The first directory asks; its cancel stops the questions for the rest of the run.
     EXPECT_EQ(desktop_.prompts.size(), 1u);
@@ -75,14 +75,6 @@ TEST_F(SaveAllFilesTest, WhileEventsRun) {
     EXPECT_TRUE(dir_.Exists("out/h/1.gif"));
     EXPECT_FALSE(dir_.Exists("out/h/3.gif"));
     EXPECT_EQ(host_.statuses.back(), "Saved 1 of 3 files, 2 failed");
-}
-
-TEST_F(SaveAllFilesTest, MenuCommandsPickTheirModes) {
-    Add("http://h/d/1.gif", "image/gif");
-    mnuSaveTreeAll_Click(host_);
-    mnuSaveDomain_Click(host_);
-    EXPECT_TRUE(dir_.Exists("out/h/d/1.gif"));
-    EXPECT_TRUE(dir_.Exists("out/h/1.gif"));
 }
 
 TEST_F(SaveAllFilesTest, ChosenPathGetsTheCopyAndBecomesTheNextStartingFolder) {

@@ -33,37 +33,6 @@ class ViewCommandsTest : public SaveFixture {
     clsBrowser browser_;
 };
 
-// Open hands the web address, never the cached file, whatever the scheme's case; cached addresses that
-// are not web addresses are refused with a message naming them.
-TEST_F(ViewCommandsTest, OpenHandsOnlyWebAddresses) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"http://www.example.com/a b\xE9.html?q=\"x\"", "http://www.example.com/a%20b%C3%A9.html?q=%22x%22"},
-        {"HTTPS://Example.COM/", "HTTPS://Example.COM/"},
-        {"ftp://files.example.com/pub/a.zip", "ftp://files.example.com/pub/a.zip"},
-        {"file:///etc/passwd", ""},
-        {"/usr/bin/xterm", ""},
-        {"xterm -e sh", ""},
-        {"/home/u/run.desktop", ""},
-        {"javascript:alert(1)", ""},
-        {"C:\\windows\\calc.exe", ""},
-        {"http:/no-host", ""},
-        {" http://lead.blank/", ""},
-    };
-    for (const auto& [url, opened] : cases) {
-        desktop_.openedUrls.clear();
-        desktop_.messages.clear();
-        Select(url);
-        lstStatus_DblClick(host_);
-        EXPECT_EQ(desktop_.openedUrls, opened.empty() ? std::vector<std::string>{} : std::vector{opened})
-            << url;
-        EXPECT_TRUE(desktop_.browserPages.empty() && desktop_.openedDocuments.empty());
-        ASSERT_EQ(desktop_.messages.size(), opened.empty() ? 1u : 0u) << url;
-        if (opened.empty()) {
-            EXPECT_NE(desktop_.messages[0].text.find(url), std::string::npos);
-        }
-    }
-}
-
 // A report line selected: no command does anything; a result number beyond the results: each reports.
 TEST_F(ViewCommandsTest, WithoutAResultNoCommandDoesAnything) {
     Select("http://a.example/");
