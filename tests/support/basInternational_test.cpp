@@ -74,24 +74,6 @@ TEST_F(LanguageTest, SettingThenLocaleChooseTheLanguageAndMissingTextsComeFromEn
     EXPECT_EQ(Program().LanguageRoot, program_.path() + "/Language/");
 }
 
-TEST_F(LanguageTest, LanguageOfTheEnvironmentFollowsTheLocaleOrder) {
-    const std::tuple<const char*, const char*, const char*, int32_t> cases[] = {
-        // LC_ALL, LC_MESSAGES, LANG
-        {"ru_RU.UTF-8", "", "en_US.UTF-8", 1049},
-        {"", "en_US", "ru_RU.UTF-8", 1033},
-        {"", "", "", 1033},
-        {"", "", "C.UTF-8", 1033},
-        {"", "", "ru_UA.KOI8-U", 1049},
-        {"", "", "en_GB.UTF-8", 9},
-        {"", "", "de_DE", 0},
-        {"", "", "russian", 0},
-    };
-    for (const auto& [all, messages, lang, id] : cases) {
-        test::ScopedEnv a("LC_ALL", all), m("LC_MESSAGES", messages), l("LANG", lang);
-        EXPECT_EQ(GetUserDefaultLangID(), id) << all << messages << lang;
-    }
-}
-
 TEST_F(LanguageTest, TextWithEmptyValueCountsAsMissingAndLongTextsAreCut) {
     std::string longText;
     for (int i = 0; i < 900; ++i) longText += "ж";
