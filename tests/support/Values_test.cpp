@@ -56,19 +56,28 @@ std::string Shown(const Variant& v) {
     std::ostringstream out;
     out << std::setprecision(15);
     switch (v.kind()) {
-        case Variant::Kind::Empty: return "empty";
-        case Variant::Kind::Null: return "null";
-        case Variant::Kind::Integer: return std::to_string(v.AsInteger());
-        case Variant::Kind::Text: return "\"" + v.AsText() + "\"";
-        case Variant::Kind::Date: out << "date " << v.AsDate().Serial(); return out.str();
-        case Variant::Kind::Double: out << v.AsDouble(); break;
+        case Variant::Kind::Empty:
+            return "empty";
+        case Variant::Kind::Null:
+            return "null";
+        case Variant::Kind::Integer:
+            return std::to_string(v.AsInteger());
+        case Variant::Kind::Text:
+            return "\"" + v.AsText() + "\"";
+        case Variant::Kind::Date:
+            out << "date " << v.AsDate().Serial();
+            return out.str();
+        case Variant::Kind::Double:
+            out << v.AsDouble();
+            break;
     }
     return out.str().find_first_of(".e") == std::string::npos ? out.str() + ".0" : out.str();
 }
 
 void Throw(const std::string& what) {
     const size_t space = what.find(' ');
-    const std::string kind = what.substr(0, space), rest = space == std::string::npos ? "" : what.substr(space + 1);
+    const std::string kind = what.substr(0, space),
+                      rest = space == std::string::npos ? "" : what.substr(space + 1);
     const size_t next = rest.find(' ');
     const std::string tail = next == std::string::npos ? "" : rest.substr(next + 1);
     if (kind == "runtime") throw RuntimeError(std::stoi(rest), tail);
@@ -169,11 +178,13 @@ class Values : public ProgramFixture {
                 return answer;
             }};
         std::vector<Words> lines;
-        for (const BrowserCommand& command : WebBrowserCommands(page, lookup)) lines.push_back(command.commandLine);
+        for (const BrowserCommand& command : WebBrowserCommands(page, lookup))
+            lines.push_back(command.commandLine);
         const Words usual = {"x-www-browser", "sensible-browser", "firefox", "chromium", "google-chrome"};
         for (size_t i = 0; i < usual.size(); ++i) {
             const size_t at = lines.size() + i - usual.size();
-            if (at >= lines.size() || lines[at].size() != 2 || lines[at][0] != usual[i]) return "no usual names";
+            if (at >= lines.size() || lines[at].size() != 2 || lines[at][0] != usual[i])
+                return "no usual names";
         }
         lines.resize(lines.size() - usual.size());
         std::string out;
@@ -181,7 +192,8 @@ class Values : public ProgramFixture {
             out += out.empty() ? "" : " ; ";
             for (size_t i = 0; i < line.size(); ++i) out += (i ? "|" : "") + line[i];
         }
-        if (asked != std::vector<Words>{{"xdg-settings", "get", "default-web-browser"}}) out += " (asked wrongly)";
+        if (asked != std::vector<Words>{{"xdg-settings", "get", "default-web-browser"}})
+            out += " (asked wrongly)";
         return out.empty() ? "(none)" : out;
     }
 
@@ -190,10 +202,14 @@ class Values : public ProgramFixture {
         const size_t space = line.find(' '), equals = line.find('=');
         const std::string what = line.substr(0, space);
         const std::string rest = builder::Unescape(line.substr(space + 1));
-        if (what == "default") defaultBrowser_ = rest;
-        else if (what == "env") environ_[line.substr(space + 1, equals - space - 1)] = builder::Unescape(line.substr(equals + 1));
-        else if (what == "file") files_[line.substr(space + 1, equals - space - 1)] = builder::Unescape(line.substr(equals + 1));
-        else ADD_FAILURE() << "unknown directive " << line;
+        if (what == "default")
+            defaultBrowser_ = rest;
+        else if (what == "env")
+            environ_[line.substr(space + 1, equals - space - 1)] = builder::Unescape(line.substr(equals + 1));
+        else if (what == "file")
+            files_[line.substr(space + 1, equals - space - 1)] = builder::Unescape(line.substr(equals + 1));
+        else
+            ADD_FAILURE() << "unknown directive " << line;
     }
 
     TempDir parent_;
@@ -205,7 +221,8 @@ class Values : public ProgramFixture {
 
 TEST_F(Values, Table) {
     const int rows = CheckTable(
-        "support/golden/Values.txt", [&](const std::string& call, const std::string& arg) { return Call(call, arg); },
+        "support/golden/Values.txt",
+        [&](const std::string& call, const std::string& arg) { return Call(call, arg); },
         [&](const std::string& line) { Directive(line); });
     EXPECT_GE(rows, 60);
     // The first report is shown with the time, and logged.
