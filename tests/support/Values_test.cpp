@@ -53,25 +53,14 @@ Variant VariantOf(const std::string& text) {
 }
 
 std::string Shown(const Variant& v) {
+    if (v.IsEmpty() || v.IsNull()) return v.IsNull() ? "null" : "empty";
+    if (v.IsText()) return "\"" + v.AsText() + "\"";
     std::ostringstream out;
-    out << std::setprecision(15);
-    switch (v.kind()) {
-        case Variant::Kind::Empty:
-            return "empty";
-        case Variant::Kind::Null:
-            return "null";
-        case Variant::Kind::Integer:
-            return std::to_string(v.AsInteger());
-        case Variant::Kind::Text:
-            return "\"" + v.AsText() + "\"";
-        case Variant::Kind::Date:
-            out << "date " << v.AsDate().Serial();
-            return out.str();
-        case Variant::Kind::Double:
-            out << v.AsDouble();
-            break;
-    }
-    return out.str().find_first_of(".e") == std::string::npos ? out.str() + ".0" : out.str();
+    out << std::setprecision(15) << (v.IsDate() ? "date " : "")
+        << (v.IsDate() ? v.AsDate().Serial() : v.AsDouble());
+    const bool whole =
+        v.kind() == Variant::Kind::Double && out.str().find_first_of(".e") == std::string::npos;
+    return out.str() + (whole ? ".0" : "");
 }
 
 void Throw(const std::string& what) {
