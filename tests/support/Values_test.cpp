@@ -118,6 +118,7 @@ class Values : public ProgramFixture {
             return Escaped(Base32(reinterpret_cast<const uint8_t*>(arg.data()), arg.size()));
         if (call == "report") return Report(f.at(0), f.at(1), f.at(2));
         if (call == "browsers") return Browsers(arg);
+        if (call == "start") return Start(f.at(0), f.at(1));
         ADD_FAILURE() << "unknown call " << call;
         return {};
     }
@@ -186,6 +187,23 @@ class Values : public ProgramFixture {
         return out.empty() ? "(none)" : out;
     }
 
+    // What starting the page tries, the program named `starts` being the only one that starts; each
+    // program is started once only.
+    std::string Start(const std::string& page, const std::string& starts) {
+        const auto env = std::exchange(environ_, {});
+        const BrowserLookup lookup{
+            [&](const std::string& name) { return env.count(name) ? env.at(name) : ""; },
+            [](const std::string&) { return std::nullopt; }, [](const Words&) { return std::nullopt; }};
+        Words started;
+        const BrowserStart start = StartWebBrowser(page, lookup, [&](const Words& commandLine) {
+            started.push_back(commandLine[0]);
+            return commandLine[0] == starts;
+        });
+        std::string out = start.started ? "started after" : "none of";
+        for (const std::string& name : start.tried) out += " " + name;
+        return out + (started == start.tried ? "" : " (started otherwise)");
+    }
+
     // "env NAME=VALUE", "file PATH=CONTENT" and "default TEXT" set up the next browsers row.
     void Directive(const std::string& line) {
         const size_t space = line.find(' '), equals = line.find('=');
@@ -221,26 +239,6 @@ TEST_F(Values, Table) {
     EXPECT_EQ(parent_.ReadFile("ex241206.log").rfind("\r\n10:00:00 " + firstReport_, 0), 0u);
     EXPECT_FALSE(IsCustomError(kCustomErrorBase));
     EXPECT_FALSE(IsCustomError(kCustomErrorEnd));
-}
-
-TEST(WebBrowserChoice, TheFirstThatStartsWinsAndEveryOneTriedIsNamedOnce) {
-    const BrowserLookup lookup{
-        [](const std::string& name) { return name == "BROWSER" ? "firefox:/no/such" : ""; },
-        [](const std::string&) { return std::nullopt; }, [](const Words&) { return std::nullopt; }};
-    Words started;
-    const BrowserStart none = StartWebBrowser("/p.html", lookup, [&](const Words& commandLine) {
-        started.push_back(commandLine[0]);
-        return false;
-    });
-    EXPECT_FALSE(none.started);
-    // firefox from $BROWSER is the same command line as the usual firefox: started once.
-    EXPECT_EQ(none.tried, (Words{"firefox", "/no/such", "x-www-browser", "sensible-browser", "chromium",
-                                 "google-chrome"}));
-    EXPECT_EQ(started, none.tried);
-    const BrowserStart second =
-        StartWebBrowser("/p.html", lookup, [](const Words& line) { return line[0] == "/no/such"; });
-    EXPECT_TRUE(second.started);
-    EXPECT_EQ(second.tried, (Words{"firefox", "/no/such"}));
 }
 
 // The real lookup: a fake xdg-settings on the PATH and a desktop entry in a temporary data folder.
