@@ -143,23 +143,12 @@ TEST_F(FilesTest, CopyKeepsHolesRefusesLinksAndLeavesNoPartialFile) {
     EXPECT_FALSE(dir_.Exists("tail.bin.part"));
 }
 
-// A clock that moves a little every time it is read, as a real one does between two looks.
-class SteppingClock final : public Clock {
-  public:
-    int64_t EpochSeconds() override { return 0; }
-    uint64_t Milliseconds() override { return now_ += 4; }
-
-  private:
-    uint64_t now_ = 1000;
-};
-
 TEST_F(FilesTest, WaitLetsEventsRunUntilTheTimeHasPassedAndEndsAtOnceWithoutANumber) {
     Wait(Variant("soon"));
     Wait(Variant(1000000));  // the fixture's clock never moves
     EXPECT_LE(desktop_.doEvents, 2);
     desktop_.doEvents = 0;
-    SteppingClock stepping;
-    Platform().clock = &stepping;
+    desktop_.onDoEvents = [&] { clock_.AdvanceMilliseconds(4); };  // as a real clock moves between looks
     Wait(Variant(20));
     EXPECT_GE(desktop_.doEvents, 4);
     EXPECT_LE(desktop_.doEvents, 6);
