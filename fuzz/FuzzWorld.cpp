@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
 
 #include "support/Clock.h"
 #include "support/Program.h"
@@ -46,30 +48,12 @@ void GuardedFileSystem::Fence(const std::string& path) const {
 }
 
 void GuardedFileSystem::Before(FsOp op, const std::string& path) {
-    switch (op) {
-        case FsOp::List:
-        case FsOp::OpenRead:
-        case FsOp::GetCreation:
-        case FsOp::Stat:
-        case FsOp::Lstat:
-            if (watching_) reads_.push_back(path);
-            return;
-        case FsOp::Read:
-        case FsOp::OpenDir:
-        case FsOp::Sync:
-        case FsOp::Close:
-            return;
-        case FsOp::OpenWrite:
-        case FsOp::Write:
-        case FsOp::Rename:
-        case FsOp::RemoveFile:
-        case FsOp::MakeDir:
-        case FsOp::RemoveDir:
-        case FsOp::SetTimes:
-        case FsOp::SetCreation:
-            Fence(path);
-            return;
-    }
+    static constexpr FsOp kReads[] = {FsOp::List, FsOp::OpenRead, FsOp::GetCreation, FsOp::Stat, FsOp::Lstat};
+    static constexpr FsOp kChanges[] = {FsOp::OpenWrite, FsOp::Write,     FsOp::Rename,   FsOp::RemoveFile,
+                                        FsOp::MakeDir,   FsOp::RemoveDir, FsOp::SetTimes, FsOp::SetCreation};
+    if (watching_ && std::find(std::begin(kReads), std::end(kReads), op) != std::end(kReads))
+        reads_.push_back(path);
+    if (std::find(std::begin(kChanges), std::end(kChanges), op) != std::end(kChanges)) Fence(path);
 }
 
 std::optional<FileInfo> GuardedFileSystem::Stat(const std::string& path) {

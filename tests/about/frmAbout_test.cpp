@@ -7,12 +7,13 @@
 
 #include <filesystem>
 #include <string>
-#include <tuple>
 #include <vector>
 
+#include "cachebuilder/DescriptionFile.h"
 #include "results/clsBrowser.h"
 #include "support/MemoryControls.h"
 #include "support/ScriptedDesktop.h"
+#include "support/TableCheck.h"
 #include "support/TestEnv.h"
 #include "support/basInternational.h"
 #include "support/basRegistry.h"
@@ -41,6 +42,48 @@ class AboutTest : public test::ProgramFixture {
         GetUserLanguage();
         about_.Form_Load();
     }
+    // Rows of golden/SystemInformation.txt.
+    std::string Call(const std::string& call, const std::string& arg) {
+        if (call == "keyvalue") {
+            const size_t semicolon = arg.find(" ; ");
+            std::string value = "before";
+            const bool found = GetKeyValue(std::stoul(arg.substr(0, semicolon), nullptr, 16),
+                                           "SOFTWARE\\Test", arg.substr(semicolon + 3), value);
+            return found ? "found " + value : value.empty() ? "none" : "none, yet " + value;
+        }
+        test::TempDir work;
+        test::ScopedEnv prefix("WINEPREFIX", work / "prefix"), path("PATH", work / "bin");
+        work.WriteFile("prefix/system.reg", "WINE REGISTRY Version 2\n\n" + builder::Unescape(arg));
+        for (const std::string& file : std::exchange(prefixFiles_, {}))
+            work.WriteFile("prefix/" + file, "MZ");
+        for (const auto& [name, mode] : std::exchange(programs_, {})) {
+            work.WriteFile("bin/" + name, "#!/bin/sh\nexit 0\n");
+            ::chmod((work / "bin/" + name).c_str(), mode);
+        }
+        desktop_.startedPrograms.clear();
+        desktop_.messages.clear();
+        desktop_.openSucceeds = std::exchange(starts_, true);
+        sysInfo_.Click();
+        std::string out;
+        for (std::vector<std::string>& line : desktop_.startedPrograms) {
+            out += out.empty() ? "" : " ; ";
+            for (size_t i = 0; i < line.size(); ++i)
+                out += (i ? "|" : "") + line[i].replace(0, work.path().size(), "$W");
+        }
+        for (const auto& message : desktop_.messages) out += (out.empty() ? "" : " ; ") + message.text;
+        return out;
+    }
+    void Directive(const std::string& line) {
+        const std::string what = line.substr(0, line.find(' ')), rest = line.substr(line.find(' ') + 1);
+        if (what == "file") prefixFiles_.push_back(rest);
+        if (what == "program" || what == "plain")
+            programs_.push_back({rest, what == "program" ? 0755 : 0644});
+        if (what == "fails") starts_ = false;
+        if (what == "registry") work_.WriteFile("prefix/system.reg", builder::Unescape(rest));
+    }
+    std::vector<std::string> prefixFiles_;
+    std::vector<std::pair<std::string, mode_t>> programs_;
+    bool starts_ = true;
     test::TempDir work_;
     test::ScopedEnv prefix_{"WINEPREFIX", work_ / "prefix"};
     test::ScriptedDesktop desktop_;
@@ -68,69 +111,12 @@ TEST_F(AboutTest, TextsAndHelpPageComeFromTheChosenLanguageAndTheLinkOrOkCloses)
     EXPECT_EQ(window_.unloads, 2);
 }
 
-// Each row: the registry's lines, the files in the prefix, the programs on the PATH (a "-" in front: not
-// executable), whether starting succeeds, and the command lines started ($W: the test's folder); with none
-// started or none starting, the user is told the information is unavailable.
-TEST_F(AboutTest, SystemInformationProgramIsFoundInTheRegistryThenOnThePath) {
-    using Lines = std::vector<std::vector<std::string>>;
-    const std::string msinfo = "[Software\\\\Microsoft\\\\Shared Tools\\\\MSINFO] 1\n\"PATH\"=";
-    struct Row {
-        std::string registry;
-        std::vector<std::string> prefixFiles, installed;
-        bool starts;
-        Lines started;
-    };
-    const Row rows[] = {
-        {"", {}, {"-hardinfo"}, true, {}},
-        {"", {}, {"hardinfo"}, false, {{"$W/bin/hardinfo"}}},
-        {msinfo + "\"C:\\\\Tools\\\\msinfo32.exe\"\n",
-         {"drive_c/Tools/msinfo32.exe"},
-         {"gnome-system-monitor"},
-         true,
-         {{"$W/prefix/drive_c/Tools/msinfo32.exe"}}},
-        {msinfo + "\"C:\\\\Tools\\\\msinfo32.exe\"\n",
-         {"drive_c/Tools/msinfo32.exe"},
-         {"wine"},
-         true,
-         {{"$W/bin/wine", "$W/prefix/drive_c/Tools/msinfo32.exe"}}},
-        // The 32-bit view of the tools location.
-        {"[Software\\\\Wow6432Node\\\\Microsoft\\\\Shared Tools Location] 1\n\"MSINFO\"=\"c:\\\\msinfo\"\n",
-         {"drive_c/msinfo/msinfo32.exe"},
-         {},
-         true,
-         {{"$W/prefix/drive_c/msinfo/msinfo32.exe"}}},
-        // Programs the registry names but that are not there fall through.
-        {msinfo + "\"c:\\\\gone\\\\msinfo32.exe\"\n[Software\\\\Microsoft\\\\Shared Tools Location] 1\n"
-                  "\"MSINFO\"=\"c:\\\\empty\"\n",
-         {"drive_c/empty/.keep"},
-         {},
-         true,
-         {}},
-    };
-    for (const Row& row : rows) {
-        test::TempDir work;
-        test::ScopedEnv prefix("WINEPREFIX", work / "prefix"), path("PATH", work / "bin");
-        work.WriteFile("prefix/system.reg", "WINE REGISTRY Version 2\n\n" + row.registry);
-        for (const std::string& file : row.prefixFiles) work.WriteFile("prefix/" + file, "MZ");
-        for (const std::string& program : row.installed) {
-            const bool executable = program[0] != '-';
-            const std::string name = executable ? program : program.substr(1);
-            work.WriteFile("bin/" + name, "#!/bin/sh\nexit 0\n");
-            ::chmod((work / "bin/" + name).c_str(), executable ? 0755 : 0644);
-        }
-        desktop_.startedPrograms.clear();
-        desktop_.messages.clear();
-        desktop_.openSucceeds = row.starts;
-        sysInfo_.Click();
-        Lines expected = row.started;
-        for (auto& line : expected) {
-            for (auto& word : line) word.replace(0, 2, work.path());
-        }
-        EXPECT_EQ(desktop_.startedPrograms, expected) << row.registry;
-        EXPECT_EQ(desktop_.messages.size(), row.started.empty() || !row.starts ? 1u : 0u) << row.registry;
-    }
-    ASSERT_EQ(desktop_.messages.size(), 1u);
-    EXPECT_EQ(desktop_.messages[0].text, "System Information Is Unavailable At This Time");
+TEST_F(AboutTest, SystemInformationTable) {
+    EXPECT_GE(test::CheckTable(
+                  "about/golden/SystemInformation.txt",
+                  [&](const std::string& call, const std::string& arg) { return Call(call, arg); },
+                  [&](const std::string& line) { Directive(line); }),
+              8);
 }
 
 TEST_F(AboutTest, RelativePathEntriesAreNotSearched) {
@@ -142,24 +128,6 @@ TEST_F(AboutTest, RelativePathEntriesAreNotSearched) {
     EXPECT_EQ(FindProgramOnPath("hardinfo"), "");
     test::ScopedEnv absolute("PATH", ":" + work_ / "here/");
     EXPECT_EQ(FindProgramOnPath("hardinfo"), work_ / "here/hardinfo");
-}
-
-// A dword reads as its signed number; a value too long, missing or under another root empties the text.
-TEST_F(AboutTest, GetKeyValueReadsTextsAndNumbers) {
-    work_.WriteFile("prefix/system.reg",
-                    "WINE REGISTRY Version 2\n\n[Software\\\\Test] 1\n"
-                    "\"Small\"=dword:0000001f\n\"AllOnes\"=dword:ffffffff\n\"Long\"=\"" +
-                        std::string(1100, 'a') + "\"\n");
-    const std::tuple<uint32_t, std::string, bool, std::string> cases[] = {
-        {HKEY_LOCAL_MACHINE, "Small", true, "31"},  {HKEY_LOCAL_MACHINE, "AllOnes", true, "-1"},
-        {HKEY_LOCAL_MACHINE, "Long", false, ""},    {HKEY_LOCAL_MACHINE, "Small", true, "31"},
-        {HKEY_LOCAL_MACHINE, "Missing", false, ""}, {0x80000001u, "Small", false, ""},
-    };
-    std::string value = "before";
-    for (const auto& [root, name, ok, expected] : cases) {
-        EXPECT_EQ(GetKeyValue(root, "SOFTWARE\\Test", name, value), ok) << name;
-        EXPECT_EQ(value, expected) << name;
-    }
 }
 
 }  // namespace

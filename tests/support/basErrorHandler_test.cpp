@@ -29,57 +29,6 @@ class ErrorReportTest : public test::ProgramFixture {
     test::ScriptedDesktop desktop_;
 };
 
-// One entry per distinct code, the notes only in the first; the Win32 error is cleared once reported.
-TEST_F(ErrorReportTest, ReportsHoldOneEntryPerCodeInTheirFixedShape) {
-    struct Row {
-        uint32_t win32;
-        std::function<void()> thrower;  // null: nothing pending
-        std::string notes, report;
-    };
-    const std::string place = "Code module: L\r\n";
-    const Row rows[] = {
-        {2, [] { throw RuntimeError(53, "File not found"); }, "  hello",
-         "error code: 2\r\n" + place +
-             "Notes: \r\nhello\r\nWindows reported error:ERROR_FILE_NOT_FOUND\r\n\r\n\r\n"
-             "error object: VBA.Err\r\nerror number: 53\r\nsource: Loftwick\r\n" +
-             place + "description: File not found\r\n"},
-        {5, [] { throw RuntimeError(5); }, "",
-         "error code: 5\r\n" + place + "Notes: \r\nWindows reported error:ERROR_ACCESS_DENIED\r\n"},
-        {0, nullptr, "", "reason: \r\n" + place},
-        {0, [] { throw RuntimeError(kCustomErrorBase + 5, "custom", "Component"); }, "",
-         "error object: custom object\r\nerror number: 5\r\nsource: Component\r\n" + place +
-             "description: custom\r\n"},
-        {0, [] { throw std::bad_alloc(); }, "",
-         "error object: VBA.Err\r\nerror number: 7\r\nsource: Loftwick\r\n" + place +
-             "description: Out of memory\r\n"},
-        {0, [] { throw std::runtime_error("boom"); }, "",
-         "error object: VBA.Err\r\nerror number: 51\r\nsource: Loftwick\r\n" + place +
-             "description: boom\r\n"},
-        {0, [] { RaiseFromErrno(EACCES, "/x"); }, "",
-         "error code: 5\r\n" + place +
-             "Notes: \r\nWindows reported error:ERROR_ACCESS_DENIED\r\n\r\n\r\n"
-             "error object: VBA.Err\r\nerror number: 70\r\nsource: Loftwick\r\n" +
-             place + "description: Permission denied: '/x'\r\n"},
-    };
-    for (const Row& row : rows) {
-        SetLastError(row.win32);
-        std::string report;
-        if (!row.thrower) report = HandleError("L", row.notes);
-        try {
-            if (row.thrower) row.thrower();
-        } catch (...) {
-            report = HandleError("L", row.notes);
-        }
-        EXPECT_EQ(report, row.report);
-        EXPECT_EQ(GetLastError(), 0u);
-    }
-    EXPECT_EQ(desktop_.messages.at(0).text, rows[0].report + "\r\n\r\nТекущее время: 2024-12-06 10:00:00");
-    EXPECT_EQ(desktop_.messages[0].title, "Loftwick v. 2.1.20");
-    EXPECT_EQ(parent_.ReadFile("ex241206.log").rfind("\r\n10:00:00 " + rows[0].report, 0), 0u);
-    EXPECT_FALSE(IsCustomError(kCustomErrorBase));
-    EXPECT_FALSE(IsCustomError(kCustomErrorEnd));
-}
-
 TEST_F(ErrorReportTest, EntriesOfOneDayShareAFileAndMidnightStartsANewOne) {
     clock_.Set(1733529599);  // 2024-12-06 23:59:59
     HandleError("first");

@@ -7,13 +7,14 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
-#include <tuple>
 
+#include "cachebuilder/DescriptionFile.h"
 #include "support/ScriptedDesktop.h"
+#include "support/TableCheck.h"
 #include "support/TestEnv.h"
 #include "support/basRegistry.h"
 
-namespace loftwick {
+namespace loftwick::test {
 namespace {
 
 class LanguageTest : public test::ProgramFixture {
@@ -41,65 +42,26 @@ class LanguageTest : public test::ProgramFixture {
     test::ScopedEnv lcMessages_{"LC_MESSAGES", ""};
 };
 
-// Only a Russian interface borrows missing texts from English; a folder named "1" counts as Russian.
-TEST_F(LanguageTest, SettingThenLocaleChooseTheLanguageAndMissingTextsComeFromEnglishForRussianOnly) {
-    struct Row {
-        const char *setting, *lang;
-        bool russianFile;
-        const char* folder;
-        int32_t index;
-        std::string text102, text103;
+// Rows of golden/Languages.txt.
+TEST_F(LanguageTest, Table) {
+    const auto call = [&](const std::string& call, const std::string& arg) {
+        if (call == "text") return GetString(std::stoi(arg));
+        const size_t semicolon = arg.find(" ; ");
+        Choose(arg.substr(0, semicolon), arg.substr(semicolon + 3));
+        const std::string root = program_.path() + "/Language/";
+        return (Program().LanguageRoot == root ? "" : "elsewhere: ") +
+               Program().LanguageDir.substr(root.size()) + " " + std::to_string(Program().LanguageIndex);
     };
-    const std::string missing = "String resource # 103 was not found";
-    const Row rows[] = {
-        {"", "ru_RU.UTF-8", true, "ru", 1, "Описание по-русски", "About"},
-        {"de", "ru_RU.UTF-8", true, "de", 2, "Deutsche Beschreibung", missing},
-        {"1", "", true, "1", 1, "one", "About"},
-        {"", "de_DE.UTF-8", true, "en", 2, "English description", "About"},
-        {"", "POSIX", true, "en", 2, "English description", "About"},
-        {"ru", "ru_RU.UTF-8", false, "en", 2, "English description", "About"},
-        {"xx", "en_US.UTF-8", true, "en", 2, "English description", "About"},
-    };
-    WriteStrings("de", "102=Deutsche Beschreibung\n");
-    WriteStrings("1", "102=one\n");
-    for (const Row& row : rows) {
-        if (!row.russianFile) std::remove((program_ / "Language/ru/strings.txt").c_str());
-        Choose(row.setting, row.lang);
-        EXPECT_EQ(Program().LanguageDir, program_.path() + "/Language/" + row.folder + "/")
-            << row.setting << row.lang;
-        EXPECT_EQ(Program().LanguageIndex, row.index) << row.setting << row.lang;
-        EXPECT_EQ(GetString(102), row.text102) << row.setting << row.lang;
-        EXPECT_EQ(GetString(103), row.text103) << row.setting << row.lang;
-    }
-    EXPECT_EQ(Program().LanguageRoot, program_.path() + "/Language/");
-}
-
-TEST_F(LanguageTest, LanguageOfTheEnvironmentFollowsTheLocaleOrder) {
-    const std::tuple<const char*, const char*, const char*, int32_t> cases[] = {
-        // LC_ALL, LC_MESSAGES, LANG
-        {"ru_RU.UTF-8", "", "en_US.UTF-8", 1049},
-        {"", "en_US", "ru_RU.UTF-8", 1033},
-        {"", "", "", 1033},
-        {"", "", "C.UTF-8", 1033},
-        {"", "", "ru_UA.KOI8-U", 1049},
-        {"", "", "en_GB.UTF-8", 9},
-        {"", "", "de_DE", 0},
-        {"", "", "russian", 0},
-    };
-    for (const auto& [all, messages, lang, id] : cases) {
-        test::ScopedEnv a("LC_ALL", all), m("LC_MESSAGES", messages), l("LANG", lang);
-        EXPECT_EQ(GetUserDefaultLangID(), id) << all << messages << lang;
-    }
-}
-
-TEST_F(LanguageTest, TextWithEmptyValueCountsAsMissingAndLongTextsAreCut) {
-    std::string longText;
-    for (int i = 0; i < 900; ++i) longText += "ж";
-    WriteStrings("en", "102=\n103=" + longText + "\n");
-    Choose("en", "");
-    EXPECT_EQ(GetString(102), "String resource # 102 was not found");
-    EXPECT_EQ(GetString(103), longText.substr(0, 799 * 2));  // 799 characters of two bytes each
-    EXPECT_EQ(GetString(-5), "String resource # -5 was not found");
+    EXPECT_GE(
+        CheckTable("support/golden/Languages.txt", call,
+                   [&](const std::string& line) {
+                       const std::string code = line.substr(8, line.find(' ', 8) - 8);
+                       if (line.rfind("remove ", 0) == 0)
+                           std::remove((program_ / "Language/" + line.substr(7) + "/strings.txt").c_str());
+                       else
+                           WriteStrings(code, builder::Unescape(line.substr(9 + code.size())));
+                   }),
+        20);
 }
 
 TEST_F(LanguageTest, InstalledLayoutFindsTheSharedFolder) {
@@ -134,4 +96,4 @@ TEST_F(LanguageTest, ShippedLanguageFilesHoldEveryTextTheProgramUses) {
 }
 
 }  // namespace
-}  // namespace loftwick
+}  // namespace loftwick::test

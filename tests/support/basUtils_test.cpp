@@ -20,74 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(Conversions, NumOrDefaultKeepsNumbersTurnsDatesToSerialsAndElseDefaults) {
-    const std::pair<Variant, Variant> cases[] = {
-        {Variant(" -1.5e2 "), Variant(" -1.5e2 ")},  // numeric text stays text
-        {Variant(7), Variant(7)},
-        {Variant("2024-12-06"), Variant(45632.0)},
-        {Variant(OleDate(45632.5)), Variant(45632.5)},
-        {Variant("1e999"), Variant(9)},  // does not fit a number
-        {Variant("12abc"), Variant(9)},
-        {Variant(""), Variant(9)},
-        {Variant::Null(), Variant(9)},
-        {Variant(), Variant(9)},
-    };
-    for (const auto& [value, expected] : cases) EXPECT_EQ(NumOrDefault(value, Variant(9)), expected);
-}
-
-TEST(Conversions, ToLongRoundsHalvesToEvenAndFormatWholeRoundsThemAway) {
-    const std::tuple<Variant, int32_t, std::string> rows[] = {
-        {Variant("2.5"), 2, "3"},  {Variant(3.5), 4, "4"},
-        {Variant(-2.5), -2, "-3"}, {Variant(" 12 "), 12, "12"},
-        {Variant("x"), 7, "x"},    {Variant(-2147483648.0), -2147483647 - 1, "-2147483648"},
-        {Variant("7.6"), 8, "8"},  {Variant::Null(), 7, ""}};
-    for (const auto& [value, whole, text] : rows) {
-        EXPECT_EQ(ToLong(value, 7), whole) << text;
-        EXPECT_EQ(FormatWhole(value), text);
-    }
-    EXPECT_EQ(FormatWhole(Variant(int64_t{5000000000})), "5000000000");
-    try {
-        ToLong(Variant("2147483648"), 0);
-        ADD_FAILURE() << "no overflow";
-    } catch (const RuntimeError& e) {
-        EXPECT_EQ(e.Number(), vberr::Overflow);
-    }
-}
-
-TEST(Conversions, IncrementCountsNumbersAndRestartsAnythingElseAtOne) {
-    const std::pair<Variant, Variant> cases[] = {
-        {Variant(), Variant(1)},       {Variant(1), Variant(2)},     {Variant("41"), Variant(42)},
-        {Variant("many"), Variant(1)}, {Variant(0.5), Variant(1.5)}, {Variant::Null(), Variant(1)},
-    };
-    for (auto [value, expected] : cases) {
-        Increment(value);
-        EXPECT_EQ(value, expected);
-    }
-    EXPECT_EQ(Nz(Variant::Null(), Variant("x")), Variant("x"));
-    EXPECT_EQ(StripNulls(std::string("ab\0cd", 5)), "ab");
-}
-
-TEST(Paths, SeparatorAddedOnceAndFolderAndNameSplitAtTheLastSeparatorOrDriveColon) {
-    const std::tuple<std::string, std::string, std::string, std::string> rows[] = {
-        // path, with a separator added, its folder, its file name
-        {"c:\\winproxy\\cache\\file.htm", "c:\\winproxy\\cache\\file.htm/", "c:\\winproxy\\cache\\",
-         "file.htm"},
-        {"c:file.htm", "c:file.htm/", "c:\\", "file.htm"},
-        {"c:\\cache\\", "c:\\cache\\", "c:\\cache\\", ""},
-        {"file.htm", "file.htm/", "", "file.htm"},
-        {"/srv/cache  ", "/srv/cache/", "/srv/", "cache"},
-        {"", "", "", ""},
-    };
-    for (const auto& [path, withSeparator, folder, name] : rows) {
-        std::string added = path;
-        EXPECT_EQ(AddPathSeparator(added), withSeparator) << path;
-        EXPECT_EQ(added, withSeparator) << path;
-        EXPECT_EQ(GetFolder(path), folder) << path;
-        EXPECT_EQ(GetFileName(path), name) << path;
-    }
-    EXPECT_EQ(GetFolder(Variant::Null()), "");
-}
-
 class FilesTest : public test::ProgramFixture {
   protected:
     FilesTest() { Platform().desktop = &desktop_; }
@@ -211,23 +143,12 @@ TEST_F(FilesTest, CopyKeepsHolesRefusesLinksAndLeavesNoPartialFile) {
     EXPECT_FALSE(dir_.Exists("tail.bin.part"));
 }
 
-// A clock that moves a little every time it is read, as a real one does between two looks.
-class SteppingClock final : public Clock {
-  public:
-    int64_t EpochSeconds() override { return 0; }
-    uint64_t Milliseconds() override { return now_ += 4; }
-
-  private:
-    uint64_t now_ = 1000;
-};
-
 TEST_F(FilesTest, WaitLetsEventsRunUntilTheTimeHasPassedAndEndsAtOnceWithoutANumber) {
     Wait(Variant("soon"));
     Wait(Variant(1000000));  // the fixture's clock never moves
     EXPECT_LE(desktop_.doEvents, 2);
     desktop_.doEvents = 0;
-    SteppingClock stepping;
-    Platform().clock = &stepping;
+    desktop_.onDoEvents = [&] { clock_.AdvanceMilliseconds(4); };  // as a real clock moves between looks
     Wait(Variant(20));
     EXPECT_GE(desktop_.doEvents, 4);
     EXPECT_LE(desktop_.doEvents, 6);

@@ -6,31 +6,25 @@
 
 #include <sstream>
 
+#include "support/TableCheck.h"
 #include "support/TestEnv.h"
 
-namespace loftwick::builder {
+namespace loftwick::test {
 namespace {
 
 TEST(DescriptionFile, MistakesNameTheirLine) {
-    const std::pair<const char*, const char*> rows[] = {
-        {"object\n", "line 1: the first line must be \"format winproxy|wingate|squid\""},
-        {"format winproxy\nrecord\n", "line 2: \"record\" belongs to a WinGate cache; use \"object\""},
-        {"format winproxy\nobject\nsize 12x\n", "line 3: not a number: \"12x\""},
-        {"format winproxy\nobject\ncontent 12\npatch 11 abc\n",
-         "line 4: content patch at 11 lies beyond the content"},
-        {"format winproxy\nobject\ncontent \\x4\n", "line 3: \\x needs two hex digits"},
-    };
-    test::TempDir dir;
-    for (const auto& [text, message] : rows) {
-        std::istringstream in(text);
+    TempDir dir;
+    const auto call = [&](const std::string&, const std::string& text) -> std::string {
+        std::istringstream in(builder::Unescape(text));
         try {
-            BuildFromDescription(in, dir.path());
-            ADD_FAILURE() << text;
+            builder::BuildFromDescription(in, dir.path());
         } catch (const std::runtime_error& e) {
-            EXPECT_EQ(std::string(e.what()), message);
+            return e.what();
         }
-    }
+        return "built";
+    };
+    EXPECT_EQ(CheckTable("tools/golden/DescriptionMistakes.txt", call), 5);
 }
 
 }  // namespace
-}  // namespace loftwick::builder
+}  // namespace loftwick::test

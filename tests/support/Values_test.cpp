@@ -1,0 +1,270 @@
+// The pure functions of src/support as rows of golden/Values.txt: conversions, paths, the language of
+// the environment, SHA-1 and Base32, error reports and the web browsers a page is offered to; then
+// which browser a page opens in, through the real lookup.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <iomanip>
+#include <map>
+#include <new>
+#include <sstream>
+#include <stdexcept>
+
+#include "cachebuilder/DescriptionFile.h"
+#include "support/Base32.h"
+#include "support/ScriptedDesktop.h"
+#include "support/Sha1.h"
+#include "support/TableCheck.h"
+#include "support/TestEnv.h"
+#include "support/WebBrowser.h"
+#include "support/basErrorHandler.h"
+#include "support/basInternational.h"
+#include "support/basUtils.h"
+
+namespace loftwick::test {
+namespace {
+
+using Words = std::vector<std::string>;
+
+std::vector<std::string> Fields(const std::string& text) {
+    std::vector<std::string> fields;
+    size_t at = 0;
+    for (size_t semicolon; (semicolon = text.find(" ; ", at)) != std::string::npos; at = semicolon + 3)
+        fields.push_back(text.substr(at, semicolon - at));
+    fields.push_back(text.substr(at));
+    return fields;
+}
+
+std::string Escaped(const std::string& text) {
+    std::string out;
+    for (const char c : text) out += c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
+    return out.empty() ? "(empty)" : out;
+}
+
+// empty, null, 7 (whole), 7.5 (not whole), date 45632.5, "text" (with the description files' escapes).
+Variant VariantOf(const std::string& text) {
+    if (text == "empty") return Variant();
+    if (text == "null") return Variant::Null();
+    if (text.rfind("date ", 0) == 0) return Variant(OleDate(std::stod(text.substr(5))));
+    if (text[0] == '"') return Variant(builder::Unescape(text.substr(1, text.size() - 2)));
+    if (text.find_first_of(".e") != std::string::npos) return Variant(std::stod(text));
+    return Variant(std::stoll(text));
+}
+
+std::string Shown(const Variant& v) {
+    if (v.IsEmpty() || v.IsNull()) return v.IsNull() ? "null" : "empty";
+    if (v.IsText()) return "\"" + v.AsText() + "\"";
+    std::ostringstream out;
+    out << std::setprecision(15) << (v.IsDate() ? "date " : "")
+        << (v.IsDate() ? v.AsDate().Serial() : v.AsDouble());
+    const bool whole =
+        v.kind() == Variant::Kind::Double && out.str().find_first_of(".e") == std::string::npos;
+    return out.str() + (whole ? ".0" : "");
+}
+
+void Throw(const std::string& what) {
+    const size_t space = what.find(' ');
+    const std::string kind = what.substr(0, space),
+                      rest = space == std::string::npos ? "" : what.substr(space + 1);
+    const size_t next = rest.find(' ');
+    const std::string tail = next == std::string::npos ? "" : rest.substr(next + 1);
+    if (kind == "runtime") throw RuntimeError(std::stoi(rest), tail);
+    if (kind == "custom") throw RuntimeError(kCustomErrorBase + std::stoi(rest), tail, "Component");
+    if (kind == "bad_alloc") throw std::bad_alloc();
+    if (kind == "std") throw std::runtime_error(rest);
+    if (kind == "eacces") RaiseFromErrno(EACCES, rest);
+}
+
+class Values : public ProgramFixture {
+  protected:
+    Values() {
+        Platform().desktop = &desktop_;
+        Program().AppParentDir = parent_.path() + "/";
+    }
+
+    std::string Call(const std::string& call, const std::string& arg) {
+        const std::vector<std::string> f = Fields(arg);
+        if (call == "numordefault") return Shown(NumOrDefault(VariantOf(arg), Variant(9)));
+        if (call == "formatwhole") return Escaped(FormatWhole(VariantOf(arg)));
+        if (call == "nz") return Shown(Nz(VariantOf(arg), Variant("x")));
+        if (call == "stripnulls") return StripNulls(builder::Unescape(arg));
+        if (call == "tolong") {
+            try {
+                return std::to_string(ToLong(VariantOf(arg), 7));
+            } catch (const RuntimeError& e) {
+                return "error " + std::to_string(e.Number());
+            }
+        }
+        if (call == "increment") {
+            Variant v = VariantOf(arg);
+            Increment(v);
+            return Shown(v);
+        }
+        if (call == "withseparator") {
+            std::string path = arg;
+            const std::string added = AddPathSeparator(path);
+            return Escaped(added == path ? added : "returned " + added + ", path " + path);
+        }
+        if (call == "folder") return Escaped(arg == "null" ? GetFolder(Variant::Null()) : GetFolder(arg));
+        if (call == "filename") return Escaped(GetFileName(arg));
+        if (call == "langid") {
+            ScopedEnv all("LC_ALL", f.at(0)), messages("LC_MESSAGES", f.at(1)), lang("LANG", f.at(2));
+            return std::to_string(GetUserDefaultLangID());
+        }
+        if (call == "sha1") return Sha1Hex(builder::Unescape(arg));
+        if (call == "sha1-repeated") return Sha1Hex(std::string(std::stoul(f.at(1)), f.at(0)[0]));
+        if (call == "base32")
+            return Escaped(Base32(reinterpret_cast<const uint8_t*>(arg.data()), arg.size()));
+        if (call == "report") return Report(f.at(0), f.at(1), f.at(2));
+        if (call == "browsers") return Browsers(arg);
+        if (call == "start") return Start(f.at(0), f.at(1));
+        ADD_FAILURE() << "unknown call " << call;
+        return {};
+    }
+
+    // The digest of the text whole, and fed in pieces of changing sizes.
+    static std::string Sha1Hex(const std::string& text) {
+        Sha1 sha;
+        for (size_t at = 0, piece = 1; at < text.size(); at += piece, piece = piece % 131 + 7)
+            sha.Update(text.data() + at, std::min(piece, text.size() - at));
+        const auto hex = [](const Sha1::Digest& d) {
+            std::ostringstream out;
+            for (const uint8_t b : d) out << std::hex << std::setw(2) << std::setfill('0') << int{b};
+            return out.str();
+        };
+        const std::string whole = hex(Sha1Of(text)), pieces = hex(sha.Final());
+        return whole == pieces ? whole : whole + " whole, " + pieces + " in pieces";
+    }
+
+    // The report of the exception `thrown` raises ("none": nothing pending), with the Win32 error set.
+    std::string Report(const std::string& win32, const std::string& thrown, const std::string& notes) {
+        SetLastError(std::stoul(win32));
+        std::string report;
+        try {
+            Throw(thrown);
+            report = HandleError("L", notes);
+        } catch (...) {
+            report = HandleError("L", notes);
+        }
+        if (firstReport_.empty()) firstReport_ = report;
+        return Escaped(report) + (GetLastError() == 0 ? "" : " (the error is left)");
+    }
+
+    // The command lines offered for `page`, less the usual names that close every list; the set-up of
+    // the row is then forgotten.
+    std::string Browsers(const std::string& page) {
+        const auto env = std::exchange(environ_, {}), files = std::exchange(files_, {});
+        const std::optional<std::string> answer = std::exchange(defaultBrowser_, std::nullopt);
+        std::vector<Words> asked;
+        const BrowserLookup lookup{
+            [&](const std::string& name) { return env.count(name) ? env.at(name) : ""; },
+            [&](const std::string& path) -> std::optional<std::string> {
+                if (!files.count(path)) return std::nullopt;
+                return files.at(path);
+            },
+            [&](const Words& commandLine) {
+                asked.push_back(commandLine);
+                return answer;
+            }};
+        std::vector<Words> lines;
+        for (const BrowserCommand& command : WebBrowserCommands(page, lookup))
+            lines.push_back(command.commandLine);
+        const Words usual = {"x-www-browser", "sensible-browser", "firefox", "chromium", "google-chrome"};
+        for (size_t i = 0; i < usual.size(); ++i) {
+            const size_t at = lines.size() + i - usual.size();
+            if (at >= lines.size() || lines[at].size() != 2 || lines[at][0] != usual[i])
+                return "no usual names";
+        }
+        lines.resize(lines.size() - usual.size());
+        std::string out;
+        for (const Words& line : lines) {
+            out += out.empty() ? "" : " ; ";
+            for (size_t i = 0; i < line.size(); ++i) out += (i ? "|" : "") + line[i];
+        }
+        if (asked != std::vector<Words>{{"xdg-settings", "get", "default-web-browser"}})
+            out += " (asked wrongly)";
+        return out.empty() ? "(none)" : out;
+    }
+
+    // What starting the page tries, the program named `starts` being the only one that starts; each
+    // program is started once only.
+    std::string Start(const std::string& page, const std::string& starts) {
+        const auto env = std::exchange(environ_, {});
+        const BrowserLookup lookup{
+            [&](const std::string& name) { return env.count(name) ? env.at(name) : ""; },
+            [](const std::string&) { return std::nullopt; }, [](const Words&) { return std::nullopt; }};
+        Words started;
+        const BrowserStart start = StartWebBrowser(page, lookup, [&](const Words& commandLine) {
+            started.push_back(commandLine[0]);
+            return commandLine[0] == starts;
+        });
+        std::string out = start.started ? "started after" : "none of";
+        for (const std::string& name : start.tried) out += " " + name;
+        return out + (started == start.tried ? "" : " (started otherwise)");
+    }
+
+    // "env NAME=VALUE", "file PATH=CONTENT" and "default TEXT" set up the next browsers row.
+    void Directive(const std::string& line) {
+        const size_t space = line.find(' '), equals = line.find('=');
+        const std::string what = line.substr(0, space);
+        const std::string rest = builder::Unescape(line.substr(space + 1));
+        if (what == "default")
+            defaultBrowser_ = rest;
+        else if (what == "env")
+            environ_[line.substr(space + 1, equals - space - 1)] = builder::Unescape(line.substr(equals + 1));
+        else if (what == "file")
+            files_[line.substr(space + 1, equals - space - 1)] = builder::Unescape(line.substr(equals + 1));
+        else
+            ADD_FAILURE() << "unknown directive " << line;
+    }
+
+    TempDir parent_;
+    ScriptedDesktop desktop_;
+    std::map<std::string, std::string> environ_, files_;
+    std::optional<std::string> defaultBrowser_;
+    std::string firstReport_;
+};
+
+TEST_F(Values, Table) {
+    const int rows = CheckTable(
+        "support/golden/Values.txt",
+        [&](const std::string& call, const std::string& arg) { return Call(call, arg); },
+        [&](const std::string& line) { Directive(line); });
+    EXPECT_GE(rows, 60);
+    // The first report is shown with the time, and logged.
+    ASSERT_FALSE(desktop_.messages.empty());
+    EXPECT_EQ(desktop_.messages[0].title, "Loftwick v. 2.1.20");
+    EXPECT_EQ(desktop_.messages[0].text, firstReport_ + "\r\n\r\nТекущее время: 2024-12-06 10:00:00");
+    EXPECT_EQ(parent_.ReadFile("ex241206.log").rfind("\r\n10:00:00 " + firstReport_, 0), 0u);
+    EXPECT_FALSE(IsCustomError(kCustomErrorBase));
+    EXPECT_FALSE(IsCustomError(kCustomErrorEnd));
+}
+
+// The real lookup: a fake xdg-settings on the PATH and a desktop entry in a temporary data folder.
+TEST(WebBrowserChoice, SystemLookupAsksXdgSettingsAndReadsTheEntryThroughALink) {
+    TempDir dir;
+    dir.WriteFile("bin/xdg-settings",
+                  "#!/bin/sh\n[ \"$*\" = 'get default-web-browser' ] && echo fake.desktop\n");
+    std::filesystem::permissions(dir / "bin/xdg-settings", std::filesystem::perms::owner_all);
+    dir.WriteFile("pkg/fake.desktop", "[Desktop Entry]\nExec=fake-browser --page %U\n");
+    dir.MakeDirs("share/applications");
+    std::filesystem::create_symlink(dir / "pkg/fake.desktop", dir / "share/applications/fake.desktop");
+    ScopedEnv path("PATH", dir / "bin");
+    ScopedEnv home("XDG_DATA_HOME", dir / "share");
+    ScopedEnv browser("BROWSER", "");
+    const std::vector<BrowserCommand> commands = WebBrowserCommands("/p.html", SystemBrowserLookup());
+    ASSERT_GE(commands.size(), 2u);
+    EXPECT_EQ(commands[0].name, "fake.desktop");
+    EXPECT_EQ(commands[0].commandLine, (Words{"fake-browser", "--page", "file:///p.html"}));
+    EXPECT_EQ(commands[1].name, "x-www-browser");
+
+    // A failing xdg-settings, or none at all, names no default.
+    dir.WriteFile("bin/xdg-settings", "#!/bin/sh\necho fake.desktop\nexit 3\n");
+    EXPECT_EQ(WebBrowserCommands("/p.html", SystemBrowserLookup())[0].name, "x-www-browser");
+    ScopedEnv nowhere("PATH", dir / "none");
+    EXPECT_EQ(WebBrowserCommands("/p.html", SystemBrowserLookup())[0].name, "x-www-browser");
+}
+
+}  // namespace
+}  // namespace loftwick::test
