@@ -56,6 +56,8 @@ TEST_F(SetProxyTypeTest, TheTypeAndFolderAreAskedOfferedCheckedAndStored) {
         {"", "", "2", dir / "noindex", "Program Files/WinGate/cache/", 0,
          "Cache index file was not found in the '" + (dir / "noindex/") + "' direcory"},
         {"", dir / "squid.conf", "3", dir / "spool/squid", dir / "spool/squid/", 3, ""},
+        // A folder typed relative to the current one is stored absolute.
+        {"", "", "1", std::filesystem::relative(dir / "cache").string(), "winproxy/cache/", 1, ""},
         {"", "", "1", dir / "nowhere", "winproxy/cache/", 0,
          "Cache Directory '" + (dir / "nowhere/") + "' was not found"},
         // A Squid folder this user cannot read names the group that lets the user in.
@@ -86,7 +88,8 @@ TEST_F(SetProxyTypeTest, TheTypeAndFolderAreAskedOfferedCheckedAndStored) {
                       absolute ? row.offered : prefix + "/drive_c/" + row.offered);
         }
         if (row.stored) {
-            EXPECT_EQ(GetIniValue("Common", "CacheDir", "").back(), '/');
+            const std::string storedDir = GetIniValue("Common", "CacheDir", "");
+            EXPECT_TRUE(storedDir.front() == '/' && storedDir.back() == '/') << storedDir;
             desktop.prompts.clear();
             SetProxyType(false);
             EXPECT_TRUE(desktop.prompts.empty());

@@ -12,6 +12,9 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <cerrno>
+#include <filesystem>
+#include <optional>
 #include <tuple>
 
 #include "app/frmMain.h"
@@ -21,6 +24,7 @@
 #include "qt/QtDesktop.h"
 #include "qt/QtTestApp.h"
 #include "results/clsBrowser.h"
+#include "support/FaultFileSystem.h"
 #include "support/Program.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TestEnv.h"
@@ -29,10 +33,11 @@
 namespace loftwick {
 namespace {
 
-// The real window on its model, loaded as the program loads it; each test shows it its own way.
+// The real window on its model, loaded as the program loads it.
 struct LoadedWindow {
     qt::QtMainWindow window;
     frmMain model{window.Controls(), window, nullptr};
+    const frmMainControls& c = window.Controls();
     LoadedWindow() {
         window.SetModel(&model);
         model.Form_Load();
@@ -58,7 +63,7 @@ class QtMainWindowTest : public test::ProgramFixture {
                     ".html";
             o.Header("Date", builder::HttpDate(1733479200 - i * 7200)).Header("Content-Type", "text/html");
             o.content = builder::Content::Sized(1000 + static_cast<uint64_t>(i) * 37);
-            cache.Add(o);
+            paths_.push_back(cache.Add(o));
         }
     }
     template <class T>
@@ -66,12 +71,6 @@ class QtMainWindowTest : public test::ProgramFixture {
         for (T* found : in.findChildren<T*>())
             if (found->text() == caption) return found;
         return nullptr;
-    }
-    static void ShowActive(QWidget& window) {
-        window.resize(860, 700);
-        window.show();
-        window.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     }
     // Opens the menu bar's menu `title` with the mouse and clicks its item `caption`, as a user does.
     void ClickMenuItem(QMainWindow& window, const char* title, const char* caption) {
@@ -90,69 +89,36 @@ class QtMainWindowTest : public test::ProgramFixture {
 
     test::TempDir dir_;
     test::ScriptedDesktop desktop_;
+    std::vector<std::string> paths_;
 };
 
-// Real key events on the shown window: F2 toggles once per press, and while a drop-down list has the
-// keyboard Enter and Escape act on the list only.
-TEST_F(QtMainWindowTest, KeysReachTheWindowOnceAndNeverPastAnOpenList) {
-    LoadedWindow loaded;
-    auto& [window, model] = loaded;
-    ShowActive(window);
-    window.Controls().cboHostFilter->AddItem("news");
-    window.Controls().cboHostFilter->SetText("example");
-    auto* host = window.findChildren<QComboBox*>().at(1);
-    host->setFocus();
-    int exits = 0, scans = 0;
-    window.Controls().cmdExit->onClick = [&] { ++exits; };
-    window.Controls().cmdOK->onClick = [&] { ++scans; };
-    struct Row {
-        bool listOpen;
-        Qt::Key key;
-        Qt::KeyboardModifiers modifiers;
-        std::string after;  // the field's selection, scans and exits
-    };
-    const Row rows[] = {
-        {false, Qt::Key_F2, {}, "example 0 0"},
-        {false, Qt::Key_F2, {}, " 0 0"},
-        {false, Qt::Key_F2, Qt::ShiftModifier, " 0 0"},  // F2 alone, no modifier
-        {true, Qt::Key_Escape, {}, " 0 0"},
-        {true, Qt::Key_Return, {}, " 0 0"},
-        {false, Qt::Key_Return, {}, " 1 0"},
-        {false, Qt::Key_Escape, {}, " 1 1"},
-    };
-    for (const Row& row : rows) {
-        if (row.listOpen) host->showPopup();
-        QWidget* popup = QApplication::activePopupWidget();
-        ASSERT_EQ(popup != nullptr, row.listOpen);
-        QTest::keyClick(popup ? popup->focusWidget() : QApplication::focusWidget(), row.key, row.modifiers);
-        EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
-        EXPECT_EQ(host->lineEdit()->selectedText().toStdString() + " " + std::to_string(scans) + " " +
-                      std::to_string(exits),
-                  row.after);
-    }
-
-    // A message box opened from the About box gives the keyboard back to the About box.
-    clsBrowser browser;
-    qt::QtDesktop qtDesktop;
-    qtDesktop.SetOwner(&window);
-    qt::QtAboutWindow* about = qt::QtAboutWindow::ShowAbout(browser, &window);
-    about->activateWindow();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == about; }));
-    QTimer::singleShot(0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return); });
-    qtDesktop.MessageBox("System Information Is Unavailable At This Time", "Loftwick", MsgIcon::Information);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == about; }));
-    about->close();
-}
-
-// While a Save All lets events run, the user presses Escape, clicks the close box, Go!, Preview and
-// the commands that would start another command or a new window: the window stays, nothing starts, the
-// save stops at its next object; afterwards every command is back.
-TEST_F(QtMainWindowTest, SaveAllRefusesClosingAndEveryStartingCommandWhileItRuns) {
-    LoadedWindow loaded;
-    auto& [window, model] = loaded;
-    ShowActive(window);
+// One session with real keys and mouse clicks: the earlier session's settings come back (a gap or forty
+// entries end a history, a stored temporary folder that is gone gives way to the private one), a
+// filter typed and started with Enter, a Save All that refuses everything that would start or close
+// while it runs, the keys, every command saying in the status line what came of it, the About box,
+// then the next session and one with a settings file that cannot be read, which is never replaced.
+TEST_F(QtMainWindowTest, OneSessionPlayedThroughAndTheNext) {
+    WriteIniValue("DataBase", "Host1", "zweite \xC3\xA9 = \"quoted\"");
+    WriteIniValue("DataBase", "Host3", "after the gap");
+    for (int i = 1; i <= 45; ++i)
+        WriteIniValue("DataBase", "URL" + std::to_string(i), "u" + std::to_string(i));
+    WriteIniValue("Persistence", "TempDir", dir_ / "vanished");
+    test::ScopedEnv xdg("XDG_CACHE_HOME", dir_.path());
     dir_.MakeDirs("saves");
-    window.Controls().txtTempDir->SetText(dir_ / "saves/");
+    std::optional<LoadedWindow> session(std::in_place);
+    qt::QtMainWindow& window = session->window;
+    frmMain& model = session->model;
+    const frmMainControls& c = session->c;
+    window.resize(860, 700);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    EXPECT_EQ(c.cboHostFilter->ListCount(), 1);
+    EXPECT_EQ(c.cboHostFilter->ItemText(0), "zweite \xC3\xA9 = \"quoted\"");
+    EXPECT_EQ(c.cboURLFilter->ListCount(), 40);
+    EXPECT_EQ(c.txtTempDir->Text(), dir_ / "loftwick/");
+    c.txtTempDir->SetText(dir_ / "saves/");
+
     // Typed and started with Enter, the filter joins its history without ever leaving its field.
     auto* url = window.findChildren<QComboBox*>().at(2);
     url->setFocus();
@@ -163,13 +129,17 @@ TEST_F(QtMainWindowTest, SaveAllRefusesClosingAndEveryStartingCommandWhileItRuns
     const QString folder = QString(LOFTWICK_BINARY_DIR) + "/screenshots";
     QDir().mkpath(folder);
     EXPECT_TRUE(window.grab().toImage().save(folder + "/main-window.png"));
-    EXPECT_EQ(window.Controls().cboURLFilter->ItemText(0), "example");
+    EXPECT_EQ(c.cboURLFilter->ItemText(0), "example");
     EXPECT_TRUE(url->hasFocus());
-    window.Controls().lstStatus->SetSelectedIndex(3);
 
-    int scans = 0, changes = 0, polls = 0;
-    window.Controls().cmdOK->onClick = [&] { ++scans; };
-    window.Controls().mnuChangeProxyType->onClick = [&] { ++changes; };
+    // While a Save All lets events run, the user presses Escape, clicks the close box, Go!, Preview and
+    // the commands that would start another command or a new window: the window stays, nothing starts,
+    // the save stops at its next object; afterwards every command is back.
+    int scans = 0, exits = 0, changes = 0, polls = 0;
+    const auto scan = c.cmdOK->onClick, exit = c.cmdExit->onClick;
+    c.cmdOK->onClick = [&] { ++scans; };
+    c.cmdExit->onClick = [&] { ++exits; };
+    c.mnuChangeProxyType->onClick = [&] { ++changes; };
     desktop_.onDoEvents = [&] {
         clock_.AdvanceMilliseconds(50);  // past the window's throttle, so every object polls
         if (++polls != 3) return;
@@ -187,20 +157,120 @@ TEST_F(QtMainWindowTest, SaveAllRefusesClosingAndEveryStartingCommandWhileItRuns
         window.close();
         EXPECT_TRUE(window.isVisible());
     };
+    c.lstStatus->SetSelectedIndex(3);
     clock_.AdvanceMilliseconds(50);
     ClickMenuItem(window, "File", "Save All to single temp dir");
-    EXPECT_EQ(scans, 0);
-    EXPECT_EQ(changes, 0);
+    desktop_.onDoEvents = nullptr;
+    // The menu whose item was refused is still open; Escape closes it and nothing else.
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+    EXPECT_EQ(scans + exits + changes, 0);
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(model.Results().Count(), 30);
-    EXPECT_EQ(window.Controls().lblStatus->Caption(), "Saved 2 of 30 files, 0 failed, stopped");
+    EXPECT_EQ(c.lblStatus->Caption(), "Saved 2 of 30 files, 0 failed, stopped");
+    for (const char* caption : {"Open", "Change Type of Proxy Server"})
+        EXPECT_TRUE(Find<QAction>(window, caption)->isEnabled()) << caption;
     EXPECT_TRUE(Find<QPushButton>(window, "Go!")->isEnabled());
-    EXPECT_TRUE(Find<QAction>(window, "Open")->isEnabled());
-    EXPECT_TRUE(Find<QAction>(window, "Change Type of Proxy Server")->isEnabled());
 
-    desktop_.onDoEvents = nullptr;
+    // F2 toggles once per press, and while a drop-down list has the keyboard Enter and Escape act on the
+    // list only.
+    auto* host = window.findChildren<QComboBox*>().at(1);
+    c.cboHostFilter->SetText("example");
+    host->setFocus();
+    struct Key {
+        bool listOpen;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        std::string after;  // the field's selection, scans and exits
+    };
+    const Key keys[] = {
+        {false, Qt::Key_F2, {}, "example 0 0"},
+        {false, Qt::Key_F2, {}, " 0 0"},
+        {false, Qt::Key_F2, Qt::ShiftModifier, " 0 0"},  // F2 alone, no modifier
+        {true, Qt::Key_Escape, {}, " 0 0"},
+        {true, Qt::Key_Return, {}, " 0 0"},
+        {false, Qt::Key_Return, {}, " 1 0"},
+        {false, Qt::Key_Escape, {}, " 1 1"},
+    };
+    for (const Key& key : keys) {
+        if (key.listOpen) host->showPopup();
+        QWidget* popup = QApplication::activePopupWidget();
+        ASSERT_EQ(popup != nullptr, key.listOpen);
+        QTest::keyClick(popup ? popup->focusWidget() : QApplication::focusWidget(), key.key, key.modifiers);
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+        EXPECT_EQ(host->lineEdit()->selectedText().toStdString() + " " + std::to_string(scans) + " " +
+                      std::to_string(exits),
+                  key.after);
+    }
+    c.cmdOK->onClick = scan;
+    c.cmdExit->onClick = exit;
+
+    // Every command says in the status line what came of it, a failure naming the object and the reason,
+    // and shows one error box at most, however many of its objects fail.
+    c.chkDeleteOld->SetValue(1);
+    QTest::mouseClick(Find<QPushButton>(window, "Preview"), Qt::LeftButton);
+    EXPECT_EQ(c.lstStatus->LineText(c.lstStatus->ListCount() - 1),
+              "OK! 30 of 30 files selected, 0 seconds (preview: nothing was changed)");
+    for (const std::string& path : paths_) EXPECT_TRUE(std::filesystem::exists(path)) << path;
+    c.chkDeleteOld->SetValue(0);
+    c.lstStatus->SetSelectedIndex(0);
+    c.txtTempDir->SetText(dir_ / "copy.html/");
+    struct Command {
+        const char* caption;
+        std::optional<std::string> fileAnswer;
+        std::string status;  // the status line begins with it
+        size_t boxes;        // error boxes shown so far
+    };
+    const Command commands[] = {
+        {"Save As...", {}, "Cancelled", 0},
+        {"Save As...", dir_ / "copy.html", "Saved to " + (dir_ / "copy.html"), 0},
+        {"Export All as WARC...", dir_ / "out.warc.gz", "Exported 30 objects to " + (dir_ / "out.warc.gz"),
+         0},
+        {"Delete selected file from cache", {}, "Deleted " + (dir_ / "cache/"), 0},
+        {"Save As...", dir_ / "again.html", "Could not save http://", 1},
+        {"Save All to single temp dir", {}, "Saved 0 of 30 files, 30 failed; ", 2},
+    };
+    for (const Command& command : commands) {
+        desktop_.fileDialogAnswers = {command.fileAnswer};
+        ClickMenuItem(window, "File", command.caption);
+        const std::string status = c.lblStatus->Caption();
+        EXPECT_EQ(status.substr(0, command.status.size()), command.status) << status;
+        EXPECT_EQ(desktop_.messages.size(), command.boxes) << status;
+    }
+    EXPECT_NE(desktop_.messages[0].text.find(": "), std::string::npos) << "a reason follows";
+    EXPECT_GT(std::filesystem::file_size(dir_ / "copy.html"), 1000u);
+    EXPECT_NE(c.lblStatus->Caption().find("More errors: 29"), std::string::npos) << c.lblStatus->Caption();
+
+    // A message box opened from the About box gives the keyboard back to the About box.
+    clsBrowser browser;
+    qt::QtDesktop qtDesktop;
+    qtDesktop.SetOwner(&window);
+    qt::QtAboutWindow* about = qt::QtAboutWindow::ShowAbout(browser, &window);
+    about->activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == about; }));
+    QTimer::singleShot(0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return); });
+    qtDesktop.MessageBox("System Information Is Unavailable At This Time", "Loftwick", MsgIcon::Information);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == about; }));
+    about->close();
+
+    c.txtTempDir->SetText(dir_ / "saves/");
+    c.chkDecodeContent->SetValue(0);
+    model.SetDirPrev("/some/folder/");
+    QTest::mouseClick(Find<QPushButton>(window, "Exit"), Qt::LeftButton);
+    session.emplace();
+    EXPECT_EQ(session->c.cboURLFilter->ItemText(0), "example");
+    EXPECT_EQ(session->c.cboHostFilter->ItemText(1), "zweite \xC3\xA9 = \"quoted\"");
+    EXPECT_EQ(session->c.txtTempDir->Text(), dir_ / "saves/");
+    EXPECT_EQ(session->c.chkDecodeContent->Value(), 0);
+    EXPECT_EQ(session->model.DirPrev(), "/some/folder/");
+
+    const std::string before = dir_.ReadFile("loftwick.ini");
+    test::FaultFileSystem faults;
+    faults.FailPath(FsOp::OpenRead, "loftwick.ini", EIO);
+    Platform().fileSystem = &faults;
+    session.emplace();
+    session->c.cmdExit->onClick();
+    EXPECT_EQ(dir_.ReadFile("loftwick.ini"), before);
 }
-
 // The window comes back where it was left, but never beyond the screen's available area, however
 // large or far off the stored placement (a larger screen or scale factor last time, or a hand edit).
 TEST_F(QtMainWindowTest, PlacementIsRememberedAndAlwaysFitsTheScreen) {
@@ -221,7 +291,7 @@ TEST_F(QtMainWindowTest, PlacementIsRememberedAndAlwaysFitsTheScreen) {
                         {"Persistence", "WindowHeight", std::to_string(stored.height())},
                         {"Persistence", "WindowMaximized", maximized ? "1" : "0"}});
         LoadedWindow loaded;
-        auto& [window, model] = loaded;
+        qt::QtMainWindow& window = loaded.window;
         window.ShowFitted();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
         EXPECT_EQ(window.isMaximized(), maximized);
@@ -236,7 +306,7 @@ TEST_F(QtMainWindowTest, PlacementIsRememberedAndAlwaysFitsTheScreen) {
         }
         // A maximised window keeps the place it returns to.
         const QRect kept = expect == Expect::KeptMaximized ? stored : window.geometry();
-        model.SaveSettings();
+        loaded.model.SaveSettings();
         EXPECT_EQ(QRect(std::stoi(GetIniValue("Persistence", "WindowLeft", "")),
                         std::stoi(GetIniValue("Persistence", "WindowTop", "")),
                         std::stoi(GetIniValue("Persistence", "WindowWidth", "")),
