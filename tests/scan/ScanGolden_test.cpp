@@ -2,10 +2,12 @@
 // description format), the arguments of loftwick-scan, optionally the faults to inject and what a running
 // Squid answers, and the expected output: stdout, stderr, the exit status and the state of the folder
 // afterwards. Each case runs through the batch front end, on one thread and reading ahead, and then once
-// with each file-system call failing in turn. LOFTWICK_UPDATE_GOLDEN=1 writes the expected files anew.
+// with each file-system call failing in turn; a case whose faults swap a folder for a link runs once with
+// the swap before each call instead. LOFTWICK_UPDATE_GOLDEN=1 writes the expected files anew.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <zlib.h>
 
 #include <cerrno>
 #include <cstring>
@@ -45,18 +47,15 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-// "OP" and "ERRNO" of a faults file: the call and the error of that name.
-std::pair<FsOp, int> FaultNamed(const std::string& op, const std::string& err) {
-    std::pair<FsOp, int> named{FsOp::List, 0};
-    for (int n = 0; n <= static_cast<int>(FsOp::OpenDir); ++n)
-        if (op == test::FsOpName(static_cast<FsOp>(n))) named.first = static_cast<FsOp>(n);
-    for (int n = 1; n < 200; ++n)
-        if (const char* known = strerrorname_np(n); known && err == known) named.second = n;
-    EXPECT_NE(named.second, 0) << "no error " << err;
-    return named;
-}
+// The hostile user of a faults line "swap N FOLDER TARGET": just before the N-th file-system call, FOLDER
+// moves away and a link to TARGET takes its place.
+struct Swap {
+    int at = 0;
+    std::string folder, target;
+};
 
 struct Outcome {
+    bool swapped = false;
     int status = 0;
     std::string out, err, tree, purges;
     test::FolderState before, cache;  // the cache folder before and after the run
@@ -96,7 +95,14 @@ class World {
                 stamps_[entry.path()] = Stamps(entry.path());
     }
 
-    Outcome Run(test::FaultFileSystem* faults, test::TableProxyControl& proxy) {
+    Outcome Run(test::FaultFileSystem* faults, test::TableProxyControl& proxy, const Swap& swap) {
+        Outcome o;
+        if (swap.at > 0)
+            faults->HookNthCall(swap.at, [&] {
+                o.swapped = true;
+                fs::rename(dir_ / swap.folder, dir_ / "away");
+                fs::create_directory_symlink(dir_ / swap.target, dir_ / swap.folder);
+            });
         std::vector<std::string> args = {dir_ / "bin/loftwick-scan"};
         for (const std::string& line : Lines(test::ReadRealFile(folder_ + "/args")))
             args.push_back(Replaced(line, "<root>", dir_.path()));
@@ -109,7 +115,6 @@ class World {
             if (verb == "answer") proxy.answers[url] = answer;
         }
         const test::FolderState outside = test::SnapshotFolder(dir_ / "outside");
-        Outcome o;
         o.before = test::SnapshotFolder(dir_ / "cache");
         std::ostringstream out, err;
         SetLastError(0);  // a batch run starts a process of its own
@@ -156,6 +161,12 @@ class World {
                 std::string line = "file " + name + " " + std::to_string(fs::file_size(it->path()));
                 if (name.ends_with(".warc.gz")) {  // its records hold the real time and random ids
                     line = "file " + name + " (archive)";
+                    std::string archive(1 << 20, '\0');
+                    gzFile gz = gzopen(it->path().c_str(), "rb");
+                    archive.resize(std::max(0, gzread(gz, archive.data(), archive.size())));
+                    gzclose(gz);
+                    EXPECT_EQ(archive.find("SECRET"), std::string::npos)
+                        << "a file outside reached the archive";
                 } else if (before != stamps_.end()) {
                     line += before->second == now ? "" : now;
                 } else if (fs::last_write_time(it->path()) <
@@ -190,12 +201,34 @@ class ScanGolden : public test::ProgramFixture, public ::testing::WithParamInter
   protected:
     std::string Folder() const { return kGolden + "/" + GetParam(); }
 
-    Outcome Run(test::FaultFileSystem* faults, bool readAhead) {
+    Outcome Run(test::FaultFileSystem* faults, bool readAhead, const Swap& swap = {}) {
         Program().ReadAhead = readAhead;
         if (faults && readAhead) faults->AllowThreads();
         proxy_ = test::TableProxyControl();
         World world(Folder());
-        return world.Run(faults, proxy_);
+        return world.Run(faults, proxy_, swap);
+    }
+
+    // Sets up the faults of the case's faults file: "path OP TEXT ERRNO", "nth OP N ERRNO", "swap ...".
+    Swap Faults(test::FaultFileSystem& faults) {
+        Swap swap;
+        for (const std::string& line :
+             Lines(Replaced(test::ReadRealFile(Folder() + "/faults"), "<root>", ""))) {
+            std::istringstream words(line);
+            std::string how, op, what, err;
+            words >> how >> op >> what >> err;
+            if (how == "swap") swap = {std::stoi(op), what, err};
+            if (how == "swap") continue;
+            int call = 0, errno_ = 0;
+            while (call < static_cast<int>(FsOp::OpenDir) && op != test::FsOpName(static_cast<FsOp>(call)))
+                ++call;
+            for (int n = 1; n < 200; ++n)
+                if (const char* known = strerrorname_np(n); known && err == known) errno_ = n;
+            EXPECT_NE(errno_, 0) << "no error " << err;
+            if (how == "path") faults.FailPath(static_cast<FsOp>(call), what, errno_);
+            if (how == "nth") faults.FailNth(static_cast<FsOp>(call), std::stoi(what), errno_);
+        }
+        return swap;
     }
 
     void Expect(const std::string& name, const std::string& actual) {
@@ -213,16 +246,8 @@ TEST_P(ScanGolden, EndsAsExpected) {
     for (const bool readAhead : {false, true}) {
         SCOPED_TRACE(readAhead ? "read ahead" : "one thread");
         test::FaultFileSystem faults;
-        for (const std::string& line :
-             Lines(Replaced(test::ReadRealFile(Folder() + "/faults"), "<root>", ""))) {
-            std::istringstream words(line);
-            std::string how, op, what, err;
-            words >> how >> op >> what >> err;
-            const auto [call, errno_] = FaultNamed(op, err);
-            if (how == "path") faults.FailPath(call, what, errno_);
-            if (how == "nth") faults.FailNth(call, std::stoi(what), errno_);
-        }
-        const Outcome o = Run(&faults, readAhead);
+        const Swap swap = Faults(faults);
+        const Outcome o = Run(&faults, readAhead, swap);
         Expect("stdout", o.out);
         Expect("stderr", o.err);
         Expect("status", std::to_string(o.status) + "\n");
@@ -246,6 +271,20 @@ std::multiset<std::string> Contents(const test::FolderState& state) {
 // and a status that follows it, an object that failed turns the summary, the files left are whole and
 // exactly those not counted deleted, and a fault nobody was told about leaves the very result of none.
 TEST_P(ScanGolden, SurvivesEveryFault) {
+    test::FaultFileSystem told;
+    if (Swap swap = Faults(told); swap.at > 0) {
+        // Whatever call the swap comes before, nothing outside changes or reaches an archive (both checked
+        // by every run), and the status follows what was reported.
+        for (swap.at = 1;; ++swap.at) {
+            SCOPED_TRACE("the swap comes before call " + std::to_string(swap.at));
+            test::FaultFileSystem faults;
+            const Outcome o = Run(&faults, false, swap);
+            if (!o.swapped) break;
+            EXPECT_EQ(o.status == cli::kExitErrors, o.out.find("OK!") == std::string::npos) << o.out << o.err;
+        }
+        EXPECT_GT(swap.at, 8);
+        return;
+    }
     if (test::ReadRealFile(Folder() + "/status") == "2\n" || fs::exists(Folder() + "/faults"))
         GTEST_SKIP() << "no scan";
     static const std::regex summary(
