@@ -21,54 +21,37 @@ namespace {
 
 namespace fs = std::filesystem;
 using builder::Content;
-using builder::HttpDate;
 
-constexpr int64_t kNow = 1733479200;
-constexpr int64_t kDay = 86400;
-constexpr const char* kLeftAlone = "Warning! 1 files changed during the scan and were left alone.";
-
-builder::WinProxyObject Object(const std::string& host, const std::string& path, const std::string& type,
-                               const std::string& body) {
-    builder::WinProxyObject o;
-    o.host = host;
-    o.url = "http://" + host + path;
-    o.Header("Date", HttpDate(kNow - kDay)).Header("Content-Type", type);
-    o.content = Content::Bytes(body);
-    o.stamp.creationTime = kNow - kDay;  // aged: the time-to-live stamp has passed
-    return o;
-}
-
-bool Has(const std::vector<std::string>& lines, const std::string& line) {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
+constexpr uint32_t kYesterday = 1733479200 - 86400;  // the fixture's clock less a day
 
 class ScanRaces : public test::ProgramFixture {
   protected:
     ScanRaces() {
         Platform().desktop = &desktop_;
         Program().CacheDir = dir_ / "cache/";
-        Program().AppParentDir = dir_ / "";
     }
 
-    // Three html objects and two others in two host folders.
+    // Three html objects and two others in two host folders, all aged.
     void BuildWinProxy() {
+        fs::remove_all(dir_ / "cache");
         builder::WinProxyCache cache(dir_ / "cache/");
-        cache.Add(Object("a.example", "/one.html", "text/html", "hello one"));
-        cache.Add(Object("a.example", "/two.gif", "image/gif", "GIF89a two"));
-        cache.Add(Object("a.example", "/three.html", "text/html", "hello three"));
-        cache.Add(Object("b.example", "/four.txt", "text/plain", "four"));
-        cache.Add(Object("b.example", "/five.html", "text/html", "hello five"));
+        for (int i = 0; i < 5; ++i) {
+            builder::WinProxyObject o;
+            o.host = i < 3 ? "a.example" : "b.example";
+            o.url = "http://" + o.host + "/" + std::to_string(i) + (i % 2 ? ".gif" : ".html");
+            o.Header("Date", builder::HttpDate(kYesterday))
+                .Header("Content-Type", i % 2 ? "image/gif" : "text/html");
+            o.content = Content::Bytes(i % 2 ? "GIF89a" : "hello");
+            o.stamp.creationTime = kYesterday;  // the time-to-live stamp has passed
+            cache.Add(o);
+        }
     }
 
-    bool Scan() { return ProcessAllFiles(state_, inputs_, host_); }
-
-    // What the proxy does to a file: writes a new object under the same name, as proxies do, by
-    // renaming a finished file over it.
-    void ReplaceWithPng(const std::string& path) {
-        const std::string fresh = dir_ / "fresh";
-        builder::WriteObjectFile(fresh, builder::HeaderBlock(Object("x", "/new", "image/png", "")),
-                                 Content::Bytes("a png the proxy just stored"));
-        fs::rename(fresh, path);
+    bool Scan(test::FaultFileSystem& faults) {
+        Platform().fileSystem = &faults;
+        const bool ok = ProcessAllFiles(state_, inputs_, host_);
+        Platform().fileSystem = nullptr;
+        return ok;
     }
 
     test::TempDir dir_;
@@ -78,87 +61,99 @@ class ScanRaces : public test::ProgramFixture {
     ScanInputs inputs_;
 };
 
-bool InCache(const std::string& path) {
-    return path.rfind(Program().CacheDir, 0) == 0 && fs::is_regular_file(fs::symlink_status(path));
-}
-
 // At every look the scan takes at a cache file (its listing, binding, reading, removal), the proxy
-// replaces that file with an object that does not match, removes it, appends to it or cuts it short. A
-// replaced file is never deleted: read before the change it is left alone and counted, read after it is
-// not selected. A vanished file is no error: it is counted as not found or as changed. A file growing or
-// shrinking while it is read does no harm: no report, no negative length.
+// replaces that file with an object that does not match (renaming a finished file over it, as proxies
+// do), removes it, appends to it or cuts it short. A replaced file is never deleted: read before the
+// change it is left alone and counted, read after it is not selected. A vanished file is no error: it is
+// counted as not found or as changed. A file growing or shrinking while it is read does no harm: no
+// report, no negative length.
 TEST_F(ScanRaces, FileChangedAtAnyMomentIsNeverDeletedUnlessItMatched) {
+    const std::vector<FsOp> everyLook = {FsOp::List,     FsOp::Lstat, FsOp::GetCreation,
+                                         FsOp::OpenRead, FsOp::Read,  FsOp::RemoveFile};
+    enum Expect { kKept, kToldOf, kHarmless };
+    const struct {
+        const char* change;
+        std::vector<FsOp> looks;  // a removal is looked for where the scan binds and reads a file
+        Expect expect;
+        std::function<void(const std::string&)> act;
+    } races[] = {
+        {"replaced", everyLook, kKept,
+         [&](const std::string& file) {
+             builder::WinProxyObject png;
+             png.url = "http://x/new";
+             png.Header("Content-Type", "image/png");
+             builder::WriteObjectFile(dir_ / "fresh", builder::HeaderBlock(png), Content::Bytes("a new png"));
+             fs::rename(dir_ / "fresh", file);
+         }},
+        {"removed",
+         {FsOp::Lstat, FsOp::OpenRead, FsOp::Read},
+         kToldOf,
+         [](const std::string& file) { fs::remove(file); }},
+        {"grown", everyLook, kHarmless,
+         [](const std::string& file) {
+             std::ofstream(file, std::ios::app) << std::string(50000, 'g') << "hello";
+         }},
+        {"cut short", everyLook, kHarmless, [](const std::string& file) { fs::resize_file(file, 3); }},
+        {"emptied", everyLook, kHarmless, [](const std::string& file) { fs::resize_file(file, 0); }},
+    };
     Program().ProxyType = 1;
-    inputs_.contentTypeFilter = "html";
     int moments = 0;
-    enum Change { kReplace, kRemove, kGrow, kCutShort, kEmpty };
-    for (const Change change : {kReplace, kRemove, kGrow, kCutShort, kEmpty}) {
+    for (const auto& race : races) {
         for (const bool aged : {false, true}) {
+            inputs_.contentTypeFilter = "html";
+            inputs_.contentsFilter = race.expect == kHarmless ? "hello" : "";  // read to its end
             inputs_.deleteOld = !aged;
             inputs_.deleteAged = aged;
             for (int n = 1;; ++n) {
-                SCOPED_TRACE("change " + std::to_string(change) + (aged ? " deleting aged" : "") +
-                             " at look " + std::to_string(n));
-                fs::remove_all(dir_ / "cache");
+                SCOPED_TRACE(std::string(race.change) + (aged ? " deleting aged" : "") + " at look " +
+                             std::to_string(n));
                 BuildWinProxy();
                 desktop_.messages.clear();
-                inputs_.contentsFilter =
-                    change >= kGrow ? "hello" : "";  // the growing file is read to its end
                 test::FaultFileSystem faults;
                 int looks = 0;
                 std::string changed;
-                const auto look = [&](const std::string& path, FsOp op) {
-                    if (++looks != n) return;
-                    std::string file = path;
-                    if (fs::is_directory(path)) {  // a listing: the proxy changes the folder's last file
-                        for (const auto& entry : fs::directory_iterator(path))
-                            if (entry.is_regular_file()) file = entry.path().string();
-                    }
-                    if (!InCache(file)) return;
-                    // Only a selected file is told of when it vanishes after it was opened.
-                    if (change == kRemove && op == FsOp::Read && file.find(".html") == std::string::npos)
-                        return;
-                    if (change == kReplace) ReplaceWithPng(file);
-                    if (change == kRemove) fs::remove(file);
-                    if (change == kGrow)
-                        std::ofstream(file, std::ios::app) << std::string(50000, 'g') << "hello";
-                    if (change >= kCutShort) fs::resize_file(file, change == kCutShort ? 3 : 0);
-                    changed = file;
-                };
-                // A removal is looked for where the scan binds a file and reads it, before it deletes it.
-                const std::vector<FsOp> ops =
-                    change == kRemove ? std::vector<FsOp>{FsOp::Lstat, FsOp::OpenRead, FsOp::Read}
-                                      : std::vector<FsOp>{FsOp::List,     FsOp::Lstat, FsOp::GetCreation,
-                                                          FsOp::OpenRead, FsOp::Read,  FsOp::RemoveFile};
-                for (FsOp op : ops) faults.SetHook(op, [&, op](const std::string& path) { look(path, op); });
-                Platform().fileSystem = &faults;
-                EXPECT_TRUE(Scan()) << host_.Summary();
-                Platform().fileSystem = nullptr;
+                for (FsOp op : race.looks)
+                    faults.SetHook(op, [&, op](const std::string& path) {
+                        if (++looks != n) return;
+                        std::string file = path;
+                        if (fs::is_directory(path))  // a listing: the proxy changes the folder's last file
+                            for (const auto& entry : fs::directory_iterator(path))
+                                if (entry.is_regular_file()) file = entry.path().string();
+                        if (file.rfind(Program().CacheDir, 0) != 0 ||
+                            !fs::is_regular_file(fs::symlink_status(file)))
+                            return;
+                        // Only a selected file is told of when it vanishes after it was opened.
+                        if (race.expect == kToldOf && op == FsOp::Read && !file.ends_with(".html")) return;
+                        race.act(file);
+                        changed = file;
+                    });
+                EXPECT_TRUE(Scan(faults)) << host_.Summary();
                 if (looks < n) break;
                 if (changed.empty()) continue;
                 ++moments;
                 EXPECT_EQ(state_.ErrorCount(), 0) << host_.Summary();
-                const bool wasHtml = changed.find(".html") != std::string::npos;
-                if (change >= kGrow) {
+                const bool wasHtml = changed.ends_with(".html");
+                const auto said = [&](const std::string& start) {
+                    return std::any_of(host_.lines.begin(), host_.lines.end(),
+                                       [&](const std::string& line) { return line.rfind(start, 0) == 0; });
+                };
+                if (race.expect == kHarmless) {
                     EXPECT_TRUE(desktop_.messages.empty()) << desktop_.messages.front().text;
                     for (const std::string& line : host_.lines)
                         EXPECT_EQ(line.find(": -"), std::string::npos) << "a negative length: " << line;
                     continue;
                 }
                 EXPECT_EQ(state_.FilesDeleted, wasHtml ? 2 : 3);
-                if (change == kRemove) {
-                    EXPECT_TRUE(std::any_of(host_.lines.begin(), host_.lines.end(), [](const std::string& l) {
-                        return l.rfind("Warning! 1 files", 0) == 0;
-                    })) << "nobody heard of the vanished file";
-                    continue;
-                }
+                EXPECT_TRUE(race.expect != kToldOf || said("Warning! 1 files"))
+                    << "nobody heard of the vanished file";
+                if (race.expect == kToldOf) continue;
                 ASSERT_TRUE(fs::exists(changed)) << "the proxy's new file was deleted";
-                EXPECT_EQ(Has(host_.lines, kLeftAlone), wasHtml && state_.FilesSelected == 3)
+                EXPECT_EQ(said("Warning! 1 files changed during the scan and were left alone."),
+                          wasHtml && state_.FilesSelected == 3)
                     << host_.Summary();
             }
         }
     }
-    RecordProperty("moments", moments);
     EXPECT_GT(moments, 40);
 }
 
@@ -174,9 +169,7 @@ TEST_F(ScanRaces, BreakStopsAtTheSameObjectReadingAheadOrNot) {
             inputs_.contentsFilter = contents;
             test::RecordingScanHost host;
             ScanState state;
-            host.onEvents = [&](int n) {
-                if (n == 3) state.BreakRequested = true;
-            };
+            host.onEvents = [&](int n) { state.BreakRequested = state.BreakRequested || n == 3; };
             EXPECT_FALSE(ProcessAllFiles(state, inputs_, host));
             EXPECT_EQ(host.status, "Interrupted");
             EXPECT_EQ(host.Summary().rfind("Ended with error(s). ", 0), 0u);
@@ -196,12 +189,12 @@ TEST_F(ScanRaces, IndexGrowingOrCutShortDuringTheWalk) {
         // 400 records (about 17 KB, three chunks), every one with its content file.
         builder::WinGateCache cache(dir_ / "cache/");
         size_t size = 0, inFirstChunk = 0;
+        builder::WinGateRecord r;
+        r.retrieved = kYesterday;
+        r.contentType = "text/html";
         for (int i = 0; i < 400; ++i) {
-            builder::WinGateRecord r;
             r.url = "h.example/" + std::to_string(i);
             r.baseName = "o" + std::to_string(i);
-            r.retrieved = static_cast<uint32_t>(kNow - kDay);
-            r.contentType = "text/html";
             cache.Add(r, builder::WinGateContent{Content::Bytes("x"), false, {}});
             size += builder::EncodeRecord(r).size();
             inFirstChunk += size <= 8192;
@@ -211,14 +204,10 @@ TEST_F(ScanRaces, IndexGrowingOrCutShortDuringTheWalk) {
         faults.SetHook(FsOp::Read, [&](const std::string& path) {
             if (path.find("cache.idx") == std::string::npos || ++reads != 2) return;
             if (cut) return fs::resize_file(path, 100);
-            builder::WinGateRecord r;
             r.url = "late.example/x";
-            r.baseName = "o1";
             std::ofstream(path, std::ios::binary | std::ios::app) << builder::EncodeRecord(r);
         });
-        Platform().fileSystem = &faults;
-        EXPECT_TRUE(Scan());
-        Platform().fileSystem = nullptr;
+        EXPECT_TRUE(Scan(faults));
         const std::string read = std::to_string(cut ? inFirstChunk : 400);
         EXPECT_EQ(host_.Summary(), "OK! " + read + " of " + read + " files selected, 0 seconds");
     }
