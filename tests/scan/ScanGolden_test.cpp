@@ -3,7 +3,8 @@
 // Squid answers, and the expected output: stdout, stderr, the exit status and the state of the folder
 // afterwards. Each case runs through the batch front end, on one thread and reading ahead, and then once
 // with each file-system call failing in turn; a case whose faults swap a folder for a link runs once with
-// the swap before each call instead. LOFTWICK_UPDATE_GOLDEN=1 writes the expected files anew.
+// the swap before each call instead, and a case naming a file to cut runs once with it cut after each
+// byte. LOFTWICK_UPDATE_GOLDEN=1 writes the expected files anew.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -55,7 +56,7 @@ struct Swap {
 };
 
 struct Outcome {
-    bool swapped = false;
+    bool swapped = false, whole = true;
     int status = 0;
     std::string out, err, tree, purges;
     test::FolderState before, cache;  // the cache folder before and after the run
@@ -65,7 +66,8 @@ struct Outcome {
 // from outside.txt, and the shapes the description cannot make from setup.
 class World {
   public:
-    explicit World(const std::string& folder) : folder_(folder) {
+    // `cut`: how many bytes are left of the file the case's file "cut" names (-1: all of them).
+    World(const std::string& folder, int64_t cut) : folder_(folder) {
         for (const char* part : {"cache", "outside"}) {
             const std::string description = folder + "/" + part + ".txt";
             if (!fs::exists(description)) continue;
@@ -90,6 +92,11 @@ class World {
             if (verb == "link") fs::create_symlink(a, dir_ / b);  // link TARGET NAME
             if (verb == "hardlink") fs::create_hard_link(dir_ / a, dir_ / b);
         }
+        if (cut >= 0) {
+            const fs::path file = dir_ / Lines(test::ReadRealFile(folder + "/cut")).at(0);
+            whole_ = cut >= static_cast<int64_t>(fs::file_size(file));
+            if (!whole_) fs::resize_file(file, cut);
+        }
         for (const auto& entry : fs::recursive_directory_iterator(dir_.path()))
             if (entry.is_regular_file(ec_) && !entry.is_symlink())
                 stamps_[entry.path()] = Stamps(entry.path());
@@ -97,6 +104,7 @@ class World {
 
     Outcome Run(test::FaultFileSystem* faults, test::TableProxyControl& proxy, const Swap& swap) {
         Outcome o;
+        o.whole = whole_;
         if (swap.at > 0)
             faults->HookNthCall(swap.at, [&] {
                 o.swapped = true;
@@ -188,6 +196,7 @@ class World {
     test::TempDir dir_;
     std::map<std::string, std::string> stamps_;
     std::error_code ec_;
+    bool whole_ = true;
 };
 
 std::vector<std::string> CaseNames() {
@@ -201,11 +210,11 @@ class ScanGolden : public test::ProgramFixture, public ::testing::WithParamInter
   protected:
     std::string Folder() const { return kGolden + "/" + GetParam(); }
 
-    Outcome Run(test::FaultFileSystem* faults, bool readAhead, const Swap& swap = {}) {
+    Outcome Run(test::FaultFileSystem* faults, bool readAhead, const Swap& swap = {}, int64_t cut = -1) {
         Program().ReadAhead = readAhead;
         if (faults && readAhead) faults->AllowThreads();
         proxy_ = test::TableProxyControl();
-        World world(Folder());
+        World world(Folder(), cut);
         return world.Run(faults, proxy_, swap);
     }
 
@@ -255,6 +264,20 @@ TEST_P(ScanGolden, EndsAsExpected) {
         Expect("purges", o.purges);
         if (Updating()) return;
     }
+}
+
+// A case with a file "cut" runs again with the file it names cut after every byte; its file "cuts" holds
+// what each run said.
+TEST_P(ScanGolden, ListsWhatIsLeftOfAFileCutAtEveryByte) {
+    if (!fs::exists(Folder() + "/cut")) GTEST_SKIP() << "nothing to cut";
+    std::string cuts;
+    for (int64_t cut = 0;; ++cut) {
+        const Outcome o = Run(nullptr, false, {}, cut);
+        if (o.whole) break;
+        cuts +=
+            "== " + std::to_string(cut) + " bytes, status " + std::to_string(o.status) + "\n" + o.out + o.err;
+    }
+    Expect("cuts", cuts);
 }
 
 // The files a cache holds by content, and how many; a scan may only remove whole files.
