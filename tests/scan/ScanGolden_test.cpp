@@ -5,8 +5,10 @@
 // with each file-system call failing in turn; a case whose faults swap a folder for a link runs once with
 // the swap before each call instead, and a case naming a file to cut runs once with it cut after each
 // byte. LOFTWICK_UPDATE_GOLDEN=1 writes the expected files anew.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <zlib.h>
 
@@ -16,6 +18,7 @@
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 #include "cachebuilder/CacheBuilder.h"
 #include "cachebuilder/DescriptionFile.h"
@@ -49,7 +52,8 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 // The hostile user of a faults line "swap N FOLDER TARGET": just before the N-th file-system call, FOLDER
-// moves away and a link to TARGET takes its place.
+// moves away and a link to TARGET takes its place; at N = -1 a thread keeps exchanging the two while the
+// scan runs, which also hits the moments inside a call and between the threads of a read-ahead scan.
 struct Swap {
     int at = 0;
     std::string folder, target;
@@ -127,7 +131,19 @@ class World {
         std::ostringstream out, err;
         SetLastError(0);  // a batch run starts a process of its own
         Platform().fileSystem = faults;
+        std::jthread flipper;
+        if (swap.at < 0) {
+            fs::create_directory_symlink(dir_ / swap.target, dir_ / "flip");
+            flipper =
+                std::jthread([&, folder = dir_ / swap.folder, flip = dir_ / "flip"](std::stop_token stop) {
+                    while (!stop.stop_requested())
+                        if (syscall(SYS_renameat2, AT_FDCWD, folder.c_str(), AT_FDCWD, flip.c_str(),
+                                    RENAME_EXCHANGE) == 0)
+                            o.swapped = true;
+                });
+        }
         o.status = cli::BatchMain(args, out, err);
+        flipper = {};
         Platform().fileSystem = nullptr;
         for (auto [text, to] : {std::pair{out.str(), &o.out}, {err.str(), &o.err}})
             *to = Replaced(Replaced(text, dir_.path(), "<root>"), GetVersion(), "<version>");
@@ -306,6 +322,12 @@ TEST_P(ScanGolden, SurvivesEveryFault) {
             EXPECT_EQ(o.status == cli::kExitErrors, o.out.find("OK!") == std::string::npos) << o.out << o.err;
         }
         EXPECT_GT(swap.at, 8);
+        // And the same while a thread exchanges the two all the time under a read-ahead scan.
+        bool flipped = false;
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
+        for (int round = 0; round < 3 || std::chrono::steady_clock::now() < until; ++round)
+            flipped = Run(nullptr, true, {-1, swap.folder, swap.target}).swapped || flipped;
+        EXPECT_TRUE(flipped);
         return;
     }
     if (test::ReadRealFile(Folder() + "/status") == "2\n" || fs::exists(Folder() + "/faults"))
