@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "cachebuilder/DescriptionFile.h"
 #include "cachebuilder/WinGateBuilder.h"
 #include "cachebuilder/WinProxyBuilder.h"
 #include "scan/ProcessAllFiles.h"
@@ -31,20 +32,12 @@ class ScanRaces : public test::ProgramFixture {
         Program().CacheDir = dir_ / "cache/";
     }
 
-    // Three html objects and two others in two host folders, all aged.
+    // Three html objects saying hello and two others in two host folders, all aged.
     void BuildWinProxy() {
         fs::remove_all(dir_ / "cache");
-        builder::WinProxyCache cache(dir_ / "cache/");
-        for (int i = 0; i < 5; ++i) {
-            builder::WinProxyObject o;
-            o.host = i < 3 ? "a.example" : "b.example";
-            o.url = "http://" + o.host + "/" + std::to_string(i) + (i % 2 ? ".gif" : ".html");
-            o.Header("Date", builder::HttpDate(kYesterday))
-                .Header("Content-Type", i % 2 ? "image/gif" : "text/html");
-            o.content = Content::Bytes(i % 2 ? "GIF89a" : "hello");
-            o.stamp.creationTime = kYesterday;  // the time-to-live stamp has passed
-            cache.Add(o);
-        }
+        std::ifstream description(LOFTWICK_SOURCE_DIR
+                                  "/tests/scan/golden/delete-aged-html-with-contents/cache.txt");
+        builder::BuildFromDescription(description, dir_ / "cache");
     }
 
     bool Scan(test::FaultFileSystem& faults) {
