@@ -182,6 +182,8 @@ class World {
             } else if (fs::is_regular_file(status)) {
                 const std::string now = Stamps(it->path());
                 const auto before = stamps_.find(it->path());
+                const bool recent = fs::last_write_time(it->path()) >
+                                    fs::file_time_type::clock::now() - std::chrono::hours(1);
                 std::string line = "file " + name + " " + std::to_string(fs::file_size(it->path()));
                 if (name.ends_with(".warc.gz")) {  // its records hold the real time and random ids
                     line = "file " + name + " (archive)";
@@ -192,9 +194,8 @@ class World {
                     EXPECT_EQ(archive.find("SECRET"), std::string::npos)
                         << "a file outside reached the archive";
                 } else if (before != stamps_.end()) {
-                    line += before->second == now ? "" : now;
-                } else if (fs::last_write_time(it->path()) <
-                           fs::file_time_type::clock::now() - std::chrono::hours(1)) {
+                    line += before->second == now || recent ? "" : now;  // the real clock's times vary
+                } else if (!recent) {
                     line += now.substr(0, now.find(" created"));  // a new file's stamps, where they were set
                 }
                 lines.push_back(line);
@@ -234,7 +235,8 @@ class ScanGolden : public test::ProgramFixture, public ::testing::WithParamInter
         return world.Run(faults, proxy_, swap);
     }
 
-    // Sets up the faults of the case's faults file: "path OP TEXT ERRNO", "nth OP N ERRNO", "swap ...".
+    // Sets up the faults of the case's faults file: "path OP TEXT ERRNO", "nth OP N ERRNO", "swap ...", "at
+    // ...".
     Swap Faults(test::FaultFileSystem& faults) {
         Swap swap;
         for (const std::string& line :
@@ -247,6 +249,19 @@ class ScanGolden : public test::ProgramFixture, public ::testing::WithParamInter
             int call = 0, errno_ = 0;
             while (call < static_cast<int>(FsOp::OpenDir) && op != test::FsOpName(static_cast<FsOp>(call)))
                 ++call;
+            if (how == "at") {  // the proxy at work: "at OP PATHPART N resize BYTES|append FILE-BESIDE-IT"
+                std::string action, arg;
+                words >> action >> arg;
+                faults.SetHook(static_cast<FsOp>(call),
+                               [=, n = std::stoi(err), seen = 0](const std::string& path) mutable {
+                                   if (path.find(what) == std::string::npos || ++seen != n) return;
+                                   if (action == "resize") fs::resize_file(path, std::stoull(arg));
+                                   if (action == "append")
+                                       std::ofstream(path, std::ios::binary | std::ios::app)
+                                           << test::ReadRealFile(fs::path(path).parent_path() / arg);
+                               });
+                continue;
+            }
             for (int n = 1; n < 200; ++n)
                 if (const char* known = strerrorname_np(n); known && err == known) errno_ = n;
             EXPECT_NE(errno_, 0) << "no error " << err;
