@@ -18,6 +18,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
@@ -248,13 +249,12 @@ TEST_F(RealSquid, ListsSearchesCopiesAndPurgesWhatSquidStored) {
     std::map<std::string, std::string> swapped;  // by swap file number
     std::istringstream log(Log("store.log"));
     for (std::string line; std::getline(log, line);) {
-        std::istringstream fields(line);
-        std::string time, action, dir, number, key, status, date, lastmod, expires, type, sizes, method, url;
-        fields >> time >> action >> dir >> number >> key >> status >> date >> lastmod >> expires >> type >>
-            sizes >> method >> url;
-        if (action == "RELEASE") swapped.erase(number);
-        if (dir != "-1" && action == "SWAPOUT" && !type.starts_with("x-squid-internal/"))
-            swapped[number] = url;
+        std::istringstream fields(line);  // time action dir number key status 3 dates type sizes method url
+        const std::vector<std::string> f{std::istream_iterator<std::string>(fields), {}};
+        if (f.size() < 13) continue;
+        if (f[1] == "RELEASE") swapped.erase(f[3]);
+        if (f[2] != "-1" && f[1] == "SWAPOUT" && !f[9].starts_with("x-squid-internal/"))
+            swapped[f[3]] = f[12];
     }
     ASSERT_GE(swapped.size(), 5u) << Log("store.log");
     ASSERT_EQ(Scan("--format csv"), kExitOk) << err_.str();

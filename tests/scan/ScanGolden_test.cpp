@@ -68,8 +68,7 @@ struct Outcome {
 
 // A case's world, built afresh below a temporary folder: the cache from cache.txt, a folder outside it
 // from outside.txt, and the shapes the description cannot make from setup.
-class World {
-  public:
+struct World {
     // `cut`: how many bytes are left of the file the case's file "cut" names (-1: all of them).
     World(const std::string& folder, int64_t cut) : folder_(folder) {
         for (const char* part : {"cache", "outside"}) {
@@ -158,7 +157,6 @@ class World {
         return o;
     }
 
-  private:
     std::string Stamps(const std::string& path) const {
         struct stat st {};
         lstat(path.c_str(), &st);
@@ -235,8 +233,7 @@ class ScanGolden : public test::ProgramFixture, public ::testing::WithParamInter
         return world.Run(faults, proxy_, swap);
     }
 
-    // Sets up the faults of the case's faults file: "path OP TEXT ERRNO", "nth OP N ERRNO", "swap ...", "at
-    // ...".
+    // Sets up the faults of the case's faults file: "path OP TEXT ERRNO", "nth OP N ERRNO", "swap", "at".
     Swap Faults(test::FaultFileSystem& faults) {
         Swap swap;
         for (const std::string& line :
@@ -293,16 +290,12 @@ TEST_P(ScanGolden, EndsAsExpected) {
         Expect("status", std::to_string(o.status) + "\n");
         Expect("tree", o.tree);
         Expect("purges", o.purges);
-        if (Updating()) return;
+        if (Updating()) break;
     }
-}
-
-// A case with a file "cut" runs again with the file it names cut after every byte; its file "cuts" holds
-// what each run said.
-TEST_P(ScanGolden, ListsWhatIsLeftOfAFileCutAtEveryByte) {
-    if (!fs::exists(Folder() + "/cut")) GTEST_SKIP() << "nothing to cut";
+    // A case with a file "cut" runs again with the file it names cut after every byte; its file "cuts"
+    // holds what each run said.
     std::string cuts;
-    for (int64_t cut = 0;; ++cut) {
+    for (int64_t cut = 0; fs::exists(Folder() + "/cut"); ++cut) {
         const Outcome o = Run(nullptr, false, {}, cut);
         if (o.whole) break;
         cuts +=

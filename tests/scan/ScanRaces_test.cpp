@@ -21,7 +21,6 @@ namespace loftwick {
 namespace {
 
 namespace fs = std::filesystem;
-using builder::Content;
 
 class ScanRaces : public test::ProgramFixture {
   protected:
@@ -69,11 +68,8 @@ TEST_F(ScanRaces, FileChangedAtAnyMomentIsNeverDeletedUnlessItMatched) {
         std::function<void(const std::string&)> act;
     } races[] = {
         {"replaced", everyLook, kKept,
-         [&](const std::string& file) {
-             builder::WinProxyObject png;
-             png.url = "http://x/new";
-             png.Header("Content-Type", "image/png");
-             builder::WriteObjectFile(dir_ / "fresh", builder::HeaderBlock(png), Content::Bytes("a new png"));
+         [&](const std::string& file) {  // by a copy of a picture
+             fs::copy_file(dir_ / "cache/a.example/90b15afe_1.gif", dir_ / "fresh");
              fs::rename(dir_ / "fresh", file);
          }},
         {"removed",
