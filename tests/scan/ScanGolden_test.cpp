@@ -20,7 +20,6 @@
 #include <sstream>
 #include <thread>
 
-#include "cachebuilder/CacheBuilder.h"
 #include "cachebuilder/DescriptionFile.h"
 #include "cli/BatchScan.h"
 #include "support/FaultSweep.h"

@@ -59,11 +59,12 @@ class ScanRaces : public test::ProgramFixture {
 // report, no negative length.
 TEST_F(ScanRaces, FileChangedAtAnyMomentIsNeverDeletedUnlessItMatched) {
     const std::vector<FsOp> everyLook = {FsOp::List,     FsOp::Lstat, FsOp::GetCreation,
-                                         FsOp::OpenRead, FsOp::Read,  FsOp::RemoveFile};
+                                         FsOp::OpenRead, FsOp::Read,  FsOp::RemoveFile},
+                            bindAndRead = {FsOp::Lstat, FsOp::OpenRead, FsOp::Read};
     enum Expect { kKept, kToldOf, kHarmless };
     const struct {
         const char* change;
-        std::vector<FsOp> looks;  // a removal is looked for where the scan binds and reads a file
+        std::vector<FsOp> looks;  // a removal is looked for where the scan binds a file and reads it
         Expect expect;
         std::function<void(const std::string&)> act;
     } races[] = {
@@ -72,14 +73,9 @@ TEST_F(ScanRaces, FileChangedAtAnyMomentIsNeverDeletedUnlessItMatched) {
              fs::copy_file(dir_ / "cache/a.example/90b15afe_1.gif", dir_ / "fresh");
              fs::rename(dir_ / "fresh", file);
          }},
-        {"removed",
-         {FsOp::Lstat, FsOp::OpenRead, FsOp::Read},
-         kToldOf,
-         [](const std::string& file) { fs::remove(file); }},
+        {"removed", bindAndRead, kToldOf, [](const std::string& file) { fs::remove(file); }},
         {"grown", everyLook, kHarmless,
-         [](const std::string& file) {
-             std::ofstream(file, std::ios::app) << std::string(50000, 'g') << "hello";
-         }},
+         [](const std::string& f) { std::ofstream(f, std::ios::app) << std::string(50000, 'g') << "hello"; }},
         {"cut short", everyLook, kHarmless, [](const std::string& file) { fs::resize_file(file, 3); }},
         {"emptied", everyLook, kHarmless, [](const std::string& file) { fs::resize_file(file, 0); }},
     };
