@@ -169,11 +169,9 @@ class RealSquid : public test::ProgramFixture {
             const size_t space = request.find(' ');
             const auto found =
                 replies_.find(request.substr(space + 1, request.find(' ', space + 1) - space - 1));
-            if (found == replies_.end())
-                answer = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n";
-            else
-                answer = found->second.head + "Content-Length: " + std::to_string(found->second.body.size()) +
-                         "\r\nConnection: close\r\n\r\n" + found->second.body;
+            const Reply reply = found == replies_.end() ? Reply("HTTP/1.1 404 Not Found\r\n") : found->second;
+            answer = reply.head + "Content-Length: " + std::to_string(reply.body.size()) +
+                     "\r\nConnection: close\r\n\r\n" + reply.body;
             for (ssize_t n = 0, sent = 0; sent < static_cast<ssize_t>(answer.size()) &&
                                           (n = write(fd, answer.data() + sent, answer.size() - sent)) > 0;)
                 sent += n;

@@ -37,13 +37,6 @@ class ScanRaces : public test::ProgramFixture {
         builder::BuildFromDescription(description, dir_ / "cache");
     }
 
-    bool Scan(test::FaultFileSystem& faults) {
-        Platform().fileSystem = &faults;
-        const bool ok = ProcessAllFiles(state_, inputs_, host_);
-        Platform().fileSystem = nullptr;
-        return ok;
-    }
-
     test::TempDir dir_;
     test::ScriptedDesktop desktop_;
     test::RecordingScanHost host_;
@@ -110,7 +103,9 @@ TEST_F(ScanRaces, FileChangedAtAnyMomentIsNeverDeletedUnlessItMatched) {
                         race.act(file);
                         changed = file;
                     });
-                EXPECT_TRUE(Scan(faults)) << host_.Summary();
+                Platform().fileSystem = &faults;
+                EXPECT_TRUE(ProcessAllFiles(state_, inputs_, host_)) << host_.Summary();
+                Platform().fileSystem = nullptr;
                 if (looks < n) break;
                 if (changed.empty()) continue;
                 ++moments;
