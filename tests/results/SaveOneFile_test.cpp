@@ -56,6 +56,7 @@ class SaveOneFileTest : public SaveFixture {
 struct GoldenCase {
     std::string name;
     std::map<std::string, std::string> fields;  // url, type, local, tree, domain, none, default name
+    std::vector<std::pair<std::string, std::string>> lines;  // in file order
 };
 
 // "\xNN" in a field stands for that byte.
@@ -75,12 +76,13 @@ std::vector<GoldenCase> GoldenCases() {
     std::vector<GoldenCase> cases;
     const fs::path base = fs::path(LOFTWICK_SOURCE_DIR) / "tests/results/golden/SaveOneFile";
     for (const auto& entry : fs::directory_iterator(base)) {
-        GoldenCase c{entry.path().filename().string(), {}};
+        GoldenCase c{entry.path().filename().string(), {}, {}};
         std::ifstream in(entry.path() / "case.txt");
         for (std::string line; std::getline(in, line);) {
             const size_t colon = line.find(": ");
-            if (colon != std::string::npos)
-                c.fields[line.substr(0, colon)] = Unescaped(line.substr(colon + 2));
+            if (colon == std::string::npos || line[0] == '#') continue;
+            c.lines.emplace_back(line.substr(0, colon), Unescaped(line.substr(colon + 2)));
+            c.fields[c.lines.back().first] = c.lines.back().second;
         }
         cases.push_back(c);
     }
@@ -96,6 +98,7 @@ TEST_F(SaveOneFileTest, GoldenCasesLandAtTheirPathInEveryMode) {
     ASSERT_GE(cases.size(), 30u);
     const std::set<std::string> sandboxBefore = Tree(dir_.path());
     for (const GoldenCase& c : cases) {
+        if (c.fields.count("url") == 0) continue;
         const std::string url = c.fields.at("url");
         host_.results.Clear();
         host_.skipPrompt = c.fields.count("default name") > 0;
@@ -121,50 +124,55 @@ TEST_F(SaveOneFileTest, GoldenCasesLandAtTheirPathInEveryMode) {
     EXPECT_NE(desktop_.messages.at(0).text.find("file name: ''"), std::string::npos);
 }
 
-// The root text is trimmed and may end in either separator; an empty one saves below the current
-// directory; an unknown mode (modes are case-sensitive) saves like "none"; no current result saves nothing.
-TEST_F(SaveOneFileTest, RootAndMode) {
-    host_.tempDir = "  " + root() + "  ";
-    EXPECT_EQ(Save("http://h/a.gif", "image/gif"), Out("h/a.gif"));
-    host_.tempDir = root() + "\\";
-    EXPECT_EQ(Save("http://h/b.gif", "image/gif", "Tree"), Out("b.gif"));
-    host_.tempDir = root() + "/new/deeper";
-    EXPECT_EQ(Save("http://h/c.gif", "image/gif"), Out("new/deeper/h/c.gif"));
-    EXPECT_EQ(FilesIn(root()), (std::set<std::string>{"h/a.gif", "b.gif", "new/deeper/h/c.gif"}));
-    dir_.MakeDirs("cwd");
+// A case of saves in sequence: "root:" sets the root text, "folder:" makes a folder below the root first,
+// "save: url | type | mode | expected" saves, "prompt:" is a default-name prompt expected; "after:" lists
+// the whole tree below the root then, each file with the URL whose body it holds. "{out}" is the root, and
+// the current directory.
+TEST_F(SaveOneFileTest, GoldenSequencesLeaveTheirTree) {
     const std::string previous = fs::current_path().string();
-    ASSERT_EQ(chdir((dir_ / "cwd").c_str()), 0);
-    host_.tempDir = "   ";
-    const std::string saved = Save("http://h/a/b.gif", "image/gif");
-    ASSERT_EQ(chdir(previous.c_str()), 0);
-    EXPECT_EQ(saved, "h/a/b.gif");
-    EXPECT_EQ(dir_.ReadFile("cwd/h/a/b.gif"), "body of http://h/a/b.gif");
-    host_.current = 0;
+    int sequences = 0;
+    for (const GoldenCase& c : GoldenCases()) {
+        if (c.fields.count("url") > 0) continue;
+        SCOPED_TRACE(c.name);
+        ++sequences;
+        fs::remove_all(root());
+        dir_.MakeDirs("out");
+        host_.tempDir = root();
+        ASSERT_EQ(chdir(root().c_str()), 0);
+        std::set<std::string> after;
+        std::vector<std::string> prompts;
+        for (auto [key, value] : c.lines) {
+            for (size_t at; (at = value.find("{out}")) != std::string::npos;) value.replace(at, 5, root());
+            std::vector<std::string> part;
+            for (size_t from = 0, bar; from <= value.size(); from = bar + 3) {
+                bar = std::min(value.find(" | ", from), value.size());
+                part.emplace_back(value.substr(from, bar - from));
+            }
+            if (key == "root") {
+                host_.tempDir = value;
+            } else if (key == "folder") {
+                dir_.MakeDirs("out/" + value);
+            } else if (key == "prompt") {
+                prompts.push_back(value);
+            } else if (key == "save") {
+                EXPECT_EQ(Save(part.at(0), part.at(1), part.at(2)), part.at(3)) << value;
+            } else if (key == "after") {
+                after.insert(part[0]);
+                EXPECT_EQ(part.size() > 1 ? Read(part[0]) : "", part.size() > 1 ? "body of " + part[1] : "");
+            }
+        }
+        ASSERT_EQ(chdir(previous.c_str()), 0);
+        EXPECT_EQ(Tree(root()), after);
+        std::vector<std::string> asked;
+        for (const auto& p : desktop_.prompts) asked.push_back(p.prompt);
+        EXPECT_EQ(asked, prompts);
+        desktop_.prompts.clear();
+    }
+    EXPECT_EQ(sequences, 2);
+    EXPECT_TRUE(ReportLocations().empty());
+    host_.current = 0;  // no current result saves nothing
     EXPECT_EQ(SaveOneFile(host_, "tree", true), "");
     EXPECT_TRUE(desktop_.messages.empty());
-}
-
-// A file standing where a folder is needed moves inside under the default name of the object being saved
-// (the parking name and similar names beside it undisturbed); a folder standing at the target gets the
-// default name inside.
-TEST_F(SaveOneFileTest, FilesAndFoldersInTheWay) {
-    Save("proto://server/a.b_tmp", "text/html");
-    EXPECT_EQ(Save("proto://server/a.b", "text/html"), Out("server/a.b"));
-    EXPECT_EQ(Save("proto://server/a.b/c.gif", "image/gif"), Out("server/a.b/c.gif"));
-    ASSERT_EQ(desktop_.prompts.size(), 1u);
-    EXPECT_EQ(desktop_.prompts[0].prompt, Out("server/a.b/") + "\r\nType name for default file: ");
-    EXPECT_EQ(Save("proto://server/a", "text/html"), Out("server/a.html"));
-    EXPECT_EQ(Save("proto://server/a/b.gif", "image/gif"), Out("server/a/b.gif"));
-    dir_.MakeDirs("out/server/x.htm");
-    EXPECT_EQ(Save("proto://server/x.htm", "text/html"), Out("server/x.htm/index.html"));
-    EXPECT_EQ(Tree(root()),
-              (std::set<std::string>{"server/", "server/a.b_tmp", "server/a.b/", "server/a.b/c.gif",
-                                     "server/a.b/index.gif", "server/a.html", "server/a/", "server/a/b.gif",
-                                     "server/x.htm/", "server/x.htm/index.html"}));
-    EXPECT_EQ(Read("server/a.b_tmp"), "body of proto://server/a.b_tmp");
-    EXPECT_EQ(Read("server/a.b/index.gif"), "body of proto://server/a.b");
-    EXPECT_EQ(Read("server/x.htm/index.html"), "body of proto://server/x.htm");
-    EXPECT_TRUE(ReportLocations().empty());
 }
 
 TEST_F(SaveOneFileTest, FailedMoveOfADisplacedFilePutsItBackAndIsReported) {
