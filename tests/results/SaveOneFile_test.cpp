@@ -124,10 +124,11 @@ TEST_F(SaveOneFileTest, GoldenCasesLandAtTheirPathInEveryMode) {
     EXPECT_NE(desktop_.messages.at(0).text.find("file name: ''"), std::string::npos);
 }
 
-// A case of saves in sequence: "root:" sets the root text, "folder:" makes a folder below the root first,
-// "save: url | type | mode | expected" saves, "prompt:" is a default-name prompt expected; "after:" lists
-// the whole tree below the root then, each file with the URL whose body it holds. "{out}" is the root, and
-// the current directory.
+// A case of saves in sequence: "root:" sets the root text, "folder:" makes a folder below the root,
+// "link:" a link there to a file outside it, "fail:" fails that rename from now on; "save: url | type |
+// mode | expected [| keep]" saves (keeping existing files); "prompt:" and "report:" are the default-name
+// prompts and error reports (by location) expected; "after:" lists the whole tree below the root then,
+// each file with the URL whose body it holds. "{out}" is the root, and the current directory.
 TEST_F(SaveOneFileTest, GoldenSequencesLeaveTheirTree) {
     const std::string previous = fs::current_path().string();
     int sequences = 0;
@@ -137,10 +138,12 @@ TEST_F(SaveOneFileTest, GoldenSequencesLeaveTheirTree) {
         ++sequences;
         fs::remove_all(root());
         dir_.MakeDirs("out");
+        dir_.WriteFile("victim", "precious");
         host_.tempDir = root();
+        host_.skipPrompt = false;
         ASSERT_EQ(chdir(root().c_str()), 0);
         std::set<std::string> after;
-        std::vector<std::string> prompts;
+        std::vector<std::string> prompts, reports;
         for (auto [key, value] : c.lines) {
             for (size_t at; (at = value.find("{out}")) != std::string::npos;) value.replace(at, 5, root());
             std::vector<std::string> part;
@@ -152,10 +155,16 @@ TEST_F(SaveOneFileTest, GoldenSequencesLeaveTheirTree) {
                 host_.tempDir = value;
             } else if (key == "folder") {
                 dir_.MakeDirs("out/" + value);
+            } else if (key == "link") {
+                ASSERT_EQ(symlink((dir_ / "victim").c_str(), Out(value).c_str()), 0);
+            } else if (key == "fail") {
+                fs_.FailNth(FsOp::Rename, std::stoi(value), EACCES);
             } else if (key == "prompt") {
                 prompts.push_back(value);
+            } else if (key == "report") {
+                reports.push_back(value);
             } else if (key == "save") {
-                EXPECT_EQ(Save(part.at(0), part.at(1), part.at(2)), part.at(3)) << value;
+                EXPECT_EQ(Save(part.at(0), part.at(1), part.at(2), part.size() < 5), part.at(3)) << value;
             } else if (key == "after") {
                 after.insert(part[0]);
                 EXPECT_EQ(part.size() > 1 ? Read(part[0]) : "", part.size() > 1 ? "body of " + part[1] : "");
@@ -163,40 +172,18 @@ TEST_F(SaveOneFileTest, GoldenSequencesLeaveTheirTree) {
         }
         ASSERT_EQ(chdir(previous.c_str()), 0);
         EXPECT_EQ(Tree(root()), after);
+        EXPECT_EQ(dir_.ReadFile("victim"), "precious");
         std::vector<std::string> asked;
         for (const auto& p : desktop_.prompts) asked.push_back(p.prompt);
         EXPECT_EQ(asked, prompts);
+        EXPECT_EQ(ReportLocations(), reports);
         desktop_.prompts.clear();
+        desktop_.messages.clear();
     }
-    EXPECT_EQ(sequences, 2);
-    EXPECT_TRUE(ReportLocations().empty());
+    EXPECT_EQ(sequences, 4);
     host_.current = 0;  // no current result saves nothing
     EXPECT_EQ(SaveOneFile(host_, "tree", true), "");
     EXPECT_TRUE(desktop_.messages.empty());
-}
-
-TEST_F(SaveOneFileTest, FailedMoveOfADisplacedFilePutsItBackAndIsReported) {
-    Save("proto://server/a.b", "text/html");
-    fs_.FailNth(FsOp::Rename, 2, EACCES);  // the park succeeds, the move into the new folder fails
-    EXPECT_EQ(Save("proto://server/a.b/c.gif", "image/gif"), "");
-    EXPECT_EQ(Tree(root()), (std::set<std::string>{"server/", "server/a.b"}));
-    EXPECT_EQ(Read("server/a.b"), "body of proto://server/a.b");
-    EXPECT_EQ(ReportLocations(), std::vector<std::string>{"frmMain:SaveOneFile"});
-    EXPECT_NE(
-        desktop_.messages.at(0).text.find("Saving file: " + Out("server/a.b/c.gif") + "\r\n mode: tree"),
-        std::string::npos);
-}
-
-// A link at the file name is replaced, not followed, even without overwriting: a link is not a kept copy
-// (links planted where a folder goes, at any moment: SaveFaults).
-TEST_F(SaveOneFileTest, LinkAtTheFileNameIsReplacedNeverFollowed) {
-    dir_.MakeDirs("out/server");
-    dir_.WriteFile("elsewhere/victim", "precious");
-    ASSERT_EQ(symlink((dir_ / "elsewhere/victim").c_str(), Out("server/c.gif").c_str()), 0);
-    EXPECT_EQ(Save("http://server/c.gif", "image/gif", "tree", false), Out("server/c.gif"));
-    EXPECT_EQ(dir_.ReadFile("elsewhere/victim"), "precious");
-    EXPECT_EQ(Read("server/c.gif"), "body of http://server/c.gif");
-    EXPECT_FALSE(fs::is_symlink(Out("server/c.gif")));
 }
 
 TEST_F(SaveOneFileTest, NothingIsEverWrittenOutsideTheRoot) {
