@@ -23,11 +23,6 @@ class ViewCommandsTest : public SaveFixture {
         host_.selectedLine = static_cast<int32_t>(host_.current);
         return object;
     }
-    bool NothingHandedOut() const {
-        return desktop_.openedUrls.empty() && desktop_.browserPages.empty() &&
-               desktop_.openedDocuments.empty() && desktop_.startedPrograms.empty() &&
-               desktop_.clipboard.empty();
-    }
 
     ScopedEnv cache_{"XDG_CACHE_HOME", dir_.path()};
     clsBrowser browser_;
@@ -44,15 +39,17 @@ TEST_F(ViewCommandsTest, WithoutAResultNoCommandDoesAnything) {
         mnuResourceInfo_Click(host_);
         mnuCopyShortcut_Click(host_);
         mnuFileDelete_Click(host_);
-        EXPECT_TRUE(NothingHandedOut());
     }
+    EXPECT_EQ(desktop_.openedUrls.size() + desktop_.browserPages.size() + desktop_.openedDocuments.size() +
+                  desktop_.startedPrograms.size() + desktop_.clipboard.size(),
+              0u);
     EXPECT_EQ(ReportLocations(), (std::vector<std::string>{
                                      "lstStatus_DblClick", "mnuFileOpenText_Click", "mnuResourceInfo_Click",
                                      "frmMain:mnuCopyShortcut_Click", "frmMain:mnuFileDelete_Click"}));
     EXPECT_FALSE(dir_.Exists("loftwick/loftwick_temp.txt"));
 }
 
-TEST_F(ViewCommandsTest, LocalCopyIsSavedOnceAndShownInTheBrowser) {
+TEST_F(ViewCommandsTest, LocalCopyIsSavedOnceAndShownInTheBrowserATextCopyOpensAsDocument) {
     Select("http://www.example.com/dir/page.html", "first");
     mnuFileOpenLocal_Click(host_, browser_);
     const std::string saved = root() + "/www.example.com/dir/page.html";
@@ -64,9 +61,7 @@ TEST_F(ViewCommandsTest, LocalCopyIsSavedOnceAndShownInTheBrowser) {
     EXPECT_EQ(desktop_.browserPages, (std::vector<std::string>{saved, saved}));
     EXPECT_EQ(dir_.ReadFile("out/www.example.com/dir/page.html"), "first");
     EXPECT_TRUE(desktop_.openedDocuments.empty());  // never the generic opener
-}
-
-TEST_F(ViewCommandsTest, TextCopyGoesIntoReservedFilesAndOpensAsDocument) {
+    // The text copy goes into reserved files and opens as a document.
     Select("http://www.example.com/app.exe", "MZ body");
     mnuFileOpenText_Click(host_);
     mnuFileOpenText_Click(host_);
