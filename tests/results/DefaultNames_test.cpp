@@ -1,5 +1,5 @@
-// Names, content types, result numbers and the addresses Open hands on as data
-// (golden/DefaultNames.txt), and the default-name prompt.
+// Names, content types, result numbers and what Open and the other view commands hand the desktop, as data
+// (golden/DefaultNames.txt); the default-name prompt, the resource information and the browser object.
 #include <gtest/gtest.h>
 
 #include "cache/CacheTestKit.h"
@@ -9,6 +9,7 @@
 #include "results/SaveTestSupport.h"
 #include "results/ViewCommands.h"
 #include "results/basDefaultNames.h"
+#include "results/clsBrowser.h"
 
 namespace loftwick::test {
 namespace {
@@ -38,6 +39,32 @@ class DefaultNames : public SaveFixture {
         return "refused";
     }
 
+    // A view command on the only result (or on the line given): what the desktop was handed, paths below
+    // the sandbox beginning "{dir}".
+    std::string View(const std::string& command, const std::vector<std::string>& parts) {
+        host_.results.Clear();
+        Add(parts[0], "text/html", parts[1])->failCopy = parts[1] == "(copy fails)";
+        host_.current = host_.selectedLine = parts[2].empty() ? 1 : std::stoi(parts[2]);
+        if (command == "dblclick") lstStatus_DblClick(host_);
+        if (command == "local") mnuFileOpenLocal_Click(host_, browser_);
+        if (command == "text") mnuFileOpenText_Click(host_);
+        if (command == "info") mnuResourceInfo_Click(host_);
+        if (command == "shortcut") mnuCopyShortcut_Click(host_);
+        if (command == "delete") mnuFileDelete_Click(host_);
+        std::string out;
+        const auto file = [&](const std::string& path) {
+            return "{dir}" + path.substr(dir_.path().size()) + ": " + ReadRealFile(path);
+        };
+        for (const auto& url : desktop_.openedUrls) out += " + url " + url;
+        for (const auto& page : desktop_.browserPages) out += " + browser " + file(page);
+        for (const auto& document : desktop_.openedDocuments) out += " + document " + file(document);
+        for (const auto& program : desktop_.startedPrograms) out += " + program " + program.at(0);
+        for (const auto& text : desktop_.clipboard) out += " + clipboard " + text;
+        for (const auto& location : ReportLocations()) out += " + report " + location;
+        desktop_ = ScriptedDesktop();
+        return out.empty() ? "nothing" : out.substr(3);
+    }
+
     std::string Call(const std::string& call, const std::string& arg) {
         std::vector<std::string> parts;
         for (size_t at = 0;;) {
@@ -58,20 +85,27 @@ class DefaultNames : public SaveFixture {
             return joined;
         }
         if (call == "open") return Open(arg);
+        for (const char* command : {"dblclick", "local", "text", "info", "shortcut", "delete"}) {
+            if (call == command) return View(call, parts);
+        }
         host_.skipPrompt = !parts[2].empty();
         host_.defaultName = parts[2];
         if (call == "default" || call == "checked") return Fix(parts[0], parts[1], call == "checked");
         ADD_FAILURE() << "unknown call " << call;
         return {};
     }
+
+    ScopedEnv cache_{"XDG_CACHE_HOME", dir_.path()};
+    clsBrowser browser_;
 };
 
 TEST_F(DefaultNames, Table) {
     const int rows =
         CheckTable("results/golden/DefaultNames.txt",
                    [&](const std::string& call, const std::string& arg) { return Call(call, arg); });
-    EXPECT_GE(rows, 90);
+    EXPECT_GE(rows, 100);
     EXPECT_TRUE(desktop_.messages.empty());
+    EXPECT_FALSE(dir_.Exists("loftwick/loftwick_temp2.txt")) << "an empty file left by a failed copy";
 }
 
 TEST_F(DefaultNames, PromptOffersTheLastAnswerAndACancelStopsTheQuestions) {
@@ -91,6 +125,47 @@ TEST_F(DefaultNames, PromptOffersTheLastAnswerAndACancelStopsTheQuestions) {
     ASSERT_EQ(desktop_.prompts.size(), 2u);
     EXPECT_EQ(desktop_.prompts[1].defaultText, "default.asp");
     EXPECT_TRUE(host_.skipPrompt);
+}
+
+TEST_F(DefaultNames, ResourceInfoShowsTheStoredMetadata) {
+    auto object =
+        Add("http://www.example.com/caf\xE9.html", "text/html; charset=iso-8859-1", std::string(31, 'c'));
+    object->file = "/cache/www.example.com/3f2a_page.html";
+    object->retrieved = MakeDate(2024, 11, 26, 10, 0, 0);
+    object->modified = MakeDate(2024, 10, 27, 8, 5, 9);
+    object->reportedLength = 4096;
+    mnuResourceInfo_Click(host_);
+    ASSERT_EQ(desktop_.messages.size(), 1u);
+    EXPECT_EQ(desktop_.messages[0].title, "Cached resource info");
+    EXPECT_EQ(desktop_.messages[0].text,
+              "URL: http://www.example.com/caf\xC3\xA9.html\r\n"
+              "Content type: text/html; charset=iso-8859-1\r\n"
+              "Retrieved: 2024-11-26 10:00:00\r\n"
+              "Modified:   2024-10-27 08:05:09\r\n"
+              "Actual content size: 31 bytes\r\n"
+              "Reported size:          4096 bytes\r\n"
+              "Cache file name: 3f2a_page.html");
+}
+
+// Web addresses go to the opener, local pages to a web browser; when none starts, the report names every
+// one tried, and the fallback hands the generic opener a folder, never a saved program.
+TEST_F(DefaultNames, NavigateSendsWebAddressesAndLocalPagesTheirOwnWay) {
+    browser_.Navigate("");
+    browser_.Navigate("https://example.com/", 1);
+    browser_.Navigate(dir_ / "out/page.html", 1);
+    EXPECT_EQ(desktop_.openedUrls, std::vector<std::string>{"https://example.com/"});
+    EXPECT_EQ(desktop_.browserPages, std::vector<std::string>{dir_ / "out/page.html"});
+    desktop_.openSucceeds = false;
+    desktop_.browsersTried = {"w3m", "x-www-browser"};
+    dir_.WriteFile("out/saved.exe", "MZ");
+    browser_.Navigate(dir_ / "out");
+    browser_.Navigate(dir_ / "out/saved.exe");
+    EXPECT_EQ(desktop_.openedDocuments, std::vector<std::string>{dir_ / "out"});
+    EXPECT_TRUE(desktop_.startedPrograms.empty());
+    ASSERT_EQ(ReportLocations(), (std::vector<std::string>{"clsBrowser:Navigate", "clsBrowser:Navigate"}));
+    const std::string& report = desktop_.messages[1].text;
+    EXPECT_NE(report.find("show this address (tried: w3m, x-www-browser)"), std::string::npos) << report;
+    EXPECT_NE(report.find("URL: '" + dir_ / "out/saved.exe" + "'"), std::string::npos) << report;
 }
 
 }  // namespace
