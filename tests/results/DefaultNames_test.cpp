@@ -23,22 +23,6 @@ class DefaultNames : public SaveFixture {
         return FixDefaultName(host_, path, 1, checkExtension);
     }
 
-    // What Open hands on for a result of this address: the web address, never the cached file, or a
-    // refusal with a message naming the address.
-    std::string Open(const std::string& url) {
-        desktop_.openedUrls.clear();
-        Add(url, "text/html");
-        host_.selectedLine = static_cast<int32_t>(host_.current);
-        lstStatus_DblClick(host_);
-        if (!desktop_.browserPages.empty() || !desktop_.openedDocuments.empty()) return "not the opener";
-        if (!desktop_.openedUrls.empty())
-            return desktop_.openedUrls.size() == 1 ? desktop_.openedUrls[0] : "?";
-        if (desktop_.messages.size() != 1 || desktop_.messages[0].text.find(url) == std::string::npos)
-            return "refused without a message naming it";
-        desktop_.messages.clear();
-        return "refused";
-    }
-
     // A view command on the only result (or on the line given): what the desktop was handed, paths below
     // the sandbox beginning "{dir}".
     std::string View(const std::string& command, const std::vector<std::string>& parts) {
@@ -61,6 +45,11 @@ class DefaultNames : public SaveFixture {
         for (const auto& program : desktop_.startedPrograms) out += " + program " + program.at(0);
         for (const auto& text : desktop_.clipboard) out += " + clipboard " + text;
         for (const auto& location : ReportLocations()) out += " + report " + location;
+        for (const auto& message : desktop_.messages) {
+            if (message.text.find("Code module: ") == std::string::npos)
+                out +=
+                    message.text.find(parts[0]) == std::string::npos ? " + message" : " + message naming it";
+        }
         desktop_ = ScriptedDesktop();
         return out.empty() ? "nothing" : out.substr(3);
     }
@@ -84,7 +73,6 @@ class DefaultNames : public SaveFixture {
             for (const std::string& part : SafeNameParts(arg)) joined += (joined.empty() ? "" : "/") + part;
             return joined;
         }
-        if (call == "open") return Open(arg);
         for (const char* command : {"dblclick", "local", "text", "info", "shortcut", "delete"}) {
             if (call == command) return View(call, parts);
         }
