@@ -1,5 +1,5 @@
 // Names, content types, result numbers and what Open and the other view commands hand the desktop, as data
-// (golden/DefaultNames.txt); the default-name prompt, the resource information and the browser object.
+// (golden/DefaultNames.txt); the default-name prompt and the browser object.
 #include <gtest/gtest.h>
 
 #include "cache/CacheTestKit.h"
@@ -27,7 +27,15 @@ class DefaultNames : public SaveFixture {
     // the sandbox beginning "{dir}".
     std::string View(const std::string& command, const std::vector<std::string>& parts) {
         host_.results.Clear();
-        Add(parts[0], "text/html", parts[1])->failCopy = parts[1] == "(copy fails)";
+        const auto object = Add(parts[0], "text/html", parts[1]);
+        object->failCopy = parts[1] == "(copy fails)";
+        if (command == "info") {
+            object->contentType = "text/html; charset=iso-8859-1";
+            object->file = "/cache/www.example.com/3f2a_page.html";
+            object->retrieved = MakeDate(2024, 11, 26, 10, 0, 0);
+            object->modified = MakeDate(2024, 10, 27, 8, 5, 9);
+            object->reportedLength = 4096;
+        }
         host_.current = host_.selectedLine = parts[2].empty() ? 1 : std::stoi(parts[2]);
         if (command == "dblclick") lstStatus_DblClick(host_);
         if (command == "local") mnuFileOpenLocal_Click(host_, browser_);
@@ -46,9 +54,12 @@ class DefaultNames : public SaveFixture {
         for (const auto& text : desktop_.clipboard) out += " + clipboard " + text;
         for (const auto& location : ReportLocations()) out += " + report " + location;
         for (const auto& message : desktop_.messages) {
-            if (message.text.find("Code module: ") == std::string::npos)
-                out +=
-                    message.text.find(parts[0]) == std::string::npos ? " + message" : " + message naming it";
+            std::string text = message.title + ": " + message.text;
+            for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, " / ");
+            if (message.text.find("Code module: ") != std::string::npos) continue;
+            out += command == "info"                          ? " + message " + text
+                   : text.find(parts[0]) == std::string::npos ? " + message"
+                                                              : " + message naming it";
         }
         desktop_ = ScriptedDesktop();
         return out.empty() ? "nothing" : out.substr(3);
@@ -113,26 +124,6 @@ TEST_F(DefaultNames, PromptOffersTheLastAnswerAndACancelStopsTheQuestions) {
     ASSERT_EQ(desktop_.prompts.size(), 2u);
     EXPECT_EQ(desktop_.prompts[1].defaultText, "default.asp");
     EXPECT_TRUE(host_.skipPrompt);
-}
-
-TEST_F(DefaultNames, ResourceInfoShowsTheStoredMetadata) {
-    auto object =
-        Add("http://www.example.com/caf\xE9.html", "text/html; charset=iso-8859-1", std::string(31, 'c'));
-    object->file = "/cache/www.example.com/3f2a_page.html";
-    object->retrieved = MakeDate(2024, 11, 26, 10, 0, 0);
-    object->modified = MakeDate(2024, 10, 27, 8, 5, 9);
-    object->reportedLength = 4096;
-    mnuResourceInfo_Click(host_);
-    ASSERT_EQ(desktop_.messages.size(), 1u);
-    EXPECT_EQ(desktop_.messages[0].title, "Cached resource info");
-    EXPECT_EQ(desktop_.messages[0].text,
-              "URL: http://www.example.com/caf\xC3\xA9.html\r\n"
-              "Content type: text/html; charset=iso-8859-1\r\n"
-              "Retrieved: 2024-11-26 10:00:00\r\n"
-              "Modified:   2024-10-27 08:05:09\r\n"
-              "Actual content size: 31 bytes\r\n"
-              "Reported size:          4096 bytes\r\n"
-              "Cache file name: 3f2a_page.html");
 }
 
 // Web addresses go to the opener, local pages to a web browser; when none starts, the report names every
