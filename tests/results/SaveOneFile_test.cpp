@@ -11,6 +11,7 @@
 #include "results/SaveObjects.h"
 #include "results/SavePath.h"
 #include "results/SaveTestSupport.h"
+#include "support/FaultSweep.h"
 #include "support/TextCodec.h"
 
 namespace loftwick::test {
@@ -18,27 +19,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Everything below a folder, relative, links not followed; a trailing "/" marks a directory, "@" a link.
-std::set<std::string> Tree(const std::string& folder) {
-    std::set<std::string> found;
-    std::error_code ec;
-    if (!fs::exists(fs::symlink_status(folder, ec))) return found;
-    for (auto it = fs::recursive_directory_iterator(folder); it != fs::recursive_directory_iterator(); ++it) {
-        std::string name = it->path().lexically_relative(folder).string();
-        if (it->is_symlink())
-            name += "@";
-        else if (it->is_directory())
-            name += "/";
-        found.insert(name);
-    }
-    return found;
-}
-
-std::set<std::string> FilesIn(const std::string& folder) {
-    std::set<std::string> files;
-    for (const std::string& entry : Tree(folder)) {
-        if (entry.back() != '/') files.insert(entry);
-    }
+// The files below a folder by relative path, each with its content ("-> target" for a link).
+std::map<std::string, std::string> Files(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& [path, file] : SnapshotFolder(folder)) files[path] = file.content;
     return files;
 }
 
@@ -50,7 +34,6 @@ class SaveOneFileTest : public SaveFixture {
         return SaveOneFile(host_, mode, overwrite);
     }
     std::string Out(const std::string& relative) const { return root() + "/" + relative; }
-    std::string Read(const std::string& relative) const { return dir_.ReadFile("out/" + relative); }
 };
 
 struct GoldenCase {
@@ -96,7 +79,7 @@ std::vector<GoldenCase> GoldenCases() {
 TEST_F(SaveOneFileTest, GoldenCasesLandAtTheirPathInEveryMode) {
     const std::vector<GoldenCase> cases = GoldenCases();
     ASSERT_GE(cases.size(), 30u);
-    const std::set<std::string> sandboxBefore = Tree(dir_.path());
+    const auto sandboxBefore = Files(dir_.path());
     for (const GoldenCase& c : cases) {
         if (c.fields.count("url") == 0) continue;
         const std::string url = c.fields.at("url");
@@ -112,10 +95,10 @@ TEST_F(SaveOneFileTest, GoldenCasesLandAtTheirPathInEveryMode) {
             host_.skipPrompt = c.fields.count("default name") > 0;
             const std::string saved = Save(url, c.fields.at("type"), mode);
             EXPECT_EQ(saved, Out(c.fields.at(mode)));
-            EXPECT_EQ(FilesIn(root()), std::set<std::string>{c.fields.at(mode)});
-            EXPECT_EQ(Read(c.fields.at(mode)), "body of " + url);
+            EXPECT_EQ(Files(root()),
+                      (std::map<std::string, std::string>{{c.fields.at(mode), "body of " + url}}));
             fs::remove_all(root());
-            EXPECT_EQ(Tree(dir_.path()), sandboxBefore) << "written outside the root";
+            EXPECT_EQ(Files(dir_.path()), sandboxBefore) << "written outside the root";
         }
     }
     EXPECT_TRUE(ReportLocations().empty());
@@ -127,8 +110,8 @@ TEST_F(SaveOneFileTest, GoldenCasesLandAtTheirPathInEveryMode) {
 // A case of saves in sequence: "root:" sets the root text, "folder:" makes a folder below the root,
 // "link:" a link there to a file outside it, "fail:" fails that rename from now on; "save: url | type |
 // mode | expected [| keep]" saves (keeping existing files); "prompt:" and "report:" are the default-name
-// prompts and error reports (by location) expected; "after:" lists the whole tree below the root then,
-// each file with the URL whose body it holds. "{out}" is the root, and the current directory.
+// prompts and error reports (by location) expected; "after: path | url" lists every file below the root
+// then, with the URL whose body it holds. "{out}" is the root, and the current directory.
 TEST_F(SaveOneFileTest, GoldenSequencesLeaveTheirTree) {
     const std::string previous = fs::current_path().string();
     int sequences = 0;
@@ -142,7 +125,7 @@ TEST_F(SaveOneFileTest, GoldenSequencesLeaveTheirTree) {
         host_.tempDir = root();
         host_.skipPrompt = false;
         ASSERT_EQ(chdir(root().c_str()), 0);
-        std::set<std::string> after;
+        std::map<std::string, std::string> after;
         std::vector<std::string> prompts, reports;
         for (auto [key, value] : c.lines) {
             for (size_t at; (at = value.find("{out}")) != std::string::npos;) value.replace(at, 5, root());
@@ -166,12 +149,11 @@ TEST_F(SaveOneFileTest, GoldenSequencesLeaveTheirTree) {
             } else if (key == "save") {
                 EXPECT_EQ(Save(part.at(0), part.at(1), part.at(2), part.size() < 5), part.at(3)) << value;
             } else if (key == "after") {
-                after.insert(part[0]);
-                EXPECT_EQ(part.size() > 1 ? Read(part[0]) : "", part.size() > 1 ? "body of " + part[1] : "");
+                after[part.at(0)] = "body of " + part.at(1);
             }
         }
         ASSERT_EQ(chdir(previous.c_str()), 0);
-        EXPECT_EQ(Tree(root()), after);
+        EXPECT_EQ(Files(root()), after);
         EXPECT_EQ(dir_.ReadFile("victim"), "precious");
         std::vector<std::string> asked;
         for (const auto& p : desktop_.prompts) asked.push_back(p.prompt);
@@ -194,7 +176,7 @@ TEST_F(SaveOneFileTest, NothingIsEverWrittenOutsideTheRoot) {
     }
     ASSERT_GE(hostile.size(), 25u);
     dir_.WriteFile("sentinel", "unchanged");
-    const std::set<std::string> before = Tree(dir_.path());
+    const auto before = Files(dir_.path());
     for (const std::string mode : {"tree", "domain", "none"}) {
         for (const std::string& url : hostile) {
             SCOPED_TRACE(mode + " " + url);
@@ -204,13 +186,13 @@ TEST_F(SaveOneFileTest, NothingIsEverWrittenOutsideTheRoot) {
         }
     }
     // The sandbox apart from the root.
-    auto outside = [](std::set<std::string> entries) {
-        std::erase_if(entries, [](const std::string& p) { return p.rfind("out/", 0) == 0; });
+    auto outside = [](std::map<std::string, std::string> entries) {
+        std::erase_if(entries, [](const auto& entry) { return entry.first.rfind("out/", 0) == 0; });
         return entries;
     };
-    EXPECT_EQ(outside(Tree(dir_.path())), outside(before));
+    EXPECT_EQ(outside(Files(dir_.path())), outside(before));
     EXPECT_EQ(dir_.ReadFile("sentinel"), "unchanged");
-    for (const std::string& entry : Tree(root())) {
+    for (const auto& [entry, content] : Files(root())) {
         for (const auto& part : fs::path(entry)) {
             EXPECT_NE(part, "..") << entry;
             EXPECT_NE(part, ".") << entry;
