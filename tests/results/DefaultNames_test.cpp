@@ -1,5 +1,5 @@
-// Names, content types, result numbers and what Open and the other view commands hand the desktop, as data
-// (golden/DefaultNames.txt); the default-name prompt and the browser object.
+// Names, content types, result numbers, the default-name prompt and what Open and the other view commands
+// hand the desktop, as data (golden/DefaultNames.txt); the browser object.
 #include <gtest/gtest.h>
 
 #include "cache/CacheTestKit.h"
@@ -21,6 +21,11 @@ class DefaultNames : public SaveFixture {
         host_.results.Clear();
         Add("http://server/any", contentType);
         return FixDefaultName(host_, path, 1, checkExtension);
+    }
+
+    static std::string Flat(std::string text) {
+        for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, " / ");
+        return text;
     }
 
     // A view command on the only result (or on the line given): what the desktop was handed, paths below
@@ -54,8 +59,7 @@ class DefaultNames : public SaveFixture {
         for (const auto& text : desktop_.clipboard) out += " + clipboard " + text;
         for (const auto& location : ReportLocations()) out += " + report " + location;
         for (const auto& message : desktop_.messages) {
-            std::string text = message.title + ": " + message.text;
-            for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, " / ");
+            const std::string text = Flat(message.title + ": " + message.text);
             if (message.text.find("Code module: ") != std::string::npos) continue;
             out += command == "info"                          ? " + message " + text
                    : text.find(parts[0]) == std::string::npos ? " + message"
@@ -87,6 +91,16 @@ class DefaultNames : public SaveFixture {
         for (const char* command : {"dblclick", "local", "text", "info", "shortcut", "delete"}) {
             if (call == command) return View(call, parts);
         }
+        if (call == "asked") {
+            if (!parts[2].empty()) desktop_.inputAnswers = {parts[2]};
+            std::string name = Fix(parts[0], parts[1]);
+            for (const auto& p : desktop_.prompts) {
+                name += " + asked \"" + Flat(p.prompt) + "\" offering " + p.defaultText +
+                        (p.title == Program().AppTitle ? "" : " titled " + p.title);
+            }
+            desktop_.prompts.clear();
+            return name + (host_.skipPrompt ? ", skipped from now" : "");
+        }
         host_.skipPrompt = !parts[2].empty();
         host_.defaultName = parts[2];
         if (call == "default" || call == "checked") return Fix(parts[0], parts[1], call == "checked");
@@ -99,31 +113,17 @@ class DefaultNames : public SaveFixture {
 };
 
 TEST_F(DefaultNames, Table) {
-    const int rows =
-        CheckTable("results/golden/DefaultNames.txt",
-                   [&](const std::string& call, const std::string& arg) { return Call(call, arg); });
+    const int rows = CheckTable(
+        "results/golden/DefaultNames.txt",
+        [&](const std::string& call, const std::string& arg) { return Call(call, arg); },
+        [&](const std::string& stored) {  // "stored NAME"
+            host_.defaultName = stored.substr(7);
+            host_.skipPrompt = false;
+            desktop_.prompts.clear();
+        });
     EXPECT_GE(rows, 100);
     EXPECT_TRUE(desktop_.messages.empty());
     EXPECT_FALSE(dir_.Exists("loftwick/loftwick_temp2.txt")) << "an empty file left by a failed copy";
-}
-
-TEST_F(DefaultNames, PromptOffersTheLastAnswerAndACancelStopsTheQuestions) {
-    host_.defaultName = "index.htm";
-    desktop_.inputAnswers = {std::string("default.asp")};
-    EXPECT_EQ(Fix("server\\dir\\", "image/gif"), "server\\dir\\default.gif");
-    ASSERT_EQ(desktop_.prompts.size(), 1u);
-    EXPECT_EQ(desktop_.prompts[0].prompt, "server\\dir\\\r\nType name for default file: ");
-    EXPECT_EQ(desktop_.prompts[0].title, Program().AppTitle);
-    EXPECT_EQ(desktop_.prompts[0].defaultText, "index.htm");
-    EXPECT_EQ(host_.defaultName, "default.asp");
-    EXPECT_FALSE(host_.skipPrompt);
-    // Not skipped, so the next directory asks again, offering the last answer; cancelled, the stored
-    // name still serves and the questions stop.
-    EXPECT_EQ(Fix("server\\other\\", "text/html"), "server\\other\\default.html");
-    EXPECT_EQ(Fix("server\\third\\", "text/html"), "server\\third\\default.html");
-    ASSERT_EQ(desktop_.prompts.size(), 2u);
-    EXPECT_EQ(desktop_.prompts[1].defaultText, "default.asp");
-    EXPECT_TRUE(host_.skipPrompt);
 }
 
 // Web addresses go to the opener, local pages to a web browser; when none starts, the report names every

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <set>
 
 #include "results/FixNameForLocal.h"
 #include "results/SaveObjects.h"
