@@ -30,6 +30,7 @@ struct ObjectSpec {
     std::string name = "3f2a_page.html";  // file name (WinProxy) or base name (WinGate)
     std::string contentType = "text/html";
     std::optional<uint64_t> reportedLength;  // unset: the content's size
+    std::vector<std::string> headerLines;    // WinProxy: more lines of the header block
     builder::Content content = builder::Content::Bytes("<html>the cached content</html>");
     builder::FileStamp stamp;
     builder::LineBreak lineBreak = builder::LineBreak::CrLf;  // WinProxy: of the header block
@@ -93,6 +94,7 @@ struct WinProxyKit {
         o.Header("Content-Type", desc.contentType);
         o.Header("Content-Length", std::to_string(desc.reportedLength.value_or(desc.content.Size())));
         o.Header("Last-Modified", builder::HttpDate(kTestEpochSeconds - 40 * kDay));
+        for (const std::string& line : desc.headerLines) o.headerLines.push_back(line);
         o.content = desc.content;
         o.stamp = desc.stamp;
         o.lineBreak = desc.lineBreak;

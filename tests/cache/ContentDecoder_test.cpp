@@ -86,21 +86,17 @@ TEST_F(CacheFixture, DecoderMatrix) {
         missed("decompression bomb", bomb, {"NOWHERE"}, 0),
         missed("bomb in a sparse file", bomb, {"NOWHERE"}, apparent),
     };
-    builder::WinProxyCache cache(root_ / "cache");
+    WinProxyKit kit(root_.path());
     int objects = 0;
     const auto check = [&](const Row& row) {
         SCOPED_TRACE(row.name);
-        builder::WinProxyObject o;
-        o.host = "www.example.com";
-        o.fileName = "1a2b_page" + std::to_string(++objects) + ".html";
-        o.url = "http://www.example.com/page.html";
-        o.Header("Content-Type", "text/html");
-        for (const std::string& line : row.headers) o.headerLines.push_back(line);
+        ObjectSpec o;
+        o.name = "1a2b_page" + std::to_string(++objects) + ".html";
+        o.headerLines = row.headers;
         o.content = row.sparseSize
                         ? Content::Sized(row.sparseSize, builder::Fill::Sparse).Patch(0, row.stored)
                         : Content::Bytes(row.stored);
-        auto object = NewCacheObject(1);
-        object->setFileName(cache.Add(o));
+        const auto object = Bind(kit, o);
         const std::string copy = "copy" + std::to_string(objects);
         EXPECT_TRUE(object->FileCopy(root_ / copy));
         EXPECT_EQ(root_.ReadFile(copy), row.decoded ? text : o.content.Slice(0, o.content.Size()));
