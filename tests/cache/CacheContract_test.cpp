@@ -29,7 +29,7 @@ class CacheContract : public CacheFixture {
 using Formats = ::testing::Types<WinProxyKit, WinGateKit>;
 TYPED_TEST_SUITE(CacheContract, Formats);
 
-TYPED_TEST(CacheContract, BindingReadsTheStoredMetadata) {
+TYPED_TEST(CacheContract, BindingReadsTheStoredMetadataOfThisVeryFile) {
     ObjectSpec desc;
     desc.reportedLength = 4096;
     const auto object = Bind(this->kit_, desc);
@@ -42,6 +42,16 @@ TYPED_TEST(CacheContract, BindingReadsTheStoredMetadata) {
             (TypeParam::kProxyType == 2 ? "www.example.com\n" : "\n"));
     EXPECT_EQ(object->AgeRetrieved(), 10);
     EXPECT_TRUE(object->StillSameFile());
+    // Not once the file is replaced (the replacement exists before the old file goes, so it cannot reuse
+    // the old inode) or gone.
+    this->root_.WriteFile("newcomer", "another file");
+    fs::rename(this->root_ / "newcomer", object->fileName());
+    EXPECT_FALSE(object->StillSameFile());
+    const auto again = BindWritten(this->kit_, desc);
+    ASSERT_TRUE(again->StillSameFile());
+    fs::remove(again->fileName());
+    EXPECT_FALSE(again->StillSameFile());
+    EXPECT_FALSE(BindWritten(this->kit_, desc)->StillSameFile());
 
     desc.name = "4444_missing.html";  // never written: unbound, and no report
     EXPECT_EQ(BindWritten(this->kit_, desc)->fileName(), "");
@@ -81,22 +91,6 @@ TYPED_TEST(CacheContract, SymbolicLinkInPlaceOfTheCacheFileIsNeverFollowed) {
     EXPECT_EQ(BindWritten(this->kit_, desc)->fileName(), "");
     ASSERT_EQ(this->ReportCount(), reports + 1);
     EXPECT_NE(this->desktop_.messages.back().text.find(path), std::string::npos);
-}
-
-TYPED_TEST(CacheContract, StillSameFileTurnsFalseOnceTheFileIsReplacedOrGone) {
-    ObjectSpec desc;
-    const auto object = Bind(this->kit_, desc);
-    ASSERT_TRUE(object->StillSameFile());
-    // The replacement exists before the old file goes, so it cannot reuse the old inode.
-    this->root_.WriteFile("newcomer", "another file");
-    fs::rename(this->root_ / "newcomer", object->fileName());
-    EXPECT_FALSE(object->StillSameFile());
-
-    const auto again = BindWritten(this->kit_, desc);
-    ASSERT_TRUE(again->StillSameFile());
-    fs::remove(again->fileName());
-    EXPECT_FALSE(again->StillSameFile());
-    EXPECT_FALSE(BindWritten(this->kit_, desc)->StillSameFile());
 }
 
 TYPED_TEST(CacheContract, FixFileTimeSetsTheWriteTimeAndSetFileTTLTheCreationTimeEachAlone) {

@@ -30,22 +30,6 @@ TEST_F(SaveFixture, EveryResultIsSavedWithProgressAndASummary) {
     EXPECT_FALSE(desktop_.busyChanges.back());
 }
 
-TEST_F(SaveFixture, PromptSkippedBeforeIsAskedAgainOnceForTheWholeRun) {
-    host_.skipPrompt = true;
-    Add("http://h/a/", "text/html");
-    Add("http://h/b/", "text/html");
-    Add("http://h/c/", "image/gif");
-
-    mnuSaveTreeAll_Click(host_);
-
-    // The first directory asks; its cancel stops the questions for the rest of the run.
-    EXPECT_EQ(desktop_.prompts.size(), 1u);
-    EXPECT_TRUE(host_.skipPrompt);
-    EXPECT_TRUE(dir_.Exists("out/h/a/index.html"));
-    EXPECT_TRUE(dir_.Exists("out/h/b/index.html"));
-    EXPECT_TRUE(dir_.Exists("out/h/c/index.gif"));
-}
-
 // While events run: a second Save All only beeps; results cleared count as failures.
 TEST_F(SaveFixture, WhileEventsRun) {
     Add("http://h/1.gif", "image/gif");

@@ -107,8 +107,9 @@ TEST_F(SaveOneFileTest, GoldenCasesLandAtTheirPathInEveryMode) {
 }
 
 // A case of saves in sequence: "root:" sets the root text, "folder:" makes a folder below the root,
-// "link:" a link there to a file outside it, "fail:" fails that rename from now on; "save: url | type |
-// mode | expected [| keep]" saves (keeping existing files); "prompt:" and "report:" are the default-name
+// "link:" a link there to a file outside it, "fail:" fails that rename from now on, "skipped:" skips the
+// default-name prompt; "save: url | type | mode | expected [| keep]" saves (keeping existing files), "add:
+// url | type" adds a result and "save all: tree" saves them all; "prompt:" and "report:" are the default-name
 // prompts and error reports (by location) expected; "after: path | url" lists every file below the root
 // then, with the URL whose body it holds. "{out}" is the root, and the current directory.
 TEST_F(SaveOneFileTest, GoldenSequencesLeaveTheirTree) {
@@ -123,6 +124,7 @@ TEST_F(SaveOneFileTest, GoldenSequencesLeaveTheirTree) {
         dir_.WriteFile("victim", "precious");
         host_.tempDir = root();
         host_.skipPrompt = false;
+        host_.results.Clear();
         ASSERT_EQ(chdir(root().c_str()), 0);
         std::map<std::string, std::string> after;
         std::vector<std::string> prompts, reports;
@@ -145,6 +147,12 @@ TEST_F(SaveOneFileTest, GoldenSequencesLeaveTheirTree) {
                 prompts.push_back(value);
             } else if (key == "report") {
                 reports.push_back(value);
+            } else if (key == "skipped") {
+                host_.skipPrompt = true;
+            } else if (key == "add") {
+                Add(part.at(0), part.at(1), "body of " + part.at(0));
+            } else if (key == "save all") {
+                mnuSaveTreeAll_Click(host_);
             } else if (key == "save") {
                 EXPECT_EQ(Save(part.at(0), part.at(1), part.at(2), part.size() < 5), part.at(3)) << value;
             } else if (key == "after") {
@@ -161,7 +169,7 @@ TEST_F(SaveOneFileTest, GoldenSequencesLeaveTheirTree) {
         desktop_.prompts.clear();
         desktop_.messages.clear();
     }
-    EXPECT_EQ(sequences, 4);
+    EXPECT_EQ(sequences, 5);
     host_.current = 0;  // no current result saves nothing
     EXPECT_EQ(SaveOneFile(host_, "tree", true), "");
     EXPECT_TRUE(desktop_.messages.empty());
