@@ -16,7 +16,6 @@
 #include "cachebuilder/WinGateBuilder.h"
 #include "cachebuilder/WinProxyBuilder.h"
 #include "support/FileTimeUtils.h"
-#include "support/PosixFileSystem.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TableCheck.h"
 #include "support/TestEnv.h"
@@ -24,8 +23,6 @@
 namespace loftwick::test {
 
 inline constexpr int64_t kDay = 86400;
-// The fixture's clock stands at 2024-12-06 10:00:00 UTC; tests run with TZ=UTC.
-inline constexpr int64_t kNow = 1733479200;
 
 // One cached object as a test describes it, whatever the format: http://www.example.com/dir/page.html,
 // retrieved 10 days and modified 40 days before the fixture's clock.
@@ -33,6 +30,7 @@ struct ObjectSpec {
     std::string name = "3f2a_page.html";  // file name (WinProxy) or base name (WinGate)
     std::string contentType = "text/html";
     std::optional<uint64_t> reportedLength;  // unset: the content's size
+    std::vector<std::string> headerLines;    // WinProxy: more lines of the header block
     builder::Content content = builder::Content::Bytes("<html>the cached content</html>");
     builder::FileStamp stamp;
     builder::LineBreak lineBreak = builder::LineBreak::CrLf;  // WinProxy: of the header block
@@ -70,9 +68,6 @@ class CacheFixture : public ProgramFixture {
         struct stat st {};
         return ::lstat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_mtim.tv_sec) : -1;
     }
-    static int64_t CreationTimeOf(const std::string& path) {
-        return PosixFileSystem().GetCreationTime(path)->seconds;
-    }
 
     ScriptedDesktop desktop_;
     TempDir root_;
@@ -95,10 +90,11 @@ struct WinProxyKit {
         o.host = "www.example.com";
         o.fileName = desc.name;
         o.url = "http://www.example.com/dir/page.html";
-        o.Header("Date", builder::HttpDate(kNow - 10 * kDay));
+        o.Header("Date", builder::HttpDate(kTestEpochSeconds - 10 * kDay));
         o.Header("Content-Type", desc.contentType);
         o.Header("Content-Length", std::to_string(desc.reportedLength.value_or(desc.content.Size())));
-        o.Header("Last-Modified", builder::HttpDate(kNow - 40 * kDay));
+        o.Header("Last-Modified", builder::HttpDate(kTestEpochSeconds - 40 * kDay));
+        for (const std::string& line : desc.headerLines) o.headerLines.push_back(line);
         o.content = desc.content;
         o.stamp = desc.stamp;
         o.lineBreak = desc.lineBreak;
@@ -124,8 +120,8 @@ struct WinGateKit {
         builder::WinGateRecord r;
         r.url = "www.example.com/dir/page.html";
         r.baseName = desc.name;
-        r.retrieved = static_cast<uint32_t>(kNow - 10 * kDay);
-        r.modified = static_cast<uint32_t>(kNow - 40 * kDay);
+        r.retrieved = static_cast<uint32_t>(kTestEpochSeconds - 10 * kDay);
+        r.modified = static_cast<uint32_t>(kTestEpochSeconds - 40 * kDay);
         r.contentType = desc.contentType;
         r.contentLength = desc.reportedLength.value_or(desc.content.Size());
         return r;

@@ -45,85 +45,58 @@ TEST_F(CacheFixture, DecoderMatrix) {
     ASSERT_GT(DecodedSizeLimit(apparent), uint64_t{80} << 20);
     std::string sevenHundred = "Content-Encoding: gzip";
     for (int i = 1; i < 700; ++i) sevenHundred += ", gzip";
-    const std::vector<std::string> raw = {"RAWMARK"};
-    const Row rows[] = {
-        {"gzip", {"Content-Encoding: gzip"}, gzip, true},
-        {"two gzip members",
-         {"Content-Encoding: x-gzip"},
-         builder::Gzip(text.substr(0, 9000)) + builder::Gzip(text.substr(9000)),
-         true},
-        {"zlib deflate", {"Content-Encoding: deflate"}, builder::ZlibDeflate(text), true},
-        {"raw deflate", {"Content-Encoding: Deflate"}, builder::RawDeflate(text), true},
-        {"brotli", {"Content-Encoding: br"}, builder::Brotli(text), true},
-        {"chunked", {"Transfer-Encoding: chunked"}, builder::Chunked(text, 1000), true},
-        {"chunked around gzip",
-         {"Content-Encoding: gzip", "Transfer-Encoding: chunked"},
-         builder::Chunked(gzip, 777),
-         true},
-        {"two header lines, undone last first",
-         {"Content-Encoding: gzip", "Content-Encoding: br"},
-         builder::Brotli(gzip),
-         true},
-        {"eight codings, the most undone",
-         {"Content-Encoding: gzip, gzip, gzip, gzip, gzip, gzip, gzip", "Transfer-Encoding: chunked"},
-         builder::Chunked(Nested(text, 7), 500),
-         true},
-        // Deeper than any server goes: used as stored, whatever the layers hold, on a bounded stack.
-        {"nine codings",
-         {"Content-Encoding: gzip, gzip, gzip, gzip, gzip, gzip, gzip, gzip, gzip"},
-         Nested("RAWMARK", 9) + " RAWMARK",
-         false,
-         true,
-         raw},
-        {"seven hundred codings", {sevenHundred}, Nested("RAWMARK", 700) + " RAWMARK", false, true, raw},
-        {"gzip cut short",
-         {"Content-Encoding: gzip"},
-         gzip.substr(0, gzip.size() / 2) + " RAWMARK",
-         false,
-         true,
-         raw},
-        {"not gzip at all", {"Content-Encoding: gzip"}, "<html>plain RAWMARK text</html>", false, true, raw},
-        {"brotli garbage", {"Content-Encoding: br"}, std::string(100, '\xff') + "RAWMARK", false, true, raw},
-        {"chunk size not hex",
-         {"Transfer-Encoding: chunked"},
-         "zz\r\nRAWMARK\r\n0\r\n\r\n",
-         false,
-         true,
-         raw},
-        // Words found before the damage stay found: the first is, the second nowhere.
-        {"gzip cut near the end",
-         {"Content-Encoding: gzip"},
-         gzip.substr(0, gzip.size() - 12),
-         false,
-         true,
-         {"STRADDLE", "NOWHERE"},
-         false},
-        {"unknown coding", {"Content-Encoding: compress"}, "compressed?", false, false, {"compressed"}},
-        {"decompression bomb", {"Content-Encoding: gzip"}, bomb, false, true, {"NOWHERE"}, false},
-        {"bomb in a sparse file",
-         {"Content-Encoding: gzip"},
-         bomb,
-         false,
-         true,
-         {"NOWHERE"},
-         false,
-         apparent},
+    // Decoded; damaged: the stored bytes, marked, and the words in them found; gzip damaged, the words
+    // missed.
+    const auto decoded = [](std::string name, std::vector<std::string> headers, std::string stored) {
+        return Row{name, headers, stored, true};
     };
-    builder::WinProxyCache cache(root_ / "cache");
+    const auto damaged = [](std::string name, std::string coding, std::string stored) {
+        return Row{name, {coding}, stored, false, true, {"RAWMARK"}};
+    };
+    const auto missed = [](std::string name, std::string stored, std::vector<std::string> words,
+                           uint64_t sparse) {
+        return Row{name, {"Content-Encoding: gzip"}, stored, false, true, words, false, sparse};
+    };
+    const Row rows[] = {
+        decoded("gzip", {"Content-Encoding: gzip"}, gzip),
+        decoded("two gzip members", {"Content-Encoding: x-gzip"},
+                builder::Gzip(text.substr(0, 9000)) + builder::Gzip(text.substr(9000))),
+        decoded("zlib deflate", {"Content-Encoding: deflate"}, builder::ZlibDeflate(text)),
+        decoded("raw deflate", {"Content-Encoding: Deflate"}, builder::RawDeflate(text)),
+        decoded("brotli", {"Content-Encoding: br"}, builder::Brotli(text)),
+        decoded("chunked", {"Transfer-Encoding: chunked"}, builder::Chunked(text, 1000)),
+        decoded("chunked around gzip", {"Content-Encoding: gzip", "Transfer-Encoding: chunked"},
+                builder::Chunked(gzip, 777)),
+        decoded("two header lines, undone last first", {"Content-Encoding: gzip", "Content-Encoding: br"},
+                builder::Brotli(gzip)),
+        decoded("eight codings, the most undone",
+                {"Content-Encoding: gzip, gzip, gzip, gzip, gzip, gzip, gzip", "Transfer-Encoding: chunked"},
+                builder::Chunked(Nested(text, 7), 500)),
+        // Deeper than any server goes: used as stored, whatever the layers hold, on a bounded stack.
+        damaged("nine codings", "Content-Encoding: gzip, gzip, gzip, gzip, gzip, gzip, gzip, gzip, gzip",
+                Nested("RAWMARK", 9) + " RAWMARK"),
+        damaged("seven hundred codings", sevenHundred, Nested("RAWMARK", 700) + " RAWMARK"),
+        damaged("gzip cut short", "Content-Encoding: gzip", gzip.substr(0, gzip.size() / 2) + " RAWMARK"),
+        damaged("not gzip at all", "Content-Encoding: gzip", "<html>plain RAWMARK text</html>"),
+        damaged("brotli garbage", "Content-Encoding: br", std::string(100, '\xff') + "RAWMARK"),
+        damaged("chunk size not hex", "Transfer-Encoding: chunked", "zz\r\nRAWMARK\r\n0\r\n\r\n"),
+        // Words found before the damage stay found: the first is, the second nowhere.
+        missed("gzip cut near the end", gzip.substr(0, gzip.size() - 12), {"STRADDLE", "NOWHERE"}, 0),
+        {"unknown coding", {"Content-Encoding: compress"}, "compressed?", false, false, {"compressed"}},
+        missed("decompression bomb", bomb, {"NOWHERE"}, 0),
+        missed("bomb in a sparse file", bomb, {"NOWHERE"}, apparent),
+    };
+    WinProxyKit kit(root_.path());
     int objects = 0;
     const auto check = [&](const Row& row) {
         SCOPED_TRACE(row.name);
-        builder::WinProxyObject o;
-        o.host = "www.example.com";
-        o.fileName = "1a2b_page" + std::to_string(++objects) + ".html";
-        o.url = "http://www.example.com/page.html";
-        o.Header("Content-Type", "text/html");
-        for (const std::string& line : row.headers) o.headerLines.push_back(line);
+        ObjectSpec o;
+        o.name = "1a2b_page" + std::to_string(++objects) + ".html";
+        o.headerLines = row.headers;
         o.content = row.sparseSize
                         ? Content::Sized(row.sparseSize, builder::Fill::Sparse).Patch(0, row.stored)
                         : Content::Bytes(row.stored);
-        auto object = NewCacheObject(1);
-        object->setFileName(cache.Add(o));
+        const auto object = Bind(kit, o);
         const std::string copy = "copy" + std::to_string(objects);
         EXPECT_TRUE(object->FileCopy(root_ / copy));
         EXPECT_EQ(root_.ReadFile(copy), row.decoded ? text : o.content.Slice(0, o.content.Size()));

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "cache/CacheTestKit.h"
+#include "support/TextCodec.h"
 
 namespace loftwick::test {
 namespace {
@@ -19,13 +20,10 @@ namespace fs = std::filesystem;
 const fs::path kGolden = fs::path(LOFTWICK_SOURCE_DIR) / "tests/cache/golden";
 
 // Bytes as text: printable ASCII as it is, the rest as \xNN.
-inline std::string Escaped(const std::string& bytes) {
+std::string Escaped(const std::string& bytes) {
     std::string out;
-    for (const unsigned char c : bytes) {
-        char hex[5];
-        std::snprintf(hex, sizeof hex, "\\x%02X", c);
-        out += c >= 0x20 && c < 0x7F && c != '\\' ? std::string(1, static_cast<char>(c)) : hex;
-    }
+    for (const char c : bytes)
+        out += c >= 0x20 && c < 0x7F && c != '\\' ? std::string(1, c) : "\\x" + HexOf({&c, 1});
     return out;
 }
 

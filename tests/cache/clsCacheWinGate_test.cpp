@@ -13,21 +13,10 @@ namespace {
 
 using builder::WinGateRecord;
 
-class WinGateObjectTest : public CacheFixture {
-  protected:
-    static std::shared_ptr<clsCacheWinGate> Take(const std::string& bytes, bool* ok = nullptr) {
-        auto object = std::make_shared<clsCacheWinGate>();
-        const bool taken = object->TakeMetadata(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-        if (ok) *ok = taken;
-        return object;
-    }
-
-    WinGateKit kit_{root_.path()};
-};
-
 // One record per row, bound by a fresh object: the facts it must tell (besides those of the plain record,
 // which the first row lists).
-TEST_F(WinGateObjectTest, RecordsReadFieldByField) {
+TEST_F(CacheFixture, WinGateRecordsReadFieldByField) {
+    WinGateKit kit(root_.path());
     const auto edited = [](std::function<void(WinGateRecord&)> edit) {
         WinGateRecord r = WinGateKit::RecordOf({});
         edit(r);
@@ -86,16 +75,17 @@ TEST_F(WinGateObjectTest, RecordsReadFieldByField) {
          {"name=http://www.example.com/dir/page.html", "length=31", "actual=0", "file=", "ok=1",
           "reports=0"}},
     };
-    kit_.Write({});
+    kit.Write({});
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         ScopedTimeZone zone(row.zone);
         const size_t reportsBefore = ReportCount();
-        bool ok = false;
-        const auto object = Take(row.bytes, &ok);
+        const auto object = std::make_shared<clsCacheWinGate>();
+        const bool ok =
+            object->TakeMetadata(reinterpret_cast<const uint8_t*>(row.bytes.data()), row.bytes.size());
         const std::string file = object->fileName();
         const std::string facts = "\n" + FactsOf(*object) + "ok=" + (ok ? "1" : "0") + "\nfile=" +
-                                  file.substr(std::min(file.size(), kit_.cache.CacheDir().size())) +
+                                  file.substr(std::min(file.size(), kit.cache.CacheDir().size())) +
                                   "\nreports=" + std::to_string(ReportCount() - reportsBefore) + "\n";
         for (const std::string& fact : row.facts)
             EXPECT_NE(facts.find("\n" + fact + "\n"), std::string::npos) << fact << facts;
@@ -103,25 +93,27 @@ TEST_F(WinGateObjectTest, RecordsReadFieldByField) {
 }
 
 // Each record starts from nothing; binding by path keeps the record's fields.
-TEST_F(WinGateObjectTest, EachRecordStartsFromNothingAndAPathKeepsTheRecord) {
+TEST_F(CacheFixture, WinGateRecordStartsFromNothingAndAPathKeepsTheRecord) {
+    WinGateKit kit(root_.path());
     ObjectSpec other;
     other.name = "OTHER";
     other.content = builder::Content::Bytes("12345");
-    kit_.Write(other);
+    kit.Write(other);
     WinGateRecord second = WinGateKit::RecordOf({});
     second.baseName = "GONE";
     second.url = "other.example.org/x";
     second.contentType = "image/gif";
     const std::string bytes = builder::EncodeRecord(second);
-    auto object = Bind(kit_, {});
+    auto object = Bind(kit, {}), fresh = NewCacheObject(2);
     EXPECT_TRUE(object->TakeMetadata(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
-    EXPECT_EQ(FactsOf(*object), FactsOf(*Take(bytes)));
+    fresh->TakeMetadata(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    EXPECT_EQ(FactsOf(*object), FactsOf(*fresh));
     EXPECT_EQ(object->fileName(), "");
 
-    object->setFileName(kit_.PathOf(other));
+    object->setFileName(kit.PathOf(other));
     EXPECT_EQ(object->ContentLenActual(), 5);
     EXPECT_EQ(object->ObjectName(), "http://other.example.org/x");
-    object->setFileName(kit_.cache.ContentPath("NOWHERE"));
+    object->setFileName(kit.cache.ContentPath("NOWHERE"));
     EXPECT_EQ(object->fileName(), "");
     EXPECT_EQ(object->ContentType(), "image/gif");
 }

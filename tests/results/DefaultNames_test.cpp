@@ -1,5 +1,5 @@
-// Names, content types, result numbers and the addresses Open hands on as data
-// (golden/DefaultNames.txt), and the default-name prompt.
+// Names, content types, result numbers, the default-name prompt and what Open and the other view commands
+// hand the desktop, as data (golden/DefaultNames.txt); the browser object.
 #include <gtest/gtest.h>
 
 #include "cache/CacheTestKit.h"
@@ -9,6 +9,7 @@
 #include "results/SaveTestSupport.h"
 #include "results/ViewCommands.h"
 #include "results/basDefaultNames.h"
+#include "results/clsBrowser.h"
 
 namespace loftwick::test {
 namespace {
@@ -22,20 +23,50 @@ class DefaultNames : public SaveFixture {
         return FixDefaultName(host_, path, 1, checkExtension);
     }
 
-    // What Open hands on for a result of this address: the web address, never the cached file, or a
-    // refusal with a message naming the address.
-    std::string Open(const std::string& url) {
-        desktop_.openedUrls.clear();
-        Add(url, "text/html");
-        host_.selectedLine = static_cast<int32_t>(host_.current);
-        lstStatus_DblClick(host_);
-        if (!desktop_.browserPages.empty() || !desktop_.openedDocuments.empty()) return "not the opener";
-        if (!desktop_.openedUrls.empty())
-            return desktop_.openedUrls.size() == 1 ? desktop_.openedUrls[0] : "?";
-        if (desktop_.messages.size() != 1 || desktop_.messages[0].text.find(url) == std::string::npos)
-            return "refused without a message naming it";
-        desktop_.messages.clear();
-        return "refused";
+    static std::string Flat(std::string text) {
+        for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, " / ");
+        return text;
+    }
+
+    // A view command on the only result (or on the line given): what the desktop was handed, paths below
+    // the sandbox beginning "{dir}".
+    std::string View(const std::string& command, const std::vector<std::string>& parts) {
+        host_.results.Clear();
+        const auto object = Add(parts[0], "text/html", parts[1]);
+        object->failCopy = parts[1] == "(copy fails)";
+        if (command == "info") {
+            object->contentType = "text/html; charset=iso-8859-1";
+            object->file = "/cache/www.example.com/3f2a_page.html";
+            object->retrieved = MakeDate(2024, 11, 26, 10, 0, 0);
+            object->modified = MakeDate(2024, 10, 27, 8, 5, 9);
+            object->reportedLength = 4096;
+        }
+        host_.current = host_.selectedLine = parts[2].empty() ? 1 : std::stoi(parts[2]);
+        if (command == "dblclick") lstStatus_DblClick(host_);
+        if (command == "local") mnuFileOpenLocal_Click(host_, browser_);
+        if (command == "text") mnuFileOpenText_Click(host_);
+        if (command == "info") mnuResourceInfo_Click(host_);
+        if (command == "shortcut") mnuCopyShortcut_Click(host_);
+        if (command == "delete") mnuFileDelete_Click(host_);
+        std::string out;
+        const auto file = [&](const std::string& path) {
+            return "{dir}" + path.substr(dir_.path().size()) + ": " + ReadRealFile(path);
+        };
+        for (const auto& url : desktop_.openedUrls) out += " + url " + url;
+        for (const auto& page : desktop_.browserPages) out += " + browser " + file(page);
+        for (const auto& document : desktop_.openedDocuments) out += " + document " + file(document);
+        for (const auto& program : desktop_.startedPrograms) out += " + program " + program.at(0);
+        for (const auto& text : desktop_.clipboard) out += " + clipboard " + text;
+        for (const auto& location : ReportLocations()) out += " + report " + location;
+        for (const auto& message : desktop_.messages) {
+            const std::string text = Flat(message.title + ": " + message.text);
+            if (message.text.find("Code module: ") != std::string::npos) continue;
+            out += command == "info"                          ? " + message " + text
+                   : text.find(parts[0]) == std::string::npos ? " + message"
+                                                              : " + message naming it";
+        }
+        desktop_ = ScriptedDesktop();
+        return out.empty() ? "nothing" : out.substr(3);
     }
 
     std::string Call(const std::string& call, const std::string& arg) {
@@ -57,40 +88,63 @@ class DefaultNames : public SaveFixture {
             for (const std::string& part : SafeNameParts(arg)) joined += (joined.empty() ? "" : "/") + part;
             return joined;
         }
-        if (call == "open") return Open(arg);
+        for (const char* command : {"dblclick", "local", "text", "info", "shortcut", "delete"}) {
+            if (call == command) return View(call, parts);
+        }
+        if (call == "asked") {
+            if (!parts[2].empty()) desktop_.inputAnswers = {parts[2]};
+            std::string name = Fix(parts[0], parts[1]);
+            for (const auto& p : desktop_.prompts) {
+                name += " + asked \"" + Flat(p.prompt) + "\" offering " + p.defaultText +
+                        (p.title == Program().AppTitle ? "" : " titled " + p.title);
+            }
+            desktop_.prompts.clear();
+            return name + (host_.skipPrompt ? ", skipped from now" : "");
+        }
         host_.skipPrompt = !parts[2].empty();
         host_.defaultName = parts[2];
         if (call == "default" || call == "checked") return Fix(parts[0], parts[1], call == "checked");
         ADD_FAILURE() << "unknown call " << call;
         return {};
     }
+
+    ScopedEnv cache_{"XDG_CACHE_HOME", dir_.path()};
+    clsBrowser browser_;
 };
 
 TEST_F(DefaultNames, Table) {
-    const int rows =
-        CheckTable("results/golden/DefaultNames.txt",
-                   [&](const std::string& call, const std::string& arg) { return Call(call, arg); });
-    EXPECT_GE(rows, 90);
+    const int rows = CheckTable(
+        "results/golden/DefaultNames.txt",
+        [&](const std::string& call, const std::string& arg) { return Call(call, arg); },
+        [&](const std::string& stored) {  // "stored NAME"
+            host_.defaultName = stored.substr(7);
+            host_.skipPrompt = false;
+            desktop_.prompts.clear();
+        });
+    EXPECT_GE(rows, 100);
     EXPECT_TRUE(desktop_.messages.empty());
+    EXPECT_FALSE(dir_.Exists("loftwick/loftwick_temp2.txt")) << "an empty file left by a failed copy";
 }
 
-TEST_F(DefaultNames, PromptOffersTheLastAnswerAndACancelStopsTheQuestions) {
-    host_.defaultName = "index.htm";
-    desktop_.inputAnswers = {std::string("default.asp")};
-    EXPECT_EQ(Fix("server\\dir\\", "image/gif"), "server\\dir\\default.gif");
-    ASSERT_EQ(desktop_.prompts.size(), 1u);
-    EXPECT_EQ(desktop_.prompts[0].prompt, "server\\dir\\\r\nType name for default file: ");
-    EXPECT_EQ(desktop_.prompts[0].title, Program().AppTitle);
-    EXPECT_EQ(desktop_.prompts[0].defaultText, "index.htm");
-    EXPECT_EQ(host_.defaultName, "default.asp");
-    EXPECT_FALSE(host_.skipPrompt);
-    // Not skipped, so the next directory asks again, offering the last answer; cancelled, the stored
-    // name still serves and the questions stop.
-    EXPECT_EQ(Fix("server\\other\\", "text/html"), "server\\other\\default.html");
-    EXPECT_EQ(Fix("server\\third\\", "text/html"), "server\\third\\default.html");
-    ASSERT_EQ(desktop_.prompts.size(), 2u);
-    EXPECT_EQ(desktop_.prompts[1].defaultText, "default.asp");
-    EXPECT_TRUE(host_.skipPrompt);
+// Web addresses go to the opener, local pages to a web browser; when none starts, the report names every
+// one tried, and the fallback hands the generic opener a folder, never a saved program.
+TEST_F(DefaultNames, NavigateSendsWebAddressesAndLocalPagesTheirOwnWay) {
+    browser_.Navigate("");
+    browser_.Navigate("https://example.com/", 1);
+    browser_.Navigate(dir_ / "out/page.html", 1);
+    EXPECT_EQ(desktop_.openedUrls, std::vector<std::string>{"https://example.com/"});
+    EXPECT_EQ(desktop_.browserPages, std::vector<std::string>{dir_ / "out/page.html"});
+    desktop_.openSucceeds = false;
+    desktop_.browsersTried = {"w3m", "x-www-browser"};
+    dir_.WriteFile("out/saved.exe", "MZ");
+    browser_.Navigate(dir_ / "out");
+    browser_.Navigate(dir_ / "out/saved.exe");
+    EXPECT_EQ(desktop_.openedDocuments, std::vector<std::string>{dir_ / "out"});
+    EXPECT_TRUE(desktop_.startedPrograms.empty());
+    ASSERT_EQ(ReportLocations(), (std::vector<std::string>{"clsBrowser:Navigate", "clsBrowser:Navigate"}));
+    const std::string& report = desktop_.messages[1].text;
+    EXPECT_NE(report.find("show this address (tried: w3m, x-www-browser)"), std::string::npos) << report;
+    EXPECT_NE(report.find("URL: '" + dir_ / "out/saved.exe" + "'"), std::string::npos) << report;
 }
 
 }  // namespace

@@ -6,12 +6,7 @@
 namespace loftwick::test {
 namespace {
 
-class SaveAllFilesTest : public SaveFixture {
-  protected:
-    std::string Read(const std::string& relative) const { return dir_.ReadFile("out/" + relative); }
-};
-
-TEST_F(SaveAllFilesTest, EveryResultIsSavedWithProgressAndASummary) {
+TEST_F(SaveFixture, EveryResultIsSavedWithProgressAndASummary) {
     SaveAllFiles(host_, "tree");
     EXPECT_EQ(host_.statuses, std::vector<std::string>{"Saved 0 of 0 files, 0 failed"});
     EXPECT_FALSE(dir_.Exists("out"));
@@ -23,9 +18,9 @@ TEST_F(SaveAllFilesTest, EveryResultIsSavedWithProgressAndASummary) {
 
     mnuSaveDomain_Click(host_);
 
-    EXPECT_EQ(Read("h/1.gif"), "content");
-    EXPECT_EQ(Read("h/2.gif"), "content");
-    EXPECT_EQ(Read("g/3.txt"), "content");
+    EXPECT_EQ(dir_.ReadFile("out/h/1.gif"), "content");
+    EXPECT_EQ(dir_.ReadFile("out/h/2.gif"), "content");
+    EXPECT_EQ(dir_.ReadFile("out/g/3.txt"), "content");
     EXPECT_EQ(host_.statuses, (std::vector<std::string>{"Saving 1 of 3", "Saving 2 of 3", "Saving 3 of 3",
                                                         "Saved 3 of 3 files, 0 failed"}));
     EXPECT_EQ(host_.eventsRun, 3);
@@ -35,24 +30,8 @@ TEST_F(SaveAllFilesTest, EveryResultIsSavedWithProgressAndASummary) {
     EXPECT_FALSE(desktop_.busyChanges.back());
 }
 
-TEST_F(SaveAllFilesTest, PromptSkippedBeforeIsAskedAgainOnceForTheWholeRun) {
-    host_.skipPrompt = true;
-    Add("http://h/a/", "text/html");
-    Add("http://h/b/", "text/html");
-    Add("http://h/c/", "image/gif");
-
-    mnuSaveTreeAll_Click(host_);
-
-    // The first directory asks; its cancel stops the questions for the rest of the run.
-    EXPECT_EQ(desktop_.prompts.size(), 1u);
-    EXPECT_TRUE(host_.skipPrompt);
-    EXPECT_TRUE(dir_.Exists("out/h/a/index.html"));
-    EXPECT_TRUE(dir_.Exists("out/h/b/index.html"));
-    EXPECT_TRUE(dir_.Exists("out/h/c/index.gif"));
-}
-
 // While events run: a second Save All only beeps; results cleared count as failures.
-TEST_F(SaveAllFilesTest, WhileEventsRun) {
+TEST_F(SaveFixture, WhileEventsRun) {
     Add("http://h/1.gif", "image/gif");
     Add("http://h/2.gif", "image/gif");
     int nested = 0;
@@ -77,38 +56,30 @@ TEST_F(SaveAllFilesTest, WhileEventsRun) {
     EXPECT_EQ(host_.statuses.back(), "Saved 1 of 3 files, 2 failed");
 }
 
-TEST_F(SaveAllFilesTest, ChosenPathGetsTheCopyAndBecomesTheNextStartingFolder) {
+// No selected result asks nothing; a cancelled dialog saves nothing; a result beyond the results is reported.
+TEST_F(SaveFixture, ChosenPathGetsTheCopyAndBecomesTheNextStartingFolder) {
     Add("proto://server:81/a/b.gif?x=1#top", "image/gif", "picture");
-    host_.selectedLine = 1;
     host_.current = 0;
     host_.dirPrev = "/somewhere/before/";
-    dir_.MakeDirs("chosen");
-    desktop_.fileDialogAnswers = {dir_ / "chosen/pic.gif"};
-
-    mnuFileSave_Click(host_);
-
-    ASSERT_EQ(desktop_.fileDialogs.size(), 1u);
-    const FileDialogRequest& request = desktop_.fileDialogs[0];
-    EXPECT_EQ(request.fileName, "b.gif?x=1#top");
-    EXPECT_EQ(request.initialFolder, "/somewhere/before/");
-    EXPECT_EQ(dir_.ReadFile("chosen/pic.gif"), "picture");
-    EXPECT_EQ(host_.dirPrev, dir_ / "chosen/");
-    EXPECT_EQ(host_.current, 1);
-}
-
-TEST_F(SaveAllFilesTest, NoSelectedResultOrACancelledDialogSavesNothing) {
-    Add("http://h/a.gif", "image/gif");
-    host_.dirPrev = "/kept/";
     host_.selectedLine = 0;
     mnuFileSave_Click(host_);
     EXPECT_TRUE(desktop_.fileDialogs.empty());
     EXPECT_EQ(host_.current, 0);
     host_.selectedLine = 1;
     mnuFileSave_Click(host_);
-    EXPECT_EQ(host_.dirPrev, "/kept/");
-    host_.selectedLine = 9;  // beyond the results: reported
+    EXPECT_EQ(host_.dirPrev, "/somewhere/before/");
+    dir_.MakeDirs("chosen");
+    desktop_.fileDialogAnswers = {dir_ / "chosen/pic.gif"};
     mnuFileSave_Click(host_);
-    EXPECT_EQ(desktop_.fileDialogs.size(), 1u);
+    ASSERT_EQ(desktop_.fileDialogs.size(), 2u);
+    EXPECT_EQ(desktop_.fileDialogs[1].fileName, "b.gif?x=1#top");
+    EXPECT_EQ(desktop_.fileDialogs[1].initialFolder, "/somewhere/before/");
+    EXPECT_EQ(dir_.ReadFile("chosen/pic.gif"), "picture");
+    EXPECT_EQ(host_.dirPrev, dir_ / "chosen/");
+    EXPECT_EQ(host_.current, 1);
+    host_.selectedLine = 9;
+    mnuFileSave_Click(host_);
+    EXPECT_EQ(desktop_.fileDialogs.size(), 2u);
     EXPECT_EQ(ReportLocations(), std::vector<std::string>{"mnuFileSave_Click"});
 }
 

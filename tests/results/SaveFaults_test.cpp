@@ -29,11 +29,6 @@ struct SaveRun {
 
 class SaveFaults : public test::ProgramFixture {
   protected:
-    SaveFaults() {
-        contents_ = {"first page", "an image inside the page's folder", "the answer to a query",
-                     std::string(40000, 'z') + "big"};
-    }
-
     // Builds the cache, binds the objects and saves them all in tree mode over `fileSystem`.
     SaveRun SaveAll(FileSystem* fileSystem) {
         test::TempDir dir;
@@ -115,7 +110,8 @@ class SaveFaults : public test::ProgramFixture {
         }
     }
 
-    std::vector<std::string> contents_;
+    std::vector<std::string> contents_ = {"first page", "an image inside the page's folder",
+                                          "the answer to a query", std::string(40000, 'z') + "big"};
     std::string dir_;  // the folder of the latest SaveAll
 };
 

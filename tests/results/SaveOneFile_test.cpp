@@ -5,12 +5,12 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <set>
 
 #include "results/FixNameForLocal.h"
 #include "results/SaveObjects.h"
 #include "results/SavePath.h"
 #include "results/SaveTestSupport.h"
+#include "support/FaultSweep.h"
 #include "support/TextCodec.h"
 
 namespace loftwick::test {
@@ -18,27 +18,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Everything below a folder, relative, links not followed; a trailing "/" marks a directory, "@" a link.
-std::set<std::string> Tree(const std::string& folder) {
-    std::set<std::string> found;
-    std::error_code ec;
-    if (!fs::exists(fs::symlink_status(folder, ec))) return found;
-    for (auto it = fs::recursive_directory_iterator(folder); it != fs::recursive_directory_iterator(); ++it) {
-        std::string name = it->path().lexically_relative(folder).string();
-        if (it->is_symlink())
-            name += "@";
-        else if (it->is_directory())
-            name += "/";
-        found.insert(name);
-    }
-    return found;
-}
-
-std::set<std::string> FilesIn(const std::string& folder) {
-    std::set<std::string> files;
-    for (const std::string& entry : Tree(folder)) {
-        if (entry.back() != '/') files.insert(entry);
-    }
+// The files below a folder by relative path, each with its content ("-> target" for a link).
+std::map<std::string, std::string> Files(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& [path, file] : SnapshotFolder(folder)) files[path] = file.content;
     return files;
 }
 
@@ -50,12 +33,12 @@ class SaveOneFileTest : public SaveFixture {
         return SaveOneFile(host_, mode, overwrite);
     }
     std::string Out(const std::string& relative) const { return root() + "/" + relative; }
-    std::string Read(const std::string& relative) const { return dir_.ReadFile("out/" + relative); }
 };
 
 struct GoldenCase {
     std::string name;
     std::map<std::string, std::string> fields;  // url, type, local, tree, domain, none, default name
+    std::vector<std::pair<std::string, std::string>> lines;  // in file order
 };
 
 // "\xNN" in a field stands for that byte.
@@ -75,12 +58,13 @@ std::vector<GoldenCase> GoldenCases() {
     std::vector<GoldenCase> cases;
     const fs::path base = fs::path(LOFTWICK_SOURCE_DIR) / "tests/results/golden/SaveOneFile";
     for (const auto& entry : fs::directory_iterator(base)) {
-        GoldenCase c{entry.path().filename().string(), {}};
+        GoldenCase c{entry.path().filename().string(), {}, {}};
         std::ifstream in(entry.path() / "case.txt");
         for (std::string line; std::getline(in, line);) {
             const size_t colon = line.find(": ");
-            if (colon != std::string::npos)
-                c.fields[line.substr(0, colon)] = Unescaped(line.substr(colon + 2));
+            if (colon == std::string::npos || line[0] == '#') continue;
+            c.lines.emplace_back(line.substr(0, colon), Unescaped(line.substr(colon + 2)));
+            c.fields[c.lines.back().first] = c.lines.back().second;
         }
         cases.push_back(c);
     }
@@ -94,8 +78,9 @@ std::vector<GoldenCase> GoldenCases() {
 TEST_F(SaveOneFileTest, GoldenCasesLandAtTheirPathInEveryMode) {
     const std::vector<GoldenCase> cases = GoldenCases();
     ASSERT_GE(cases.size(), 30u);
-    const std::set<std::string> sandboxBefore = Tree(dir_.path());
+    const auto sandboxBefore = Files(dir_.path());
     for (const GoldenCase& c : cases) {
+        if (c.fields.count("url") == 0) continue;
         const std::string url = c.fields.at("url");
         host_.results.Clear();
         host_.skipPrompt = c.fields.count("default name") > 0;
@@ -109,10 +94,10 @@ TEST_F(SaveOneFileTest, GoldenCasesLandAtTheirPathInEveryMode) {
             host_.skipPrompt = c.fields.count("default name") > 0;
             const std::string saved = Save(url, c.fields.at("type"), mode);
             EXPECT_EQ(saved, Out(c.fields.at(mode)));
-            EXPECT_EQ(FilesIn(root()), std::set<std::string>{c.fields.at(mode)});
-            EXPECT_EQ(Read(c.fields.at(mode)), "body of " + url);
+            EXPECT_EQ(Files(root()),
+                      (std::map<std::string, std::string>{{c.fields.at(mode), "body of " + url}}));
             fs::remove_all(root());
-            EXPECT_EQ(Tree(dir_.path()), sandboxBefore) << "written outside the root";
+            EXPECT_EQ(Files(dir_.path()), sandboxBefore) << "written outside the root";
         }
     }
     EXPECT_TRUE(ReportLocations().empty());
@@ -121,74 +106,73 @@ TEST_F(SaveOneFileTest, GoldenCasesLandAtTheirPathInEveryMode) {
     EXPECT_NE(desktop_.messages.at(0).text.find("file name: ''"), std::string::npos);
 }
 
-// The root text is trimmed and may end in either separator; an empty one saves below the current
-// directory; an unknown mode (modes are case-sensitive) saves like "none"; no current result saves nothing.
-TEST_F(SaveOneFileTest, RootAndMode) {
-    host_.tempDir = "  " + root() + "  ";
-    EXPECT_EQ(Save("http://h/a.gif", "image/gif"), Out("h/a.gif"));
-    host_.tempDir = root() + "\\";
-    EXPECT_EQ(Save("http://h/b.gif", "image/gif", "Tree"), Out("b.gif"));
-    host_.tempDir = root() + "/new/deeper";
-    EXPECT_EQ(Save("http://h/c.gif", "image/gif"), Out("new/deeper/h/c.gif"));
-    EXPECT_EQ(FilesIn(root()), (std::set<std::string>{"h/a.gif", "b.gif", "new/deeper/h/c.gif"}));
-    dir_.MakeDirs("cwd");
+// A case of saves in sequence: "root:" sets the root text, "folder:" makes a folder below the root,
+// "link:" a link there to a file outside it, "fail:" fails that rename from now on, "skipped:" skips the
+// default-name prompt; "save: url | type | mode | expected [| keep]" saves (keeping existing files), "add:
+// url | type" adds a result and "save all: tree" saves them all; "prompt:" and "report:" are the default-name
+// prompts and error reports (by location) expected; "after: path | url" lists every file below the root
+// then, with the URL whose body it holds. "{out}" is the root, and the current directory.
+TEST_F(SaveOneFileTest, GoldenSequencesLeaveTheirTree) {
     const std::string previous = fs::current_path().string();
-    ASSERT_EQ(chdir((dir_ / "cwd").c_str()), 0);
-    host_.tempDir = "   ";
-    const std::string saved = Save("http://h/a/b.gif", "image/gif");
-    ASSERT_EQ(chdir(previous.c_str()), 0);
-    EXPECT_EQ(saved, "h/a/b.gif");
-    EXPECT_EQ(dir_.ReadFile("cwd/h/a/b.gif"), "body of http://h/a/b.gif");
-    host_.current = 0;
+    int sequences = 0;
+    for (const GoldenCase& c : GoldenCases()) {
+        if (c.fields.count("url") > 0) continue;
+        SCOPED_TRACE(c.name);
+        ++sequences;
+        fs::remove_all(root());
+        dir_.MakeDirs("out");
+        dir_.WriteFile("victim", "precious");
+        host_.tempDir = root();
+        host_.skipPrompt = false;
+        host_.results.Clear();
+        ASSERT_EQ(chdir(root().c_str()), 0);
+        std::map<std::string, std::string> after;
+        std::vector<std::string> prompts, reports;
+        for (auto [key, value] : c.lines) {
+            for (size_t at; (at = value.find("{out}")) != std::string::npos;) value.replace(at, 5, root());
+            std::vector<std::string> part;
+            for (size_t from = 0, bar; from <= value.size(); from = bar + 3) {
+                bar = std::min(value.find(" | ", from), value.size());
+                part.emplace_back(value.substr(from, bar - from));
+            }
+            if (key == "root") {
+                host_.tempDir = value;
+            } else if (key == "folder") {
+                dir_.MakeDirs("out/" + value);
+            } else if (key == "link") {
+                ASSERT_EQ(symlink((dir_ / "victim").c_str(), Out(value).c_str()), 0);
+            } else if (key == "fail") {
+                fs_.FailNth(FsOp::Rename, std::stoi(value), EACCES);
+            } else if (key == "prompt") {
+                prompts.push_back(value);
+            } else if (key == "report") {
+                reports.push_back(value);
+            } else if (key == "skipped") {
+                host_.skipPrompt = true;
+            } else if (key == "add") {
+                Add(part.at(0), part.at(1), "body of " + part.at(0));
+            } else if (key == "save all") {
+                mnuSaveTreeAll_Click(host_);
+            } else if (key == "save") {
+                EXPECT_EQ(Save(part.at(0), part.at(1), part.at(2), part.size() < 5), part.at(3)) << value;
+            } else if (key == "after") {
+                after[part.at(0)] = "body of " + part.at(1);
+            }
+        }
+        ASSERT_EQ(chdir(previous.c_str()), 0);
+        EXPECT_EQ(Files(root()), after);
+        EXPECT_EQ(dir_.ReadFile("victim"), "precious");
+        std::vector<std::string> asked;
+        for (const auto& p : desktop_.prompts) asked.push_back(p.prompt);
+        EXPECT_EQ(asked, prompts);
+        EXPECT_EQ(ReportLocations(), reports);
+        desktop_.prompts.clear();
+        desktop_.messages.clear();
+    }
+    EXPECT_EQ(sequences, 5);
+    host_.current = 0;  // no current result saves nothing
     EXPECT_EQ(SaveOneFile(host_, "tree", true), "");
     EXPECT_TRUE(desktop_.messages.empty());
-}
-
-// A file standing where a folder is needed moves inside under the default name of the object being saved
-// (the parking name and similar names beside it undisturbed); a folder standing at the target gets the
-// default name inside.
-TEST_F(SaveOneFileTest, FilesAndFoldersInTheWay) {
-    Save("proto://server/a.b_tmp", "text/html");
-    EXPECT_EQ(Save("proto://server/a.b", "text/html"), Out("server/a.b"));
-    EXPECT_EQ(Save("proto://server/a.b/c.gif", "image/gif"), Out("server/a.b/c.gif"));
-    ASSERT_EQ(desktop_.prompts.size(), 1u);
-    EXPECT_EQ(desktop_.prompts[0].prompt, Out("server/a.b/") + "\r\nType name for default file: ");
-    EXPECT_EQ(Save("proto://server/a", "text/html"), Out("server/a.html"));
-    EXPECT_EQ(Save("proto://server/a/b.gif", "image/gif"), Out("server/a/b.gif"));
-    dir_.MakeDirs("out/server/x.htm");
-    EXPECT_EQ(Save("proto://server/x.htm", "text/html"), Out("server/x.htm/index.html"));
-    EXPECT_EQ(Tree(root()),
-              (std::set<std::string>{"server/", "server/a.b_tmp", "server/a.b/", "server/a.b/c.gif",
-                                     "server/a.b/index.gif", "server/a.html", "server/a/", "server/a/b.gif",
-                                     "server/x.htm/", "server/x.htm/index.html"}));
-    EXPECT_EQ(Read("server/a.b_tmp"), "body of proto://server/a.b_tmp");
-    EXPECT_EQ(Read("server/a.b/index.gif"), "body of proto://server/a.b");
-    EXPECT_EQ(Read("server/x.htm/index.html"), "body of proto://server/x.htm");
-    EXPECT_TRUE(ReportLocations().empty());
-}
-
-TEST_F(SaveOneFileTest, FailedMoveOfADisplacedFilePutsItBackAndIsReported) {
-    Save("proto://server/a.b", "text/html");
-    fs_.FailNth(FsOp::Rename, 2, EACCES);  // the park succeeds, the move into the new folder fails
-    EXPECT_EQ(Save("proto://server/a.b/c.gif", "image/gif"), "");
-    EXPECT_EQ(Tree(root()), (std::set<std::string>{"server/", "server/a.b"}));
-    EXPECT_EQ(Read("server/a.b"), "body of proto://server/a.b");
-    EXPECT_EQ(ReportLocations(), std::vector<std::string>{"frmMain:SaveOneFile"});
-    EXPECT_NE(
-        desktop_.messages.at(0).text.find("Saving file: " + Out("server/a.b/c.gif") + "\r\n mode: tree"),
-        std::string::npos);
-}
-
-// A link at the file name is replaced, not followed, even without overwriting: a link is not a kept copy
-// (links planted where a folder goes, at any moment: SaveFaults).
-TEST_F(SaveOneFileTest, LinkAtTheFileNameIsReplacedNeverFollowed) {
-    dir_.MakeDirs("out/server");
-    dir_.WriteFile("elsewhere/victim", "precious");
-    ASSERT_EQ(symlink((dir_ / "elsewhere/victim").c_str(), Out("server/c.gif").c_str()), 0);
-    EXPECT_EQ(Save("http://server/c.gif", "image/gif", "tree", false), Out("server/c.gif"));
-    EXPECT_EQ(dir_.ReadFile("elsewhere/victim"), "precious");
-    EXPECT_EQ(Read("server/c.gif"), "body of http://server/c.gif");
-    EXPECT_FALSE(fs::is_symlink(Out("server/c.gif")));
 }
 
 TEST_F(SaveOneFileTest, NothingIsEverWrittenOutsideTheRoot) {
@@ -199,7 +183,7 @@ TEST_F(SaveOneFileTest, NothingIsEverWrittenOutsideTheRoot) {
     }
     ASSERT_GE(hostile.size(), 25u);
     dir_.WriteFile("sentinel", "unchanged");
-    const std::set<std::string> before = Tree(dir_.path());
+    const auto before = Files(dir_.path());
     for (const std::string mode : {"tree", "domain", "none"}) {
         for (const std::string& url : hostile) {
             SCOPED_TRACE(mode + " " + url);
@@ -209,13 +193,13 @@ TEST_F(SaveOneFileTest, NothingIsEverWrittenOutsideTheRoot) {
         }
     }
     // The sandbox apart from the root.
-    auto outside = [](std::set<std::string> entries) {
-        std::erase_if(entries, [](const std::string& p) { return p.rfind("out/", 0) == 0; });
+    auto outside = [](std::map<std::string, std::string> entries) {
+        std::erase_if(entries, [](const auto& entry) { return entry.first.rfind("out/", 0) == 0; });
         return entries;
     };
-    EXPECT_EQ(outside(Tree(dir_.path())), outside(before));
+    EXPECT_EQ(outside(Files(dir_.path())), outside(before));
     EXPECT_EQ(dir_.ReadFile("sentinel"), "unchanged");
-    for (const std::string& entry : Tree(root())) {
+    for (const auto& [entry, content] : Files(root())) {
         for (const auto& part : fs::path(entry)) {
             EXPECT_NE(part, "..") << entry;
             EXPECT_NE(part, ".") << entry;
