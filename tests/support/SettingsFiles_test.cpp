@@ -1,7 +1,8 @@
 // Settings files and Wine registry files as golden folders. Each case below golden/Settings or
 // golden/Registry holds the files it starts from (loftwick.ini or system.reg, and any other file or
 // link), "edits" (one command a line), "answers" (one line for each get, set and native, with the escapes
-// of the cache builder's description files; $DIR stands for the case's folder) and, for a settings case
+// of the cache builder's description files; $DIR stands for the case's folder, in edits too, and $CONFIG
+// for XDG_CONFIG_HOME, a folder still to be made) and, for a settings case
 // whose file changes, "after.ini". At the end the folder holds the same names as at the start: no
 // temporary file is left behind. A case holding "sweep" is then played again with the file system
 // failing at every call of each kind, one call per run, and with the disk filling up after every byte
@@ -15,6 +16,7 @@
 //   fail <call> path:<part> <errno>      every such call on a path holding <part> fails
 //   messages                             the titles of the messages shown so far, or "none"
 //   nofile                               no settings file is named from now on
+//   choose [/]                           the settings file chosen for the case's folder (its folder made)
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -59,19 +61,27 @@ std::set<std::string> NamesIn(const std::string& folder) {
 class SettingsFiles : public test::ProgramFixture {
   protected:
     struct Played {
-        std::string folder, before;  // the copy's folder, and its settings file at the start
+        std::string folder, config, before;  // the copy's folder, XDG_CONFIG_HOME, the file at the start
         std::set<std::string> namesBefore;
         std::vector<std::string> answers;
         std::string ini;  // the settings file at the end
         std::set<std::string> names;
     };
 
+    static std::string Placed(std::string text, const Played& played) {
+        for (const auto& [name, path] : {std::pair{"$DIR", played.folder}, {"$CONFIG", played.config}})
+            for (size_t at; (at = text.find(name)) != std::string::npos;)
+                text.replace(at, std::string_view(name).size(), path);
+        return text;
+    }
+
     // Plays the case's edits in a fresh copy of it over `faults`.
     Played Play(const fs::path& golden, bool registry, test::FaultFileSystem& faults) {
         test::TempDir dir;
         fs::copy(golden, dir.path(), fs::copy_options::recursive | fs::copy_options::copy_symlinks);
         for (const char* name : {"edits", "answers", "after.ini", "sweep"}) fs::remove(dir / name);
-        test::ScopedEnv prefix("WINEPREFIX", dir.path());
+        test::TempDir config;
+        test::ScopedEnv prefix("WINEPREFIX", dir.path()), xdg("XDG_CONFIG_HOME", config / "deeper");
         Program().IniFileName = dir / "loftwick.ini";
         test::ScriptedDesktop desktop;
         FileSystem* const real = Platform().fileSystem;
@@ -79,6 +89,7 @@ class SettingsFiles : public test::ProgramFixture {
         Platform().fileSystem = &faults;
         Played played;
         played.folder = dir.path();
+        played.config = config / "deeper";
         played.before = dir.ReadFile("loftwick.ini");
         played.namesBefore = NamesIn(dir.path());
         std::istringstream edits(test::ReadRealFile(golden / "edits"));
@@ -86,7 +97,7 @@ class SettingsFiles : public test::ProgramFixture {
             const size_t space = line.find(' ');
             const std::string verb = line.substr(0, space);
             const std::string rest =
-                space == std::string::npos ? "" : builder::Unescape(line.substr(space + 1));
+                space == std::string::npos ? "" : Placed(builder::Unescape(line.substr(space + 1)), played);
             const std::vector<std::string> f = Split(rest, verb == "fail" ? ' ' : '|');
             std::vector<std::string>& answers = played.answers;
             if (verb == "get" && registry) {
@@ -106,6 +117,10 @@ class SettingsFiles : public test::ProgramFixture {
                 faults.FailPath(kCalls.at(f[0]), f[1].substr(5), kErrnos.at(f[2]));
             } else if (verb == "fail") {
                 faults.FailNth(kCalls.at(f[0]), std::stoi(f[1]), kErrnos.at(f[2]));
+            } else if (verb == "choose") {
+                const std::string name = ChooseIniFileName(played.folder + rest, "loftwick");
+                answers.push_back(name +
+                                  (fs::is_directory(fs::path(name).parent_path()) ? "" : " (no folder)"));
             } else if (verb == "nofile") {
                 Program().IniFileName.clear();
             } else if (verb == "messages") {
@@ -129,11 +144,8 @@ class SettingsFiles : public test::ProgramFixture {
         const Played played = Play(golden, registry, faults);
         std::vector<std::string> expected;
         std::istringstream lines(test::ReadRealFile(golden / "answers"));
-        for (std::string line; std::getline(lines, line);) {
-            for (size_t at; (at = line.find("$DIR")) != std::string::npos;)
-                line.replace(at, 4, played.folder);
-            expected.push_back(builder::Unescape(line));
-        }
+        for (std::string line; std::getline(lines, line);)
+            expected.push_back(Placed(builder::Unescape(line), played));
         EXPECT_EQ(played.answers, expected);
         const bool changes = fs::exists(golden / "after.ini");
         const std::string after = changes ? test::ReadRealFile(golden / "after.ini") : played.before;
@@ -199,17 +211,6 @@ TEST(WineRegistryLookup, ValuesSplitAcrossFeedsAtEveryByte) {
         lookup.Finish();
         EXPECT_EQ(lookup.Result(0).has_value(), found) << name;
     }
-}
-
-TEST_F(SettingsFiles, SettingsFileGoesToTheConfigFolderWhenTheProgramFolderIsReadOnly) {
-    test::TempDir dir, config;
-    test::ScopedEnv xdg("XDG_CONFIG_HOME", config / "deeper");
-    EXPECT_EQ(ChooseIniFileName(dir.path(), "loftwick"), dir / "loftwick.ini");
-    test::FaultFileSystem faults;
-    Platform().fileSystem = &faults;
-    faults.FailPath(FsOp::Stat, dir.path(), EACCES);
-    EXPECT_EQ(ChooseIniFileName(dir.path() + "/", "loftwick"), config / "deeper/loftwick/loftwick.ini");
-    EXPECT_TRUE(fs::is_directory(config / "deeper/loftwick"));
 }
 
 }  // namespace

@@ -1,18 +1,22 @@
-// The pure functions of src/support as rows of golden/Values.txt: conversions, paths, the language of
-// the environment, SHA-1 and Base32, error reports and the web browsers a page is offered to; then
-// which browser a page opens in, through the real lookup.
+// The functions of src/support as rows: golden/Values.txt (conversions, paths, the language of the
+// environment, SHA-1 and Base32, error reports, the web browsers a page is offered to) and
+// golden/Files.txt (files, folders, temporary names, waiting and the error log over a folder of its own);
+// then which browser a page opens in, through the real lookup.
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <filesystem>
 #include <iomanip>
+#include <list>
 #include <map>
 #include <new>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 
 #include "cachebuilder/DescriptionFile.h"
 #include "support/Base32.h"
+#include "support/FaultFileSystem.h"
 #include "support/ScriptedDesktop.h"
 #include "support/Sha1.h"
 #include "support/TableCheck.h"
@@ -81,6 +85,86 @@ class Values : public ProgramFixture {
     Values() {
         Platform().desktop = &desktop_;
         Program().AppParentDir = parent_.path() + "/";
+        SetLastError(0);
+    }
+    ~Values() override {
+        while (!envs_.empty()) envs_.pop_back();
+        SetLastError(0);
+    }
+
+    // "$P" stands for the fixture's folder.
+    std::string In(std::string text) const {
+        for (size_t at; (at = text.find("$P")) != std::string::npos;) text.replace(at, 2, parent_.path());
+        return text;
+    }
+    std::string Out(std::string text) const {
+        for (size_t at; (at = text.find(parent_.path())) != std::string::npos;)
+            text.replace(at, parent_.path().size(), "$P");
+        return text;
+    }
+
+    // Rows of golden/Files.txt.
+    std::string FileCall(const std::string& call, const std::string& arg) {
+        SetLastError(0);
+        const std::string path = In(arg);
+        std::string out;
+        if (call == "exists") out = FileExists(path) ? "true" : "false";
+        if (call == "hasfiles") out = FolderHasFiles(path) ? "true" : "false";
+        if (call == "makedir" || call == "kill") {
+            call == "kill" ? KillFile(path) : MakeDir(path);
+            std::set<std::string> names;
+            for (const auto& entry : std::filesystem::directory_iterator(GetFolder(path)))
+                names.insert(entry.path().filename().string());
+            out = Out(GetFolder(path));
+            for (const std::string& name : names) out += " " + name;
+        }
+        if (call == "read") out = Escaped(ReadRealFile(path));
+        if (call == "mode") {
+            const auto perms = std::filesystem::status(path).permissions() & std::filesystem::perms::mask;
+            out = (std::ostringstream() << std::oct << static_cast<int>(perms)).str();
+        }
+        if (call == "tempname") out = Out(MakeTempFileName(arg));
+        if (call == "tempfolder") out = Out(TempFolder());
+        if (call == "wait") {
+            const std::vector<std::string> f = Fields(arg);
+            desktop_.doEvents = 0;
+            desktop_.onDoEvents = [&, step = std::stoi(f.at(1))] { clock_.AdvanceMilliseconds(step); };
+            Wait(VariantOf(f.at(0)));
+            desktop_.onDoEvents = nullptr;
+            out = std::to_string(desktop_.doEvents);
+        }
+        if (call == "error") {
+            const size_t shown = desktop_.messages.size();
+            out = Escaped(HandleError(arg)) + (desktop_.messages.size() > shown ? " (shown)" : "");
+        }
+        if (call == "writelog") {
+            WriteToLog(arg);
+            out = "done";
+        }
+        if (call == "string2file") out = std::to_string(String2File("x", path));
+        return GetLastError() == 0 ? out : out + " (error " + std::to_string(GetLastError()) + ")";
+    }
+
+    void FileDirective(const std::string& line) {
+        const size_t space = line.find(' '), equals = line.find('=');
+        const std::string what = line.substr(0, space), rest = In(line.substr(space + 1));
+        const std::string name = In(line.substr(space + 1, equals - space - 1)),
+                          value = equals == std::string::npos ? "" : In(line.substr(equals + 1));
+        namespace fs = std::filesystem;
+        if (what == "write") WriteRealFile(name, builder::Unescape(value));
+        if (what == "mkdir") fs::create_directories(rest);
+        if (what == "link") fs::create_symlink(value, name);
+        if (what == "remove") fs::remove(rest);
+        if (what == "setenv") envs_.emplace_back(name, value);
+        if (what == "clock") clock_.Set(std::stoll(rest));
+        if (what == "unattended") Program().IsUnattended = rest == "yes";
+        if (what == "resetlog") ResetLogFolder();
+        if (what == "fail") {
+            faults_.FailPath(FsOp::OpenWrite, In(rest.substr(rest.find(' ') + 1)), EACCES);
+            Platform().fileSystem = &faults_;
+        }
+        if (what == "desktop")
+            Platform().desktop = rest == "failing" ? static_cast<Desktop*>(&failing_) : &desktop_;
     }
 
     std::string Call(const std::string& call, const std::string& arg) {
@@ -219,8 +303,18 @@ class Values : public ProgramFixture {
             ADD_FAILURE() << "unknown directive " << line;
     }
 
+    // A desktop whose every call throws.
+    class Failing final : public Desktop {
+      public:
+        void MessageBox(const std::string&, const std::string&, MsgIcon) override {
+            throw std::runtime_error("gone");
+        }
+        void DoEvents() override { throw std::runtime_error("gone"); }
+    } failing_;
     TempDir parent_;
     ScriptedDesktop desktop_;
+    FaultFileSystem faults_;
+    std::list<ScopedEnv> envs_;
     std::map<std::string, std::string> environ_, files_;
     std::optional<std::string> defaultBrowser_;
     std::string firstReport_;
@@ -239,6 +333,14 @@ TEST_F(Values, Table) {
     EXPECT_EQ(parent_.ReadFile("ex241206.log").rfind("\r\n10:00:00 " + firstReport_, 0), 0u);
     EXPECT_FALSE(IsCustomError(kCustomErrorBase));
     EXPECT_FALSE(IsCustomError(kCustomErrorEnd));
+}
+
+TEST_F(Values, Files) {
+    EXPECT_GE(CheckTable(
+                  "support/golden/Files.txt",
+                  [&](const std::string& call, const std::string& arg) { return FileCall(call, arg); },
+                  [&](const std::string& line) { FileDirective(line); }),
+              30);
 }
 
 // The real lookup: a fake xdg-settings on the PATH and a desktop entry in a temporary data folder.
