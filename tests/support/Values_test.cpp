@@ -1,7 +1,7 @@
 // The functions of src/support as rows: golden/Values.txt (conversions, paths, the language of the
 // environment, SHA-1 and Base32, error reports, the web browsers a page is offered to) and
-// golden/Files.txt (files, folders, temporary names, waiting and the error log over a folder of its own);
-// then which browser a page opens in, through the real lookup.
+// golden/Files.txt (files, folders, temporary names, waiting, the error log and the real browser lookup,
+// over a folder of its own).
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -142,16 +142,29 @@ class Values : public ProgramFixture {
             out = "done";
         }
         if (call == "string2file") out = std::to_string(String2File("x", path));
+        if (call == "systembrowsers") {
+            const std::vector<BrowserCommand> commands = WebBrowserCommands(arg, SystemBrowserLookup());
+            for (size_t i = 0; i < std::min<size_t>(2, commands.size()); ++i)
+                out += (i ? " ; " : "") + commands[i].name + ": " + Joined(commands[i].commandLine);
+        }
         return GetLastError() == 0 ? out : out + " (error " + std::to_string(GetLastError()) + ")";
     }
 
-    void FileDirective(const std::string& line) {
+    // "env NAME=VALUE", "file PATH=CONTENT" and "default TEXT" set up the next browsers row; the others
+    // are those of golden/Files.txt.
+    void Directive(const std::string& line) {
         const size_t space = line.find(' '), equals = line.find('=');
-        const std::string what = line.substr(0, space), rest = In(line.substr(space + 1));
+        const std::string what = line.substr(0, space), rest = In(builder::Unescape(line.substr(space + 1)));
         const std::string name = In(line.substr(space + 1, equals - space - 1)),
-                          value = equals == std::string::npos ? "" : In(line.substr(equals + 1));
+                          value = equals == std::string::npos
+                                      ? ""
+                                      : In(builder::Unescape(line.substr(equals + 1)));
         namespace fs = std::filesystem;
-        if (what == "write") WriteRealFile(name, builder::Unescape(value));
+        if (what == "default") defaultBrowser_ = rest;
+        if (what == "env") environ_[name] = value;
+        if (what == "file") files_[name] = value;
+        if (what == "write") WriteRealFile(name, value);
+        if (what == "program") fs::permissions(rest, fs::perms::owner_all);
         if (what == "mkdir") fs::create_directories(rest);
         if (what == "link") fs::create_symlink(value, name);
         if (what == "remove") fs::remove(rest);
@@ -160,7 +173,7 @@ class Values : public ProgramFixture {
         if (what == "unattended") Program().IsUnattended = rest == "yes";
         if (what == "resetlog") ResetLogFolder();
         if (what == "fail") {
-            faults_.FailPath(FsOp::OpenWrite, In(rest.substr(rest.find(' ') + 1)), EACCES);
+            faults_.FailPath(FsOp::OpenWrite, rest.substr(rest.find(' ') + 1), EACCES);
             Platform().fileSystem = &faults_;
         }
         if (what == "desktop")
@@ -235,24 +248,33 @@ class Values : public ProgramFixture {
         return Escaped(report) + (GetLastError() == 0 ? "" : " (the error is left)");
     }
 
-    // The command lines offered for `page`, less the usual names that close every list; the set-up of
-    // the row is then forgotten.
+    static std::string Joined(const Words& words) {
+        std::string out;
+        for (size_t i = 0; i < words.size(); ++i) out += (i ? "|" : "") + words[i];
+        return out;
+    }
+
+    // A lookup over the environment, files and default of the row, which are then forgotten; the
+    // command lines it runs go to `asked`.
+    BrowserLookup Lookup(std::vector<Words>& asked) {
+        return {[env = std::exchange(environ_, {})](const std::string& name) {
+                    return env.count(name) ? env.at(name) : "";
+                },
+                [files = std::exchange(files_, {})](const std::string& path) -> std::optional<std::string> {
+                    if (!files.count(path)) return std::nullopt;
+                    return files.at(path);
+                },
+                [&asked, answer = std::exchange(defaultBrowser_, std::nullopt)](const Words& commandLine) {
+                    asked.push_back(commandLine);
+                    return answer;
+                }};
+    }
+
+    // The command lines offered for `page`, less the usual names that close every list.
     std::string Browsers(const std::string& page) {
-        const auto env = std::exchange(environ_, {}), files = std::exchange(files_, {});
-        const std::optional<std::string> answer = std::exchange(defaultBrowser_, std::nullopt);
         std::vector<Words> asked;
-        const BrowserLookup lookup{
-            [&](const std::string& name) { return env.count(name) ? env.at(name) : ""; },
-            [&](const std::string& path) -> std::optional<std::string> {
-                if (!files.count(path)) return std::nullopt;
-                return files.at(path);
-            },
-            [&](const Words& commandLine) {
-                asked.push_back(commandLine);
-                return answer;
-            }};
         std::vector<Words> lines;
-        for (const BrowserCommand& command : WebBrowserCommands(page, lookup))
+        for (const BrowserCommand& command : WebBrowserCommands(page, Lookup(asked)))
             lines.push_back(command.commandLine);
         const Words usual = {"x-www-browser", "sensible-browser", "firefox", "chromium", "google-chrome"};
         for (size_t i = 0; i < usual.size(); ++i) {
@@ -262,10 +284,7 @@ class Values : public ProgramFixture {
         }
         lines.resize(lines.size() - usual.size());
         std::string out;
-        for (const Words& line : lines) {
-            out += out.empty() ? "" : " ; ";
-            for (size_t i = 0; i < line.size(); ++i) out += (i ? "|" : "") + line[i];
-        }
+        for (const Words& line : lines) out += (out.empty() ? "" : " ; ") + Joined(line);
         if (asked != std::vector<Words>{{"xdg-settings", "get", "default-web-browser"}})
             out += " (asked wrongly)";
         return out.empty() ? "(none)" : out;
@@ -274,33 +293,15 @@ class Values : public ProgramFixture {
     // What starting the page tries, the program named `starts` being the only one that starts; each
     // program is started once only.
     std::string Start(const std::string& page, const std::string& starts) {
-        const auto env = std::exchange(environ_, {});
-        const BrowserLookup lookup{
-            [&](const std::string& name) { return env.count(name) ? env.at(name) : ""; },
-            [](const std::string&) { return std::nullopt; }, [](const Words&) { return std::nullopt; }};
+        std::vector<Words> asked;
         Words started;
-        const BrowserStart start = StartWebBrowser(page, lookup, [&](const Words& commandLine) {
+        const BrowserStart start = StartWebBrowser(page, Lookup(asked), [&](const Words& commandLine) {
             started.push_back(commandLine[0]);
             return commandLine[0] == starts;
         });
         std::string out = start.started ? "started after" : "none of";
         for (const std::string& name : start.tried) out += " " + name;
         return out + (started == start.tried ? "" : " (started otherwise)");
-    }
-
-    // "env NAME=VALUE", "file PATH=CONTENT" and "default TEXT" set up the next browsers row.
-    void Directive(const std::string& line) {
-        const size_t space = line.find(' '), equals = line.find('=');
-        const std::string what = line.substr(0, space);
-        const std::string rest = builder::Unescape(line.substr(space + 1));
-        if (what == "default")
-            defaultBrowser_ = rest;
-        else if (what == "env")
-            environ_[line.substr(space + 1, equals - space - 1)] = builder::Unescape(line.substr(equals + 1));
-        else if (what == "file")
-            files_[line.substr(space + 1, equals - space - 1)] = builder::Unescape(line.substr(equals + 1));
-        else
-            ADD_FAILURE() << "unknown directive " << line;
     }
 
     // A desktop whose every call throws.
@@ -339,33 +340,8 @@ TEST_F(Values, Files) {
     EXPECT_GE(CheckTable(
                   "support/golden/Files.txt",
                   [&](const std::string& call, const std::string& arg) { return FileCall(call, arg); },
-                  [&](const std::string& line) { FileDirective(line); }),
+                  [&](const std::string& line) { Directive(line); }),
               30);
-}
-
-// The real lookup: a fake xdg-settings on the PATH and a desktop entry in a temporary data folder.
-TEST(WebBrowserChoice, SystemLookupAsksXdgSettingsAndReadsTheEntryThroughALink) {
-    TempDir dir;
-    dir.WriteFile("bin/xdg-settings",
-                  "#!/bin/sh\n[ \"$*\" = 'get default-web-browser' ] && echo fake.desktop\n");
-    std::filesystem::permissions(dir / "bin/xdg-settings", std::filesystem::perms::owner_all);
-    dir.WriteFile("pkg/fake.desktop", "[Desktop Entry]\nExec=fake-browser --page %U\n");
-    dir.MakeDirs("share/applications");
-    std::filesystem::create_symlink(dir / "pkg/fake.desktop", dir / "share/applications/fake.desktop");
-    ScopedEnv path("PATH", dir / "bin");
-    ScopedEnv home("XDG_DATA_HOME", dir / "share");
-    ScopedEnv browser("BROWSER", "");
-    const std::vector<BrowserCommand> commands = WebBrowserCommands("/p.html", SystemBrowserLookup());
-    ASSERT_GE(commands.size(), 2u);
-    EXPECT_EQ(commands[0].name, "fake.desktop");
-    EXPECT_EQ(commands[0].commandLine, (Words{"fake-browser", "--page", "file:///p.html"}));
-    EXPECT_EQ(commands[1].name, "x-www-browser");
-
-    // A failing xdg-settings, or none at all, names no default.
-    dir.WriteFile("bin/xdg-settings", "#!/bin/sh\necho fake.desktop\nexit 3\n");
-    EXPECT_EQ(WebBrowserCommands("/p.html", SystemBrowserLookup())[0].name, "x-www-browser");
-    ScopedEnv nowhere("PATH", dir / "none");
-    EXPECT_EQ(WebBrowserCommands("/p.html", SystemBrowserLookup())[0].name, "x-www-browser");
 }
 
 }  // namespace
