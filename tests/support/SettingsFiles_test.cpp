@@ -37,11 +37,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::map<std::string, FsOp> kCalls = {{"Stat", FsOp::Stat},   {"OpenRead", FsOp::OpenRead},
-                                            {"Read", FsOp::Read},   {"OpenWrite", FsOp::OpenWrite},
-                                            {"Write", FsOp::Write}, {"Rename", FsOp::Rename}};
-const std::map<std::string, int> kErrnos = {{"EIO", EIO}, {"EACCES", EACCES}, {"ENOSPC", ENOSPC}};
-
 std::vector<std::string> Split(const std::string& text, char separator) {
     std::vector<std::string> parts;
     std::istringstream in(text);
@@ -114,9 +109,9 @@ class SettingsFiles : public test::ProgramFixture {
             } else if (verb == "native") {
                 answers.push_back(WindowsPathToNative(rest));
             } else if (verb == "fail" && f[1].rfind("path:", 0) == 0) {
-                faults.FailPath(kCalls.at(f[0]), f[1].substr(5), kErrnos.at(f[2]));
+                faults.FailPath(test::FsOpNamed(f[0]), f[1].substr(5), test::ErrnoNamed(f[2]));
             } else if (verb == "fail") {
-                faults.FailNth(kCalls.at(f[0]), std::stoi(f[1]), kErrnos.at(f[2]));
+                faults.FailNth(test::FsOpNamed(f[0]), std::stoi(f[1]), test::ErrnoNamed(f[2]));
             } else if (verb == "choose") {
                 const std::string name = ChooseIniFileName(played.folder + rest, "loftwick");
                 answers.push_back(name +

@@ -16,7 +16,9 @@
 
 #include "cachebuilder/DescriptionFile.h"
 #include "support/Base32.h"
-#include "support/FaultFileSystem.h"
+#include "support/FaultSweep.h"
+#include "support/FileTimeUtils.h"
+#include "support/PosixFileSystem.h"
 #include "support/ScriptedDesktop.h"
 #include "support/Sha1.h"
 #include "support/TableCheck.h"
@@ -141,6 +143,20 @@ class Values : public ProgramFixture {
             WriteToLog(arg);
             out = "done";
         }
+        if (call == "stamp") {
+            const std::vector<std::string> f = Fields(path);
+            ModifyFileStamp(f.at(0), MakeDate(2024, 7, 1, 12, 0, 0), f.at(1) == "true", f.at(2) == "true");
+            out = "written " + std::to_string(PosixFileSystem().Stat(f.at(0))->writeTime.seconds) +
+                  ", created " + std::to_string(PosixFileSystem().GetCreationTime(f.at(0))->seconds);
+        }
+        if (call == "count") {
+            const std::vector<std::string> f = Fields(path);
+            const std::string text = ReadRealFile(f.at(0));
+            int n = 0;
+            for (size_t at = text.find(f.at(1)); at != std::string::npos; at = text.find(f.at(1), at + 1))
+                ++n;
+            out = std::to_string(n);
+        }
         if (call == "string2file") out = std::to_string(String2File("x", path));
         if (call == "systembrowsers") {
             const std::vector<BrowserCommand> commands = WebBrowserCommands(arg, SystemBrowserLookup());
@@ -173,8 +189,18 @@ class Values : public ProgramFixture {
         if (what == "unattended") Program().IsUnattended = rest == "yes";
         if (what == "resetlog") ResetLogFolder();
         if (what == "fail") {
-            faults_.FailPath(FsOp::OpenWrite, rest.substr(rest.find(' ') + 1), EACCES);
+            const std::vector<std::string> f = Fields(rest);
+            faults_.FailPath(FsOpNamed(f.at(0)), f.at(1), ErrnoNamed(f.at(2)));
             Platform().fileSystem = &faults_;
+        }
+        if (what == "logfolder") {
+            Program().AppParentDir = rest + "/";
+            ResetLogFolder();
+        }
+        if (what == "tz") timeZone_.emplace(rest);
+        if (what == "stamped") {
+            PosixFileSystem().SetFileTimes(rest, kOld, kOld);
+            PosixFileSystem().SetCreationTime(rest, kOld);
         }
         if (what == "desktop")
             Platform().desktop = rest == "failing" ? static_cast<Desktop*>(&failing_) : &desktop_;
@@ -316,6 +342,8 @@ class Values : public ProgramFixture {
     ScriptedDesktop desktop_;
     FaultFileSystem faults_;
     std::list<ScopedEnv> envs_;
+    std::optional<ScopedTimeZone> timeZone_;
+    static constexpr FileTimeSpec kOld{1000000000, 0};
     std::map<std::string, std::string> environ_, files_;
     std::optional<std::string> defaultBrowser_;
     std::string firstReport_;
