@@ -120,7 +120,7 @@ class Values : public ProgramFixture {
             out = Out(GetFolder(path));
             for (const std::string& name : names) out += " " + name;
         }
-        if (call == "read") out = Escaped(ReadRealFile(path));
+        if (call == "read") out = Out(Escaped(ReadRealFile(path)));
         if (call == "mode") {
             const auto perms = std::filesystem::status(path).permissions() & std::filesystem::perms::mask;
             out = (std::ostringstream() << std::oct << static_cast<int>(perms)).str();
@@ -148,14 +148,6 @@ class Values : public ProgramFixture {
             ModifyFileStamp(f.at(0), MakeDate(2024, 7, 1, 12, 0, 0), f.at(1) == "true", f.at(2) == "true");
             out = "written " + std::to_string(PosixFileSystem().Stat(f.at(0))->writeTime.seconds) +
                   ", created " + std::to_string(PosixFileSystem().GetCreationTime(f.at(0))->seconds);
-        }
-        if (call == "count") {
-            const std::vector<std::string> f = Fields(path);
-            const std::string text = ReadRealFile(f.at(0));
-            int n = 0;
-            for (size_t at = text.find(f.at(1)); at != std::string::npos; at = text.find(f.at(1), at + 1))
-                ++n;
-            out = std::to_string(n);
         }
         if (call == "string2file") out = std::to_string(String2File("x", path));
         if (call == "systembrowsers") {
@@ -242,6 +234,15 @@ class Values : public ProgramFixture {
         if (call == "report") return Report(f.at(0), f.at(1), f.at(2));
         if (call == "browsers") return Browsers(arg);
         if (call == "start") return Start(f.at(0), f.at(1));
+        if (call == "mistake") {
+            std::istringstream in(builder::Unescape(arg));
+            try {
+                builder::BuildFromDescription(in, parent_ / "built");
+            } catch (const std::runtime_error& e) {
+                return e.what();
+            }
+            return "built";
+        }
         ADD_FAILURE() << "unknown call " << call;
         return {};
     }
@@ -362,6 +363,14 @@ TEST_F(Values, Table) {
     EXPECT_EQ(parent_.ReadFile("ex241206.log").rfind("\r\n10:00:00 " + firstReport_, 0), 0u);
     EXPECT_FALSE(IsCustomError(kCustomErrorBase));
     EXPECT_FALSE(IsCustomError(kCustomErrorEnd));
+}
+
+// The cache builder is exercised by every suite that builds a cache; what none of them sees is the
+// message a mistaken description file gets, which names its line.
+TEST_F(Values, DescriptionMistakes) {
+    EXPECT_EQ(CheckTable("support/golden/DescriptionMistakes.txt",
+                         [&](const std::string& call, const std::string& arg) { return Call(call, arg); }),
+              5);
 }
 
 TEST_F(Values, Files) {
