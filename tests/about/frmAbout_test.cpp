@@ -44,11 +44,8 @@ class AboutTest : public test::ProgramFixture {
         about_.Form_Load();
     }
     // `text` with the paths of this test written short: $S the source folder, $W the fixture's folder.
-    std::string Short(std::string text) const {
-        for (const std::string& path : {std::string(LOFTWICK_SOURCE_DIR), work_.path()})
-            for (size_t at; (at = text.find(path)) != std::string::npos;)
-                text.replace(at, path.size(), path == work_.path() ? "$W" : "$S");
-        return text;
+    std::string Short(const std::string& text) const {
+        return test::Replaced(test::Replaced(text, LOFTWICK_SOURCE_DIR, "$S"), work_.path(), "$W");
     }
     // Rows of golden/SystemInformation.txt.
     std::string Call(const std::string& call, const std::string& arg) {
@@ -66,11 +63,9 @@ class AboutTest : public test::ProgramFixture {
         if (call == "onpath") {
             work_.WriteFile("here/hardinfo", "#!/bin/sh\n");
             ::chmod((work_ / "here/hardinfo").c_str(), 0755);
-            std::string path = arg;
-            for (size_t at; (at = path.find("$W")) != std::string::npos;) path.replace(at, 2, work_.path());
-            for (size_t at; (at = path.find("$R")) != std::string::npos;)
-                path.replace(at, 2, std::filesystem::relative(work_.path()).string());
-            test::ScopedEnv env("PATH", path);
+            const std::string relative = std::filesystem::relative(work_.path()).string();
+            test::ScopedEnv env("PATH",
+                                test::Replaced(test::Replaced(arg, "$W", work_.path()), "$R", relative));
             const std::string found = FindProgramOnPath("hardinfo");
             return found.empty() ? "(none)" : Short(found);
         }

@@ -21,13 +21,13 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <map>
 #include <set>
 #include <sstream>
 
 #include "cachebuilder/DescriptionFile.h"
 #include "support/FaultSweep.h"
 #include "support/ScriptedDesktop.h"
+#include "support/TableCheck.h"
 #include "support/TestEnv.h"
 #include "support/WineRegistry.h"
 #include "support/basRegistry.h"
@@ -63,11 +63,8 @@ class SettingsFiles : public test::ProgramFixture {
         std::set<std::string> names;
     };
 
-    static std::string Placed(std::string text, const Played& played) {
-        for (const auto& [name, path] : {std::pair{"$DIR", played.folder}, {"$CONFIG", played.config}})
-            for (size_t at; (at = text.find(name)) != std::string::npos;)
-                text.replace(at, std::string_view(name).size(), path);
-        return text;
+    static std::string Placed(const std::string& text, const Played& played) {
+        return test::Replaced(test::Replaced(text, "$DIR", played.folder), "$CONFIG", played.config);
     }
 
     // Plays the case's edits in a fresh copy of it over `faults`.

@@ -95,15 +95,8 @@ class Values : public ProgramFixture {
     }
 
     // "$P" stands for the fixture's folder.
-    std::string In(std::string text) const {
-        for (size_t at; (at = text.find("$P")) != std::string::npos;) text.replace(at, 2, parent_.path());
-        return text;
-    }
-    std::string Out(std::string text) const {
-        for (size_t at; (at = text.find(parent_.path())) != std::string::npos;)
-            text.replace(at, parent_.path().size(), "$P");
-        return text;
-    }
+    std::string In(const std::string& text) const { return Replaced(text, "$P", parent_.path()); }
+    std::string Out(const std::string& text) const { return Replaced(text, parent_.path(), "$P"); }
 
     // Rows of golden/Files.txt.
     std::string FileCall(const std::string& call, const std::string& arg) {
