@@ -27,18 +27,6 @@ class DroppedOutput final : public OutputFile {
     void SetWriteTime(FileTimeSpec) override {}
 };
 
-// A folder in memory when there is one: the targets rewrite small files thousands of times a second, and
-// truncating a file on a journalling disk can take milliseconds.
-std::string MakeRoot() {
-    const bool shm = stdfs::is_directory("/dev/shm") && access("/dev/shm", W_OK) == 0;
-    return test::MakeTempFolder("loftwick-fuzz", shm ? "/dev/shm" : "");
-}
-
-void RemoveRootAtExit() {
-    std::error_code ec;
-    stdfs::remove_all(TheWorld().root, ec);
-}
-
 }  // namespace
 
 void GuardedFileSystem::Fence(const std::string& path) const {
@@ -57,13 +45,11 @@ void GuardedFileSystem::Before(FsOp op, const std::string& path) {
 }
 
 std::optional<FileInfo> GuardedFileSystem::Stat(const std::string& path) {
-    if (IsLogFile(path)) return std::nullopt;
-    return ForwardingFileSystem::Stat(path);
+    return IsLogFile(path) ? std::nullopt : ForwardingFileSystem::Stat(path);
 }
 
 std::optional<FileInfo> GuardedFileSystem::Lstat(const std::string& path) {
-    if (IsLogFile(path)) return std::nullopt;
-    return ForwardingFileSystem::Lstat(path);
+    return IsLogFile(path) ? std::nullopt : ForwardingFileSystem::Lstat(path);
 }
 
 std::unique_ptr<OutputFile> GuardedFileSystem::OpenWrite(const std::string& path, WriteMode mode) {
@@ -85,7 +71,10 @@ void GuardedFileSystem::RenameAt(const HeldDir& fromDir, const std::string& from
 World& TheWorld() {
     static World* world = [] {
         auto* w = new World;
-        w->root = MakeRoot();
+        // A folder in memory when there is one: the targets rewrite small files thousands of times a
+        // second, and truncating a file on a journalling disk can take milliseconds.
+        const bool shm = stdfs::is_directory("/dev/shm") && access("/dev/shm", W_OK) == 0;
+        w->root = test::MakeTempFolder("loftwick-fuzz", shm ? "/dev/shm" : "");
         w->fileSystem.SetWritableFolder(w->root);
         test::PinEnvironment(w->root);
         // Made now, so that the first error report finds it whatever folder a target allows changes in.
@@ -99,7 +88,10 @@ World& TheWorld() {
         program.AppParentDir = w->root + "/";
         program.IsUnattended = true;
         ResetLogFolder();
-        std::atexit(RemoveRootAtExit);
+        std::atexit([] {
+            std::error_code ec;
+            stdfs::remove_all(TheWorld().root, ec);
+        });
         return w;
     }();
     return *world;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <iterator>
 
@@ -54,6 +55,19 @@ const char* FsOpName(FsOp op) {
                                          "SetCreation", "OpenDir"};
     static_assert(std::size(kNames) == static_cast<size_t>(FsOp::OpenDir) + 1);
     return kNames[static_cast<size_t>(op)];
+}
+
+FsOp FsOpNamed(const std::string& name) {
+    for (int op = 0; op <= static_cast<int>(FsOp::OpenDir); ++op)
+        if (name == FsOpName(static_cast<FsOp>(op))) return static_cast<FsOp>(op);
+    ADD_FAILURE() << "no such call: " << name;
+    return FsOp::OpenDir;
+}
+
+int ErrnoNamed(const std::string& name) {
+    static const std::map<std::string, int> kErrnos = {
+        {"EIO", EIO}, {"EACCES", EACCES}, {"ENOSPC", ENOSPC}, {"EPERM", EPERM}, {"ENOTSUP", ENOTSUP}};
+    return kErrnos.at(name);
 }
 
 FolderState SnapshotFolder(const std::string& folder) {

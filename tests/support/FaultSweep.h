@@ -26,8 +26,11 @@ int SweepFaults(FsOp op, int err, const FaultRun& run);
 // user who swaps a folder for a link between a check and the use. Returns how many runs saw the change.
 int SweepCallBoundaries(const std::function<void()>& change, const FaultRun& run);
 
-// The kinds of calls a sweep goes through, with a readable name for messages.
+// The kinds of calls a sweep goes through, with a readable name for messages; the kind of a name, and
+// the number of an error named as in <cerrno> (EIO, EACCES, ENOSPC, EPERM, ENOTSUP).
 const char* FsOpName(FsOp op);
+FsOp FsOpNamed(const std::string& name);
+int ErrnoNamed(const std::string& name);
 
 // What a folder holds, for comparing a faulted run with an unfaulted one: the content, last-write
 // time and stored creation time of every regular file, and the target of every link, by relative path.

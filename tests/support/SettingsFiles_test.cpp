@@ -1,7 +1,8 @@
 // Settings files and Wine registry files as golden folders. Each case below golden/Settings or
 // golden/Registry holds the files it starts from (loftwick.ini or system.reg, and any other file or
 // link), "edits" (one command a line), "answers" (one line for each get, set and native, with the escapes
-// of the cache builder's description files; $DIR stands for the case's folder) and, for a settings case
+// of the cache builder's description files; $DIR stands for the case's folder, in edits too, and $CONFIG
+// for XDG_CONFIG_HOME, a folder still to be made) and, for a settings case
 // whose file changes, "after.ini". At the end the folder holds the same names as at the start: no
 // temporary file is left behind. A case holding "sweep" is then played again with the file system
 // failing at every call of each kind, one call per run, and with the disk filling up after every byte
@@ -15,17 +16,18 @@
 //   fail <call> path:<part> <errno>      every such call on a path holding <part> fails
 //   messages                             the titles of the messages shown so far, or "none"
 //   nofile                               no settings file is named from now on
+//   choose [/]                           the settings file chosen for the case's folder (its folder made)
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <filesystem>
-#include <map>
 #include <set>
 #include <sstream>
 
 #include "cachebuilder/DescriptionFile.h"
 #include "support/FaultSweep.h"
 #include "support/ScriptedDesktop.h"
+#include "support/TableCheck.h"
 #include "support/TestEnv.h"
 #include "support/WineRegistry.h"
 #include "support/basRegistry.h"
@@ -34,11 +36,6 @@ namespace loftwick {
 namespace {
 
 namespace fs = std::filesystem;
-
-const std::map<std::string, FsOp> kCalls = {{"Stat", FsOp::Stat},   {"OpenRead", FsOp::OpenRead},
-                                            {"Read", FsOp::Read},   {"OpenWrite", FsOp::OpenWrite},
-                                            {"Write", FsOp::Write}, {"Rename", FsOp::Rename}};
-const std::map<std::string, int> kErrnos = {{"EIO", EIO}, {"EACCES", EACCES}, {"ENOSPC", ENOSPC}};
 
 std::vector<std::string> Split(const std::string& text, char separator) {
     std::vector<std::string> parts;
@@ -59,19 +56,24 @@ std::set<std::string> NamesIn(const std::string& folder) {
 class SettingsFiles : public test::ProgramFixture {
   protected:
     struct Played {
-        std::string folder, before;  // the copy's folder, and its settings file at the start
+        std::string folder, config, before;  // the copy's folder, XDG_CONFIG_HOME, the file at the start
         std::set<std::string> namesBefore;
         std::vector<std::string> answers;
         std::string ini;  // the settings file at the end
         std::set<std::string> names;
     };
 
+    static std::string Placed(const std::string& text, const Played& played) {
+        return test::Replaced(test::Replaced(text, "$DIR", played.folder), "$CONFIG", played.config);
+    }
+
     // Plays the case's edits in a fresh copy of it over `faults`.
     Played Play(const fs::path& golden, bool registry, test::FaultFileSystem& faults) {
         test::TempDir dir;
         fs::copy(golden, dir.path(), fs::copy_options::recursive | fs::copy_options::copy_symlinks);
         for (const char* name : {"edits", "answers", "after.ini", "sweep"}) fs::remove(dir / name);
-        test::ScopedEnv prefix("WINEPREFIX", dir.path());
+        test::TempDir config;
+        test::ScopedEnv prefix("WINEPREFIX", dir.path()), xdg("XDG_CONFIG_HOME", config / "deeper");
         Program().IniFileName = dir / "loftwick.ini";
         test::ScriptedDesktop desktop;
         FileSystem* const real = Platform().fileSystem;
@@ -79,6 +81,7 @@ class SettingsFiles : public test::ProgramFixture {
         Platform().fileSystem = &faults;
         Played played;
         played.folder = dir.path();
+        played.config = config / "deeper";
         played.before = dir.ReadFile("loftwick.ini");
         played.namesBefore = NamesIn(dir.path());
         std::istringstream edits(test::ReadRealFile(golden / "edits"));
@@ -86,7 +89,7 @@ class SettingsFiles : public test::ProgramFixture {
             const size_t space = line.find(' ');
             const std::string verb = line.substr(0, space);
             const std::string rest =
-                space == std::string::npos ? "" : builder::Unescape(line.substr(space + 1));
+                space == std::string::npos ? "" : Placed(builder::Unescape(line.substr(space + 1)), played);
             const std::vector<std::string> f = Split(rest, verb == "fail" ? ' ' : '|');
             std::vector<std::string>& answers = played.answers;
             if (verb == "get" && registry) {
@@ -103,9 +106,13 @@ class SettingsFiles : public test::ProgramFixture {
             } else if (verb == "native") {
                 answers.push_back(WindowsPathToNative(rest));
             } else if (verb == "fail" && f[1].rfind("path:", 0) == 0) {
-                faults.FailPath(kCalls.at(f[0]), f[1].substr(5), kErrnos.at(f[2]));
+                faults.FailPath(test::FsOpNamed(f[0]), f[1].substr(5), test::ErrnoNamed(f[2]));
             } else if (verb == "fail") {
-                faults.FailNth(kCalls.at(f[0]), std::stoi(f[1]), kErrnos.at(f[2]));
+                faults.FailNth(test::FsOpNamed(f[0]), std::stoi(f[1]), test::ErrnoNamed(f[2]));
+            } else if (verb == "choose") {
+                const std::string name = ChooseIniFileName(played.folder + rest, "loftwick");
+                answers.push_back(name +
+                                  (fs::is_directory(fs::path(name).parent_path()) ? "" : " (no folder)"));
             } else if (verb == "nofile") {
                 Program().IniFileName.clear();
             } else if (verb == "messages") {
@@ -129,11 +136,8 @@ class SettingsFiles : public test::ProgramFixture {
         const Played played = Play(golden, registry, faults);
         std::vector<std::string> expected;
         std::istringstream lines(test::ReadRealFile(golden / "answers"));
-        for (std::string line; std::getline(lines, line);) {
-            for (size_t at; (at = line.find("$DIR")) != std::string::npos;)
-                line.replace(at, 4, played.folder);
-            expected.push_back(builder::Unescape(line));
-        }
+        for (std::string line; std::getline(lines, line);)
+            expected.push_back(Placed(builder::Unescape(line), played));
         EXPECT_EQ(played.answers, expected);
         const bool changes = fs::exists(golden / "after.ini");
         const std::string after = changes ? test::ReadRealFile(golden / "after.ini") : played.before;
@@ -199,17 +203,6 @@ TEST(WineRegistryLookup, ValuesSplitAcrossFeedsAtEveryByte) {
         lookup.Finish();
         EXPECT_EQ(lookup.Result(0).has_value(), found) << name;
     }
-}
-
-TEST_F(SettingsFiles, SettingsFileGoesToTheConfigFolderWhenTheProgramFolderIsReadOnly) {
-    test::TempDir dir, config;
-    test::ScopedEnv xdg("XDG_CONFIG_HOME", config / "deeper");
-    EXPECT_EQ(ChooseIniFileName(dir.path(), "loftwick"), dir / "loftwick.ini");
-    test::FaultFileSystem faults;
-    Platform().fileSystem = &faults;
-    faults.FailPath(FsOp::Stat, dir.path(), EACCES);
-    EXPECT_EQ(ChooseIniFileName(dir.path() + "/", "loftwick"), config / "deeper/loftwick/loftwick.ini");
-    EXPECT_TRUE(fs::is_directory(config / "deeper/loftwick"));
 }
 
 }  // namespace

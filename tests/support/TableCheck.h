@@ -9,6 +9,13 @@
 
 namespace loftwick::test {
 
+// `text` with every `from` in it replaced by `to`, as tables write the folders of a run short.
+inline std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+        text.replace(at, from.size(), to);
+    return text;
+}
+
 // Checks a table of "call | argument | expected" rows below tests/ (split at the first and the last
 // " | ", so a blank next to a separator belongs to the field): `call` answers a row; lines beginning
 // with "@ " go to `directive`, lines beginning with "#" are comments. Returns the number of rows.

@@ -1,18 +1,24 @@
-// The pure functions of src/support as rows of golden/Values.txt: conversions, paths, the language of
-// the environment, SHA-1 and Base32, error reports and the web browsers a page is offered to; then
-// which browser a page opens in, through the real lookup.
+// The functions of src/support as rows: golden/Values.txt (conversions, paths, the language of the
+// environment, SHA-1 and Base32, error reports, the web browsers a page is offered to) and
+// golden/Files.txt (files, folders, temporary names, waiting, the error log and the real browser lookup,
+// over a folder of its own).
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <filesystem>
 #include <iomanip>
+#include <list>
 #include <map>
 #include <new>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 
 #include "cachebuilder/DescriptionFile.h"
 #include "support/Base32.h"
+#include "support/FaultSweep.h"
+#include "support/FileTimeUtils.h"
+#include "support/PosixFileSystem.h"
 #include "support/ScriptedDesktop.h"
 #include "support/Sha1.h"
 #include "support/TableCheck.h"
@@ -81,6 +87,108 @@ class Values : public ProgramFixture {
     Values() {
         Platform().desktop = &desktop_;
         Program().AppParentDir = parent_.path() + "/";
+        SetLastError(0);
+    }
+    ~Values() override {
+        while (!envs_.empty()) envs_.pop_back();
+        SetLastError(0);
+    }
+
+    // "$P" stands for the fixture's folder.
+    std::string In(const std::string& text) const { return Replaced(text, "$P", parent_.path()); }
+    std::string Out(const std::string& text) const { return Replaced(text, parent_.path(), "$P"); }
+
+    // Rows of golden/Files.txt.
+    std::string FileCall(const std::string& call, const std::string& arg) {
+        SetLastError(0);
+        const std::string path = In(arg);
+        std::string out;
+        if (call == "exists") out = FileExists(path) ? "true" : "false";
+        if (call == "hasfiles") out = FolderHasFiles(path) ? "true" : "false";
+        if (call == "makedir" || call == "kill") {
+            call == "kill" ? KillFile(path) : MakeDir(path);
+            std::set<std::string> names;
+            for (const auto& entry : std::filesystem::directory_iterator(GetFolder(path)))
+                names.insert(entry.path().filename().string());
+            out = Out(GetFolder(path));
+            for (const std::string& name : names) out += " " + name;
+        }
+        if (call == "read") out = Out(Escaped(ReadRealFile(path)));
+        if (call == "mode") {
+            const auto perms = std::filesystem::status(path).permissions() & std::filesystem::perms::mask;
+            out = (std::ostringstream() << std::oct << static_cast<int>(perms)).str();
+        }
+        if (call == "tempname") out = Out(MakeTempFileName(arg));
+        if (call == "tempfolder") out = Out(TempFolder());
+        if (call == "wait") {
+            const std::vector<std::string> f = Fields(arg);
+            desktop_.doEvents = 0;
+            desktop_.onDoEvents = [&, step = std::stoi(f.at(1))] { clock_.AdvanceMilliseconds(step); };
+            Wait(VariantOf(f.at(0)));
+            desktop_.onDoEvents = nullptr;
+            out = std::to_string(desktop_.doEvents);
+        }
+        if (call == "error") {
+            const size_t shown = desktop_.messages.size();
+            out = Escaped(HandleError(arg)) + (desktop_.messages.size() > shown ? " (shown)" : "");
+        }
+        if (call == "writelog") {
+            WriteToLog(arg);
+            out = "done";
+        }
+        if (call == "stamp") {
+            const std::vector<std::string> f = Fields(path);
+            ModifyFileStamp(f.at(0), MakeDate(2024, 7, 1, 12, 0, 0), f.at(1) == "true", f.at(2) == "true");
+            out = "written " + std::to_string(PosixFileSystem().Stat(f.at(0))->writeTime.seconds) +
+                  ", created " + std::to_string(PosixFileSystem().GetCreationTime(f.at(0))->seconds);
+        }
+        if (call == "string2file") out = std::to_string(String2File("x", path));
+        if (call == "systembrowsers") {
+            const std::vector<BrowserCommand> commands = WebBrowserCommands(arg, SystemBrowserLookup());
+            for (size_t i = 0; i < std::min<size_t>(2, commands.size()); ++i)
+                out += (i ? " ; " : "") + commands[i].name + ": " + Joined(commands[i].commandLine);
+        }
+        return GetLastError() == 0 ? out : out + " (error " + std::to_string(GetLastError()) + ")";
+    }
+
+    // "env NAME=VALUE", "file PATH=CONTENT" and "default TEXT" set up the next browsers row; the others
+    // are those of golden/Files.txt.
+    void Directive(const std::string& line) {
+        const size_t space = line.find(' '), equals = line.find('=');
+        const std::string what = line.substr(0, space), rest = In(builder::Unescape(line.substr(space + 1)));
+        const std::string name = In(line.substr(space + 1, equals - space - 1)),
+                          value = equals == std::string::npos
+                                      ? ""
+                                      : In(builder::Unescape(line.substr(equals + 1)));
+        namespace fs = std::filesystem;
+        if (what == "default") defaultBrowser_ = rest;
+        if (what == "env") environ_[name] = value;
+        if (what == "file") files_[name] = value;
+        if (what == "write") WriteRealFile(name, value);
+        if (what == "program") fs::permissions(rest, fs::perms::owner_all);
+        if (what == "mkdir") fs::create_directories(rest);
+        if (what == "link") fs::create_symlink(value, name);
+        if (what == "remove") fs::remove(rest);
+        if (what == "setenv") envs_.emplace_back(name, value);
+        if (what == "clock") clock_.Set(std::stoll(rest));
+        if (what == "unattended") Program().IsUnattended = rest == "yes";
+        if (what == "resetlog") ResetLogFolder();
+        if (what == "fail") {
+            const std::vector<std::string> f = Fields(rest);
+            faults_.FailPath(FsOpNamed(f.at(0)), f.at(1), ErrnoNamed(f.at(2)));
+            Platform().fileSystem = &faults_;
+        }
+        if (what == "logfolder") {
+            Program().AppParentDir = rest + "/";
+            ResetLogFolder();
+        }
+        if (what == "tz") timeZone_.emplace(rest);
+        if (what == "stamped") {
+            PosixFileSystem().SetFileTimes(rest, kOld, kOld);
+            PosixFileSystem().SetCreationTime(rest, kOld);
+        }
+        if (what == "desktop")
+            Platform().desktop = rest == "failing" ? static_cast<Desktop*>(&failing_) : &desktop_;
     }
 
     std::string Call(const std::string& call, const std::string& arg) {
@@ -119,6 +227,15 @@ class Values : public ProgramFixture {
         if (call == "report") return Report(f.at(0), f.at(1), f.at(2));
         if (call == "browsers") return Browsers(arg);
         if (call == "start") return Start(f.at(0), f.at(1));
+        if (call == "mistake") {
+            std::istringstream in(builder::Unescape(arg));
+            try {
+                builder::BuildFromDescription(in, parent_ / "built");
+            } catch (const std::runtime_error& e) {
+                return e.what();
+            }
+            return "built";
+        }
         ADD_FAILURE() << "unknown call " << call;
         return {};
     }
@@ -151,24 +268,33 @@ class Values : public ProgramFixture {
         return Escaped(report) + (GetLastError() == 0 ? "" : " (the error is left)");
     }
 
-    // The command lines offered for `page`, less the usual names that close every list; the set-up of
-    // the row is then forgotten.
+    static std::string Joined(const Words& words) {
+        std::string out;
+        for (size_t i = 0; i < words.size(); ++i) out += (i ? "|" : "") + words[i];
+        return out;
+    }
+
+    // A lookup over the environment, files and default of the row, which are then forgotten; the
+    // command lines it runs go to `asked`.
+    BrowserLookup Lookup(std::vector<Words>& asked) {
+        return {[env = std::exchange(environ_, {})](const std::string& name) {
+                    return env.count(name) ? env.at(name) : "";
+                },
+                [files = std::exchange(files_, {})](const std::string& path) -> std::optional<std::string> {
+                    if (!files.count(path)) return std::nullopt;
+                    return files.at(path);
+                },
+                [&asked, answer = std::exchange(defaultBrowser_, std::nullopt)](const Words& commandLine) {
+                    asked.push_back(commandLine);
+                    return answer;
+                }};
+    }
+
+    // The command lines offered for `page`, less the usual names that close every list.
     std::string Browsers(const std::string& page) {
-        const auto env = std::exchange(environ_, {}), files = std::exchange(files_, {});
-        const std::optional<std::string> answer = std::exchange(defaultBrowser_, std::nullopt);
         std::vector<Words> asked;
-        const BrowserLookup lookup{
-            [&](const std::string& name) { return env.count(name) ? env.at(name) : ""; },
-            [&](const std::string& path) -> std::optional<std::string> {
-                if (!files.count(path)) return std::nullopt;
-                return files.at(path);
-            },
-            [&](const Words& commandLine) {
-                asked.push_back(commandLine);
-                return answer;
-            }};
         std::vector<Words> lines;
-        for (const BrowserCommand& command : WebBrowserCommands(page, lookup))
+        for (const BrowserCommand& command : WebBrowserCommands(page, Lookup(asked)))
             lines.push_back(command.commandLine);
         const Words usual = {"x-www-browser", "sensible-browser", "firefox", "chromium", "google-chrome"};
         for (size_t i = 0; i < usual.size(); ++i) {
@@ -178,10 +304,7 @@ class Values : public ProgramFixture {
         }
         lines.resize(lines.size() - usual.size());
         std::string out;
-        for (const Words& line : lines) {
-            out += out.empty() ? "" : " ; ";
-            for (size_t i = 0; i < line.size(); ++i) out += (i ? "|" : "") + line[i];
-        }
+        for (const Words& line : lines) out += (out.empty() ? "" : " ; ") + Joined(line);
         if (asked != std::vector<Words>{{"xdg-settings", "get", "default-web-browser"}})
             out += " (asked wrongly)";
         return out.empty() ? "(none)" : out;
@@ -190,12 +313,9 @@ class Values : public ProgramFixture {
     // What starting the page tries, the program named `starts` being the only one that starts; each
     // program is started once only.
     std::string Start(const std::string& page, const std::string& starts) {
-        const auto env = std::exchange(environ_, {});
-        const BrowserLookup lookup{
-            [&](const std::string& name) { return env.count(name) ? env.at(name) : ""; },
-            [](const std::string&) { return std::nullopt; }, [](const Words&) { return std::nullopt; }};
+        std::vector<Words> asked;
         Words started;
-        const BrowserStart start = StartWebBrowser(page, lookup, [&](const Words& commandLine) {
+        const BrowserStart start = StartWebBrowser(page, Lookup(asked), [&](const Words& commandLine) {
             started.push_back(commandLine[0]);
             return commandLine[0] == starts;
         });
@@ -204,23 +324,20 @@ class Values : public ProgramFixture {
         return out + (started == start.tried ? "" : " (started otherwise)");
     }
 
-    // "env NAME=VALUE", "file PATH=CONTENT" and "default TEXT" set up the next browsers row.
-    void Directive(const std::string& line) {
-        const size_t space = line.find(' '), equals = line.find('=');
-        const std::string what = line.substr(0, space);
-        const std::string rest = builder::Unescape(line.substr(space + 1));
-        if (what == "default")
-            defaultBrowser_ = rest;
-        else if (what == "env")
-            environ_[line.substr(space + 1, equals - space - 1)] = builder::Unescape(line.substr(equals + 1));
-        else if (what == "file")
-            files_[line.substr(space + 1, equals - space - 1)] = builder::Unescape(line.substr(equals + 1));
-        else
-            ADD_FAILURE() << "unknown directive " << line;
-    }
-
+    // A desktop whose every call throws.
+    class Failing final : public Desktop {
+      public:
+        void MessageBox(const std::string&, const std::string&, MsgIcon) override {
+            throw std::runtime_error("gone");
+        }
+        void DoEvents() override { throw std::runtime_error("gone"); }
+    } failing_;
     TempDir parent_;
     ScriptedDesktop desktop_;
+    FaultFileSystem faults_;
+    std::list<ScopedEnv> envs_;
+    std::optional<ScopedTimeZone> timeZone_;
+    static constexpr FileTimeSpec kOld{1000000000, 0};
     std::map<std::string, std::string> environ_, files_;
     std::optional<std::string> defaultBrowser_;
     std::string firstReport_;
@@ -241,29 +358,20 @@ TEST_F(Values, Table) {
     EXPECT_FALSE(IsCustomError(kCustomErrorEnd));
 }
 
-// The real lookup: a fake xdg-settings on the PATH and a desktop entry in a temporary data folder.
-TEST(WebBrowserChoice, SystemLookupAsksXdgSettingsAndReadsTheEntryThroughALink) {
-    TempDir dir;
-    dir.WriteFile("bin/xdg-settings",
-                  "#!/bin/sh\n[ \"$*\" = 'get default-web-browser' ] && echo fake.desktop\n");
-    std::filesystem::permissions(dir / "bin/xdg-settings", std::filesystem::perms::owner_all);
-    dir.WriteFile("pkg/fake.desktop", "[Desktop Entry]\nExec=fake-browser --page %U\n");
-    dir.MakeDirs("share/applications");
-    std::filesystem::create_symlink(dir / "pkg/fake.desktop", dir / "share/applications/fake.desktop");
-    ScopedEnv path("PATH", dir / "bin");
-    ScopedEnv home("XDG_DATA_HOME", dir / "share");
-    ScopedEnv browser("BROWSER", "");
-    const std::vector<BrowserCommand> commands = WebBrowserCommands("/p.html", SystemBrowserLookup());
-    ASSERT_GE(commands.size(), 2u);
-    EXPECT_EQ(commands[0].name, "fake.desktop");
-    EXPECT_EQ(commands[0].commandLine, (Words{"fake-browser", "--page", "file:///p.html"}));
-    EXPECT_EQ(commands[1].name, "x-www-browser");
+// The cache builder is exercised by every suite that builds a cache; what none of them sees is the
+// message a mistaken description file gets, which names its line.
+TEST_F(Values, DescriptionMistakes) {
+    EXPECT_EQ(CheckTable("support/golden/DescriptionMistakes.txt",
+                         [&](const std::string& call, const std::string& arg) { return Call(call, arg); }),
+              5);
+}
 
-    // A failing xdg-settings, or none at all, names no default.
-    dir.WriteFile("bin/xdg-settings", "#!/bin/sh\necho fake.desktop\nexit 3\n");
-    EXPECT_EQ(WebBrowserCommands("/p.html", SystemBrowserLookup())[0].name, "x-www-browser");
-    ScopedEnv nowhere("PATH", dir / "none");
-    EXPECT_EQ(WebBrowserCommands("/p.html", SystemBrowserLookup())[0].name, "x-www-browser");
+TEST_F(Values, Files) {
+    EXPECT_GE(CheckTable(
+                  "support/golden/Files.txt",
+                  [&](const std::string& call, const std::string& arg) { return FileCall(call, arg); },
+                  [&](const std::string& line) { Directive(line); }),
+              30);
 }
 
 }  // namespace
