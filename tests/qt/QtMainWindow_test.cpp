@@ -6,14 +6,17 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <iterator>
 #include <optional>
 #include <tuple>
 
@@ -26,6 +29,7 @@
 #include "results/clsBrowser.h"
 #include "support/FaultFileSystem.h"
 #include "support/Program.h"
+#include "support/RuntimeError.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TestEnv.h"
 #include "support/basRegistry.h"
@@ -53,6 +57,7 @@ class QtMainWindowTest : public test::ProgramFixture {
         Platform().desktop = &desktop_;
         Program().IniFileName = dir_ / "loftwick.ini";
         Program().ProxyType = 1;
+        Program().AppParentDir = dir_.path() + "/";
         builder::WinProxyCache cache(dir_ / "cache");
         Program().CacheDir = cache.CacheDir();
         const char* hosts[] = {"www.example.com", "images.example.org", "news.example.net"};
@@ -135,6 +140,20 @@ TEST_F(QtMainWindowTest, OneSessionPlayedThroughAndTheNext) {
     // While a Save All lets events run, the user presses Escape, clicks the close box, Go!, Preview and
     // the commands that would start another command or a new window: the window stays, nothing starts,
     // the save stops at its next object; afterwards every command is back.
+    const char* const busy[] = {"Go!",
+                                "Preview",
+                                "Open",
+                                "Save As...",
+                                "Save All to single temp dir",
+                                "Export All as WARC...",
+                                "Delete selected file from cache",
+                                "Change Type of Proxy Server"};
+    const auto enabled = [&] {
+        return std::count_if(std::begin(busy), std::end(busy), [&](const char* caption) {
+            auto* button = Find<QPushButton>(window, caption);
+            return button ? button->isEnabled() : Find<QAction>(window, caption)->isEnabled();
+        });
+    };
     int scans = 0, exits = 0, changes = 0, polls = 0;
     const auto scan = c.cmdOK->onClick, exit = c.cmdExit->onClick;
     c.cmdOK->onClick = [&] { ++scans; };
@@ -143,15 +162,9 @@ TEST_F(QtMainWindowTest, OneSessionPlayedThroughAndTheNext) {
     desktop_.onDoEvents = [&] {
         clock_.AdvanceMilliseconds(50);  // past the window's throttle, so every object polls
         if (++polls != 3) return;
-        for (const char* caption : {"Go!", "Preview"}) {
-            EXPECT_FALSE(Find<QPushButton>(window, caption)->isEnabled()) << caption;
+        EXPECT_EQ(enabled(), 0);
+        for (const char* caption : {"Go!", "Preview"})
             QTest::mouseClick(Find<QPushButton>(window, caption), Qt::LeftButton);
-        }
-        for (const char* caption :
-             {"Open", "Save As...", "Save All to single temp dir", "Export All as WARC...",
-              "Delete selected file from cache", "Change Type of Proxy Server"}) {
-            EXPECT_FALSE(Find<QAction>(window, caption)->isEnabled()) << caption;
-        }
         ClickMenuItem(window, "&Tools", "Change Type of Proxy Server");
         QTest::keyClick(&window, Qt::Key_Escape);
         window.close();
@@ -167,9 +180,7 @@ TEST_F(QtMainWindowTest, OneSessionPlayedThroughAndTheNext) {
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(model.Results().Count(), 30);
     EXPECT_EQ(c.lblStatus->Caption(), "Saved 2 of 30 files, 0 failed, stopped");
-    for (const char* caption : {"Open", "Change Type of Proxy Server"})
-        EXPECT_TRUE(Find<QAction>(window, caption)->isEnabled()) << caption;
-    EXPECT_TRUE(Find<QPushButton>(window, "Go!")->isEnabled());
+    EXPECT_EQ(enabled(), std::ssize(busy));
 
     // F2 toggles once per press, and while a drop-down list has the keyboard Enter and Escape act on the
     // list only.
@@ -313,6 +324,34 @@ TEST_F(QtMainWindowTest, PlacementIsRememberedAndAlwaysFitsTheScreen) {
                         std::stoi(GetIniValue("Persistence", "WindowHeight", ""))),
                   kept);
     }
+}
+
+// Neither adapter nor widget outliving the other calls into what is gone, the drop-down is no focus
+// loss, and a throwing handler is reported once and does not escape into Qt.
+TEST_F(QtMainWindowTest, NothingCallsIntoWhatIsGoneOrLetsAFailureEscapeIntoQt) {
+    auto* box = new QComboBox;
+    qt::QtComboBox combo(box);
+    delete box;
+    EXPECT_THROW(combo.SetText("x"), RuntimeError);
+    QListWidget list;
+    list.addItem("1 http://example.org/ : 2024-12-06 10:00:00 : 42");
+    int clicks = 0;
+    {
+        qt::QtListBox adapter(&list);
+        adapter.onClick = [&] { ++clicks; };
+    }
+    list.setCurrentRow(0);
+    qt::QtComboBox field(new QComboBox(&list));
+    field.onLostFocus = [&] { ++clicks; };
+    QFocusEvent toPopup(QEvent::FocusOut, Qt::PopupFocusReason);  // opening the drop-down is not leaving
+    QCoreApplication::sendEvent(list.findChild<QComboBox*>(), &toPopup);
+    EXPECT_EQ(clicks, 0);
+
+    qt::QtListBox adapter(&list);
+    adapter.onClick = [] { throw RuntimeError(vberr::InternalError); };
+    EXPECT_NO_THROW(adapter.SetSelectedIndex(-1));
+    ASSERT_EQ(desktop_.messages.size(), 1u);
+    EXPECT_NE(desktop_.messages[0].text.find("QtControls:Click"), std::string::npos);
 }
 
 }  // namespace
