@@ -147,13 +147,13 @@ class Row {
                 Log("refused");
             }
         }
-        std::string log;
-        for (const std::string& entry : log_) log += (log.empty() ? "" : " ") + entry;
-        return log;
+        return log_;
     }
 
   private:
-    void Log(const std::string& entry) { log_.push_back(entry.empty() ? "\"\"" : entry); }
+    void Log(const std::string& entry) {
+        log_ += (log_.empty() ? "" : " ") + (entry.empty() ? "\"\"" : entry);
+    }
     std::function<void()> Note(const std::string& event) {
         return [this, event] { Log(event); };
     }
@@ -235,7 +235,7 @@ class Row {
 
     Kit k_;
     MemoryFocusTracker focus_;
-    std::vector<std::string> log_;
+    std::string log_;
 };
 
 template <class Kit>

@@ -16,9 +16,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
-#include <iterator>
 #include <optional>
 #include <tuple>
+#include <utility>
 
 #include "app/frmMain.h"
 #include "cachebuilder/WinProxyBuilder.h"
@@ -140,20 +140,9 @@ TEST_F(QtMainWindowTest, OneSessionPlayedThroughAndTheNext) {
     // While a Save All lets events run, the user presses Escape, clicks the close box, Go!, Preview and
     // the commands that would start another command or a new window: the window stays, nothing starts,
     // the save stops at its next object; afterwards every command is back.
-    const char* const busy[] = {"Go!",
-                                "Preview",
-                                "Open",
-                                "Save As...",
-                                "Save All to single temp dir",
-                                "Export All as WARC...",
-                                "Delete selected file from cache",
-                                "Change Type of Proxy Server"};
-    const auto enabled = [&] {
-        return std::count_if(std::begin(busy), std::end(busy), [&](const char* caption) {
-            auto* button = Find<QPushButton>(window, caption);
-            return button ? button->isEnabled() : Find<QAction>(window, caption)->isEnabled();
-        });
-    };
+    const Control* const busy[] = {c.cmdOK,      c.cmdPreview,    c.mnuFileOpen,   c.mnuFileSave,
+                                   c.mnuSaveAll, c.mnuExportWarc, c.mnuFileDelete, c.mnuChangeProxyType};
+    const auto enabled = [&] { return std::ranges::count_if(busy, &Control::Enabled); };
     int scans = 0, exits = 0, changes = 0, polls = 0;
     const auto scan = c.cmdOK->onClick, exit = c.cmdExit->onClick;
     c.cmdOK->onClick = [&] { ++scans; };
@@ -187,30 +176,23 @@ TEST_F(QtMainWindowTest, OneSessionPlayedThroughAndTheNext) {
     auto* host = window.findChildren<QComboBox*>().at(1);
     c.cboHostFilter->SetText("example");
     host->setFocus();
-    struct Key {
-        bool listOpen;
-        Qt::Key key;
-        Qt::KeyboardModifiers modifiers;
-        std::string after;  // the field's selection, scans and exits
+    // Each row: the keys pressed ("list " first: with the drop-down list open), then the field's selection,
+    // the scans and the exits.
+    const std::pair<std::string, std::string> keys[] = {
+        {"F2", "example 0 0"},   {"F2", " 0 0"},     {"Shift+F2", " 0 0"}, {"list Esc", " 0 0"},
+        {"list Return", " 0 0"}, {"Return", " 1 0"}, {"Esc", " 1 1"},
     };
-    const Key keys[] = {
-        {false, Qt::Key_F2, {}, "example 0 0"},
-        {false, Qt::Key_F2, {}, " 0 0"},
-        {false, Qt::Key_F2, Qt::ShiftModifier, " 0 0"},  // F2 alone, no modifier
-        {true, Qt::Key_Escape, {}, " 0 0"},
-        {true, Qt::Key_Return, {}, " 0 0"},
-        {false, Qt::Key_Return, {}, " 1 0"},
-        {false, Qt::Key_Escape, {}, " 1 1"},
-    };
-    for (const Key& key : keys) {
-        if (key.listOpen) host->showPopup();
+    for (const auto& [pressed, after] : keys) {
+        const bool listOpen = pressed.starts_with("list ");
+        if (listOpen) host->showPopup();
         QWidget* popup = QApplication::activePopupWidget();
-        ASSERT_EQ(popup != nullptr, key.listOpen);
-        QTest::keyClick(popup ? popup->focusWidget() : QApplication::focusWidget(), key.key, key.modifiers);
+        ASSERT_EQ(popup != nullptr, listOpen);
+        QTest::keySequence(popup ? popup->focusWidget() : QApplication::focusWidget(),
+                           QKeySequence(qt::ToQt(pressed.substr(listOpen ? 5 : 0))));
         EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
         EXPECT_EQ(host->lineEdit()->selectedText().toStdString() + " " + std::to_string(scans) + " " +
                       std::to_string(exits),
-                  key.after);
+                  after);
     }
     c.cmdOK->onClick = scan;
     c.cmdExit->onClick = exit;
@@ -225,13 +207,8 @@ TEST_F(QtMainWindowTest, OneSessionPlayedThroughAndTheNext) {
     c.chkDeleteOld->SetValue(0);
     c.lstStatus->SetSelectedIndex(0);
     c.txtTempDir->SetText(dir_ / "copy.html/");
-    struct Command {
-        const char* caption;
-        std::optional<std::string> fileAnswer;
-        std::string status;  // the status line begins with it
-        size_t boxes;        // error boxes shown so far
-    };
-    const Command commands[] = {
+    // Each row: the command, the file chosen, the start of the status line and the error boxes so far.
+    const std::tuple<const char*, std::optional<std::string>, std::string, size_t> commands[] = {
         {"Save As...", {}, "Cancelled", 0},
         {"Save As...", dir_ / "copy.html", "Saved to " + (dir_ / "copy.html"), 0},
         {"Export All as WARC...", dir_ / "out.warc.gz", "Exported 30 objects to " + (dir_ / "out.warc.gz"),
@@ -240,12 +217,12 @@ TEST_F(QtMainWindowTest, OneSessionPlayedThroughAndTheNext) {
         {"Save As...", dir_ / "again.html", "Could not save http://", 1},
         {"Save All to single temp dir", {}, "Saved 0 of 30 files, 30 failed; ", 2},
     };
-    for (const Command& command : commands) {
-        desktop_.fileDialogAnswers = {command.fileAnswer};
-        ClickMenuItem(window, "File", command.caption);
+    for (const auto& [caption, fileAnswer, start, boxes] : commands) {
+        desktop_.fileDialogAnswers = {fileAnswer};
+        ClickMenuItem(window, "File", caption);
         const std::string status = c.lblStatus->Caption();
-        EXPECT_EQ(status.substr(0, command.status.size()), command.status) << status;
-        EXPECT_EQ(desktop_.messages.size(), command.boxes) << status;
+        EXPECT_TRUE(status.starts_with(start)) << status;
+        EXPECT_EQ(desktop_.messages.size(), boxes) << status;
     }
     EXPECT_NE(desktop_.messages[0].text.find(": "), std::string::npos) << "a reason follows";
     EXPECT_GT(std::filesystem::file_size(dir_ / "copy.html"), 1000u);
@@ -318,10 +295,8 @@ TEST_F(QtMainWindowTest, PlacementIsRememberedAndAlwaysFitsTheScreen) {
         // A maximised window keeps the place it returns to.
         const QRect kept = expect == Expect::KeptMaximized ? stored : window.geometry();
         loaded.model.SaveSettings();
-        EXPECT_EQ(QRect(std::stoi(GetIniValue("Persistence", "WindowLeft", "")),
-                        std::stoi(GetIniValue("Persistence", "WindowTop", "")),
-                        std::stoi(GetIniValue("Persistence", "WindowWidth", "")),
-                        std::stoi(GetIniValue("Persistence", "WindowHeight", ""))),
+        const auto saved = [](const char* name) { return std::stoi(GetIniValue("Persistence", name, "")); };
+        EXPECT_EQ(QRect(saved("WindowLeft"), saved("WindowTop"), saved("WindowWidth"), saved("WindowHeight")),
                   kept);
     }
 }
