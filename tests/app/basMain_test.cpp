@@ -19,25 +19,21 @@
 namespace loftwick {
 namespace {
 
-class SetProxyTypeTest : public test::ProgramFixture {
-  protected:
-    SetProxyTypeTest() {
-        Platform().desktop = &desktop;
-        Program().IniFileName = dir / "loftwick.ini";
-        for (const char* folder : {"wine/drive_c", "cache", "spool/squid", "noindex"}) dir.MakeDirs(folder);
-        dir.WriteFile("wg/cache.idx", "");
-        dir.WriteFile("squid.conf", "# cache_dir ufs /commented 100 16 256\n  cache_dir\taufs " +
-                                        (dir / "spool/squid") + " 100 16 256 # disk\n");
-    }
-    test::TempDir dir;
-    const std::string prefix = dir / "wine";
-    test::ScopedEnv wine{"WINEPREFIX", prefix};
-    test::ScriptedDesktop desktop;
-};
+using SetProxyTypeTest = test::ProgramFixture;
 
 // Each row of app/golden/SetProxyType.txt on a first start: the type asked, the folder offered from the
 // registry, squid.conf or the proxy's default, checked and stored; stored settings pass unasked.
 TEST_F(SetProxyTypeTest, TheTypeAndFolderAreAskedOfferedCheckedAndStored) {
+    test::TempDir dir;
+    const std::string prefix = dir / "wine";
+    test::ScopedEnv wine{"WINEPREFIX", prefix};
+    test::ScriptedDesktop desktop;
+    Platform().desktop = &desktop;
+    Program().IniFileName = dir / "loftwick.ini";
+    for (const char* folder : {"wine/drive_c", "cache", "spool/squid", "noindex"}) dir.MakeDirs(folder);
+    dir.WriteFile("wg/cache.idx", "");
+    dir.WriteFile("squid.conf", "# cache_dir ufs /commented 100 16 256\n  cache_dir\taufs " +
+                                    (dir / "spool/squid") + " 100 16 256 # disk\n");
     test::FaultFileSystem faults;
     faults.FailPath(FsOp::List, "/spool/squid", EACCES);
     FileSystem* const real = Platform().fileSystem;

@@ -124,14 +124,14 @@ class Row {
             k_.combo.onTextChanged = [this] { ComboAutoComplete(k_.combo); };
             k_.combo.onLostFocus = [this] { ComboAddToHistory(k_.combo); };
         } else {
-            k_.combo.onTextChanged = Note("change");
-            k_.combo.onLostFocus = Note("lostfocus");
+            k_.combo.onTextChanged = [this] { Log("change"); };
+            k_.combo.onLostFocus = [this] { Log("lostfocus"); };
         }
-        k_.list.onClick = Note("click");
-        k_.list.onDoubleClick = Note("dblclick");
+        k_.list.onClick = [this] { Log("click"); };
+        k_.list.onDoubleClick = [this] { Log("dblclick"); };
         k_.list.onMouseUp = [this](MouseButton b) { Log(b == MouseButton::Right ? "up:right" : "up:left"); };
-        k_.button.onClick = Note("button");
-        k_.menuItem.onClick = Note("menu");
+        k_.button.onClick = [this] { Log("button"); };
+        k_.menuItem.onClick = [this] { Log("menu"); };
         for (const char* line : {"line 1", "line 2", "line 3"}) k_.list.AddLine(line);
     }
 
@@ -153,9 +153,6 @@ class Row {
   private:
     void Log(const std::string& entry) {
         log_ += (log_.empty() ? "" : " ") + (entry.empty() ? "\"\"" : entry);
-    }
-    std::function<void()> Note(const std::string& event) {
-        return [this, event] { Log(event); };
     }
     // The window's key preview sees every key before the focused control does.
     void Key(int16_t code, int16_t shift = 0) { HandleKeyDown(code, shift, focus_); }
