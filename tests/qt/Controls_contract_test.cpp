@@ -41,9 +41,7 @@ struct MemoryKit {
     MemoryProgressBar progress;
 
     void UserTypes(const std::string& text) { combo.TypeText(text); }
-    void UserPresses(int16_t key) {
-        key == keycode::Backspace ? combo.PressBackspace() : combo.PressDelete();
-    }
+    void UserPresses(int16_t key) { key == keycode::Delete ? combo.PressDelete() : combo.PressBackspace(); }
     void UserLeavesCombo() { combo.LoseFocus(); }
     void UserClicksLine(int32_t index, MouseButton b) { list.ClickLine(index, b); }
     void UserDoubleClicksLine(int32_t index) { list.DoubleClickLine(index); }
