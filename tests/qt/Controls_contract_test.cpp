@@ -52,9 +52,7 @@ struct MemoryKit {
 
 class QtKit {
     std::unique_ptr<QWidget> window_ = std::make_unique<QWidget>();
-    QComboBox* comboWidget_ = new QComboBox(window_.get());
     QListWidget* listWidget_ = new QListWidget(window_.get());
-    QPushButton* buttonWidget_ = new QPushButton(window_.get());
     QMenu* menu_ = new QMenu(window_.get());
     QAction* action_ = menu_->addAction("item");
 
@@ -63,9 +61,9 @@ class QtKit {
     qt::QtLabel label{new QLabel(window_.get())};
     qt::QtTextBox textBox{new QLineEdit(window_.get())};
     qt::QtCheckBox checkBox{new QCheckBox(window_.get())};
-    qt::QtComboBox combo{comboWidget_};
+    qt::QtComboBox combo{new QComboBox(window_.get())};
     qt::QtListBox list{listWidget_};
-    qt::QtButton button{buttonWidget_};
+    qt::QtButton button{new QPushButton(window_.get())};
     qt::QtMenuItem menuItem{action_};
     qt::QtPopupMenu popup{menu_};
     qt::QtProgressBar progress{new QProgressBar(window_.get())};
@@ -80,15 +78,15 @@ class QtKit {
     // A keystroke that brings its text, as an input method may.
     void UserTypes(const std::string& text) {
         QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, qt::ToQt(text));
-        QCoreApplication::sendEvent(comboWidget_->lineEdit(), &press);
+        QCoreApplication::sendEvent(combo.widget()->lineEdit(), &press);
     }
     void UserPresses(int16_t key) {
-        QTest::keyClick(comboWidget_->lineEdit(),
+        QTest::keyClick(combo.widget()->lineEdit(),
                         key == keycode::Backspace ? Qt::Key_Backspace : Qt::Key_Delete);
     }
     void UserLeavesCombo() {
         QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-        QCoreApplication::sendEvent(comboWidget_, &out);
+        QCoreApplication::sendEvent(combo.widget(), &out);
     }
     void UserClicksLine(int32_t index, MouseButton b) {
         QTest::mouseClick(listWidget_->viewport(), b == MouseButton::Right ? Qt::RightButton : Qt::LeftButton,
@@ -104,7 +102,7 @@ class QtKit {
             QCoreApplication::sendEvent(listWidget_->viewport(), &event);
         }
     }
-    void UserClicksButton() { buttonWidget_->click(); }
+    void UserClicksButton() { button.widget()->click(); }
     void UserChoosesMenuItem() { action_->trigger(); }
     bool PopupShown() const { return menu_->isVisible(); }
 
@@ -118,13 +116,9 @@ class Row {
   public:
     explicit Row(const std::string& wiring) {
         focus_.active = &k_.combo;
-        if (wiring == "filter") {
-            k_.combo.onTextChanged = [this] { ComboAutoComplete(k_.combo); };
-            k_.combo.onLostFocus = [this] { ComboAddToHistory(k_.combo); };
-        } else {
-            k_.combo.onTextChanged = [this] { Log("change"); };
-            k_.combo.onLostFocus = [this] { Log("lostfocus"); };
-        }
+        const bool filter = wiring == "filter";
+        k_.combo.onTextChanged = [this, filter] { filter ? ComboAutoComplete(k_.combo) : Log("change"); };
+        k_.combo.onLostFocus = [this, filter] { filter ? ComboAddToHistory(k_.combo) : Log("lostfocus"); };
         k_.list.onClick = [this] { Log("click"); };
         k_.list.onDoubleClick = [this] { Log("dblclick"); };
         k_.list.onMouseUp = [this](MouseButton b) { Log(b == MouseButton::Right ? "up:right" : "up:left"); };
@@ -152,6 +146,7 @@ class Row {
     void Log(const std::string& entry) {
         log_ += (log_.empty() ? "" : " ") + (entry.empty() ? "\"\"" : entry);
     }
+    void Log(int64_t number) { Log(std::to_string(number)); }
     // The window's key preview sees every key before the focused control does.
     void Key(int16_t code, int16_t shift = 0) { HandleKeyDown(code, shift, focus_); }
 
@@ -196,9 +191,8 @@ class Row {
         }
         if (verb == "f2") return Key(keycode::F2, static_cast<int16_t>(arg.empty() ? 0 : std::stoi(arg)));
         if (verb == "progress")
-            return k_.progress.SetProgress(std::stoll(arg), std::stoll(rest)),
-                   Log(std::to_string(k_.progress.Percent()));
-        if (verb == "textbox") return k_.textBox.SetText(arg), Log(std::to_string(k_.textBox.SelStart()));
+            return k_.progress.SetProgress(std::stoll(arg), std::stoll(rest)), Log(k_.progress.Percent());
+        if (verb == "textbox") return k_.textBox.SetText(arg), Log(k_.textBox.SelStart());
         if (verb == "text") return combo.SetText(arg);
         if (verb == "sel") return combo.SetSelStart(std::stoi(arg)), combo.SetSelLength(std::stoi(rest));
         if (verb == "leave") return k_.UserLeavesCombo();
@@ -218,13 +212,13 @@ class Row {
             return arg == "button" ? k_.button.SetEnabled(false) : k_.menuItem.SetEnabled(false);
         if (verb == "enable") return k_.menuItem.SetEnabled(true);
         if (verb == "hide") return k_.menuItem.SetVisible(false);
-        if (verb == "popup") return k_.popup.Popup(), Log(std::to_string(k_.PopupShown()));
+        if (verb == "popup") return k_.popup.Popup(), Log(k_.PopupShown());
         if (verb == "combo")
             return Log(combo.Text() + " " + std::to_string(combo.SelStart()) + "+" +
                        std::to_string(combo.SelLength()));
-        if (verb == "picked") return Log(std::to_string(combo.SelectedIndex()));
+        if (verb == "picked") return Log(combo.SelectedIndex());
         if (verb == "line") return Log(k_.list.LineText(std::stoi(arg)));
-        if (verb == "row") return Log(std::to_string(k_.list.SelectedIndex()));
+        if (verb == "row") return Log(k_.list.SelectedIndex());
         ADD_FAILURE() << "unknown action " << verb;
     }
 

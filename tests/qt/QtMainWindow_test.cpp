@@ -95,9 +95,7 @@ TEST_F(QtMainWindowTest, OneSessionPlayedThroughAndTheNext) {
     test::ScopedEnv xdg("XDG_CACHE_HOME", dir_.path());
     dir_.MakeDirs("saves");
     std::optional<LoadedWindow> session(std::in_place);
-    qt::QtMainWindow& window = session->window;
-    frmMain& model = session->model;
-    const frmMainControls& c = session->c;
+    auto& [window, model, c] = *session;
     window.resize(860, 700);
     window.show();
     window.activateWindow();
@@ -296,10 +294,9 @@ TEST_F(QtMainWindowTest, NothingCallsIntoWhatIsGoneOrLetsAFailureEscapeIntoQt) {
     QListWidget list;
     list.addItem("1 http://example.org/ : 2024-12-06 10:00:00 : 42");
     int clicks = 0;
-    {
-        qt::QtListBox adapter(&list);
-        adapter.onClick = [&] { ++clicks; };
-    }
+    std::optional<qt::QtListBox> adapter(std::in_place, &list);
+    adapter->onClick = [&] { ++clicks; };
+    adapter.reset();
     list.setCurrentRow(0);
     qt::QtComboBox field(new QComboBox(&list));
     field.onLostFocus = [&] { ++clicks; };
@@ -307,9 +304,9 @@ TEST_F(QtMainWindowTest, NothingCallsIntoWhatIsGoneOrLetsAFailureEscapeIntoQt) {
     QCoreApplication::sendEvent(list.findChild<QComboBox*>(), &toPopup);
     EXPECT_EQ(clicks, 0);
 
-    qt::QtListBox adapter(&list);
-    adapter.onClick = [] { throw RuntimeError(vberr::InternalError); };
-    EXPECT_NO_THROW(adapter.SetSelectedIndex(-1));
+    adapter.emplace(&list);
+    adapter->onClick = [] { throw RuntimeError(vberr::InternalError); };
+    EXPECT_NO_THROW(adapter->SetSelectedIndex(-1));
     ASSERT_EQ(desktop_.messages.size(), 1u);
     EXPECT_NE(desktop_.messages[0].text.find("QtControls:Click"), std::string::npos);
 }
