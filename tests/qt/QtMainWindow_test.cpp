@@ -81,11 +81,9 @@ class QtMainWindowTest : public test::ProgramFixture {
     test::ScriptedDesktop desktop_;
 };
 
-// One session with real keys and mouse clicks: the earlier session's settings come back (a gap or forty
-// entries end a history, a stored temporary folder that is gone gives way to the private one), a
-// filter typed and started with Enter, a Save All that refuses everything that would start or close
-// while it runs, the keys, every command saying in the status line what came of it, the About box,
-// then the next session and one with a settings file that cannot be read, which is never replaced.
+// One session with real keys and mouse clicks, then the next session and one whose settings file cannot
+// be read, which is never replaced. The earlier session's settings come back: a gap or forty entries end
+// a history, a stored temporary folder that is gone gives way to the private one.
 TEST_F(QtMainWindowTest, OneSessionPlayedThroughAndTheNext) {
     WriteIniValue("DataBase", "Host1", "zweite \xC3\xA9 = \"quoted\"");
     WriteIniValue("DataBase", "Host3", "after the gap");
