@@ -25,8 +25,7 @@ using SetProxyTypeTest = test::ProgramFixture;
 // registry, squid.conf or the proxy's default, checked and stored; stored settings pass unasked.
 TEST_F(SetProxyTypeTest, TheTypeAndFolderAreAskedOfferedCheckedAndStored) {
     test::TempDir dir;
-    const std::string prefix = dir / "wine";
-    test::ScopedEnv wine{"WINEPREFIX", prefix};
+    test::ScopedEnv wine{"WINEPREFIX", dir / "wine"};
     test::ScriptedDesktop desktop;
     Platform().desktop = &desktop;
     Program().IniFileName = dir / "loftwick.ini";
@@ -72,7 +71,7 @@ TEST_F(SetProxyTypeTest, TheTypeAndFolderAreAskedOfferedCheckedAndStored) {
         desktop.prompts.clear();
         if (!type.empty()) SetProxyType(false);
         if (!desktop.prompts.empty()) said += " ; asked again";
-        return replace(said, {{prefix + "/drive_c", "{c}"}, {dir.path(), "{dir}"}, {"\n", "\\n"}});
+        return replace(said, {{dir / "wine/drive_c", "{c}"}, {dir.path(), "{dir}"}, {"\n", "\\n"}});
     };
     EXPECT_EQ(test::CheckTable("app/golden/SetProxyType.txt", firstStart), 10);
 }

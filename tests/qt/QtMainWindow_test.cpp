@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <tuple>
 #include <utility>
@@ -111,9 +112,8 @@ TEST_F(QtMainWindowTest, OneSessionPlayedThroughAndTheNext) {
     QTest::keyClick(url, Qt::Key_Return);
     ASSERT_EQ(model.Results().Count(), 5);
     // The picture after the scan is kept under build/ for people to look at.
-    const QString folder = QString(LOFTWICK_BINARY_DIR) + "/screenshots";
-    QDir().mkpath(folder);
-    EXPECT_TRUE(window.grab().toImage().save(folder + "/main-window.png"));
+    QDir().mkpath(QString(LOFTWICK_BINARY_DIR) + "/screenshots");
+    EXPECT_TRUE(window.grab().toImage().save(QString(LOFTWICK_BINARY_DIR) + "/screenshots/main-window.png"));
     EXPECT_EQ(c.cboURLFilter->ItemText(0), "example");
     EXPECT_TRUE(url->hasFocus());
 
@@ -122,16 +122,14 @@ TEST_F(QtMainWindowTest, OneSessionPlayedThroughAndTheNext) {
     // the save stops at its next object; afterwards every command is back.
     const Control* const busy[] = {c.cmdOK,      c.cmdPreview,    c.mnuFileOpen,   c.mnuFileSave,
                                    c.mnuSaveAll, c.mnuExportWarc, c.mnuFileDelete, c.mnuChangeProxyType};
-    const auto enabled = [&] { return std::ranges::count_if(busy, &Control::Enabled); };
     int scans = 0, exits = 0, changes = 0, polls = 0;
-    const auto scan = c.cmdOK->onClick, exit = c.cmdExit->onClick;
-    c.cmdOK->onClick = [&] { ++scans; };
-    c.cmdExit->onClick = [&] { ++exits; };
+    const auto scan = std::exchange(c.cmdOK->onClick, [&] { ++scans; });
+    const auto exit = std::exchange(c.cmdExit->onClick, [&] { ++exits; });
     c.mnuChangeProxyType->onClick = [&] { ++changes; };
     desktop_.onDoEvents = [&] {
         clock_.AdvanceMilliseconds(50);  // past the window's throttle, so every object polls
         if (++polls != 3) return;
-        EXPECT_EQ(enabled(), 0);
+        EXPECT_EQ(std::ranges::count_if(busy, &Control::Enabled), 0);
         for (const char* caption : {"Go!", "Preview"})
             QTest::mouseClick(Find<QPushButton>(window, caption), Qt::LeftButton);
         ClickMenuItem(window, "Change Type of Proxy Server");
@@ -149,15 +147,14 @@ TEST_F(QtMainWindowTest, OneSessionPlayedThroughAndTheNext) {
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(model.Results().Count(), 5);
     EXPECT_EQ(c.lblStatus->Caption(), "Saved 2 of 5 files, 0 failed, stopped");
-    EXPECT_EQ(enabled(), std::ssize(busy));
+    EXPECT_EQ(std::ranges::count_if(busy, &Control::Enabled), std::ssize(busy));
 
     // F2 toggles once per press, and while a drop-down list has the keyboard Enter and Escape act on the
-    // list only.
+    // list only. Each row: the keys pressed ("list " first: with the list open), then the field's
+    // selection, the scans and the exits.
     auto* host = window.findChildren<QComboBox*>().at(1);
     c.cboHostFilter->SetText("example");
     host->setFocus();
-    // Each row: the keys pressed ("list " first: with the drop-down list open), then the field's selection,
-    // the scans and the exits.
     const std::pair<std::string, std::string> keys[] = {
         {"F2", "example 0 0"},   {"F2", " 0 0"},     {"Shift+F2", " 0 0"}, {"list Esc", " 0 0"},
         {"list Return", " 0 0"}, {"Return", " 1 0"}, {"Esc", " 1 1"},
@@ -285,9 +282,7 @@ TEST_F(QtMainWindowTest, PlacementIsRememberedAndAlwaysFitsTheScreen) {
 // Neither adapter nor widget outliving the other calls into what is gone, the drop-down is no focus
 // loss, and a throwing handler is reported once and does not escape into Qt.
 TEST_F(QtMainWindowTest, NothingCallsIntoWhatIsGoneOrLetsAFailureEscapeIntoQt) {
-    auto* box = new QComboBox;
-    qt::QtComboBox combo(box);
-    delete box;
+    qt::QtComboBox combo(std::make_unique<QComboBox>().get());  // the widget is gone at once
     EXPECT_THROW(combo.SetText("x"), RuntimeError);
     QListWidget list;
     list.addItem("1 http://example.org/ : 2024-12-06 10:00:00 : 42");
