@@ -6,19 +6,24 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <optional>
 #include <tuple>
+#include <utility>
 
 #include "app/frmMain.h"
-#include "cachebuilder/WinProxyBuilder.h"
+#include "cachebuilder/DescriptionFile.h"
 #include "qt/QtAboutWindow.h"
 #include "qt/QtControls.h"
 #include "qt/QtDesktop.h"
@@ -26,6 +31,7 @@
 #include "results/clsBrowser.h"
 #include "support/FaultFileSystem.h"
 #include "support/Program.h"
+#include "support/RuntimeError.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TestEnv.h"
 #include "support/basRegistry.h"
@@ -43,8 +49,6 @@ struct LoadedWindow {
         model.Form_Load();
     }
     ~LoadedWindow() { window.SetModel(nullptr); }
-    LoadedWindow(const LoadedWindow&) = delete;
-    LoadedWindow& operator=(const LoadedWindow&) = delete;
 };
 
 class QtMainWindowTest : public test::ProgramFixture {
@@ -53,18 +57,10 @@ class QtMainWindowTest : public test::ProgramFixture {
         Platform().desktop = &desktop_;
         Program().IniFileName = dir_ / "loftwick.ini";
         Program().ProxyType = 1;
-        builder::WinProxyCache cache(dir_ / "cache");
-        Program().CacheDir = cache.CacheDir();
-        const char* hosts[] = {"www.example.com", "images.example.org", "news.example.net"};
-        for (int i = 0; i < 30; ++i) {
-            builder::WinProxyObject o;
-            o.host = hosts[i % 3];
-            o.url = "http://" + o.host + "/section" + std::to_string(i % 4) + "/page-" + std::to_string(i) +
-                    ".html";
-            o.Header("Date", builder::HttpDate(1733479200 - i * 7200)).Header("Content-Type", "text/html");
-            o.content = builder::Content::Sized(1000 + static_cast<uint64_t>(i) * 37);
-            paths_.push_back(cache.Add(o));
-        }
+        Program().AppParentDir = dir_.path() + "/";
+        std::ifstream description(std::string(LOFTWICK_SOURCE_DIR) + "/tests/qt/golden/cache.txt");
+        builder::BuildFromDescription(description, dir_ / "cache");
+        Program().CacheDir = dir_ / "cache/";
     }
     template <class T>
     static T* Find(const QObject& in, const char* caption) {
@@ -72,31 +68,23 @@ class QtMainWindowTest : public test::ProgramFixture {
             if (found->text() == caption) return found;
         return nullptr;
     }
-    // Opens the menu bar's menu `title` with the mouse and clicks its item `caption`, as a user does.
-    void ClickMenuItem(QMainWindow& window, const char* title, const char* caption) {
-        QMenuBar* bar = window.menuBar();
-        for (QAction* top : bar->actions()) {
-            if (top->text() != title) continue;
-            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(top).center());
-            QMenu* menu = top->menu();
-            ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }));
-            QTest::mouseClick(menu, Qt::LeftButton, {},
-                              menu->actionGeometry(Find<QAction>(*menu, caption)).center());
-            return;
-        }
-        FAIL() << title;
+    // Opens the menu that holds the item `caption` with the mouse and clicks the item, as a user does.
+    static void ClickMenuItem(QMainWindow& window, const char* caption) {
+        QAction* item = Find<QAction>(window, caption);
+        auto* menu = static_cast<QMenu*>(item->parent());
+        QTest::mouseClick(window.menuBar(), Qt::LeftButton, {},
+                          window.menuBar()->actionGeometry(menu->menuAction()).center());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }));
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
     }
 
     test::TempDir dir_;
     test::ScriptedDesktop desktop_;
-    std::vector<std::string> paths_;
 };
 
-// One session with real keys and mouse clicks: the earlier session's settings come back (a gap or forty
-// entries end a history, a stored temporary folder that is gone gives way to the private one), a
-// filter typed and started with Enter, a Save All that refuses everything that would start or close
-// while it runs, the keys, every command saying in the status line what came of it, the About box,
-// then the next session and one with a settings file that cannot be read, which is never replaced.
+// One session with real keys and mouse clicks, then the next session and one whose settings file cannot
+// be read, which is never replaced. The earlier session's settings come back: a gap or forty entries end
+// a history, a stored temporary folder that is gone gives way to the private one.
 TEST_F(QtMainWindowTest, OneSessionPlayedThroughAndTheNext) {
     WriteIniValue("DataBase", "Host1", "zweite \xC3\xA9 = \"quoted\"");
     WriteIniValue("DataBase", "Host3", "after the gap");
@@ -106,9 +94,7 @@ TEST_F(QtMainWindowTest, OneSessionPlayedThroughAndTheNext) {
     test::ScopedEnv xdg("XDG_CACHE_HOME", dir_.path());
     dir_.MakeDirs("saves");
     std::optional<LoadedWindow> session(std::in_place);
-    qt::QtMainWindow& window = session->window;
-    frmMain& model = session->model;
-    const frmMainControls& c = session->c;
+    auto& [window, model, c] = *session;
     window.resize(860, 700);
     window.show();
     window.activateWindow();
@@ -124,82 +110,66 @@ TEST_F(QtMainWindowTest, OneSessionPlayedThroughAndTheNext) {
     url->setFocus();
     QTest::keyClicks(url, "example");
     QTest::keyClick(url, Qt::Key_Return);
-    ASSERT_EQ(model.Results().Count(), 30);
+    ASSERT_EQ(model.Results().Count(), 5);
     // The picture after the scan is kept under build/ for people to look at.
-    const QString folder = QString(LOFTWICK_BINARY_DIR) + "/screenshots";
-    QDir().mkpath(folder);
-    EXPECT_TRUE(window.grab().toImage().save(folder + "/main-window.png"));
+    QDir().mkpath(QString(LOFTWICK_BINARY_DIR) + "/screenshots");
+    EXPECT_TRUE(window.grab().toImage().save(QString(LOFTWICK_BINARY_DIR) + "/screenshots/main-window.png"));
     EXPECT_EQ(c.cboURLFilter->ItemText(0), "example");
     EXPECT_TRUE(url->hasFocus());
 
     // While a Save All lets events run, the user presses Escape, clicks the close box, Go!, Preview and
     // the commands that would start another command or a new window: the window stays, nothing starts,
     // the save stops at its next object; afterwards every command is back.
+    const Control* const busy[] = {c.cmdOK,      c.cmdPreview,    c.mnuFileOpen,   c.mnuFileSave,
+                                   c.mnuSaveAll, c.mnuExportWarc, c.mnuFileDelete, c.mnuChangeProxyType};
     int scans = 0, exits = 0, changes = 0, polls = 0;
-    const auto scan = c.cmdOK->onClick, exit = c.cmdExit->onClick;
-    c.cmdOK->onClick = [&] { ++scans; };
-    c.cmdExit->onClick = [&] { ++exits; };
+    const auto scan = std::exchange(c.cmdOK->onClick, [&] { ++scans; });
+    const auto exit = std::exchange(c.cmdExit->onClick, [&] { ++exits; });
     c.mnuChangeProxyType->onClick = [&] { ++changes; };
     desktop_.onDoEvents = [&] {
         clock_.AdvanceMilliseconds(50);  // past the window's throttle, so every object polls
         if (++polls != 3) return;
-        for (const char* caption : {"Go!", "Preview"}) {
-            EXPECT_FALSE(Find<QPushButton>(window, caption)->isEnabled()) << caption;
+        EXPECT_EQ(std::ranges::count_if(busy, &Control::Enabled), 0);
+        for (const char* caption : {"Go!", "Preview"})
             QTest::mouseClick(Find<QPushButton>(window, caption), Qt::LeftButton);
-        }
-        for (const char* caption :
-             {"Open", "Save As...", "Save All to single temp dir", "Export All as WARC...",
-              "Delete selected file from cache", "Change Type of Proxy Server"}) {
-            EXPECT_FALSE(Find<QAction>(window, caption)->isEnabled()) << caption;
-        }
-        ClickMenuItem(window, "&Tools", "Change Type of Proxy Server");
+        ClickMenuItem(window, "Change Type of Proxy Server");
         QTest::keyClick(&window, Qt::Key_Escape);
         window.close();
         EXPECT_TRUE(window.isVisible());
     };
     c.lstStatus->SetSelectedIndex(3);
     clock_.AdvanceMilliseconds(50);
-    ClickMenuItem(window, "File", "Save All to single temp dir");
+    ClickMenuItem(window, "Save All to single temp dir");
     desktop_.onDoEvents = nullptr;
     // The menu whose item was refused is still open; Escape closes it and nothing else.
     QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
     EXPECT_EQ(scans + exits + changes, 0);
     EXPECT_TRUE(window.isVisible());
-    EXPECT_EQ(model.Results().Count(), 30);
-    EXPECT_EQ(c.lblStatus->Caption(), "Saved 2 of 30 files, 0 failed, stopped");
-    for (const char* caption : {"Open", "Change Type of Proxy Server"})
-        EXPECT_TRUE(Find<QAction>(window, caption)->isEnabled()) << caption;
-    EXPECT_TRUE(Find<QPushButton>(window, "Go!")->isEnabled());
+    EXPECT_EQ(model.Results().Count(), 5);
+    EXPECT_EQ(c.lblStatus->Caption(), "Saved 2 of 5 files, 0 failed, stopped");
+    EXPECT_EQ(std::ranges::count_if(busy, &Control::Enabled), std::ssize(busy));
 
     // F2 toggles once per press, and while a drop-down list has the keyboard Enter and Escape act on the
-    // list only.
+    // list only. Each row: the keys pressed ("list " first: with the list open), then the field's
+    // selection, the scans and the exits.
     auto* host = window.findChildren<QComboBox*>().at(1);
     c.cboHostFilter->SetText("example");
     host->setFocus();
-    struct Key {
-        bool listOpen;
-        Qt::Key key;
-        Qt::KeyboardModifiers modifiers;
-        std::string after;  // the field's selection, scans and exits
+    const std::pair<std::string, std::string> keys[] = {
+        {"F2", "example 0 0"},   {"F2", " 0 0"},     {"Shift+F2", " 0 0"}, {"list Esc", " 0 0"},
+        {"list Return", " 0 0"}, {"Return", " 1 0"}, {"Esc", " 1 1"},
     };
-    const Key keys[] = {
-        {false, Qt::Key_F2, {}, "example 0 0"},
-        {false, Qt::Key_F2, {}, " 0 0"},
-        {false, Qt::Key_F2, Qt::ShiftModifier, " 0 0"},  // F2 alone, no modifier
-        {true, Qt::Key_Escape, {}, " 0 0"},
-        {true, Qt::Key_Return, {}, " 0 0"},
-        {false, Qt::Key_Return, {}, " 1 0"},
-        {false, Qt::Key_Escape, {}, " 1 1"},
-    };
-    for (const Key& key : keys) {
-        if (key.listOpen) host->showPopup();
+    for (const auto& [pressed, after] : keys) {
+        const bool listOpen = pressed.starts_with("list ");
+        if (listOpen) host->showPopup();
         QWidget* popup = QApplication::activePopupWidget();
-        ASSERT_EQ(popup != nullptr, key.listOpen);
-        QTest::keyClick(popup ? popup->focusWidget() : QApplication::focusWidget(), key.key, key.modifiers);
+        ASSERT_EQ(popup != nullptr, listOpen);
+        QTest::keySequence(popup ? popup->focusWidget() : QApplication::focusWidget(),
+                           QKeySequence(qt::ToQt(pressed.substr(listOpen ? 5 : 0))));
         EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
         EXPECT_EQ(host->lineEdit()->selectedText().toStdString() + " " + std::to_string(scans) + " " +
                       std::to_string(exits),
-                  key.after);
+                  after);
     }
     c.cmdOK->onClick = scan;
     c.cmdExit->onClick = exit;
@@ -209,36 +179,32 @@ TEST_F(QtMainWindowTest, OneSessionPlayedThroughAndTheNext) {
     c.chkDeleteOld->SetValue(1);
     QTest::mouseClick(Find<QPushButton>(window, "Preview"), Qt::LeftButton);
     EXPECT_EQ(c.lstStatus->LineText(c.lstStatus->ListCount() - 1),
-              "OK! 30 of 30 files selected, 0 seconds (preview: nothing was changed)");
-    for (const std::string& path : paths_) EXPECT_TRUE(std::filesystem::exists(path)) << path;
+              "OK! 5 of 5 files selected, 0 seconds (preview: nothing was changed)");
+    EXPECT_EQ(std::ranges::count_if(std::filesystem::recursive_directory_iterator(dir_ / "cache"),
+                                    [](const auto& entry) { return entry.is_regular_file(); }),
+              5);
     c.chkDeleteOld->SetValue(0);
     c.lstStatus->SetSelectedIndex(0);
     c.txtTempDir->SetText(dir_ / "copy.html/");
-    struct Command {
-        const char* caption;
-        std::optional<std::string> fileAnswer;
-        std::string status;  // the status line begins with it
-        size_t boxes;        // error boxes shown so far
-    };
-    const Command commands[] = {
+    // Each row: the command, the file chosen, the start of the status line and the error boxes so far.
+    const std::tuple<const char*, std::optional<std::string>, std::string, size_t> commands[] = {
         {"Save As...", {}, "Cancelled", 0},
         {"Save As...", dir_ / "copy.html", "Saved to " + (dir_ / "copy.html"), 0},
-        {"Export All as WARC...", dir_ / "out.warc.gz", "Exported 30 objects to " + (dir_ / "out.warc.gz"),
-         0},
+        {"Export All as WARC...", dir_ / "out.warc.gz", "Exported 5 objects to " + (dir_ / "out.warc.gz"), 0},
         {"Delete selected file from cache", {}, "Deleted " + (dir_ / "cache/"), 0},
         {"Save As...", dir_ / "again.html", "Could not save http://", 1},
-        {"Save All to single temp dir", {}, "Saved 0 of 30 files, 30 failed; ", 2},
+        {"Save All to single temp dir", {}, "Saved 0 of 5 files, 5 failed; ", 2},
     };
-    for (const Command& command : commands) {
-        desktop_.fileDialogAnswers = {command.fileAnswer};
-        ClickMenuItem(window, "File", command.caption);
+    for (const auto& [caption, fileAnswer, start, boxes] : commands) {
+        desktop_.fileDialogAnswers = {fileAnswer};
+        ClickMenuItem(window, caption);
         const std::string status = c.lblStatus->Caption();
-        EXPECT_EQ(status.substr(0, command.status.size()), command.status) << status;
-        EXPECT_EQ(desktop_.messages.size(), command.boxes) << status;
+        EXPECT_TRUE(status.starts_with(start)) << status;
+        EXPECT_EQ(desktop_.messages.size(), boxes) << status;
     }
     EXPECT_NE(desktop_.messages[0].text.find(": "), std::string::npos) << "a reason follows";
     EXPECT_GT(std::filesystem::file_size(dir_ / "copy.html"), 1000u);
-    EXPECT_NE(c.lblStatus->Caption().find("More errors: 29"), std::string::npos) << c.lblStatus->Caption();
+    EXPECT_NE(c.lblStatus->Caption().find("More errors: 4"), std::string::npos) << c.lblStatus->Caption();
 
     // A message box opened from the About box gives the keyboard back to the About box.
     clsBrowser browser;
@@ -307,12 +273,35 @@ TEST_F(QtMainWindowTest, PlacementIsRememberedAndAlwaysFitsTheScreen) {
         // A maximised window keeps the place it returns to.
         const QRect kept = expect == Expect::KeptMaximized ? stored : window.geometry();
         loaded.model.SaveSettings();
-        EXPECT_EQ(QRect(std::stoi(GetIniValue("Persistence", "WindowLeft", "")),
-                        std::stoi(GetIniValue("Persistence", "WindowTop", "")),
-                        std::stoi(GetIniValue("Persistence", "WindowWidth", "")),
-                        std::stoi(GetIniValue("Persistence", "WindowHeight", ""))),
+        const auto saved = [](const char* name) { return std::stoi(GetIniValue("Persistence", name, "")); };
+        EXPECT_EQ(QRect(saved("WindowLeft"), saved("WindowTop"), saved("WindowWidth"), saved("WindowHeight")),
                   kept);
     }
+}
+
+// Neither adapter nor widget outliving the other calls into what is gone, the drop-down is no focus
+// loss, and a throwing handler is reported once and does not escape into Qt.
+TEST_F(QtMainWindowTest, NothingCallsIntoWhatIsGoneOrLetsAFailureEscapeIntoQt) {
+    qt::QtComboBox combo(std::make_unique<QComboBox>().get());  // the widget is gone at once
+    EXPECT_THROW(combo.SetText("x"), RuntimeError);
+    QListWidget list;
+    list.addItem("1 http://example.org/ : 2024-12-06 10:00:00 : 42");
+    int clicks = 0;
+    std::optional<qt::QtListBox> adapter(std::in_place, &list);
+    adapter->onClick = [&] { ++clicks; };
+    adapter.reset();
+    list.setCurrentRow(0);
+    qt::QtComboBox field(new QComboBox(&list));
+    field.onLostFocus = [&] { ++clicks; };
+    QFocusEvent toPopup(QEvent::FocusOut, Qt::PopupFocusReason);  // opening the drop-down is not leaving
+    QCoreApplication::sendEvent(list.findChild<QComboBox*>(), &toPopup);
+    EXPECT_EQ(clicks, 0);
+
+    adapter.emplace(&list);
+    adapter->onClick = [] { throw RuntimeError(vberr::InternalError); };
+    EXPECT_NO_THROW(adapter->SetSelectedIndex(-1));
+    ASSERT_EQ(desktop_.messages.size(), 1u);
+    EXPECT_NE(desktop_.messages[0].text.find("QtControls:Click"), std::string::npos);
 }
 
 }  // namespace

@@ -4,19 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <memory>
+#include <optional>
 
 namespace loftwick::test {
 
 struct QtApplicationEnvironment final : ::testing::Environment {
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "loftwick_qt_tests";
-        static char* argv[] = {name, nullptr};
-        app = std::make_unique<QApplication>(argc, argv);
-    }
+    int argc = 1;
+    char name[18] = "loftwick_qt_tests";
+    char* argv[2] = {name, nullptr};
+    std::optional<QApplication> app;
+    void SetUp() override { app.emplace(argc, argv); }
     void TearDown() override { app.reset(); }
-    std::unique_ptr<QApplication> app;
 };
 
 inline ::testing::Environment* const kQtApplicationEnvironment =
