@@ -70,10 +70,10 @@ class AboutTest : public test::ProgramFixture {
             return found.empty() ? "(none)" : Short(found);
         }
         if (call == "keyvalue") {
-            const size_t semicolon = arg.find(" ; ");
+            const std::vector<std::string> fields = test::Fields(arg, 2);
             std::string value = "before";
-            const bool found = GetKeyValue(std::stoul(arg.substr(0, semicolon), nullptr, 16),
-                                           "SOFTWARE\\Test", arg.substr(semicolon + 3), value);
+            const bool found =
+                GetKeyValue(std::stoul(fields[0], nullptr, 16), "SOFTWARE\\Test", fields[1], value);
             return found ? "found " + value : value.empty() ? "none" : "none, yet " + value;
         }
         test::TempDir work;

@@ -121,9 +121,8 @@ std::string Shown(std::optional<OleDate> date) {
 }
 
 std::string Call(const std::string& call, const std::string& arg) {
-    const size_t semicolon = arg.find(" ; ");
-    const std::string first = arg.substr(0, semicolon);
-    const std::string second = semicolon == std::string::npos ? "" : arg.substr(semicolon + 3);
+    const std::vector<std::string> fields = Fields(arg, 2);
+    const std::string &first = fields[0], &second = fields[1];
     int n[6] = {};
     std::istringstream(arg) >> n[0] >> n[1] >> n[2] >> n[3] >> n[4] >> n[5];
     if (call == "internet") return Shown(InternetDateTime2Date(arg));

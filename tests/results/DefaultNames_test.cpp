@@ -70,14 +70,7 @@ class DefaultNames : public SaveFixture {
     }
 
     std::string Call(const std::string& call, const std::string& arg) {
-        std::vector<std::string> parts;
-        for (size_t at = 0;;) {
-            const size_t semicolon = arg.find(" ; ", at);
-            parts.push_back(arg.substr(at, semicolon - at));
-            if (semicolon == std::string::npos) break;
-            at = semicolon + 3;
-        }
-        parts.resize(3);
+        const std::vector<std::string> parts = Fields(arg, 3);
         if (call == "extension") return GetFileExtension(arg, "x");
         if (call == "type") return ContentTypeFromFileName(arg, "?");
         if (call == "extensionof") return ExtensionFromContentType(arg, "?");

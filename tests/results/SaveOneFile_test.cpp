@@ -18,10 +18,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The files below a folder by relative path, each with its content ("-> target" for a link).
+// The files below a folder by relative path, each with its content ("-> target" for a link), and the
+// empty folders as "path/", so that a folder a save leaves behind is seen too.
 std::map<std::string, std::string> Files(const std::string& folder) {
     std::map<std::string, std::string> files;
     for (const auto& [path, file] : SnapshotFolder(folder)) files[path] = file.content;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(folder, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_directory() && !it->is_symlink() && fs::is_empty(it->path()))
+            files[fs::relative(it->path(), folder).string() + "/"] = "";
+    }
     return files;
 }
 

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace loftwick::test {
 
@@ -14,6 +15,18 @@ inline std::string Replaced(std::string text, const std::string& from, const std
     for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
         text.replace(at, from.size(), to);
     return text;
+}
+
+// The fields of a row's argument, which are separated by " ; "; `at_least` pads the list with empty
+// fields for rows that leave the last ones out.
+inline std::vector<std::string> Fields(const std::string& text, size_t at_least = 0) {
+    std::vector<std::string> fields;
+    size_t at = 0;
+    for (size_t semicolon; (semicolon = text.find(" ; ", at)) != std::string::npos; at = semicolon + 3)
+        fields.push_back(text.substr(at, semicolon - at));
+    fields.push_back(text.substr(at));
+    if (fields.size() < at_least) fields.resize(at_least);
+    return fields;
 }
 
 // Checks a table of "call | argument | expected" rows below tests/ (split at the first and the last

@@ -33,15 +33,6 @@ namespace {
 
 using Words = std::vector<std::string>;
 
-std::vector<std::string> Fields(const std::string& text) {
-    std::vector<std::string> fields;
-    size_t at = 0;
-    for (size_t semicolon; (semicolon = text.find(" ; ", at)) != std::string::npos; at = semicolon + 3)
-        fields.push_back(text.substr(at, semicolon - at));
-    fields.push_back(text.substr(at));
-    return fields;
-}
-
 std::string Escaped(const std::string& text) {
     std::string out;
     for (const char c : text) out += c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
@@ -130,7 +121,8 @@ class Values : public ProgramFixture {
         }
         if (call == "error") {
             const size_t shown = desktop_.messages.size();
-            out = Escaped(HandleError(arg)) + (desktop_.messages.size() > shown ? " (shown)" : "");
+            out = Escaped(HandleError(arg));  // before the count: the operands of + are not sequenced
+            if (desktop_.messages.size() > shown) out += " (shown)";
         }
         if (call == "writelog") {
             WriteToLog(arg);

@@ -67,8 +67,8 @@ TEST_F(LanguageTest, Table) {
             return std::string(text.find("</html>") == std::string::npos ? "cut" : "whole") +
                    (offline ? ", offline" : ", reaches out");
         }
-        const size_t semicolon = arg.find(" ; ");
-        Choose(arg.substr(0, semicolon), arg.substr(semicolon + 3));
+        const std::vector<std::string> fields = test::Fields(arg, 2);
+        Choose(fields[0], fields[1]);
         const std::string root = program_.path() + "/Language/";
         return (Program().LanguageRoot == root ? "" : "elsewhere: ") +
                Program().LanguageDir.substr(root.size()) + " " + std::to_string(Program().LanguageIndex);
