@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -48,40 +49,38 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-// The hostile user of a faults line "swap N FOLDER TARGET": just before the N-th file-system call, FOLDER
-// moves away and a link to TARGET takes its place; at N = -1 a thread keeps exchanging the two while the
-// scan runs, which also hits the moments inside a call and between the threads of a read-ahead scan.
-struct Swap {
-    int at = 0;
-    std::string folder, target;
-};
-
 struct Outcome {
-    bool swapped = false, whole = true;
+    bool swapped = false;
     int status = 0;
+    int64_t cutFrom = 0;  // the size of the file the case cuts
     std::string out, err, tree, purges;
     test::FolderState before, cache;  // the cache folder before and after the run
 };
 
 // A case's world, built afresh below a temporary folder: the cache from cache.txt, a folder outside it
-// from outside.txt, and the shapes the description cannot make from setup.
+// from outside.txt, then the lines of setup (the shapes the description cannot make), squid (what a
+// running Squid answers) and faults.
 struct World {
-    // `cut`: how many bytes are left of the file the case's file "cut" names (-1: all of them).
-    World(const std::string& folder, int64_t cut) : folder_(folder) {
+    // `cut`: how many bytes a "cut FILE" line leaves of FILE (-1: all of them).
+    World(const std::string& folder, test::FaultFileSystem& faults, test::TableProxyControl& proxy,
+          int64_t cut)
+        : folder_(folder), proxy_(proxy) {
         for (const char* part : {"cache", "outside"}) {
             const std::string description = folder + "/" + part + ".txt";
             if (!fs::exists(description)) continue;
             std::istringstream in(Replaced(test::ReadRealFile(description), "<root>", dir_.path()));
             builder::BuildFromDescription(in, dir_ / part);
         }
-        for (const std::string& line :
-             Lines(Replaced(test::ReadRealFile(folder + "/setup"), "<root>", dir_.path()))) {
+        std::string lines;
+        for (const char* part : {"/setup", "/squid", "/faults"}) lines += test::ReadRealFile(folder + part);
+        for (const std::string& line : Lines(Replaced(lines, "<root>", dir_.path()))) {
             std::istringstream words(line);
-            std::string verb, a, b;
+            std::string verb, a, rest, b, c, d, e;
             words >> verb >> a;
-            std::getline(words >> std::ws, b);
+            std::getline(words >> std::ws, rest);
+            std::istringstream(rest) >> b >> c >> d >> e;
             if (verb == "dir") fs::create_directories(dir_ / a);
-            if (verb == "file") dir_.WriteFile(a, builder::Unescape(b));
+            if (verb == "file") dir_.WriteFile(a, builder::Unescape(rest));
             EXPECT_TRUE(verb != "fifo" || mkfifo((dir_ / a).c_str(), 0600) == 0);
             // A private null device: a fault that replaced the export target then replaces this node,
             // never the machine's /dev/null (the tests run as root).
@@ -91,60 +90,69 @@ struct World {
             if (verb == "copy") fs::copy_file(dir_ / a, dir_ / b);
             if (verb == "link") fs::create_symlink(a, dir_ / b);  // link TARGET NAME
             if (verb == "hardlink") fs::create_hard_link(dir_ / a, dir_ / b);
-        }
-        if (cut >= 0) {
-            const fs::path file = dir_ / Lines(test::ReadRealFile(folder + "/cut")).at(0);
-            whole_ = cut >= static_cast<int64_t>(fs::file_size(file));
-            if (!whole_) fs::resize_file(file, cut);
+            if (verb == "cut") cutFrom_ = static_cast<int64_t>(fs::file_size(dir_ / a));
+            if (verb == "cut" && cut >= 0) fs::resize_file(dir_ / a, std::min(cut, cutFrom_));
+            if (verb == "running") proxy.running = true;
+            if (verb == "answer") proxy.answers[a] = std::stoi(b);
+            // "swap N FOLDER TARGET": just before the N-th file-system call, FOLDER and a link to TARGET
+            // exchange places; at N = -1 a thread keeps exchanging them while the scan runs, which also
+            // hits the moments inside a call and between the threads of a read-ahead scan.
+            if (verb == "swap") swapAt_ = std::stoi(a), swapFolder_ = b;
+            if (verb == "swap") fs::create_directory_symlink(dir_ / c, dir_ / "flip");
+            int call = 0, errno_ = 0;
+            while (call < static_cast<int>(FsOp::OpenDir) && a != test::FsOpName(static_cast<FsOp>(call)))
+                ++call;
+            for (int n = 1; n < 200; ++n)
+                if (const char* known = strerrorname_np(n); known && c == known) errno_ = n;
+            EXPECT_TRUE(errno_ != 0 || (verb != "path" && verb != "nth")) << "no error " << c;
+            if (verb == "path") faults.FailPath(static_cast<FsOp>(call), b, errno_);
+            if (verb == "nth") faults.FailNth(static_cast<FsOp>(call), std::stoi(b), errno_);
+            // The proxy at work: "at OP PATHPART N resize BYTES|append FILE-BESIDE-IT".
+            if (verb == "at")
+                faults.SetHook(static_cast<FsOp>(call),
+                               [=, n = std::stoi(c), seen = 0](const std::string& path) mutable {
+                                   if (path.find(b) == std::string::npos || ++seen != n) return;
+                                   if (d == "resize") fs::resize_file(path, std::stoull(e));
+                                   if (d == "append")
+                                       std::ofstream(path, std::ios::binary | std::ios::app)
+                                           << test::ReadRealFile(fs::path(path).parent_path() / e);
+                               });
         }
         for (const auto& entry : fs::recursive_directory_iterator(dir_.path()))
             if (entry.is_regular_file(ec_) && !entry.is_symlink())
                 stamps_[entry.path()] = Stamps(entry.path());
     }
 
-    Outcome Run(test::FaultFileSystem* faults, test::TableProxyControl& proxy, const Swap& swap) {
+    // `swapAt`: another call for the case's swap to come before (-1: all the time).
+    Outcome Run(test::FaultFileSystem& faults, int swapAt) {
         Outcome o;
-        o.whole = whole_;
-        if (swap.at > 0)
-            faults->HookNthCall(swap.at, [&] {
-                o.swapped = true;
-                fs::rename(dir_ / swap.folder, dir_ / "away");
-                fs::create_directory_symlink(dir_ / swap.target, dir_ / swap.folder);
-            });
+        o.cutFrom = cutFrom_;
+        const auto exchange = [&] {
+            o.swapped = o.swapped || syscall(SYS_renameat2, AT_FDCWD, (dir_ / swapFolder_).c_str(), AT_FDCWD,
+                                             (dir_ / "flip").c_str(), RENAME_EXCHANGE) == 0;
+        };
+        swapAt_ = swapAt ? swapAt : swapAt_;
+        if (swapAt_ > 0) faults.HookNthCall(swapAt_, exchange);
         std::vector<std::string> args = {dir_ / "bin/loftwick-scan"};
         for (const std::string& line : Lines(test::ReadRealFile(folder_ + "/args")))
             args.push_back(Replaced(line, "<root>", dir_.path()));
-        for (const std::string& line : Lines(test::ReadRealFile(folder_ + "/squid"))) {
-            std::istringstream words(line);
-            std::string verb, url;
-            int answer = 0;
-            words >> verb >> url >> answer;
-            if (verb == "running") proxy.running = true;
-            if (verb == "answer") proxy.answers[url] = answer;
-        }
         const test::FolderState outside = test::SnapshotFolder(dir_ / "outside");
         o.before = test::SnapshotFolder(dir_ / "cache");
         std::ostringstream out, err;
         SetLastError(0);  // a batch run starts a process of its own
-        Platform().fileSystem = faults;
+        Platform().fileSystem = &faults;
         std::jthread flipper;
-        if (swap.at < 0) {
-            fs::create_directory_symlink(dir_ / swap.target, dir_ / "flip");
-            flipper =
-                std::jthread([&, folder = dir_ / swap.folder, flip = dir_ / "flip"](std::stop_token stop) {
-                    while (!stop.stop_requested())
-                        if (syscall(SYS_renameat2, AT_FDCWD, folder.c_str(), AT_FDCWD, flip.c_str(),
-                                    RENAME_EXCHANGE) == 0)
-                            o.swapped = true;
-                });
-        }
+        if (swapAt_ < 0)
+            flipper = std::jthread([&](std::stop_token stop) {
+                while (!stop.stop_requested()) exchange();
+            });
         o.status = cli::BatchMain(args, out, err);
         flipper = {};
         Platform().fileSystem = nullptr;
         for (auto [text, to] : {std::pair{out.str(), &o.out}, {err.str(), &o.err}})
             *to = Replaced(Replaced(text, dir_.path(), "<root>"), GetVersion(), "<version>");
         o.tree = Tree();
-        for (const auto& call : proxy.purges) {
+        for (const auto& call : proxy_.purges) {
             o.purges += call.url;
             for (const std::string& header : call.headers) o.purges += " | " + header;
             o.purges += "\n";
@@ -164,57 +172,58 @@ struct World {
 
     // Every entry below the world, one a line; a file's stamps only where the run changed them.
     std::string Tree() {
-        std::vector<std::string> lines;
+        std::set<std::string> lines;
         for (auto it = fs::recursive_directory_iterator(dir_.path(), ec_);
              it != fs::recursive_directory_iterator(); it.increment(ec_)) {
-            const std::string name = it->path().string().substr(dir_.path().size() + 1);
             const fs::file_status status = it->symlink_status();
-            if (fs::is_symlink(status)) {
-                lines.push_back("link " + name + " -> " +
-                                Replaced(fs::read_symlink(it->path()), dir_.path(), "<root>"));
-            } else if (fs::is_directory(status)) {
-                lines.push_back("dir " + name);
-            } else if (fs::is_regular_file(status)) {
+            std::string line = std::string(fs::is_symlink(status)        ? "link "
+                                           : fs::is_directory(status)    ? "dir "
+                                           : fs::is_regular_file(status) ? "file "
+                                                                         : "other ") +
+                               it->path().string().substr(dir_.path().size() + 1);
+            if (fs::is_symlink(status))
+                line += " -> " + Replaced(fs::read_symlink(it->path()), dir_.path(), "<root>");
+            if (fs::is_regular_file(status)) {
                 const std::string now = Stamps(it->path());
                 const auto before = stamps_.find(it->path());
                 const bool recent = fs::last_write_time(it->path()) >
                                     fs::file_time_type::clock::now() - std::chrono::hours(1);
-                std::string line = "file " + name + " " + std::to_string(fs::file_size(it->path()));
-                if (name.ends_with(".warc.gz")) {  // its records hold the real time and random ids
-                    line = "file " + name + " (archive)";
-                    std::string archive(1 << 20, '\0');
+                // An archive's records hold the real time and random ids.
+                const bool archive = line.ends_with(".warc.gz");
+                line += archive ? " (archive)" : " " + std::to_string(fs::file_size(it->path()));
+                if (archive) {
+                    std::string records(1 << 20, '\0');
                     gzFile gz = gzopen(it->path().c_str(), "rb");
-                    archive.resize(std::max(0, gzread(gz, archive.data(), archive.size())));
+                    records.resize(std::max(0, gzread(gz, records.data(), records.size())));
                     gzclose(gz);
-                    EXPECT_EQ(archive.find("SECRET"), std::string::npos)
+                    EXPECT_EQ(records.find("SECRET"), std::string::npos)
                         << "a file outside reached the archive";
                 } else if (before != stamps_.end()) {
                     line += before->second == now || recent ? "" : now;  // the real clock's times vary
                 } else if (!recent) {
                     line += now.substr(0, now.find(" created"));  // a new file's stamps, where they were set
                 }
-                lines.push_back(line);
-            } else {
-                lines.push_back("other " + name);
             }
+            lines.insert(line);
         }
-        std::sort(lines.begin(), lines.end());
         std::string tree;
         for (const std::string& line : lines) tree += line + "\n";
         return tree;
     }
 
     std::string folder_;
+    test::TableProxyControl& proxy_;
     test::TempDir dir_;
+    int swapAt_ = 0;
+    std::string swapFolder_;
+    int64_t cutFrom_ = 0;
     std::map<std::string, std::string> stamps_;
     std::error_code ec_;
-    bool whole_ = true;
 };
 
-std::vector<std::string> CaseNames() {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(kGolden)) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
+std::set<std::string> CaseNames() {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(kGolden)) names.insert(entry.path().filename());
     return names;
 }
 
@@ -222,47 +231,15 @@ class ScanGolden : public test::ProgramFixture, public ::testing::WithParamInter
   protected:
     std::string Folder() const { return kGolden + "/" + GetParam(); }
 
-    Outcome Run(test::FaultFileSystem* faults, bool readAhead, const Swap& swap = {}, int64_t cut = -1) {
+    // `faults`: more faults than the case's own (none: only those).
+    Outcome Run(bool readAhead, test::FaultFileSystem* faults = nullptr, int swapAt = 0, int64_t cut = -1) {
+        test::FaultFileSystem own;
+        faults = faults ? faults : &own;
         Program().ReadAhead = readAhead;
-        if (faults && readAhead) faults->AllowThreads();
+        if (readAhead) faults->AllowThreads();
         proxy_ = test::TableProxyControl();
-        World world(Folder(), cut);
-        return world.Run(faults, proxy_, swap);
-    }
-
-    // Sets up the faults of the case's faults file: "path OP TEXT ERRNO", "nth OP N ERRNO", "swap", "at".
-    Swap Faults(test::FaultFileSystem& faults) {
-        Swap swap;
-        for (const std::string& line :
-             Lines(Replaced(test::ReadRealFile(Folder() + "/faults"), "<root>", ""))) {
-            std::istringstream words(line);
-            std::string how, op, what, err;
-            words >> how >> op >> what >> err;
-            if (how == "swap") swap = {std::stoi(op), what, err};
-            if (how == "swap") continue;
-            int call = 0, errno_ = 0;
-            while (call < static_cast<int>(FsOp::OpenDir) && op != test::FsOpName(static_cast<FsOp>(call)))
-                ++call;
-            if (how == "at") {  // the proxy at work: "at OP PATHPART N resize BYTES|append FILE-BESIDE-IT"
-                std::string action, arg;
-                words >> action >> arg;
-                faults.SetHook(static_cast<FsOp>(call),
-                               [=, n = std::stoi(err), seen = 0](const std::string& path) mutable {
-                                   if (path.find(what) == std::string::npos || ++seen != n) return;
-                                   if (action == "resize") fs::resize_file(path, std::stoull(arg));
-                                   if (action == "append")
-                                       std::ofstream(path, std::ios::binary | std::ios::app)
-                                           << test::ReadRealFile(fs::path(path).parent_path() / arg);
-                               });
-                continue;
-            }
-            for (int n = 1; n < 200; ++n)
-                if (const char* known = strerrorname_np(n); known && err == known) errno_ = n;
-            EXPECT_NE(errno_, 0) << "no error " << err;
-            if (how == "path") faults.FailPath(static_cast<FsOp>(call), what, errno_);
-            if (how == "nth") faults.FailNth(static_cast<FsOp>(call), std::stoi(what), errno_);
-        }
-        return swap;
+        World world(Folder(), *faults, proxy_, cut);
+        return world.Run(*faults, swapAt);
     }
 
     void Expect(const std::string& name, const std::string& actual) {
@@ -277,11 +254,11 @@ class ScanGolden : public test::ProgramFixture, public ::testing::WithParamInter
 
 // Read ahead or not, the same output, the same status, the same folder afterwards.
 TEST_P(ScanGolden, EndsAsExpected) {
+    int64_t cutFrom = 0;
     for (const bool readAhead : {false, true}) {
         SCOPED_TRACE(readAhead ? "read ahead" : "one thread");
-        test::FaultFileSystem faults;
-        const Swap swap = Faults(faults);
-        const Outcome o = Run(&faults, readAhead, swap);
+        const Outcome o = Run(readAhead);
+        cutFrom = o.cutFrom;
         Expect("stdout", o.out);
         Expect("stderr", o.err);
         Expect("status", std::to_string(o.status) + "\n");
@@ -289,12 +266,11 @@ TEST_P(ScanGolden, EndsAsExpected) {
         Expect("purges", o.purges);
         if (Environ("LOFTWICK_UPDATE_GOLDEN") == "1") break;
     }
-    // A case with a file "cut" runs again with the file it names cut after every byte; its file "cuts"
-    // holds what each run said.
+    // A case with a line "cut FILE" runs again with FILE cut after every byte; its file "cuts" holds what
+    // each run said.
     std::string cuts;
-    for (int64_t cut = 0; fs::exists(Folder() + "/cut"); ++cut) {
-        const Outcome o = Run(nullptr, false, {}, cut);
-        if (o.whole) break;
+    for (int64_t cut = 0; cut < cutFrom; ++cut) {
+        const Outcome o = Run(false, nullptr, 0, cut);
         cuts +=
             "== " + std::to_string(cut) + " bytes, status " + std::to_string(o.status) + "\n" + o.out + o.err;
     }
@@ -315,23 +291,22 @@ std::multiset<std::string> Contents(const test::FolderState& state) {
 // and a status that follows it, an object that failed turns the summary, the files left are whole and
 // exactly those not counted deleted, and a fault nobody was told about leaves the very result of none.
 TEST_P(ScanGolden, SurvivesEveryFault) {
-    test::FaultFileSystem told;
-    if (Swap swap = Faults(told); swap.at > 0) {
+    if (test::ReadRealFile(Folder() + "/faults").starts_with("swap")) {
         // Whatever call the swap comes before, nothing outside changes or reaches an archive (both checked
         // by every run), and the status follows what was reported.
-        for (swap.at = 1;; ++swap.at) {
-            SCOPED_TRACE("the swap comes before call " + std::to_string(swap.at));
-            test::FaultFileSystem faults;
-            const Outcome o = Run(&faults, false, swap);
+        int at = 1;
+        for (;; ++at) {
+            SCOPED_TRACE("the swap comes before call " + std::to_string(at));
+            const Outcome o = Run(false, nullptr, at);
             if (!o.swapped) break;
             EXPECT_EQ(o.status == cli::kExitErrors, o.out.find("OK!") == std::string::npos) << o.out << o.err;
         }
-        EXPECT_GT(swap.at, 8);
+        EXPECT_GT(at, 8);
         // And the same while a thread exchanges the two all the time under a read-ahead scan.
         bool flipped = false;
         const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
         for (int round = 0; round < 3 || std::chrono::steady_clock::now() < until; ++round)
-            flipped = Run(nullptr, true, {-1, swap.folder, swap.target}).swapped || flipped;
+            flipped = Run(true, nullptr, -1).swapped || flipped;
         EXPECT_TRUE(flipped);
         return;
     }
@@ -353,7 +328,7 @@ TEST_P(ScanGolden, SurvivesEveryFault) {
     for (const bool readAhead : {false, true}) {
         SCOPED_TRACE(readAhead ? "read ahead" : "one thread");
         test::FaultFileSystem counter;
-        const Outcome baseline = Run(&counter, readAhead);
+        const Outcome baseline = Run(readAhead, &counter);
         if (counter.calls().size() > 1000)
             GTEST_SKIP() << "a long case: its shapes are swept in the short ones";
         for (const auto& [op, err] : kinds) {
@@ -364,7 +339,7 @@ TEST_P(ScanGolden, SurvivesEveryFault) {
                              " fails");
                 test::FaultFileSystem faults;
                 faults.FailNth(op, n, err);
-                const Outcome o = Run(&faults, readAhead);
+                const Outcome o = Run(readAhead, &faults);
                 ASSERT_TRUE(o.status == cli::kExitOk || o.status == cli::kExitErrors) << o.err;
                 const std::vector<std::string> lines = Lines(o.out);
                 if (!text) continue;
