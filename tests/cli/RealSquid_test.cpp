@@ -4,7 +4,6 @@
 // sent. Squid then starts again, a selection is purged through it, and Squid itself must answer misses
 // for those URLs and hits for the others. It fails, never skips, when Squid cannot start.
 #include <arpa/inet.h>
-#include <curl/curl.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -19,6 +18,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -58,37 +58,37 @@ int PortOf(int fd) {
     return ntohs(addr.sin_port);
 }
 
-size_t Take(char* data, size_t size, size_t count, void* to) {
-    static_cast<std::string*>(to)->append(data, size * count);
-    return size * count;
+// What the peer sends: the head of a request, or all until it closes the connection.
+std::string Receive(int fd, bool all) {
+    std::string got;
+    char buffer[4096];
+    for (ssize_t n;
+         (all || got.find("\r\n\r\n") == std::string::npos) && (n = read(fd, buffer, sizeof buffer)) > 0;)
+        got.append(buffer, static_cast<size_t>(n));
+    return got;
+}
+
+void Send(int fd, const std::string& text) {
+    for (ssize_t n = 0, sent = 0; sent < static_cast<ssize_t>(text.size()) &&
+                                  (n = write(fd, text.data() + sent, text.size() - sent)) > 0;)
+        sent += n;
 }
 
 // Asks for a URL through Squid (the script as gzip, as a browser does); the body and the header lines.
 std::pair<std::string, std::string> Fetch(int proxyPort, const std::string& url) {
-    std::string body, head;
-    CURL* curl = curl_easy_init();
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_PROXY, ("http://127.0.0.1:" + std::to_string(proxyPort)).c_str());
-    curl_easy_setopt(curl, CURLOPT_NOPROXY, "");
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 20L);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Take);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, Take);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &head);
-    curl_slist* headers =
-        url.ends_with(".js") ? curl_slist_append(nullptr, "Accept-Encoding: gzip") : nullptr;
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-    curl_easy_perform(curl);
-    curl_slist_free_all(headers);
-    curl_easy_cleanup(curl);
-    return {body, head};
+    const int fd = LoopbackSocket(proxyPort, false);
+    Send(fd,
+         "GET " + url + " HTTP/1.0\r\n" + (url.ends_with(".js") ? "Accept-Encoding: gzip\r\n" : "") + "\r\n");
+    const std::string answer = Receive(fd, true);
+    close(fd);
+    const size_t end = answer.find("\r\n\r\n");
+    return {end == std::string::npos ? "" : answer.substr(end + 4), answer.substr(0, end)};
 }
 
 // The origin's objects by path: HTML, gzip-encoded JavaScript with variants, an image, an object over
 // 1 MB, a query and a redirect; each with the header lines it is sent with and the body before coding.
 struct Reply {
-    std::string head, body, decoded;
-    Reply(std::string h = "", std::string b = "", std::string d = "") : head(h), body(b), decoded(d) {}
+    std::string head, body, decoded = "";
 };
 std::map<std::string, Reply> Replies(const std::string& origin) {
     std::string script, image = "\x89PNG\r\n\x1a\n", big;
@@ -132,12 +132,9 @@ class RealSquid : public test::ProgramFixture {
         std::string pattern = "/tmp/loftwick-squid-XXXXXX";
         if (!mkdtemp(pattern.data())) ADD_FAILURE() << "no temporary folder";
         dir_ = pattern;
-        std::string conf = test::ReadRealFile(LOFTWICK_SOURCE_DIR "/tests/cli/RealSquid.conf");
-        for (const auto& [name, value] :
-             {std::pair<std::string, std::string>{"@DIR@", dir_}, {"@PORT@", std::to_string(port_)}})
-            for (size_t at; (at = conf.find(name)) != std::string::npos;)
-                conf.replace(at, name.size(), value);
-        std::ofstream(dir_ + "/squid.conf") << conf;
+        const std::string conf = test::ReadRealFile(LOFTWICK_SOURCE_DIR "/tests/cli/RealSquid.conf");
+        std::ofstream(dir_ + "/squid.conf") << std::regex_replace(
+            std::regex_replace(conf, std::regex("@DIR@"), dir_), std::regex("@PORT@"), std::to_string(port_));
         fs::create_directory(dir_ + "/cache");
         EXPECT_EQ(std::system(("chown -R proxy: " + dir_).c_str()), 0)
             << "no user 'proxy' for Squid to run as";
@@ -161,20 +158,14 @@ class RealSquid : public test::ProgramFixture {
             pollfd p{listener_, POLLIN, 0};
             const int fd = poll(&p, 1, 100) > 0 ? accept(listener_, nullptr, nullptr) : -1;
             if (fd < 0) continue;
-            std::string request, answer;
-            char buffer[4096];
-            for (ssize_t got; request.find("\r\n\r\n") == std::string::npos &&
-                              (got = read(fd, buffer, sizeof buffer)) > 0;)
-                request.append(buffer, static_cast<size_t>(got));
+            const std::string request = Receive(fd, false);
             const size_t space = request.find(' ');
             const auto found =
                 replies_.find(request.substr(space + 1, request.find(' ', space + 1) - space - 1));
-            const Reply reply = found == replies_.end() ? Reply("HTTP/1.1 404 Not Found\r\n") : found->second;
-            answer = reply.head + "Content-Length: " + std::to_string(reply.body.size()) +
-                     "\r\nConnection: close\r\n\r\n" + reply.body;
-            for (ssize_t n = 0, sent = 0; sent < static_cast<ssize_t>(answer.size()) &&
-                                          (n = write(fd, answer.data() + sent, answer.size() - sent)) > 0;)
-                sent += n;
+            const Reply reply =
+                found == replies_.end() ? Reply{"HTTP/1.1 404 Not Found\r\n", ""} : found->second;
+            Send(fd, reply.head + "Content-Length: " + std::to_string(reply.body.size()) +
+                         "\r\nConnection: close\r\n\r\n" + reply.body);
             close(fd);
         }
     }
