@@ -129,9 +129,6 @@ class RealSquid : public test::ProgramFixture {
         const int fd = LoopbackSocket(0, true);
         port_ = PortOf(fd);
         close(fd);
-        std::string pattern = "/tmp/loftwick-squid-XXXXXX";
-        if (!mkdtemp(pattern.data())) ADD_FAILURE() << "no temporary folder";
-        dir_ = pattern;
         const std::string conf = test::ReadRealFile(LOFTWICK_SOURCE_DIR "/tests/cli/RealSquid.conf");
         std::ofstream(dir_ + "/squid.conf") << std::regex_replace(
             std::regex_replace(conf, std::regex("@DIR@"), dir_), std::regex("@PORT@"), std::to_string(port_));
@@ -205,16 +202,15 @@ class RealSquid : public test::ProgramFixture {
     std::string Log(const std::string& name) const { return test::ReadRealFile(dir_ + "/" + name); }
 
     int Scan(const std::string& flags) {
-        std::vector<std::string> args = {"loftwick-scan", "--proxy", "squid", "--cache", dir_ + "/cache"};
-        std::istringstream words(flags);
-        for (std::string word; words >> word;) args.push_back(word);
+        std::istringstream words("loftwick-scan --proxy squid --cache " + dir_ + "/cache " + flags);
+        const std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
         out_.str("");
         err_.str("");
         return BatchMain(args, out_, err_);
     }
 
     int port_ = 0;
-    std::string dir_;
+    std::string dir_ = test::MakeTempFolder("loftwick-squid", "/tmp");
     pid_t pid_ = 0;
     int listener_ = LoopbackSocket(0, true);
     std::map<std::string, Reply> replies_ = Replies(Url(""));
