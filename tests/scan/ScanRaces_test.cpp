@@ -26,6 +26,7 @@ class ScanRaces : public test::ProgramFixture {
     ScanRaces() {
         Platform().desktop = &desktop_;
         Program().CacheDir = dir_ / "cache/";
+        Program().ProxyType = 1;
     }
 
     // Three html objects saying hello and two others in two host folders, all aged.
@@ -71,7 +72,6 @@ TEST_F(ScanRaces, FileChangedAtAnyMomentIsNeverDeletedUnlessItMatched) {
         {"cut short", everyLook, kHarmless, [](const std::string& file) { fs::resize_file(file, 3); }},
         {"emptied", everyLook, kHarmless, [](const std::string& file) { fs::resize_file(file, 0); }},
     };
-    Program().ProxyType = 1;
     int moments = 0;
     for (const auto& race : races) {
         for (const bool aged : {false, true}) {
@@ -134,7 +134,6 @@ TEST_F(ScanRaces, FileChangedAtAnyMomentIsNeverDeletedUnlessItMatched) {
 
 // Reading ahead, Break stops at the same object as on one thread, however far the reading got.
 TEST_F(ScanRaces, BreakStopsAtTheSameObjectReadingAheadOrNot) {
-    Program().ProxyType = 1;
     BuildWinProxy();
     for (const char* contents : {"", "absent"}) {
         std::vector<std::string> lines[2];
