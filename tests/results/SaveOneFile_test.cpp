@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -11,6 +10,7 @@
 #include "results/SavePath.h"
 #include "results/SaveTestSupport.h"
 #include "support/FaultSweep.h"
+#include "support/TableCheck.h"
 #include "support/TextCodec.h"
 
 namespace loftwick::test {
@@ -39,7 +39,6 @@ class SaveOneFileTest : public SaveFixture {
         Add(url, contentType, "body of " + url);
         return SaveOneFile(host_, mode, overwrite);
     }
-    std::string Out(const std::string& relative) const { return root() + "/" + relative; }
 };
 
 struct GoldenCase {
@@ -75,7 +74,6 @@ std::vector<GoldenCase> GoldenCases() {
         }
         cases.push_back(c);
     }
-    std::sort(cases.begin(), cases.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
     return cases;
 }
 
@@ -96,11 +94,9 @@ TEST_F(SaveOneFileTest, GoldenCasesLandAtTheirPathInEveryMode) {
         EXPECT_EQ(FixNameForLocal(host_, 1), c.fields.at("local")) << c.name;
         for (const std::string mode : {"tree", "domain", "none"}) {
             SCOPED_TRACE(c.name + " / " + mode);
-            fs::remove_all(root());
             host_.results.Clear();
             host_.skipPrompt = c.fields.count("default name") > 0;
-            const std::string saved = Save(url, c.fields.at("type"), mode);
-            EXPECT_EQ(saved, Out(c.fields.at(mode)));
+            EXPECT_EQ(Save(url, c.fields.at("type"), mode), root() + "/" + c.fields.at(mode));
             EXPECT_EQ(Files(root()),
                       (std::map<std::string, std::string>{{c.fields.at(mode), "body of " + url}}));
             fs::remove_all(root());
@@ -115,9 +111,9 @@ TEST_F(SaveOneFileTest, GoldenCasesLandAtTheirPathInEveryMode) {
 
 // A case of saves in sequence: "root:" sets the root text, "folder:" makes a folder below the root,
 // "link:" a link there to a file outside it, "fail:" fails that rename from now on, "skipped:" skips the
-// default-name prompt; "save: url | type | mode | expected [| keep]" saves (keeping existing files), "add:
-// url | type" adds a result and "save all: tree" saves them all; "prompt:" and "report:" are the default-name
-// prompts and error reports (by location) expected; "after: path | url" lists every file below the root
+// default-name prompt; "save: url ; type ; mode ; expected [; keep]" saves (keeping existing files), "add:
+// url ; type" adds a result and "save all: tree" saves them all; "prompt:" and "report:" are the default-name
+// prompts and error reports (by location) expected; "after: path ; url" lists every file below the root
 // then, with the URL whose body it holds. "{out}" is the root, and the current directory.
 TEST_F(SaveOneFileTest, GoldenSequencesLeaveTheirTree) {
     const std::string previous = fs::current_path().string();
@@ -136,18 +132,14 @@ TEST_F(SaveOneFileTest, GoldenSequencesLeaveTheirTree) {
         std::map<std::string, std::string> after;
         std::vector<std::string> prompts, reports;
         for (auto [key, value] : c.lines) {
-            for (size_t at; (at = value.find("{out}")) != std::string::npos;) value.replace(at, 5, root());
-            std::vector<std::string> part;
-            for (size_t from = 0, bar; from <= value.size(); from = bar + 3) {
-                bar = std::min(value.find(" | ", from), value.size());
-                part.emplace_back(value.substr(from, bar - from));
-            }
+            value = Replaced(value, "{out}", root());
+            const std::vector<std::string> part = Fields(value);
             if (key == "root") {
                 host_.tempDir = value;
             } else if (key == "folder") {
                 dir_.MakeDirs("out/" + value);
             } else if (key == "link") {
-                ASSERT_EQ(symlink((dir_ / "victim").c_str(), Out(value).c_str()), 0);
+                ASSERT_EQ(symlink((dir_ / "victim").c_str(), (root() + "/" + value).c_str()), 0);
             } else if (key == "fail") {
                 fs_.FailNth(FsOp::Rename, std::stoi(value), EACCES);
             } else if (key == "prompt") {
@@ -217,18 +209,12 @@ TEST_F(SaveOneFileTest, NothingIsEverWrittenOutsideTheRoot) {
 }
 
 TEST(SafeNamePart, LongPartKeepsItsHeadAShortExtensionAndAHashOfTheWhole) {
-    const std::string name = std::string(250, 'a') + ".gif";
-    const std::string shortened = SafeNamePart(name);
-    EXPECT_EQ(shortened.substr(0, 200), std::string(200, 'a'));
-    EXPECT_EQ(shortened.substr(200, 1), "~");
-    EXPECT_EQ(shortened.size(), 200u + 1 + 16 + 4);
-    EXPECT_EQ(shortened.substr(217), ".gif");
-    EXPECT_NE(SafeNamePart(std::string(250, 'a') + "b.gif"), shortened);
-    EXPECT_EQ(SafeNamePart(name), shortened) << "stable";
-    // A long "extension" is not kept.
-    const std::string tail = SafeNamePart(std::string(250, 'a') + "." + std::string(40, 'x'));
-    EXPECT_EQ(tail.size(), 200u + 1 + 16);
-    // Exactly at the limit nothing changes.
+    const std::string a250(250, 'a'), shortened = SafeNamePart(a250 + ".gif");
+    EXPECT_EQ(shortened.substr(0, 201), std::string(200, 'a') + "~");
+    EXPECT_EQ(shortened.substr(200 + 1 + 16), ".gif");
+    EXPECT_NE(SafeNamePart(a250 + "b.gif"), shortened);
+    EXPECT_EQ(SafeNamePart(a250 + ".gif"), shortened) << "stable";
+    EXPECT_EQ(SafeNamePart(a250 + "." + std::string(40, 'x')).size(), 200u + 1 + 16) << "a long extension";
     EXPECT_EQ(SafeNamePart(std::string(kMaxSavedNameBytes, 'z')), std::string(kMaxSavedNameBytes, 'z'));
     // Shortening never splits a character: 1 + 99 two-byte characters; the 100th would cross byte 200.
     EXPECT_EQ(SafeNamePart("a" + std::string(150, '\xe9')).find('~'), 199u);
