@@ -29,9 +29,12 @@ class CacheContract : public CacheFixture {
 using Formats = ::testing::Types<WinProxyKit, WinGateKit>;
 TYPED_TEST_SUITE(CacheContract, Formats);
 
-TYPED_TEST(CacheContract, BindingReadsTheStoredMetadataOfThisVeryFile) {
+// FixFileTime sets the write time and SetFileTTL the creation time, each alone.
+TYPED_TEST(CacheContract, BindingReadsTheStoredMetadataOfThisVeryFileAndSetsItsTimes) {
     ObjectSpec desc;
     desc.reportedLength = 4096;
+    desc.stamp.creationTime = kTestEpochSeconds - 100 * kDay;
+    desc.stamp.writeTime = kTestEpochSeconds - 5 * kDay;
     const auto object = Bind(this->kit_, desc);
 
     EXPECT_EQ(object->fileName(), this->kit_.PathOf(desc));
@@ -41,6 +44,12 @@ TYPED_TEST(CacheContract, BindingReadsTheStoredMetadataOfThisVeryFile) {
                     "retrieved=2024-11-26 10:00:00\nmodified=2024-10-27 10:00:00\nhost=") +
             (TypeParam::kProxyType == 2 ? "www.example.com\n" : "\n"));
     EXPECT_EQ(object->AgeRetrieved(), 10);
+    EXPECT_TRUE(object->SetFileTTL(7));  // the expiry: retrieved 10 days ago, 7 days to live
+    EXPECT_EQ(PosixFileSystem().GetCreationTime(object->fileName())->seconds, kTestEpochSeconds - 3 * kDay);
+    EXPECT_EQ(this->WriteTimeOf(object->fileName()), kTestEpochSeconds - 5 * kDay);
+    EXPECT_TRUE(object->FixFileTime());  // the retrieval moment
+    EXPECT_EQ(this->WriteTimeOf(object->fileName()), kTestEpochSeconds - 10 * kDay);
+    EXPECT_EQ(PosixFileSystem().GetCreationTime(object->fileName())->seconds, kTestEpochSeconds - 3 * kDay);
     EXPECT_TRUE(object->StillSameFile());
     // Not once the file is replaced (the replacement exists before the old file goes, so it cannot reuse
     // the old inode) or gone.
@@ -91,19 +100,6 @@ TYPED_TEST(CacheContract, SymbolicLinkInPlaceOfTheCacheFileIsNeverFollowed) {
     EXPECT_EQ(BindWritten(this->kit_, desc)->fileName(), "");
     ASSERT_EQ(this->ReportCount(), reports + 1);
     EXPECT_NE(this->desktop_.messages.back().text.find(path), std::string::npos);
-}
-
-TYPED_TEST(CacheContract, FixFileTimeSetsTheWriteTimeAndSetFileTTLTheCreationTimeEachAlone) {
-    ObjectSpec desc;
-    desc.stamp.creationTime = kTestEpochSeconds - 100 * kDay;
-    desc.stamp.writeTime = kTestEpochSeconds - 5 * kDay;
-    const auto object = Bind(this->kit_, desc);
-    EXPECT_TRUE(object->SetFileTTL(7));  // the expiry: retrieved 10 days ago, 7 days to live
-    EXPECT_EQ(PosixFileSystem().GetCreationTime(object->fileName())->seconds, kTestEpochSeconds - 3 * kDay);
-    EXPECT_EQ(this->WriteTimeOf(object->fileName()), kTestEpochSeconds - 5 * kDay);
-    EXPECT_TRUE(object->FixFileTime());  // the retrieval moment
-    EXPECT_EQ(this->WriteTimeOf(object->fileName()), kTestEpochSeconds - 10 * kDay);
-    EXPECT_EQ(PosixFileSystem().GetCreationTime(object->fileName())->seconds, kTestEpochSeconds - 3 * kDay);
 }
 
 // DeleteIfAged judges by the creation time read at binding; both it and Delete report a file already gone.
@@ -204,10 +200,12 @@ TYPED_TEST(CacheContract, FindInContentsMarksWhatItFound) {
               std::string::npos);
 }
 
-// The proxy rewrites an object after the scan, in place or by renaming a new file over it (WinProxy:
-// with a longer header block): a later copy holds the new content, never a piece of the new header. An
-// object gone since is a failed, reported copy.
-TYPED_TEST(CacheContract, CopyOfAnObjectRewrittenSinceBindingHoldsTheNewContent) {
+// A copy holds the content and the modification date, over an older copy or in place of a link (never
+// written through); a failed copy leaves nothing under its name and the previous copy as it was. The proxy
+// rewrites an object after the scan, in place or by renaming a new file over it (WinProxy: with a longer
+// header block): a later copy holds the new content, never a piece of the new header. An object gone since
+// is a failed, reported copy.
+TYPED_TEST(CacheContract, FileCopy) {
     ObjectSpec desc, rewritten;
     rewritten.contentType = "text/html; charset=" + std::string(200, 'h');
     rewritten.content = Content::Bytes("NEW CONTENT");
@@ -220,17 +218,6 @@ TYPED_TEST(CacheContract, CopyOfAnObjectRewrittenSinceBindingHoldsTheNewContent)
         ASSERT_TRUE(object->FileCopy(this->root_ / "copy"));
         EXPECT_EQ(this->root_.ReadFile("copy"), "NEW CONTENT");
     }
-    const auto gone = BindWritten(this->kit_, desc);
-    fs::remove(gone->fileName());
-    EXPECT_FALSE(gone->FileCopy(this->root_ / "gone"));
-    EXPECT_FALSE(fs::exists(this->root_ / "gone"));
-    EXPECT_EQ(this->ReportLocations(), std::vector<std::string>{TypeParam::kFileCopyLocation});
-}
-
-// A copy holds the content and the modification date, over an older copy or in place of a link (never
-// written through); a failed copy leaves nothing under its name and the previous copy as it was.
-TYPED_TEST(CacheContract, FileCopy) {
-    ObjectSpec desc;
     desc.content = Content::Sized(300000).Patch(0, "FIRST").Patch(300000 - 4, "LAST");
     const auto object = Bind(this->kit_, desc);
     const std::string saved = this->root_ / "saved/";
@@ -252,11 +239,13 @@ TYPED_TEST(CacheContract, FileCopy) {
     faults.FailWritesAfterBytes(70000, ENOSPC);
     EXPECT_FALSE(object->FileCopy(saved + "new.html"));
     EXPECT_FALSE(object->FileCopy(saved + "kept.html"));
+    fs::remove(object->fileName());  // gone since binding
+    EXPECT_FALSE(object->FileCopy(saved + "gone.html"));
     std::set<std::string> names;
     for (const auto& e : fs::directory_iterator(saved)) names.insert(e.path().filename());
     EXPECT_EQ(names, (std::set<std::string>{"kept.html", "link.html", "older.html"}));
     EXPECT_EQ(this->root_.ReadFile("saved/kept.html"), "the previous copy");
-    ASSERT_EQ(this->ReportLocations(), std::vector<std::string>(2, TypeParam::kFileCopyLocation));
+    ASSERT_EQ(this->ReportLocations(), std::vector<std::string>(3, TypeParam::kFileCopyLocation));
     EXPECT_NE(this->desktop_.messages[0].text.find(object->fileName() + " to " + saved + "new.html"),
               std::string::npos);
 }
