@@ -77,72 +77,36 @@ std::vector<GoldenCase> GoldenCases() {
     return cases;
 }
 
-// Each case: the local-copy name, then a save in each mode into an empty root, with the default-name
-// prompt cancelled (or skipped for the case's default name): the copy lands at the expected path, and it
-// is the only file anywhere below the sandbox. So do the hostile URLs, at a path of plain names.
-TEST_F(SaveOneFileTest, GoldenCasesLandAtTheirPathInEveryMode) {
+// A case names a URL, its local-copy name and where a save in each mode puts it: into an empty root, with
+// the default-name prompt cancelled (or skipped for the case's default name), the copy lands at that path
+// and is the only file anywhere below the sandbox (so do the hostile URLs, at a path of plain names). Or
+// it is a sequence of saves: "root:" sets the root text, "folder:" makes a folder below the root, "link:"
+// a link there to a file outside it, "fail:" fails that rename from now on, "skipped:" skips the
+// default-name prompt; "save: url ; type ; mode ; expected [; keep]" saves (keeping existing files), "add:
+// url ; type" adds a result and "save all: tree" saves them all; "prompt:" and "report:" are the default-name
+// prompts and error reports (by location) expected; "after: path ; url" lists every file below the root
+// then, with the URL whose body it holds. "{out}" is the root, and the current directory.
+TEST_F(SaveOneFileTest, GoldenCases) {
     std::vector<GoldenCase> cases = GoldenCases();
-    ASSERT_GE(cases.size(), 30u);
     std::ifstream hostile(fs::path(LOFTWICK_SOURCE_DIR) / "tests/results/golden/HostileUrls.txt");
     for (std::string line; std::getline(hostile, line);) {
         if (line[0] != '#')
             cases.push_back({"hostile", {{"url", Unescaped(line)}, {"type", "text/html"}}, {}});
     }
-    ASSERT_GE(cases.size(), 55u);
+    ASSERT_GE(cases.size(), 60u);
+    const std::string previous = fs::current_path().string();
+    dir_.WriteFile("victim", "precious");
     const auto sandboxBefore = Files(dir_.path());
+    int sequences = 0;
     for (const GoldenCase& c : cases) {
-        if (c.fields.count("url") == 0) continue;
-        const std::string url = c.fields.at("url");
+        SCOPED_TRACE(c.name);
+        sequences += c.fields.count("url") == 0;
+        fs::remove_all(root());
+        dir_.MakeDirs("out");
+        host_.tempDir = root();
         host_.results.Clear();
         host_.skipPrompt = c.fields.count("default name") > 0;
         host_.defaultName = host_.skipPrompt ? c.fields.at("default name") : "";
-        Add(url, c.fields.at("type"));
-        const std::string local = FixNameForLocal(host_, 1);
-        EXPECT_EQ(local, c.fields.count("local") > 0 ? c.fields.at("local") : local) << c.name;
-        for (const std::string mode : {"tree", "domain", "none"}) {
-            SCOPED_TRACE(c.name + " / " + mode + " / " + url);
-            host_.results.Clear();
-            host_.skipPrompt = c.fields.count("default name") > 0;
-            const std::string saved = Save(url, c.fields.at("type"), mode);
-            const auto files = Files(root());
-            ASSERT_EQ(files.size(), 1u);
-            const auto& [path, content] = *files.begin();
-            EXPECT_EQ(saved, root() + "/" + path);
-            EXPECT_EQ(content, "body of " + url);
-            EXPECT_EQ(path, c.fields.count(mode) > 0 ? c.fields.at(mode) : path);
-            for (const auto& part : fs::path(path)) {
-                EXPECT_TRUE(part != ".." && part != "." && part.string().size() <= kMaxSavedNameBytes)
-                    << path;
-            }
-            fs::remove_all(root());
-            EXPECT_EQ(Files(dir_.path()), sandboxBefore) << "written outside the root";
-        }
-    }
-    EXPECT_TRUE(ReportLocations().empty());
-    EXPECT_EQ(FixNameForLocal(host_, 3), "");
-    EXPECT_EQ(ReportLocations(), std::vector<std::string>{"frmMain:FixNameForLocal"});
-    EXPECT_NE(desktop_.messages.at(0).text.find("file name: ''"), std::string::npos);
-}
-
-// A case of saves in sequence: "root:" sets the root text, "folder:" makes a folder below the root,
-// "link:" a link there to a file outside it, "fail:" fails that rename from now on, "skipped:" skips the
-// default-name prompt; "save: url ; type ; mode ; expected [; keep]" saves (keeping existing files), "add:
-// url ; type" adds a result and "save all: tree" saves them all; "prompt:" and "report:" are the default-name
-// prompts and error reports (by location) expected; "after: path ; url" lists every file below the root
-// then, with the URL whose body it holds. "{out}" is the root, and the current directory.
-TEST_F(SaveOneFileTest, GoldenSequencesLeaveTheirTree) {
-    const std::string previous = fs::current_path().string();
-    int sequences = 0;
-    for (const GoldenCase& c : GoldenCases()) {
-        if (c.fields.count("url") > 0) continue;
-        SCOPED_TRACE(c.name);
-        ++sequences;
-        fs::remove_all(root());
-        dir_.MakeDirs("out");
-        dir_.WriteFile("victim", "precious");
-        host_.tempDir = root();
-        host_.skipPrompt = false;
-        host_.results.Clear();
         ASSERT_EQ(chdir(root().c_str()), 0);
         std::map<std::string, std::string> after;
         std::vector<std::string> prompts, reports;
@@ -173,6 +137,29 @@ TEST_F(SaveOneFileTest, GoldenSequencesLeaveTheirTree) {
                 after[part.at(0)] = "body of " + part.at(1);
             }
         }
+        for (const std::string mode : {"tree", "domain", "none"}) {
+            if (c.fields.count("url") == 0) break;
+            const std::string url = c.fields.at("url");
+            SCOPED_TRACE(mode + " / " + url);
+            Add(url, c.fields.at("type"));
+            const std::string local = FixNameForLocal(host_, host_.current);
+            EXPECT_EQ(local, c.fields.count("local") > 0 ? c.fields.at("local") : local);
+            host_.skipPrompt = c.fields.count("default name") > 0;
+            const std::string saved = Save(url, c.fields.at("type"), mode);
+            const auto files = Files(root());
+            ASSERT_EQ(files.size(), 1u);
+            const auto& [path, content] = *files.begin();
+            EXPECT_EQ(saved, root() + "/" + path);
+            EXPECT_EQ(content, "body of " + url);
+            EXPECT_EQ(path, c.fields.count(mode) > 0 ? c.fields.at(mode) : path);
+            for (const auto& part : fs::path(path)) {
+                EXPECT_TRUE(part != ".." && part != "." && part.string().size() <= kMaxSavedNameBytes)
+                    << path;
+            }
+            fs::remove_all(root());
+            EXPECT_EQ(Files(dir_.path()), sandboxBefore) << "written outside the root";
+            desktop_.prompts.clear();
+        }
         ASSERT_EQ(chdir(previous.c_str()), 0);
         EXPECT_EQ(Files(root()), after);
         EXPECT_EQ(dir_.ReadFile("victim"), "precious");
@@ -187,6 +174,9 @@ TEST_F(SaveOneFileTest, GoldenSequencesLeaveTheirTree) {
     host_.current = 0;  // no current result saves nothing
     EXPECT_EQ(SaveOneFile(host_, "tree", true), "");
     EXPECT_TRUE(desktop_.messages.empty());
+    EXPECT_EQ(FixNameForLocal(host_, host_.results.Count() + 1), "");
+    EXPECT_EQ(ReportLocations(), std::vector<std::string>{"frmMain:FixNameForLocal"});
+    EXPECT_NE(desktop_.messages.at(0).text.find("file name: ''"), std::string::npos);
 }
 
 TEST(SafeNamePart, LongPartKeepsItsHeadAShortExtensionAndAHashOfTheWhole) {
