@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
-#include <regex>
 
 #include "results/SaveObjects.h"
 #include "results/SaveTestSupport.h"
@@ -73,11 +72,8 @@ class SaveFaults : public test::ProgramFixture {
     // After any run: the status line counts what happened, a failure was reported, no temporary file is
     // left.
     static void CheckStatus(const SaveRun& run) {
-        std::smatch m;
-        static const std::regex status(R"(Saved (\d+) of 4 files, (\d+) failed)");
-        ASSERT_TRUE(std::regex_match(run.status, m, status)) << run.status;
-        EXPECT_EQ(std::stoll(m[2]), run.failed);
-        EXPECT_EQ(std::stoll(m[1]) + run.failed, 4);
+        EXPECT_EQ(run.status, "Saved " + std::to_string(4 - run.failed) + " of 4 files, " +
+                                  std::to_string(run.failed) + " failed");
         EXPECT_TRUE(run.failed == 0 || run.reported) << "a failed save was not reported";
         for (const auto& entry : run.saved)
             EXPECT_EQ(entry.first.find(".part"), std::string::npos) << "temporary file left: " << entry.first;

@@ -32,15 +32,6 @@ std::map<std::string, std::string> Files(const std::string& folder) {
     return files;
 }
 
-class SaveOneFileTest : public SaveFixture {
-  protected:
-    std::string Save(const std::string& url, const std::string& contentType, const std::string& mode = "tree",
-                     bool overwrite = true) {
-        Add(url, contentType, "body of " + url);
-        return SaveOneFile(host_, mode, overwrite);
-    }
-};
-
 struct GoldenCase {
     std::string name;
     std::map<std::string, std::string> fields;  // url, type, local, tree, domain, none, default name
@@ -86,7 +77,12 @@ std::vector<GoldenCase> GoldenCases() {
 // url ; type" adds a result and "save all: tree" saves them all; "prompt:" and "report:" are the default-name
 // prompts and error reports (by location) expected; "after: path ; url" lists every file below the root
 // then, with the URL whose body it holds. "{out}" is the root, and the current directory.
-TEST_F(SaveOneFileTest, GoldenCases) {
+TEST_F(SaveFixture, GoldenCases) {
+    const auto save = [&](const std::string& url, const std::string& type, const std::string& mode,
+                          bool keep) {
+        Add(url, type, "body of " + url);
+        return SaveOneFile(host_, mode, !keep);
+    };
     std::vector<GoldenCase> cases = GoldenCases();
     std::ifstream hostile(fs::path(LOFTWICK_SOURCE_DIR) / "tests/results/golden/HostileUrls.txt");
     for (std::string line; std::getline(hostile, line);) {
@@ -132,7 +128,7 @@ TEST_F(SaveOneFileTest, GoldenCases) {
             } else if (key == "save all") {
                 mnuSaveTreeAll_Click(host_);
             } else if (key == "save") {
-                EXPECT_EQ(Save(part.at(0), part.at(1), part.at(2), part.size() < 5), part.at(3)) << value;
+                EXPECT_EQ(save(part.at(0), part.at(1), part.at(2), part.size() > 4), part.at(3)) << value;
             } else if (key == "after") {
                 after[part.at(0)] = "body of " + part.at(1);
             }
@@ -145,7 +141,7 @@ TEST_F(SaveOneFileTest, GoldenCases) {
             const std::string local = FixNameForLocal(host_, host_.current);
             EXPECT_EQ(local, c.fields.count("local") > 0 ? c.fields.at("local") : local);
             host_.skipPrompt = c.fields.count("default name") > 0;
-            const std::string saved = Save(url, c.fields.at("type"), mode);
+            const std::string saved = save(url, c.fields.at("type"), mode, false);
             const auto files = Files(root());
             ASSERT_EQ(files.size(), 1u);
             const auto& [path, content] = *files.begin();
