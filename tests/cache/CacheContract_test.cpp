@@ -1,11 +1,9 @@
 // One contract, two formats: every behaviour here runs on a WinProxy object and on a WinGate object,
 // each written by the cache builder, so that the implementations cannot drift apart.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
 #include <set>
 
 #include "cache/CacheTestKit.h"

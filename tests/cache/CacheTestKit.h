@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <fstream>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <sstream>
