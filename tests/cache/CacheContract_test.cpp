@@ -1,11 +1,9 @@
 // One contract, two formats: every behaviour here runs on a WinProxy object and on a WinGate object,
 // each written by the cache builder, so that the implementations cannot drift apart.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
 #include <set>
 
 #include "cache/CacheTestKit.h"
@@ -29,9 +27,12 @@ class CacheContract : public CacheFixture {
 using Formats = ::testing::Types<WinProxyKit, WinGateKit>;
 TYPED_TEST_SUITE(CacheContract, Formats);
 
-TYPED_TEST(CacheContract, BindingReadsTheStoredMetadataOfThisVeryFile) {
+// FixFileTime sets the write time and SetFileTTL the creation time, each alone.
+TYPED_TEST(CacheContract, BindingReadsTheStoredMetadataOfThisVeryFileAndSetsItsTimes) {
     ObjectSpec desc;
     desc.reportedLength = 4096;
+    desc.stamp.creationTime = kTestEpochSeconds - 100 * kDay;
+    desc.stamp.writeTime = kTestEpochSeconds - 5 * kDay;
     const auto object = Bind(this->kit_, desc);
 
     EXPECT_EQ(object->fileName(), this->kit_.PathOf(desc));
@@ -41,6 +42,12 @@ TYPED_TEST(CacheContract, BindingReadsTheStoredMetadataOfThisVeryFile) {
                     "retrieved=2024-11-26 10:00:00\nmodified=2024-10-27 10:00:00\nhost=") +
             (TypeParam::kProxyType == 2 ? "www.example.com\n" : "\n"));
     EXPECT_EQ(object->AgeRetrieved(), 10);
+    EXPECT_TRUE(object->SetFileTTL(7));  // the expiry: retrieved 10 days ago, 7 days to live
+    EXPECT_EQ(PosixFileSystem().GetCreationTime(object->fileName())->seconds, kTestEpochSeconds - 3 * kDay);
+    EXPECT_EQ(this->WriteTimeOf(object->fileName()), kTestEpochSeconds - 5 * kDay);
+    EXPECT_TRUE(object->FixFileTime());  // the retrieval moment
+    EXPECT_EQ(this->WriteTimeOf(object->fileName()), kTestEpochSeconds - 10 * kDay);
+    EXPECT_EQ(PosixFileSystem().GetCreationTime(object->fileName())->seconds, kTestEpochSeconds - 3 * kDay);
     EXPECT_TRUE(object->StillSameFile());
     // Not once the file is replaced (the replacement exists before the old file goes, so it cannot reuse
     // the old inode) or gone.
@@ -93,20 +100,8 @@ TYPED_TEST(CacheContract, SymbolicLinkInPlaceOfTheCacheFileIsNeverFollowed) {
     EXPECT_NE(this->desktop_.messages.back().text.find(path), std::string::npos);
 }
 
-TYPED_TEST(CacheContract, FixFileTimeSetsTheWriteTimeAndSetFileTTLTheCreationTimeEachAlone) {
-    ObjectSpec desc;
-    desc.stamp.creationTime = kTestEpochSeconds - 100 * kDay;
-    desc.stamp.writeTime = kTestEpochSeconds - 5 * kDay;
-    const auto object = Bind(this->kit_, desc);
-    EXPECT_TRUE(object->SetFileTTL(7));  // the expiry: retrieved 10 days ago, 7 days to live
-    EXPECT_EQ(PosixFileSystem().GetCreationTime(object->fileName())->seconds, kTestEpochSeconds - 3 * kDay);
-    EXPECT_EQ(this->WriteTimeOf(object->fileName()), kTestEpochSeconds - 5 * kDay);
-    EXPECT_TRUE(object->FixFileTime());  // the retrieval moment
-    EXPECT_EQ(this->WriteTimeOf(object->fileName()), kTestEpochSeconds - 10 * kDay);
-    EXPECT_EQ(PosixFileSystem().GetCreationTime(object->fileName())->seconds, kTestEpochSeconds - 3 * kDay);
-}
-
-TYPED_TEST(CacheContract, DeleteIfAgedJudgesByTheCreationTimeReadAtBinding) {
+// DeleteIfAged judges by the creation time read at binding; both it and Delete report a file already gone.
+TYPED_TEST(CacheContract, DeleteIfAgedJudgesByTheCreationTimeReadAtBindingDeleteByNothing) {
     ObjectSpec expired;
     expired.name = "1111_expired.html";
     expired.stamp.creationTime = kTestEpochSeconds - kDay;
@@ -116,6 +111,13 @@ TYPED_TEST(CacheContract, DeleteIfAgedJudgesByTheCreationTimeReadAtBinding) {
     EXPECT_TRUE(old->DeleteIfAged());
     EXPECT_FALSE(fs::exists(this->kit_.PathOf(expired)));
     EXPECT_EQ(old->fileName(), this->kit_.PathOf(expired));  // the path stays
+    EXPECT_EQ(this->ReportCount(), 0u);
+    EXPECT_FALSE(old->Delete());
+    EXPECT_FALSE(old->DeleteIfAged());
+    ASSERT_EQ(this->ReportLocations(), (std::vector<std::string>{"Delete", "DeleteIfAged"}));
+    EXPECT_NE(this->desktop_.messages[0].text.find("File:\"" + this->kit_.PathOf(expired) +
+                                                   "\" DateCreated: 2024-12-05 10:00:00"),
+              std::string::npos);
 
     ObjectSpec fresh;
     fresh.name = "2222_fresh.html";
@@ -123,24 +125,9 @@ TYPED_TEST(CacheContract, DeleteIfAgedJudgesByTheCreationTimeReadAtBinding) {
     const auto young = Bind(this->kit_, fresh);
     EXPECT_FALSE(young->DeleteIfAged());
     EXPECT_TRUE(fs::exists(this->kit_.PathOf(fresh)));
-    EXPECT_EQ(this->ReportCount(), 0u);
-}
-
-TYPED_TEST(CacheContract, DeleteRemovesTheFileAndReportsWhenItIsAlreadyGone) {
-    ObjectSpec desc;
-    desc.stamp.creationTime = kTestEpochSeconds - kDay;
-    const auto object = Bind(this->kit_, desc);
-    EXPECT_TRUE(object->Delete());
-    EXPECT_FALSE(fs::exists(this->kit_.PathOf(desc)));
-    EXPECT_EQ(object->ObjectName(), "http://www.example.com/dir/page.html");
-
-    EXPECT_FALSE(object->Delete());
-    const auto reports = this->ReportsAt("Delete");
-    ASSERT_EQ(reports.size(), 1u);
-    EXPECT_NE(reports[0].find("File:\"" + this->kit_.PathOf(desc) + "\" DateCreated: 2024-12-05 10:00:00"),
-              std::string::npos);
-    EXPECT_FALSE(object->DeleteIfAged());
-    EXPECT_EQ(this->ReportsAt("DeleteIfAged").size(), 1u);
+    EXPECT_TRUE(young->Delete());
+    EXPECT_FALSE(fs::exists(this->kit_.PathOf(fresh)));
+    EXPECT_EQ(young->ObjectName(), "http://www.example.com/dir/page.html");
 }
 
 // The content-type word takes the place of the prefix; a second run finds the prefix it would give; a
@@ -168,59 +155,55 @@ TYPED_TEST(CacheContract, FixFileNamePutsTheContentTypeWordInPlaceOfThePrefix) {
     EXPECT_FALSE(blocked->FixFileName());
     EXPECT_EQ(blocked->fileName(), before);
     EXPECT_EQ(ReadRealFile(folder + "html_" + rest), "already here");
-    const auto reports = this->ReportsAt("FixFileName");
-    ASSERT_EQ(reports.size(), 1u);
-    EXPECT_NE(reports[0].find("Content-Type: text/html; charset=utf-8 Name:\"" + rest +
-                              "\" -> \"html_\"\r\nFile: " + before),
+    ASSERT_EQ(this->ReportLocations(), std::vector<std::string>{"FixFileName"});
+    EXPECT_NE(this->desktop_.messages[0].text.find("Content-Type: text/html; charset=utf-8 Name:\"" + rest +
+                                                   "\" -> \"html_\"\r\nFile: " + before),
               std::string::npos)
-        << reports[0];
+        << this->desktop_.messages[0].text;
 }
 
-TYPED_TEST(CacheContract, FindInContentsFindsWordsAcrossBlockBoundariesWhateverTheirLength) {
+// Words are found across block boundaries whatever their length, from the given position, with or without
+// a length; a word found before is not looked for again; a file that vanished is reported.
+TYPED_TEST(CacheContract, FindInContentsMarksWhatItFound) {
     ObjectSpec desc;
     const std::string longWord = "LONG-" + std::string(90, 'Q') + "-WORD";
     desc.content = Content::Sized(40000)
                        .Patch(8192 - 3, "NEEDLE")       // straddles the first block boundary
                        .Patch(2 * 8192 - 50, longWord)  // longer than any fixed tail of 30
                        .Patch(40000 - 4, "TAIL");       // the last bytes of the content
-    const auto object = Bind(this->kit_, desc);
-
     ParsedFilter filter = Filter({"needle", longWord, "tail"});
-    EXPECT_TRUE(object->FindInContents(filter, 1));
+    EXPECT_TRUE(Bind(this->kit_, desc)->FindInContents(filter, 1));
     EXPECT_EQ(filter.Found, (std::vector<bool>{true, true, true}));
-}
 
-TYPED_TEST(CacheContract, FindInContentsMarksWhatItFoundFromTheGivenPositionWithOrWithoutALength) {
-    ObjectSpec desc;
+    desc.name = "5555_small.html";
     desc.content = Content::Bytes("Some Mixed Case text");
     desc.reportedLength = 0;
     const auto object = Bind(this->kit_, desc);
-    ParsedFilter filter = Filter({"MIXED", "ABSENT", "TEXT"});
+    filter = Filter({"MIXED", "ABSENT", "TEXT"});
     EXPECT_FALSE(object->FindInContents(filter, 1));
     EXPECT_EQ(filter.Found, (std::vector<bool>{true, false, true}));
-    // A word found before is not looked for again; the answer covers all words.
     filter.Words[1] = "SOME";
     EXPECT_TRUE(object->FindInContents(filter, 1));
-
     ParsedFilter fromSix = Filter({"SOME", "MIXED"});
     EXPECT_FALSE(object->FindInContents(fromSix, 6));
     EXPECT_EQ(fromSix.Found, (std::vector<bool>{false, true}));
     ParsedFilter lastByte = Filter({"T"}), pastEnd = Filter({"T"});
     EXPECT_TRUE(object->FindInContents(lastByte, 20));
     EXPECT_FALSE(object->FindInContents(pastEnd, 21));
-    // A file that vanished is reported.
     fs::remove(object->fileName());
     ParsedFilter vanished = Filter({"CACHED"});
     EXPECT_FALSE(object->FindInContents(vanished, 1));
-    const auto reports = this->ReportsAt("FindInContents");
-    ASSERT_EQ(reports.size(), 1u);
-    EXPECT_NE(reports[0].find("http://www.example.com/dir/page.html"), std::string::npos);
+    ASSERT_EQ(this->ReportLocations(), std::vector<std::string>{"FindInContents"});
+    EXPECT_NE(this->desktop_.messages[0].text.find("http://www.example.com/dir/page.html"),
+              std::string::npos);
 }
 
-// The proxy rewrites an object after the scan, in place or by renaming a new file over it (WinProxy:
-// with a longer header block): a later copy holds the new content, never a piece of the new header. An
-// object gone since is a failed, reported copy.
-TYPED_TEST(CacheContract, CopyOfAnObjectRewrittenSinceBindingHoldsTheNewContent) {
+// A copy holds the content and the modification date, over an older copy or in place of a link (never
+// written through); a failed copy leaves nothing under its name and the previous copy as it was. The proxy
+// rewrites an object after the scan, in place or by renaming a new file over it (WinProxy: with a longer
+// header block): a later copy holds the new content, never a piece of the new header. An object gone since
+// is a failed, reported copy.
+TYPED_TEST(CacheContract, FileCopy) {
     ObjectSpec desc, rewritten;
     rewritten.contentType = "text/html; charset=" + std::string(200, 'h');
     rewritten.content = Content::Bytes("NEW CONTENT");
@@ -233,17 +216,6 @@ TYPED_TEST(CacheContract, CopyOfAnObjectRewrittenSinceBindingHoldsTheNewContent)
         ASSERT_TRUE(object->FileCopy(this->root_ / "copy"));
         EXPECT_EQ(this->root_.ReadFile("copy"), "NEW CONTENT");
     }
-    const auto gone = BindWritten(this->kit_, desc);
-    fs::remove(gone->fileName());
-    EXPECT_FALSE(gone->FileCopy(this->root_ / "gone"));
-    EXPECT_FALSE(fs::exists(this->root_ / "gone"));
-    EXPECT_EQ(this->ReportsAt(TypeParam::kFileCopyLocation).size(), 1u);
-}
-
-// A copy holds the content and the modification date, over an older copy or in place of a link (never
-// written through); a failed copy leaves nothing under its name and the previous copy as it was.
-TYPED_TEST(CacheContract, FileCopy) {
-    ObjectSpec desc;
     desc.content = Content::Sized(300000).Patch(0, "FIRST").Patch(300000 - 4, "LAST");
     const auto object = Bind(this->kit_, desc);
     const std::string saved = this->root_ / "saved/";
@@ -265,13 +237,15 @@ TYPED_TEST(CacheContract, FileCopy) {
     faults.FailWritesAfterBytes(70000, ENOSPC);
     EXPECT_FALSE(object->FileCopy(saved + "new.html"));
     EXPECT_FALSE(object->FileCopy(saved + "kept.html"));
+    fs::remove(object->fileName());  // gone since binding
+    EXPECT_FALSE(object->FileCopy(saved + "gone.html"));
     std::set<std::string> names;
     for (const auto& e : fs::directory_iterator(saved)) names.insert(e.path().filename());
     EXPECT_EQ(names, (std::set<std::string>{"kept.html", "link.html", "older.html"}));
     EXPECT_EQ(this->root_.ReadFile("saved/kept.html"), "the previous copy");
-    const auto reports = this->ReportsAt(TypeParam::kFileCopyLocation);
-    ASSERT_EQ(reports.size(), 2u);
-    EXPECT_NE(reports[0].find(object->fileName() + " to " + saved + "new.html"), std::string::npos);
+    ASSERT_EQ(this->ReportLocations(), std::vector<std::string>(3, TypeParam::kFileCopyLocation));
+    EXPECT_NE(this->desktop_.messages[0].text.find(object->fileName() + " to " + saved + "new.html"),
+              std::string::npos);
 }
 
 }  // namespace

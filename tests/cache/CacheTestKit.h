@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <fstream>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -41,19 +39,9 @@ class CacheFixture : public ProgramFixture {
     CacheFixture() {
         Platform().desktop = &desktop_;
         Program().AppParentDir = logs_.path() + "/";
-        Program().IsUnattended = false;
     }
 
-    // The reports shown so far whose location is `location` (the "Code module:" line).
-    std::vector<std::string> ReportsAt(const std::string& location) const {
-        std::vector<std::string> found;
-        for (const auto& m : desktop_.messages) {
-            if (m.text.find("Code module: " + location + "\r\n") != std::string::npos)
-                found.push_back(m.text);
-        }
-        return found;
-    }
-    // The locations of the error reports shown so far.
+    // The locations of the error reports shown so far (the "Code module:" lines).
     std::vector<std::string> ReportLocations() const {
         std::vector<std::string> found;
         for (const auto& message : desktop_.messages) {

@@ -2,7 +2,6 @@
 // hand the desktop, as data (golden/DefaultNames.txt); the browser object.
 #include <gtest/gtest.h>
 
-#include "cache/CacheTestKit.h"
 #include "cache/clsCacheBase.h"
 #include "results/ContentTypes.h"
 #include "results/SavePath.h"
@@ -21,11 +20,6 @@ class DefaultNames : public SaveFixture {
         host_.results.Clear();
         Add("http://server/any", contentType);
         return FixDefaultName(host_, path, 1, checkExtension);
-    }
-
-    static std::string Flat(std::string text) {
-        for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, " / ");
-        return text;
     }
 
     // A view command on the only result (or on the line given): what the desktop was handed, paths below
@@ -59,7 +53,7 @@ class DefaultNames : public SaveFixture {
         for (const auto& text : desktop_.clipboard) out += " + clipboard " + text;
         for (const auto& location : ReportLocations()) out += " + report " + location;
         for (const auto& message : desktop_.messages) {
-            const std::string text = Flat(message.title + ": " + message.text);
+            const std::string text = Replaced(message.title + ": " + message.text, "\r\n", " / ");
             if (message.text.find("Code module: ") != std::string::npos) continue;
             out += command == "info"                          ? " + message " + text
                    : text.find(parts[0]) == std::string::npos ? " + message"
@@ -88,7 +82,7 @@ class DefaultNames : public SaveFixture {
             if (!parts[2].empty()) desktop_.inputAnswers = {parts[2]};
             std::string name = Fix(parts[0], parts[1]);
             for (const auto& p : desktop_.prompts) {
-                name += " + asked \"" + Flat(p.prompt) + "\" offering " + p.defaultText +
+                name += " + asked \"" + Replaced(p.prompt, "\r\n", " / ") + "\" offering " + p.defaultText +
                         (p.title == Program().AppTitle ? "" : " titled " + p.title);
             }
             desktop_.prompts.clear();

@@ -6,7 +6,7 @@
 namespace loftwick::test {
 namespace {
 
-TEST_F(SaveFixture, EveryResultIsSavedWithProgressAndASummary) {
+TEST_F(SaveFixture, EveryResultIsSavedWithProgressAndASummaryTheChosenOneWhereTheUserSays) {
     SaveAllFiles(host_, "tree");
     EXPECT_EQ(host_.statuses, std::vector<std::string>{"Saved 0 of 0 files, 0 failed"});
     EXPECT_FALSE(dir_.Exists("out"));
@@ -28,6 +28,31 @@ TEST_F(SaveFixture, EveryResultIsSavedWithProgressAndASummary) {
     ASSERT_FALSE(desktop_.busyChanges.empty());
     EXPECT_TRUE(desktop_.busyChanges.front());
     EXPECT_FALSE(desktop_.busyChanges.back());
+
+    // Save: no selected result asks nothing, a cancelled dialog saves nothing, one beyond them is reported.
+    Add("proto://server:81/a/b.gif?x=1#top", "image/gif", "picture");
+    host_.current = 0;
+    host_.dirPrev = "/somewhere/before/";
+    host_.selectedLine = 0;
+    mnuFileSave_Click(host_);
+    EXPECT_TRUE(desktop_.fileDialogs.empty());
+    EXPECT_EQ(host_.current, 0);
+    host_.selectedLine = 4;
+    mnuFileSave_Click(host_);
+    EXPECT_EQ(host_.dirPrev, "/somewhere/before/");
+    dir_.MakeDirs("chosen");
+    desktop_.fileDialogAnswers = {dir_ / "chosen/pic.gif"};
+    mnuFileSave_Click(host_);
+    ASSERT_EQ(desktop_.fileDialogs.size(), 2u);
+    EXPECT_EQ(desktop_.fileDialogs[1].fileName, "b.gif?x=1#top");
+    EXPECT_EQ(desktop_.fileDialogs[1].initialFolder, "/somewhere/before/");
+    EXPECT_EQ(dir_.ReadFile("chosen/pic.gif"), "picture");
+    EXPECT_EQ(host_.dirPrev, dir_ / "chosen/");
+    EXPECT_EQ(host_.current, 4);
+    host_.selectedLine = 9;
+    mnuFileSave_Click(host_);
+    EXPECT_EQ(desktop_.fileDialogs.size(), 2u);
+    EXPECT_EQ(ReportLocations(), std::vector<std::string>{"mnuFileSave_Click"});
 }
 
 // While events run: a second Save All only beeps; results cleared count as failures.
@@ -54,33 +79,6 @@ TEST_F(SaveFixture, WhileEventsRun) {
     EXPECT_TRUE(dir_.Exists("out/h/1.gif"));
     EXPECT_FALSE(dir_.Exists("out/h/3.gif"));
     EXPECT_EQ(host_.statuses.back(), "Saved 1 of 3 files, 2 failed");
-}
-
-// No selected result asks nothing; a cancelled dialog saves nothing; a result beyond the results is reported.
-TEST_F(SaveFixture, ChosenPathGetsTheCopyAndBecomesTheNextStartingFolder) {
-    Add("proto://server:81/a/b.gif?x=1#top", "image/gif", "picture");
-    host_.current = 0;
-    host_.dirPrev = "/somewhere/before/";
-    host_.selectedLine = 0;
-    mnuFileSave_Click(host_);
-    EXPECT_TRUE(desktop_.fileDialogs.empty());
-    EXPECT_EQ(host_.current, 0);
-    host_.selectedLine = 1;
-    mnuFileSave_Click(host_);
-    EXPECT_EQ(host_.dirPrev, "/somewhere/before/");
-    dir_.MakeDirs("chosen");
-    desktop_.fileDialogAnswers = {dir_ / "chosen/pic.gif"};
-    mnuFileSave_Click(host_);
-    ASSERT_EQ(desktop_.fileDialogs.size(), 2u);
-    EXPECT_EQ(desktop_.fileDialogs[1].fileName, "b.gif?x=1#top");
-    EXPECT_EQ(desktop_.fileDialogs[1].initialFolder, "/somewhere/before/");
-    EXPECT_EQ(dir_.ReadFile("chosen/pic.gif"), "picture");
-    EXPECT_EQ(host_.dirPrev, dir_ / "chosen/");
-    EXPECT_EQ(host_.current, 1);
-    host_.selectedLine = 9;
-    mnuFileSave_Click(host_);
-    EXPECT_EQ(desktop_.fileDialogs.size(), 2u);
-    EXPECT_EQ(ReportLocations(), std::vector<std::string>{"mnuFileSave_Click"});
 }
 
 }  // namespace
