@@ -23,12 +23,11 @@ constexpr size_t kChunkSizes[] = {8192, 1, 2, 3, 7, 19, 64, 784};
 // A cache folder with a few content files, a folder and a link that merely look like content files, and
 // a file beside the cache folder that an index naming "../outside" would reach.
 void LayOutCache(const std::string& root, const std::string& cacheDir) {
-    fuzz::EmptyFolder(cacheDir);
-    for (const char* name : {"a", "b", "obj1", "text_x"}) {
-        fuzz::WriteRealFile(cacheDir + name + ".wgc", std::string("content of ") + name);
-    }
+    test::EmptyFolder(cacheDir);
+    for (const char* name : {"a", "b", "obj1", "text_x"})
+        test::WriteRealFile(cacheDir + name + ".wgc", std::string("content of ") + name);
     std::filesystem::create_directory(cacheDir + "dir.wgc");
-    fuzz::WriteRealFile(root + "/outside.wgc", "not the cache's");
+    test::WriteRealFile(root + "/outside.wgc", "not the cache's");
     std::filesystem::create_symlink("../outside.wgc", cacheDir + "link.wgc");
 }
 
@@ -87,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t records = FrameAll(index, kChunkSizes[flags & 7], cacheDir, world);
     if (records > 2000) return 0;  // a scan of thousands of records proves no more than one of hundreds
 
-    fuzz::WriteRealFile(cacheDir + "cache.idx", index);
+    test::WriteRealFile(cacheDir + "cache.idx", index);
     world.fileSystem.SetWritableFolder(cacheDir);
     ScanState state;
     ScanInputs inputs;

@@ -46,9 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     for (size_t start = 0; start < std::min<size_t>(file.size(), 64); ++start) {
         size_t end = 0;
-        if (DecodeRegistryText(file, start, '"', end)) {
+        if (DecodeRegistryText(file, start, '"', end))
             FUZZ_REQUIRE(end > start && end <= file.size(), "a decoded text ends inside the file");
-        }
     }
     return 0;
 }
