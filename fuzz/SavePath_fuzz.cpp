@@ -14,23 +14,6 @@
 
 using namespace loftwick;
 
-namespace {
-
-void CheckNameParts(const std::string& local) {
-    for (const std::string& part : SafeNameParts(local)) {
-        FUZZ_REQUIRE(!part.empty() && part != "." && part != "..", "a part names something");
-        FUZZ_REQUIRE(part.size() <= kMaxSavedNameBytes, "a part fits the file system");
-        for (size_t at = 0, n; at < part.size(); at += n)
-            FUZZ_REQUIRE((n = Utf8SequenceAt(part, at)) > 0, "a part is UTF-8");
-        for (char c : part) {
-            const auto byte = static_cast<unsigned char>(c);
-            FUZZ_REQUIRE(c != '/' && c != '\\' && byte >= 0x20 && byte != 0x7F, "a part is one plain name");
-        }
-    }
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::World& world = fuzz::TheWorld();
     fuzz::FieldReader input(data, size);
@@ -53,7 +36,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         host.results.Add(std::make_shared<test::FakeCache>(url, contentType, "copy"));
 
     for (int64_t index = 1; index <= 2; ++index) {
-        CheckNameParts(FixNameForLocal(host, index));
+        for (const std::string& part : SafeNameParts(FixNameForLocal(host, index))) {
+            FUZZ_REQUIRE(!part.empty() && part != "." && part != "..", "a part names something");
+            FUZZ_REQUIRE(part.size() <= kMaxSavedNameBytes, "a part fits the file system");
+            for (size_t at = 0, n; at < part.size(); at += n)
+                FUZZ_REQUIRE((n = Utf8SequenceAt(part, at)) > 0, "a part is UTF-8");
+            for (char c : part) {
+                const auto byte = static_cast<unsigned char>(c);
+                FUZZ_REQUIRE(c != '/' && c != '\\' && byte >= 0x20 && byte != 0x7F,
+                             "a part is one plain name");
+            }
+        }
         host.SetCurrentResult(index);
         const std::string saved = SaveOneFile(host, kModes[flags & 3], (flags >> 2) & 1);
         FUZZ_REQUIRE(saved.empty() || test::LiesBelow(saved, saveRoot),

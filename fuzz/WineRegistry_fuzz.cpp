@@ -22,8 +22,7 @@ std::vector<std::optional<RegValue>> LookUp(const std::vector<std::string>& keys
 }
 
 bool Same(const std::optional<RegValue>& a, const std::optional<RegValue>& b) {
-    if (a.has_value() != b.has_value()) return false;
-    return !a || (a->type == b->type && a->data == b->data);
+    return a.has_value() == b.has_value() && (!a || (a->type == b->type && a->data == b->data));
 }
 
 }  // namespace

@@ -58,8 +58,6 @@ class AboutTest : public test::ProgramFixture {
                    std::to_string(window_.unloads);
         }
         if (call == "onpath") {
-            work_.WriteFile("here/hardinfo", "#!/bin/sh\n");
-            ::chmod((work_ / "here/hardinfo").c_str(), 0755);
             const std::string relative = std::filesystem::relative(work_.path()).string();
             test::ScopedEnv env("PATH",
                                 test::Replaced(test::Replaced(arg, "$W", work_.path()), "$R", relative));
@@ -89,7 +87,6 @@ class AboutTest : public test::ProgramFixture {
         for (const auto& message : desktop_.messages) out += (out.empty() ? "" : " ; ") + message.text;
         return out;
     }
-    // The prefix files and the programs set up for the next sysinfo row, and the registry of the others.
     void Directive(const std::string& line) {
         const std::string what = line.substr(0, line.find(' ')), rest = line.substr(line.find(' ') + 1);
         if (what == "file") work_.WriteFile("prefix/" + rest, "MZ");

@@ -1,5 +1,6 @@
 #include "support/FaultFileSystem.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "support/RuntimeError.h"
@@ -27,14 +28,13 @@ void FaultFileSystem::FailWritesAfterBytes(uint64_t bytes, int err) {
 }
 
 int FaultFileSystem::CountOf(FsOp op) const {
-    auto it = counts_.find(op);
-    return it == counts_.end() ? 0 : it->second;
+    return static_cast<int>(
+        std::count_if(calls_.begin(), calls_.end(), [op](const Call& c) { return c.op == op; }));
 }
 
 void FaultFileSystem::Before(FsOp op, const std::string& path) {
     const std::lock_guard<std::recursive_mutex> lock(mutex_);
     calls_.push_back({op, path});
-    ++counts_[op];
     if (nthHook_ && static_cast<int>(calls_.size()) == nthCall_) std::exchange(nthHook_, nullptr)();
     if (auto hook = hooks_.find(op); hook != hooks_.end() && hook->second) hook->second(path);
     for (const auto& [fop, fault] : pathFaults_)

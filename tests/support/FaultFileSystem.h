@@ -51,7 +51,6 @@ class FaultFileSystem final : public ForwardingFileSystem {
     std::map<FsOp, Plan> plans_;
     std::vector<std::pair<FsOp, std::pair<std::string, int>>> pathFaults_;
     std::map<FsOp, std::function<void(const std::string&)>> hooks_;
-    std::map<FsOp, int> counts_;
     std::vector<Call> calls_;
     int nthCall_ = 0;
     std::function<void()> nthHook_;

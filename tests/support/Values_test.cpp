@@ -25,6 +25,7 @@
 #include "support/Sha1.h"
 #include "support/TableCheck.h"
 #include "support/TestEnv.h"
+#include "support/TextCodec.h"
 #include "support/WebBrowser.h"
 #include "support/basErrorHandler.h"
 #include "support/basInternational.h"
@@ -60,15 +61,6 @@ std::string Shown(const Variant& v) {
     const bool whole =
         v.kind() == Variant::Kind::Double && out.str().find_first_of(".e") == std::string::npos;
     return out.str() + (whole ? ".0" : "");
-}
-
-// The exception of a report row: its kind, number and text.
-void Throw(const std::vector<std::string>& f) {
-    if (f[0] == "runtime") throw RuntimeError(std::stoi(f[1]), f[2]);
-    if (f[0] == "custom") throw RuntimeError(kCustomErrorBase + std::stoi(f[1]), f[2], "Component");
-    if (f[0] == "bad_alloc") throw std::bad_alloc();
-    if (f[0] == "std") throw std::runtime_error(f[2]);
-    if (f[0] == "eacces") RaiseFromErrno(EACCES, f[2]);
 }
 
 class Values : public ProgramFixture {
@@ -181,7 +173,7 @@ class Values : public ProgramFixture {
 
     std::string Call(const std::string& call, const std::string& arg) {
         try {
-            const std::vector<std::string> f = Fields(arg);
+            const std::vector<std::string> f = Fields(arg, 5);
             if (call == "numordefault") return Shown(NumOrDefault(VariantOf(arg), Variant(9)));
             if (call == "formatwhole") return Escaped(FormatWhole(VariantOf(arg)));
             if (call == "nz") return Shown(Nz(VariantOf(arg), Variant("x")));
@@ -207,7 +199,24 @@ class Values : public ProgramFixture {
             if (call == "sha1-repeated") return Sha1Hex(std::string(std::stoul(f.at(1)), f.at(0)[0]));
             if (call == "base32")
                 return Escaped(Base32(reinterpret_cast<const uint8_t*>(arg.data()), arg.size()));
-            if (call == "report") return Report(Fields(arg, 5));
+            if (call == "report") {
+                // "Win32 error ; notes ; exception": the report of the exception ("none": nothing pending).
+                SetLastError(std::stoul(f[0]));
+                std::string report;
+                try {
+                    if (f[2] == "runtime") throw RuntimeError(std::stoi(f[3]), f[4]);
+                    if (f[2] == "custom")
+                        throw RuntimeError(kCustomErrorBase + std::stoi(f[3]), f[4], "Component");
+                    if (f[2] == "bad_alloc") throw std::bad_alloc();
+                    if (f[2] == "std") throw std::runtime_error(f[4]);
+                    if (f[2] == "eacces") RaiseFromErrno(EACCES, f[4]);
+                    report = HandleError("L", f[1]);
+                } catch (...) {
+                    report = HandleError("L", f[1]);
+                }
+                if (firstReport_.empty()) firstReport_ = report;
+                return Escaped(report) + (GetLastError() == 0 ? "" : " (the error is left)");
+            }
             if (call == "browsers") return Browsers(arg);
             if (call == "start") return Start(f.at(0), f.at(1));
             if (call == "mistake") {
@@ -230,26 +239,10 @@ class Values : public ProgramFixture {
         for (size_t at = 0, piece = 1; at < text.size(); at += piece, piece = piece % 131 + 7)
             sha.Update(text.data() + at, std::min(piece, text.size() - at));
         const auto hex = [](const Sha1::Digest& d) {
-            std::ostringstream out;
-            for (const uint8_t b : d) out << std::hex << std::setw(2) << std::setfill('0') << int{b};
-            return out.str();
+            return HexOf(std::string_view(reinterpret_cast<const char*>(d.data()), d.size()), true);
         };
         const std::string whole = hex(Sha1Of(text)), pieces = hex(sha.Final());
         return whole == pieces ? whole : whole + " whole, " + pieces + " in pieces";
-    }
-
-    // "Win32 error ; notes ; exception": the report of the exception ("none": nothing pending).
-    std::string Report(const std::vector<std::string>& f) {
-        SetLastError(std::stoul(f[0]));
-        std::string report;
-        try {
-            Throw({f.begin() + 2, f.end()});
-            report = HandleError("L", f[1]);
-        } catch (...) {
-            report = HandleError("L", f[1]);
-        }
-        if (firstReport_.empty()) firstReport_ = report;
-        return Escaped(report) + (GetLastError() == 0 ? "" : " (the error is left)");
     }
 
     static std::string Joined(const Words& words) {
