@@ -33,10 +33,8 @@ std::optional<std::string> Decode(const std::string& contentEncoding, const std:
                  "IsDecodable says what Make does");
     if (!decoder) return stored;
     try {
-        for (size_t at = 0; at < stored.size(); at += piece) {
-            const size_t size = std::min(piece, stored.size() - at);
-            decoder->Put(stored.data() + at, size);
-        }
+        for (size_t at = 0; at < stored.size(); at += piece)
+            decoder->Put(stored.data() + at, std::min(piece, stored.size() - at));
         decoder->Finish();
     } catch (const DecodeError&) {
         return std::nullopt;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace loftwick::fuzz {
@@ -30,11 +31,7 @@ class FieldReader {
         rest_.remove_prefix(end == std::string_view::npos ? rest_.size() : end + 1);
         return field;
     }
-    std::string Rest() {
-        std::string all(rest_);
-        rest_ = {};
-        return all;
-    }
+    std::string Rest() { return std::string(std::exchange(rest_, {})); }
 
   private:
     std::string_view rest_;
@@ -43,10 +40,8 @@ class FieldReader {
 // The bytes a FieldReader takes apart again: the flag byte, then the fields, the last one unterminated.
 inline std::string JoinFields(uint8_t flags, const std::vector<std::string>& fields) {
     std::string out(1, static_cast<char>(flags));
-    for (size_t i = 0; i < fields.size(); ++i) {
-        out += fields[i];
-        if (i + 1 < fields.size()) out += kFieldEnd;
-    }
+    for (const std::string& field : fields) out += field + kFieldEnd;
+    if (!fields.empty()) out.pop_back();
     return out;
 }
 

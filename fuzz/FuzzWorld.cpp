@@ -15,10 +15,6 @@ namespace {
 
 namespace stdfs = std::filesystem;
 
-bool IsLogFile(const std::string& path) {
-    return path.size() > 4 && path.compare(path.size() - 4, 4, ".log") == 0;
-}
-
 class DroppedOutput final : public OutputFile {
   public:
     void Write(const char*, size_t) override {}
@@ -30,7 +26,7 @@ class DroppedOutput final : public OutputFile {
 }  // namespace
 
 void GuardedFileSystem::Fence(const std::string& path) const {
-    if (LiesBelow(path, writable_)) return;
+    if (test::LiesBelow(path, writable_)) return;
     std::fprintf(stderr, "broken promise: a change outside %s: %s\n", writable_.c_str(), path.c_str());
     std::abort();
 }
@@ -45,15 +41,15 @@ void GuardedFileSystem::Before(FsOp op, const std::string& path) {
 }
 
 std::optional<FileInfo> GuardedFileSystem::Stat(const std::string& path) {
-    return IsLogFile(path) ? std::nullopt : ForwardingFileSystem::Stat(path);
+    return path.ends_with(".log") ? std::nullopt : ForwardingFileSystem::Stat(path);
 }
 
 std::optional<FileInfo> GuardedFileSystem::Lstat(const std::string& path) {
-    return IsLogFile(path) ? std::nullopt : ForwardingFileSystem::Lstat(path);
+    return path.ends_with(".log") ? std::nullopt : ForwardingFileSystem::Lstat(path);
 }
 
 std::unique_ptr<OutputFile> GuardedFileSystem::OpenWrite(const std::string& path, WriteMode mode) {
-    if (IsLogFile(path)) return std::make_unique<DroppedOutput>();
+    if (path.ends_with(".log")) return std::make_unique<DroppedOutput>();
     return ForwardingFileSystem::OpenWrite(path, mode);
 }
 

@@ -22,10 +22,6 @@ namespace loftwick::fuzz {
         }                                                                                   \
     } while (0)
 
-using test::EmptyFolder;
-using test::LiesBelow;
-using test::WriteRealFile;
-
 // The real file system with a fence: every call that changes something must name a path below the
 // writable folder, or the run aborts. Log entries are dropped (a fuzzer provokes thousands of reports a
 // second), and the paths of every read are kept for targets that check what was bound.

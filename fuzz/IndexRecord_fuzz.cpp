@@ -20,18 +20,6 @@ namespace {
 
 constexpr size_t kChunkSizes[] = {8192, 1, 2, 3, 7, 19, 64, 784};
 
-// A cache folder with a few content files, a folder and a link that merely look like content files, and
-// a file beside the cache folder that an index naming "../outside" would reach.
-void LayOutCache(const std::string& root, const std::string& cacheDir) {
-    fuzz::EmptyFolder(cacheDir);
-    for (const char* name : {"a", "b", "obj1", "text_x"}) {
-        fuzz::WriteRealFile(cacheDir + name + ".wgc", std::string("content of ") + name);
-    }
-    std::filesystem::create_directory(cacheDir + "dir.wgc");
-    fuzz::WriteRealFile(root + "/outside.wgc", "not the cache's");
-    std::filesystem::create_symlink("../outside.wgc", cacheDir + "link.wgc");
-}
-
 // Every record the framing finds in the bytes, fed in chunks of `chunk`; the stream's last, unended
 // record is not one.
 size_t FrameAll(const std::string& bytes, size_t chunk, const std::string& cacheDir, fuzz::World& world) {
@@ -79,15 +67,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t flags = input.Byte();
     const std::string index = input.Rest();
 
+    // A cache folder with a few content files, a folder and a link that merely look like content files,
+    // and a file beside the cache folder that an index naming "../outside" would reach.
     const std::string cacheDir = world.root + "/wingate/";
-    LayOutCache(world.root, cacheDir);
+    test::EmptyFolder(cacheDir);
+    for (const char* name : {"a", "b", "obj1", "text_x"})
+        test::WriteRealFile(cacheDir + name + ".wgc", std::string("content of ") + name);
+    std::filesystem::create_directory(cacheDir + "dir.wgc");
+    test::WriteRealFile(world.root + "/outside.wgc", "not the cache's");
+    std::filesystem::create_symlink("../outside.wgc", cacheDir + "link.wgc");
     Program().ProxyType = 2;
     Program().CacheDir = cacheDir;
 
     const size_t records = FrameAll(index, kChunkSizes[flags & 7], cacheDir, world);
     if (records > 2000) return 0;  // a scan of thousands of records proves no more than one of hundreds
 
-    fuzz::WriteRealFile(cacheDir + "cache.idx", index);
+    test::WriteRealFile(cacheDir + "cache.idx", index);
     world.fileSystem.SetWritableFolder(cacheDir);
     ScanState state;
     ScanInputs inputs;

@@ -11,13 +11,6 @@
 
 using namespace loftwick;
 
-namespace {
-
-// What the settings file keeps of a value: its blanks at either end go.
-std::string Trimmed(const std::string& text) { return std::string(Trim(text, " \t\r\v\f")); }
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::World& world = fuzz::TheWorld();
     fuzz::FieldReader input(data, size);
@@ -28,6 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string otherSection = input.Field();
     const std::string otherKey = input.Field();
     const std::string text = input.Rest();
+    // What the settings file keeps of a value: its blanks at either end go.
+    const std::string trimmed(Trim(value, " \t\r\v\f"));
 
     const IniDocument original(text);
     const std::string written = original.Text();
@@ -41,8 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_REQUIRE(changed.Text() == written, "a refused value changes nothing");
         return 0;
     }
-    FUZZ_REQUIRE(changed.Get(section, key) == Trimmed(value), "a value set reads back");
-    FUZZ_REQUIRE(IniDocument(changed.Text()).Get(section, key) == Trimmed(value), "and still after writing");
+    FUZZ_REQUIRE(changed.Get(section, key) == trimmed, "a value set reads back");
+    FUZZ_REQUIRE(IniDocument(changed.Text()).Get(section, key) == trimmed, "and still after writing");
     const bool sameEntry =
         IniDocument("[" + section + "]\n" + key + "=x\n").Get(otherSection, otherKey).has_value();
     if (!sameEntry)
@@ -51,10 +46,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The same through the settings file, which is replaced whole.
     if (flags & 1) {
         const std::string file = world.root + "/settings/loftwick.ini";
-        fuzz::WriteRealFile(file, text);
+        test::WriteRealFile(file, text);
         FUZZ_REQUIRE(WriteIniValue(section, key, value, file), "a value the format holds is written");
         const std::string read = GetIniValue(section, key, "\x01", file);
-        FUZZ_REQUIRE(read == (Trimmed(value).empty() ? "\x01" : Trimmed(value)), "the file holds the value");
+        FUZZ_REQUIRE(read == (trimmed.empty() ? "\x01" : trimmed), "the file holds the value");
     }
     return 0;
 }

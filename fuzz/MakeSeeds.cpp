@@ -13,7 +13,6 @@
 #include "support/Kit.h"
 
 using namespace loftwick;
-using loftwick::fuzz::JoinFields;
 namespace fs = std::filesystem;
 
 namespace {
@@ -33,10 +32,9 @@ std::string Build(const std::string& seeds, const std::string& out, const std::s
 }
 
 void FilesAsSeeds(const std::string& folder, const std::string& out, const std::string& target) {
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
         if (entry.is_regular_file() && entry.path().filename() != "swap.state")
             AddSeed(out, target, test::ReadRealFile(entry.path()));
-    }
 }
 
 }  // namespace
@@ -52,7 +50,7 @@ int main(int argc, char** argv) {
     // The index with the flag bytes of plain, byte-by-byte with deletion, fixing, and odd chunkings.
     const std::string index = test::ReadRealFile(Build(seeds, out, "wingate") + "/cache.idx");
     for (const uint8_t flags : {0x00, 0x08 | 1, 0x70 | 5, 0x08, 2, 3})
-        AddSeed(out, "IndexRecord", JoinFields(flags, {index}));
+        AddSeed(out, "IndexRecord", fuzz::JoinFields(flags, {index}));
 
     std::ifstream texts(seeds + "/texts");
     for (std::string line; std::getline(texts, line);) {
@@ -70,9 +68,8 @@ int main(int argc, char** argv) {
           {1, "", "chunked", builder::Chunked(page, 17)},
           {2, "gzip, br", "gzip, chunked",
            builder::Chunked(builder::Gzip(builder::Brotli(builder::Gzip(page))), 40)},
-          {0, "identity", "", page}}) {
-        AddSeed(out, "ContentDecoder", JoinFields(flags, {coding, transfer, stored}));
-    }
+          {0, "identity", "", page}})
+        AddSeed(out, "ContentDecoder", fuzz::JoinFields(flags, {coding, transfer, stored}));
     fs::remove_all(out + "/built");
     return 0;
 }

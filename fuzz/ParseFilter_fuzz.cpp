@@ -30,9 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_REQUIRE(filter.Count >= 0 && filter.Words.size() == count && filter.Excluded.size() == count &&
                      filter.Required.size() == count && filter.Found.size() == count,
                  "the term lists are Count long");
-    for (const std::string& word : filter.Words) {
+    for (const std::string& word : filter.Words)
         for (char c : word) FUZZ_REQUIRE(!(c >= 'a' && c <= 'z'), "search words are upper-case");
-    }
 
     bool requiredMissing = false, excludedPresent = false;
     for (size_t k = 0; k < count; ++k) {

@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Binding reads the same bytes from a file (the first 10,000 of them).
     const std::string cacheDir = world.root + "/winproxy/";
     const std::string path = cacheDir + "host.example/object";
-    fuzz::WriteRealFile(path, std::string(text));
+    test::WriteRealFile(path, std::string(text));
     Program().CacheDir = cacheDir;
     const std::shared_ptr<clsCache> object = NewCacheObject(1);
     object->setFileName(path);

@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const std::string cacheDir = world.root + "/squid/";
     const std::string path = cacheDir + "00/00/00000000";
-    fuzz::WriteRealFile(path, std::string(bytes));
+    test::WriteRealFile(path, std::string(bytes));
     Program().CacheDir = cacheDir;
     clsCacheSquid object;
     object.setFileName(path);

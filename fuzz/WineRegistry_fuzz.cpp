@@ -22,8 +22,7 @@ std::vector<std::optional<RegValue>> LookUp(const std::vector<std::string>& keys
 }
 
 bool Same(const std::optional<RegValue>& a, const std::optional<RegValue>& b) {
-    if (a.has_value() != b.has_value()) return false;
-    return !a || (a->type == b->type && a->data == b->data);
+    return a.has_value() == b.has_value() && (!a || (a->type == b->type && a->data == b->data));
 }
 
 }  // namespace
@@ -46,9 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     for (size_t start = 0; start < std::min<size_t>(file.size(), 64); ++start) {
         size_t end = 0;
-        if (DecodeRegistryText(file, start, '"', end)) {
+        if (DecodeRegistryText(file, start, '"', end))
             FUZZ_REQUIRE(end > start && end <= file.size(), "a decoded text ends inside the file");
-        }
     }
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,18 +31,12 @@ struct TestWindow final : frmAboutWindow {
 };
 
 class AboutTest : public test::ProgramFixture {
-  protected:
+  public:
     AboutTest() {
         Platform().desktop = &desktop_;
         Program().ProgramDir = std::string(LOFTWICK_SOURCE_DIR) + "/";
         Program().IniFileName = work_ / "loftwick.ini";
         Program().AppParentDir = work_.path() + "/";
-        work_.MakeDirs("bin");
-    }
-    void LoadIn(const std::string& language) {
-        WriteIniValue("Common", "Language", language);
-        GetUserLanguage();
-        about_.Form_Load();
     }
     // `text` with the paths of this test written short: $S the source folder, $W the fixture's folder.
     std::string Short(const std::string& text) const {
@@ -50,7 +45,9 @@ class AboutTest : public test::ProgramFixture {
     // Rows of golden/SystemInformation.txt.
     std::string Call(const std::string& call, const std::string& arg) {
         if (call == "load") {
-            LoadIn(arg);
+            WriteIniValue("Common", "Language", arg);
+            GetUserLanguage();
+            about_.Form_Load();
             return Short(window_.caption + " ; " + version_.Caption() + " ; " + link_.Caption());
         }
         if (call == "click") {
@@ -61,8 +58,6 @@ class AboutTest : public test::ProgramFixture {
                    std::to_string(window_.unloads);
         }
         if (call == "onpath") {
-            work_.WriteFile("here/hardinfo", "#!/bin/sh\n");
-            ::chmod((work_ / "here/hardinfo").c_str(), 0755);
             const std::string relative = std::filesystem::relative(work_.path()).string();
             test::ScopedEnv env("PATH",
                                 test::Replaced(test::Replaced(arg, "$W", work_.path()), "$R", relative));
@@ -76,38 +71,32 @@ class AboutTest : public test::ProgramFixture {
                 GetKeyValue(std::stoul(fields[0], nullptr, 16), "SOFTWARE\\Test", fields[1], value);
             return found ? "found " + value : value.empty() ? "none" : "none, yet " + value;
         }
-        test::TempDir work;
-        test::ScopedEnv prefix("WINEPREFIX", work / "prefix"), path("PATH", work / "bin");
-        work.WriteFile("prefix/system.reg", "WINE REGISTRY Version 2\n\n" + builder::Unescape(arg));
-        for (const std::string& file : std::exchange(prefixFiles_, {}))
-            work.WriteFile("prefix/" + file, "MZ");
-        for (const auto& [name, mode] : std::exchange(programs_, {})) {
-            work.WriteFile("bin/" + name, "#!/bin/sh\nexit 0\n");
-            ::chmod((work / "bin/" + name).c_str(), mode);
-        }
+        test::ScopedEnv path("PATH", work_ / "bin");
+        work_.WriteFile("prefix/system.reg", "WINE REGISTRY Version 2\n\n" + builder::Unescape(arg));
         desktop_.startedPrograms.clear();
         desktop_.messages.clear();
         desktop_.openSucceeds = std::exchange(starts_, true);
         sysInfo_.Click();
+        test::EmptyFolder(work_ / "prefix");
+        test::EmptyFolder(work_ / "bin");
         std::string out;
-        for (std::vector<std::string>& line : desktop_.startedPrograms) {
+        for (const std::vector<std::string>& line : desktop_.startedPrograms) {
             out += out.empty() ? "" : " ; ";
-            for (size_t i = 0; i < line.size(); ++i)
-                out += (i ? "|" : "") + line[i].replace(0, work.path().size(), "$W");
+            for (size_t i = 0; i < line.size(); ++i) out += (i ? "|" : "") + Short(line[i]);
         }
         for (const auto& message : desktop_.messages) out += (out.empty() ? "" : " ; ") + message.text;
         return out;
     }
     void Directive(const std::string& line) {
         const std::string what = line.substr(0, line.find(' ')), rest = line.substr(line.find(' ') + 1);
-        if (what == "file") prefixFiles_.push_back(rest);
-        if (what == "program" || what == "plain")
-            programs_.push_back({rest, what == "program" ? 0755 : 0644});
+        if (what == "file") work_.WriteFile("prefix/" + rest, "MZ");
+        if (what == "program" || what == "plain") {
+            work_.WriteFile("bin/" + rest, "#!/bin/sh\nexit 0\n");
+            ::chmod((work_ / "bin/" + rest).c_str(), what == "program" ? 0755 : 0644);
+        }
         if (what == "fails") starts_ = false;
         if (what == "registry") work_.WriteFile("prefix/system.reg", builder::Unescape(rest));
     }
-    std::vector<std::string> prefixFiles_;
-    std::vector<std::pair<std::string, mode_t>> programs_;
     bool starts_ = true;
     test::TempDir work_;
     test::ScopedEnv prefix_{"WINEPREFIX", work_ / "prefix"};
@@ -121,10 +110,8 @@ class AboutTest : public test::ProgramFixture {
 };
 
 TEST_F(AboutTest, SystemInformationTable) {
-    EXPECT_GE(test::CheckTable(
-                  "about/golden/SystemInformation.txt",
-                  [&](const std::string& call, const std::string& arg) { return Call(call, arg); },
-                  [&](const std::string& line) { Directive(line); }),
+    EXPECT_GE(test::CheckTable("about/golden/SystemInformation.txt", std::bind_front(&AboutTest::Call, this),
+                               std::bind_front(&AboutTest::Directive, this)),
               14);
 }
 

@@ -1,12 +1,13 @@
 #include "support/FaultFileSystem.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "support/RuntimeError.h"
 
 namespace loftwick::test {
 
-void FaultFileSystem::FailNth(FsOp op, int n, int err, int times) { plans_[op] = Plan{n, times, err}; }
+void FaultFileSystem::FailNth(FsOp op, int n, int err) { plans_[op] = Plan{n, err}; }
 
 void FaultFileSystem::FailPath(FsOp op, const std::string& pathPart, int err) {
     pathFaults_.push_back({op, {pathPart, err}});
@@ -27,28 +28,20 @@ void FaultFileSystem::FailWritesAfterBytes(uint64_t bytes, int err) {
 }
 
 int FaultFileSystem::CountOf(FsOp op) const {
-    auto it = counts_.find(op);
-    return it == counts_.end() ? 0 : it->second;
+    return static_cast<int>(
+        std::count_if(calls_.begin(), calls_.end(), [op](const Call& c) { return c.op == op; }));
 }
 
 void FaultFileSystem::Before(FsOp op, const std::string& path) {
     const std::lock_guard<std::recursive_mutex> lock(mutex_);
     calls_.push_back({op, path});
-    ++counts_[op];
     if (nthHook_ && static_cast<int>(calls_.size()) == nthCall_) std::exchange(nthHook_, nullptr)();
     if (auto hook = hooks_.find(op); hook != hooks_.end() && hook->second) hook->second(path);
-    for (const auto& [fop, fault] : pathFaults_) {
+    for (const auto& [fop, fault] : pathFaults_)
         if (fop == op && path.find(fault.first) != std::string::npos) RaiseFromErrno(fault.second, path);
-    }
-    auto it = plans_.find(op);
-    if (it == plans_.end() || it->second.times <= 0) return;
-    Plan& plan = it->second;
-    if (plan.countdown > 1) {
-        --plan.countdown;
-        return;
-    }
-    --plan.times;
-    RaiseFromErrno(plan.err, path);
+    if (auto plan = plans_.find(op);
+        plan != plans_.end() && plan->second.countdown > 0 && --plan->second.countdown == 0)
+        RaiseFromErrno(plan->second.err, path);
 }
 
 }  // namespace loftwick::test

@@ -19,8 +19,8 @@ class FaultFileSystem final : public ForwardingFileSystem {
         std::string path;
     };
 
-    // The n-th (1-based, counted from now) call of `op` fails with `err`; `times` calls in a row fail.
-    void FailNth(FsOp op, int n, int err, int times = 1);
+    // The n-th (1-based, counted from now) call of `op` fails with `err`.
+    void FailNth(FsOp op, int n, int err);
     // Every call of `op` whose path contains `pathPart` fails with `err`.
     void FailPath(FsOp op, const std::string& pathPart, int err);
     // Runs before every call of `op`; the hook gets the path.
@@ -45,14 +45,12 @@ class FaultFileSystem final : public ForwardingFileSystem {
 
   private:
     struct Plan {
-        int countdown = 0;  // fails when it reaches 1
-        int times = 0;
+        int countdown = 0;  // the call that takes it to 0 fails
         int err = 0;
     };
     std::map<FsOp, Plan> plans_;
     std::vector<std::pair<FsOp, std::pair<std::string, int>>> pathFaults_;
     std::map<FsOp, std::function<void(const std::string&)>> hooks_;
-    std::map<FsOp, int> counts_;
     std::vector<Call> calls_;
     int nthCall_ = 0;
     std::function<void()> nthHook_;

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 namespace loftwick::test {
 
@@ -26,9 +26,7 @@ void WriteRealFile(const std::string& path, const std::string& content) {
 
 std::string ReadRealFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 void EmptyFolder(const std::string& folder) {

@@ -2,6 +2,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@ class ScriptedDesktop final : public Desktop {
     std::deque<std::optional<std::string>> inputAnswers;
     std::deque<std::optional<std::string>> fileDialogAnswers;
     bool openSucceeds = true;
+    bool messagesFail = false;               // message boxes throw, as on a desktop that has gone away
     std::vector<std::string> browsersTried;  // what a failed OpenInBrowser says it tried
 
     std::vector<Message> messages;
@@ -39,15 +41,13 @@ class ScriptedDesktop final : public Desktop {
     std::vector<bool> busyChanges;
 
     void MessageBox(const std::string& text, const std::string& title, MsgIcon icon) override {
+        if (messagesFail) throw std::runtime_error("the desktop is gone");
         messages.push_back({text, title, icon});
     }
     std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
                                         const std::string& defaultText) override {
         prompts.push_back({prompt, title, defaultText});
-        if (inputAnswers.empty()) return std::nullopt;
-        auto answer = inputAnswers.front();
-        inputAnswers.pop_front();
-        return answer;
+        return Next(inputAnswers);
     }
     void Beep() override { ++beeps; }
     void DoEvents() override {
@@ -72,19 +72,20 @@ class ScriptedDesktop final : public Desktop {
     }
     void SetClipboardText(const std::string& text) override { clipboard.push_back(text); }
     std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) override {
-        return Dialog(request);
+        fileDialogs.push_back(request);
+        return Next(fileDialogAnswers);
     }
     std::optional<std::string> SaveFileDialog(const FileDialogRequest& request) override {
-        return Dialog(request);
+        fileDialogs.push_back(request);
+        return Next(fileDialogAnswers);
     }
     void SetBusy(bool busy) override { busyChanges.push_back(busy); }
 
   private:
-    std::optional<std::string> Dialog(const FileDialogRequest& request) {
-        fileDialogs.push_back(request);
-        if (fileDialogAnswers.empty()) return std::nullopt;
-        auto answer = fileDialogAnswers.front();
-        fileDialogAnswers.pop_front();
+    static std::optional<std::string> Next(std::deque<std::optional<std::string>>& answers) {
+        if (answers.empty()) return std::nullopt;
+        const std::optional<std::string> answer = answers.front();
+        answers.pop_front();
         return answer;
     }
 };

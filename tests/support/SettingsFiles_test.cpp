@@ -1,22 +1,6 @@
-// Settings files and Wine registry files as golden folders. Each case below golden/Settings or
-// golden/Registry holds the files it starts from (loftwick.ini or system.reg, and any other file or
-// link), "edits" (one command a line), "answers" (one line for each get, set and native, with the escapes
-// of the cache builder's description files; $DIR stands for the case's folder, in edits too, and $CONFIG
-// for XDG_CONFIG_HOME, a folder still to be made) and, for a settings case
-// whose file changes, "after.ini". At the end the folder holds the same names as at the start: no
-// temporary file is left behind. A case holding "sweep" is then played again with the file system
-// failing at every call of each kind, one call per run, and with the disk filling up after every byte
-// count: the settings file then holds the old text or the new one, as the last answer says. The commands:
-//   get <section>|<key>|<default>        a settings value
-//   get <key>|<value>[|<root key, hex>]  a registry text (the machine root when none is given)
-//   set <section>|<key>|<value>          a settings value written: "true" or "false"
-//   sets <section>|<key>|<value>|...     several written at once, as the window saves its settings
-//   native <windows path>                the path in the prefix
-//   fail <call> <n> <errno>              the n-th such call from now fails
-//   fail <call> path:<part> <errno>      every such call on a path holding <part> fails
-//   messages                             the titles of the messages shown so far, or "none"
-//   nofile                               no settings file is named from now on
-//   choose [/]                           the settings file chosen for the case's folder (its folder made)
+// Settings files and Wine registry files as golden folders below golden/Settings and golden/Registry:
+// the files a case starts from, its edits, the answers they give and the file they leave; a case holding
+// "sweep" is played again under every fault. The folders' format: golden/README.txt.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -36,14 +20,6 @@ namespace loftwick {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<std::string> Split(const std::string& text, char separator) {
-    std::vector<std::string> parts;
-    std::istringstream in(text);
-    for (std::string part; std::getline(in, part, separator);) parts.push_back(part);
-    if (text.empty() || text.back() == separator) parts.emplace_back();
-    return parts;
-}
 
 // The names below `folder`, relative to it.
 std::set<std::string> NamesIn(const std::string& folder) {
@@ -90,36 +66,35 @@ class SettingsFiles : public test::ProgramFixture {
             const std::string verb = line.substr(0, space);
             const std::string rest =
                 space == std::string::npos ? "" : Placed(builder::Unescape(line.substr(space + 1)), played);
-            const std::vector<std::string> f = Split(rest, verb == "fail" ? ' ' : '|');
-            std::vector<std::string>& answers = played.answers;
+            const std::vector<std::string> f = test::Fields(rest, 0, verb == "fail" ? " " : "|");
             if (verb == "get" && registry) {
                 const uint32_t root = f.size() > 2 ? std::stoul(f[2], nullptr, 16) : HKEY_LOCAL_MACHINE;
-                answers.push_back(MyRegQueryStringValue(root, f[0], f[1]));
+                played.answers.push_back(MyRegQueryStringValue(root, f[0], f[1]));
             } else if (verb == "get") {
-                answers.push_back(GetIniValue(f[0], f[1], f[2]));
+                played.answers.push_back(GetIniValue(f[0], f[1], f[2]));
             } else if (verb == "set") {
-                answers.push_back(WriteIniValue(f[0], f[1], f[2]) ? "true" : "false");
+                played.answers.push_back(WriteIniValue(f[0], f[1], f[2]) ? "true" : "false");
             } else if (verb == "sets") {
                 std::vector<IniValue> values;
                 for (size_t k = 0; k + 2 < f.size(); k += 3) values.push_back({f[k], f[k + 1], f[k + 2]});
-                answers.push_back(WriteIniValues(values) ? "true" : "false");
+                played.answers.push_back(WriteIniValues(values) ? "true" : "false");
             } else if (verb == "native") {
-                answers.push_back(WindowsPathToNative(rest));
+                played.answers.push_back(WindowsPathToNative(rest));
             } else if (verb == "fail" && f[1].rfind("path:", 0) == 0) {
                 faults.FailPath(test::FsOpNamed(f[0]), f[1].substr(5), test::ErrnoNamed(f[2]));
             } else if (verb == "fail") {
                 faults.FailNth(test::FsOpNamed(f[0]), std::stoi(f[1]), test::ErrnoNamed(f[2]));
             } else if (verb == "choose") {
                 const std::string name = ChooseIniFileName(played.folder + rest, "loftwick");
-                answers.push_back(name +
-                                  (fs::is_directory(fs::path(name).parent_path()) ? "" : " (no folder)"));
+                played.answers.push_back(
+                    name + (fs::is_directory(fs::path(name).parent_path()) ? "" : " (no folder)"));
             } else if (verb == "nofile") {
                 Program().IniFileName.clear();
             } else if (verb == "messages") {
                 std::string titles;
                 for (const auto& message : desktop.messages)
                     titles += (titles.empty() ? "" : ",") + message.title;
-                answers.push_back(titles.empty() ? "none" : titles);
+                played.answers.push_back(titles.empty() ? "none" : titles);
             } else {
                 ADD_FAILURE() << "unknown edit: " << line;
             }

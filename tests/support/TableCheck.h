@@ -17,13 +17,14 @@ inline std::string Replaced(std::string text, const std::string& from, const std
     return text;
 }
 
-// The fields of a row's argument, which are separated by " ; "; `at_least` pads the list with empty
-// fields for rows that leave the last ones out.
-inline std::vector<std::string> Fields(const std::string& text, size_t at_least = 0) {
+// The fields of a row's argument, which are separated by " ; " unless told otherwise; `at_least` pads the
+// list with empty fields for rows that leave the last ones out.
+inline std::vector<std::string> Fields(const std::string& text, size_t at_least = 0,
+                                       const std::string& separator = " ; ") {
     std::vector<std::string> fields;
     size_t at = 0;
-    for (size_t semicolon; (semicolon = text.find(" ; ", at)) != std::string::npos; at = semicolon + 3)
-        fields.push_back(text.substr(at, semicolon - at));
+    for (size_t end; (end = text.find(separator, at)) != std::string::npos; at = end + separator.size())
+        fields.push_back(text.substr(at, end - at));
     fields.push_back(text.substr(at));
     if (fields.size() < at_least) fields.resize(at_least);
     return fields;

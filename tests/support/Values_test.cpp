@@ -1,11 +1,13 @@
 // The functions of src/support as rows: golden/Values.txt (conversions, paths, the language of the
-// environment, SHA-1 and Base32, error reports, the web browsers a page is offered to) and
+// environment, SHA-1 and Base32, error reports, the web browsers a page is offered to, the messages of
+// mistaken description files) and
 // golden/Files.txt (files, folders, temporary names, waiting, the error log and the real browser lookup,
 // over a folder of its own).
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <iomanip>
 #include <list>
 #include <map>
@@ -23,6 +25,7 @@
 #include "support/Sha1.h"
 #include "support/TableCheck.h"
 #include "support/TestEnv.h"
+#include "support/TextCodec.h"
 #include "support/WebBrowser.h"
 #include "support/basErrorHandler.h"
 #include "support/basInternational.h"
@@ -60,21 +63,8 @@ std::string Shown(const Variant& v) {
     return out.str() + (whole ? ".0" : "");
 }
 
-void Throw(const std::string& what) {
-    const size_t space = what.find(' ');
-    const std::string kind = what.substr(0, space),
-                      rest = space == std::string::npos ? "" : what.substr(space + 1);
-    const size_t next = rest.find(' ');
-    const std::string tail = next == std::string::npos ? "" : rest.substr(next + 1);
-    if (kind == "runtime") throw RuntimeError(std::stoi(rest), tail);
-    if (kind == "custom") throw RuntimeError(kCustomErrorBase + std::stoi(rest), tail, "Component");
-    if (kind == "bad_alloc") throw std::bad_alloc();
-    if (kind == "std") throw std::runtime_error(rest);
-    if (kind == "eacces") RaiseFromErrno(EACCES, rest);
-}
-
 class Values : public ProgramFixture {
-  protected:
+  public:
     Values() {
         Platform().desktop = &desktop_;
         Program().AppParentDir = parent_.path() + "/";
@@ -146,12 +136,11 @@ class Values : public ProgramFixture {
     // "env NAME=VALUE", "file PATH=CONTENT" and "default TEXT" set up the next browsers row; the others
     // are those of golden/Files.txt.
     void Directive(const std::string& line) {
-        const size_t space = line.find(' '), equals = line.find('=');
+        const size_t space = line.find(' ');
         const std::string what = line.substr(0, space), rest = In(builder::Unescape(line.substr(space + 1)));
-        const std::string name = In(line.substr(space + 1, equals - space - 1)),
-                          value = equals == std::string::npos
-                                      ? ""
-                                      : In(builder::Unescape(line.substr(equals + 1)));
+        const size_t equals = rest.find('=');
+        const std::string name = rest.substr(0, equals),
+                          value = equals == std::string::npos ? "" : rest.substr(equals + 1);
         namespace fs = std::filesystem;
         if (what == "default") defaultBrowser_ = rest;
         if (what == "env") environ_[name] = value;
@@ -179,57 +168,69 @@ class Values : public ProgramFixture {
             PosixFileSystem().SetFileTimes(rest, kOld, kOld);
             PosixFileSystem().SetCreationTime(rest, kOld);
         }
-        if (what == "desktop")
-            Platform().desktop = rest == "failing" ? static_cast<Desktop*>(&failing_) : &desktop_;
+        if (what == "desktop") desktop_.messagesFail = rest == "failing";
     }
 
     std::string Call(const std::string& call, const std::string& arg) {
-        const std::vector<std::string> f = Fields(arg);
-        if (call == "numordefault") return Shown(NumOrDefault(VariantOf(arg), Variant(9)));
-        if (call == "formatwhole") return Escaped(FormatWhole(VariantOf(arg)));
-        if (call == "nz") return Shown(Nz(VariantOf(arg), Variant("x")));
-        if (call == "stripnulls") return StripNulls(builder::Unescape(arg));
-        if (call == "tolong") {
-            try {
-                return std::to_string(ToLong(VariantOf(arg), 7));
-            } catch (const RuntimeError& e) {
-                return "error " + std::to_string(e.Number());
+        try {
+            const std::vector<std::string> f = Fields(arg, 5);
+            if (call == "numordefault") return Shown(NumOrDefault(VariantOf(arg), Variant(9)));
+            if (call == "formatwhole") return Escaped(FormatWhole(VariantOf(arg)));
+            if (call == "nz") return Shown(Nz(VariantOf(arg), Variant("x")));
+            if (call == "stripnulls") return StripNulls(builder::Unescape(arg));
+            if (call == "tolong") return std::to_string(ToLong(VariantOf(arg), 7));
+            if (call == "increment") {
+                Variant v = VariantOf(arg);
+                Increment(v);
+                return Shown(v);
             }
-        }
-        if (call == "increment") {
-            Variant v = VariantOf(arg);
-            Increment(v);
-            return Shown(v);
-        }
-        if (call == "withseparator") {
-            std::string path = arg;
-            const std::string added = AddPathSeparator(path);
-            return Escaped(added == path ? added : "returned " + added + ", path " + path);
-        }
-        if (call == "folder") return Escaped(arg == "null" ? GetFolder(Variant::Null()) : GetFolder(arg));
-        if (call == "filename") return Escaped(GetFileName(arg));
-        if (call == "langid") {
-            ScopedEnv all("LC_ALL", f.at(0)), messages("LC_MESSAGES", f.at(1)), lang("LANG", f.at(2));
-            return std::to_string(GetUserDefaultLangID());
-        }
-        if (call == "sha1") return Sha1Hex(builder::Unescape(arg));
-        if (call == "sha1-repeated") return Sha1Hex(std::string(std::stoul(f.at(1)), f.at(0)[0]));
-        if (call == "base32")
-            return Escaped(Base32(reinterpret_cast<const uint8_t*>(arg.data()), arg.size()));
-        if (call == "report") return Report(f.at(0), f.at(1), f.at(2));
-        if (call == "browsers") return Browsers(arg);
-        if (call == "start") return Start(f.at(0), f.at(1));
-        if (call == "mistake") {
-            std::istringstream in(builder::Unescape(arg));
-            try {
+            if (call == "withseparator") {
+                std::string path = arg;
+                const std::string added = AddPathSeparator(path);
+                return Escaped(added == path ? added : "returned " + added + ", path " + path);
+            }
+            if (call == "folder") return Escaped(arg == "null" ? GetFolder(Variant::Null()) : GetFolder(arg));
+            if (call == "filename") return Escaped(GetFileName(arg));
+            if (call == "langid") {
+                ScopedEnv all("LC_ALL", f.at(0)), messages("LC_MESSAGES", f.at(1)), lang("LANG", f.at(2));
+                return std::to_string(GetUserDefaultLangID());
+            }
+            if (call == "sha1") return Sha1Hex(builder::Unescape(arg));
+            if (call == "sha1-repeated") return Sha1Hex(std::string(std::stoul(f.at(1)), f.at(0)[0]));
+            if (call == "base32")
+                return Escaped(Base32(reinterpret_cast<const uint8_t*>(arg.data()), arg.size()));
+            if (call == "report") {
+                // "Win32 error ; notes ; exception": the report of the exception ("none": nothing pending).
+                SetLastError(std::stoul(f[0]));
+                std::string report;
+                try {
+                    if (f[2] == "runtime") throw RuntimeError(std::stoi(f[3]), f[4]);
+                    if (f[2] == "custom")
+                        throw RuntimeError(kCustomErrorBase + std::stoi(f[3]), f[4], "Component");
+                    if (f[2] == "bad_alloc") throw std::bad_alloc();
+                    if (f[2] == "std") throw std::runtime_error(f[4]);
+                    if (f[2] == "eacces") RaiseFromErrno(EACCES, f[4]);
+                    report = HandleError("L", f[1]);
+                } catch (...) {
+                    report = HandleError("L", f[1]);
+                }
+                if (firstReport_.empty()) firstReport_ = report;
+                return Escaped(report) + (GetLastError() == 0 ? "" : " (the error is left)");
+            }
+            if (call == "browsers") return Browsers(arg);
+            if (call == "start") return Start(f.at(0), f.at(1));
+            if (call == "mistake") {
+                std::istringstream in(builder::Unescape(arg));
                 builder::BuildFromDescription(in, parent_ / "built");
-            } catch (const std::runtime_error& e) {
-                return e.what();
+                return "built";
             }
-            return "built";
+            ADD_FAILURE() << "unknown call " << call;
+            return {};
+        } catch (const RuntimeError& e) {  // the error a row's call raises
+            return "error " + std::to_string(e.Number());
+        } catch (const std::runtime_error& e) {
+            return e.what();
         }
-        ADD_FAILURE() << "unknown call " << call;
-        return {};
     }
 
     // The digest of the text whole, and fed in pieces of changing sizes.
@@ -238,26 +239,10 @@ class Values : public ProgramFixture {
         for (size_t at = 0, piece = 1; at < text.size(); at += piece, piece = piece % 131 + 7)
             sha.Update(text.data() + at, std::min(piece, text.size() - at));
         const auto hex = [](const Sha1::Digest& d) {
-            std::ostringstream out;
-            for (const uint8_t b : d) out << std::hex << std::setw(2) << std::setfill('0') << int{b};
-            return out.str();
+            return HexOf(std::string_view(reinterpret_cast<const char*>(d.data()), d.size()), true);
         };
         const std::string whole = hex(Sha1Of(text)), pieces = hex(sha.Final());
         return whole == pieces ? whole : whole + " whole, " + pieces + " in pieces";
-    }
-
-    // The report of the exception `thrown` raises ("none": nothing pending), with the Win32 error set.
-    std::string Report(const std::string& win32, const std::string& thrown, const std::string& notes) {
-        SetLastError(std::stoul(win32));
-        std::string report;
-        try {
-            Throw(thrown);
-            report = HandleError("L", notes);
-        } catch (...) {
-            report = HandleError("L", notes);
-        }
-        if (firstReport_.empty()) firstReport_ = report;
-        return Escaped(report) + (GetLastError() == 0 ? "" : " (the error is left)");
     }
 
     static std::string Joined(const Words& words) {
@@ -272,9 +257,8 @@ class Values : public ProgramFixture {
         return {[env = std::exchange(environ_, {})](const std::string& name) {
                     return env.count(name) ? env.at(name) : "";
                 },
-                [files = std::exchange(files_, {})](const std::string& path) -> std::optional<std::string> {
-                    if (!files.count(path)) return std::nullopt;
-                    return files.at(path);
+                [files = std::exchange(files_, {})](const std::string& path) {
+                    return files.count(path) ? std::optional(files.at(path)) : std::nullopt;
                 },
                 [&asked, answer = std::exchange(defaultBrowser_, std::nullopt)](const Words& commandLine) {
                     asked.push_back(commandLine);
@@ -285,21 +269,17 @@ class Values : public ProgramFixture {
     // The command lines offered for `page`, less the usual names that close every list.
     std::string Browsers(const std::string& page) {
         std::vector<Words> asked;
-        std::vector<Words> lines;
-        for (const BrowserCommand& command : WebBrowserCommands(page, Lookup(asked)))
-            lines.push_back(command.commandLine);
-        const Words usual = {"x-www-browser", "sensible-browser", "firefox", "chromium", "google-chrome"};
-        for (size_t i = 0; i < usual.size(); ++i) {
-            const size_t at = lines.size() + i - usual.size();
-            if (at >= lines.size() || lines[at].size() != 2 || lines[at][0] != usual[i])
-                return "no usual names";
-        }
-        lines.resize(lines.size() - usual.size());
-        std::string out;
-        for (const Words& line : lines) out += (out.empty() ? "" : " ; ") + Joined(line);
-        if (asked != std::vector<Words>{{"xdg-settings", "get", "default-web-browser"}})
-            out += " (asked wrongly)";
-        return out.empty() ? "(none)" : out;
+        const std::vector<BrowserCommand> commands = WebBrowserCommands(page, Lookup(asked));
+        std::string out, usual;
+        for (const BrowserCommand& command : commands) out += " ; " + Joined(command.commandLine);
+        for (const char* name : {"x-www-browser", "sensible-browser", "firefox", "chromium", "google-chrome"})
+            usual += " ; " + std::string(name) + "|" +
+                     (commands.empty() ? "" : commands.back().commandLine.back());
+        if (!out.ends_with(usual)) return "no usual names";
+        out = out.size() == usual.size() ? "(none)" : out.substr(3, out.size() - usual.size() - 3);
+        return out + (asked == std::vector<Words>{{"xdg-settings", "get", "default-web-browser"}}
+                          ? ""
+                          : " (asked wrongly)");
     }
 
     // What starting the page tries, the program named `starts` being the only one that starts; each
@@ -316,14 +296,6 @@ class Values : public ProgramFixture {
         return out + (started == start.tried ? "" : " (started otherwise)");
     }
 
-    // A desktop whose every call throws.
-    class Failing final : public Desktop {
-      public:
-        void MessageBox(const std::string&, const std::string&, MsgIcon) override {
-            throw std::runtime_error("gone");
-        }
-        void DoEvents() override { throw std::runtime_error("gone"); }
-    } failing_;
     TempDir parent_;
     ScriptedDesktop desktop_;
     FaultFileSystem faults_;
@@ -336,11 +308,9 @@ class Values : public ProgramFixture {
 };
 
 TEST_F(Values, Table) {
-    const int rows = CheckTable(
-        "support/golden/Values.txt",
-        [&](const std::string& call, const std::string& arg) { return Call(call, arg); },
-        [&](const std::string& line) { Directive(line); });
-    EXPECT_GE(rows, 60);
+    EXPECT_GE(CheckTable("support/golden/Values.txt", std::bind_front(&Values::Call, this),
+                         std::bind_front(&Values::Directive, this)),
+              65);
     // The first report is shown with the time, and logged.
     ASSERT_FALSE(desktop_.messages.empty());
     EXPECT_EQ(desktop_.messages[0].title, "Loftwick v. 2.1.20");
@@ -350,19 +320,9 @@ TEST_F(Values, Table) {
     EXPECT_FALSE(IsCustomError(kCustomErrorEnd));
 }
 
-// The cache builder is exercised by every suite that builds a cache; what none of them sees is the
-// message a mistaken description file gets, which names its line.
-TEST_F(Values, DescriptionMistakes) {
-    EXPECT_EQ(CheckTable("support/golden/DescriptionMistakes.txt",
-                         [&](const std::string& call, const std::string& arg) { return Call(call, arg); }),
-              5);
-}
-
 TEST_F(Values, Files) {
-    EXPECT_GE(CheckTable(
-                  "support/golden/Files.txt",
-                  [&](const std::string& call, const std::string& arg) { return FileCall(call, arg); },
-                  [&](const std::string& line) { Directive(line); }),
+    EXPECT_GE(CheckTable("support/golden/Files.txt", std::bind_front(&Values::FileCall, this),
+                         std::bind_front(&Values::Directive, this)),
               30);
 }
 
