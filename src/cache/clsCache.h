@@ -92,15 +92,13 @@ class clsCache {
     virtual bool DecodeFailed() const { return false; }
     // Bytes in front of the content in the bound file: the stored header block.
     virtual int64_t ContentOffset() const { return 0; }
-    // The stored status line and header lines, each ended by CR LF, and the empty line that closes them;
-    // "" when the format stores none or they cannot be read. Reads the file again.
-    virtual std::string StoredResponseHead() const { return {}; }
     // The bound file, open for reading its content, checked against the file bound (device, inode, size,
     // last-write time). Should the proxy have rewritten or replaced it since, what binding read is read
     // again from the file now open, so that ContentOffset and ResponseHeadOf describe that file. Nothing
     // when the file is gone. Throws RuntimeError.
     virtual std::shared_ptr<InputFile> OpenContent() { return nullptr; }
-    // StoredResponseHead, read from a file OpenContent gave.
+    // The stored status line and header lines, each ended by CR LF, and the empty line that closes them,
+    // read from a file OpenContent gave; "" when the format stores none or they cannot be read.
     virtual std::string ResponseHeadOf(InputFile& file) const {
         (void)file;
         return {};

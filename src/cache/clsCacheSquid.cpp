@@ -200,14 +200,4 @@ std::string clsCacheSquid::ResponseHeadOf(InputFile& file) const {
     return loftwick::ReplyHeadOf(std::string_view(start).substr(meta.length));
 }
 
-std::string clsCacheSquid::StoredResponseHead() const {
-    if (path_.empty() || skipped_) return {};
-    try {
-        const std::shared_ptr<InputFile> file = BoundFileOpen();
-        return file ? ResponseHeadOf(*file) : std::string();
-    } catch (...) {
-        return {};
-    }
-}
-
 }  // namespace loftwick

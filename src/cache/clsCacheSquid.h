@@ -72,7 +72,6 @@ class clsCacheSquid final : public clsCacheBase {
     // SquidDeletion gathers the outcomes).
     bool Delete() override;
 
-    std::string StoredResponseHead() const override;
     std::string ResponseHeadOf(InputFile& file) const override;
     bool Skipped() const override { return skipped_; }
     std::string StoredMetadataText() const override;

@@ -61,14 +61,4 @@ std::string clsCacheWinProxy::ResponseHeadOf(InputFile& file) const {
     return loftwick::ResponseHeadOf(std::string_view(examined));
 }
 
-std::string clsCacheWinProxy::StoredResponseHead() const {
-    if (path_.empty() || headerLength_ == 0) return {};
-    try {
-        const std::shared_ptr<InputFile> file = BoundFileOpen();
-        return file ? ResponseHeadOf(*file) : std::string();
-    } catch (...) {
-        return {};  // the reader of the content will meet the same failure and report it
-    }
-}
-
 }  // namespace loftwick

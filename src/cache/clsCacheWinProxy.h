@@ -30,7 +30,6 @@ class clsCacheWinProxy final : public clsCacheBase {
     std::string Host() const override { return {}; }
 
     // Reads the start of the file again: the head is kept nowhere, as only an export needs it.
-    std::string StoredResponseHead() const override;
     std::string ResponseHeadOf(InputFile& file) const override;
 
   private:

@@ -16,7 +16,9 @@ ObjectRecord MakeRecord(int64_t number, const clsCache& object, int score) {
     ObjectRecord r;
     r.number = number;
     r.url = Latin1ToUtf8(object.ObjectName());
-    r.host = Latin1ToUtf8(HostOfUrl(object.ObjectName()));
+    // The host the host filter matched: Squid's leaves out user information and port.
+    const std::string host = object.Host();
+    r.host = Latin1ToUtf8(host.empty() ? HostOfUrl(object.ObjectName()) : host);
     r.contentType = Latin1ToUtf8(object.ContentType());
     r.retrieved = IsoOrEmpty(object.DateRetrieved());
     r.modified = IsoOrEmpty(object.DateModified());

@@ -1,6 +1,6 @@
 // One test against a real Squid (Debian's squid package): a Squid of its own on a free localhost port,
-// filled from a small origin server in this test, then stopped; the scan must list exactly what Squid's
-// store.log says it swapped out, find words inside gzip-encoded bodies and copy the bodies the origin
+// filled from a small origin server in this test, then stopped; loftwick-scan itself must list exactly what
+// Squid's store.log says it swapped out, find words inside gzip-encoded bodies and copy the bodies the origin
 // sent. Squid then starts again, a selection is purged through it, and Squid itself must answer misses
 // for those URLs and hits for the others. It fails, never skips, when Squid cannot start.
 #include <arpa/inet.h>
@@ -201,12 +201,16 @@ class RealSquid : public test::ProgramFixture {
     }
     std::string Log(const std::string& name) const { return test::ReadRealFile(dir_ + "/" + name); }
 
+    // The real loftwick-scan, as a cron job runs it: its exit status; what it said in out_ and err_.
     int Scan(const std::string& flags) {
-        std::istringstream words("loftwick-scan --proxy squid --cache " + dir_ + "/cache " + flags);
-        const std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
-        out_.str("");
-        err_.str("");
-        return BatchMain(args, out_, err_);
+        FILE* pipe = popen((LOFTWICK_SCAN_PROGRAM " --proxy squid --cache " + dir_ + "/cache " + flags +
+                            " 2>" + dir_ + "/scan.err")
+                               .c_str(),
+                           "r");
+        out_.str(Receive(fileno(pipe), true));
+        const int status = pclose(pipe);
+        err_.str(Log("scan.err"));
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
     int port_ = 0;
@@ -255,12 +259,22 @@ TEST_F(RealSquid, ListsSearchesCopiesAndPurgesWhatSquidStored) {
     }
     EXPECT_EQ(listed, expected) << out_.str() << Log("store.log");
 
-    // Copies hold the bodies the origin sent: as sent, and decoded.
+    // Copies hold the bodies the origin sent: as sent, and decoded. The head an export takes is the one
+    // sent, and the metadata shown holds Squid's key and times.
     test::TempDir copies;
     for (const auto& [url, file] : files) {
         clsCacheSquid object;
         object.setFileName(file);
         const Reply& reply = replies_.at(url.substr(url.find('/', 7)));
+        const std::string head = object.ResponseHeadOf(*object.OpenContent()),
+                          info = object.StoredMetadataText();
+        EXPECT_TRUE(head.starts_with(reply.head.substr(0, reply.head.find('\r'))) &&
+                    head.ends_with("\r\n\r\n") &&
+                    head.find("\r\nCache-Control: max-age=3600\r\n") != std::string::npos)
+            << head;
+        EXPECT_TRUE(info.starts_with("Squid key: ") && info.find("Squid key: none") == std::string::npos &&
+                    info.find("Time stamp: none") == std::string::npos)
+            << info;
         for (const bool decode : {false, true}) {
             Program().DecodeContent = decode;
             ASSERT_TRUE(object.FileCopy(copies / "copy")) << url;

@@ -191,6 +191,7 @@ TEST_F(QtMainWindowTest, OneSessionPlayedThroughAndTheNext) {
         {"Save As...", {}, "Cancelled", 0},
         {"Save As...", dir_ / "copy.html", "Saved to " + (dir_ / "copy.html"), 0},
         {"Export All as WARC...", dir_ / "out.warc.gz", "Exported 5 objects to " + (dir_ / "out.warc.gz"), 0},
+        {"Export list as CSV...", dir_ / "out.csv", "Exported 5 records to " + (dir_ / "out.csv"), 0},
         {"Delete selected file from cache", {}, "Deleted " + (dir_ / "cache/"), 0},
         {"Save As...", dir_ / "again.html", "Could not save http://", 1},
         {"Save All to single temp dir", {}, "Saved 0 of 5 files, 5 failed; ", 2},
@@ -204,6 +205,7 @@ TEST_F(QtMainWindowTest, OneSessionPlayedThroughAndTheNext) {
     }
     EXPECT_NE(desktop_.messages[0].text.find(": "), std::string::npos) << "a reason follows";
     EXPECT_GT(std::filesystem::file_size(dir_ / "copy.html"), 1000u);
+    EXPECT_EQ(std::ranges::count(test::ReadRealFile(dir_ / "out.csv"), '\n'), 6);  // a heading, a line each
     EXPECT_NE(c.lblStatus->Caption().find("More errors: 4"), std::string::npos) << c.lblStatus->Caption();
 
     // A message box opened from the About box gives the keyboard back to the About box.

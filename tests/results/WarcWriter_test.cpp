@@ -9,6 +9,7 @@
 
 #include "cache/CacheTestKit.h"
 #include "cachebuilder/Encodings.h"
+#include "cachebuilder/SquidBuilder.h"
 #include "results/clsSearchResults.h"
 #include "support/Base32.h"
 #include "support/Sha1.h"
@@ -76,23 +77,27 @@ TEST_F(CacheFixture, WarcRecordsReadBackWithStoredHeadsRawPayloadsAndTheirDigest
     clsSearchResults results;
     struct Object {
         std::string name, contentType, content;
-        bool winGate = false;
+        char format = 'p';   // WinProxy, WinGate or Squid
         std::string head{};  // of the record; none: the file is gone, no record
     };
     const Object objects[] = {
-        {"ab12_page.html", "text/html", "<html>hello</html>", false,
+        {"ab12_page.html", "text/html", "<html>hello</html>", 'p',
          "HTTP/1.0 200 OK\r\nDate: Tue, 26 Nov 2024 10:00:00 GMT\r\nContent-Type: text/html\r\n"
          "Content-Length: 18\r\nLast-Modified: Sun, 27 Oct 2024 10:00:00 GMT\r\n\r\n"},
         // Kept as transferred; a head stored with LF alone reads as CR LF.
-        {"ab12_packed.html", "application/gzip", gzip, false,
+        {"ab12_packed.html", "application/gzip", gzip, 'p',
          "HTTP/1.0 200 OK\r\nDate: Tue, 26 Nov 2024 10:00:00 GMT\r\nContent-Type: application/gzip\r\n"
          "Content-Length: " +
              std::to_string(gzip.size()) + "\r\nLast-Modified: Sun, 27 Oct 2024 10:00:00 GMT\r\n\r\n"},
         {"ab12_gone.html", "text/html", "gone"},
         // WinGate stores no head.
-        {"0001", "image/png", png, true,
+        {"0001", "image/png", png, 'g',
          "HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nContent-Length: 16\r\n\r\n"},
+        // Squid keeps the head the origin sent, in front of the body.
+        {"", "text/plain", "squid body", 's',
+         "HTTP/1.1 200 OK\r\nDate: Tue, 26 Nov 2024 10:00:00 GMT\r\nContent-Type: text/plain\r\n\r\n"},
     };
+    builder::SquidCache squid(root_ / "sq/");
     for (const Object& o : objects) {
         ObjectSpec desc;
         desc.name = o.name;
@@ -100,7 +105,14 @@ TEST_F(CacheFixture, WarcRecordsReadBackWithStoredHeadsRawPayloadsAndTheirDigest
         desc.content = builder::Content::Bytes(o.content);
         desc.lineBreak =
             o.contentType == "application/gzip" ? builder::LineBreak::Lf : builder::LineBreak::CrLf;
-        const auto object = o.winGate ? Bind(gate, desc) : Bind(proxy, desc);
+        builder::SquidObject stored;
+        stored.url = "http://www.example.com/dir/page.html";
+        stored.content = desc.content;
+        stored.Header("Date", "Tue, 26 Nov 2024 10:00:00 GMT").Header("Content-Type", o.contentType);
+        const auto object = o.format == 'g'   ? Bind(gate, desc)
+                            : o.format == 'p' ? Bind(proxy, desc)
+                                              : NewCacheObject(3);
+        if (o.format == 's') object->setFileName(squid.Add(stored));
         if (o.head.empty()) std::filesystem::remove(object->fileName());
         results.Add(object);
     }
@@ -115,14 +127,14 @@ TEST_F(CacheFixture, WarcRecordsReadBackWithStoredHeadsRawPayloadsAndTheirDigest
 
     const WarcResult result = WriteWarc(root_ / "all.warc.gz", results);
     EXPECT_TRUE(result.ok);
-    EXPECT_EQ(result.written, 4);
+    EXPECT_EQ(result.written, 5);
     EXPECT_EQ(result.skipped, 1);
     EXPECT_EQ(ReportCount(), 0u);
     for (const auto& entry : std::filesystem::directory_iterator(root_.path()))
         EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
 
     const std::vector<WarcRecord> records = ReadWarc(root_.ReadFile("all.warc.gz"));
-    ASSERT_EQ(records.size(), 5u);
+    ASSERT_EQ(records.size(), 6u);
     const std::string infoId = records[0].fields.at("WARC-Record-ID");
     EXPECT_EQ(records[0].fields.at("WARC-Type"), "warcinfo");
     EXPECT_NE(records[0].payload.find("software: Loftwick "), std::string::npos);
@@ -141,7 +153,7 @@ TEST_F(CacheFixture, WarcRecordsReadBackWithStoredHeadsRawPayloadsAndTheirDigest
         EXPECT_EQ(r.head, o.head);
         EXPECT_EQ(r.payload, o.content);
     }
-    EXPECT_EQ(records[4].fields.at("WARC-Target-URI"), "http://img.example/a%20b%0D%0AWARC-Type:%20x.png");
+    EXPECT_EQ(records[5].fields.at("WARC-Target-URI"), "http://img.example/a%20b%0D%0AWARC-Type:%20x.png");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <list>
 #include <filesystem>
 #include <set>
 #include <sstream>
@@ -60,6 +61,7 @@ class SettingsFiles : public test::ProgramFixture {
         played.config = config / "deeper";
         played.before = dir.ReadFile("loftwick.ini");
         played.namesBefore = NamesIn(dir.path());
+        std::list<test::ScopedEnv> envs;  // undone last first
         std::istringstream edits(test::ReadRealFile(golden / "edits"));
         for (std::string line; std::getline(edits, line);) {
             const size_t space = line.find(' ');
@@ -88,6 +90,10 @@ class SettingsFiles : public test::ProgramFixture {
                 const std::string name = ChooseIniFileName(played.folder + rest, "loftwick");
                 played.answers.push_back(
                     name + (fs::is_directory(fs::path(name).parent_path()) ? "" : " (no folder)"));
+            } else if (verb == "env") {
+                envs.emplace_back(f[0], f[1]);
+            } else if (verb == "desktop") {
+                desktop.messagesFail = rest == "failing";
             } else if (verb == "nofile") {
                 Program().IniFileName.clear();
             } else if (verb == "messages") {
@@ -99,6 +105,7 @@ class SettingsFiles : public test::ProgramFixture {
                 ADD_FAILURE() << "unknown edit: " << line;
             }
         }
+        while (!envs.empty()) envs.pop_back();
         Platform().fileSystem = real;
         played.ini = dir.ReadFile("loftwick.ini");
         played.names = NamesIn(dir.path());
