@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <list>
 #include <filesystem>
+#include <list>
 #include <set>
 #include <sstream>
 
