@@ -28,6 +28,11 @@ TEST_F(SaveFixture, EveryResultIsSavedWithProgressAndASummaryTheChosenOneWhereTh
     ASSERT_FALSE(desktop_.busyChanges.empty());
     EXPECT_TRUE(desktop_.busyChanges.front());
     EXPECT_FALSE(desktop_.busyChanges.back());
+    // Save to the tree saves the current result, and with none nothing.
+    mnuSaveTree_Click(host_);
+    host_.current = 0;
+    mnuSaveTree_Click(host_);
+    EXPECT_EQ(host_.statuses.back(), "Saved to " + (dir_ / "out/g/3.txt"));
 
     // Save: no selected result asks nothing, a cancelled dialog saves nothing, one beyond them is reported.
     Add("proto://server:81/a/b.gif?x=1#top", "image/gif", "picture");

@@ -132,7 +132,8 @@ TEST_F(ScanRaces, FileChangedAtAnyMomentIsNeverDeletedUnlessItMatched) {
     EXPECT_GT(moments, 40);
 }
 
-// Reading ahead, Break stops at the same object as on one thread, however far the reading got.
+// Reading ahead, Break stops at the same object as on one thread, however far the reading got; a scan
+// started meanwhile does not start.
 TEST_F(ScanRaces, BreakStopsAtTheSameObjectReadingAheadOrNot) {
     BuildWinProxy();
     for (const char* contents : {"", "absent"}) {
@@ -143,7 +144,12 @@ TEST_F(ScanRaces, BreakStopsAtTheSameObjectReadingAheadOrNot) {
             inputs_.contentsFilter = contents;
             test::RecordingScanHost host;
             ScanState state;
-            host.onEvents = [&](int n) { state.BreakRequested = state.BreakRequested || n == 3; };
+            host.onEvents = [&](int n) {
+                if (n == 1) {
+                    EXPECT_FALSE(ProcessAllFiles(state, inputs_, host));  // another scan only beeps
+                }
+                state.BreakRequested = state.BreakRequested || n == 3;
+            };
             EXPECT_FALSE(ProcessAllFiles(state, inputs_, host));
             EXPECT_EQ(host.status, "Interrupted");
             EXPECT_EQ(host.Summary().rfind("Ended with error(s). ", 0), 0u);
@@ -151,6 +157,7 @@ TEST_F(ScanRaces, BreakStopsAtTheSameObjectReadingAheadOrNot) {
         }
         EXPECT_EQ(lines[1], lines[0]);
     }
+    EXPECT_EQ(desktop_.beeps, 4);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "cachebuilder/CacheBuilder.h"
 #include "support/FaultFileSystem.h"
+#include "support/PosixFileSystem.h"
 #include "support/RuntimeError.h"
 #include "support/TestEnv.h"
 
@@ -42,6 +43,16 @@ TEST_F(ProgramFixture, CopyKeepsHolesRefusesLinksAndLeavesNoPartialFile) {
         ASSERT_EQ(::stat((dir_ / "sparse.copy").c_str(), &copy), 0);
         EXPECT_LE(copy.st_blocks * 512, 3 * 64 * 1024) << offset;
     }
+    // An output that cannot keep holes gets them as zeros.
+    struct Collected final : OutputFile {
+        std::string bytes;
+        void Write(const char* data, size_t count) override { bytes.append(data, count); }
+        void Sync() override {}
+        void Close() override {}
+        void SetWriteTime(FileTimeSpec) override {}
+    } collected;
+    CopyContent(*PosixFileSystem().OpenRead(dir_ / "sparse.bin", false), 5, collected);
+    EXPECT_TRUE(collected.bytes == whole.substr(5));
 
     // A link at the target is replaced, not written through; a link as the source is refused.
     dir_.WriteFile("victim", "precious");
