@@ -111,7 +111,7 @@ coverage: deps
 	cmake --build $(COVERAGE_DIR) -j $(JOBS)
 	find $(COVERAGE_DIR) -name '*.gcda' -delete
 	cd $(COVERAGE_DIR) && QT_QPA_PLATFORM=offscreen ctest -j $(JOBS) --output-on-failure >ctest.log || \
-	  echo "Some tests failed ($(COVERAGE_DIR)/ctest.log): the figures below are of a failing suite"
+	  echo "Some tests failed (exit $$?, $(COVERAGE_DIR)/ctest.log): the figures below are of a failing suite"
 	gcovr -r . --object-directory $(COVERAGE_DIR) --filter 'src/' -j $(JOBS) \
 	      --exclude-throw-branches --exclude-unreachable-branches \
 	      --json-summary $(COVERAGE_DIR)/summary.json --txt $(COVERAGE_DIR)/files.txt

@@ -1,5 +1,6 @@
 // The File and Help menu commands on the current result, and the list's double click.
 #include <functional>
+#include <optional>
 #include <sstream>
 
 #include "app/frmMain.h"
@@ -15,6 +16,24 @@
 #include "support/basErrorHandler.h"
 
 namespace loftwick {
+
+namespace {
+
+// The file an export goes to, asked from the last folder; nothing when the dialog is cancelled.
+std::optional<std::string> AskExportPath(const std::string& folder, const std::string& title,
+                                         const std::string& fileName, const std::string& kind,
+                                         const std::string& pattern) {
+    FileDialogRequest request;
+    request.title = title;
+    request.initialFolder = folder;
+    request.fileName = fileName;
+    request.filters = {{kind, pattern}, {"All Files", "*.*"}};
+    std::optional<std::string> path = TheDesktop().SaveFileDialog(request);
+    if (path && path->empty()) path.reset();
+    return path;
+}
+
+}  // namespace
 
 void frmMain::WireResultCommands() {
     // Every command takes the window's "Decode content" setting and runs under the re-entry guard; what
@@ -50,13 +69,9 @@ void frmMain::SaveResultAsTree(int64_t index) {
 
 void frmMain::mnuExportCsv_Click() {
     TrappedVoid("mnuExportCsv_Click", "", [&] {
-        FileDialogRequest request;
-        request.title = "Export list as CSV";
-        request.initialFolder = dirPrev_;
-        request.fileName = "loftwick-results.csv";
-        request.filters = {{"CSV files", "*.csv"}, {"All Files", "*.*"}};
-        const std::optional<std::string> path = TheDesktop().SaveFileDialog(request);
-        if (!path || path->empty()) return;
+        const std::optional<std::string> path =
+            AskExportPath(dirPrev_, "Export list as CSV", "loftwick-results.csv", "CSV files", "*.csv");
+        if (!path) return;
         std::ostringstream csv;
         WriteCsv(csv, RecordsOf(results_));
         const std::string text = csv.str();
@@ -68,13 +83,9 @@ void frmMain::mnuExportCsv_Click() {
 void frmMain::mnuExportWarc_Click() {
     // A failure's report takes the busy pointer away itself.
     TrappedVoid("mnuExportWarc_Click", "", [&] {
-        FileDialogRequest request;
-        request.title = "Export All as WARC";
-        request.initialFolder = dirPrev_;
-        request.fileName = "loftwick-results.warc.gz";
-        request.filters = {{"WARC files", "*.warc.gz"}, {"All Files", "*.*"}};
-        const std::optional<std::string> path = TheDesktop().SaveFileDialog(request);
-        if (!path || path->empty()) return;
+        const std::optional<std::string> path = AskExportPath(
+            dirPrev_, "Export All as WARC", "loftwick-results.warc.gz", "WARC files", "*.warc.gz");
+        if (!path) return;
         TheDesktop().SetBusy(true);
         const WarcResult result = WriteWarc(*path, results_);
         TheDesktop().SetBusy(false);
