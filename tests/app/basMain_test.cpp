@@ -37,9 +37,7 @@ TEST_F(SetProxyTypeTest, TheTypeAndFolderAreAskedOfferedCheckedAndStored) {
     faults.FailPath(FsOp::List, "/spool/squid", EACCES);
     FileSystem* const real = Platform().fileSystem;
     const auto replace = [](std::string text, const std::vector<std::pair<std::string, std::string>>& pairs) {
-        for (const auto& [from, to] : pairs)
-            for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
-                text.replace(at, from.size(), to);
+        for (const auto& [from, to] : pairs) text = test::Replaced(text, from, to);
         return text;
     };
     const auto firstStart = [&](const std::string& answers, const std::string& found) {

@@ -12,7 +12,6 @@
 #include <zlib.h>
 
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -25,6 +24,7 @@
 #include "support/FaultSweep.h"
 #include "support/FileSystem.h"
 #include "support/RuntimeError.h"
+#include "support/TableCheck.h"
 #include "support/TestEnv.h"
 #include "support/basUtils.h"
 
@@ -32,14 +32,9 @@ namespace loftwick {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Replaced;
 
 const std::string kGolden = LOFTWICK_SOURCE_DIR "/tests/scan/golden";
-
-std::string Replaced(std::string text, const std::string& from, const std::string& to) {
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
-}
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -98,17 +93,11 @@ struct World {
             // hits the moments inside a call and between the threads of a read-ahead scan.
             if (verb == "swap") swapAt_ = std::stoi(a), swapFolder_ = b;
             if (verb == "swap") fs::create_directory_symlink(dir_ / c, dir_ / "flip");
-            int call = 0, errno_ = 0;
-            while (call < static_cast<int>(FsOp::OpenDir) && a != test::FsOpName(static_cast<FsOp>(call)))
-                ++call;
-            for (int n = 1; n < 200; ++n)
-                if (const char* known = strerrorname_np(n); known && c == known) errno_ = n;
-            EXPECT_TRUE(errno_ != 0 || (verb != "path" && verb != "nth")) << "no error " << c;
-            if (verb == "path") faults.FailPath(static_cast<FsOp>(call), b, errno_);
-            if (verb == "nth") faults.FailNth(static_cast<FsOp>(call), std::stoi(b), errno_);
+            if (verb == "path") faults.FailPath(test::FsOpNamed(a), b, test::ErrnoNamed(c));
+            if (verb == "nth") faults.FailNth(test::FsOpNamed(a), std::stoi(b), test::ErrnoNamed(c));
             // The proxy at work: "at OP PATHPART N resize BYTES|append FILE-BESIDE-IT".
             if (verb == "at")
-                faults.SetHook(static_cast<FsOp>(call),
+                faults.SetHook(test::FsOpNamed(a),
                                [=, n = std::stoi(c), seen = 0](const std::string& path) mutable {
                                    if (path.find(b) == std::string::npos || ++seen != n) return;
                                    if (d == "resize") fs::resize_file(path, std::stoull(e));

@@ -5,6 +5,7 @@
 #include <sys/xattr.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <iterator>
 
@@ -65,9 +66,11 @@ FsOp FsOpNamed(const std::string& name) {
 }
 
 int ErrnoNamed(const std::string& name) {
-    static const std::map<std::string, int> kErrnos = {
-        {"EIO", EIO}, {"EACCES", EACCES}, {"ENOSPC", ENOSPC}, {"EPERM", EPERM}, {"ENOTSUP", ENOTSUP}};
-    return kErrnos.at(name);
+    if (name == "ENOTSUP") return ENOTSUP;  // Linux names that number EOPNOTSUPP
+    for (int n = 1; n < 200; ++n)
+        if (const char* known = strerrorname_np(n); known && name == known) return n;
+    ADD_FAILURE() << "no such error: " << name;
+    return EIO;
 }
 
 FolderState SnapshotFolder(const std::string& folder) {

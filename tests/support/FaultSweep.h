@@ -27,7 +27,7 @@ int SweepFaults(FsOp op, int err, const FaultRun& run);
 int SweepCallBoundaries(const std::function<void()>& change, const FaultRun& run);
 
 // The kinds of calls a sweep goes through, with a readable name for messages; the kind of a name, and
-// the number of an error named as in <cerrno> (EIO, EACCES, ENOSPC, EPERM, ENOTSUP).
+// the number of an error named as in <cerrno> ("EIO").
 const char* FsOpName(FsOp op);
 FsOp FsOpNamed(const std::string& name);
 int ErrnoNamed(const std::string& name);
