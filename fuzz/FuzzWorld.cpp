@@ -37,6 +37,8 @@ void GuardedFileSystem::Before(FsOp op, const std::string& path) {
                                         FsOp::MakeDir,   FsOp::RemoveDir, FsOp::SetTimes, FsOp::SetCreation};
     if (watching_ && std::find(std::begin(kReads), std::end(kReads), op) != std::end(kReads))
         reads_.push_back(path);
+    // Making a folder that is there already changes nothing.
+    if (op == FsOp::MakeDir && stdfs::is_directory(path)) return;
     if (std::find(std::begin(kChanges), std::end(kChanges), op) != std::end(kChanges)) Fence(path);
 }
 
@@ -73,8 +75,11 @@ World& TheWorld() {
         w->root = test::MakeTempFolder("loftwick-fuzz", shm ? "/dev/shm" : "");
         w->fileSystem.SetWritableFolder(w->root);
         test::PinEnvironment(w->root);
-        // Made now, so that the first error report finds it whatever folder a target allows changes in.
+        // Made now, so that the first error report finds them whatever folder a target allows changes in:
+        // the log folder, and the private temporary folder a report falls back to.
         stdfs::create_directories(w->root + "/state/loftwick");
+        stdfs::create_directories(w->root + "/cache/loftwick");
+        stdfs::permissions(w->root + "/cache/loftwick", stdfs::perms::owner_all);
         static FixedClock clock(test::kTestEpochSeconds);
         Platform().clock = &clock;
         Platform().fileSystem = &w->fileSystem;

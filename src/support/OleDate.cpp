@@ -183,7 +183,12 @@ std::string FormatIsoLocal(OleDate date) {
 
 OleDate NoDatePastYear9999(OleDate date) { return SplitDate(date).year > 9999 ? OleDate() : date; }
 
-OleDate EpochToUtcDate(int64_t seconds) { return FromLinearSeconds(seconds + kEpochSerial * kSecondsPerDay); }
+OleDate EpochToUtcDate(int64_t seconds) {
+    // Far past any date the type holds (years 100 to 9999): the zero date, before the sum could overflow.
+    constexpr int64_t kFarOff = int64_t{1} << 46;
+    if (seconds > kFarOff || seconds < -kFarOff) return OleDate();
+    return FromLinearSeconds(seconds + kEpochSerial * kSecondsPerDay);
+}
 
 OleDate EpochToLocalDate(int64_t seconds) {
     std::time_t t = static_cast<std::time_t>(seconds);
