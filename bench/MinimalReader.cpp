@@ -5,6 +5,7 @@
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -60,13 +61,37 @@ void UpperInto(const char* __restrict from, size_t count, char* __restrict to) {
     for (size_t i = 0; i < count; ++i) to[i] = Upper(from[i]);
 }
 
+// Whether a header block (up to its end) has a "Content-Encoding: gzip" line.
+bool SaysGzip(const char* head, const char* end) {
+    for (const char* line = head; line < end;) {
+        const char* next = static_cast<const char*>(std::memchr(line, '\n', static_cast<size_t>(end - line)));
+        if (!next) next = end;
+        const size_t length = static_cast<size_t>(next - line);
+        if (length > 17 && ::strncasecmp(line, "content-encoding:", 17) == 0 &&
+            ::memmem(line + 17, length - 17, "gzip", 4))
+            return true;
+        line = next + 1;
+    }
+    return false;
+}
+
 // Searches files for an upper-cased word, letter case ignored, block by block; the end of each block is
 // carried into the next so that a word cut by a block boundary is still found. The buffers serve every
-// file.
+// file. With `headed` (WinProxy and Squid files), the bytes after the first header block are searched,
+// and a gzip-encoded content is inflated first: no word could be found in it otherwise.
 class WordSearch {
   public:
-    explicit WordSearch(std::string upperWord)
-        : word_(std::move(upperWord)), raw_(kReadBlock), text_(word_.size() - 1 + kReadBlock) {}
+    WordSearch(std::string upperWord, bool headed)
+        : word_(std::move(upperWord)),
+          headed_(headed),
+          raw_(kReadBlock),
+          inflated_(kReadBlock),
+          text_(word_.size() - 1 + kReadBlock) {
+        ::inflateInit2(&z_, 16 + MAX_WBITS);
+    }
+    ~WordSearch() { ::inflateEnd(&z_); }
+    WordSearch(const WordSearch&) = delete;
+    WordSearch& operator=(const WordSearch&) = delete;
 
     bool PathHolds(const std::string& path) {
         const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
@@ -79,23 +104,57 @@ class WordSearch {
 
   private:
     bool FileHolds(int fd) {
-        const size_t carry = word_.size() - 1;
-        size_t kept = 0;
+        kept_ = 0;
+        bool first = true, gzip = false;
         for (;;) {
             const ssize_t got = ::read(fd, raw_.data(), raw_.size());
             if (got <= 0) return false;
-            const size_t n = static_cast<size_t>(got);
-            UpperInto(raw_.data(), n, text_.data() + kept);
-            const size_t length = kept + n;
-            if (::memmem(text_.data(), length, word_.data(), word_.size())) return true;
-            kept = std::min(carry, length);
-            std::memmove(text_.data(), text_.data() + length - kept, kept);
+            const char* data = raw_.data();
+            size_t n = static_cast<size_t>(got);
+            if (first && headed_) {
+                first = false;
+                const char* end = static_cast<const char*>(::memmem(data, n, "\r\n\r\n", 4));
+                const char* body = end ? end + 4 : nullptr;
+                if (!end && (end = static_cast<const char*>(::memmem(data, n, "\n\n", 2)))) body = end + 2;
+                if (body) {
+                    gzip = SaysGzip(data, end);
+                    n -= static_cast<size_t>(body - data);
+                    data = body;
+                    if (gzip) ::inflateReset(&z_);
+                }
+            }
+            if (gzip ? InflatedHolds(data, n) : Holds(data, n)) return true;
         }
     }
 
+    bool InflatedHolds(const char* data, size_t n) {
+        z_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
+        z_.avail_in = static_cast<uInt>(n);
+        do {
+            z_.next_out = reinterpret_cast<Bytef*>(inflated_.data());
+            z_.avail_out = static_cast<uInt>(inflated_.size());
+            const int rc = ::inflate(&z_, Z_NO_FLUSH);
+            if (Holds(inflated_.data(), inflated_.size() - z_.avail_out)) return true;
+            if (rc != Z_OK) return false;
+        } while (z_.avail_out == 0 || z_.avail_in > 0);
+        return false;
+    }
+
+    bool Holds(const char* data, size_t n) {
+        UpperInto(data, n, text_.data() + kept_);
+        const size_t length = kept_ + n;
+        if (::memmem(text_.data(), length, word_.data(), word_.size())) return true;
+        kept_ = std::min(word_.size() - 1, length);
+        std::memmove(text_.data(), text_.data() + length - kept_, kept_);
+        return false;
+    }
+
     std::string word_;
-    std::vector<char> raw_;
+    bool headed_;
+    std::vector<char> raw_, inflated_;
     std::vector<char> text_;
+    size_t kept_ = 0;
+    z_stream z_{};
 };
 
 std::string UpperWord(const std::string& word) {
@@ -211,7 +270,7 @@ ReaderCount ReadHeaders(Walk walk, const std::string& cacheDir) {
 
 ReaderCount SearchFiles(Walk walk, const std::string& cacheDir, const std::string& word) {
     ReaderCount count;
-    WordSearch search(UpperWord(word));
+    WordSearch search(UpperWord(word), true);
     walk(cacheDir, [&](const std::string& path) {
         ++count.objects;
         if (search.PathHolds(path)) ++count.hits;
@@ -244,7 +303,7 @@ ReaderCount ReadWinGateIndex(const std::string& cacheDir) {
 
 ReaderCount SearchWinGate(const std::string& cacheDir, const std::string& word) {
     ReaderCount count;
-    WordSearch search(UpperWord(word));
+    WordSearch search(UpperWord(word), false);
     count.objects = ForEachWinGateRecord(cacheDir, [&](const std::string& path) {
         if (search.PathHolds(path)) ++count.hits;
     });

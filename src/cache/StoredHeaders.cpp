@@ -95,14 +95,22 @@ StoredHeaderBlock ParseStoredHeaderBlock(std::string_view examined) {
     return block;
 }
 
-int64_t ParseStoredHeaderBlock(std::string_view examined, StoredHeaderBlock& block) {
-    // Emptied, not replaced: the texts keep their room for the next object.
+namespace {
+
+// Emptied, not replaced: the texts keep their room for the next object.
+void Empty(StoredHeaderBlock& block) {
     for (std::string* text : {&block.url, &block.date, &block.lastModified, &block.contentType,
                               &block.contentEncoding, &block.transferEncoding}) {
         text->clear();
     }
     block.contentLength = 0;
     block.hasDate = block.hasLastModified = false;
+}
+
+}  // namespace
+
+int64_t ParseStoredHeaderBlock(std::string_view examined, StoredHeaderBlock& block) {
+    Empty(block);
     block.headerLength = WalkStoredLines(examined, [&](int number, std::string_view line) {
         if (number == 1) {
             block.url = line;
@@ -146,10 +154,16 @@ int64_t WalkReplyLines(std::string_view reply, F&& take) {
 
 StoredHeaderBlock ParseStoredReply(std::string_view reply) {
     StoredHeaderBlock block;
+    ParseStoredReply(reply, block);
+    return block;
+}
+
+int64_t ParseStoredReply(std::string_view reply, StoredHeaderBlock& block) {
+    Empty(block);
     block.headerLength = WalkReplyLines(reply, [&](int number, std::string_view line) {
         if (number >= 2) TakeHeaderLine(line, block);
     });
-    return block;
+    return block.headerLength;
 }
 
 std::string ReplyHeadOf(std::string_view reply) {

@@ -39,6 +39,8 @@ std::string ResponseHeadOf(std::string_view examined);
 // empty line, each line ended by LF or CR LF; `url` stays empty and headerLength counts the bytes up to
 // the content (0 when the head does not end in the text). Never fails.
 StoredHeaderBlock ParseStoredReply(std::string_view reply);
+// The same into a block that is reused from object to object; returns its header length.
+int64_t ParseStoredReply(std::string_view reply, StoredHeaderBlock& block);
 // The head of such a reply with every line ended by CR LF; "" when it does not end in the text or does
 // not begin with an "HTTP/" status line.
 std::string ReplyHeadOf(std::string_view reply);

@@ -66,22 +66,35 @@ std::optional<uint64_t> SwapMetaLength(std::string_view start) {
 
 SwapMetadata ParseSwapMetadata(std::string_view bytes) {
     SwapMetadata meta;
+    ParseSwapMetadata(bytes, meta);
+    return meta;
+}
+
+void ParseSwapMetadata(std::string_view bytes, SwapMetadata& meta) {
+    // Emptied, not replaced.
+    meta.valid = false;
+    meta.length = 0;
+    for (std::string* text : {&meta.problem, &meta.key, &meta.url, &meta.varyHeaders}) text->clear();
+    meta.timestamp = meta.lastReference = meta.expires = meta.lastModified = -1;
+    meta.swapFileSize = 0;
+    meta.referenceCount = meta.flags = 0;
+    meta.objectSize.reset();
     const std::optional<uint64_t> length = SwapMetaLength(bytes);
     if (!length) {
         meta.problem = bytes.size() < kSwapMetaPrefixSize ? "the swap metadata is cut short"
                                                           : "no swap metadata at the start of the file";
-        return meta;
+        return;
     }
     if (*length > bytes.size()) {
         meta.problem = "the swap metadata runs past the end of the file";
-        return meta;
+        return;
     }
     meta.length = *length;
     const std::string_view entries = bytes.substr(0, static_cast<size_t>(*length));
     for (size_t at = kSwapMetaPrefixSize; at < entries.size();) {
         if (entries.size() - at < 5) {
             meta.problem = "a swap metadata entry is cut short";
-            return meta;
+            return;
         }
         const auto type = static_cast<uint8_t>(entries[at]);
         const int32_t valueLength = ReadNative<int32_t>(entries, at + 1);
@@ -89,17 +102,17 @@ SwapMetadata ParseSwapMetadata(std::string_view bytes) {
         if (valueLength < 0 || static_cast<size_t>(valueLength) > kSwapMetaValueMax ||
             static_cast<size_t>(valueLength) > entries.size() - at) {
             meta.problem = "a swap metadata entry runs past the metadata";
-            return meta;
+            return;
         }
         const std::string_view value = entries.substr(at, static_cast<size_t>(valueLength));
         at += value.size();
         switch (static_cast<SwapMetaType>(type)) {
             case SwapMetaType::KeyMd5:
-                if (value.size() == 16) meta.key = HexOf(value);
+                if (value.size() == 16) HexInto(value, meta.key);
                 break;
             case SwapMetaType::Url:
                 // The NUL ends the URL; bytes after it (there should be none) are not part of it.
-                meta.url = std::string(value.substr(0, value.find('\0')));
+                meta.url.assign(value.substr(0, value.find('\0')));
                 break;
             case SwapMetaType::Standard:
                 TakeStandard(value, false, meta);
@@ -108,7 +121,7 @@ SwapMetadata ParseSwapMetadata(std::string_view bytes) {
                 TakeStandard(value, true, meta);
                 break;
             case SwapMetaType::VaryHeaders:
-                meta.varyHeaders = std::string(value.substr(0, value.find('\0')));
+                meta.varyHeaders.assign(value.substr(0, value.find('\0')));
                 break;
             case SwapMetaType::ObjectSize:
                 if (value.size() == 8) meta.objectSize = ReadNative<uint64_t>(value, 0);
@@ -119,10 +132,9 @@ SwapMetadata ParseSwapMetadata(std::string_view bytes) {
     }
     if (meta.url.empty()) {
         meta.problem = "the swap metadata holds no URL";
-        return meta;
+        return;
     }
     meta.valid = true;
-    return meta;
 }
 
 std::vector<std::string> VaryRequestHeaders(std::string_view varyHeaders) {

@@ -51,6 +51,8 @@ std::optional<uint64_t> SwapMetaLength(std::string_view start);
 // past `bytes` nor past the announced length; entries of unknown types are skipped by their length.
 // Never fails: damage gives valid == false with the reason.
 SwapMetadata ParseSwapMetadata(std::string_view bytes);
+// The same into a record reused from file to file: its texts keep their room.
+void ParseSwapMetadata(std::string_view bytes, SwapMetadata& meta);
 
 // The request headers of a stored Vary text (`accept-encoding="gzip", user-agent="curl%2F8"`) as header
 // lines (`accept-encoding: gzip`), for a request that must reach this very variant. Values are stored

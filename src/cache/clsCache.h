@@ -21,7 +21,9 @@ class clsCache {
     virtual int32_t ProxyType() const = 0;
 
     // Path of the bound file; empty when unbound or when binding failed (a missing file).
-    virtual const std::string& fileName() const = 0;
+    virtual std::string fileName() const = 0;
+    // Whether fileName is not empty, without making the path.
+    virtual bool HasFile() const { return !fileName().empty(); }
     // Binds the object to a file and reads its metadata.
     virtual void setFileName(const std::string& strNewValue) = 0;
     // Binds the object from one index record (WinGate); the WinProxy object returns false.

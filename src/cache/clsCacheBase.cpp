@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -64,14 +65,22 @@ uint64_t GuardedLimit(InputFile& in, uint64_t storedLength) {
 // The words of a contents filter not yet found, looked for in a text that arrives in pieces.
 class clsCacheBase::WordSearch {
   public:
-    explicit WordSearch(ParsedFilter& filter) : filter_(filter) {
+    // The buffers of the last search on this thread are taken over, so that a scan's searches do not
+    // allocate and fill them again for every object; a search begun inside another (from an event the
+    // first let run) finds none and makes its own.
+    explicit WordSearch(ParsedFilter& filter)
+        : filter_(filter), words_(std::move(SpareWords())), text_(std::move(SpareText())) {
         count_ = std::min(
             {static_cast<size_t>(std::max(filter.Count, 0)), filter.Words.size(), filter.Found.size()});
+        words_.resize(count_);
+        unfindable_.assign(count_, false);
         size_t longest = 0;
         for (size_t i = 0; i < count_; ++i) {
-            words_.push_back(UpperAscii(filter.Words[i]));
-            unfindable_.push_back(i < filter.Unfindable.size() && filter.Unfindable[i]);
-            longest = std::max(longest, words_.back().size());
+            const std::string& word = filter.Words[i];
+            words_[i].resize(word.size());
+            UpperAsciiInto(word.data(), word.size(), words_[i].data());
+            unfindable_[i] = i < filter.Unfindable.size() && filter.Unfindable[i];
+            longest = std::max(longest, word.size());
         }
         // The text searched carries the end of the previous piece, one byte short of the longest word,
         // so a word that straddles two pieces is whole in the later one however long it is.
@@ -86,24 +95,25 @@ class clsCacheBase::WordSearch {
             sincePoll_ = 0;
             if (!filter_.KeepSearching()) return true;
         }
-        const size_t kept = text_.size();
-        text_.resize(kept + size);
-        UpperAsciiInto(data, size, text_.data() + kept);
+        if (text_.size() < kept_ + size) text_.resize(kept_ + size);
+        UpperAsciiInto(data, size, text_.data() + kept_);
+        const size_t length = kept_ + size;
         allFound_ = true;
         for (size_t i = 0; i < count_; ++i) {
             if (filter_.Found[i]) continue;
-            if (!unfindable_[i] && text_.find(words_[i]) != std::string::npos) {
+            if (!unfindable_[i] && ::memmem(text_.data(), length, words_[i].data(), words_[i].size())) {
                 filter_.Found[i] = true;
             } else {
                 allFound_ = false;
             }
         }
-        if (text_.size() > carried_) text_.erase(0, text_.size() - carried_);
+        kept_ = std::min(length, carried_);
+        std::memmove(text_.data(), text_.data() + length - kept_, kept_);
         return allFound_;
     }
 
     // A new text follows that does not continue the one fed so far; the words found stay found.
-    void Restart() { text_.clear(); }
+    void Restart() { kept_ = 0; }
 
     // As the last piece left it; false before the first.
     bool AllFound() const { return allFound_; }
@@ -114,13 +124,32 @@ class clsCacheBase::WordSearch {
                             [](const std::string& word) { return word.find('\0') != std::string::npos; });
     }
 
+    ~WordSearch() {
+        SpareWords() = std::move(words_);
+        SpareText() = std::move(text_);
+    }
+    WordSearch(const WordSearch&) = delete;
+    WordSearch& operator=(const WordSearch&) = delete;
+
   private:
+    static std::vector<std::string>& SpareWords() {
+        thread_local std::vector<std::string> spare;
+        return spare;
+    }
+    static std::vector<char>& SpareText() {
+        thread_local std::vector<char> spare;
+        return spare;
+    }
+
     ParsedFilter& filter_;
     size_t count_ = 0;
-    std::vector<std::string> words_;
-    std::vector<bool> unfindable_;  // a typed character no byte holds: never found
+    std::vector<std::string> words_;  // upper-cased
+    std::vector<bool> unfindable_;    // a typed character no byte holds: never found
     size_t carried_ = 0;
-    std::string text_;
+    // The carried end of the previous piece (its first kept_ bytes), then the piece, folded; grown,
+    // never shrunk, and only read where written.
+    std::vector<char> text_;
+    size_t kept_ = 0;
     bool allFound_ = false;
     size_t sincePoll_ = 0;
 };
@@ -149,7 +178,6 @@ bool IsMissingFileError(const RuntimeError& error) {
 }
 
 void clsCacheBase::ClearMetadata() {
-    path_.clear();
     folder_.Release();
     name_.clear();
     url_.clear();
@@ -166,8 +194,8 @@ void clsCacheBase::ClearMetadata() {
     codings_.clear();
     decodeFailed_ = false;
     identityKnown_ = false;
-    bound_ = FileInfo();
-    parsed_ = FileInfo();
+    bound_ = FileId();
+    parsed_ = FileMark();
     opened_.reset();
     file_.reset();
 }
@@ -210,26 +238,36 @@ bool clsCacheBase::OpenBound(const HeldDir& folder, const std::string& name) {
         if (!what || what->isLink || what->kind != EntryKind::File) return false;
         throw;
     }
+    TakeBound(folder, name, file->Info());
+    opened_ = std::move(file);
+    return true;
+}
+
+std::optional<uint64_t> clsCacheBase::StatBound(const HeldDir& folder, const std::string& name) {
+    const std::optional<FileInfo> what = TheFileSystem().LstatAt(folder, name);
+    if (!what || what->isLink || what->kind != EntryKind::File) return std::nullopt;
+    TakeBound(folder, name, *what);
+    return what->size;
+}
+
+void clsCacheBase::TakeBound(const HeldDir& folder, const std::string& name, const FileInfo& info) {
     folder_ = folder;
     name_ = name;
-    // The room of the previous path is reused; a new object's path takes no more than it needs.
-    path_.reserve(folder.path().size() + name.size());
-    path_.assign(folder.path()).append(name);
-    bound_ = parsed_ = file->Info();
+    bound_ = FileId(info);
+    parsed_ = FileMark(info);
     identityKnown_ = true;
     created_ = OleDate();  // read when first needed: most objects of a scan never need it
     createdKnown_ = false;
     createdRead_ = false;
     file_.reset();
-    opened_ = std::move(file);
-    return true;
+    opened_.reset();
 }
 
 void clsCacheBase::BindAt(const HeldDir& folder, const std::string& name) {
     ClearMetadata();
     if (name.empty()) return;
     try {
-        if (OpenBound(folder, name)) TakeContentFacts(*opened_, bound_.size);
+        if (OpenBound(folder, name)) TakeContentFacts(*opened_, parsed_.size);
     } catch (const RuntimeError& e) {
         ClearMetadata();
         if (!IsMissingFileError(e)) HandleError(BindLocation(), folder.PathOf(name));
@@ -263,40 +301,55 @@ void clsCacheBase::BindPath(const std::string& path) {
     BindAt(held, LastPartOf(path));
 }
 
-std::shared_ptr<InputFile> clsCacheBase::BoundFileOpen() const {
-    if (path_.empty() || !identityKnown_) return nullptr;
+std::shared_ptr<InputFile> clsCacheBase::BoundFileOpen(bool raiseUnreadable) const {
+    if (name_.empty() || !identityKnown_) return nullptr;
     if (BoundFile()) return SharedFile();
     PreserveLastError keep;
     try {
         std::shared_ptr<InputFile> file = TheFileSystem().OpenReadAt(folder_, name_);
-        if (SameFile(file->Info(), bound_)) return file;
-    } catch (const RuntimeError&) {
+        if (bound_.Names(file->Info())) return file;
+    } catch (const RuntimeError& e) {
+        if (raiseUnreadable && !IsMissingFileError(e)) throw;
     }
     return nullptr;
 }
 
 std::shared_ptr<InputFile> clsCacheBase::OpenContent() {
-    if (path_.empty() || !identityKnown_) return nullptr;
+    uint64_t size = 0;
+    std::shared_ptr<InputFile> other;
+    InputFile* const file = ContentFile(size, other);
+    if (!file) return nullptr;
+    return other ? other : SharedFile();
+}
+
+InputFile* clsCacheBase::ContentFile(uint64_t& size, std::shared_ptr<InputFile>& other) {
+    if (name_.empty() || !identityKnown_) return nullptr;
     FileSystem& fs = TheFileSystem();
     const std::optional<FileInfo> now = fs.LstatAt(folder_, name_);
     if (!now || now->isLink || now->kind != EntryKind::File) return nullptr;
-    std::shared_ptr<InputFile> file = SharedFile();
+    InputFile* file = BoundFile();
     if (!file || !SameFile(file->Info(), *now)) {
         try {
-            file = fs.OpenReadAt(folder_, name_);
+            other = fs.OpenReadAt(folder_, name_);
         } catch (const RuntimeError& e) {
             if (IsMissingFileError(e)) return nullptr;
             throw;
         }
+        file = other.get();
     }
-    const FileInfo current = file->Current();
-    if (!SameFileUnchanged(current, parsed_)) {
-        // The proxy rewrote or replaced the object: the content starts where the file now open says.
-        file->Seek(0);
-        TakeContentFacts(*file, current.size);
-        parsed_ = current;
-    }
+    size = FollowRewrite(*file);
     return file;
+}
+
+uint64_t clsCacheBase::FollowRewrite(InputFile& file) {
+    const FileInfo current = file.Current();
+    if (!parsed_.NamesUnchanged(current)) {
+        // The proxy rewrote or replaced the object: the content starts where the file now open says.
+        file.Seek(0);
+        TakeContentFacts(file, current.size);
+        parsed_ = FileMark(current);
+    }
+    return current.size;
 }
 
 std::optional<OleDate> clsCacheBase::Created() const {
@@ -315,9 +368,9 @@ std::optional<OleDate> clsCacheBase::Created() const {
 }
 
 bool clsCacheBase::StillSameFile() const {
-    if (path_.empty() || !identityKnown_) return false;
+    if (name_.empty() || !identityKnown_) return false;
     const std::optional<FileInfo> now = TheFileSystem().LstatAt(folder_, name_);
-    return now && !now->isLink && now->kind == EntryKind::File && SameFile(*now, bound_);
+    return now && !now->isLink && now->kind == EntryKind::File && bound_.Names(*now);
 }
 
 OleDate clsCacheBase::StampMoment() const {
@@ -328,7 +381,13 @@ OleDate clsCacheBase::StampMoment() const {
 
 bool clsCacheBase::Stamp(const char* location, OleDate moment, bool writeTimeOnly, bool creationTimeOnly) {
     // As ever, a file that is gone or was replaced changes nothing and is not reported.
-    const std::shared_ptr<InputFile> file = BoundFileOpen();
+    // A file bound without opening it is opened now; one that is there and cannot be opened is reported.
+    std::shared_ptr<InputFile> file;
+    if (!Trapped(location, fileName(), false, [&] {
+            file = BoundFileOpen(true);
+            return true;
+        }))
+        return true;
     if (!file) return true;
     std::optional<FileInfo> now;
     try {
@@ -337,15 +396,15 @@ bool clsCacheBase::Stamp(const char* location, OleDate moment, bool writeTimeOnl
         return true;
     }
     if (now->links > 1) {
-        return Trapped(location, path_, false, [&] {
+        return Trapped(location, fileName(), false, [&] {
             Raise(vberr::PermissionDenied,
                   "The file has another name, which may lie outside the cache folder; its times are left "
                   "alone: " +
-                      path_);
+                      fileName());
             return true;
         });
     }
-    ModifyFileStamp(*file, path_, moment, writeTimeOnly, creationTimeOnly);
+    ModifyFileStamp(*file, fileName(), moment, writeTimeOnly, creationTimeOnly);
     return true;
 }
 
@@ -382,7 +441,7 @@ PrefixedName SplitPrefixedName(const std::string& path, const std::string& conte
 
 std::string clsCacheBase::FixedFileName() const {
     if (contentType_.empty()) return {};
-    const PrefixedName n = SplitPrefixedName(path_, contentType_);
+    const PrefixedName n = SplitPrefixedName(fileName(), contentType_);
     return n.newPrefix == n.oldPrefix ? std::string() : n.folder + n.newPrefix + n.rest;
 }
 
@@ -390,7 +449,7 @@ bool clsCacheBase::FixFileName() {
     if (contentType_.empty()) return false;
     const PrefixedName n = SplitPrefixedName(name_, contentType_);
     const std::string detail = "Content-Type: " + contentType_ + " Name:\"" + n.rest + "\" -> \"" +
-                               n.newPrefix + "\"\r\nFile: " + path_;
+                               n.newPrefix + "\"\r\nFile: " + fileName();
     return Trapped("FixFileName", detail, false, [&] {
         if (n.newPrefix == n.oldPrefix) return true;
         const std::string newName = n.newPrefix + n.rest;
@@ -399,14 +458,16 @@ bool clsCacheBase::FixFileName() {
         if (fs.LstatAt(folder_, newName)) RaiseFromErrno(EEXIST, folder_.PathOf(newName));
         fs.RenameAt(folder_, name_, folder_, newName);
         name_ = newName;
-        path_ = folder_.PathOf(newName);
         return true;
     });
 }
 
 bool clsCacheBase::RemoveIfSame() {
-    if (path_.empty() || !identityKnown_) return false;
-    return TheFileSystem().RemoveAt(folder_, name_, &bound_);
+    if (name_.empty() || !identityKnown_) return false;
+    FileInfo expected;
+    expected.device = bound_.device;
+    expected.inode = bound_.inode;
+    return TheFileSystem().RemoveAt(folder_, name_, &expected);
 }
 
 // The one test of an expiry, for the deletion and for its preview.
@@ -418,7 +479,7 @@ bool clsCacheBase::ExpiryPassed() const {
 }
 
 std::string clsCacheBase::ExpiryDetail() const {
-    return "File:\"" + path_ + "\" DateCreated: " + FormatGeneralDate(Created().value_or(OleDate()));
+    return "File:\"" + fileName() + "\" DateCreated: " + FormatGeneralDate(Created().value_or(OleDate()));
 }
 
 bool clsCacheBase::IsAged() {
@@ -430,7 +491,7 @@ bool clsCacheBase::DeleteIfAged() {
         if (!ExpiryPassed()) return false;
         if (RemoveIfSame()) return true;
         // A file replaced since it was read is left alone for the scan to count; a gone one is told.
-        if (!TheFileSystem().LstatAt(folder_, name_)) RaiseGone(path_);
+        if (!TheFileSystem().LstatAt(folder_, name_)) RaiseGone(fileName());
         return false;
     });
 }
@@ -438,7 +499,7 @@ bool clsCacheBase::DeleteIfAged() {
 bool clsCacheBase::Delete() {
     return Trapped("Delete", ExpiryDetail(), false, [&] {
         if (!RemoveIfSame())
-            Raise(vberr::FileNotFound, "The file is gone or was replaced since it was read: " + path_);
+            Raise(vberr::FileNotFound, "The file is gone or was replaced since it was read: " + fileName());
         return true;
     });
 }
@@ -448,7 +509,7 @@ bool clsCacheBase::Decodes() const {
 }
 
 bool clsCacheBase::FindInContents(ParsedFilter& filter, int64_t lngStart) {
-    if (path_.empty()) return false;
+    if (name_.empty()) return false;
     WordSearch search(filter);
     // A start before the content's first byte counts as its first byte.
     const int64_t start = std::max<int64_t>(lngStart, 1);
@@ -456,9 +517,11 @@ bool clsCacheBase::FindInContents(ParsedFilter& filter, int64_t lngStart) {
     const auto notes = [&] { return url_; };
     const std::optional<bool> found =
         Trapped("FindInContents", notes, std::optional<bool>(), [&]() -> std::optional<bool> {
-            const std::shared_ptr<InputFile> in = OpenContent();
-            if (!in) RaiseGone(path_);
-            const int64_t contentLength = static_cast<int64_t>(in->Size()) - headerLength_;
+            uint64_t size = 0;
+            std::shared_ptr<InputFile> other;
+            InputFile* const in = ContentFile(size, other);
+            if (!in) RaiseGone(fileName());
+            const int64_t contentLength = static_cast<int64_t>(size) - headerLength_;
             if (contentLength < 1) return false;
             if (Decodes() && SearchDecoded(*in, search, start, static_cast<uint64_t>(contentLength)))
                 return search.AllFound();
@@ -539,7 +602,7 @@ bool clsCacheBase::SearchDecoded(InputFile& in, WordSearch& search, int64_t star
 
 void clsCacheBase::CopyInto(const HeldDir& folder, const std::string& name) {
     const std::shared_ptr<InputFile> in = OpenContent();
-    if (!in) RaiseGone(path_);
+    if (!in) RaiseGone(fileName());
     // The copy carries the origin's modification time, else the retrieval time.
     const OleDate moment = modified_.Serial() > 0    ? modified_
                            : retrieved_.Serial() > 0 ? retrieved_
@@ -584,7 +647,7 @@ void clsCacheBase::CopyInto(const HeldDir& folder, const std::string& name) {
 }
 
 bool clsCacheBase::FileCopy(const std::string& Destination) {
-    return Trapped(FileCopyLocation(), path_ + " to " + Destination, false, [&] {
+    return Trapped(FileCopyLocation(), fileName() + " to " + Destination, false, [&] {
         const std::string folder = FolderOf(Destination);
         CopyInto(TheFileSystem().OpenDirectory(folder.empty() ? "." : folder), LastPartOf(Destination));
         return true;
@@ -592,7 +655,7 @@ bool clsCacheBase::FileCopy(const std::string& Destination) {
 }
 
 bool clsCacheBase::FileCopyAt(const HeldDir& folder, const std::string& name) {
-    return Trapped(FileCopyLocation(), path_ + " to " + folder.PathOf(name), false, [&] {
+    return Trapped(FileCopyLocation(), fileName() + " to " + folder.PathOf(name), false, [&] {
         CopyInto(folder, name);
         return true;
     });

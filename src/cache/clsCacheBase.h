@@ -27,7 +27,9 @@ bool IsMissingFileError(const RuntimeError& error);
 
 class clsCacheBase : public clsCache {
   public:
-    const std::string& fileName() const override { return path_; }
+    // The held folder's path and the name: made when asked, as a kept result need not hold it.
+    std::string fileName() const override { return name_.empty() ? std::string() : folder_.PathOf(name_); }
+    bool HasFile() const override { return !name_.empty(); }
 
     OleDate DateModified() const override { return modified_; }
     OleDate DateRetrieved() const override { return retrieved_; }
@@ -95,6 +97,16 @@ class clsCacheBase : public clsCache {
     // false, with nothing taken, when it is missing or no regular file (a link, a folder, a FIFO).
     // Throws RuntimeError.
     bool OpenBound(const HeldDir& folder, const std::string& name);
+    // As OpenBound, by looking at the entry alone: the file is opened when something first needs it, and
+    // it is then used only while the name still stands for the file looked at. Returns the file's size.
+    // Throws RuntimeError.
+    std::optional<uint64_t> StatBound(const HeldDir& folder, const std::string& name);
+    // What OpenContent opens, with its present size, without sharing the bound file: that very file
+    // when the name still stands for it, else the file now at the name, opened into `other`.
+    InputFile* ContentFile(uint64_t& size, std::shared_ptr<InputFile>& other);
+    // Reads the header block again when the proxy has rewritten or replaced the file since it was read;
+    // `file` is open on the bound name. Returns the file's present size. Throws RuntimeError.
+    uint64_t FollowRewrite(InputFile& file);
     // Reads what the format keeps in the file itself (a header block) from the start of `file`; runs at
     // binding and again when a copy finds the file rewritten; `size` is the file's size as just looked at.
     // Throws RuntimeError.
@@ -108,8 +120,10 @@ class clsCacheBase : public clsCache {
     // part of the path in it; a folder that cannot be held leaves the object unbound, reported unless it
     // is missing.
     void BindPath(const std::string& path);
-    // The bound file, open, while the name still stands for it (device and inode); nothing otherwise.
-    std::shared_ptr<InputFile> BoundFileOpen() const;
+    // The bound file, open, while the name still stands for it (device and inode); nothing otherwise,
+    // and nothing either for a file that is there and cannot be opened unless `raiseUnreadable`, when
+    // that open's error is raised.
+    std::shared_ptr<InputFile> BoundFileOpen(bool raiseUnreadable = false) const;
 
     virtual const char* BindLocation() const = 0;
     virtual const char* FileCopyLocation() const = 0;
@@ -121,7 +135,7 @@ class clsCacheBase : public clsCache {
         return file_;
     }
 
-    std::string path_;  // for messages and result lines: the folder's path and the name
+    // The bound file is the entry name_ of folder_; an empty name_ is no file.
     HeldDir folder_;
     std::string name_;
     // Open from binding until the walk moves on (ReleaseFile), so that the operations of a scan act on
@@ -143,6 +157,8 @@ class clsCacheBase : public clsCache {
   private:
     class WordSearch;  // the state of one contents search
 
+    // Takes the entry `name` of `folder`, whose facts are `info`, as the bound file, not yet open.
+    void TakeBound(const HeldDir& folder, const std::string& name, const FileInfo& info);
     OleDate StampMoment() const;
     // Stamps the bound file itself; see FixFileTime.
     bool Stamp(const char* location, OleDate moment, bool writeTimeOnly, bool creationTimeOnly);
@@ -169,8 +185,25 @@ class clsCacheBase : public clsCache {
     mutable bool createdKnown_ = false;
     bool decodeFailed_ = false;
     bool identityKnown_ = false;
-    FileInfo bound_;   // the file binding opened: deletes and stamps act on it only
-    FileInfo parsed_;  // the file whose header block the fields describe
+    // Which file, and (for the one parsed) as it was: the part of the file's facts an object keeps, as
+    // every result a scan selects keeps its object.
+    struct FileId {
+        uint64_t device = 0, inode = 0;
+        FileId() = default;
+        explicit FileId(const FileInfo& info) : device(info.device), inode(info.inode) {}
+        bool Names(const FileInfo& info) const { return info.device == device && info.inode == inode; }
+    };
+    struct FileMark : FileId {
+        uint64_t size = 0;
+        FileTimeSpec writeTime;
+        FileMark() = default;
+        explicit FileMark(const FileInfo& info) : FileId(info), size(info.size), writeTime(info.writeTime) {}
+        bool NamesUnchanged(const FileInfo& info) const {
+            return Names(info) && info.size == size && info.writeTime == writeTime;
+        }
+    };
+    FileId bound_;     // the file binding found: deletes and stamps act on it only
+    FileMark parsed_;  // the file whose header block the fields describe
 };
 
 // The prefix FixFileName gives a cache file: the content type's subtype (else its type) and "_", for

@@ -23,19 +23,19 @@ constexpr uint64_t kFirstRead = clsCacheSquid::kFirstRead;
 
 constexpr std::string_view kInternalType = "x-squid-internal/";
 
-// The swap metadata and as much of the reply as binding examines; fewer bytes when the file is shorter.
-std::string ReadSwapFileStart(InputFile& in, uint64_t size) {
-    std::string bytes(static_cast<size_t>(std::min(size, kFirstRead)), '\0');
+// The swap metadata and as much of the reply as binding examines into `bytes`, which keeps its room;
+// fewer bytes when the file is shorter.
+void ReadSwapFileStart(InputFile& in, uint64_t size, std::string& bytes) {
+    bytes.resize(static_cast<size_t>(std::min(size, kFirstRead)));
     bytes.resize(in.Read(bytes.data(), bytes.size()));
     const std::optional<uint64_t> length = SwapMetaLength(bytes);
-    if (!length) return bytes;
+    if (!length) return;
     const uint64_t wanted = std::min(size, *length + kExaminedReply);
     if (wanted > bytes.size()) {
         const size_t had = bytes.size();
         bytes.resize(static_cast<size_t>(wanted));
         bytes.resize(had + in.Read(bytes.data() + had, bytes.size() - had));
     }
-    return bytes;
 }
 
 }  // namespace
@@ -69,9 +69,11 @@ std::string PurgeRefusedAdvice() {
 void clsCacheSquid::setFileName(const std::string& strNewValue) { BindPath(strNewValue); }
 
 void clsCacheSquid::ClearSwapFacts() {
-    meta_ = {};
+    hasKey_ = false;
     skipped_ = false;
-    skipReason_.clear();
+    referenceCount_ = 0;
+    timestamp_ = lastReference_ = expires_ = -1;
+    varyHeaders_.clear();
 }
 
 void clsCacheSquid::BindAt(const HeldDir& folder, const std::string& name) {
@@ -80,10 +82,9 @@ void clsCacheSquid::BindAt(const HeldDir& folder, const std::string& name) {
 }
 
 // The bound file stays bound (its name, identity and open file); nothing else of it is taken.
-void clsCacheSquid::Skip(std::string reason) {
-    meta_ = {};
+void clsCacheSquid::Skip() {
+    ClearSwapFacts();
     skipped_ = true;
-    skipReason_ = std::move(reason);
 }
 
 void clsCacheSquid::TakeContentFacts(InputFile& file, uint64_t size) {
@@ -91,27 +92,38 @@ void clsCacheSquid::TakeContentFacts(InputFile& file, uint64_t size) {
     actualLength_ = 0;
     ClearSwapFacts();
 
-    const std::string start = ReadSwapFileStart(file, size);
-    meta_ = ParseSwapMetadata(start);
-    if (!meta_.valid) return Skip(meta_.problem);
+    // One room for every swap file this thread binds.
+    thread_local std::string start;
+    thread_local SwapMetadata meta;
+    thread_local StoredHeaderBlock reply;
+    ReadSwapFileStart(file, size, start);
+    ParseSwapMetadata(start, meta);
+    if (!meta.valid) return Skip();
 
-    const StoredHeaderBlock reply = ParseStoredReply(std::string_view(start).substr(meta_.length));
-    if (StartsWithNoCase(reply.contentType, kInternalType)) return Skip("an internal object of Squid");
-    url_ = meta_.url;
+    ParseStoredReply(std::string_view(start).substr(meta.length), reply);
+    if (StartsWithNoCase(reply.contentType, kInternalType)) return Skip();  // an internal object of Squid
+    url_ = meta.url;
+    hasKey_ = meta.key.size() == key_.size();
+    if (hasKey_) std::copy(meta.key.begin(), meta.key.end(), key_.begin());
+    referenceCount_ = meta.referenceCount;
+    timestamp_ = meta.timestamp;
+    lastReference_ = meta.lastReference;
+    expires_ = meta.expires;
+    varyHeaders_ = meta.varyHeaders;
     contentType_ = reply.contentType;
     reportedLength_ = reply.contentLength;
     SetCodings(reply.contentEncoding, reply.transferEncoding);
     // A head that does not end where it is looked for leaves everything after the metadata as content.
-    headerLength_ = static_cast<int64_t>(meta_.length) + reply.headerLength;
+    headerLength_ = static_cast<int64_t>(meta.length) + reply.headerLength;
     if (reply.hasDate) {
         SetRetrieved(InternetDateTime2Date(reply.date));
-    } else if (meta_.timestamp > 0) {
-        SetRetrieved(EpochToLocalDate(meta_.timestamp));
+    } else if (meta.timestamp > 0) {
+        SetRetrieved(EpochToLocalDate(meta.timestamp));
     }
     if (reply.hasLastModified) {
         modified_ = InternetDateTime2Date(reply.lastModified);
-    } else if (meta_.lastModified > 0) {
-        modified_ = EpochToLocalDate(meta_.lastModified);
+    } else if (meta.lastModified > 0) {
+        modified_ = EpochToLocalDate(meta.lastModified);
     }
     actualLength_ = std::max<int64_t>(static_cast<int64_t>(size) - headerLength_, 0);
 }
@@ -128,7 +140,7 @@ std::string clsCacheSquid::Host() const {
 }
 
 bool clsCacheSquid::IsAged() {
-    return !path_.empty() && !skipped_ && meta_.expires > 0 && meta_.expires < TheClock().EpochSeconds();
+    return HasFile() && !skipped_ && expires_ > 0 && expires_ < TheClock().EpochSeconds();
 }
 
 bool clsCacheSquid::DeleteIfAged() { return IsAged() && Delete(); }
@@ -136,7 +148,7 @@ bool clsCacheSquid::DeleteIfAged() { return IsAged() && Delete(); }
 bool clsCacheSquid::Purge(SquidDeletion& deletion, bool report) {
     std::string failure;
     const int status =
-        TheProxyControl().Purge(deletion.address, url_, VaryRequestHeaders(meta_.varyHeaders), failure);
+        TheProxyControl().Purge(deletion.address, url_, VaryRequestHeaders(varyHeaders_), failure);
     if (status == 200) {
         ++deletion.purged;
         return true;
@@ -161,17 +173,17 @@ bool clsCacheSquid::Purge(SquidDeletion& deletion, bool report) {
 }
 
 bool clsCacheSquid::Delete() {
-    if (path_.empty() || skipped_) return false;
+    if (!HasFile() || skipped_) return false;
     const std::shared_ptr<SquidDeletion> deletion = deletion_ ? deletion_ : DecideSquidDeletion();
     if (deletion->purge) return Purge(*deletion, !deletion_);
-    const bool removed = Trapped("Delete", "File:\"" + path_ + "\"", false, [&] {
+    const bool removed = Trapped("Delete", "File:\"" + fileName() + "\"", false, [&] {
         if (!RemoveIfSame())
-            Raise(vberr::FileNotFound, "The file is gone or was replaced since it was read: " + path_);
+            Raise(vberr::FileNotFound, "The file is gone or was replaced since it was read: " + fileName());
         return true;
     });
     if (!removed) {
         ++deletion->failed;
-        deletion->lastFailure = "the swap file " + path_ + " could not be removed";
+        deletion->lastFailure = "the swap file " + fileName() + " could not be removed";
         return false;
     }
     ++deletion->removed;
@@ -181,20 +193,21 @@ bool clsCacheSquid::Delete() {
 }
 
 std::string clsCacheSquid::StoredMetadataText() const {
-    if (path_.empty() || skipped_) return {};
+    if (!HasFile() || skipped_) return {};
     auto moment = [](int64_t seconds) {
         return seconds <= 0 ? std::string("none") : FormatGeneralDate(EpochToLocalDate(seconds));
     };
-    return "Squid key: " + (meta_.key.empty() ? std::string("none") : meta_.key) + "\r\n" +
-           "Time stamp: " + moment(meta_.timestamp) + "\r\n" +
-           "Last reference: " + moment(meta_.lastReference) + "\r\n" + "Expires: " + moment(meta_.expires) +
-           "\r\n" + "Reference count: " + std::to_string(meta_.referenceCount) +
-           (meta_.varyHeaders.empty() ? std::string() : "\r\nVary headers: " + meta_.varyHeaders);
+    const std::string key = hasKey_ ? std::string(key_.data(), key_.size()) : "none";
+    return "Squid key: " + key + "\r\n" + "Time stamp: " + moment(timestamp_) + "\r\n" +
+           "Last reference: " + moment(lastReference_) + "\r\n" + "Expires: " + moment(expires_) + "\r\n" +
+           "Reference count: " + std::to_string(referenceCount_) +
+           (varyHeaders_.empty() ? std::string() : "\r\nVary headers: " + varyHeaders_);
 }
 
 std::string clsCacheSquid::ResponseHeadOf(InputFile& file) const {
     file.Seek(0);
-    const std::string start = ReadSwapFileStart(file, file.Size());
+    std::string start;
+    ReadSwapFileStart(file, file.Size(), start);
     const SwapMetadata meta = ParseSwapMetadata(start);
     if (!meta.valid) return {};
     return loftwick::ReplyHeadOf(std::string_view(start).substr(meta.length));

@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -76,24 +77,24 @@ class clsCacheSquid final : public clsCacheBase {
     bool Skipped() const override { return skipped_; }
     std::string StoredMetadataText() const override;
 
-    // The metadata as binding read it.
-    const SwapMetadata& Metadata() const { return meta_; }
-    // Why a bound file was skipped: "" when it was not.
-    const std::string& SkipReason() const { return skipReason_; }
-
     void SetDeletion(std::shared_ptr<SquidDeletion> deletion) { deletion_ = std::move(deletion); }
 
   private:
     const char* FileCopyLocation() const override { return "clsCacheSquid:clsCache_FileCopy"; }
     const char* BindLocation() const override { return "clsCacheSquid:clsCache_Filename"; }
     void TakeContentFacts(InputFile& file, uint64_t size) override;
-    void Skip(std::string reason);
+    void Skip();
     void ClearSwapFacts();
     bool Purge(SquidDeletion& deletion, bool report);
 
-    SwapMetadata meta_;
+    // What the swap metadata tells that is kept after binding; the URL goes to the common fields. Every
+    // selected object is kept, so the store key's 32 hex digits are kept in place.
+    std::array<char, 32> key_{};
+    bool hasKey_ = false;
     bool skipped_ = false;
-    std::string skipReason_;
+    uint16_t referenceCount_ = 0;
+    int64_t timestamp_ = -1, lastReference_ = -1, expires_ = -1;
+    std::string varyHeaders_;  // as stored ("" when none)
     std::shared_ptr<SquidDeletion> deletion_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 
 #include "support/FileTimeUtils.h"
 #include "support/Program.h"
@@ -65,23 +66,26 @@ void clsCacheWinGate::setFileName(const std::string& strNewValue) {
         BindContentFile(TheFileSystem().OpenDirectory(folder.empty() ? "." : folder),
                         LastPartOf(strNewValue));
     } catch (const RuntimeError& e) {
-        path_.clear();
+        name_.clear();
         if (!IsMissingFileError(e)) HandleError(BindLocation(), strNewValue);
     }
 }
 
 void clsCacheWinGate::BindContentFile(const HeldDir& folder, const std::string& name) {
     try {
-        if (!OpenBound(folder, name)) {
-            path_.clear();
+        // The content file is opened only when an operation reads or changes it: a scan that lists
+        // records needs no more than its size.
+        const std::optional<uint64_t> size = StatBound(folder, name);
+        if (!size) {
+            name_.clear();
             return;
         }
-        TakeContentFacts(*BoundFile(), BoundFile()->Info().size);
+        actualLength_ = static_cast<int64_t>(*size);
     } catch (const RuntimeError& e) {
-        path_.clear();
+        name_.clear();
         if (!IsMissingFileError(e)) HandleError(BindLocation(), folder.PathOf(name));
     } catch (...) {
-        path_.clear();
+        name_.clear();
         HandleError(BindLocation(), folder.PathOf(name));
     }
 }

@@ -29,7 +29,7 @@ bool Selected(ScanState& state, ScanHost& host, clsCache& object, int& score) {
         ++state.SwapFilesSkipped;
         return false;
     }
-    if (object.fileName().empty()) {
+    if (!object.HasFile()) {
         ++state.FilesNotFound;
         return false;
     }

@@ -1,6 +1,7 @@
 #include "scan/ReadAhead.h"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -90,7 +91,8 @@ class PrefetchedFile final : public InputFile {
 
 class ReadAhead::Window final : public FileSystem {
   public:
-    Window(FileSystem& inner, uint64_t headBytes) : inner_(inner), headBytes_(headBytes) {
+    Window(FileSystem& inner, uint64_t headBytes, std::function<void()> whileWaiting)
+        : inner_(inner), headBytes_(headBytes), whileWaiting_(std::move(whileWaiting)) {
         thread_ = std::thread([this] { Run(); });
     }
     ~Window() override {
@@ -122,7 +124,13 @@ class ReadAhead::Window final : public FileSystem {
         // listing order however the two threads run.
         if (slots_.front().state != State::Done) {
             scanWaiting_ = true;
-            scanWake_.wait(lock, [&] { return Ahead(); });
+            while (!scanWake_.wait_for(lock, kWaitSlice, [&] { return Ahead(); })) {
+                // The other thread is held up (a slow disk, a busy machine): the window is not.
+                if (!whileWaiting_) continue;
+                lock.unlock();
+                whileWaiting_();
+                lock.lock();
+            }
             scanWaiting_ = false;
         }
         Slot slot = std::move(slots_.front());
@@ -208,6 +216,7 @@ class ReadAhead::Window final : public FileSystem {
                (next_ >= kWakeAhead || next_ == slots_.size() || held_ >= kWindowBytes / 2);
     }
     static constexpr size_t kWakeAhead = 8;
+    static constexpr std::chrono::milliseconds kWaitSlice{5};
 
     // Once full, the window is let drain to half before the other thread reads on, so that the two
     // threads do not wake each other for every object.
@@ -261,6 +270,7 @@ class ReadAhead::Window final : public FileSystem {
 
     FileSystem& inner_;
     const uint64_t headBytes_;
+    const std::function<void()> whileWaiting_;
     std::mutex mutex_;
     std::condition_variable readerWake_, scanWake_;
     bool readerWaiting_ = false, scanWaiting_ = false;
@@ -271,11 +281,11 @@ class ReadAhead::Window final : public FileSystem {
     std::thread thread_;
 };
 
-ReadAhead::ReadAhead(uint64_t headBytes) {
+ReadAhead::ReadAhead(uint64_t headBytes, std::function<void()> whileWaiting) {
     FileSystem& fs = TheFileSystem();
     if (!Program().ReadAhead || !fs.ThreadSafe()) return;
     try {
-        window_ = std::make_unique<Window>(fs, headBytes);
+        window_ = std::make_unique<Window>(fs, headBytes, std::move(whileWaiting));
     } catch (const std::exception&) {
         return;  // no second thread to be had: the scan reads for itself
     }

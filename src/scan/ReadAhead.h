@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,7 +23,9 @@ namespace loftwick {
 class ReadAhead {
   public:
     // `headBytes`: how much of each queued file to read; 0 for all of it (the window's bound applies).
-    explicit ReadAhead(uint64_t headBytes);
+    // `whileWaiting` runs on the scan thread, every few milliseconds, while the scan waits for the other
+    // thread to read the object it takes next: the window's events must not wait with it.
+    ReadAhead(uint64_t headBytes, std::function<void()> whileWaiting);
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;

@@ -10,19 +10,25 @@ namespace loftwick {
 
 struct HeldDir::Descriptor {
     int fd;
-    explicit Descriptor(int f) : fd(f) {}
+    std::string path;
+    Descriptor(int f, std::string p) : fd(f), path(std::move(p)) {
+        // "" stands for the current directory and stays "", so that names below it read as relative
+        // paths.
+        if (!path.empty() && path.back() != '/') path += '/';
+    }
     ~Descriptor() { ::close(fd); }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
 };
 
-HeldDir::HeldDir(int fd, std::string path)
-    : fd_(std::make_shared<const Descriptor>(fd)), path_(std::move(path)) {
-    // "" stands for the current directory and stays "", so that names below it read as relative paths.
-    if (!path_.empty() && path_.back() != '/') path_ += '/';
-}
+HeldDir::HeldDir(int fd, std::string path) : fd_(std::make_shared<const Descriptor>(fd, std::move(path))) {}
 
 int HeldDir::fd() const { return fd_ ? fd_->fd : -1; }
+
+const std::string& HeldDir::path() const {
+    static const std::string none;
+    return fd_ ? fd_->path : none;
+}
 
 void OutputFile::Skip(uint64_t count) {
     static const char zeros[65536] = {};

@@ -50,19 +50,17 @@ class HeldDir {
     HeldDir() = default;
     HeldDir(int fd, std::string path);  // takes the descriptor; `path` gets a trailing "/"
     explicit operator bool() const { return static_cast<bool>(fd_); }
-    int fd() const;                                    // -1 when nothing is held
-    const std::string& path() const { return path_; }  // for messages and result lines only
-    std::string PathOf(const std::string& name) const { return path_ + name; }
-    // Holds nothing any more; the path's room stays for the next folder assigned.
-    void Release() {
-        fd_.reset();
-        path_.clear();
-    }
+    int fd() const;                   // -1 when nothing is held
+    const std::string& path() const;  // for messages and result lines only; "" when nothing is held
+    std::string PathOf(const std::string& name) const { return path() + name; }
+    // Holds nothing any more.
+    void Release() { fd_.reset(); }
 
   private:
+    // Shared by every copy, path included: each object a scan keeps holds its folder, and a copy must
+    // cost no more than a reference.
     struct Descriptor;
     std::shared_ptr<const Descriptor> fd_;
-    std::string path_;
 };
 
 // An open file for reading. Reads return fewer bytes than asked only at the end of the file.

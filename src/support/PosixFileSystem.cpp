@@ -49,11 +49,18 @@ struct timespec ToTimespec(std::optional<FileTimeSpec> time) {
 }
 
 // A name relative to a held folder is one entry of it: anything that could reach elsewhere is refused.
+bool IsOnePart(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\0') == std::string::npos;
+}
+
 void RequireOnePart(const std::string& name, const std::string& path) {
-    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos ||
-        name.find('\0') != std::string::npos) {
-        RaiseFromErrno(EINVAL, path);
-    }
+    if (!IsOnePart(name)) RaiseFromErrno(EINVAL, path);
+}
+
+// The same, for a look that needs the path only to report it.
+void RequireOnePart(const HeldDir& dir, const std::string& name) {
+    if (!IsOnePart(name)) RaiseFromErrno(EINVAL, dir.PathOf(name));
 }
 
 // A link met where no link may be followed is reported as access denied, as it always was.
@@ -409,7 +416,7 @@ void PosixFileSystem::ListInto(const HeldDir& dir, std::vector<DirEntry>& entrie
 }
 
 std::optional<FileInfo> PosixFileSystem::LstatAt(const HeldDir& dir, const std::string& name) {
-    RequireOnePart(name, dir.PathOf(name));
+    RequireOnePart(dir, name);
     struct stat st {};
     if (::fstatat(dir.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         SetLastError(Win32FromErrno(errno));

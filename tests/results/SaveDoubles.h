@@ -28,7 +28,7 @@ class FakeCache final : public clsCache {
     bool failCopy = false;
 
     int32_t ProxyType() const override { return 1; }
-    const std::string& fileName() const override { return file; }
+    std::string fileName() const override { return file; }
     void setFileName(const std::string&) override {}
     bool TakeMetadata(const uint8_t*, size_t) override { return false; }
     OleDate DateModified() const override { return modified; }
