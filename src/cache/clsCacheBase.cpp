@@ -1,6 +1,7 @@
 #include "cache/clsCacheBase.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <limits>
@@ -181,7 +182,7 @@ void clsCacheBase::ClearMetadata() {
     folder_.Release();
     name_.clear();
     url_.clear();
-    contentType_.clear();
+    label_.reset();
     created_ = OleDate();
     createdKnown_ = false;
     createdRead_ = false;
@@ -191,7 +192,6 @@ void clsCacheBase::ClearMetadata() {
     reportedLength_ = 0;
     actualLength_ = 0;
     headerLength_ = 0;
-    codings_.clear();
     decodeFailed_ = false;
     identityKnown_ = false;
     bound_ = FileId();
@@ -200,18 +200,53 @@ void clsCacheBase::ClearMetadata() {
     file_.reset();
 }
 
-void clsCacheBase::SetCodings(const std::string& contentEncoding, const std::string& transferEncoding) {
-    codings_.clear();
-    if (contentEncoding.empty() && transferEncoding.empty()) return;
+struct clsCacheBase::ContentLabel {
+    std::string type;
+    std::string codings;  // content coding, line break, transfer coding; "" when neither is stored
+};
+
+namespace {
+
+// The label of objects with neither type nor codings.
+const std::string kNoText;
+
+}  // namespace
+
+void clsCacheBase::SetContentLabel(std::string_view contentType, std::string_view contentEncoding,
+                                   std::string_view transferEncoding) {
+    label_.reset();
+    if (contentType.empty() && contentEncoding.empty() && transferEncoding.empty()) return;
+    // One room for the joined codings.
+    thread_local std::string codings;
+    codings.clear();
     // Neither holds a line break: a stored header value ends at one.
-    codings_.append(contentEncoding).append(1, '\n').append(transferEncoding);
+    if (!contentEncoding.empty() || !transferEncoding.empty())
+        codings.append(contentEncoding).append(1, '\n').append(transferEncoding);
+    // The labels seen last are shared: a cache holds few types, and its objects come in no order.
+    constexpr size_t kRecent = 32;
+    thread_local std::array<std::shared_ptr<const ContentLabel>, kRecent> recent;
+    thread_local size_t replaced = 0;
+    for (const std::shared_ptr<const ContentLabel>& label : recent) {
+        if (label && label->type == contentType && label->codings == codings) {
+            label_ = label;
+            return;
+        }
+    }
+    label_ = std::make_shared<const ContentLabel>(ContentLabel{std::string(contentType), codings});
+    recent[replaced++ % kRecent] = label_;
 }
 
-std::string clsCacheBase::ContentEncoding() const { return codings_.substr(0, codings_.find('\n')); }
+const std::string& clsCacheBase::ContentType() const { return label_ ? label_->type : kNoText; }
+
+std::string clsCacheBase::ContentEncoding() const {
+    if (!label_) return {};
+    return label_->codings.substr(0, label_->codings.find('\n'));
+}
 
 std::string clsCacheBase::TransferEncoding() const {
-    const size_t cut = codings_.find('\n');
-    return cut == std::string::npos ? std::string() : codings_.substr(cut + 1);
+    if (!label_) return {};
+    const size_t cut = label_->codings.find('\n');
+    return cut == std::string::npos ? std::string() : label_->codings.substr(cut + 1);
 }
 
 void clsCacheBase::SetRetrieved(OleDate date) {
@@ -279,9 +314,8 @@ void clsCacheBase::BindAt(const HeldDir& folder, const std::string& name) {
 
 void clsCacheBase::ClearContentFacts() {
     url_.clear();
-    contentType_.clear();
+    label_.reset();
     reportedLength_ = 0;
-    SetCodings(std::string(), std::string());
     headerLength_ = 0;
     SetRetrieved(OleDate());
     modified_ = OleDate();
@@ -343,7 +377,7 @@ InputFile* clsCacheBase::ContentFile(uint64_t& size, std::shared_ptr<InputFile>&
 
 uint64_t clsCacheBase::FollowRewrite(InputFile& file) {
     const FileInfo current = file.Current();
-    if (!parsed_.NamesUnchanged(current)) {
+    if (!ParsedUnchanged(current)) {
         // The proxy rewrote or replaced the object: the content starts where the file now open says.
         file.Seek(0);
         TakeContentFacts(file, current.size);
@@ -440,15 +474,15 @@ PrefixedName SplitPrefixedName(const std::string& path, const std::string& conte
 }  // namespace
 
 std::string clsCacheBase::FixedFileName() const {
-    if (contentType_.empty()) return {};
-    const PrefixedName n = SplitPrefixedName(fileName(), contentType_);
+    if (ContentType().empty()) return {};
+    const PrefixedName n = SplitPrefixedName(fileName(), ContentType());
     return n.newPrefix == n.oldPrefix ? std::string() : n.folder + n.newPrefix + n.rest;
 }
 
 bool clsCacheBase::FixFileName() {
-    if (contentType_.empty()) return false;
-    const PrefixedName n = SplitPrefixedName(name_, contentType_);
-    const std::string detail = "Content-Type: " + contentType_ + " Name:\"" + n.rest + "\" -> \"" +
+    if (ContentType().empty()) return false;
+    const PrefixedName n = SplitPrefixedName(name_, ContentType());
+    const std::string detail = "Content-Type: " + ContentType() + " Name:\"" + n.rest + "\" -> \"" +
                                n.newPrefix + "\"\r\nFile: " + fileName();
     return Trapped("FixFileName", detail, false, [&] {
         if (n.newPrefix == n.oldPrefix) return true;
@@ -505,7 +539,8 @@ bool clsCacheBase::Delete() {
 }
 
 bool clsCacheBase::Decodes() const {
-    return Program().DecodeContent && !codings_.empty() && IsDecodable(ContentEncoding(), TransferEncoding());
+    return Program().DecodeContent && label_ && !label_->codings.empty() &&
+           IsDecodable(ContentEncoding(), TransferEncoding());
 }
 
 bool clsCacheBase::FindInContents(ParsedFilter& filter, int64_t lngStart) {

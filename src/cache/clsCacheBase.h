@@ -1,7 +1,9 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "cache/clsCache.h"
 #include "support/FileSystem.h"
@@ -48,7 +50,7 @@ class clsCacheBase : public clsCache {
 
     int64_t ContentLen() const override { return reportedLength_; }
     int64_t ContentLenActual() const override { return actualLength_; }
-    const std::string& ContentType() const override { return contentType_; }
+    const std::string& ContentType() const override;
     const std::string& ObjectName() const override { return url_; }
 
     // Delete the bound file; the path and the metadata stay. DeleteIfAged only when the creation time
@@ -144,15 +146,15 @@ class clsCacheBase : public clsCache {
     mutable std::shared_ptr<InputFile> file_;
 
     std::string url_;
-    std::string contentType_;
     OleDate retrieved_;
     OleDate modified_;
     int64_t reportedLength_ = 0;
     int64_t actualLength_ = 0;
     int64_t headerLength_ = 0;  // bytes in front of the content; 0 for WinGate
 
-    // The stored codings, as stored; always "" for WinGate.
-    void SetCodings(const std::string& contentEncoding, const std::string& transferEncoding);
+    // The content type and the stored codings, as stored (no codings for WinGate).
+    void SetContentLabel(std::string_view contentType, std::string_view contentEncoding = {},
+                         std::string_view transferEncoding = {});
 
   private:
     class WordSearch;  // the state of one contents search
@@ -174,10 +176,10 @@ class clsCacheBase : public clsCache {
     // to decode or it did not decode; the stored bytes are then to be searched. Throws RuntimeError.
     bool SearchDecoded(InputFile& in, WordSearch& search, int64_t start, uint64_t storedLength);
 
-    // A scan's window keeps every selected object, so the fields are packed: the two codings share one
-    // text (content coding, line break, transfer coding; "" when neither is stored), and the small
-    // fields share one word.
-    std::string codings_;
+    // A scan's window keeps every selected object, so the fields are packed. The content type and the
+    // codings are one label that the objects of the same type share; none when all are empty.
+    struct ContentLabel;
+    std::shared_ptr<const ContentLabel> label_;
     // The creation time as binding found it; read from the file on first use.
     mutable OleDate created_;
     int32_t age_ = 0;
@@ -185,25 +187,27 @@ class clsCacheBase : public clsCache {
     mutable bool createdKnown_ = false;
     bool decodeFailed_ = false;
     bool identityKnown_ = false;
-    // Which file, and (for the one parsed) as it was: the part of the file's facts an object keeps, as
-    // every result a scan selects keeps its object.
+    // The part of the file's facts an object keeps: which file binding found (deletes and stamps act on
+    // it only), and the size and last-write time of the file whose header block the fields describe.
+    // That file is taken to be the bound one: a file found replaced is read again each time it is used.
     struct FileId {
         uint64_t device = 0, inode = 0;
         FileId() = default;
         explicit FileId(const FileInfo& info) : device(info.device), inode(info.inode) {}
         bool Names(const FileInfo& info) const { return info.device == device && info.inode == inode; }
     };
-    struct FileMark : FileId {
+    struct FileMark {
         uint64_t size = 0;
         FileTimeSpec writeTime;
         FileMark() = default;
-        explicit FileMark(const FileInfo& info) : FileId(info), size(info.size), writeTime(info.writeTime) {}
-        bool NamesUnchanged(const FileInfo& info) const {
-            return Names(info) && info.size == size && info.writeTime == writeTime;
-        }
+        explicit FileMark(const FileInfo& info) : size(info.size), writeTime(info.writeTime) {}
     };
-    FileId bound_;     // the file binding found: deletes and stamps act on it only
-    FileMark parsed_;  // the file whose header block the fields describe
+    // Whether `info` is the file the fields describe, as it was.
+    bool ParsedUnchanged(const FileInfo& info) const {
+        return bound_.Names(info) && info.size == parsed_.size && info.writeTime == parsed_.writeTime;
+    }
+    FileId bound_;
+    FileMark parsed_;
 };
 
 // The prefix FixFileName gives a cache file: the content type's subtype (else its type) and "_", for

@@ -73,7 +73,12 @@ void clsCacheSquid::ClearSwapFacts() {
     skipped_ = false;
     referenceCount_ = 0;
     timestamp_ = lastReference_ = expires_ = -1;
-    varyHeaders_.clear();
+    if (varyHeaders_) varyHeaders_->clear();
+}
+
+const std::string& clsCacheSquid::VaryHeaders() const {
+    static const std::string none;
+    return varyHeaders_ ? *varyHeaders_ : none;
 }
 
 void clsCacheSquid::BindAt(const HeldDir& folder, const std::string& name) {
@@ -103,16 +108,20 @@ void clsCacheSquid::TakeContentFacts(InputFile& file, uint64_t size) {
     ParseStoredReply(std::string_view(start).substr(meta.length), reply);
     if (StartsWithNoCase(reply.contentType, kInternalType)) return Skip();  // an internal object of Squid
     url_ = meta.url;
-    hasKey_ = meta.key.size() == key_.size();
-    if (hasKey_) std::copy(meta.key.begin(), meta.key.end(), key_.begin());
+    hasKey_ = meta.key.size() == 2 * key_.size();
+    for (size_t i = 0; hasKey_ && i < key_.size(); ++i)
+        key_[i] =
+            static_cast<uint8_t>(HexDigitValue(meta.key[2 * i]) << 4 | HexDigitValue(meta.key[2 * i + 1]));
     referenceCount_ = meta.referenceCount;
     timestamp_ = meta.timestamp;
     lastReference_ = meta.lastReference;
     expires_ = meta.expires;
-    varyHeaders_ = meta.varyHeaders;
-    contentType_ = reply.contentType;
+    if (!meta.varyHeaders.empty()) {
+        if (!varyHeaders_) varyHeaders_ = std::make_unique<std::string>();
+        *varyHeaders_ = meta.varyHeaders;
+    }
+    SetContentLabel(reply.contentType, reply.contentEncoding, reply.transferEncoding);
     reportedLength_ = reply.contentLength;
-    SetCodings(reply.contentEncoding, reply.transferEncoding);
     // A head that does not end where it is looked for leaves everything after the metadata as content.
     headerLength_ = static_cast<int64_t>(meta.length) + reply.headerLength;
     if (reply.hasDate) {
@@ -148,7 +157,7 @@ bool clsCacheSquid::DeleteIfAged() { return IsAged() && Delete(); }
 bool clsCacheSquid::Purge(SquidDeletion& deletion, bool report) {
     std::string failure;
     const int status =
-        TheProxyControl().Purge(deletion.address, url_, VaryRequestHeaders(varyHeaders_), failure);
+        TheProxyControl().Purge(deletion.address, url_, VaryRequestHeaders(VaryHeaders()), failure);
     if (status == 200) {
         ++deletion.purged;
         return true;
@@ -197,11 +206,12 @@ std::string clsCacheSquid::StoredMetadataText() const {
     auto moment = [](int64_t seconds) {
         return seconds <= 0 ? std::string("none") : FormatGeneralDate(EpochToLocalDate(seconds));
     };
-    const std::string key = hasKey_ ? std::string(key_.data(), key_.size()) : "none";
+    const std::string key =
+        hasKey_ ? HexOf(std::string_view(reinterpret_cast<const char*>(key_.data()), key_.size())) : "none";
     return "Squid key: " + key + "\r\n" + "Time stamp: " + moment(timestamp_) + "\r\n" +
            "Last reference: " + moment(lastReference_) + "\r\n" + "Expires: " + moment(expires_) + "\r\n" +
            "Reference count: " + std::to_string(referenceCount_) +
-           (varyHeaders_.empty() ? std::string() : "\r\nVary headers: " + varyHeaders_);
+           (VaryHeaders().empty() ? std::string() : "\r\nVary headers: " + VaryHeaders());
 }
 
 std::string clsCacheSquid::ResponseHeadOf(InputFile& file) const {

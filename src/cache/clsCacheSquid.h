@@ -77,7 +77,14 @@ class clsCacheSquid final : public clsCacheBase {
     bool Skipped() const override { return skipped_; }
     std::string StoredMetadataText() const override;
 
+    // How the scan that binds this object deletes: set before each binding, and let go with the file
+    // when the object's turn in the scan ends, so that a command on a kept result decides (and reports)
+    // its deletion itself.
     void SetDeletion(std::shared_ptr<SquidDeletion> deletion) { deletion_ = std::move(deletion); }
+    void ReleaseFile() override {
+        clsCacheBase::ReleaseFile();
+        deletion_.reset();
+    }
 
   private:
     const char* FileCopyLocation() const override { return "clsCacheSquid:clsCache_FileCopy"; }
@@ -87,14 +94,18 @@ class clsCacheSquid final : public clsCacheBase {
     void ClearSwapFacts();
     bool Purge(SquidDeletion& deletion, bool report);
 
+    // The Vary headers as stored ("" when none).
+    const std::string& VaryHeaders() const;
+
     // What the swap metadata tells that is kept after binding; the URL goes to the common fields. Every
-    // selected object is kept, so the store key's 32 hex digits are kept in place.
-    std::array<char, 32> key_{};
+    // selected object is kept, so the store key is kept as its 16 bytes, and the Vary headers, which
+    // few objects have, in a text of their own.
+    std::array<uint8_t, 16> key_{};
     bool hasKey_ = false;
     bool skipped_ = false;
     uint16_t referenceCount_ = 0;
     int64_t timestamp_ = -1, lastReference_ = -1, expires_ = -1;
-    std::string varyHeaders_;  // as stored ("" when none)
+    std::unique_ptr<std::string> varyHeaders_;  // none, or emptied, when there are none
     std::shared_ptr<SquidDeletion> deletion_;
 };
 

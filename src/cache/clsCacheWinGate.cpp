@@ -110,7 +110,7 @@ bool clsCacheWinGate::TakeMetadata(const uint8_t* aBuffer, size_t size) {
         }
         SetRetrieved(TimeDateStampToDate(static_cast<int64_t>(record.Number(kTimeFieldBytes)), true));
         modified_ = TimeDateStampToDate(static_cast<int64_t>(record.Number(kTimeFieldBytes)), true);
-        contentType_.assign(record.Text());
+        SetContentLabel(record.Text());
         const uint64_t reported = record.Number(kLengthFieldBytes);
         reportedLength_ =
             static_cast<int64_t>(std::min<uint64_t>(reported, std::numeric_limits<int64_t>::max()));

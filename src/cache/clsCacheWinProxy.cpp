@@ -42,9 +42,8 @@ void clsCacheWinProxy::TakeContentFacts(InputFile& file, uint64_t size) {
         ParseStoredHeaderBlock(std::string_view(examined.data(), got), block);
     }
     url_ = block.url;
-    contentType_ = block.contentType;
+    SetContentLabel(block.contentType, block.contentEncoding, block.transferEncoding);
     reportedLength_ = block.contentLength;
-    SetCodings(block.contentEncoding, block.transferEncoding);
     headerLength_ = block.headerLength;
     if (block.hasDate) SetRetrieved(InternetDateTime2Date(block.date));
     if (block.hasLastModified) modified_ = InternetDateTime2Date(block.lastModified);

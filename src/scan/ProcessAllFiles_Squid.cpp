@@ -145,10 +145,8 @@ bool ProcessAllFiles_Squid(ScanState& state, ScanHost& host) {
                         ended = false;
                         break;
                     }
-                    if (!object || state.CurrentCache != object) {
-                        object = std::make_shared<clsCacheSquid>();
-                        object->SetDeletion(deletion);
-                    }
+                    if (!object || state.CurrentCache != object) object = std::make_shared<clsCacheSquid>();
+                    object->SetDeletion(deletion);
                     object->BindAt(second, name);
                     state.CurrentCache = object;
                     // A failed object is reported inside; the walk goes on with the next file.

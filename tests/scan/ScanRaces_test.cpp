@@ -160,5 +160,33 @@ TEST_F(ScanRaces, BreakStopsAtTheSameObjectReadingAheadOrNot) {
     EXPECT_EQ(desktop_.beeps, 4);
 }
 
+// A result the scan kept deletes on its own later: it asks the Squid again, and says what went wrong, where
+// the scan's deletion gathered the outcomes and said them at its end.
+TEST_F(ScanRaces, SquidResultDeletedAfterTheScanDecidesItself) {
+    std::ifstream description(LOFTWICK_SOURCE_DIR
+                              "/tests/scan/golden/squid-running-deletes-by-purge/cache.txt");
+    builder::BuildFromDescription(description, dir_ / "cache");
+    Program().ProxyType = 3;
+    proxy_.answers["http://d.example/refused"] = 403;
+    inputs_.deleteOld = true;
+    for (const char* url : {"silent", "refused"}) {
+        SCOPED_TRACE(url);
+        proxy_.running = true;
+        inputs_.urlFilter = url;
+        host_.results.Clear();
+        EXPECT_FALSE(ProcessAllFiles(state_, inputs_, host_));  // the purge was not answered, or refused
+        ASSERT_EQ(host_.results.Count(), 1);
+        const std::shared_ptr<clsCache> result = host_.results.Item(1);
+        const size_t told = desktop_.messages.size();
+        proxy_.running = std::string(url) == "refused";  // else stopped since: the swap file goes
+        const std::string file = result->fileName();
+        EXPECT_EQ(result->Delete(), !proxy_.running);
+        EXPECT_EQ(fs::exists(file), proxy_.running);
+        ASSERT_EQ(desktop_.messages.size(), told + proxy_.running);
+        EXPECT_TRUE(!proxy_.running ||
+                    desktop_.messages.back().text.find("403 Forbidden") != std::string::npos);
+    }
+}
+
 }  // namespace
 }  // namespace loftwick
