@@ -114,10 +114,11 @@ bool CheckCacheDir() {
     // Kept absolute: the program may start from another folder next time.
     p.CacheDir = AbsolutePath(p.CacheDir);
     if (!EndsInSeparator(p.CacheDir)) p.CacheDir += "/";
-    // A listing of an existing folder always holds "." and "..", so an empty cache folder passes.
+    // A folder that can be opened can be listed: it is not listed here, as a WinGate folder holds a
+    // content file for every object and an empty cache folder passes all the same.
     bool listed = false;
     try {
-        listed = !TheFileSystem().ListDirectory(p.CacheDir).empty();
+        listed = static_cast<bool>(TheFileSystem().OpenDirectory(p.CacheDir, true));
     } catch (const RuntimeError& e) {
         if (p.ProxyType == 3 && e.Number() == vberr::PermissionDenied) {
             Inform(UnreadableSquidFolder(p.CacheDir));

@@ -7,14 +7,31 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <optional>
+#include <string_view>
 
 #include "support/RuntimeError.h"
 
 namespace loftwick {
 namespace {
+
+// The creation time as SetCreationTime stores it: seconds, then "." and nanoseconds; what follows the
+// number is not looked at. Nothing for a text that starts with no number or has nanoseconds out of range.
+std::optional<FileTimeSpec> ParseCreationTime(std::string_view text) {
+    const char* const end = text.data() + text.size();
+    long long seconds = 0;
+    const auto [at, failed] = std::from_chars(text.data(), end, seconds);
+    if (failed != std::errc()) return std::nullopt;
+    long nanoseconds = 0;
+    if (at != end && *at == '.' && std::from_chars(at + 1, end, nanoseconds).ec != std::errc())
+        nanoseconds = 0;
+    if (nanoseconds < 0 || nanoseconds >= 1000000000) return std::nullopt;
+    return FileTimeSpec{static_cast<int64_t>(seconds), static_cast<int32_t>(nanoseconds)};
+}
 
 FileTimeSpec FromTimespec(const struct timespec& ts) {
     return FileTimeSpec{static_cast<int64_t>(ts.tv_sec), static_cast<int32_t>(ts.tv_nsec)};
@@ -161,21 +178,24 @@ class PosixInputFile final : public InputFile {
         ::operator delete(block);
     }
 
+    // The position is kept here and handed to each read, so that a seek costs no call of its own.
     size_t Read(char* buffer, size_t count) override {
         size_t done = 0;
         while (done < count) {
-            const ssize_t n = ::read(fd_, buffer + done, count - done);
+            const ssize_t n = ::pread(fd_, buffer + done, count - done, static_cast<off_t>(pos_));
             if (n < 0) {
                 if (errno == EINTR) continue;
                 RaiseFromErrno(errno, Path());
             }
             if (n == 0) break;
             done += static_cast<size_t>(n);
+            pos_ += static_cast<uint64_t>(n);
         }
         return done;
     }
     void Seek(uint64_t offset) override {
-        if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) RaiseFromErrno(errno, Path());
+        if (offset > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) RaiseFromErrno(EINVAL, Path());
+        pos_ = offset;
     }
     uint64_t Size() override {
         struct stat st {};
@@ -204,12 +224,8 @@ class PosixInputFile final : public InputFile {
         char value[64];
         const ssize_t n = ::fgetxattr(fd_, kCreationTimeAttribute, value, sizeof value - 1);
         if (n > 0) {
-            value[n] = '\0';
-            long long sec = 0;
-            long nsec = 0;
-            if (std::sscanf(value, "%lld.%ld", &sec, &nsec) >= 1 && nsec >= 0 && nsec < 1000000000) {
-                return FileTimeSpec{static_cast<int64_t>(sec), static_cast<int32_t>(nsec)};
-            }
+            if (const std::optional<FileTimeSpec> stored = ParseCreationTime(std::string_view(value, n)))
+                return stored;
         }
         struct statx stx {};
         if (::statx(fd_, "", AT_EMPTY_PATH, STATX_BTIME | STATX_CTIME, &stx) != 0) {
@@ -243,6 +259,7 @@ class PosixInputFile final : public InputFile {
     std::string Path() const { return long_.empty() ? std::string(inline_) : long_; }
 
     int fd_;
+    uint64_t pos_ = 0;
     char inline_[200];
     std::string long_;  // a path too long for inline_
     FileInfo opened_;

@@ -35,6 +35,7 @@ TEST_F(SetProxyTypeTest, TheTypeAndFolderAreAskedOfferedCheckedAndStored) {
                                     (dir / "spool/squid") + " 100 16 256 # disk\n");
     test::FaultFileSystem faults;
     faults.FailPath(FsOp::List, "/spool/squid", EACCES);
+    faults.FailPath(FsOp::OpenDir, "/spool/squid", EACCES);
     FileSystem* const real = Platform().fileSystem;
     const auto replace = [](std::string text, const std::vector<std::pair<std::string, std::string>>& pairs) {
         for (const auto& [from, to] : pairs) text = test::Replaced(text, from, to);
