@@ -101,7 +101,7 @@ bool ProcessAllFiles_Squid(ScanState& state, ScanHost& host) {
         const std::shared_ptr<SquidDeletion> deletion =
             state.DeleteOld || state.DeleteAged ? DecideSquidDeletion() : nullptr;
         ReadAhead ahead(state.ContentsFilter.Count > 0 ? 0 : clsCacheSquid::kFirstRead,
-                        [&host] { host.LetEventsRun(); });
+                        [&host] { host.LetEventsRunWhileWaiting(); });
         bool ended = true;
         // One object serves file after file until a result keeps it.
         std::shared_ptr<clsCacheSquid> object;

@@ -79,7 +79,7 @@ bool ProcessAllFiles_WinProxy(ScanState& state, ScanHost& host) {
         const HeldDir cache = fs.OpenDirectory(Program().CacheDir);
         // A contents search reads every object whole; a metadata scan its first page.
         ReadAhead ahead(state.ContentsFilter.Count > 0 ? 0 : clsCacheWinProxy::kFirstRead,
-                        [&host] { host.LetEventsRun(); });
+                        [&host] { host.LetEventsRunWhileWaiting(); });
         bool interrupted = false;
         const std::vector<std::string> dirs = HostDirectories(state, host, cache, interrupted);
         if (interrupted) return false;

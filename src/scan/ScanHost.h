@@ -29,6 +29,9 @@ class ScanHost {
     }
     // Lets window events run (repaint, the Break button). May be throttled by the host.
     virtual void LetEventsRun() = 0;
+    // The same while the scan waits for its read-ahead thread. These pauses come as the machine's load
+    // has them, not between objects, so a host that counts the pumps between objects tells them apart.
+    virtual void LetEventsRunWhileWaiting() { LetEventsRun(); }
 
     // The window's list keeps at most 500 result lines; the batch front end prints every one.
     virtual bool ListIsCapped() const { return true; }

@@ -25,6 +25,8 @@ class RecordingScanHost final : public ScanHost {
     void LetEventsRun() override {
         if (onEvents) onEvents(++eventsRun);
     }
+    // Not counted: Break then lands on the same object whether the scan reads ahead or not.
+    void LetEventsRunWhileWaiting() override {}
     clsSearchResults& Results() override { return results; }
     void SaveResultAsTree(int64_t) override {}
 
