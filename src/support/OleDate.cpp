@@ -1,9 +1,14 @@
 #include "support/OleDate.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
+#include <limits>
+#include <optional>
+#include <string>
 
 #include "support/TextCodec.h"
 
@@ -165,14 +170,75 @@ std::string FormatGeneralDate(OleDate date) {
     return std::string(buf, end);
 }
 
+namespace {
+
+// A local date as the C library reads it: the moment, and the offset east of UTC that the zone has then.
+struct LocalMoment {
+    int64_t epoch = 0;
+    long offset = 0;
+};
+
+// The slow way, by mktime and localtime_r; nothing when mktime cannot place the date.
+std::optional<LocalMoment> AskLocalMoment(const DateParts& p) {
+    std::tm tm{};
+    tm.tm_year = p.year - 1900;
+    tm.tm_mon = p.month - 1;
+    tm.tm_mday = p.day;
+    tm.tm_hour = p.hour;
+    tm.tm_min = p.minute;
+    tm.tm_sec = p.second;
+    tm.tm_isdst = -1;
+    const std::time_t t = std::mktime(&tm);
+    if (t == static_cast<std::time_t>(-1) && !(p.year == 1969 || p.year == 1970)) return std::nullopt;
+    LocalMoment moment{static_cast<int64_t>(t), 0};
+    std::tm local{};
+    if (localtime_r(&t, &local)) moment.offset = local.tm_gmtoff;
+    return moment;
+}
+
+// mktime takes microseconds, and an export asks for two dates a record. An hour of local time whose
+// first and last second the zone places as plain local time at one same offset has it throughout
+// (zones never change their offset twice in an hour); such hours are remembered, per thread and per TZ
+// setting. Any other hour (a change of offset, a gap) is asked about every time. A repeated hour keeps
+// the reading mktime gave its first and last second.
+std::optional<LocalMoment> LocalMomentOf(OleDate localDate) {
+    const DateParts p = SplitDate(localDate);
+    const int64_t local = ToLinearSeconds(localDate) - kEpochSerial * kSecondsPerDay;
+    const int64_t hour = FloorDiv(local, 3600);
+    struct Remembered {
+        int64_t hour = std::numeric_limits<int64_t>::min();
+        long offset = 0;
+        bool plain = false;  // false: an hour to ask about every time
+    };
+    thread_local std::array<Remembered, 1024> hours;
+    thread_local std::optional<std::string> zone;  // the TZ the hours were found for
+    const char* const tz = std::getenv("TZ");
+    if (zone.has_value() != (tz != nullptr) || (tz && *zone != tz)) {
+        hours.fill(Remembered());
+        zone = tz ? std::optional<std::string>(tz) : std::nullopt;
+    }
+    Remembered& slot = hours[static_cast<size_t>(hour) % hours.size()];
+    if (slot.hour == hour && slot.plain) return LocalMoment{local - slot.offset, slot.offset};
+    const std::optional<LocalMoment> asked = AskLocalMoment(p);
+    if (slot.hour == hour) return asked;
+    DateParts first = p, last = p;
+    first.minute = first.second = 0;
+    last.minute = last.second = 59;
+    const std::optional<LocalMoment> a = AskLocalMoment(first), b = AskLocalMoment(last);
+    const int64_t firstLocal = hour * 3600;
+    const bool plain = asked && a && b && a->offset == b->offset && a->epoch == firstLocal - a->offset &&
+                       b->epoch == firstLocal + 3599 - b->offset && asked->epoch == local - a->offset &&
+                       asked->offset == a->offset;
+    slot = Remembered{hour, plain ? a->offset : 0, plain};
+    return asked;
+}
+
+}  // namespace
+
 std::string FormatIsoLocal(OleDate date) {
     const DateParts p = SplitDate(date);
     long offset = 0;
-    if (auto epoch = LocalDateToEpoch(date)) {
-        std::time_t t = static_cast<std::time_t>(*epoch);
-        std::tm tm{};
-        if (localtime_r(&t, &tm)) offset = tm.tm_gmtoff;
-    }
+    if (const std::optional<LocalMoment> moment = LocalMomentOf(date)) offset = moment->offset;
     const char sign = offset < 0 ? '-' : '+';
     const long abs = offset < 0 ? -offset : offset;
     char buf[80];
@@ -198,18 +264,9 @@ OleDate EpochToLocalDate(int64_t seconds) {
 }
 
 std::optional<int64_t> LocalDateToEpoch(OleDate localDate) {
-    const DateParts p = SplitDate(localDate);
-    std::tm tm{};
-    tm.tm_year = p.year - 1900;
-    tm.tm_mon = p.month - 1;
-    tm.tm_mday = p.day;
-    tm.tm_hour = p.hour;
-    tm.tm_min = p.minute;
-    tm.tm_sec = p.second;
-    tm.tm_isdst = -1;
-    const std::time_t t = std::mktime(&tm);
-    if (t == static_cast<std::time_t>(-1) && !(p.year == 1969 || p.year == 1970)) return std::nullopt;
-    return static_cast<int64_t>(t);
+    const std::optional<LocalMoment> moment = LocalMomentOf(localDate);
+    if (!moment) return std::nullopt;
+    return moment->epoch;
 }
 
 int64_t UtcDateToEpoch(OleDate utcDate) { return ToLinearSeconds(utcDate) - kEpochSerial * kSecondsPerDay; }
