@@ -1,14 +1,13 @@
 #include "support/OleDate.h"
 
-#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <limits>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 #include "support/TextCodec.h"
 
@@ -197,30 +196,38 @@ std::optional<LocalMoment> AskLocalMoment(const DateParts& p) {
 }
 
 // mktime takes microseconds, and an export asks for two dates a record. An hour of local time whose
-// first and last second the zone places as plain local time at one same offset has it throughout
+// first and last second the zone reads as plain local time at one same offset has it throughout
 // (zones never change their offset twice in an hour); such hours are remembered, per thread and per TZ
-// setting. Any other hour (a change of offset, a gap) is asked about every time. A repeated hour keeps
-// the reading mktime gave its first and last second.
+// setting. An hour is looked at that closely when it is asked for the second time, so that dates
+// spread over many hours cost no more than before; the hours of a change of offset (or a gap) are
+// asked about every time. A repeated hour keeps the reading mktime gave its first and last second.
 std::optional<LocalMoment> LocalMomentOf(OleDate localDate) {
     const DateParts p = SplitDate(localDate);
     const int64_t local = ToLinearSeconds(localDate) - kEpochSerial * kSecondsPerDay;
     const int64_t hour = FloorDiv(local, 3600);
-    struct Remembered {
-        int64_t hour = std::numeric_limits<int64_t>::min();
+    enum class Seen : uint8_t { Once, Plain, Changing };
+    struct Hour {
+        Seen seen = Seen::Once;
         long offset = 0;
-        bool plain = false;  // false: an hour to ask about every time
     };
-    thread_local std::array<Remembered, 1024> hours;
+    constexpr size_t kHoursKept = size_t{1} << 14;  // about two years of hours
+    thread_local std::unordered_map<int64_t, Hour> hours;
     thread_local std::optional<std::string> zone;  // the TZ the hours were found for
     const char* const tz = std::getenv("TZ");
     if (zone.has_value() != (tz != nullptr) || (tz && *zone != tz)) {
-        hours.fill(Remembered());
+        hours.clear();
         zone = tz ? std::optional<std::string>(tz) : std::nullopt;
     }
-    Remembered& slot = hours[static_cast<size_t>(hour) % hours.size()];
-    if (slot.hour == hour && slot.plain) return LocalMoment{local - slot.offset, slot.offset};
+    const auto found = hours.find(hour);
+    if (found != hours.end() && found->second.seen == Seen::Plain)
+        return LocalMoment{local - found->second.offset, found->second.offset};
     const std::optional<LocalMoment> asked = AskLocalMoment(p);
-    if (slot.hour == hour) return asked;
+    if (found == hours.end()) {
+        if (hours.size() >= kHoursKept) hours.clear();
+        hours.emplace(hour, Hour());
+        return asked;
+    }
+    if (found->second.seen == Seen::Changing) return asked;
     DateParts first = p, last = p;
     first.minute = first.second = 0;
     last.minute = last.second = 59;
@@ -229,7 +236,7 @@ std::optional<LocalMoment> LocalMomentOf(OleDate localDate) {
     const bool plain = asked && a && b && a->offset == b->offset && a->epoch == firstLocal - a->offset &&
                        b->epoch == firstLocal + 3599 - b->offset && asked->epoch == local - a->offset &&
                        asked->offset == a->offset;
-    slot = Remembered{hour, plain ? a->offset : 0, plain};
+    found->second = Hour{plain ? Seen::Plain : Seen::Changing, plain ? a->offset : 0};
     return asked;
 }
 
