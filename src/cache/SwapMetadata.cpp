@@ -74,7 +74,8 @@ void ParseSwapMetadata(std::string_view bytes, SwapMetadata& meta) {
     // Emptied, not replaced.
     meta.valid = false;
     meta.length = 0;
-    for (std::string* text : {&meta.problem, &meta.key, &meta.url, &meta.varyHeaders}) text->clear();
+    meta.hasKey = false;
+    for (std::string* text : {&meta.problem, &meta.url, &meta.varyHeaders}) text->clear();
     meta.timestamp = meta.lastReference = meta.expires = meta.lastModified = -1;
     meta.swapFileSize = 0;
     meta.referenceCount = meta.flags = 0;
@@ -108,7 +109,8 @@ void ParseSwapMetadata(std::string_view bytes, SwapMetadata& meta) {
         at += value.size();
         switch (static_cast<SwapMetaType>(type)) {
             case SwapMetaType::KeyMd5:
-                if (value.size() == 16) HexInto(value, meta.key);
+                meta.hasKey = value.size() == meta.key.size();
+                if (meta.hasKey) std::memcpy(meta.key.data(), value.data(), meta.key.size());
                 break;
             case SwapMetaType::Url:
                 // The NUL ends the URL; bytes after it (there should be none) are not part of it.

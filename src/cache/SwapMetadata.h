@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -29,10 +30,11 @@ inline constexpr size_t kSwapMetaValueMax = 64 * 1024;
 inline constexpr size_t kSwapMetaLengthMax = 256 * 1024;
 
 struct SwapMetadata {
-    bool valid = false;   // a whole prefix with a URL; the rest means nothing when false
-    std::string problem;  // why it is not valid, for the log
-    uint64_t length = 0;  // bytes of the metadata prefix: where the stored reply starts
-    std::string key;      // the store key as 32 upper-case hex digits ("" when none)
+    bool valid = false;             // a whole prefix with a URL; the rest means nothing when false
+    std::string problem;            // why it is not valid, for the log
+    uint64_t length = 0;            // bytes of the metadata prefix: where the stored reply starts
+    std::array<uint8_t, 16> key{};  // the store key (MD5)
+    bool hasKey = false;
     std::string url;
     std::string varyHeaders;  // as stored ("" when none)
     // Seconds since 1970 UTC; -1 where Squid stored "none".

@@ -71,12 +71,12 @@ class clsCacheBase::WordSearch {
     // first let run) finds none and makes its own.
     explicit WordSearch(ParsedFilter& filter)
         : filter_(filter), words_(std::move(SpareWords())), text_(std::move(SpareText())) {
-        count_ = std::min(
+        const size_t count = std::min(
             {static_cast<size_t>(std::max(filter.Count, 0)), filter.Words.size(), filter.Found.size()});
-        words_.resize(count_);
-        unfindable_.assign(count_, false);
+        words_.resize(count);
+        unfindable_.assign(count, false);
         size_t longest = 0;
-        for (size_t i = 0; i < count_; ++i) {
+        for (size_t i = 0; i < count; ++i) {
             const std::string& word = filter.Words[i];
             words_[i].resize(word.size());
             UpperAsciiInto(word.data(), word.size(), words_[i].data());
@@ -100,7 +100,7 @@ class clsCacheBase::WordSearch {
         UpperAsciiInto(data, size, text_.data() + kept_);
         const size_t length = kept_ + size;
         allFound_ = true;
-        for (size_t i = 0; i < count_; ++i) {
+        for (size_t i = 0; i < words_.size(); ++i) {
             if (filter_.Found[i]) continue;
             if (!unfindable_[i] && ::memmem(text_.data(), length, words_[i].data(), words_[i].size())) {
                 filter_.Found[i] = true;
@@ -143,8 +143,7 @@ class clsCacheBase::WordSearch {
     }
 
     ParsedFilter& filter_;
-    size_t count_ = 0;
-    std::vector<std::string> words_;  // upper-cased
+    std::vector<std::string> words_;  // the filter's words to look for, upper-cased
     std::vector<bool> unfindable_;    // a typed character no byte holds: never found
     size_t carried_ = 0;
     // The carried end of the previous piece (its first kept_ bytes), then the piece, folded; grown,
@@ -416,8 +415,9 @@ OleDate clsCacheBase::StampMoment() const {
 bool clsCacheBase::Stamp(const char* location, OleDate moment, bool writeTimeOnly, bool creationTimeOnly) {
     // As ever, a file that is gone or was replaced changes nothing and is not reported.
     // A file bound without opening it is opened now; one that is there and cannot be opened is reported.
+    const std::string path = fileName();
     std::shared_ptr<InputFile> file;
-    if (!Trapped(location, fileName(), false, [&] {
+    if (!Trapped(location, path, false, [&] {
             file = BoundFileOpen(true);
             return true;
         }))
@@ -430,15 +430,15 @@ bool clsCacheBase::Stamp(const char* location, OleDate moment, bool writeTimeOnl
         return true;
     }
     if (now->links > 1) {
-        return Trapped(location, fileName(), false, [&] {
+        return Trapped(location, path, false, [&] {
             Raise(vberr::PermissionDenied,
                   "The file has another name, which may lie outside the cache folder; its times are left "
                   "alone: " +
-                      fileName());
+                      path);
             return true;
         });
     }
-    ModifyFileStamp(*file, fileName(), moment, writeTimeOnly, creationTimeOnly);
+    ModifyFileStamp(*file, path, moment, writeTimeOnly, creationTimeOnly);
     return true;
 }
 

@@ -108,10 +108,8 @@ void clsCacheSquid::TakeContentFacts(InputFile& file, uint64_t size) {
     ParseStoredReply(std::string_view(start).substr(meta.length), reply);
     if (StartsWithNoCase(reply.contentType, kInternalType)) return Skip();  // an internal object of Squid
     url_ = meta.url;
-    hasKey_ = meta.key.size() == 2 * key_.size();
-    for (size_t i = 0; hasKey_ && i < key_.size(); ++i)
-        key_[i] =
-            static_cast<uint8_t>(HexDigitValue(meta.key[2 * i]) << 4 | HexDigitValue(meta.key[2 * i + 1]));
+    key_ = meta.key;
+    hasKey_ = meta.hasKey;
     referenceCount_ = meta.referenceCount;
     timestamp_ = meta.timestamp;
     lastReference_ = meta.lastReference;

@@ -202,7 +202,6 @@ std::optional<LocalMoment> AskLocalMoment(const DateParts& p) {
 // spread over many hours cost no more than before; the hours of a change of offset (or a gap) are
 // asked about every time. A repeated hour keeps the reading mktime gave its first and last second.
 std::optional<LocalMoment> LocalMomentOf(OleDate localDate) {
-    const DateParts p = SplitDate(localDate);
     const int64_t local = ToLinearSeconds(localDate) - kEpochSerial * kSecondsPerDay;
     const int64_t hour = FloorDiv(local, 3600);
     enum class Seen : uint8_t { Once, Plain, Changing };
@@ -221,6 +220,7 @@ std::optional<LocalMoment> LocalMomentOf(OleDate localDate) {
     const auto found = hours.find(hour);
     if (found != hours.end() && found->second.seen == Seen::Plain)
         return LocalMoment{local - found->second.offset, found->second.offset};
+    const DateParts p = SplitDate(localDate);
     const std::optional<LocalMoment> asked = AskLocalMoment(p);
     if (found == hours.end()) {
         if (hours.size() >= kHoursKept) hours.clear();

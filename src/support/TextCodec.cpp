@@ -194,28 +194,16 @@ std::string_view Trim(std::string_view text, std::string_view blanks) {
     return TrimRight(TrimLeft(text, blanks), blanks);
 }
 
-namespace {
-
-void AppendHex(std::string_view bytes, const char* digits, std::string& text) {
-    text.reserve(text.size() + bytes.size() * 2);
+std::string HexOf(std::string_view bytes, bool lower) {
+    const char* const digits = lower ? kLowerHex : kUpperHex;
+    std::string text;
+    text.reserve(bytes.size() * 2);
     for (const char c : bytes) {
         const auto u = static_cast<unsigned char>(c);
         text += digits[u >> 4];
         text += digits[u & 0x0F];
     }
-}
-
-}  // namespace
-
-std::string HexOf(std::string_view bytes, bool lower) {
-    std::string text;
-    AppendHex(bytes, lower ? kLowerHex : kUpperHex, text);
     return text;
-}
-
-void HexInto(std::string_view bytes, std::string& text) {
-    text.clear();
-    AppendHex(bytes, kUpperHex, text);
 }
 
 size_t Utf8SequenceAt(std::string_view text, size_t at) {

@@ -58,8 +58,6 @@ constexpr int HexDigitValue(char c) {
 }
 // Each byte as two hex digits, upper-case ones unless `lower`.
 std::string HexOf(std::string_view bytes, bool lower = false);
-// The same (upper case) into `text`, which keeps its room.
-void HexInto(std::string_view bytes, std::string& text);
 
 // Both separators of a path, as settings and saved names may hold Windows paths.
 constexpr bool IsPathSeparator(char c) { return c == '/' || c == '\\'; }
